@@ -1,0 +1,104 @@
+#include "ProcessControl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <tlhelp32.h>
+#else
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+namespace garrison {
+
+#ifdef Q_OS_WIN
+
+int ProcessControl::KillProcessByName(const QString& imageName)
+{
+    int ended = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (QString::fromWCharArray(entry.szExeFile).compare(imageName, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+            ended += TerminateProcess(process, 1) ? 1 : 0;
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+    return ended;
+}
+
+#else
+
+namespace {
+
+// The image name of a process: the file name of its executable. /proc/<pid>/comm is cut at
+// 15 characters, so it is only the fallback for processes whose exe link we may not read.
+QString imageNameOf(const QString& pidFolder)
+{
+    QString target = QFile::symLinkTarget(pidFolder + QStringLiteral("/exe"));
+    if (!target.isEmpty()) {
+        target.remove(QStringLiteral(" (deleted)"));
+        return QFileInfo(target).fileName();
+    }
+    QFile comm(pidFolder + QStringLiteral("/comm"));
+    if (comm.open(QIODevice::ReadOnly)) {
+        return QString::fromLocal8Bit(comm.readAll()).trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+int ProcessControl::KillProcessByName(const QString& imageName)
+{
+    if (imageName.isEmpty()) {
+        return 0;
+    }
+    const qint64 self = QCoreApplication::applicationPid();
+    int ended = 0;
+    const QDir proc(QStringLiteral("/proc"));
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid || pid == self) {
+            continue;
+        }
+        if (imageNameOf(proc.filePath(entry)) == imageName &&
+            ::kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
+            ++ended;
+        }
+    }
+    return ended;
+}
+
+#endif
+
+bool ProcessControl::startDetached(const QString& program, const QStringList& arguments,
+                                   const QString& workingFolder)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+} // namespace garrison

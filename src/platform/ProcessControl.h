@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace garrison {
+
+class ProcessControl {
+public:
+    // Ends every running process whose image name equals imageName exactly ("pbucon.exe"),
+    // also ones this program did not start. Returns how many it ended; no match does nothing.
+    static int KillProcessByName(const QString& imageName);
+
+    // Starts a program that outlives this one. program must be an absolute path.
+    static bool startDetached(const QString& program, const QStringList& arguments,
+                              const QString& workingFolder);
+};
+
+} // namespace garrison

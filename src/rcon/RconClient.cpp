@@ -1,0 +1,163 @@
+#include "RconClient.h"
+
+#include "platform/AnsiText.h"
+#include "rcon/DaemonEcho.h"
+#include "rcon/RconDatagram.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLocale>
+#include <QNetworkDatagram>
+
+namespace garrison {
+
+namespace {
+
+constexpr int kTickInterval = 1000;
+constexpr int kDeferralTarget = 2;
+
+// The numbers users know from the Windows socket control and the VB runtime.
+constexpr int kTypeMismatch = 13;
+constexpr int kInvalidPropertyValue = 380;
+constexpr int kHostNotFound = 11001;
+
+std::optional<quint16> parsePort(const QString& text, RconClient::Failure& failure)
+{
+    bool isNumber = false;
+    const qlonglong port = text.trimmed().toLongLong(&isNumber);
+    if (!isNumber) {
+        failure = {kTypeMismatch, QStringLiteral("Type mismatch: the port \"%1\" is not a whole "
+                                                 "number.")
+                                      .arg(text)};
+        return std::nullopt;
+    }
+    if (port < 1 || port > 65535) {
+        failure = {kInvalidPropertyValue,
+                   QStringLiteral("Invalid property value: the port %1 is not between 1 and "
+                                  "65535.")
+                       .arg(port)};
+        return std::nullopt;
+    }
+    return static_cast<quint16>(port);
+}
+
+std::optional<QHostAddress> resolve(const QString& host, RconClient::Failure& failure)
+{
+    const QHostAddress literal(host.trimmed());
+    if (!literal.isNull()) {
+        return literal;
+    }
+    const QHostInfo info = QHostInfo::fromName(host.trimmed());
+    for (const QHostAddress& address : info.addresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            return address;
+        }
+    }
+    if (!info.addresses().isEmpty()) {
+        return info.addresses().constFirst();
+    }
+    failure = {kHostNotFound, QStringLiteral("Host not found: \"%1\" does not resolve to an "
+                                             "address.")
+                                  .arg(host)};
+    return std::nullopt;
+}
+
+} // namespace
+
+RconClient::RconClient(QObject* parent)
+    : QObject(parent), m_clock([] { return QDateTime::currentDateTime(); })
+{
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer2.setInterval(kTickInterval);
+    connect(&m_timer2, &QTimer::timeout, this, &RconClient::onTimer2);
+    connect(&m_socket, &QUdpSocket::readyRead, this, &RconClient::readPending);
+}
+
+std::optional<RconClient::Failure> RconClient::Connect(const QString& host,
+                                                       const QString& portText,
+                                                       const QString& password)
+{
+    close();
+    m_password = password;
+    Failure failure;
+    const std::optional<QHostAddress> address = resolve(host, failure);
+    if (!address) {
+        return failure;
+    }
+    const std::optional<quint16> port = parsePort(portText, failure);
+    if (!port) {
+        return failure;
+    }
+    m_socket.connectToHost(*address, *port);
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        return Failure{10000 + static_cast<int>(m_socket.error()), m_socket.errorString()};
+    }
+    Send(QStringLiteral("status"));
+    return std::nullopt;
+}
+
+void RconClient::close()
+{
+    m_socket.abort();
+}
+
+bool RconClient::isOpen() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+QString RconClient::echoLine(const QString& cmd, const QTime& time)
+{
+    // The system's long time format without a time zone ("13:05:09" or "1:05:09 PM").
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    return QStringLiteral("\r\n[") + QLocale::system().toString(time, format) +
+           QStringLiteral("] - /") + cmd + QStringLiteral("\r\n");
+}
+
+void RconClient::Send(const QString& cmd)
+{
+    if (m_daemonFlag == QLatin1String("1") && m_daemonEcho) {
+        m_daemonEcho->echoCommand(cmd);
+    }
+    // Replaced before the datagram leaves: a late reply is routed as an answer to this command.
+    m_lastCommand = cmd;
+    Q_EMIT echoed(echoLine(cmd, m_clock().time()));
+    if (isOpen()) {
+        m_socket.write(RconDatagram::request(m_password, cmd));
+    }
+}
+
+void RconClient::WaitSend(const QString& Cmdz)
+{
+    if (m_daemonFlag == QLatin1String("1") && m_daemonEcho) {
+        m_daemonEcho->echoCommand(Cmdz);
+    }
+    m_tickCounter = QStringLiteral("1");
+    m_pendingCommand = Cmdz;
+    m_timer2.start();
+}
+
+void RconClient::onTimer2()
+{
+    if (tickValue() < kDeferralTarget) {
+        advanceTick();
+        return;
+    }
+    m_timer2.stop();
+    Send(m_pendingCommand);
+}
+
+void RconClient::readPending()
+{
+    while (m_socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
+        if (!datagram.isValid()) {
+            break; // an ICMP error (nobody listening) surfaces here; it is not a reply
+        }
+        Q_EMIT datagramReceived(datagram.data());
+    }
+}
+
+} // namespace garrison

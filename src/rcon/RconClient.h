@@ -1,0 +1,88 @@
+#pragma once
+
+#include "rcon/CommandSender.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <functional>
+#include <optional>
+
+namespace garrison {
+
+class DaemonEcho;
+
+// The one UDP socket to the game server's remote console, with the state by which replies
+// are routed (LastCommand) and the one-slot deferral of WaitSend.
+class RconClient : public QObject, public CommandSender {
+    Q_OBJECT
+
+public:
+    struct Failure {
+        int number = 0;
+        QString description;
+    };
+
+    explicit RconClient(QObject* parent = nullptr);
+
+    // (Re)opens the socket towards host:portText and sends "status". The socket is connected
+    // to that one peer, so datagrams from anywhere else are never taken as replies.
+    std::optional<Failure> Connect(const QString& host, const QString& portText,
+                                   const QString& password);
+    // Closes the socket; the deferral and LastCommand stay as they are.
+    void close();
+    bool isOpen() const;
+
+    void Send(const QString& cmd) override;
+    void WaitSend(const QString& Cmdz) override;
+
+    // "1" when the session runs through the daemon; anything else is direct.
+    QString DaemonFlag() const { return m_daemonFlag; }
+    void setDaemonFlag(const QString& flag) { m_daemonFlag = flag; }
+    void setDaemonEcho(DaemonEcho* echo) { m_daemonEcho = echo; }
+
+    QString LastCommand() const { return m_lastCommand; }
+    QString PendingCommand() const { return m_pendingCommand; }
+
+    // Shared by the deferral (Timer2, waits for 2) and the list publication (Timer3, waits for
+    // 3). Each timer stops once the counter has reached its own target, so two overlapping
+    // timers that both count it up cannot run past each other forever.
+    QString TickCounter() const { return m_tickCounter; }
+    void setTickCounter(const QString& value) { m_tickCounter = value; }
+    int tickValue() const { return m_tickCounter.toInt(); }
+    void advanceTick() { m_tickCounter = QString::number(tickValue() + 1); }
+
+    QTimer& Timer2() { return m_timer2; }
+    QUdpSocket& socket() { return m_socket; }
+
+    // The echo line that Send adds to the console for a command sent at the given time.
+    static QString echoLine(const QString& cmd, const QTime& time);
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+Q_SIGNALS:
+    // A command was sent: the text to append to the console.
+    void echoed(const QString& text);
+    // One datagram from the server, as it arrived.
+    void datagramReceived(const QByteArray& datagram);
+
+private:
+    void onTimer2();
+    void readPending();
+
+    QUdpSocket m_socket;
+    QTimer m_timer2;
+    QString m_password;
+    QString m_daemonFlag;
+    QString m_lastCommand;
+    QString m_pendingCommand;
+    QString m_tickCounter;
+    DaemonEcho* m_daemonEcho = nullptr;
+    std::function<QDateTime()> m_clock;
+};
+
+} // namespace garrison

@@ -1,0 +1,42 @@
+#include "TestEnvironment.h"
+
+#include "platform/AppFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace garrison::test {
+
+namespace {
+QTemporaryDir& scratch()
+{
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/garrison-test-XXXXXX"));
+    return dir;
+}
+} // namespace
+
+void prepareEnvironment()
+{
+    const QDir root(scratch().path());
+    root.mkpath(QStringLiteral("config"));
+    root.mkpath(QStringLiteral("runtime"));
+    root.mkpath(QStringLiteral("app"));
+    QFile::setPermissions(root.filePath(QStringLiteral("runtime")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", root.filePath(QStringLiteral("runtime")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    AppFolder::setOverride(root.filePath(QStringLiteral("app")));
+}
+
+QString scratchFolder()
+{
+    return scratch().path();
+}
+
+} // namespace garrison::test
