@@ -1,13 +1,18 @@
 #include "launch.h"
 
-namespace garrison {
+#include "app/AppController.h"
+#include "platform/WidgetDialogs.h"
 
-class AppController {};
+#include <QApplication>
+
+namespace garrison {
 
 AppController& launch()
 {
-    static AppController controller;
-    return controller;
+    // Parented to the application object: the windows go before QApplication does.
+    auto* controller = new AppController(std::make_unique<WidgetDialogs>(), qApp);
+    controller->showLoginWindow();
+    return *controller;
 }
 
 } // namespace garrison

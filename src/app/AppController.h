@@ -1,0 +1,46 @@
+#pragma once
+
+#include "login/LoginWindow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+namespace garrison {
+
+class Dialogs;
+class LoginWindow;
+class MainWindow;
+
+// Owns the program's windows and carries values between them: the login window hands the
+// session to the main window here, and the main window asks for the login window here.
+class AppController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppController(std::unique_ptr<Dialogs> dialogs, QObject* parent = nullptr);
+    ~AppController() override;
+
+    // Shows the login window: the one of a daemon session that is still open, or a fresh one.
+    LoginWindow& showLoginWindow();
+
+    LoginWindow* loginWindow() const { return m_login; }
+    MainWindow* mainWindow() const { return m_main.get(); }
+    Dialogs& dialogs() { return *m_dialogs; }
+
+    // What ending the program means; tests replace it to stay alive.
+    void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
+
+private:
+    MainWindow& ensureMainWindow();
+    void startDirectSession(const QString& host, const QString& port, const QString& password);
+    void endProgram();
+
+    std::unique_ptr<Dialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_main;
+    QPointer<LoginWindow> m_login;
+    std::function<void()> m_quit;
+};
+
+} // namespace garrison

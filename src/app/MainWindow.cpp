@@ -1,0 +1,216 @@
+#include "MainWindow.h"
+
+#include "control/AdminPage.h"
+#include "control/ChatPage.h"
+#include "control/MapsPage.h"
+#include "control/SettingsPage.h"
+#include "control/TerminalPage.h"
+#include "platform/ConsoleBox.h"
+#include "platform/Dialogs.h"
+#include "platform/ProcessControl.h"
+#include "platform/SettingsStore.h"
+#include "players/PlayersPage.h"
+#include "rcon/RconDatagram.h"
+#include "ui_MainWindow.h"
+
+#include <QCloseEvent>
+#include <QStyle>
+#include <QTableView>
+
+namespace garrison {
+
+namespace {
+const QString kRelayImage = QStringLiteral("pbucon.exe");
+const QString kLoading = QStringLiteral("loading...");
+} // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs)
+{
+    m_ui->setupUi(this);
+
+    m_players = new PlayersPage(this);
+    m_chat = new ChatPage(*this, m_dialogs, this);
+    m_settings = new SettingsPage(*this, m_dialogs, this);
+    m_maps = new MapsPage(*this, m_dialogs, this);
+    m_admin = new AdminPage(*this, m_dialogs, this);
+    m_terminal = new TerminalPage(*this, this);
+    for (QWidget* page : std::initializer_list<QWidget*>{m_players, m_chat, m_settings, m_maps,
+                                                         m_admin, m_terminal}) {
+        m_ui->pages->addWidget(page);
+    }
+
+    const struct {
+        QToolButton* button;
+        QStyle::StandardPixmap icon;
+    } icons[] = {{m_ui->Image5, QStyle::SP_FileDialogDetailedView},
+                 {m_ui->Image6, QStyle::SP_MessageBoxInformation},
+                 {m_ui->Image7, QStyle::SP_FileDialogListView},
+                 {m_ui->Image8, QStyle::SP_DirIcon},
+                 {m_ui->Image9, QStyle::SP_DriveNetIcon},
+                 {m_ui->Image10, QStyle::SP_ComputerIcon},
+                 {m_ui->Image4, QStyle::SP_ArrowBack},
+                 {m_ui->Image11, QStyle::SP_DialogCloseButton}};
+    for (const auto& entry : icons) {
+        entry.button->setIcon(style()->standardIcon(entry.icon));
+        entry.button->setIconSize(QSize(32, 32));
+    }
+
+    connect(m_ui->Image5, &QToolButton::clicked, this, [this] {
+        showPage(Page::Players);
+        m_Text6.clear();
+        Send(QStringLiteral("status"));
+    });
+    connect(m_ui->Image6, &QToolButton::clicked, this, [this] { showPage(Page::Chat); });
+    connect(m_ui->Image7, &QToolButton::clicked, this, [this] { gatedPage(Page::Settings); });
+    connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
+    connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });
+    connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
+    connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
+    connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(QStringLiteral("mapname")); });
+    connect(m_ui->Label6, &ClickLabel::clicked, this,
+            [this] { Send(QStringLiteral("sv_hostname")); });
+
+    connect(&m_rcon, &RconClient::echoed, this,
+            [this](const QString& line) { console().appendText(line); });
+    connect(&m_rcon, &RconClient::datagramReceived, this, &MainWindow::receive);
+
+    showPage(Page::Players);
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Form_Load()
+{
+    m_txtiw3mp = SettingsStore::read(QStringLiteral("[Configs]"), QStringLiteral("Path"));
+    m_txtserverpass =
+        SettingsStore::read(QStringLiteral("[Configs]"), QStringLiteral("ServerPass"));
+}
+
+ConsoleBox& MainWindow::console()
+{
+    return m_terminal->console();
+}
+
+void MainWindow::takeLoginValues(const QString& host, const QString& port,
+                                 const QString& rconPassword)
+{
+    m_Text3 = host;
+    m_Text4 = port;
+    m_txtRcon = rconPassword;
+    m_ui->lblServerIP->setText(host);
+    m_ui->lblServerPort->setText(port);
+}
+
+void MainWindow::keepUconIdentity(const UconIdentity& identity)
+{
+    m_ucon = identity;
+}
+
+void MainWindow::IdentDaemon(const QString& Result)
+{
+    m_rcon.setDaemonFlag(Result);
+}
+
+bool MainWindow::Connect()
+{
+    const std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
+    if (!failure) {
+        return true;
+    }
+    m_dialogs.message(QStringLiteral("An Error Has Occured!\r\n") + failure->description,
+                      QStringLiteral("Error nº: ") + QString::number(failure->number),
+                      BoxIcon::Critical);
+    Q_EMIT loginWindowRequested();
+    return false;
+}
+
+void MainWindow::Disconnect()
+{
+    m_rcon.close();
+    m_ui->Label6->setText(kLoading);
+    m_ui->Label3->setText(kLoading);
+    m_ui->Label4->setText(QStringLiteral("0"));
+    console().clearText();
+    m_txtRcon.clear();
+    hide();
+}
+
+void MainWindow::Send(const QString& cmd)
+{
+    m_rcon.Send(cmd);
+}
+
+void MainWindow::WaitSend(const QString& Cmdz)
+{
+    m_rcon.WaitSend(Cmdz);
+}
+
+void MainWindow::receive(const QByteArray& datagram)
+{
+    const QString ReplyText = RconDatagram::cleanReply(datagram);
+    console().appendText(ReplyText);
+    m_Text6 += ReplyText;
+    console().moveCaretToEnd();
+}
+
+void MainWindow::showPage(Page page)
+{
+    m_ui->pages->setCurrentIndex(static_cast<int>(page));
+}
+
+MainWindow::Page MainWindow::currentPage() const
+{
+    return static_cast<Page>(m_ui->pages->currentIndex());
+}
+
+void MainWindow::gatedPage(Page page)
+{
+    if (m_rcon.DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("admin") ||
+        m_level == QLatin1String("poweradmin")) {
+        showPage(page);
+        return;
+    }
+    m_dialogs.message(QStringLiteral("Sorry you dont have access to this area!"),
+                      QStringLiteral("Access Denied"), BoxIcon::Critical);
+}
+
+void MainWindow::openTerminal()
+{
+    showPage(Page::Terminal);
+    m_terminal->setCommandLineAllowed(m_rcon.DaemonFlag() != QLatin1String("1") ||
+                                      m_level == QLatin1String("poweradmin"));
+}
+
+void MainWindow::logOut()
+{
+    m_rcon.close();
+    // TODO(grid): clear the player grid's cells once the grid model is wired in.
+    m_ui->Label6->setText(QStringLiteral("nohostname"));
+    m_ui->Label3->setText(QStringLiteral("nomap"));
+    m_ui->Label4->setText(QStringLiteral("0"));
+    Q_EMIT loginWindowRequested();
+}
+
+void MainWindow::exitProgram()
+{
+    m_ending = true;
+    m_rcon.close();
+    ProcessControl::KillProcessByName(kRelayImage);
+    Q_EMIT exitRequested();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_ending) {
+        m_ending = true;
+        ProcessControl::KillProcessByName(kRelayImage);
+        m_rcon.close();
+        Q_EMIT exitRequested();
+    }
+    event->accept();
+}
+
+} // namespace garrison

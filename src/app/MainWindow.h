@@ -1,0 +1,107 @@
+#pragma once
+
+#include "rcon/CommandSender.h"
+#include "rcon/RconClient.h"
+#include "ucon/UconIni.h"
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+class QToolButton;
+
+namespace garrison {
+
+class AdminPage;
+class ChatPage;
+class ConsoleBox;
+class Dialogs;
+class MapsPage;
+class PlayersPage;
+class SettingsPage;
+class TerminalPage;
+
+// The main window Main: header, page buttons, pages, and the session's hidden fields. It owns
+// the RCON client; every command of every window goes out through its Send and WaitSend.
+class MainWindow : public QWidget, public CommandSender {
+    Q_OBJECT
+
+public:
+    enum class Page { Players, Chat, Settings, Maps, Admin, Terminal };
+
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // What the login window hands over before Connect.
+    void takeLoginValues(const QString& host, const QString& port, const QString& rconPassword);
+    void keepUconIdentity(const UconIdentity& identity);
+    void IdentDaemon(const QString& Result);
+
+    // Opens the socket and sends "status"; on failure shows the error box, asks for the
+    // login window and returns false.
+    bool Connect();
+    void Disconnect();
+
+    void Send(const QString& cmd) override;
+    void WaitSend(const QString& Cmdz) override;
+
+    void showPage(Page page);
+    Page currentPage() const;
+
+    RconClient& rcon() { return m_rcon; }
+    ConsoleBox& console();
+
+    // The session's hidden fields.
+    const QString& Text3() const { return m_Text3; }
+    const QString& Text4() const { return m_Text4; }
+    const QString& txtRcon() const { return m_txtRcon; }
+    const QString& level() const { return m_level; }
+    const QString& txtiw3mp() const { return m_txtiw3mp; }
+    const QString& txtserverpass() const { return m_txtserverpass; }
+    const QString& Text6() const { return m_Text6; }
+    const UconIdentity& uconIdentity() const { return m_ucon; }
+    void setLevel(const QString& level) { m_level = level; }
+
+Q_SIGNALS:
+    void loginWindowRequested();
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void receive(const QByteArray& datagram);
+    void gatedPage(Page page);
+    void openTerminal();
+    void logOut();
+    void exitProgram();
+
+    const std::unique_ptr<Ui::MainWindow> m_ui;
+    Dialogs& m_dialogs;
+    RconClient m_rcon;
+
+    PlayersPage* m_players = nullptr;
+    ChatPage* m_chat = nullptr;
+    SettingsPage* m_settings = nullptr;
+    MapsPage* m_maps = nullptr;
+    AdminPage* m_admin = nullptr;
+    TerminalPage* m_terminal = nullptr;
+
+    QString m_Text3;
+    QString m_Text4;
+    QString m_txtRcon;
+    QString m_level;
+    QString m_RconType;
+    QString m_txtiw3mp;
+    QString m_txtserverpass;
+    QString m_Text6;
+    UconIdentity m_ucon;
+    bool m_ending = false;
+};
+
+} // namespace garrison

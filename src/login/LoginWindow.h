@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ucon/UconIni.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class LoginWindow;
+}
+
+class QLineEdit;
+class QWidget;
+
+namespace garrison {
+
+class Dialogs;
+
+// The login window Form4: connection fields, the two connection types, saved profiles, and
+// the one entry to a session, DONELoad.
+class LoginWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit LoginWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~LoginWindow() override;
+
+    // The one entry to the main window: rewrites the relay's ini file, then starts the
+    // session of the selected connection type.
+    void DONELoad();
+    void UCONLoad();
+
+    bool isDaemonMode() const;
+    // The daemon user name, for the command echo of a daemon session.
+    QString userName() const;
+
+    // Where this machine's address comes from; tests may fix it.
+    void setLocalAddressSource(std::function<QString()> source);
+
+Q_SIGNALS:
+    // UCONLoad made these values; the main window keeps them for the relay's registration.
+    void uconIdentityPrepared(const garrison::UconIdentity& identity);
+    // Direct RCON: the fields are complete; the session can start.
+    void directLoginRequested(const QString& host, const QString& port,
+                              const QString& rconPassword);
+    void quitRequested();
+
+private:
+    void selectDaemonMode();
+    void selectRconMode();
+    void setFieldEnabled(QWidget* field, bool enabled);
+
+    const std::unique_ptr<Ui::LoginWindow> m_ui;
+    Dialogs& m_dialogs;
+    std::function<QString()> m_localAddress;
+};
+
+} // namespace garrison
