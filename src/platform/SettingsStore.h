@@ -13,7 +13,7 @@ public:
     static QString applicationName();
 
     static QString read(const QString& application, const QString& section, const QString& key,
-                        const QString& defaultValue = QString());
+                        const QString& defaultValue);
     static void write(const QString& application, const QString& section, const QString& key,
                       const QString& value);
 

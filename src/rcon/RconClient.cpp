@@ -73,8 +73,7 @@ RconClient::RconClient(QObject* parent)
     connect(&m_socket, &QUdpSocket::readyRead, this, &RconClient::readPending);
 }
 
-std::optional<RconClient::Failure> RconClient::Connect(const QString& host,
-                                                       const QString& portText,
+std::optional<RconClient::Failure> RconClient::Connect(const QString& host, const QString& portText,
                                                        const QString& password)
 {
     close();
@@ -88,9 +87,12 @@ std::optional<RconClient::Failure> RconClient::Connect(const QString& host,
     if (!port) {
         return failure;
     }
-    m_socket.connectToHost(*address, *port);
-    if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        return Failure{10000 + static_cast<int>(m_socket.error()), m_socket.errorString()};
+    m_peer = Peer{*address, *port};
+    if (!ensureConnected()) {
+        const Failure socketFailure{10000 + static_cast<int>(m_socket.error()),
+                                    m_socket.errorString()};
+        close();
+        return socketFailure;
     }
     Send(QStringLiteral("status"));
     return std::nullopt;
@@ -98,11 +100,27 @@ std::optional<RconClient::Failure> RconClient::Connect(const QString& host,
 
 void RconClient::close()
 {
+    m_peer.reset();
     m_socket.abort();
 }
 
 bool RconClient::isOpen() const
 {
+    return m_peer.has_value();
+}
+
+// A "port unreachable" answer (the server is not up yet, or restarting) leaves the socket
+// unconnected; the next command connects it again, as a datagram socket that never
+// noticed would.
+bool RconClient::ensureConnected()
+{
+    if (!m_peer) {
+        return false;
+    }
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        m_socket.abort();
+        m_socket.connectToHost(m_peer->address, m_peer->port);
+    }
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
@@ -124,8 +142,13 @@ void RconClient::Send(const QString& cmd)
     // Replaced before the datagram leaves: a late reply is routed as an answer to this command.
     m_lastCommand = cmd;
     Q_EMIT echoed(echoLine(cmd, m_clock().time()));
-    if (isOpen()) {
-        m_socket.write(RconDatagram::request(m_password, cmd));
+    if (ensureConnected()) {
+        const QByteArray datagram = RconDatagram::request(m_password, cmd);
+        // An earlier "port unreachable" answer is reported by, and fails, the next write;
+        // the write after it goes out.
+        if (m_socket.write(datagram) < 0) {
+            m_socket.write(datagram);
+        }
     }
 }
 

@@ -4,12 +4,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QUdpSocket>
-
 #include <functional>
 #include <optional>
 
@@ -73,8 +73,15 @@ Q_SIGNALS:
 private:
     void onTimer2();
     void readPending();
+    bool ensureConnected();
+
+    struct Peer {
+        QHostAddress address;
+        quint16 port = 0;
+    };
 
     QUdpSocket m_socket;
+    std::optional<Peer> m_peer;
     QTimer m_timer2;
     QString m_password;
     QString m_daemonFlag;

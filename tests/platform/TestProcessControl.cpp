@@ -1,0 +1,52 @@
+#include "TestMain.h"
+#include "platform/ProcessControl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+
+using namespace garrison;
+
+class TestProcessControl : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void endsEveryProcessOfThatImageName()
+    {
+        // Two real processes whose executable file is called pbucon.exe.
+        const QString sleeper = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+        QVERIFY(!sleeper.isEmpty());
+        const QString image = QDir(test::scratchFolder()).filePath(QStringLiteral("pbucon.exe"));
+        QFile::remove(image);
+        QVERIFY(QFile::copy(sleeper, image));
+        QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
+
+        QProcess first;
+        QProcess second;
+        for (QProcess* process : {&first, &second}) {
+            process->start(image, {QStringLiteral("60")});
+            QVERIFY(process->waitForStarted());
+        }
+        QProcess bystander;
+        bystander.start(sleeper, {QStringLiteral("60")});
+        QVERIFY(bystander.waitForStarted());
+
+        QCOMPARE(ProcessControl::KillProcessByName(QStringLiteral("pbucon.exe")), 2);
+        QVERIFY(first.waitForFinished(5000));
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(bystander.state(), QProcess::Running);
+        bystander.kill();
+        bystander.waitForFinished(5000);
+    }
+
+    void aNameThatMatchesNothingDoesNothing()
+    {
+        QCOMPARE(ProcessControl::KillProcessByName(QStringLiteral("no-such-image.exe")), 0);
+        QCOMPARE(ProcessControl::KillProcessByName(QString()), 0);
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestProcessControl)
+#include "TestProcessControl.moc"

@@ -1,0 +1,83 @@
+#include "TestMain.h"
+#include "platform/SettingsStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using namespace garrison;
+
+class TestSettingsStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void applicationNameIsTheExecutablesBaseName()
+    {
+        QCOMPARE(SettingsStore::applicationName(), QStringLiteral("TestSettingsStore"));
+    }
+
+    void absentKeyGivesTheDefault()
+    {
+        QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN7]"), QStringLiteral("UPort"),
+                                     QStringLiteral("55555")),
+                 QStringLiteral("55555"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("[Configs]"), QStringLiteral("Path")),
+                 QString());
+    }
+
+    void valuesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("bracketed section") << "[LOGIN1]"
+                                           << "Name"
+                                           << "My server";
+        QTest::newRow("configs") << "[Configs]"
+                                 << "Path"
+                                 << "C:\\Games\\CoDWaW\\CoDWaWmp.exe";
+        QTest::newRow("awkward characters")
+            << "[LOGIN10]"
+            << "Pass" << QStringLiteral(u"a=b;[c]/d\\e \"f\" ümlaut");
+        QTest::newRow("empty value") << "[LOGIN2]"
+                                     << "Levelz"
+                                     << "";
+    }
+    void valuesRoundTrip()
+    {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        SettingsStore::write(section, key, value);
+        QCOMPARE(SettingsStore::read(section, key, QStringLiteral("default")), value);
+    }
+
+    void sectionsAndApplicationsAreSeparate()
+    {
+        SettingsStore::write(QStringLiteral("[LOGIN3]"), QStringLiteral("Port"),
+                             QStringLiteral("28960"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN4]"), QStringLiteral("Port")),
+                 QString());
+        QCOMPARE(SettingsStore::read(QStringLiteral("renamed"), QStringLiteral("[LOGIN3]"),
+                                     QStringLiteral("Port"), QString()),
+                 QString());
+        SettingsStore::write(QStringLiteral("renamed"), QStringLiteral("[LOGIN3]"),
+                             QStringLiteral("Port"), QStringLiteral("1"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN3]"), QStringLiteral("Port")),
+                 QStringLiteral("28960"));
+    }
+
+    void fileIsReadableByItsOwnerOnly()
+    {
+        SettingsStore::write(QStringLiteral("fresh-app"), QStringLiteral("[LOGIN1]"),
+                             QStringLiteral("Pass"), QStringLiteral("secret"));
+        const QFileInfo file(SettingsStore::location(QStringLiteral("fresh-app")));
+        QVERIFY(file.exists());
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QVERIFY(file.permissions().testFlag(QFile::ReadOwner));
+        QCOMPARE(file.permissions() & others, QFile::Permissions());
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestSettingsStore)
+#include "TestSettingsStore.moc"

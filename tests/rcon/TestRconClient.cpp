@@ -1,0 +1,248 @@
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "rcon/DaemonEcho.h"
+#include "rcon/RconClient.h"
+#include "rcon/RconDatagram.h"
+
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QUdpSocket>
+
+using namespace garrison;
+using garrison::test::UdpPeer;
+
+namespace {
+
+struct RecordingEcho : DaemonEcho {
+    QStringList echoes;
+    void echoCommand(const QString& command) override { echoes.append(command); }
+};
+
+} // namespace
+
+class TestRconClient : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void requestDatagram_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("status") << "secret"
+                                << "status" << QByteArray("\xFF\xFF\xFF\xFFrcon secret status");
+        QTest::newRow("empty password gives two blanks")
+            << ""
+            << "status" << QByteArray("\xFF\xFF\xFF\xFFrcon  status");
+        QTest::newRow("non-ascii in windows-1252")
+            << QStringLiteral(u"pässwort") << QStringLiteral(u"say Grüße €")
+            << QByteArray("\xFF\xFF\xFF\xFFrcon p\xE4sswort say Gr\xFC\xDF\x65 \x80");
+        QTest::newRow("nothing is quoted or escaped")
+            << "a b"
+            << "say \"x\";quit" << QByteArray("\xFF\xFF\xFF\xFFrcon a b say \"x\";quit");
+    }
+    void requestDatagram()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(RconDatagram::request(password, command), bytes);
+
+        // The client puts exactly these bytes on the wire.
+        UdpPeer peer;
+        RconClient client;
+        QVERIFY(!client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), password));
+        QVERIFY(peer.waitFor(1));
+        QCOMPARE(peer.lastData(), RconDatagram::request(password, QStringLiteral("status")));
+        client.Send(command);
+        QVERIFY(peer.waitFor(2));
+        QCOMPARE(peer.lastData(), bytes);
+    }
+
+    void sendEchoesBeforeTheDatagramLeaves()
+    {
+        UdpPeer peer;
+        RconClient client;
+        client.setClock([] { return QDateTime(QDate(2026, 12, 4), QTime(13, 5, 9)); });
+        QStringList lastCommandAtEcho;
+        connect(&client, &RconClient::echoed, this,
+                [&] { lastCommandAtEcho.append(client.LastCommand()); });
+        QSignalSpy echoes(&client, &RconClient::echoed);
+        QVERIFY(
+            !client.Connect(QStringLiteral("localhost"), peer.portText(), QStringLiteral("pw")));
+        client.Send(QStringLiteral("mapname"));
+
+        QCOMPARE(lastCommandAtEcho, (QStringList{"status", "mapname"}));
+        const QString line = echoes.at(1).at(0).toString();
+        QVERIFY2(line.startsWith(QStringLiteral("\r\n[")), qPrintable(line));
+        QVERIFY2(line.endsWith(QStringLiteral("] - /mapname\r\n")), qPrintable(line));
+        QVERIFY2(line.contains(QStringLiteral("05:09")), qPrintable(line));
+        QVERIFY(peer.waitFor(2));
+    }
+
+    void sendOnAClosedSocketStillRecordsTheCommand()
+    {
+        RconClient client;
+        QSignalSpy echoes(&client, &RconClient::echoed);
+        client.Send(QStringLiteral("sv_hostname"));
+        QCOMPARE(client.LastCommand(), QStringLiteral("sv_hostname"));
+        QCOMPARE(echoes.size(), 1);
+    }
+
+    void waitSendLeavesAboutTwoSecondsLater()
+    {
+        UdpPeer peer;
+        RconClient client;
+        QVERIFY(
+            !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")));
+        QVERIFY(peer.waitFor(1));
+        QElapsedTimer clock;
+        clock.start();
+        client.WaitSend(QStringLiteral("mapname"));
+        QCOMPARE(client.PendingCommand(), QStringLiteral("mapname"));
+        QCOMPARE(client.LastCommand(), QStringLiteral("status"));
+        QVERIFY(peer.waitFor(2, 4000));
+        QVERIFY2(clock.elapsed() >= 1800 && clock.elapsed() <= 3000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(peer.lastData(), RconDatagram::request(QStringLiteral("pw"), "mapname"));
+        QCOMPARE(client.LastCommand(), QStringLiteral("mapname"));
+        QVERIFY(!client.Timer2().isActive());
+    }
+
+    void aSecondWaitSendReplacesTheFirst()
+    {
+        UdpPeer peer;
+        RconClient client;
+        QVERIFY(
+            !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")));
+        QVERIFY(peer.waitFor(1));
+        client.WaitSend(QStringLiteral("first"));
+        QTest::qWait(600);
+        QElapsedTimer clock;
+        clock.start();
+        client.WaitSend(QStringLiteral("second"));
+        QVERIFY(peer.waitFor(2, 4000));
+        QVERIFY2(clock.elapsed() >= 1800, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(peer.lastData(), RconDatagram::request(QStringLiteral("pw"), "second"));
+        // The first never leaves.
+        QTest::qWait(1500);
+        QCOMPARE(peer.received().size(), 2);
+    }
+
+    void overlappingTimersBothStop()
+    {
+        // The list timer counts the shared counter up too; the deferral must still end.
+        RconClient client;
+        client.WaitSend(QStringLiteral("mapname"));
+        client.advanceTick();
+        client.advanceTick();
+        QTRY_VERIFY_WITH_TIMEOUT(!client.Timer2().isActive(), 2500);
+        QCOMPARE(client.LastCommand(), QStringLiteral("mapname"));
+    }
+
+    void daemonModeEchoesTwicePerDeferredCommand()
+    {
+        UdpPeer peer;
+        RconClient client;
+        RecordingEcho echo;
+        client.setDaemonEcho(&echo);
+        client.setDaemonFlag(QStringLiteral("1"));
+        QVERIFY(
+            !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")));
+        client.WaitSend(QStringLiteral("mapname"));
+        QCOMPARE(echo.echoes, (QStringList{"status", "mapname"}));
+        QVERIFY(peer.waitFor(2, 4000));
+        QCOMPARE(echo.echoes, (QStringList{"status", "mapname", "mapname"}));
+        QTest::qWait(100);
+        QCOMPARE(peer.received().size(), 2);
+
+        client.setDaemonFlag(QStringLiteral("0"));
+        client.Send(QStringLiteral("status"));
+        QCOMPARE(echo.echoes.size(), 3);
+    }
+
+    void connectRefusesBadPeers_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("number");
+        QTest::newRow("empty port") << "127.0.0.1"
+                                    << "" << 13;
+        QTest::newRow("letters") << "127.0.0.1"
+                                 << "abc" << 13;
+        QTest::newRow("negative") << "127.0.0.1"
+                                  << "-1" << 380;
+        QTest::newRow("zero") << "127.0.0.1"
+                              << "0" << 380;
+        QTest::newRow("too large") << "127.0.0.1"
+                                   << "70000" << 380;
+        QTest::newRow("unresolvable host") << "no-such-host.invalid"
+                                           << "28960" << 11001;
+        QTest::newRow("empty host") << ""
+                                    << "28960" << 11001;
+    }
+    void connectRefusesBadPeers()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(int, number);
+        RconClient client;
+        const auto failure = client.Connect(host, port, QStringLiteral("pw"));
+        QVERIFY(failure.has_value());
+        QCOMPARE(failure->number, number);
+        QVERIFY(!failure->description.isEmpty());
+        QVERIFY(!client.isOpen());
+    }
+
+    void aServerThatStartsLateIsStillReached()
+    {
+        quint16 port = 0;
+        {
+            QUdpSocket probe;
+            QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+            port = probe.localPort();
+        }
+        RconClient client;
+        QVERIFY(!client.Connect(QStringLiteral("127.0.0.1"), QString::number(port), "pw"));
+        QTest::qWait(100); // let the "port unreachable" answer arrive
+        client.Send(QStringLiteral("status"));
+        QTest::qWait(100);
+
+        QUdpSocket server;
+        QVERIFY(server.bind(QHostAddress::LocalHost, port));
+        client.Send(QStringLiteral("serverinfo"));
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingDatagrams(), 2000);
+        QCOMPARE(server.receiveDatagram().data(),
+                 RconDatagram::request(QStringLiteral("pw"), QStringLiteral("serverinfo")));
+    }
+
+    void onlyTheServerIsHeard()
+    {
+        UdpPeer peer;
+        RconClient client;
+        QSignalSpy received(&client, &RconClient::datagramReceived);
+        QVERIFY(
+            !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")));
+        QVERIFY(peer.waitFor(1));
+        const quint16 clientPort = peer.received().constFirst().senderPort;
+
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        stranger.writeDatagram(UdpPeer::replyDatagram("forged\n"), QHostAddress::LocalHost,
+                               clientPort);
+        QVERIFY(!received.wait(300));
+
+        QByteArray big(65000, '\0');
+        for (int i = 0; i < big.size(); ++i) {
+            big[i] = static_cast<char>(i % 256);
+        }
+        peer.reply(big);
+        QVERIFY(received.wait(2000));
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).toByteArray(), big);
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestRconClient)
+#include "TestRconClient.moc"
