@@ -7,12 +7,27 @@
 
 namespace garrison {
 
+namespace {
+
+AppController* g_controller = nullptr;
+
+// Runs first thing in QApplication's destructor, while widgets can still be destroyed.
+void destroyController()
+{
+    delete g_controller;
+    g_controller = nullptr;
+}
+
+} // namespace
+
 AppController& launch()
 {
-    // Parented to the application object: the windows go before QApplication does.
-    auto* controller = new AppController(std::make_unique<WidgetDialogs>(), qApp);
-    controller->showLoginWindow();
-    return *controller;
+    if (!g_controller) {
+        g_controller = new AppController(std::make_unique<WidgetDialogs>());
+        qAddPostRoutine(&destroyController);
+    }
+    g_controller->showLoginWindow();
+    return *g_controller;
 }
 
 } // namespace garrison

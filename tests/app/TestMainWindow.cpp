@@ -1,0 +1,313 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/MainWindow.h"
+#include "platform/ConsoleBox.h"
+#include "platform/SettingsStore.h"
+#include "rcon/RconDatagram.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QToolButton>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::UdpPeer;
+
+Q_DECLARE_METATYPE(MainWindow::Page)
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<UdpPeer> m_peer;
+
+    template <typename T> T* child(const char* name)
+    {
+        T* widget = m_main->findChild<T*>(QLatin1String(name));
+        if (!widget) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    QString label(const char* name) { return child<QLabel>(name)->text(); }
+    QByteArray request(const char* command)
+    {
+        return RconDatagram::request(QStringLiteral("pw"), QString::fromLatin1(command));
+    }
+    void connectToPeer()
+    {
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
+                                QStringLiteral("pw"));
+        QVERIFY(m_main->Connect());
+        QVERIFY(m_peer->waitFor(1));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_peer = std::make_unique<UdpPeer>();
+        m_main->show();
+    }
+    void cleanup()
+    {
+        m_main.reset();
+        m_peer.reset();
+        m_dialogs.reset();
+    }
+
+    void headerStartsLoading()
+    {
+        QCOMPARE(label("Label6"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label3"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label4"), QStringLiteral("0"));
+        QCOMPARE(child<QLabel>("Label6")->toolTip(),
+                 QStringLiteral("Click here to refresh hostname"));
+        QCOMPARE(child<QLabel>("Label3")->toolTip(),
+                 QStringLiteral("Click here to refresh map name"));
+        for (const char* caption :
+             {"Label1", "Label2", "Label5", "Label7", "Label8", "Label97", "Label91", "Label92"}) {
+            QVERIFY2(!label(caption).isEmpty(), caption);
+        }
+        QVERIFY(child<QWidget>("Picture1")->isVisible());
+        QVERIFY(child<QTableView>("Grid")->isVisible());
+    }
+
+    void pagesAreGated_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<bool>("opens");
+        for (const char* level : {"mp", "admin", "poweradmin", "Admin", ""}) {
+            for (const auto& [button, page] :
+                 {std::pair{"Image7", "SeeSettings"}, std::pair{"Image9", "seeAdmin"}}) {
+                const bool allowed =
+                    QByteArray(level) == "admin" || QByteArray(level) == "poweradmin";
+                QTest::addRow("daemon %s %s", level, page)
+                    << "1" << level << QByteArray(button) << QByteArray(page) << allowed;
+                QTest::addRow("direct %s %s", level, page)
+                    << "0" << level << QByteArray(button) << QByteArray(page) << true;
+            }
+        }
+        QTest::newRow("maps") << "1"
+                              << "mp" << QByteArray("Image8") << QByteArray("seeMaps") << true;
+        QTest::newRow("chat") << "1"
+                              << "mp" << QByteArray("Image6") << QByteArray("SeeChatp") << true;
+    }
+    void pagesAreGated()
+    {
+        QFETCH(QString, flag);
+        QFETCH(QString, level);
+        QFETCH(QByteArray, button);
+        QFETCH(QByteArray, page);
+        QFETCH(bool, opens);
+        m_main->IdentDaemon(flag);
+        m_main->setLevel(level);
+
+        click(button.constData());
+
+        QCOMPARE(child<QWidget>(page.constData())->isVisible(), opens);
+        QCOMPARE(child<QWidget>("Picture1")->isVisible(), !opens);
+        QCOMPARE(child<QTableView>("Grid")->isVisible(), !opens);
+        if (opens) {
+            QVERIFY(m_dialogs->calls.isEmpty());
+        } else {
+            QCOMPARE(m_dialogs->calls.size(), 1);
+            QCOMPARE(m_dialogs->calls[0].text,
+                     QStringLiteral("Sorry you dont have access to this area!"));
+            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Access Denied"));
+            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+        }
+    }
+
+    void terminalCommandLineIsGated_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("direct") << "0"
+                                << "mp" << true;
+        QTest::newRow("daemon poweradmin") << "1"
+                                           << "poweradmin" << true;
+        QTest::newRow("daemon admin") << "1"
+                                      << "admin" << false;
+        QTest::newRow("daemon mp") << "1"
+                                   << "mp" << false;
+        QTest::newRow("daemon Poweradmin") << "1"
+                                           << "Poweradmin" << false;
+    }
+    void terminalCommandLineIsGated()
+    {
+        QFETCH(QString, flag);
+        QFETCH(QString, level);
+        QFETCH(bool, enabled);
+        m_main->IdentDaemon(flag);
+        m_main->setLevel(level);
+        click("Image10");
+        QVERIFY(child<QWidget>("SeeTerminalp")->isVisible());
+        auto* commandLine = child<QLineEdit>("Text7");
+        QCOMPARE(commandLine->isEnabled(), enabled);
+        if (!enabled) {
+            QCOMPARE(commandLine->text(),
+                     QStringLiteral("Sorry but you dont have access to full console command..."));
+        }
+    }
+
+    void headerClicksQueryTheServer()
+    {
+        connectToPeer();
+        QTest::mouseClick(child<QLabel>("Label3"), Qt::LeftButton);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request("mapname"));
+        QTest::mouseClick(child<QLabel>("Label6"), Qt::LeftButton);
+        QVERIFY(m_peer->waitFor(3));
+        QCOMPARE(m_peer->lastData(), request("sv_hostname"));
+    }
+
+    void playersButtonEmptiesTheAccumulatorAndAsks()
+    {
+        connectToPeer();
+        m_peer->reply(UdpPeer::replyDatagram("map: mp_dome\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_main->Text6().isEmpty(), 2000);
+        click("Image8");
+        click("Image5");
+        QVERIFY(child<QWidget>("Picture1")->isVisible());
+        QVERIFY(m_main->Text6().isEmpty());
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request("status"));
+    }
+
+    void commandLineSendsAsTyped()
+    {
+        connectToPeer();
+        click("Image10");
+        QTest::keyClicks(child<QLineEdit>("Text7"), QStringLiteral(" say hi "));
+        QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
+        QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
+        QVERIFY(m_peer->waitFor(3));
+        QCOMPARE(m_peer->received().at(1).data, request(" say hi "));
+        QCOMPARE(m_peer->received().at(2).data, request(" say hi "));
+        QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 2);
+    }
+
+    void repliesAreCleanedIntoTheConsole_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("one word") << UdpPeer::replyDatagram("word\n") << QStringLiteral("word\r\n");
+        QTest::newRow("colour then blank")
+            << UdpPeer::replyDatagram("Nick^7 x\n") << QStringLiteral("Nick   x\r\n");
+        QTest::newRow("no header") << QByteArray("plain") << QStringLiteral("plain");
+        QTest::newRow("nul and high bytes")
+            << QByteArray("a\0b\x80\xFF", 5) << QStringLiteral(u"a\u0000b\u20AC\u00FF");
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << QStringLiteral("\r\r\n\r\r\n");
+    }
+    void repliesAreCleanedIntoTheConsole()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, shown);
+        connectToPeer();
+        const QString before = m_main->console().text();
+        m_peer->reply(datagram);
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().size() > before.size(), 2000);
+        QCOMPARE(m_main->console().text(), before + shown);
+        QCOMPARE(m_main->Text6(), shown);
+    }
+
+    void logOutKeepsTheWindowOpen()
+    {
+        connectToPeer();
+        QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
+        click("Image4");
+        QCOMPARE(loginRequested.size(), 1);
+        QCOMPARE(label("Label6"), QStringLiteral("nohostname"));
+        QCOMPARE(label("Label3"), QStringLiteral("nomap"));
+        QCOMPARE(label("Label4"), QStringLiteral("0"));
+        QVERIFY(m_main->isVisible());
+        QVERIFY(!m_main->rcon().isOpen());
+    }
+
+    void disconnectResetsAndHides()
+    {
+        connectToPeer();
+        m_main->Disconnect();
+        QCOMPARE(label("Label6"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label3"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label4"), QStringLiteral("0"));
+        QVERIFY(m_main->console().text().isEmpty());
+        QVERIFY(m_main->txtRcon().isEmpty());
+        QVERIFY(!m_main->isVisible());
+        // A deferred command still armed is echoed into the emptied console.
+        m_main->Send(QStringLiteral("sv_hostname"));
+        QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /sv_hostname\r\n")));
+    }
+
+    void connectFailureShowsTheErrorAndAsksForLogin()
+    {
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
+                                QStringLiteral("pw"));
+        QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
+        QVERIFY(!m_main->Connect());
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
+        QVERIFY(m_dialogs->calls[0].text.size() > 23);
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Error nº: 13"));
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+        QCOMPARE(loginRequested.size(), 1);
+    }
+
+    void exitEndsTheRelay_data()
+    {
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("exit button") << true;
+        QTest::newRow("close box") << false;
+    }
+    void exitEndsTheRelay()
+    {
+        QFETCH(bool, byButton);
+        const QString image = QDir(test::scratchFolder()).filePath(QStringLiteral("pbucon.exe"));
+        QFile::remove(image);
+        QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), image));
+        QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
+        QProcess relay;
+        relay.start(image, {QStringLiteral("60")});
+        QVERIFY(relay.waitForStarted());
+        connectToPeer();
+        QSignalSpy exitRequested(m_main.get(), &MainWindow::exitRequested);
+
+        if (byButton) {
+            click("Image11");
+        } else {
+            m_main->close();
+        }
+
+        QCOMPARE(exitRequested.size(), 1);
+        QVERIFY(relay.waitForFinished(5000));
+        QVERIFY(!m_main->rcon().isOpen());
+    }
+
+    void loadingReadsTheJoinSettings()
+    {
+        SettingsStore::write(QStringLiteral("[Configs]"), QStringLiteral("Path"),
+                             QStringLiteral("C:\\Games\\CoDWaWmp.exe"));
+        SettingsStore::write(QStringLiteral("[Configs]"), QStringLiteral("ServerPass"),
+                             QStringLiteral("join"));
+        MainWindow main(*m_dialogs);
+        QCOMPARE(main.txtiw3mp(), QStringLiteral("C:\\Games\\CoDWaWmp.exe"));
+        QCOMPARE(main.txtserverpass(), QStringLiteral("join"));
+    }
+};
+
+GARRISON_TEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"

@@ -1,0 +1,156 @@
+#include "BoxAnswerer.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/AppController.h"
+#include "app/MainWindow.h"
+#include "app/launch.h"
+#include "login/LoginWindow.h"
+#include "platform/ConsoleBox.h"
+#include "rcon/RconDatagram.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QUdpSocket>
+
+using namespace garrison;
+using garrison::test::BoxAnswerer;
+using garrison::test::UdpPeer;
+
+// The whole program in this process: launch(), the real login window, real message boxes.
+class TestSession : public QObject {
+    Q_OBJECT
+
+    AppController* m_app = nullptr;
+    int m_quits = 0;
+
+    QWidget* topLevel(const char* objectName)
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == QLatin1String(objectName) && widget->isVisible()) {
+                return widget;
+            }
+        }
+        return nullptr;
+    }
+    void login(const QString& host, const QString& port, const QString& password)
+    {
+        QWidget* form = topLevel("Form4");
+        QVERIFY(form);
+        form->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(host);
+        form->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(port);
+        form->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(password);
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_app = &launch();
+        m_app->setQuit([this] { ++m_quits; });
+    }
+
+    void startsAtTheLoginWindow()
+    {
+        QVERIFY(topLevel("Form4"));
+        QVERIFY(!topLevel("Main"));
+    }
+
+    void missingFieldIsRefusedWithARealBox()
+    {
+        BoxAnswerer boxes;
+        login(QStringLiteral("127.0.0.1"), QString(), QStringLiteral("pw"));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, 5000);
+        QCOMPARE(boxes.last().text,
+                 QStringLiteral("Please type Server IP , Port , UCON Port and Rcon password"));
+        QCOMPARE(boxes.last().caption, QStringLiteral("GARRISON"));
+        QCOMPARE(boxes.last().icon, QMessageBox::Information);
+        QVERIFY(topLevel("Form4"));
+    }
+
+    void badPortOrHostShowsTheErrorThenTheLoginWindow_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("letters") << "127.0.0.1"
+                                 << "abc" << QStringLiteral("Error nº: 13");
+        QTest::newRow("negative") << "127.0.0.1"
+                                  << "-1" << QStringLiteral("Error nº: 380");
+        QTest::newRow("too large") << "127.0.0.1"
+                                   << "70000" << QStringLiteral("Error nº: 380");
+        QTest::newRow("no such host") << "no-such-host.invalid"
+                                      << "28960" << QStringLiteral("Error nº: 11001");
+    }
+    void badPortOrHostShowsTheErrorThenTheLoginWindow()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, caption);
+        BoxAnswerer boxes;
+        login(host, port, QStringLiteral("pw"));
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, 5000);
+        QCOMPARE(boxes.last().caption, caption);
+        QVERIFY(boxes.last().text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
+        QCOMPARE(boxes.last().icon, QMessageBox::Critical);
+        QVERIFY(topLevel("Form4"));
+        QVERIFY(!topLevel("Main"));
+    }
+
+    void directLoginTalksToTheServer()
+    {
+        UdpPeer server;
+        login(QStringLiteral("127.0.0.1"), server.portText(), QStringLiteral("secret"));
+        QVERIFY(server.waitFor(1));
+        QCOMPARE(server.lastData(), RconDatagram::request(QStringLiteral("secret"), "status"));
+        QTRY_VERIFY_WITH_TIMEOUT(topLevel("Main"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!topLevel("Form4"), 2000);
+
+        MainWindow* main = m_app->mainWindow();
+        QVERIFY(main);
+        QCOMPARE(main->Text3(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(main->Text4(), server.portText());
+        QCOMPARE(main->txtRcon(), QStringLiteral("secret"));
+        QCOMPARE(main->rcon().DaemonFlag(), QStringLiteral("0"));
+        QVERIFY(main->uconIdentity().loginName.startsWith(QStringLiteral("GARRISON-")));
+
+        server.reply(UdpPeer::replyDatagram("map: mp_castle\nnum score ping\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            main->console().text().endsWith(QStringLiteral("map: mp_castle\r\nnum score ping\r\n")),
+            3000);
+
+        // A datagram from another local port is not a reply.
+        const QString before = main->console().text();
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress::LocalHost, 0));
+        stranger.writeDatagram(UdpPeer::replyDatagram("forged\n"), QHostAddress::LocalHost,
+                               server.received().constFirst().senderPort);
+        server.reply(UdpPeer::replyDatagram("genuine\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(main->console().text().endsWith(QStringLiteral("genuine\r\n")),
+                                 3000);
+        QVERIFY(!main->console().text().contains(QStringLiteral("forged")));
+        QVERIFY(main->console().text().startsWith(before));
+    }
+
+    void logOutShowsAFreshLoginWindowInFrontOfMain()
+    {
+        MainWindow* main = m_app->mainWindow();
+        QVERIFY(main && main->isVisible());
+        QTest::mouseClick(main->findChild<QWidget*>(QStringLiteral("Image4")), Qt::LeftButton);
+        QWidget* form = topLevel("Form4");
+        QVERIFY(form);
+        QVERIFY(main->isVisible());
+        QVERIFY(form->findChild<QLineEdit*>(QStringLiteral("Text4"))->text().isEmpty());
+    }
+
+    void quitEndsTheProgram()
+    {
+        const int before = m_quits;
+        QTest::mouseClick(topLevel("Form4")->findChild<QPushButton*>(QStringLiteral("Command2")),
+                          Qt::LeftButton);
+        QCOMPARE(m_quits, before + 1);
+    }
+};
+
+GARRISON_TEST_MAIN(TestSession)
+#include "TestSession.moc"

@@ -1,0 +1,219 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "login/LoginWindow.h"
+#include "platform/AppFolder.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+
+namespace {
+
+QByteArray readFile(const QString& name)
+{
+    QFile file(AppFolder::filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& name, const QByteArray& content)
+{
+    QFile file(AppFolder::filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+class TestLoginWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<LoginWindow> m_window;
+
+    template <typename T> T* child(const char* name)
+    {
+        T* widget = m_window->findChild<T*>(QLatin1String(name));
+        if (!widget) {
+            qFatal("no control %s", name);
+        }
+        return widget;
+    }
+    void fill(const char* name, const QString& text) { child<QLineEdit>(name)->setText(text); }
+    // Where a user clicks an option: on its circle, not in the empty middle of a wide row.
+    void choose(const char* option)
+    {
+        auto* button = child<QRadioButton>(option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+    }
+    QColor background(const char* name)
+    {
+        return child<QWidget>(name)->palette().color(QPalette::Base);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_window = std::make_unique<LoginWindow>(*m_dialogs);
+        m_window->setLocalAddressSource([] { return QStringLiteral("192.0.2.7"); });
+        m_window->show();
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_dialogs.reset();
+    }
+
+    void startsInDirectMode()
+    {
+        QVERIFY(child<QRadioButton>("Option2")->isChecked());
+        QVERIFY(!child<QRadioButton>("Option1")->isChecked());
+        QVERIFY(child<QPushButton>("Command1")->isEnabled());
+        QVERIFY(!child<QPushButton>("Command3")->isEnabled());
+        QCOMPARE(child<QLineEdit>("Text7")->text(), QStringLiteral("55556"));
+        QCOMPARE(child<QComboBox>("Combo1")->currentIndex(), -1);
+        QCOMPARE(child<QLineEdit>("Text6")->echoMode(), QLineEdit::Password);
+        QCOMPARE(child<QLineEdit>("Text2")->echoMode(), QLineEdit::Password);
+        QCOMPARE(m_window->windowTitle().isEmpty(), false);
+    }
+
+    void modeSwitchSetsEnablingAndColours_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<bool>("enabledInDaemonMode");
+        QTest::addColumn<bool>("enabledInRconMode");
+        for (const char* name : {"Text3", "Text9", "Text1", "Text2", "Combo1"}) {
+            QTest::newRow(name) << QByteArray(name) << true << false;
+        }
+        QTest::newRow("Text6") << QByteArray("Text6") << false << true;
+        for (const char* name : {"Text4", "Text5", "Text7"}) {
+            QTest::newRow(name) << QByteArray(name) << true << true;
+        }
+    }
+    void modeSwitchSetsEnablingAndColours()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(bool, enabledInDaemonMode);
+        QFETCH(bool, enabledInRconMode);
+        const QColor white(255, 255, 255);
+        const QColor buttonFace = m_window->palette().color(QPalette::Button);
+        const auto check = [&](bool enabled) {
+            QCOMPARE(child<QWidget>(field)->isEnabled(), enabled);
+            QCOMPARE(background(field), enabled ? white : buttonFace);
+        };
+
+        check(enabledInRconMode);
+        choose("Option1");
+        check(enabledInDaemonMode);
+        QVERIFY(child<QPushButton>("Command3")->isEnabled());
+        QVERIFY(!child<QPushButton>("Command1")->isEnabled());
+        QCOMPARE(m_window->focusWidget(), child<QWidget>("Text3"));
+
+        choose("Option2");
+        check(enabledInRconMode);
+        QVERIFY(!child<QPushButton>("Command3")->isEnabled());
+        QVERIFY(child<QPushButton>("Command1")->isEnabled());
+        QCOMPARE(m_window->focusWidget(), child<QWidget>("Text4"));
+    }
+
+    void connectNeedsEveryDirectField_data()
+    {
+        QTest::addColumn<QByteArray>("emptyField");
+        for (const char* name : {"Text4", "Text5", "Text6", "Text7"}) {
+            QTest::newRow(name) << QByteArray(name);
+        }
+    }
+    void connectNeedsEveryDirectField()
+    {
+        QFETCH(QByteArray, emptyField);
+        writeFile(QStringLiteral("pbucon.log"), "old log");
+        writeFile(QStringLiteral("codwaw.ini"), "old ini");
+        fill("Text4", QStringLiteral("198.51.100.4"));
+        fill("Text5", QStringLiteral("28960"));
+        fill("Text6", QStringLiteral("pw"));
+        fill(emptyField.constData(), QString());
+        QSignalSpy requested(m_window.get(), &LoginWindow::directLoginRequested);
+
+        QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+
+        QCOMPARE(requested.size(), 0);
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        const FakeDialogs::Call& box = m_dialogs->calls.constFirst();
+        QCOMPARE(box.text,
+                 QStringLiteral("Please type Server IP , Port , UCON Port and Rcon password"));
+        QCOMPARE(box.caption, QStringLiteral("GARRISON"));
+        QCOMPARE(box.icon, BoxIcon::Information);
+        // The relay's files are rewritten before the fields are checked.
+        QVERIFY(readFile(QStringLiteral("codwaw.ini")).startsWith("server="));
+        QVERIFY(!QFile::exists(AppFolder::filePath(QStringLiteral("pbucon.log"))));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void connectHandsTheFieldsOnUnchanged()
+    {
+        fill("Text4", QStringLiteral(" 198.51.100.4 "));
+        fill("Text5", QStringLiteral("28960"));
+        fill("Text6", QStringLiteral("p w"));
+        QSignalSpy identity(m_window.get(), &LoginWindow::uconIdentityPrepared);
+        QSignalSpy requested(m_window.get(), &LoginWindow::directLoginRequested);
+
+        QTest::keyClick(child<QLineEdit>("Text6"), Qt::Key_Return);
+
+        QCOMPARE(requested.size(), 1);
+        QCOMPARE(requested.at(0).at(0).toString(), QStringLiteral(" 198.51.100.4 "));
+        QCOMPARE(requested.at(0).at(1).toString(), QStringLiteral("28960"));
+        QCOMPARE(requested.at(0).at(2).toString(), QStringLiteral("p w"));
+        QCOMPARE(identity.size(), 1);
+        const auto ucon = identity.at(0).at(0).value<UconIdentity>();
+        QCOMPARE(ucon.localAddress, QStringLiteral("192.0.2.7"));
+        QCOMPARE(ucon.loginName, QStringLiteral("GARRISON-192.0.2.7"));
+        QCOMPARE(ucon.password.size(), 9 + ucon.localAddress.size());
+        QVERIFY(ucon.password.endsWith(ucon.localAddress));
+        QCOMPARE(readFile(QStringLiteral("codwaw.ini")),
+                 QByteArray("server= 198.51.100.4 :28960\r\n"
+                            "myaddr=192.0.2.7:55556\r\n"
+                            "login=GARRISON-192.0.2.7\r\n"
+                            "password=") +
+                     ucon.password.toLatin1() + "\r\n");
+        QVERIFY(m_dialogs->calls.isEmpty());
+    }
+
+    void daemonModeConnectOnlyWritesTheIni()
+    {
+        choose("Option1");
+        QSignalSpy requested(m_window.get(), &LoginWindow::directLoginRequested);
+        m_window->DONELoad();
+        QCOMPARE(requested.size(), 0);
+        QVERIFY(m_dialogs->calls.isEmpty());
+        QCOMPARE(readFile(QStringLiteral("codwaw.ini")).left(8), QByteArray("server=:"));
+    }
+
+    void quitAsksToEndTheProgram()
+    {
+        QSignalSpy quit(m_window.get(), &LoginWindow::quitRequested);
+        QTest::mouseClick(child<QPushButton>("Command2"), Qt::LeftButton);
+        QCOMPARE(quit.size(), 1);
+    }
+
+    void menusHoldTheTenProfiles()
+    {
+        const char* loads[] = {"LoadServer1", "LoadServer2z", "LoadServer3z", "ls4", "ls5",
+                               "ls6",         "ls7",          "ls8",          "ls9", "ls10"};
+        for (int n = 1; n <= 10; ++n) {
+            auto* load = m_window->findChild<QAction*>(QLatin1String(loads[n - 1]));
+            auto* save = m_window->findChild<QAction*>(QStringLiteral("ss%1").arg(n));
+            QVERIFY(load && save);
+            QCOMPARE(load->text(), QStringLiteral("Load Server %1").arg(n));
+            QCOMPARE(save->text(), QStringLiteral("Save Server %1").arg(n));
+        }
+    }
+};
+
+GARRISON_TEST_MAIN(TestLoginWindow)
+#include "TestLoginWindow.moc"
