@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "app/ReaderWindow.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
 #include "control/MapsPage.h"
@@ -25,7 +26,8 @@ const QString kLoading = QStringLiteral("loading...");
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs),
+      m_reader(std::make_unique<ReaderWindow>())
 {
     m_ui->setupUi(this);
 

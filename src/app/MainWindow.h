@@ -22,6 +22,7 @@ class ConsoleBox;
 class Dialogs;
 class MapsPage;
 class PlayersPage;
+class ReaderWindow;
 class SettingsPage;
 class TerminalPage;
 
@@ -53,6 +54,8 @@ public:
     Page currentPage() const;
 
     RconClient& rcon() { return m_rcon; }
+    ReaderWindow& reader() { return *m_reader; }
+    PlayersPage& playersPage() { return *m_players; }
     ConsoleBox& console();
 
     // The session's hidden fields.
@@ -84,6 +87,7 @@ private:
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
     RconClient m_rcon;
+    std::unique_ptr<ReaderWindow> m_reader;
 
     PlayersPage* m_players = nullptr;
     ChatPage* m_chat = nullptr;

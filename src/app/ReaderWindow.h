@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/TextViewer.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class ReaderWindow;
+}
+
+namespace garrison {
+
+class ConsoleBox;
+
+// The reader window "log": one fixed-pitch text box with scroll bars, not modal.
+class ReaderWindow : public QWidget, public TextViewer {
+    Q_OBJECT
+
+public:
+    explicit ReaderWindow(QWidget* parent = nullptr);
+    ~ReaderWindow() override;
+
+    void showText(const QString& text) override;
+    ConsoleBox& Text1();
+
+private:
+    const std::unique_ptr<Ui::ReaderWindow> m_ui;
+};
+
+} // namespace garrison
