@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 
+#include "login/ConnectionProfiles.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalAddress.h"
@@ -26,10 +27,61 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         });
     }
 
+    const QList<QAction*> loads = loadItems();
+    const QList<QAction*> saves = saveItems();
+    for (int slot = 1; slot <= ConnectionProfiles::kSlots; ++slot) {
+        loads[slot - 1]->setText(ConnectionProfiles::caption(slot));
+        connect(loads[slot - 1], &QAction::triggered, this, [this, slot] { LoadProfile(slot); });
+        connect(saves[slot - 1], &QAction::triggered, this, [this, slot] { SaveProfile(slot); });
+    }
+
     selectRconMode();
 }
 
 LoginWindow::~LoginWindow() = default;
+
+QList<QAction*> LoginWindow::loadItems() const
+{
+    return {m_ui->LoadServer1, m_ui->LoadServer2z, m_ui->LoadServer3z, m_ui->ls4, m_ui->ls5,
+            m_ui->ls6,         m_ui->ls7,          m_ui->ls8,          m_ui->ls9, m_ui->ls10};
+}
+
+QList<QAction*> LoginWindow::saveItems() const
+{
+    return {m_ui->ss1, m_ui->ss2, m_ui->ss3, m_ui->ss4, m_ui->ss5,
+            m_ui->ss6, m_ui->ss7, m_ui->ss8, m_ui->ss9, m_ui->ss10};
+}
+
+void LoginWindow::LoadProfile(int slot)
+{
+    const ProfileFields fields = ConnectionProfiles::load(slot);
+    m_ui->Text3->setText(fields.daemonAddress);
+    m_ui->Text9->setText(fields.daemonPort);
+    m_ui->Text1->setText(fields.userName);
+    m_ui->Text2->setText(fields.password);
+    m_ui->Text4->setText(fields.serverAddress);
+    m_ui->Text6->setText(fields.rconPassword);
+    m_ui->Text5->setText(fields.serverPort);
+    m_ui->Text7->setText(fields.relayPort);
+    const int level =
+        m_ui->Combo1->findText(fields.level, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (level >= 0 && !fields.level.isEmpty()) {
+        m_ui->Combo1->setCurrentIndex(level);
+    }
+}
+
+void LoginWindow::SaveProfile(int slot)
+{
+    const QString name =
+        m_dialogs.input(QStringLiteral("Please enter a name for the server"),
+                        QStringLiteral("GARRISON - ADD SERVER"), QStringLiteral("New Server"));
+    ConnectionProfiles::save(slot,
+                             {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(),
+                              m_ui->Text2->text(), m_ui->Text4->text(), m_ui->Text6->text(),
+                              m_ui->Text5->text(), m_ui->Text7->text(),
+                              m_ui->Combo1->currentText()},
+                             name);
+}
 
 void LoginWindow::setFieldEnabled(QWidget* field, bool enabled)
 {

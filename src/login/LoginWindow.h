@@ -32,6 +32,9 @@ public:
     void DONELoad();
     void UCONLoad();
 
+    void LoadProfile(int slot);
+    void SaveProfile(int slot);
+
     bool isDaemonMode() const;
     // The daemon user name, for the command echo of a daemon session.
     QString userName() const;
@@ -51,6 +54,8 @@ private:
     void selectDaemonMode();
     void selectRconMode();
     void setFieldEnabled(QWidget* field, bool enabled);
+    QList<QAction*> loadItems() const;
+    QList<QAction*> saveItems() const;
 
     const std::unique_ptr<Ui::LoginWindow> m_ui;
     Dialogs& m_dialogs;

@@ -36,8 +36,8 @@ QString SettingsStore::applicationName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-QString SettingsStore::read(const QString& application, const QString& section,
-                            const QString& key, const QString& defaultValue)
+QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
+                            const QString& defaultValue)
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
                              application);
@@ -50,6 +50,11 @@ void SettingsStore::write(const QString& application, const QString& section, co
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, application);
 #ifndef Q_OS_WIN
+    // A store we cannot read would be replaced by one holding only this value.
+    const QFileInfo existing(settings.fileName());
+    if (existing.exists() && !existing.isReadable()) {
+        return;
+    }
     // Create the file empty and private before QSettings writes it, so that no password is
     // ever readable by others, not even for a moment (QSettings keeps the permissions).
     const QString path = settings.fileName();
@@ -66,8 +71,7 @@ void SettingsStore::write(const QString& application, const QString& section, co
     restrictToOwner(settings);
 }
 
-QString SettingsStore::read(const QString& section, const QString& key,
-                            const QString& defaultValue)
+QString SettingsStore::read(const QString& section, const QString& key, const QString& defaultValue)
 {
     return read(applicationName(), section, key, defaultValue);
 }

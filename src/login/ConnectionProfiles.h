@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace garrison {
+
+// The login fields that one saved connection profile holds. Both connection types' fields are
+// kept; the selected type is not.
+struct ProfileFields {
+    QString daemonAddress; // Text3
+    QString daemonPort;    // Text9
+    QString userName;      // Text1
+    QString password;      // Text2
+    QString serverAddress; // Text4
+    QString rconPassword;  // Text6
+    QString serverPort;    // Text5
+    QString relayPort;     // Text7
+    QString level;         // Combo1
+};
+
+// Ten saved profiles, slots 1 to 10, in the sections "[LOGIN1]" to "[LOGIN10]" of the
+// settings store.
+class ConnectionProfiles {
+public:
+    static constexpr int kSlots = 10;
+
+    static QString section(int slot);
+    // The caption of load item n: the profile's name, "Load Server n" when it has none.
+    static QString caption(int slot);
+    static ProfileFields load(int slot);
+    static void save(int slot, const ProfileFields& fields, const QString& name);
+};
+
+} // namespace garrison

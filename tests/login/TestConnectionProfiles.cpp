@@ -1,0 +1,208 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "login/ConnectionProfiles.h"
+#include "login/LoginWindow.h"
+#include "platform/SettingsStore.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+
+namespace {
+
+const char* const kFields[] = {"Text3", "Text9", "Text1", "Text2",
+                               "Text4", "Text6", "Text5", "Text7"};
+const char* const kLoadItems[] = {"LoadServer1", "LoadServer2z", "LoadServer3z", "ls4", "ls5",
+                                  "ls6",         "ls7",          "ls8",          "ls9", "ls10"};
+
+QString storeFile()
+{
+    return SettingsStore::location(SettingsStore::applicationName());
+}
+
+} // namespace
+
+class TestConnectionProfiles : public QObject {
+    Q_OBJECT
+
+    FakeDialogs m_dialogs;
+
+    static QLineEdit* field(LoginWindow& window, const char* name)
+    {
+        return window.findChild<QLineEdit*>(QLatin1String(name));
+    }
+    static QComboBox* levels(LoginWindow& window)
+    {
+        return window.findChild<QComboBox*>(QStringLiteral("Combo1"));
+    }
+    static QAction* item(LoginWindow& window, const QString& name)
+    {
+        return window.findChild<QAction*>(name);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(storeFile());
+        m_dialogs = FakeDialogs();
+    }
+
+    void freshStoreHasTheDesignCaptions()
+    {
+        LoginWindow window(m_dialogs);
+        for (int n = 1; n <= 10; ++n) {
+            QCOMPARE(item(window, QLatin1String(kLoadItems[n - 1]))->text(),
+                     QStringLiteral("Load Server %1").arg(n));
+        }
+    }
+
+    void loadingAnEmptySlotClearsTheFields()
+    {
+        LoginWindow window(m_dialogs);
+        for (const char* name : kFields) {
+            field(window, name)->setText(QStringLiteral("something"));
+        }
+        levels(window)->setCurrentIndex(2);
+        item(window, QStringLiteral("ls7"))->trigger();
+        for (const char* name : kFields) {
+            QCOMPARE(field(window, name)->text(),
+                     QByteArray(name) == "Text7" ? QStringLiteral("55555") : QString());
+        }
+        QCOMPARE(levels(window)->currentText(), QStringLiteral("poweradmin"));
+    }
+
+    void saveThenLoadRoundTrips_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("daemonMode");
+        QTest::newRow("plain, direct mode") << "192.0.2.1" << false;
+        QTest::newRow("plain, daemon mode") << "192.0.2.1" << true;
+        QTest::newRow("awkward characters")
+            << QStringLiteral(u" a b = [c] / \\ \"d\" 'e' ; Jörg Ürgen ") << false;
+        QTest::newRow("looks like a section") << "[LOGIN2]\nName=x" << false;
+    }
+    void saveThenLoadRoundTrips()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, daemonMode);
+        {
+            LoginWindow window(m_dialogs);
+            if (daemonMode) {
+                window.findChild<QAbstractButton*>(QStringLiteral("Option1"))->click();
+            }
+            int i = 0;
+            for (const char* name : kFields) {
+                field(window, name)->setText(value + QString::number(i++));
+            }
+            levels(window)->setCurrentIndex(1);
+            m_dialogs.texts.enqueue(QStringLiteral("Home server"));
+            item(window, QStringLiteral("ss3"))->trigger();
+        }
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        QCOMPARE(m_dialogs.calls[0].text, QStringLiteral("Please enter a name for the server"));
+        QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("GARRISON - ADD SERVER"));
+        QCOMPARE(m_dialogs.calls[0].preset, QStringLiteral("New Server"));
+
+        // A new window (as after a restart) shows the name and loads every field.
+        LoginWindow window(m_dialogs);
+        QCOMPARE(item(window, QStringLiteral("LoadServer3z"))->text(),
+                 QStringLiteral("Home server"));
+        item(window, QStringLiteral("LoadServer3z"))->trigger();
+        int i = 0;
+        for (const char* name : kFields) {
+            QCOMPARE(field(window, name)->text(), value + QString::number(i++));
+        }
+        QCOMPARE(levels(window)->currentText(), QStringLiteral("admin"));
+
+        // The values are on disk, not only in a cache of this process.
+        QSettings onDisk(storeFile(), QSettings::IniFormat);
+        QCOMPARE(onDisk.value(QStringLiteral("[LOGIN3]/IPAddress")).toString(), value + "4");
+    }
+
+    void cancelledNameIsStoredEmpty()
+    {
+        {
+            LoginWindow window(m_dialogs);
+            m_dialogs.texts.enqueue(std::nullopt);
+            item(window, QStringLiteral("ss10"))->trigger();
+            // Saving does not rename the item until the window is loaded again.
+            QCOMPARE(item(window, QStringLiteral("ls10"))->text(),
+                     QStringLiteral("Load Server 10"));
+        }
+        LoginWindow window(m_dialogs);
+        QCOMPARE(item(window, QStringLiteral("ls10"))->text(), QString());
+        QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN10]"), QStringLiteral("Name"),
+                                     QStringLiteral("absent")),
+                 QString());
+    }
+
+    void storedLevelSelectsOnlyAnExactItem_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("admin") << "admin"
+                               << "admin";
+        QTest::newRow("mp") << "mp"
+                            << "mp";
+        QTest::newRow("Admin") << "Admin"
+                               << "poweradmin";
+        QTest::newRow("empty") << ""
+                               << "poweradmin";
+        QTest::newRow("blank") << " mp"
+                               << "poweradmin";
+    }
+    void storedLevelSelectsOnlyAnExactItem()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, selected);
+        SettingsStore::write(QStringLiteral("[LOGIN5]"), QStringLiteral("Levelz"), stored);
+        LoginWindow window(m_dialogs);
+        levels(window)->setCurrentIndex(2);
+        item(window, QStringLiteral("ls5"))->trigger();
+        QCOMPARE(levels(window)->currentText(), selected);
+    }
+
+    void anotherExecutableHasItsOwnProfiles()
+    {
+        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
+                             QStringLiteral("Name"), QStringLiteral("Other program"));
+        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
+                             QStringLiteral("IPAddress"), QStringLiteral("198.51.100.9"));
+        LoginWindow window(m_dialogs);
+        QCOMPARE(item(window, QStringLiteral("LoadServer1"))->text(),
+                 QStringLiteral("Load Server 1"));
+        item(window, QStringLiteral("LoadServer1"))->trigger();
+        QCOMPARE(field(window, "Text4")->text(), QString());
+    }
+
+    void garbageInTheStoreIsSurvived()
+    {
+        QDir().mkpath(QFileInfo(storeFile()).absolutePath());
+        {
+            QFile file(storeFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("\x01\x02 garbage\n[%5BLOGIN2%5D]\nName=Kept\nPort=28961\n"
+                                  "\xFF\xFE\x00zz=\n[broken\nno equals sign\n[%5BLOGIN4%5D]\nNam",
+                                  95));
+        }
+        LoginWindow window(m_dialogs);
+        QCOMPARE(item(window, QStringLiteral("LoadServer1"))->text(),
+                 QStringLiteral("Load Server 1"));
+        QCOMPARE(item(window, QStringLiteral("LoadServer2z"))->text(), QStringLiteral("Kept"));
+        m_dialogs.texts.enqueue(QStringLiteral("New"));
+        item(window, QStringLiteral("ss1"))->trigger();
+
+        QCOMPARE(ConnectionProfiles::caption(1), QStringLiteral("New"));
+        QCOMPARE(ConnectionProfiles::caption(2), QStringLiteral("Kept"));
+        QCOMPARE(ConnectionProfiles::load(2).serverPort, QStringLiteral("28961"));
+    }
+};
+
+GARRISON_TEST_MAIN(TestConnectionProfiles)
+#include "TestConnectionProfiles.moc"
