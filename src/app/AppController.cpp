@@ -1,6 +1,7 @@
 #include "AppController.h"
 
 #include "app/MainWindow.h"
+#include "app/ReaderWindow.h"
 #include "login/LoginWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
@@ -30,6 +31,13 @@ LoginWindow& AppController::showLoginWindow()
         connect(m_login, &LoginWindow::directLoginRequested, this,
                 &AppController::startDirectSession);
         connect(m_login, &LoginWindow::quitRequested, this, &AppController::endProgram);
+        connect(m_login, &LoginWindow::daemonAccessGranted, this,
+                &AppController::startDaemonSession);
+        connect(m_login, &LoginWindow::rconPasswordArrived, this,
+                [this](const QString& password) { ensureMainWindow().setRconPassword(password); });
+        connect(m_login, &LoginWindow::daemonLogArrived, this,
+                [this](const QString& log) { ensureMainWindow().reader().showText(log); });
+        connect(m_login, &LoginWindow::daemonLinkLost, this, &AppController::endDaemonSession);
     }
     m_login->show();
     m_login->raise();
@@ -44,6 +52,7 @@ MainWindow& AppController::ensureMainWindow()
         connect(m_main.get(), &MainWindow::loginWindowRequested, this,
                 [this] { showLoginWindow(); });
         connect(m_main.get(), &MainWindow::exitRequested, this, &AppController::endProgram);
+        m_main->rcon().setDaemonEcho(this);
     }
     return *m_main;
 }
@@ -62,6 +71,37 @@ void AppController::startDirectSession(const QString& host, const QString& port,
     main.show();
     if (m_login) {
         m_login->close();
+    }
+}
+
+void AppController::startDaemonSession(const QString& level, const QString& daemonHost,
+                                       const QString& serverHost, const QString& serverPort)
+{
+    MainWindow& main = ensureMainWindow();
+    main.takeDaemonGrant(level, daemonHost, serverHost, serverPort);
+    main.IdentDaemon(QStringLiteral("1"));
+    if (!main.Connect()) {
+        return;
+    }
+    main.show();
+    if (m_login) {
+        m_login->hide();
+    }
+}
+
+void AppController::endDaemonSession()
+{
+    if (m_main) {
+        m_main->Disconnect();
+    }
+    // Both windows would otherwise be hidden, leaving the user with nothing on screen.
+    showLoginWindow();
+}
+
+void AppController::echoCommand(const QString& command)
+{
+    if (m_login) {
+        m_login->daemonLink().echoCommand(command);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "login/LoginWindow.h"
+#include "rcon/DaemonEcho.h"
 
 #include <QObject>
 #include <QPointer>
@@ -15,7 +16,7 @@ class MainWindow;
 
 // Owns the program's windows and carries values between them: the login window hands the
 // session to the main window here, and the main window asks for the login window here.
-class AppController : public QObject {
+class AppController : public QObject, public DaemonEcho {
     Q_OBJECT
 
 public:
@@ -32,9 +33,16 @@ public:
     // What ending the program means; tests replace it to stay alive.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
 
+    // The main window's commands are echoed through the login window's daemon link, which
+    // lives as long as the daemon session (the window is only hidden).
+    void echoCommand(const QString& command) override;
+
 private:
     MainWindow& ensureMainWindow();
     void startDirectSession(const QString& host, const QString& port, const QString& password);
+    void startDaemonSession(const QString& level, const QString& daemonHost,
+                            const QString& serverHost, const QString& serverPort);
+    void endDaemonSession();
     void endProgram();
 
     std::unique_ptr<Dialogs> m_dialogs;

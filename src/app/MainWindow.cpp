@@ -106,6 +106,17 @@ void MainWindow::takeLoginValues(const QString& host, const QString& port,
     m_ui->lblServerPort->setText(port);
 }
 
+void MainWindow::takeDaemonGrant(const QString& level, const QString& daemonHost,
+                                 const QString& host, const QString& port)
+{
+    m_level = level;
+    m_RconType = daemonHost;
+    m_Text3 = host;
+    m_Text4 = port;
+    m_ui->lblServerIP->setText(host);
+    m_ui->lblServerPort->setText(port);
+}
+
 void MainWindow::keepUconIdentity(const UconIdentity& identity)
 {
     m_ucon = identity;

@@ -40,6 +40,10 @@ public:
     // What the login window hands over before Connect.
     void takeLoginValues(const QString& host, const QString& port, const QString& rconPassword);
     void keepUconIdentity(const UconIdentity& identity);
+    // Daemon sessions: the grant, and the RCON password the daemon hands out (whenever it comes).
+    void takeDaemonGrant(const QString& level, const QString& daemonHost, const QString& host,
+                         const QString& port);
+    void setRconPassword(const QString& password) { m_txtRcon = password; }
     void IdentDaemon(const QString& Result);
 
     // Opens the socket and sends "status"; on failure shows the error box, asks for the

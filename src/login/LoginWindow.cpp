@@ -18,7 +18,33 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Option1, &QRadioButton::clicked, this, &LoginWindow::selectDaemonMode);
     connect(m_ui->Option2, &QRadioButton::clicked, this, &LoginWindow::selectRconMode);
     connect(m_ui->Command1, &QPushButton::clicked, this, &LoginWindow::DONELoad);
-    connect(m_ui->Command2, &QPushButton::clicked, this, &LoginWindow::quitRequested);
+    connect(m_ui->Command2, &QPushButton::clicked, this, [this] {
+        m_link.close();
+        Q_EMIT quitRequested();
+    });
+    connect(m_ui->Command3, &QPushButton::clicked, this, &LoginWindow::startDaemonLogin);
+
+    m_link.setCredentialsSource([this] {
+        return DaemonLink::Credentials{m_ui->Text1->text(), m_ui->Text2->text(),
+                                       m_ui->Combo1->currentText()};
+    });
+    connect(&m_link, &DaemonLink::statusChanged, m_ui->Label3, &QLabel::setText);
+    connect(&m_link, &DaemonLink::loginSent, this, [this] { m_ui->Command1->setEnabled(true); });
+    connect(&m_link, &DaemonLink::credentialsMissing, this, [this] {
+        m_dialogs.message(QStringLiteral("Please enter both username, password and select level!"),
+                          QStringLiteral("Login"), BoxIcon::Critical);
+    });
+    connect(&m_link, &DaemonLink::levelAnswered, this, &LoginWindow::DONELoad);
+    connect(&m_link, &DaemonLink::rconPasswordReceived, this, &LoginWindow::rconPasswordArrived);
+    connect(&m_link, &DaemonLink::logReceived, this, &LoginWindow::daemonLogArrived);
+    connect(&m_link, &DaemonLink::noticeReceived, this, [this](const QString& text) {
+        m_dialogs.message(text, QStringLiteral("GARRISON Daemon"), BoxIcon::Information);
+    });
+    connect(&m_link, &DaemonLink::linkLost, this, &LoginWindow::showLinkLost);
+    connect(&m_link, &DaemonLink::linkFailed, this, [this](int number, const QString& description) {
+        m_dialogs.message(QStringLiteral("An error has occured!\r\n") + description,
+                          QStringLiteral("Error n:") + QString::number(number), BoxIcon::Critical);
+    });
     for (QLineEdit* field : {m_ui->Text4, m_ui->Text5, m_ui->Text6, m_ui->Text7}) {
         connect(field, &QLineEdit::returnPressed, this, [this] {
             if (m_ui->Command1->isEnabled()) {
@@ -152,7 +178,8 @@ void LoginWindow::DONELoad()
 {
     UCONLoad();
     if (isDaemonMode()) {
-        return; // the daemon's access check arrives with the daemon link
+        grantOrDeny();
+        return;
     }
     const QString host = m_ui->Text4->text();
     const QString port = m_ui->Text5->text();
@@ -164,6 +191,48 @@ void LoginWindow::DONELoad()
         return;
     }
     Q_EMIT directLoginRequested(host, port, password);
+}
+
+} // namespace garrison
+
+namespace garrison {
+
+void LoginWindow::startDaemonLogin()
+{
+    if (m_ui->Text3->text().isEmpty() || m_ui->Text9->text().isEmpty()) {
+        m_dialogs.message(QStringLiteral("Please set your GARRISON Daemon IP and Port"),
+                          kProgramCaption, BoxIcon::Information);
+        return;
+    }
+    m_link.login(m_ui->Text3->text(), m_ui->Text9->text());
+}
+
+void LoginWindow::grantOrDeny()
+{
+    const QString level = m_link.statusz();
+    if (level == QLatin1String("poweradmin") || level == QLatin1String("admin") ||
+        level == QLatin1String("mp")) {
+        // The RCON password normally arrives while this box is open.
+        m_dialogs.message(QStringLiteral("Access Granted to ") + userName() +
+                              QStringLiteral(" as ") + level,
+                          kProgramCaption, BoxIcon::None);
+        Q_EMIT daemonAccessGranted(level, m_ui->Text3->text(), m_ui->Text4->text(),
+                                   m_ui->Text5->text());
+        return;
+    }
+    m_dialogs.message(QStringLiteral("Access Denied to ") + userName() +
+                          QStringLiteral(" : Check is password, username and level are correct!"),
+                      kProgramCaption, BoxIcon::None);
+    m_ui->Command1->setEnabled(false);
+}
+
+void LoginWindow::showLinkLost()
+{
+    m_dialogs.message(QStringLiteral("GARRISON lost connection with the daemon!\r\n"
+                                     "Please wait a few seconds and reconnect again!"),
+                      kProgramCaption, BoxIcon::Critical);
+    m_link.close();
+    Q_EMIT daemonLinkLost();
 }
 
 } // namespace garrison

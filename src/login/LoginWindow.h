@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/DaemonLink.h"
 #include "ucon/UconIni.h"
 
 #include <QMainWindow>
@@ -36,6 +37,8 @@ public:
     void SaveProfile(int slot);
 
     bool isDaemonMode() const;
+    DaemonLink& daemonLink() { return m_link; }
+    const QString& statusz() const { return m_link.statusz(); }
     // The daemon user name, for the command echo of a daemon session.
     QString userName() const;
 
@@ -49,10 +52,20 @@ Q_SIGNALS:
     void directLoginRequested(const QString& host, const QString& port,
                               const QString& rconPassword);
     void quitRequested();
+    // Daemon mode: the daemon granted access; the main window takes over the session.
+    void daemonAccessGranted(const QString& level, const QString& daemonHost,
+                             const QString& serverHost, const QString& serverPort);
+    void rconPasswordArrived(const QString& password);
+    void daemonLogArrived(const QString& log);
+    // The daemon link dropped during a session; the user has been told.
+    void daemonLinkLost();
 
 private:
     void selectDaemonMode();
     void selectRconMode();
+    void startDaemonLogin();
+    void grantOrDeny();
+    void showLinkLost();
     void setFieldEnabled(QWidget* field, bool enabled);
     QList<QAction*> loadItems() const;
     QList<QAction*> saveItems() const;
@@ -60,6 +73,7 @@ private:
     const std::unique_ptr<Ui::LoginWindow> m_ui;
     Dialogs& m_dialogs;
     std::function<QString()> m_localAddress;
+    DaemonLink m_link;
 };
 
 } // namespace garrison

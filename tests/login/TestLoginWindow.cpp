@@ -184,13 +184,21 @@ private Q_SLOTS:
         QVERIFY(m_dialogs->calls.isEmpty());
     }
 
-    void daemonModeConnectOnlyWritesTheIni()
+    void daemonModeConnectWithoutAGrantIsDenied()
     {
         choose("Option1");
+        fill("Text1", QStringLiteral("alice"));
         QSignalSpy requested(m_window.get(), &LoginWindow::directLoginRequested);
+        QSignalSpy granted(m_window.get(), &LoginWindow::daemonAccessGranted);
         m_window->DONELoad();
-        QCOMPARE(requested.size(), 0);
-        QVERIFY(m_dialogs->calls.isEmpty());
+        QCOMPARE(requested.size() + granted.size(), 0);
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QCOMPARE(m_dialogs->calls[0].text,
+                 QStringLiteral("Access Denied to alice : Check is password, username and level "
+                                "are correct!"));
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("GARRISON"));
+        QVERIFY(!child<QPushButton>("Command1")->isEnabled());
+        // The relay's ini file is written in daemon mode too.
         QCOMPARE(readFile(QStringLiteral("codwaw.ini")).left(8), QByteArray("server=:"));
     }
 

@@ -1,0 +1,182 @@
+#include "DaemonLink.h"
+
+#include "platform/AnsiText.h"
+
+namespace garrison {
+
+namespace {
+constexpr int kLoginTick = 60;
+constexpr int kTypeMismatch = 13;
+} // namespace
+
+DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
+{
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setInterval(kLoginTick);
+    connect(&m_timer1, &QTimer::timeout, this, &DaemonLink::onTimer1);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &DaemonLink::onReadyRead);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &DaemonLink::onError);
+    connect(&m_socket, &QTcpSocket::bytesWritten, this,
+            [this] { setStatus(QStringLiteral("Completed Data Transmission")); });
+}
+
+void DaemonLink::setCredentialsSource(std::function<Credentials()> source)
+{
+    m_credentials = std::move(source);
+}
+
+void DaemonLink::setStatus(const QString& text)
+{
+    m_status = text;
+    Q_EMIT statusChanged(text);
+}
+
+// The Windows Sockets numbers that users of the daemon know from its other clients.
+int DaemonLink::socketErrorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+        return kLinkLost;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::SocketAccessError:
+        return 10013;
+    case QAbstractSocket::SocketResourceError:
+        return 10055;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::NetworkError:
+        return 10065;
+    case QAbstractSocket::AddressInUseError:
+        return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return 10045;
+    case QAbstractSocket::OperationError:
+        return kLinkLost;
+    default:
+        return 10000 + static_cast<int>(error);
+    }
+}
+
+void DaemonLink::login(const QString& host, const QString& portText)
+{
+    if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+        m_socket.abort();
+    }
+    m_inSession = false;
+    bool isNumber = false;
+    const uint port = portText.trimmed().toUInt(&isNumber);
+    if (!isNumber || port > 65535) {
+        Q_EMIT linkFailed(
+            kTypeMismatch,
+            QStringLiteral("Type mismatch: the port \"%1\" is not a whole number.").arg(portText));
+        return;
+    }
+    m_socket.connectToHost(host.trimmed(), static_cast<quint16>(port));
+    m_timer1.start();
+}
+
+void DaemonLink::onTimer1()
+{
+    const Credentials credentials = m_credentials ? m_credentials() : Credentials{};
+    if (credentials.userName.isEmpty() || credentials.password.isEmpty() ||
+        credentials.level.isEmpty() || credentials.level == QLatin1String(" ")) {
+        m_timer1.stop();
+        Q_EMIT credentialsMissing();
+        return;
+    }
+    if (!isConnected()) {
+        setStatus(QStringLiteral("Not currently connected to host"));
+        return;
+    }
+    send(credentials.userName + QLatin1Char(':') + credentials.password + QLatin1Char('-') +
+         credentials.level.trimmed());
+    setStatus(QStringLiteral("Sending Data"));
+    m_timer1.stop();
+    Q_EMIT loginSent();
+}
+
+bool DaemonLink::send(const QString& message)
+{
+    if (!isConnected()) {
+        Q_EMIT linkLost();
+        return false;
+    }
+    m_socket.write(toAnsi(message));
+    return true;
+}
+
+void DaemonLink::islo(const QString& value)
+{
+    m_receiver.LogPending = value;
+}
+
+void DaemonLink::close()
+{
+    m_inSession = false;
+    m_socket.abort();
+}
+
+bool DaemonLink::isConnected() const
+{
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+void DaemonLink::echoCommand(const QString& command)
+{
+    const QString userName = m_credentials ? m_credentials().userName : QString();
+    send(userName + QStringLiteral(" - ") + command);
+}
+
+void DaemonLink::onReadyRead()
+{
+    // Everything one receive event delivers is one message.
+    const DaemonReceiver::Taken taken = m_receiver.take(fromAnsi(m_socket.readAll()));
+    switch (taken.kind) {
+    case DaemonReceiver::Kind::RconPassword:
+        Q_EMIT rconPasswordReceived(taken.text);
+        return;
+    case DaemonReceiver::Kind::Log:
+        setStatus(QStringLiteral("Received Log"));
+        Q_EMIT logReceived(taken.text);
+        return;
+    case DaemonReceiver::Kind::LevelAnswer:
+        setStatus(QStringLiteral("Received Data!"));
+        // The level the user selected is granted, whatever word the daemon answered.
+        m_statusz = m_credentials ? m_credentials().level : QString();
+        m_inSession = true;
+        send(QStringLiteral("getrconpass"));
+        Q_EMIT levelAnswered();
+        return;
+    case DaemonReceiver::Kind::Notice:
+        setStatus(QStringLiteral("Received Data!"));
+        Q_EMIT noticeReceived(taken.text);
+        return;
+    case DaemonReceiver::Kind::Other:
+        setStatus(QStringLiteral("Received Data!"));
+        m_statusz = QStringLiteral("none");
+        return;
+    }
+}
+
+void DaemonLink::onError(QAbstractSocket::SocketError error)
+{
+    const int number = socketErrorNumber(error);
+    if (number == kLinkLost) {
+        // A daemon that hangs up before granting anything (a refused login) is not a lost
+        // session: the status line says so and the user may log in again.
+        if (m_inSession) {
+            Q_EMIT linkLost();
+        } else {
+            setStatus(QStringLiteral("Not currently connected to host"));
+        }
+        return;
+    }
+    Q_EMIT linkFailed(number, m_socket.errorString());
+}
+
+} // namespace garrison

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "login/DaemonReceiver.h"
+#include "rcon/DaemonEcho.h"
+
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+
+namespace garrison {
+
+// The one TCP connection to the daemon: the login through it, the RCON password and the log
+// it hands out, its notices, and the echo of every console command of a daemon session.
+class DaemonLink : public QObject, public DaemonEcho {
+    Q_OBJECT
+
+public:
+    struct Credentials {
+        QString userName;
+        QString password;
+        QString level; // as the access-level list shows it
+    };
+
+    // The error number of a link that is no longer usable (lost, closed, reset).
+    static constexpr int kLinkLost = 40006;
+
+    explicit DaemonLink(QObject* parent = nullptr);
+
+    // Read afresh at every use: the login window's fields.
+    void setCredentialsSource(std::function<Credentials()> source);
+
+    // Closes an open link, connects to host:portText and starts the login timer, which sends
+    // the credentials as soon as the link stands.
+    void login(const QString& host, const QString& portText);
+    // Sends one message; a link that is not connected takes the lost-link path.
+    bool send(const QString& message);
+    void islo(const QString& value);
+    void close();
+    bool isConnected() const;
+
+    void echoCommand(const QString& command) override;
+
+    const QString& statusz() const { return m_statusz; }
+    const QString& status() const { return m_status; }
+    QTimer& Timer1() { return m_timer1; }
+    QTcpSocket& Winsock1() { return m_socket; }
+    const DaemonReceiver& receiver() const { return m_receiver; }
+
+    static int socketErrorNumber(QAbstractSocket::SocketError error);
+
+Q_SIGNALS:
+    void statusChanged(const QString& text);
+    void credentialsMissing();
+    void loginSent();
+    // The daemon accepted the login; statusz holds the level the user selected.
+    void levelAnswered();
+    void rconPasswordReceived(const QString& password);
+    void logReceived(const QString& log);
+    void noticeReceived(const QString& text);
+    void linkLost();
+    void linkFailed(int number, const QString& description);
+
+private:
+    void setStatus(const QString& text);
+    void onTimer1();
+    void onReadyRead();
+    void onError(QAbstractSocket::SocketError error);
+
+    QTcpSocket m_socket;
+    QTimer m_timer1;
+    DaemonReceiver m_receiver;
+    QString m_statusz = QStringLiteral("none");
+    bool m_inSession = false;
+    QString m_status;
+    std::function<Credentials()> m_credentials;
+};
+
+} // namespace garrison

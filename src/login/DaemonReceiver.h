@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace garrison {
+
+// How the daemon link takes each message it receives. The daemon's messages have no framing,
+// so what one receive event delivers is one message, and its meaning depends on what the link
+// asked for last: the rules are tried in order and the first that applies wins.
+class DaemonReceiver {
+public:
+    enum class Kind {
+        RconPassword, // the answer to "getrconpass"
+        Log,          // the answer to "getlog"
+        LevelAnswer,  // exactly "mp", "admin" or "poweradmin": the login was accepted
+        Notice,       // "ADDUSER…" or "CHANGERCON…": text to show the user
+        Other,        // anything else, a refused login among them
+    };
+    struct Taken {
+        Kind kind;
+        QString text; // the password, the log, or the notice with its prefix removed
+    };
+
+    Taken take(const QString& message);
+
+    // "1" while the next message is the RCON password; set when the level answer arrives.
+    QString RconPassPending;
+    // "1" while the next message is the server log; armed through islo before "getlog".
+    QString LogPending;
+};
+
+} // namespace garrison
