@@ -40,7 +40,7 @@ int main(int argc, char** argv)
         "It writes one line when it is ready and stops on SIGINT, SIGTERM, \"quit\" or "
         "\"killserver\"."));
     parser.addHelpOption();
-    parser.addOptions({
+    QList<QCommandLineOption> options = {
         {QStringLiteral("port"), QStringLiteral("UDP port to listen on (0: any free port)."),
          QStringLiteral("port"), QString::number(SimServer::kDefaultPort)},
         {QStringLiteral("address"),
@@ -63,11 +63,20 @@ int main(int argc, char** argv)
          QStringLiteral("Append the server log (commands, chat, joins and "
                         "leaves, with time stamps) to this file."),
          QStringLiteral("file")},
-        {QStringLiteral("map"), QStringLiteral("Map to start on."), QStringLiteral("name"),
-         defaults.map},
+        {QStringLiteral("map"),
+         QStringLiteral("Map to start on (an unknown name starts on mp_castle)."),
+         QStringLiteral("name"), defaults.map},
         {QStringLiteral("gametype"), QStringLiteral("Game type to start with."),
          QStringLiteral("name"), defaults.gametype},
-    });
+    };
+    for (QCommandLineOption& option : options) {
+        if (!option.defaultValues().isEmpty()) {
+            option.setDescription(
+                option.description() +
+                QStringLiteral(" Default: %1.").arg(option.defaultValues().first()));
+        }
+    }
+    parser.addOptions(options);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         return fail(
