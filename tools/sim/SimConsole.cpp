@@ -33,8 +33,8 @@ const QStringList SimConsole::kMaps = {
 };
 
 SimConsole::SimConsole(const SimSettings& settings, QObject* parent)
-    : QObject(parent), m_dvars(SimDvarTable::withDefaults()), m_world(settings.seed),
-      m_punkBuster(m_world)
+    : QObject(parent), m_dvars(SimDvarTable::withDefaults()), m_world(settings.seed, this),
+      m_punkBuster(m_world, this)
 {
     connect(&m_world, &SimWorld::chatLine, this, &SimConsole::chatLine);
     connect(&m_world, &SimWorld::gameLogLine, this, &SimConsole::gameLogLine);

@@ -8,7 +8,7 @@
 namespace garrison::sim {
 
 SimServer::SimServer(const SimSettings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_console(settings)
+    : QObject(parent), m_settings(settings), m_console(settings, this), m_tickTimer(this)
 {
     m_receiveBuffer.resize(65536);
     connect(&m_console, &SimConsole::gameLogLine, this, &SimServer::log);

@@ -56,6 +56,7 @@ private:
     void send(const QList<QByteArray>& datagrams, const QHostAddress& to, quint16 toPort);
     void log(const QString& line);
 
+    // Members are also children, so that moveToThread() takes them along.
     SimSettings m_settings;
     SimConsole m_console;
     SimGameLog m_log;
