@@ -1,0 +1,72 @@
+#include "SimFixture.h"
+
+#include "SimRedirectBuffer.h"
+#include "SimRequest.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace garrison::test {
+
+sim::SimSettings SimFixture::frozenSettings()
+{
+    sim::SimSettings settings;
+    settings.password = QStringLiteral("secret");
+    settings.seed = 1;
+    settings.players = 8;
+    settings.tickMs = 0;
+    return settings;
+}
+
+SimFixture::SimFixture(const sim::SimSettings& settings)
+    : m_server(std::make_unique<sim::SimServer>(settings))
+{}
+
+SimFixture::~SimFixture() = default;
+
+bool SimFixture::start()
+{
+    m_port = m_server->start(QHostAddress(QHostAddress::LocalHost), 0);
+    return m_port != 0 && m_client.bind(QHostAddress(QHostAddress::LocalHost), 0);
+}
+
+QList<QByteArray> SimFixture::rcon(const QString& command, int timeoutMs)
+{
+    QSignalSpy answered(m_server.get(), &sim::SimServer::requestAnswered);
+    sendRaw(sim::SimRequest::encode(password(), command));
+    if (!answered.wait(timeoutMs)) {
+        return {};
+    }
+    return receive(answered.first().at(1).toInt(), timeoutMs);
+}
+
+QString SimFixture::rconText(const QString& command, int timeoutMs)
+{
+    return sim::SimRedirectBuffer::join(rcon(command, timeoutMs));
+}
+
+void SimFixture::sendRaw(const QByteArray& datagram)
+{
+    m_client.writeDatagram(datagram, address(), m_port);
+}
+
+QList<QByteArray> SimFixture::receive(int count, int timeoutMs)
+{
+    QList<QByteArray> datagrams;
+    const auto drain = [&] {
+        while (m_client.hasPendingDatagrams()) {
+            const qint64 size = m_client.pendingDatagramSize();
+            if (size < 0) {
+                break;
+            }
+            QByteArray datagram(static_cast<qsizetype>(size), '\0');
+            m_client.readDatagram(datagram.data(), datagram.size());
+            datagrams.append(datagram);
+        }
+        return datagrams.size() >= count;
+    };
+    [[maybe_unused]] const bool complete = QTest::qWaitFor(drain, timeoutMs);
+    return datagrams;
+}
+
+} // namespace garrison::test

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace garrison::sim {
+
+// Everything that shapes one simulated server; the command line fills it, tests set it directly.
+struct SimSettings {
+    QString password = QStringLiteral("secret");
+    quint32 seed = 1;
+    int players = 8;
+    QString map = QStringLiteral("mp_castle");
+    QString gametype = QStringLiteral("tdm");
+    // Requests that come sooner than this after the last accepted one are dropped; 0 = off.
+    int cooldownMs = 0;
+    // Interval of the player simulation; 0 freezes it until someone calls tick().
+    int tickMs = 1000;
+    QString logFile;
+};
+
+} // namespace garrison::sim

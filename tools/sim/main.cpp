@@ -1,0 +1,138 @@
+#include "SimServer.h"
+#include "SimSignalWatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <cstdio>
+
+using garrison::sim::SimServer;
+using garrison::sim::SimSettings;
+using garrison::sim::SimSignalWatcher;
+
+namespace {
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "garrison-sim: %s\n", qPrintable(message));
+    return 1;
+}
+
+bool readNumber(const QCommandLineParser& parser, const QString& name, qint64 min, qint64 max,
+                qint64* value)
+{
+    bool ok = false;
+    *value = parser.value(name).toLongLong(&ok);
+    return ok && *value >= min && *value <= max;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("garrison-sim"));
+
+    const SimSettings defaults;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A game server that answers the remote console (RCON) over UDP, with simulated players.\n"
+        "It writes one line when it is ready and stops on SIGINT, SIGTERM, \"quit\" or "
+        "\"killserver\"."));
+    parser.addHelpOption();
+    QList<QCommandLineOption> options = {
+        {QStringLiteral("port"), QStringLiteral("UDP port to listen on (0: any free port)."),
+         QStringLiteral("port"), QString::number(SimServer::kDefaultPort)},
+        {QStringLiteral("address"),
+         QStringLiteral("Address to listen on; anything but loopback only when given here."),
+         QStringLiteral("address"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("password"), QStringLiteral("RCON password (empty: refuse every request)."),
+         QStringLiteral("text"), defaults.password},
+        {QStringLiteral("players"), QStringLiteral("Number of simulated players, 0 to 64."),
+         QStringLiteral("N"), QString::number(defaults.players)},
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of the player simulation (same seed, same game)."),
+         QStringLiteral("number"), QString::number(defaults.seed)},
+        {QStringLiteral("cooldown-ms"),
+         QStringLiteral("Drop requests that come sooner than this after the last one (0: off)."),
+         QStringLiteral("ms"), QString::number(defaults.cooldownMs)},
+        {QStringLiteral("tick-ms"),
+         QStringLiteral("Interval of the player simulation (0: players stand still)."),
+         QStringLiteral("ms"), QString::number(defaults.tickMs)},
+        {QStringLiteral("log"),
+         QStringLiteral("Append the server log (commands, chat, joins and "
+                        "leaves, with time stamps) to this file."),
+         QStringLiteral("file")},
+        {QStringLiteral("map"),
+         QStringLiteral("Map to start on (an unknown name starts on mp_castle)."),
+         QStringLiteral("name"), defaults.map},
+        {QStringLiteral("gametype"), QStringLiteral("Game type to start with."),
+         QStringLiteral("name"), defaults.gametype},
+    };
+    for (QCommandLineOption& option : options) {
+        if (!option.defaultValues().isEmpty()) {
+            option.setDescription(
+                option.description() +
+                QStringLiteral(" Default: %1.").arg(option.defaultValues().first()));
+        }
+    }
+    parser.addOptions(options);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        return fail(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+    }
+
+    SimSettings settings;
+    qint64 number = 0;
+    if (!readNumber(parser, QStringLiteral("port"), 0, 65535, &number)) {
+        return fail(QStringLiteral("--port needs a number from 0 to 65535"));
+    }
+    const auto port = static_cast<quint16>(number);
+    const QHostAddress address(parser.value(QStringLiteral("address")));
+    if (address.isNull()) {
+        return fail(QStringLiteral("--address needs an IP address"));
+    }
+    if (!readNumber(parser, QStringLiteral("players"), 0, 64, &number)) {
+        return fail(QStringLiteral("--players needs a number from 0 to 64"));
+    }
+    settings.players = static_cast<int>(number);
+    if (!readNumber(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFLL, &number)) {
+        return fail(QStringLiteral("--seed needs a number from 0 to 4294967295"));
+    }
+    settings.seed = static_cast<quint32>(number);
+    if (!readNumber(parser, QStringLiteral("cooldown-ms"), 0, 3600000, &number)) {
+        return fail(QStringLiteral("--cooldown-ms needs a number of milliseconds"));
+    }
+    settings.cooldownMs = static_cast<int>(number);
+    if (!readNumber(parser, QStringLiteral("tick-ms"), 0, 3600000, &number)) {
+        return fail(QStringLiteral("--tick-ms needs a number of milliseconds"));
+    }
+    settings.tickMs = static_cast<int>(number);
+    settings.password = parser.value(QStringLiteral("password"));
+    settings.logFile = parser.value(QStringLiteral("log"));
+    settings.map = parser.value(QStringLiteral("map"));
+    settings.gametype = parser.value(QStringLiteral("gametype"));
+
+    SimSignalWatcher signals;
+    if (!signals.isValid()) {
+        return fail(QStringLiteral("cannot watch for SIGINT and SIGTERM"));
+    }
+    SimServer server(settings);
+    QObject::connect(&signals, &SimSignalWatcher::terminationRequested, &app, [&] {
+        server.stop();
+        QCoreApplication::quit();
+    });
+    QObject::connect(&server, &SimServer::finished, &app, &QCoreApplication::quit);
+
+    const quint16 bound = server.start(address, port);
+    if (bound == 0) {
+        return fail(QStringLiteral("cannot listen on %1:%2: %3")
+                        .arg(address.toString())
+                        .arg(port)
+                        .arg(server.errorString()));
+    }
+    std::printf("garrison-sim: listening on %s:%u\n", qPrintable(address.toString()), bound);
+    std::fflush(stdout);
+    return app.exec();
+}
