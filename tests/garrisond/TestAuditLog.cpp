@@ -1,0 +1,51 @@
+#include "AuditLog.h"
+#include "TestMain.h"
+
+using garrisond::AuditLog;
+
+class TestAuditLog : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void formatsOneLine_data();
+    void formatsOneLine();
+};
+
+void TestAuditLog::formatsOneLine_data()
+{
+    QTest::addColumn<QString>("who");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("line");
+    const QString prefix = QStringLiteral("2024-03-01T12:30:45.250Z 127.0.0.1 ");
+    QTest::newRow("command") << "alice/admin"
+                             << "command"
+                             << "kick Bob" << prefix + "alice/admin command kick Bob\n";
+    QTest::newRow("no detail") << "-"
+                               << "connected"
+                               << "" << prefix + "- connected\n";
+    QTest::newRow("line break cannot forge a record")
+        << "alice/mp"
+        << "command"
+        << "say hi\n2024-01-01T00:00:00Z 1.2.3.4 root/x command y"
+        << prefix + "alice/mp command say hi\\x0a2024-01-01T00:00:00Z 1.2.3.4 root/x command y\n";
+    QTest::newRow("backslash escaped") << "-"
+                                       << "message"
+                                       << "a\\x0ab" << prefix + "- message a\\x5cx0ab\n";
+    QTest::newRow("claimed name escaped") << "ev\ril/mp"
+                                          << "login"
+                                          << "" << prefix + "ev\\x0dil/mp login\n";
+}
+
+void TestAuditLog::formatsOneLine()
+{
+    QFETCH(QString, who);
+    QFETCH(QString, event);
+    QFETCH(QString, detail);
+    // The time is written in UTC whatever zone it comes in.
+    const QDateTime when(QDate(2024, 3, 1), QTime(13, 30, 45, 250), Qt::OffsetFromUTC, 3600);
+    QTEST(AuditLog::formatLine(when, QStringLiteral("127.0.0.1"), who, event, detail), "line");
+}
+
+GARRISON_TEST_GUILESS_MAIN(TestAuditLog)
+#include "TestAuditLog.moc"

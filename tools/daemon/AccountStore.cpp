@@ -1,0 +1,151 @@
+#include "AccountStore.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace garrisond {
+
+namespace {
+
+const QStringList kLevels = {QStringLiteral("mp"), QStringLiteral("admin"),
+                             QStringLiteral("poweradmin")};
+
+} // namespace
+
+AccountStore::AccountStore(QString path) : m_path(std::move(path)) {}
+
+bool AccountStore::isLevel(const QString& word)
+{
+    return kLevels.contains(word);
+}
+
+bool AccountStore::isValidName(const QString& name)
+{
+    if (name.isEmpty() || name.size() > 64 || name.contains(QLatin1Char(':'))) {
+        return false;
+    }
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control) {
+            return false;
+        }
+    }
+    return name.trimmed() == name;
+}
+
+QStringList AccountStore::parseLevels(const QString& list, QString* error)
+{
+    QStringList levels;
+    for (const QString& part : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString word = part.trimmed();
+        if (!isLevel(word)) {
+            *error = QStringLiteral("unknown level \"%1\" (the levels are mp, admin, poweradmin)")
+                         .arg(word);
+            return {};
+        }
+        if (!levels.contains(word)) {
+            levels.append(word);
+        }
+    }
+    if (levels.isEmpty()) {
+        *error = QStringLiteral("no level given (the levels are mp, admin, poweradmin)");
+    }
+    return levels;
+}
+
+bool AccountStore::load(QString* error)
+{
+    m_accounts.clear();
+    QFile file(m_path);
+    if (!file.exists()) {
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        *error =
+            QStringLiteral("%1 is not an accounts file: %2").arg(m_path, parseError.errorString());
+        return false;
+    }
+    const QJsonArray entries = document.object().value(QStringLiteral("accounts")).toArray();
+    for (const QJsonValue& entry : entries) {
+        const QJsonObject object = entry.toObject();
+        const QString name = object.value(QStringLiteral("name")).toString();
+        const auto hash =
+            PasswordHash::fromString(object.value(QStringLiteral("password_hash")).toString());
+        QStringList levels;
+        for (const QJsonValue& level : object.value(QStringLiteral("levels")).toArray()) {
+            if (isLevel(level.toString())) {
+                levels.append(level.toString());
+            }
+        }
+        if (!isValidName(name) || !hash || find(name) != nullptr) {
+            *error =
+                QStringLiteral("%1 holds a damaged or duplicate account \"%2\"").arg(m_path, name);
+            m_accounts.clear();
+            return false;
+        }
+        m_accounts.append(Account{name, *hash, levels});
+    }
+    return true;
+}
+
+bool AccountStore::save(QString* error) const
+{
+    QJsonArray entries;
+    for (const Account& account : m_accounts) {
+        entries.append(QJsonObject{
+            {QStringLiteral("name"), account.name},
+            {QStringLiteral("password_hash"), account.password.toString()},
+            {QStringLiteral("levels"), QJsonArray::fromStringList(account.levels)},
+        });
+    }
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+    // Restrict before any content is written: the temporary file is what gets renamed.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(QJsonDocument(QJsonObject{{QStringLiteral("accounts"), entries}}).toJson());
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+const Account* AccountStore::find(const QString& name) const
+{
+    for (const Account& account : m_accounts) {
+        if (account.name == name) {
+            return &account;
+        }
+    }
+    return nullptr;
+}
+
+bool AccountStore::put(const Account& account)
+{
+    for (Account& existing : m_accounts) {
+        if (existing.name == account.name) {
+            existing = account;
+            return false;
+        }
+    }
+    m_accounts.append(account);
+    return true;
+}
+
+bool AccountStore::remove(const QString& name)
+{
+    return m_accounts.removeIf([&](const Account& a) { return a.name == name; }) > 0;
+}
+
+} // namespace garrisond

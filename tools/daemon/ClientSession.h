@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QTcpSocket;
+
+namespace garrisond {
+
+class DaemonServer;
+
+// One client connection. Each chunk that one read delivers is one message, as the client
+// sends them: first a login "user:password-level", answered with the level word or a refusal;
+// after that "getrconpass", "getlog", "startserver" and the echoed commands "user - command".
+class ClientSession : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
+    // Notices keep this distance from any other answer: the client cannot tell two messages
+    // apart that reach it in one read, and takes the one after a level answer as the RCON
+    // password and the one after "getlog" as the log.
+    static constexpr int kNoticeGapMs = 1000;
+
+    // Takes over the socket.
+    ClientSession(QTcpSocket* socket, DaemonServer& server);
+
+    QString address() const { return m_address; }
+    bool isLoggedIn() const { return !m_level.isEmpty(); }
+    QString account() const { return m_account; }
+    QString level() const { return m_level; }
+    // "account/level" once logged in, "-" before.
+    QString who() const;
+
+    // Queued; sent when no other answer is close.
+    void sendNotice(const QByteArray& message);
+    void close(const QString& reason);
+
+Q_SIGNALS:
+    void closed();
+
+private:
+    void readMessages();
+    void handleMessage(const QByteArray& message);
+    void handleLogin(const QString& message);
+    void handleSessionMessage(const QString& message);
+    void send(const QByteArray& answer);
+    void scheduleNotices();
+    void sendNextNotice();
+    void abortConnection(const QString& reason);
+    void finish();
+
+    QTcpSocket* m_socket;
+    DaemonServer& m_server;
+    QString m_address;
+    QString m_account;
+    QString m_level;
+    qint64 m_bytesBeforeLogin = 0;
+    bool m_closing = false;
+    bool m_finished = false;
+    // Set by a level answer until the client's next message ("getrconpass") is answered.
+    bool m_holdNotices = false;
+    QList<QByteArray> m_pendingNotices;
+    QTimer m_noticeTimer;
+    QElapsedTimer m_sinceLastSend;
+    QTimer m_loginTimer;
+};
+
+} // namespace garrisond

@@ -1,0 +1,173 @@
+#include "DaemonConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+
+namespace garrisond {
+
+namespace {
+
+const QString kRconKey = QStringLiteral("rcon_password");
+
+QString resolve(const QDir& base, const QString& path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(base.absoluteFilePath(path));
+}
+
+bool toNumber(const QString& text, qint64 minimum, qint64 maximum, qint64* number)
+{
+    bool ok = false;
+    *number = text.toLongLong(&ok);
+    return ok && *number >= minimum && *number <= maximum;
+}
+
+} // namespace
+
+DaemonConfig DaemonConfig::defaults(const QString& filePath)
+{
+    const QDir base = QFileInfo(filePath).absoluteDir();
+    DaemonConfig config;
+    config.filePath = QFileInfo(filePath).absoluteFilePath();
+    config.accountsPath = base.absoluteFilePath(QStringLiteral("garrisond-accounts.json"));
+    config.auditLogPath = base.absoluteFilePath(QStringLiteral("garrisond-audit.log"));
+    return config;
+}
+
+QString DaemonConfig::describeKeys()
+{
+    return QStringLiteral(
+        "Configuration file keys (key = value; # starts a comment; relative paths are taken\n"
+        "from the folder of the configuration file):\n"
+        "  rcon_password        the game server's RCON password, answered to \"getrconpass\"\n"
+        "  server_command       the game server's command line, started on \"startserver\"\n"
+        "                       (split at blanks; group with double quotes)\n"
+        "  server_directory     working folder of the game server (default: the daemon's)\n"
+        "  game_log             the game server's log file, answered to \"getlog\"\n"
+        "  log_tail_bytes       how much of the end of the log to send (default 262144)\n"
+        "  audit_log            where logins and echoed commands are recorded\n"
+        "                       (default garrisond-audit.log)\n"
+        "  accounts             the accounts file (default garrisond-accounts.json)\n"
+        "  pbkdf2_iterations    PBKDF2 iterations for new passwords (default 100000)\n"
+        "  lockout_failures     failed logins that lock an address out (default 5)\n"
+        "  lockout_seconds      how long an address stays locked out (default 300)\n"
+        "  login_timeout_seconds  time a connection has to log in (default 60)\n"
+        "  max_clients          connections served at once (default 32)\n");
+}
+
+bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error)
+{
+    *config = defaults(filePath);
+    QFile file(filePath);
+    if (!file.exists()) {
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(filePath, file.errorString());
+        return false;
+    }
+    const QDir base = QFileInfo(filePath).absoluteDir();
+    int lineNumber = 0;
+    while (!file.atEnd()) {
+        ++lineNumber;
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString where = QStringLiteral("%1:%2: ").arg(filePath).arg(lineNumber);
+        if (equals < 0) {
+            *error = where + QStringLiteral("expected key = value");
+            return false;
+        }
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        qint64 number = 0;
+        if (key == kRconKey) {
+            config->rconPassword = value;
+        } else if (key == QLatin1String("server_command")) {
+            config->serverArguments = QProcess::splitCommand(value);
+            config->serverProgram =
+                config->serverArguments.isEmpty() ? QString() : config->serverArguments.takeFirst();
+        } else if (key == QLatin1String("server_directory")) {
+            config->serverDirectory = resolve(base, value);
+        } else if (key == QLatin1String("game_log")) {
+            config->gameLogPath = resolve(base, value);
+        } else if (key == QLatin1String("audit_log")) {
+            config->auditLogPath = resolve(base, value);
+        } else if (key == QLatin1String("accounts")) {
+            config->accountsPath = resolve(base, value);
+        } else if (key == QLatin1String("log_tail_bytes") &&
+                   toNumber(value, 1, 64 * 1024 * 1024, &number)) {
+            config->logTailBytes = number;
+        } else if (key == QLatin1String("pbkdf2_iterations") &&
+                   toNumber(value, 1000, 10000000, &number)) {
+            config->passwordIterations = static_cast<int>(number);
+        } else if (key == QLatin1String("lockout_failures") && toNumber(value, 1, 1000, &number)) {
+            config->lockoutFailures = static_cast<int>(number);
+        } else if (key == QLatin1String("lockout_seconds") &&
+                   toNumber(value, 0, 7 * 24 * 3600, &number)) {
+            config->lockoutDuration = std::chrono::seconds(number);
+        } else if (key == QLatin1String("login_timeout_seconds") &&
+                   toNumber(value, 1, 24 * 3600, &number)) {
+            config->loginTimeout = std::chrono::seconds(number);
+        } else if (key == QLatin1String("max_clients") && toNumber(value, 1, 10000, &number)) {
+            config->maxClients = static_cast<int>(number);
+        } else {
+            *error = where + QStringLiteral("unknown key or bad value for \"%1\"").arg(key);
+            return false;
+        }
+    }
+    if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
+        *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
+        return false;
+    }
+    return true;
+}
+
+bool DaemonConfig::writeRconPassword(const QString& filePath, const QString& password,
+                                     QString* error)
+{
+    QStringList lines;
+    QFile existing(filePath);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(filePath, existing.errorString());
+            return false;
+        }
+        lines = QString::fromUtf8(existing.readAll()).split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+            lines.removeLast();
+        }
+    }
+    const QString newLine = kRconKey + QStringLiteral(" = ") + password;
+    bool replaced = false;
+    for (QString& line : lines) {
+        const QString trimmed = line.trimmed();
+        const qsizetype equals = trimmed.indexOf(QLatin1Char('='));
+        if (!trimmed.startsWith(QLatin1Char('#')) && equals > 0 &&
+            trimmed.left(equals).trimmed() == kRconKey) {
+            line = replaced ? QString() : newLine;
+            replaced = true;
+        }
+    }
+    if (!replaced) {
+        lines.append(newLine);
+    }
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
+        return false;
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace garrisond

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+namespace garrisond {
+
+// The daemon's configuration file: "key = value" lines, "#" starts a comment line. Relative
+// paths are taken from the folder of the file. The file holds the game server's RCON password,
+// so it should be readable by its owner only; the daemon writes it that way.
+struct DaemonConfig {
+    static constexpr qint64 kDefaultLogTailBytes = 256 * 1024;
+
+    QString filePath; // empty when built in code
+    QString rconPassword;
+    QString serverProgram;
+    QStringList serverArguments;
+    QString serverDirectory;
+    QString gameLogPath;
+    qint64 logTailBytes = kDefaultLogTailBytes;
+    QString auditLogPath;
+    QString accountsPath;
+    int passwordIterations = 100000;
+    int lockoutFailures = 5;
+    std::chrono::seconds lockoutDuration{300};
+    std::chrono::seconds loginTimeout{60};
+    int maxClients = 32;
+
+    // The configuration with every default, its paths relative to the folder of filePath.
+    static DaemonConfig defaults(const QString& filePath);
+    // A missing file gives the defaults; unknown keys and bad values are errors.
+    static bool load(const QString& filePath, DaemonConfig* config, QString* error);
+    // Rewrites the "rcon_password" line (adding it if absent) and keeps every other line.
+    static bool writeRconPassword(const QString& filePath, const QString& password, QString* error);
+    // The keys with their meaning, for --help.
+    static QString describeKeys();
+};
+
+} // namespace garrisond

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "AccountStore.h"
+#include "AuditLog.h"
+#include "DaemonConfig.h"
+#include "GameServerProcess.h"
+#include "LockoutTable.h"
+#include "LoginRequest.h"
+
+#include <QDateTime>
+#include <QFileSystemWatcher>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+namespace garrisond {
+
+class ClientSession;
+
+// The daemon: accepts clients, checks logins against the accounts, answers the requests,
+// records what the clients do, and tells the logged-in clients when an account is added or the
+// RCON password changes. Those changes are made by other invocations of garrisond, which edit
+// the files; the running daemon sees them through a file watcher (see watchFiles).
+class DaemonServer : public QObject {
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+    enum class LoginOutcome { Granted, Refused, LockedOut };
+
+    explicit DaemonServer(DaemonConfig config, QObject* parent = nullptr);
+    ~DaemonServer() override;
+
+    // Reads the accounts file and starts listening; false with errorString() on failure.
+    bool start(const QHostAddress& address, quint16 port);
+    quint16 serverPort() const { return m_server.serverPort(); }
+    QString errorString() const { return m_error; }
+
+    // From now on, changes of the configuration file or the accounts file are reloaded
+    // (shortly after they happen, several changes at once count as one).
+    void watchFiles();
+    // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
+    // "CHANGERCON", and sessions whose account or level went away are closed. A file that
+    // cannot be read leaves the previous state in force; the result is false then.
+    bool reload();
+
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    QDateTime now() const { return m_clock(); }
+    const DaemonConfig& config() const { return m_config; }
+    int sessionCount() const { return static_cast<int>(m_sessions.size()); }
+    GameServerProcess& gameServer() { return m_gameServer; }
+
+    // Used by the sessions.
+    LoginOutcome login(const std::optional<LoginRequest>& request, const QString& address);
+    QByteArray rconPasswordAnswer() const;
+    QByteArray logAnswer() const;
+    void startGameServer(const QString& address, const QString& who);
+    void audit(const QString& address, const QString& who, const QString& event,
+               const QString& detail = QString());
+
+Q_SIGNALS:
+    void sessionOpened();
+    void sessionClosed();
+    void reloaded();
+    // Problems worth the operator's attention (an unreadable file, a failed start).
+    void warning(const QString& text);
+
+private:
+    void acceptConnections();
+    void applyConfig(const DaemonConfig& fresh);
+    void applyAccounts(const AccountStore& fresh);
+    void notifyLoggedIn(const QString& notice);
+    void rewatch();
+
+    DaemonConfig m_config;
+    AccountStore m_accounts;
+    LockoutTable m_lockout;
+    AuditLog m_audit;
+    GameServerProcess m_gameServer;
+    QTcpServer m_server;
+    QList<ClientSession*> m_sessions;
+    QFileSystemWatcher m_watcher;
+    QTimer m_reloadTimer;
+    Clock m_clock;
+    QString m_error;
+    // Checked against when the user name is unknown, so that a refusal takes as long as one
+    // for a wrong password.
+    mutable std::optional<PasswordHash> m_decoy;
+};
+
+} // namespace garrisond

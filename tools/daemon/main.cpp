@@ -1,0 +1,282 @@
+// garrisond: the companion daemon. Serves clients, or edits its accounts and RCON password.
+
+#include "AccountStore.h"
+#include "DaemonConfig.h"
+#include "DaemonServer.h"
+#include "PasswordHash.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace garrisond;
+
+namespace {
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int fail(const QString& message)
+{
+    err() << "garrisond: " << message << Qt::endl;
+    return 1;
+}
+
+// One line from standard input; the terminal does not echo it when it is a terminal.
+bool readSecret(const QString& prompt, QString* secret)
+{
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios saved{};
+    if (terminal) {
+        err() << prompt << Qt::flush;
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::string line;
+    const bool ok = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        err() << Qt::endl;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    *secret = QString::fromStdString(line);
+    return ok;
+}
+
+bool hasControlCharacters(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int addUser(const DaemonConfig& config, const QString& name, const QString& levelList)
+{
+    if (!AccountStore::isValidName(name)) {
+        return fail(QStringLiteral("\"%1\" is not a valid user name (not empty, at most 64 "
+                                   "characters, no \":\", no blanks at either end)")
+                        .arg(name));
+    }
+    QString error;
+    const QStringList levels = AccountStore::parseLevels(levelList, &error);
+    if (levels.isEmpty()) {
+        return fail(QStringLiteral("--levels: ") + error);
+    }
+    QString password;
+    if (!readSecret(QStringLiteral("Password for %1: ").arg(name), &password) ||
+        password.isEmpty() || hasControlCharacters(password)) {
+        return fail(QStringLiteral("no usable password on standard input"));
+    }
+    AccountStore store(config.accountsPath);
+    if (!store.load(&error)) {
+        return fail(error);
+    }
+    const bool added =
+        store.put(Account{name, PasswordHash::create(password, config.passwordIterations), levels});
+    if (!store.save(&error)) {
+        return fail(error);
+    }
+    QTextStream(stdout) << (added ? "Added" : "Updated") << " user " << name << " ("
+                        << levels.join(QStringLiteral(", ")) << ") in " << store.path() << Qt::endl;
+    return 0;
+}
+
+int removeUser(const DaemonConfig& config, const QString& name)
+{
+    AccountStore store(config.accountsPath);
+    QString error;
+    if (!store.load(&error)) {
+        return fail(error);
+    }
+    if (!store.remove(name)) {
+        return fail(QStringLiteral("no user \"%1\" in %2").arg(name, store.path()));
+    }
+    if (!store.save(&error)) {
+        return fail(error);
+    }
+    QTextStream(stdout) << "Removed user " << name << " from " << store.path() << Qt::endl;
+    return 0;
+}
+
+int listUsers(const DaemonConfig& config)
+{
+    AccountStore store(config.accountsPath);
+    QString error;
+    if (!store.load(&error)) {
+        return fail(error);
+    }
+    QTextStream out(stdout);
+    for (const Account& account : store.accounts()) {
+        out << account.name << ' ' << account.levels.join(QLatin1Char(',')) << Qt::endl;
+    }
+    return 0;
+}
+
+int setRconPassword(const DaemonConfig& config)
+{
+    QString password;
+    if (!readSecret(QStringLiteral("RCON password: "), &password) || password.isEmpty() ||
+        password.trimmed() != password || hasControlCharacters(password)) {
+        return fail(QStringLiteral("no usable password on standard input (not empty, no blanks "
+                                   "at either end)"));
+    }
+    QString error;
+    if (!DaemonConfig::writeRconPassword(config.filePath, password, &error)) {
+        return fail(error);
+    }
+    QTextStream(stdout) << "RCON password written to " << config.filePath << Qt::endl;
+    return 0;
+}
+
+// SIGINT and SIGTERM end the event loop, so that the game server child is stopped cleanly.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addressText,
+          const QString& portText)
+{
+    bool ok = false;
+    const uint port = portText.toUInt(&ok);
+    if (portText.isEmpty() || !ok || port == 0 || port > 65535) {
+        return fail(QStringLiteral("give the port to listen on with --port (1-65535)"));
+    }
+    QHostAddress address;
+    if (!address.setAddress(addressText)) {
+        return fail(QStringLiteral("--address: \"%1\" is not an IP address").arg(addressText));
+    }
+    if (config.rconPassword.isEmpty()) {
+        err() << "garrisond: warning: no rcon_password configured" << Qt::endl;
+    }
+    DaemonServer server(config);
+    QObject::connect(&server, &DaemonServer::warning, &app,
+                     [](const QString& text) { err() << "garrisond: " << text << Qt::endl; });
+    if (!server.start(address, static_cast<quint16>(port))) {
+        return fail(server.errorString());
+    }
+    server.watchFiles();
+
+    if (::pipe(g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
+          << Qt::endl;
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("garrisond"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "The GARRISON companion daemon. It runs on the game server's machine, logs clients "
+            "in with a user name, a password and a level (mp, admin, poweradmin), hands out the "
+            "game server's RCON password, sends the end of the server's log, starts the server, "
+            "and records every command that clients echo to it in an audit log.\n\n"
+            "Serve:          garrisond --config FILE --port N [--address IP]\n"
+            "Manage users:   garrisond --config FILE --add-user NAME --levels mp,admin\n"
+            "                garrisond --config FILE --remove-user NAME | --list-users\n"
+            "RCON password:  garrisond --config FILE --set-rcon-password\n\n"
+            "Passwords are read from standard input (one line). A running daemon notices "
+            "changes of the configuration and accounts files on its own and tells its "
+            "logged-in clients about new users (ADDUSER) and a new RCON password "
+            "(CHANGERCON); clients whose account or level was removed are disconnected.\n\n") +
+        DaemonConfig::describeKeys());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("Configuration file (default: garrisond.conf in the current folder). A "
+                       "missing file means every default."),
+        QStringLiteral("file"), QStringLiteral("garrisond.conf"));
+    const QCommandLineOption addressOption(
+        QStringLiteral("address"),
+        QStringLiteral("IP address to listen on (default 127.0.0.1; give 0.0.0.0 or another "
+                       "address only to serve other machines)."),
+        QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("TCP port to listen on (required to serve)."),
+        QStringLiteral("port"));
+    const QCommandLineOption addUserOption(
+        QStringLiteral("add-user"),
+        QStringLiteral("Add the user (or replace its password and levels), with --levels; the "
+                       "password is read from standard input."),
+        QStringLiteral("name"));
+    const QCommandLineOption levelsOption(
+        QStringLiteral("levels"),
+        QStringLiteral("Comma-separated levels the user may ask for: mp, admin, poweradmin."),
+        QStringLiteral("list"));
+    const QCommandLineOption removeUserOption(
+        QStringLiteral("remove-user"), QStringLiteral("Remove the user."), QStringLiteral("name"));
+    const QCommandLineOption listUsersOption(QStringLiteral("list-users"),
+                                             QStringLiteral("List the users and their levels."));
+    const QCommandLineOption rconOption(
+        QStringLiteral("set-rcon-password"),
+        QStringLiteral("Write the game server's RCON password, read from standard input, into "
+                       "the configuration file."));
+    parser.addOptions({configOption, addressOption, portOption, addUserOption, levelsOption,
+                       removeUserOption, listUsersOption, rconOption});
+    parser.process(app);
+
+    DaemonConfig config;
+    QString error;
+    if (!DaemonConfig::load(parser.value(configOption), &config, &error)) {
+        return fail(error);
+    }
+    const int actions = int(parser.isSet(addUserOption)) + int(parser.isSet(removeUserOption)) +
+                        int(parser.isSet(listUsersOption)) + int(parser.isSet(rconOption));
+    if (actions > 1) {
+        return fail(QStringLiteral("give at most one of --add-user, --remove-user, --list-users "
+                                   "and --set-rcon-password"));
+    }
+    if (parser.isSet(levelsOption) && !parser.isSet(addUserOption)) {
+        return fail(QStringLiteral("--levels belongs to --add-user"));
+    }
+    if (parser.isSet(addUserOption)) {
+        if (!parser.isSet(levelsOption)) {
+            return fail(QStringLiteral("--add-user needs --levels"));
+        }
+        return addUser(config, parser.value(addUserOption), parser.value(levelsOption));
+    }
+    if (parser.isSet(removeUserOption)) {
+        return removeUser(config, parser.value(removeUserOption));
+    }
+    if (parser.isSet(listUsersOption)) {
+        return listUsers(config);
+    }
+    if (parser.isSet(rconOption)) {
+        return setRconPassword(config);
+    }
+    return serve(app, config, parser.value(addressOption), parser.value(portOption));
+}
