@@ -75,9 +75,9 @@ bool indicatorIsOn(const QString& replyText, const QString& name, const QString&
     return finishValue(std::move(text)) == QLatin1String("1");
 }
 
-bool indicatorIsOn(const QString& replyText, const IndicatorSpec& spec)
+bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting)
 {
-    return indicatorIsOn(replyText, spec.name, spec.defaultValue);
+    return indicatorIsOn(replyText, setting.name, setting.defaultValue);
 }
 
 QString parseHostName(const QString& replyText)

@@ -21,7 +21,7 @@ enum class Action {
 // The four on/off pairs: vote allowed, PunkBuster, voice and team balance.
 enum class Indicator { Vote, PunkBuster, Voice, TeamBalance };
 
-struct IndicatorSpec {
+struct IndicatorSetting {
     Indicator indicator = Indicator::Vote;
     QString name;         // the variable's name as the reply spells it
     QString defaultValue; // the default the reply reports when nothing was changed
@@ -29,7 +29,7 @@ struct IndicatorSpec {
 
 struct Route {
     Action action = Action::None;
-    IndicatorSpec indicator; // meaningful only for Action::Indicator
+    IndicatorSetting indicator; // meaningful only for Action::Indicator
 };
 
 // Exact and case-sensitive: "Status" or "pb_sv_BanList" route nowhere.
@@ -38,7 +38,7 @@ Route route(const QString& lastCommand);
 // The reply leaves exactly "1" once the name, the separators, the default clause, the domain
 // line, colour codes, line breaks and double quotes are removed.
 bool indicatorIsOn(const QString& replyText, const QString& name, const QString& defaultValue);
-bool indicatorIsOn(const QString& replyText, const IndicatorSpec& spec);
+bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting);
 
 QString parseHostName(const QString& replyText);
 QString parseMapName(const QString& replyText);
