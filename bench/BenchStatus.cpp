@@ -1,0 +1,72 @@
+#include "rcon/PlayerGridModel.h"
+#include "rcon/RconDatagram.h"
+#include "rcon/StatusParser.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <benchmark/benchmark.h>
+
+using namespace garrison;
+
+namespace {
+
+// The reply to "status" from a full 64-player server, as reception leaves it.
+QString fullServerStatus()
+{
+    QByteArray datagram = QByteArrayLiteral("\xFF\xFF\xFF\xFFprint\nmap: mp_castle\n"
+                                            "num score ping guid       name            lastmsg "
+                                            "address               qport  rate\n"
+                                            "--- ----- ---- ---------- --------------- ------- "
+                                            "--------------------- ------ -----\n");
+    for (int slot = 0; slot < 64; ++slot) {
+        const QString name = QStringLiteral("^%1Player%2").arg(slot % 8).arg(slot);
+        const QString padding(16 - (name.size() - 2), QLatin1Char(' '));
+        datagram += QStringLiteral("%1 %2 %3 %4 %5^7%6%7 %8%9 %10\n")
+                        .arg(slot, 3)
+                        .arg(slot * 17, 5)
+                        .arg(40 + slot, 4)
+                        .arg(1000000000 + slot * 7919, 10)
+                        .arg(name, padding)
+                        .arg(0, 7)
+                        .arg(QStringLiteral("198.51.100.%1:28960").arg(slot), -22)
+                        .arg(1000 + slot, 6)
+                        .arg(25000, 5)
+                        .toLatin1();
+    }
+    datagram += "\n";
+    return RconDatagram::cleanReply(datagram);
+}
+
+void GetPlayersFullServer(benchmark::State& state)
+{
+    const QString text6 = fullServerStatus();
+    PlayerGridModel model;
+    for (auto _ : state) {
+        StatusParser::GridFill fill = StatusParser::GetPlayers(text6);
+        benchmark::DoNotOptimize(fill.playerCountText);
+        model.setRows(std::move(fill.rows));
+    }
+    state.counters["rows"] = model.rowCount();
+    state.SetBytesProcessed(state.iterations() * text6.size() * 2);
+}
+BENCHMARK(GetPlayersFullServer)->Unit(benchmark::kMicrosecond);
+
+void CleanupFullServer(benchmark::State& state)
+{
+    const QString text6 = fullServerStatus();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(StatusParser::Cleanup(text6));
+    }
+}
+BENCHMARK(CleanupFullServer)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

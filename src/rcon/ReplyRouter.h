@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+namespace garrison {
+
+// What a reply datagram updates, decided by the last command sent (never by the reply's
+// content: the console protocol carries no request identifier).
+namespace ReplyRouter {
+
+enum class Action {
+    GetPlayers, // the status reply: Cleanup and cut the accumulated replies into the grid
+    ListAppend, // ban or bad-name list: append to the list buffer and start its publication
+    Reader,     // show the reply in the reader window, replacing its text
+    Indicator,  // an on/off pair on the settings page
+    HostName,   // the host-name label
+    MapName,    // the map label, the password check and the host-name follow-up
+    None,
+};
+
+// The four on/off pairs: vote allowed, PunkBuster, voice and team balance.
+enum class Indicator { Vote, PunkBuster, Voice, TeamBalance };
+
+struct IndicatorSetting {
+    Indicator indicator = Indicator::Vote;
+    QString name;         // the variable's name as the reply spells it
+    QString defaultValue; // the default the reply reports when nothing was changed
+};
+
+struct Route {
+    Action action = Action::None;
+    IndicatorSetting indicator; // meaningful only for Action::Indicator
+};
+
+// Exact and case-sensitive: "Status" or "pb_sv_BanList" route nowhere.
+Route route(const QString& lastCommand);
+
+// The reply leaves exactly "1" once the name, the separators, the default clause, the domain
+// line, colour codes, line breaks and double quotes are removed.
+bool indicatorIsOn(const QString& replyText, const QString& name, const QString& defaultValue);
+bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting);
+
+QString parseHostName(const QString& replyText);
+QString parseMapName(const QString& replyText);
+
+// The server answers every command with this text when the password is wrong; only the map
+// reply is checked for it.
+bool isInvalidPassword(const QString& mapText);
+
+// After a map reply the host name is asked for while the label still shows a placeholder.
+bool hostNameWanted(const QString& hostNameLabel);
+
+// The list buffer as the admin page shows it: without the relay's PunkBuster prefixes.
+QString publishList(const QString& listBuffer);
+
+} // namespace ReplyRouter
+
+} // namespace garrison
