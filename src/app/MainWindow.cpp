@@ -3,6 +3,8 @@
 #include "app/ReaderWindow.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
+#include "control/GameLaunch.h"
+#include "control/JoinServerConfig.h"
 #include "control/MapsPage.h"
 #include "control/SettingsPage.h"
 #include "control/TerminalPage.h"
@@ -73,6 +75,16 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(QStringLiteral("mapname")); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });
+    connect(m_ui->Label91, &ClickLabel::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton) {
+            joinServer();
+        }
+    });
+    connect(m_ui->Label92, &ClickLabel::clicked, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton) {
+            openJoinServerConfig();
+        }
+    });
 
     connect(&m_rcon, &RconClient::echoed, this,
             [this](const QString& line) { console().appendText(line); });
@@ -213,6 +225,36 @@ void MainWindow::exitProgram()
     m_rcon.close();
     ProcessControl::KillProcessByName(kRelayImage);
     Q_EMIT exitRequested();
+}
+
+void MainWindow::setJoinSettings(const QString& path, const QString& password)
+{
+    m_txtiw3mp = path;
+    m_txtserverpass = password;
+}
+
+void MainWindow::joinServer()
+{
+    if (m_txtiw3mp.isEmpty()) {
+        m_dialogs.message(QStringLiteral("You need to config this first!"),
+                          QStringLiteral("Config!"), BoxIcon::Critical);
+        openJoinServerConfig();
+        return;
+    }
+    // A failed start is not reported: the game is not watched once asked to start.
+    GameLaunch::start(m_txtiw3mp, GameLaunch::parameters(m_Text3, m_Text4, m_txtserverpass));
+}
+
+void MainWindow::openJoinServerConfig()
+{
+    // An open window is brought forward as it is, edits included.
+    if (!m_joinConfig) {
+        m_joinConfig = new JoinServerConfig(m_dialogs, m_txtiw3mp, m_txtserverpass, this);
+        connect(m_joinConfig, &JoinServerConfig::saved, this, &MainWindow::setJoinSettings);
+    }
+    m_joinConfig->show();
+    m_joinConfig->raise();
+    m_joinConfig->activateWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

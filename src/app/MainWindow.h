@@ -4,6 +4,7 @@
 #include "rcon/RconClient.h"
 #include "ucon/UconIni.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -20,6 +21,7 @@ class AdminPage;
 class ChatPage;
 class ConsoleBox;
 class Dialogs;
+class JoinServerConfig;
 class MapsPage;
 class PlayersPage;
 class ReaderWindow;
@@ -72,6 +74,8 @@ public:
     const QString& Text6() const { return m_Text6; }
     const UconIdentity& uconIdentity() const { return m_ucon; }
     void setLevel(const QString& level) { m_level = level; }
+    // txtiw3mp and txtserverpass, after the join configuration was saved.
+    void setJoinSettings(const QString& path, const QString& password);
 
 Q_SIGNALS:
     void loginWindowRequested();
@@ -87,6 +91,8 @@ private:
     void openTerminal();
     void logOut();
     void exitProgram();
+    void joinServer();
+    void openJoinServerConfig();
 
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
@@ -99,6 +105,7 @@ private:
     MapsPage* m_maps = nullptr;
     AdminPage* m_admin = nullptr;
     TerminalPage* m_terminal = nullptr;
+    QPointer<JoinServerConfig> m_joinConfig;
 
     QString m_Text3;
     QString m_Text4;

@@ -7,8 +7,8 @@
 #include <QProcess>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 #else
 #include <csignal>
 #include <sys/types.h>
@@ -89,11 +89,18 @@ int ProcessControl::KillProcessByName(const QString& imageName)
 #endif
 
 bool ProcessControl::startDetached(const QString& program, const QStringList& arguments,
-                                   const QString& workingFolder)
+                                   const QString& workingFolder, const QString& commandLine)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
+#ifdef Q_OS_WIN
+    process.setNativeArguments(commandLine);
+#else
+    if (!commandLine.isEmpty()) {
+        return false;
+    }
+#endif
     process.setWorkingDirectory(workingFolder);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());

@@ -11,9 +11,10 @@ public:
     // also ones this program did not start. Returns how many it ended; no match does nothing.
     static int KillProcessByName(const QString& imageName);
 
-    // Starts a program that outlives this one. program must be an absolute path.
+    // Starts a program that outlives this one. program must be an absolute path. commandLine
+    // follows the arguments verbatim on a Windows command line; it must be empty elsewhere.
     static bool startDetached(const QString& program, const QStringList& arguments,
-                              const QString& workingFolder);
+                              const QString& workingFolder, const QString& commandLine = QString());
 };
 
 } // namespace garrison
