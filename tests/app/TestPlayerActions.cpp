@@ -122,24 +122,6 @@ private Q_SLOTS:
         m_main->reader().close();
     }
 
-    void residueRowSendsEmptyArguments()
-    {
-        rightClickRow(0);
-        m_main->playerMenu().entry(QStringLiteral("screenshotp"))->trigger();
-        m_main->playerMenu().entry(QStringLiteral("clientbanz"))->trigger();
-        playerMenu().hide();
-        QVERIFY(m_peer->waitFor(3));
-        QCOMPARE(m_peer->received().at(1).data, request(QStringLiteral("pb_sv_getss 1")));
-        QCOMPARE(m_peer->received().at(2).data, request(QStringLiteral("banclient ")));
-    }
-
-    void leftClickGivesNoMenu()
-    {
-        const QPoint point = grid().visualRect(m_model->index(1, 0)).center();
-        QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, point);
-        QVERIFY(!playerMenu().isVisible());
-    }
-
     void toolsLabelOpensTheToolsMenu()
     {
         QTest::mouseClick(m_main->findChild<QLabel*>(QStringLiteral("Label97")), Qt::LeftButton);

@@ -13,7 +13,7 @@ using garrison::test::RecordingSender;
 
 namespace {
 const QDateTime kNow(QDate(2026, 12, 4), QTime(13, 5, 9));
-const QString kDesignText = QStringLiteral("Type here what you want to say to the server");
+const QString kInitialText = QStringLiteral("Type here what you want to say to the server");
 } // namespace
 
 class TestChatPage : public QObject {
@@ -47,9 +47,9 @@ private Q_SLOTS:
         m_sender.reset();
     }
 
-    void startsWithTheDesignText()
+    void startsWithTheInitialText()
     {
-        QCOMPARE(input()->text(), kDesignText);
+        QCOMPARE(input()->text(), kInitialText);
         QVERIFY(transcript()->text().isEmpty());
     }
 
@@ -94,11 +94,11 @@ private Q_SLOTS:
                  transcript()->document()->characterCount() - 1);
     }
 
-    void untouchedInputSaysTheDesignText()
+    void untouchedInputSaysTheInitialText()
     {
         enter();
-        QCOMPARE(m_sender->sent, QStringList{"say " + kDesignText});
-        QCOMPARE(transcript()->text(), "[12.04.2026 13:05:09]-> You Said: " + kDesignText);
+        QCOMPARE(m_sender->sent, QStringList{"say " + kInitialText});
+        QCOMPARE(transcript()->text(), "[12.04.2026 13:05:09]-> You Said: " + kInitialText);
     }
 
     void laterLinesFollowAfterCrLf()

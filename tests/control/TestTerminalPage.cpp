@@ -56,14 +56,6 @@ private Q_SLOTS:
         QCOMPARE(commandLine()->text(), typed);
     }
 
-    void emptyCommandLineSendsEmpty()
-    {
-        QSignalSpy echoes(m_rcon.get(), &RconClient::echoed);
-        QTest::keyClick(commandLine(), Qt::Key_Return);
-        QCOMPARE(echoes.size(), 1);
-        QCOMPARE(m_rcon->LastCommand(), QString());
-    }
-
     void refusedCommandLineSendsNothing()
     {
         m_page->setCommandLineAllowed(false);

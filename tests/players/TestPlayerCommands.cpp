@@ -98,28 +98,6 @@ private Q_SLOTS:
         QVERIFY(report.startsWith(QStringLiteral("Player Report : Created on 01-02-2027 at "
                                                  "03:04:05\r\n")));
     }
-
-    void reasonQuestions()
-    {
-        const auto& kick = PlayerCommands::kickReasons();
-        QCOMPARE(kick.publicReason.title, QStringLiteral("Kick - Public Reason"));
-        QCOMPARE(kick.publicReason.prompt,
-                 QStringLiteral("Type here the public reason of this kick"));
-        QCOMPARE(kick.privateReason.title, QStringLiteral("Kick - Private Reason"));
-        QCOMPARE(kick.privateReason.prompt,
-                 QStringLiteral("Type here the private reason of this kick"));
-        const auto& ban = PlayerCommands::banReasons();
-        QCOMPARE(ban.publicReason.title, QStringLiteral("Ban - Public Reason"));
-        QCOMPARE(ban.publicReason.prompt,
-                 QStringLiteral("Type here the public reason of this ban"));
-        QCOMPARE(ban.privateReason.title, QStringLiteral("Ba - Private Reason"));
-        QCOMPARE(ban.privateReason.prompt,
-                 QStringLiteral("Type here the private reason of this ban"));
-        for (const auto* question :
-             {&kick.publicReason, &kick.privateReason, &ban.publicReason, &ban.privateReason}) {
-            QCOMPARE(question->preset, QStringLiteral("Teamkill"));
-        }
-    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestPlayerCommands)

@@ -383,19 +383,6 @@ private Q_SLOTS:
         QCOMPARE(opened, opens);
         QVERIFY(m_sender->sent.isEmpty());
     }
-
-    void rightClickMakesTheRowUnderTheMouseCurrent()
-    {
-        selectPlayer("7", "Nickname^7");
-        m_grid->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-        const QPoint onResidueRow = m_grid->visualRect(m_model->index(0, 1)).center();
-        QTest::mousePress(m_grid->viewport(), Qt::RightButton, {}, onResidueRow);
-        m_menu->menuz().hide();
-        QTest::mouseRelease(m_grid->viewport(), Qt::RightButton, {}, onResidueRow);
-        choose(QStringLiteral("kickplay"));
-        QCOMPARE(m_sender->sent, QStringList{"kick "});
-    }
 };
 
 GARRISON_TEST_MAIN(TestPlayerMenu)
