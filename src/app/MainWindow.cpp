@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "app/ReaderWindow.h"
+#include "app/TellWindow.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
 #include "control/GameLaunch.h"
@@ -12,7 +13,9 @@
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
+#include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
+#include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
 #include "ui_MainWindow.h"
 
@@ -29,7 +32,8 @@ const QString kLoading = QStringLiteral("loading...");
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs),
-      m_reader(std::make_unique<ReaderWindow>())
+      m_reader(std::make_unique<ReaderWindow>()), m_tell(std::make_unique<TellWindow>(*this)),
+      m_toolsMenu(std::make_unique<ToolsMenu>())
 {
     m_ui->setupUi(this);
 
@@ -72,6 +76,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
+    connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
+    connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(QStringLiteral("mapname")); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });

@@ -23,10 +23,13 @@ class ConsoleBox;
 class Dialogs;
 class JoinServerConfig;
 class MapsPage;
+class PlayerMenu;
 class PlayersPage;
 class ReaderWindow;
 class SettingsPage;
+class TellWindow;
 class TerminalPage;
+class ToolsMenu;
 
 // The main window Main: header, page buttons, pages, and the session's hidden fields. It owns
 // the RCON client; every command of every window goes out through its Send and WaitSend.
@@ -62,6 +65,10 @@ public:
     RconClient& rcon() { return m_rcon; }
     ReaderWindow& reader() { return *m_reader; }
     PlayersPage& playersPage() { return *m_players; }
+    ChatPage& chatPage() { return *m_chat; }
+    TellWindow& tellWindow() { return *m_tell; }
+    PlayerMenu& playerMenu() { return *m_playerMenu; }
+    ToolsMenu& toolsMenu() { return *m_toolsMenu; }
     ConsoleBox& console();
 
     // The session's hidden fields.
@@ -98,6 +105,9 @@ private:
     Dialogs& m_dialogs;
     RconClient m_rcon;
     std::unique_ptr<ReaderWindow> m_reader;
+    std::unique_ptr<TellWindow> m_tell;
+    std::unique_ptr<PlayerMenu> m_playerMenu;
+    std::unique_ptr<ToolsMenu> m_toolsMenu;
 
     PlayersPage* m_players = nullptr;
     ChatPage* m_chat = nullptr;

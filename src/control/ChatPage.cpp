@@ -1,15 +1,102 @@
 #include "ChatPage.h"
 
+#include "platform/Blanks.h"
+#include "platform/ConsoleBox.h"
+#include "rcon/CommandSender.h"
 #include "ui_ChatPage.h"
+
+#include <QPushButton>
 
 namespace garrison {
 
 ChatPage::ChatPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::ChatPage>()), m_sender(sender), m_dialogs(dialogs)
+    : QWidget(parent), m_ui(std::make_unique<Ui::ChatPage>()), m_sender(sender), m_dialogs(dialogs),
+      m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_ui->setupUi(this);
+
+    QPalette palette = m_ui->txtsay2->palette();
+    palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+    m_ui->txtsay2->setPalette(palette);
+
+    const struct {
+        QPushButton* button;
+        const char* colour;
+        const char* name;
+        const char* code;
+    } colourButtons[] = {
+        {m_ui->Command6, "#ff0000", "red", " ^1"},
+        {m_ui->Command7, "#00c000", "green", " ^2"},
+        {m_ui->Command8, "#ffff00", "yellow", " ^3"},
+        {m_ui->Command9, "#0000ff", "blue", " ^4"},
+        {m_ui->Command10, "#00ffff", "cyan", " ^5"},
+        {m_ui->Command11, "#ff00ff", "magenta", " ^6"},
+        {m_ui->Command12, "#ffffff", "white", " ^7"},
+        {m_ui->Command13, "#000000", "black", " ^0"},
+    };
+    for (const auto& entry : colourButtons) {
+        const QString code = QString::fromLatin1(entry.code);
+        entry.button->setStyleSheet(
+            QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }")
+                .arg(QLatin1String(entry.colour)));
+        entry.button->setToolTip(QStringLiteral("Insert the colour code for %1 (%2)")
+                                     .arg(QLatin1String(entry.name), code.trimmed()));
+        entry.button->setAccessibleName(QLatin1String(entry.name));
+        connect(entry.button, &QPushButton::clicked, this,
+                [this, code] { insertColourCode(code); });
+    }
+
+    connect(m_ui->txtsay1, &QLineEdit::returnPressed, this, &ChatPage::sendMessage);
 }
 
 ChatPage::~ChatPage() = default;
+
+ConsoleBox& ChatPage::txtsay2()
+{
+    return *m_ui->txtsay2;
+}
+
+QString ChatPage::transcript() const
+{
+    return m_ui->txtsay2->text();
+}
+
+void ChatPage::setTranscript(const QString& text)
+{
+    m_ui->txtsay2->setText(text);
+    m_ui->txtsay2->moveCaretToEnd();
+}
+
+QString ChatPage::timeStamp(const QDateTime& now)
+{
+    return QLatin1Char('[') + now.toString(QStringLiteral("MM.dd.yyyy HH:mm:ss")) +
+           QLatin1Char(']');
+}
+
+void ChatPage::sendMessage()
+{
+    const QString stamp = timeStamp(m_clock());
+    m_ui->txtsay1->setText(Blanks::trim(m_ui->txtsay1->text()));
+    const QString message = m_ui->txtsay1->text();
+    // An empty input still sends "say " alone.
+    m_sender.Send(QStringLiteral("say ") + message);
+
+    const QString line = stamp + QStringLiteral("-> You Said: ") + message;
+    ConsoleBox& transcriptBox = *m_ui->txtsay2;
+    if (transcriptBox.text().isEmpty()) {
+        transcriptBox.setText(line);
+    } else {
+        transcriptBox.appendText(QStringLiteral("\r\n") + line);
+    }
+    transcriptBox.moveCaretToEnd();
+    m_ui->txtsay1->clear();
+}
+
+void ChatPage::insertColourCode(const QString& code)
+{
+    m_ui->txtsay1->setText(m_ui->txtsay1->text() + code);
+    m_ui->txtsay1->setFocus();
+    m_ui->txtsay1->setCursorPosition(m_ui->txtsay1->text().size());
+}
 
 } // namespace garrison

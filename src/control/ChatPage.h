@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDateTime>
+#include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -10,8 +13,11 @@ class ChatPage;
 namespace garrison {
 
 class CommandSender;
+class ConsoleBox;
 class Dialogs;
 
+// The chat page SeeChatp: "say" messages to every player, a time-stamped transcript txtsay2
+// and eight buttons that insert the game's colour codes.
 class ChatPage : public QWidget {
     Q_OBJECT
 
@@ -19,10 +25,24 @@ public:
     ChatPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ChatPage() override;
 
+    // txtsay2; the relay log worker writes the filtered log into it as well.
+    ConsoleBox& txtsay2();
+    QString transcript() const;
+    void setTranscript(const QString& text);
+
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+    // "[mm.dd.yyyy hh:mm:ss]" on the 24-hour clock.
+    static QString timeStamp(const QDateTime& now);
+
 private:
+    void sendMessage();
+    void insertColourCode(const QString& code);
+
     const std::unique_ptr<Ui::ChatPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;
+    std::function<QDateTime()> m_clock;
 };
 
 } // namespace garrison

@@ -1,0 +1,171 @@
+#include "PlayerMenu.h"
+
+#include "platform/Dialogs.h"
+#include "platform/TextViewer.h"
+#include "players/PlayerCommands.h"
+#include "rcon/CommandSender.h"
+
+#include <QAbstractItemView>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace garrison {
+
+PlayerMenu::PlayerMenu(QAbstractItemView& grid, CommandSender& sender, Dialogs& dialogs,
+                       TextViewer& reader, QObject* parent)
+    : QObject(parent), m_grid(grid), m_sender(sender), m_dialogs(dialogs), m_reader(reader),
+      m_clock([] { return QDateTime::currentDateTime(); }),
+      m_menu(std::make_unique<QMenu>(QStringLiteral("Menu")))
+{
+    m_menu->setObjectName(QStringLiteral("menuz"));
+    build();
+    m_grid.viewport()->installEventFilter(this);
+}
+
+PlayerMenu::~PlayerMenu() = default;
+
+void PlayerMenu::build()
+{
+    QMenu& menu = *m_menu;
+    addEntry(menu, "createplayerreportz", QStringLiteral("Create Player Report"),
+             [this](const PlayerCommands& player) { m_reader.showText(player.report(m_clock())); });
+
+    QMenu* copy = addSubmenu(menu, "copyaxz", QStringLiteral("Copy"));
+    addEntry(*copy, "copynamez", QStringLiteral("Copy Name"), [this](const PlayerCommands& player) {
+        m_reader.showText(player.cell(PlayerCommands::Name));
+    });
+    addEntry(*copy, "copyhash", QStringLiteral("Copy Hash"), [this](const PlayerCommands& player) {
+        m_reader.showText(player.cell(PlayerCommands::Guid));
+    });
+    addEntry(*copy, "copyipz", QStringLiteral("Copy IP"), [this](const PlayerCommands& player) {
+        m_reader.showText(player.cell(PlayerCommands::Address));
+    });
+    addSeparator(menu, "asds");
+
+    addEntry(menu, "warnplayerz", QStringLiteral("Warn Player"),
+             [this](const PlayerCommands& player) {
+                 Q_EMIT warnRequested(player.cell(PlayerCommands::Slot));
+             });
+    // Switched off for good: the user cannot choose these, and they do nothing.
+    QMenu* check = addSubmenu(menu, "checkplayerz", QStringLiteral("Check Player"));
+    addEntry(*check, "checkonpunksbusted", QStringLiteral("Check on Punksbusted"), nullptr);
+    addEntry(*check, "checkonpbbansz", QStringLiteral("Check on PBBans"), nullptr);
+    check->menuAction()->setEnabled(false);
+
+    const auto send = [this](QString (PlayerCommands::*command)() const) {
+        return
+            [this, command](const PlayerCommands& player) { m_sender.Send((player.*command)()); };
+    };
+
+    QMenu* kick = addSubmenu(menu, "kickxxx", QStringLiteral("Kick"));
+    addEntry(*kick, "kickplay", QStringLiteral("Kick Player"), send(&PlayerCommands::kickPlayer));
+    addEntry(*kick, "clientkick", QStringLiteral("Client Kick Player"),
+             send(&PlayerCommands::clientKick));
+    addEntry(*kick, "pbkickwithreason", QStringLiteral("Punkbuster Kick with reason"),
+             [this](const PlayerCommands& player) { sendWithReasons(player, false); });
+
+    QMenu* ban = addSubmenu(menu, "banp", QStringLiteral("Ban Player"));
+    addEntry(*ban, "banplayerz", QStringLiteral("Ban Player"), send(&PlayerCommands::banPlayer));
+    addEntry(*ban, "clientbanz", QStringLiteral("Ban Player by Client "),
+             send(&PlayerCommands::clientBan));
+    addEntry(*ban, "pbbancli", QStringLiteral("Punkbuster Ban with reason"),
+             [this](const PlayerCommands& player) { sendWithReasons(player, true); });
+    addSeparator(*ban, "sdsd");
+    addEntry(*ban, "tempbanplayerz", QStringLiteral("Temporarily Player Ban"),
+             send(&PlayerCommands::tempBanPlayer));
+    addEntry(*ban, "TemporarilyClientBanz", QStringLiteral("Temporarily Client Ban"),
+             send(&PlayerCommands::tempBanClient));
+    addSeparator(*ban, "sdsdsdsd");
+    addEntry(*ban, "unbanplayerz", QStringLiteral("Unban Player"),
+             send(&PlayerCommands::unbanPlayer));
+    addSeparator(menu, "xaprtsd");
+
+    addEntry(menu, "screenshotp", QStringLiteral("Screenshot Player"),
+             send(&PlayerCommands::screenshot));
+    addEntry(menu, "screenshotdwuencez", QStringLiteral("Screenshot Sequence"),
+             send(&PlayerCommands::screenshotSequence));
+}
+
+QAction* PlayerMenu::addEntry(QMenu& menu, const char* name, const QString& caption,
+                              std::function<void(const PlayerCommands&)> action)
+{
+    QAction* entry = menu.addAction(caption);
+    entry->setObjectName(QLatin1String(name));
+    if (!action) {
+        entry->setEnabled(false);
+        return entry;
+    }
+    connect(entry, &QAction::triggered, this, [this, action = std::move(action)] {
+        // The row is read when the entry is chosen, before any reason box opens.
+        action(PlayerCommands(currentCells()));
+    });
+    return entry;
+}
+
+QMenu* PlayerMenu::addSubmenu(QMenu& menu, const char* name, const QString& caption)
+{
+    QMenu* submenu = menu.addMenu(caption);
+    submenu->setObjectName(QLatin1String(name));
+    submenu->menuAction()->setObjectName(QLatin1String(name));
+    return submenu;
+}
+
+void PlayerMenu::addSeparator(QMenu& menu, const char* name)
+{
+    menu.addSeparator()->setObjectName(QLatin1String(name));
+}
+
+void PlayerMenu::sendWithReasons(const PlayerCommands& player, bool ban)
+{
+    const PlayerCommands::ReasonQuestions& questions =
+        ban ? PlayerCommands::banReasons() : PlayerCommands::kickReasons();
+    // A cancelled box gives an empty reason; the command goes out all the same.
+    const QString publicReason = m_dialogs.input(
+        questions.publicReason.prompt, questions.publicReason.title, questions.publicReason.preset);
+    const QString privateReason =
+        m_dialogs.input(questions.privateReason.prompt, questions.privateReason.title,
+                        questions.privateReason.preset);
+    m_sender.Send(ban ? player.punkBusterBan(publicReason, privateReason)
+                      : player.punkBusterKick(publicReason, privateReason));
+}
+
+QAction* PlayerMenu::entry(const QString& name) const
+{
+    return m_menu->findChild<QAction*>(name);
+}
+
+QStringList PlayerMenu::currentCells() const
+{
+    QStringList cells;
+    const QAbstractItemModel* model = m_grid.model();
+    const int row = m_grid.currentIndex().row();
+    for (int column = 0; column < PlayerCommands::ColumnCount; ++column) {
+        if (!model || row < 0 || row >= model->rowCount() || column >= model->columnCount()) {
+            cells.append(QString());
+            continue;
+        }
+        cells.append(model->index(row, column).data().toString());
+    }
+    return cells;
+}
+
+bool PlayerMenu::mousePressed(Qt::MouseButtons buttons, const QPoint& globalPosition)
+{
+    if (buttons != Qt::RightButton) {
+        return false;
+    }
+    m_menu->popup(globalPosition);
+    return true;
+}
+
+bool PlayerMenu::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_grid.viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        mousePressed(mouse->buttons(), mouse->globalPosition().toPoint());
+    }
+    // The grid still handles the press, so the row under the mouse becomes current.
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace garrison

@@ -1,0 +1,149 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/MainWindow.h"
+#include "app/ReaderWindow.h"
+#include "app/TellWindow.h"
+#include "control/ChatPage.h"
+#include "platform/ConsoleBox.h"
+#include "players/PlayerMenu.h"
+#include "players/PlayersPage.h"
+#include "players/ToolsMenu.h"
+#include "rcon/RconDatagram.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::UdpPeer;
+
+// The menus and small windows as the main window wires them, against a loopback server.
+class TestPlayerActions : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<UdpPeer> m_peer;
+    std::unique_ptr<QStandardItemModel> m_model;
+
+    QTableView& grid() { return m_main->playersPage().grid(); }
+    QByteArray request(const QString& command)
+    {
+        return RconDatagram::request(QStringLiteral("pw"), command);
+    }
+    void rightClickRow(int row)
+    {
+        const QPoint point = grid().visualRect(m_model->index(row, 0)).center();
+        QTest::mousePress(grid().viewport(), Qt::RightButton, {}, point);
+        QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, point);
+    }
+    QMenu& playerMenu() { return m_main->playerMenu().menuz(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_peer = std::make_unique<UdpPeer>();
+        m_model = std::make_unique<QStandardItemModel>(0, 6);
+        for (const QStringList& cells :
+             {QStringList{"               ", "     ", "    ", "          ", "   ", ""},
+              QStringList{"Nickname^7     ", "   10", "  48", "1234567890", "  7",
+                          "192.0.2.10:28960"}}) {
+            QList<QStandardItem*> items;
+            for (const QString& cell : cells) {
+                items.append(new QStandardItem(cell));
+            }
+            m_model->appendRow(items);
+        }
+        grid().setModel(m_model.get());
+        m_main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
+                                QStringLiteral("pw"));
+        QVERIFY(m_main->Connect());
+        QVERIFY(m_peer->waitFor(1));
+    }
+    void cleanup()
+    {
+        m_main.reset();
+        m_model.reset();
+        m_peer.reset();
+        m_dialogs.reset();
+    }
+
+    void rightClickedPlayerIsKicked()
+    {
+        rightClickRow(1);
+        QVERIFY(playerMenu().isVisible());
+        m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
+        playerMenu().hide();
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request(QStringLiteral("kick Nickname^7     ")));
+        QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /kick Nickname^7     \r\n")));
+    }
+
+    void warnOpensTheTellWindowWhichSends()
+    {
+        grid().setCurrentIndex(m_model->index(1, 0));
+        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
+        TellWindow& tell = m_main->tellWindow();
+        QVERIFY(tell.isVisible());
+        QCOMPARE(tell.findChild<QLabel*>(QStringLiteral("lblusage"))->text(),
+                 QStringLiteral("  7"));
+        QTest::keyClicks(tell.findChild<QLineEdit*>(QStringLiteral("Text1")),
+                         QStringLiteral("stop it"));
+        QTest::mouseClick(tell.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request(QStringLiteral("tell 7 stop it")));
+        QVERIFY(!tell.isVisible());
+
+        // The same window comes back for the next warning.
+        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
+        QCOMPARE(&m_main->tellWindow(), &tell);
+        QVERIFY(tell.isVisible());
+        tell.close();
+    }
+
+    void copyHashTwiceReplacesTheReaderText()
+    {
+        grid().setCurrentIndex(m_model->index(1, 0));
+        m_main->reader().showText(QStringLiteral("serverinfo reply"));
+        m_main->playerMenu().entry(QStringLiteral("copyhash"))->trigger();
+        m_main->playerMenu().entry(QStringLiteral("copyhash"))->trigger();
+        QVERIFY(m_main->reader().isVisible());
+        QCOMPARE(m_main->reader().Text1().text(), QStringLiteral("1234567890"));
+        m_main->reader().close();
+    }
+
+    void toolsLabelOpensTheToolsMenu()
+    {
+        QTest::mouseClick(m_main->findChild<QLabel*>(QStringLiteral("Label97")), Qt::LeftButton);
+        QVERIFY(m_main->toolsMenu().toolsz().isVisible());
+        m_main->toolsMenu().toolsz().hide();
+    }
+
+    void chatGoesOutAsSay()
+    {
+        m_main->chatPage().setClock([] { return QDateTime(QDate(2026, 12, 4), QTime(13, 5, 9)); });
+        m_main->showPage(MainWindow::Page::Chat);
+        auto* input = m_main->findChild<QLineEdit*>(QStringLiteral("txtsay1"));
+        input->clear();
+        QTest::keyClicks(input, QStringLiteral(" hello "));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request(QStringLiteral("say hello")));
+        QCOMPARE(m_main->chatPage().transcript(),
+                 QStringLiteral("[12.04.2026 13:05:09]-> You Said: hello"));
+        QCOMPARE(m_main->rcon().LastCommand(), QStringLiteral("say hello"));
+    }
+};
+
+GARRISON_TEST_MAIN(TestPlayerActions)
+#include "TestPlayerActions.moc"

@@ -1,0 +1,141 @@
+#include "RecordingSender.h"
+#include "TestMain.h"
+#include "app/TellWindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <stdexcept>
+
+using namespace garrison;
+using garrison::test::RecordingSender;
+
+namespace {
+class FailingSender final : public CommandSender {
+public:
+    void Send(const QString&) override
+    {
+        ++attempts;
+        throw std::runtime_error("socket gone");
+    }
+    void WaitSend(const QString&) override {}
+    int attempts = 0;
+};
+} // namespace
+
+class TestTellWindow : public QObject {
+    Q_OBJECT
+
+    RecordingSender m_sender;
+    std::unique_ptr<TellWindow> m_window;
+
+    template <typename T> T* child(const char* name)
+    {
+        return m_window->findChild<T*>(QLatin1String(name));
+    }
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_sender.sent.clear();
+        m_window = std::make_unique<TellWindow>(m_sender);
+    }
+    void cleanup() { m_window.reset(); }
+
+    void startsEmpty()
+    {
+        QCOMPARE(m_window->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Input box"));
+        QCOMPARE(child<QPushButton>("Command1")->text(), QStringLiteral("Ok"));
+        QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("Cancel"));
+        QVERIFY(child<QLabel>("lbldesc")->text().isEmpty());
+        QVERIFY(child<QLabel>("lblusage")->text().isEmpty());
+        QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
+        QVERIFY(!child<QLabel>("Image1")->pixmap().isNull());
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void okSendsTellAndCloses_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("slot with blanks") << " 3 "
+                                          << "hello"
+                                          << "tell 3 hello";
+        QTest::newRow("empty message") << "3"
+                                       << ""
+                                       << "tell 3 ";
+        QTest::newRow("message kept as typed") << "  12"
+                                               << " ^1stop  it "
+                                               << "tell 12  ^1stop  it ";
+        QTest::newRow("empty slot") << ""
+                                    << "hi"
+                                    << "tell  hi";
+        QTest::newRow("quotes and semicolons") << "x"
+                                               << "\"a\";quit"
+                                               << "tell x \"a\";quit";
+    }
+    void okSendsTellAndCloses()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QString, message);
+        QFETCH(QString, command);
+        m_window->warn(slot);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(child<QLabel>("lblusage")->text(), slot);
+        QCOMPARE(child<QLabel>("lbldesc")->text(),
+                 QStringLiteral("Just type in the warning message to this player. Only he can "
+                                "see this! (The slot is used for this!)"));
+        QTest::keyClicks(child<QLineEdit>("Text1"), message);
+        click("Command1");
+        QCOMPARE(m_sender.sent, QStringList{command});
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void cancelSendsNothing()
+    {
+        m_window->warn(QStringLiteral("3"));
+        QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("hello"));
+        click("Command2");
+        QVERIFY(m_sender.sent.isEmpty());
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void reopeningReusesTheOpenWindow()
+    {
+        m_window->warn(QStringLiteral("3"));
+        QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("draft"));
+        m_window->open(QStringLiteral("other"), QStringLiteral("5"));
+        QCOMPARE(child<QLabel>("lbldesc")->text(), QStringLiteral("other"));
+        QCOMPARE(child<QLabel>("lblusage")->text(), QStringLiteral("5"));
+        click("Command1");
+        QCOMPARE(m_sender.sent, QStringList{"tell 5 draft"});
+    }
+
+    void closingForgetsTheMessage()
+    {
+        m_window->warn(QStringLiteral("3"));
+        QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("draft"));
+        m_window->close();
+        m_window->warn(QStringLiteral("4"));
+        QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
+        click("Command1");
+        QCOMPARE(m_sender.sent, QStringList{"tell 4 "});
+    }
+
+    void closesEvenWhenSendingFails()
+    {
+        FailingSender failing;
+        TellWindow window(failing);
+        window.warn(QStringLiteral("3"));
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")),
+                          Qt::LeftButton);
+        QCOMPARE(failing.attempts, 1);
+        QVERIFY(!window.isVisible());
+    }
+};
+
+GARRISON_TEST_MAIN(TestTellWindow)
+#include "TestTellWindow.moc"

@@ -1,0 +1,153 @@
+#include "FakeDialogs.h"
+#include "RecordingSender.h"
+#include "TestMain.h"
+#include "control/ChatPage.h"
+#include "platform/ConsoleBox.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::RecordingSender;
+
+namespace {
+const QDateTime kNow(QDate(2026, 12, 4), QTime(13, 5, 9));
+const QString kInitialText = QStringLiteral("Type here what you want to say to the server");
+} // namespace
+
+class TestChatPage : public QObject {
+    Q_OBJECT
+
+    FakeDialogs m_dialogs;
+    std::unique_ptr<RecordingSender> m_sender;
+    std::unique_ptr<ChatPage> m_page;
+
+    QLineEdit* input() { return m_page->findChild<QLineEdit*>(QStringLiteral("txtsay1")); }
+    ConsoleBox* transcript() { return m_page->findChild<ConsoleBox*>(QStringLiteral("txtsay2")); }
+    void press(const QString& button)
+    {
+        auto* widget = m_page->findChild<QPushButton*>(button);
+        QVERIFY2(widget, qPrintable(button));
+        QTest::mouseClick(widget, Qt::LeftButton);
+    }
+    void enter() { QTest::keyClick(input(), Qt::Key_Return); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_sender = std::make_unique<RecordingSender>();
+        m_page = std::make_unique<ChatPage>(*m_sender, m_dialogs);
+        m_page->setClock([] { return kNow; });
+        m_page->show();
+    }
+    void cleanup()
+    {
+        m_page.reset();
+        m_sender.reset();
+    }
+
+    void startsWithTheInitialText()
+    {
+        QCOMPARE(input()->text(), kInitialText);
+        QVERIFY(transcript()->text().isEmpty());
+    }
+
+    void enterSaysAndLogs_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("plain") << "hello" << QStringList() << "say hello";
+        QTest::newRow("outer blanks trimmed, inner kept")
+            << "   two   words  " << QStringList() << "say two   words";
+        QTest::newRow("empty sends say alone") << "" << QStringList() << "say ";
+        QTest::newRow("only blanks") << "     " << QStringList() << "say ";
+        QTest::newRow("pasted tab is no blank") << "\thi " << QStringList() << "say \thi";
+        QTest::newRow("red then typed") << "Hi" << QStringList{"Command6"} << "say ^1Hi";
+        QTest::newRow("two colours")
+            << "x" << QStringList{"Command12", "Command13"} << "say ^7 ^0x";
+        QTest::newRow("quotes and semicolons") << "\"a\";quit" << QStringList() << "say \"a\";quit";
+    }
+    void enterSaysAndLogs()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, command);
+        input()->clear();
+        for (const QString& button : buttons) {
+            press(button);
+        }
+        // Typed at the caret, which the colour buttons leave at the end; a tab cannot be typed.
+        if (typed.contains(QLatin1Char('\t'))) {
+            input()->insert(typed);
+        } else {
+            QTest::keyClicks(input(), typed);
+        }
+        enter();
+
+        QCOMPARE(m_sender->sent, QStringList{command});
+        QCOMPARE(transcript()->text(),
+                 "[12.04.2026 13:05:09]-> You Said: " + command.mid(QStringLiteral("say ").size()));
+        QVERIFY(input()->text().isEmpty());
+        QCOMPARE(transcript()->textCursor().position(),
+                 transcript()->document()->characterCount() - 1);
+    }
+
+    void untouchedInputSaysTheInitialText()
+    {
+        enter();
+        QCOMPARE(m_sender->sent, QStringList{"say " + kInitialText});
+        QCOMPARE(transcript()->text(), "[12.04.2026 13:05:09]-> You Said: " + kInitialText);
+    }
+
+    void laterLinesFollowAfterCrLf()
+    {
+        m_page->setTranscript(QStringLiteral("relay line"));
+        input()->clear();
+        QTest::keyClicks(input(), QStringLiteral("a"));
+        enter();
+        QTest::keyClicks(input(), QStringLiteral("b"));
+        enter();
+        QCOMPARE(m_page->transcript(),
+                 QStringLiteral("relay line\r\n[12.04.2026 13:05:09]-> You Said: a"
+                                "\r\n[12.04.2026 13:05:09]-> You Said: b"));
+    }
+
+    void timeStampIsZeroPadded()
+    {
+        QCOMPARE(ChatPage::timeStamp(QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5))),
+                 QStringLiteral("[01.02.2027 03:04:05]"));
+        QCOMPARE(ChatPage::timeStamp(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))),
+                 QStringLiteral("[12.31.2026 23:59:59]"));
+    }
+
+    void colourButtonAppendsAndFocuses_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("code");
+        const char* codes[] = {" ^1", " ^2", " ^3", " ^4", " ^5", " ^6", " ^7", " ^0"};
+        for (int i = 0; i < 8; ++i) {
+            const QString button = QStringLiteral("Command%1").arg(6 + i);
+            QTest::newRow(qPrintable(button)) << button << QString::fromLatin1(codes[i]);
+        }
+    }
+    void colourButtonAppendsAndFocuses()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, code);
+        input()->setText(QStringLiteral("ab"));
+        input()->setCursorPosition(0);
+        auto* widget = m_page->findChild<QPushButton*>(button);
+        QVERIFY(widget->text().isEmpty());
+        QVERIFY(!widget->toolTip().isEmpty());
+        press(button);
+        QCOMPARE(input()->text(), "ab" + code);
+        QCOMPARE(input()->cursorPosition(), input()->text().size());
+        QCOMPARE(m_page->focusWidget(), input());
+        QVERIFY(m_sender->sent.isEmpty());
+    }
+};
+
+GARRISON_TEST_MAIN(TestChatPage)
+#include "TestChatPage.moc"

@@ -1,0 +1,81 @@
+#include "TestMain.h"
+#include "control/TerminalPage.h"
+#include "rcon/RconClient.h"
+
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QSignalSpy>
+
+using namespace garrison;
+
+// The command line against a real (unconnected) client: what it sends, echoes and records.
+class TestTerminalPage : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<RconClient> m_rcon;
+    std::unique_ptr<TerminalPage> m_page;
+
+    QLineEdit* commandLine() { return m_page->findChild<QLineEdit*>(QStringLiteral("Text7")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_rcon = std::make_unique<RconClient>();
+        m_page = std::make_unique<TerminalPage>(*m_rcon);
+        m_page->show();
+    }
+    void cleanup()
+    {
+        m_page.reset();
+        m_rcon.reset();
+    }
+
+    void enterSendsAsTypedAndKeepsIt_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("status") << "status";
+        QTest::newRow("mapname") << "mapname";
+        QTest::newRow("blanks kept") << "  say hi  ";
+        QTest::newRow("colour codes and quotes") << "say \"^1red\";quit";
+    }
+    void enterSendsAsTypedAndKeepsIt()
+    {
+        QFETCH(QString, typed);
+        QSignalSpy echoes(m_rcon.get(), &RconClient::echoed);
+        QTest::keyClicks(commandLine(), typed);
+
+        QTest::keyClick(commandLine(), Qt::Key_Return);
+        QTest::keyClick(commandLine(), Qt::Key_Enter);
+
+        // Routed like the program's own query: the reply goes wherever LastCommand says.
+        QCOMPARE(m_rcon->LastCommand(), typed);
+        QCOMPARE(echoes.size(), 2);
+        for (const QList<QVariant>& echo : echoes) {
+            QVERIFY(echo.at(0).toString().endsWith("] - /" + typed + "\r\n"));
+        }
+        QCOMPARE(commandLine()->text(), typed);
+    }
+
+    void refusedCommandLineSendsNothing()
+    {
+        m_page->setCommandLineAllowed(false);
+        QSignalSpy echoes(m_rcon.get(), &RconClient::echoed);
+        QTest::keyClick(commandLine(), Qt::Key_Return);
+        QCOMPARE(echoes.size(), 0);
+        m_page->setCommandLineAllowed(true);
+        // The refusal text stays until replaced; it is what the user then sends.
+        QTest::keyClick(commandLine(), Qt::Key_Return);
+        QCOMPARE(m_rcon->LastCommand(),
+                 QStringLiteral("Sorry but you dont have access to full console command..."));
+    }
+
+    void transcriptIsFixedPitch()
+    {
+        const QWidget* output = m_page->findChild<QWidget*>(QStringLiteral("txtOutput"));
+        QVERIFY(output);
+        QVERIFY(QFontInfo(output->font()).fixedPitch());
+    }
+};
+
+GARRISON_TEST_MAIN(TestTerminalPage)
+#include "TestTerminalPage.moc"

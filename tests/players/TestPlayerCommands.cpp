@@ -1,0 +1,104 @@
+#include "TestMain.h"
+#include "players/PlayerCommands.h"
+
+using namespace garrison;
+
+class TestPlayerCommands : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void punkBusterSlotIsLeadingNumberPlusOne_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0") << "  0"
+                           << "1";
+        QTest::newRow("7") << "  7"
+                           << "8";
+        QTest::newRow("11") << " 11"
+                            << "12";
+        QTest::newRow("blanks around") << " 3 "
+                                       << "4";
+        QTest::newRow("no number") << "x"
+                                   << "1";
+        QTest::newRow("empty") << ""
+                               << "1";
+        QTest::newRow("only blanks") << "   "
+                                     << "1";
+        QTest::newRow("number then letters") << "12ab"
+                                             << "13";
+        QTest::newRow("leading zeros") << "007"
+                                       << "8";
+        QTest::newRow("negative") << "-5"
+                                  << "-4";
+        QTest::newRow("number after letters") << "a5"
+                                              << "1";
+        QTest::newRow("inner blank ends the number") << "1 2"
+                                                     << "2";
+        QTest::newRow("tab is not trimmed") << "\t3"
+                                            << "1";
+        QTest::newRow("non-latin digits") << QString::fromUtf8("\u0663") << "1";
+    }
+    void punkBusterSlotIsLeadingNumberPlusOne()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QString, expected);
+        QCOMPARE(PlayerCommands::punkBusterSlot(slot), expected);
+    }
+
+    void hugeSlotStaysAPositiveNumber()
+    {
+        bool isNumber = false;
+        const qlonglong value =
+            PlayerCommands::punkBusterSlot(QString(40, QLatin1Char('9'))).toLongLong(&isNumber);
+        QVERIFY(isNumber);
+        QVERIFY(value > 0);
+    }
+
+    void reportHasSixLines_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("player") << QStringList{"Nickname^7     ", "   10", "  48",
+                                               "1234567890",      "  7",   "192.0.2.10:28960"}
+                                << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
+                                   "Slot:  7\r\n"
+                                   "Player Name: Nickname^7     \r\n"
+                                   "Hash: 1234567890\r\n"
+                                   "Current Score: 10\r\n"
+                                   "IP Address : 192.0.2.10:28960";
+        QTest::newRow("score keeps trailing blanks, negative score")
+            << QStringList{"a", "  -3 ", "", "", "", ""}
+            << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
+               "Slot:\r\n"
+               "Player Name: a\r\n"
+               "Hash: \r\n"
+               "Current Score: -3 \r\n"
+               "IP Address : ";
+        QTest::newRow("missing cells") << QStringList{}
+                                       << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
+                                          "Slot:\r\n"
+                                          "Player Name: \r\n"
+                                          "Hash: \r\n"
+                                          "Current Score: \r\n"
+                                          "IP Address : ";
+    }
+    void reportHasSixLines()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QString, report);
+        QCOMPARE(PlayerCommands(cells).report(QDateTime(QDate(2026, 12, 4), QTime(13, 5, 9))),
+                 report);
+    }
+
+    void reportClockIsZeroPadded()
+    {
+        const QString report =
+            PlayerCommands({}).report(QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5)));
+        QVERIFY(report.startsWith(QStringLiteral("Player Report : Created on 01-02-2027 at "
+                                                 "03:04:05\r\n")));
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestPlayerCommands)
+#include "TestPlayerCommands.moc"

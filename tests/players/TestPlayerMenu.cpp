@@ -1,0 +1,389 @@
+#include "FakeDialogs.h"
+#include "RecordingSender.h"
+#include "TestMain.h"
+#include "platform/TextViewer.h"
+#include "players/PlayerMenu.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::RecordingSender;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 4), QTime(13, 5, 9));
+
+class RecordingViewer final : public TextViewer {
+public:
+    void showText(const QString& text) override { shown.append(text); }
+    QStringList shown;
+};
+
+// A "status" player line with every field in its columns.
+QString statusLine(const QString& slot, const QString& score, const QString& ping,
+                   const QString& guid, const QString& name, const QString& address)
+{
+    return slot.rightJustified(3) + ' ' + score.rightJustified(5) + ' ' + ping.rightJustified(4) +
+           ' ' + guid.leftJustified(10) + ' ' + name.leftJustified(15) + "    0    " +
+           address.leftJustified(21) + " 12345 25000";
+}
+
+// The grid's cut of a status line: fixed positions, the address trimmed and rid of "0 ".
+QList<QStandardItem*> gridRow(const QString& line)
+{
+    QString address = line.mid(50, 21).trimmed();
+    address.remove(QStringLiteral("0 "));
+    QList<QStandardItem*> row;
+    for (const QString& cell : {line.mid(26, 15), line.mid(4, 5), line.mid(10, 4), line.mid(15, 10),
+                                line.mid(0, 3), address}) {
+        row.append(new QStandardItem(cell));
+    }
+    return row;
+}
+
+} // namespace
+
+class TestPlayerMenu : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTableView> m_grid;
+    std::unique_ptr<QStandardItemModel> m_model;
+    std::unique_ptr<RecordingSender> m_sender;
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<RecordingViewer> m_viewer;
+    std::unique_ptr<PlayerMenu> m_menu;
+
+    // A residue row first, as the grid keeps one, then the player.
+    void selectPlayer(const QString& slot, const QString& name)
+    {
+        m_model->appendRow(gridRow(QString()));
+        m_model->appendRow(
+            gridRow(statusLine(slot, "10", "48", "1234567890", name, "192.0.2.10:28960")));
+        m_grid->setCurrentIndex(m_model->index(1, 0));
+    }
+    void choose(const QString& entry)
+    {
+        QAction* action = m_menu->entry(entry);
+        QVERIFY2(action, qPrintable(entry));
+        action->trigger();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_grid = std::make_unique<QTableView>();
+        m_model = std::make_unique<QStandardItemModel>(0, 6);
+        m_grid->setModel(m_model.get());
+        m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_sender = std::make_unique<RecordingSender>();
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_viewer = std::make_unique<RecordingViewer>();
+        m_menu = std::make_unique<PlayerMenu>(*m_grid, *m_sender, *m_dialogs, *m_viewer);
+        m_menu->setClock([] { return kNow; });
+    }
+    void cleanup()
+    {
+        m_menu.reset();
+        m_grid.reset();
+        m_model.reset();
+    }
+
+    void menusHaveTheirEntriesInOrder_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("menuz") << "menuz"
+                               << QStringList{"createplayerreportz=Create Player Report",
+                                              "copyaxz=Copy",
+                                              "asds=",
+                                              "warnplayerz=Warn Player",
+                                              "checkplayerz=Check Player",
+                                              "kickxxx=Kick",
+                                              "banp=Ban Player",
+                                              "xaprtsd=",
+                                              "screenshotp=Screenshot Player",
+                                              "screenshotdwuencez=Screenshot Sequence"};
+        QTest::newRow("copy") << "copyaxz"
+                              << QStringList{"copynamez=Copy Name", "copyhash=Copy Hash",
+                                             "copyipz=Copy IP"};
+        QTest::newRow("check") << "checkplayerz"
+                               << QStringList{"checkonpunksbusted=Check on Punksbusted",
+                                              "checkonpbbansz=Check on PBBans"};
+        QTest::newRow("kick") << "kickxxx"
+                              << QStringList{"kickplay=Kick Player",
+                                             "clientkick=Client Kick Player",
+                                             "pbkickwithreason=Punkbuster Kick with reason"};
+        QTest::newRow("ban") << "banp"
+                             << QStringList{"banplayerz=Ban Player",
+                                            "clientbanz=Ban Player by Client ",
+                                            "pbbancli=Punkbuster Ban with reason",
+                                            "sdsd=",
+                                            "tempbanplayerz=Temporarily Player Ban",
+                                            "TemporarilyClientBanz=Temporarily Client Ban",
+                                            "sdsdsdsd=",
+                                            "unbanplayerz=Unban Player"};
+    }
+    void menusHaveTheirEntriesInOrder()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, entries);
+        QMenu* shown = menu == QLatin1String("menuz") ? &m_menu->menuz()
+                                                      : m_menu->menuz().findChild<QMenu*>(menu);
+        QVERIFY(shown);
+        QStringList actual;
+        for (const QAction* action : shown->actions()) {
+            actual.append(action->objectName() + '=' + action->text());
+        }
+        QCOMPARE(actual, entries);
+        QCOMPARE(m_menu->menuz().title(), QStringLiteral("Menu"));
+    }
+
+    void plainEntriesSendTheirCommand_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("command");
+        const struct {
+            const char* slot;
+            const char* trimmed;
+            const char* punkBuster;
+        } slots[] = {{"0", "0", "1"},
+                     {"7", "7", "8"},
+                     {"11", "11", "12"},
+                     {" 3 ", "3", "4"},
+                     {"x", "x", "1"}};
+        for (const auto& slot : slots) {
+            const QString trimmed = QLatin1String(slot.trimmed);
+            const QString punkBuster = QLatin1String(slot.punkBuster);
+            const QList<std::pair<const char*, QString>> commands = {
+                {"clientkick", "clientkick " + trimmed},
+                {"clientbanz", "banclient " + trimmed},
+                {"TemporarilyClientBanz", "tempbanClient " + trimmed},
+                {"screenshotp", "pb_sv_getss " + punkBuster},
+                {"screenshotdwuencez", "PB_SV_Task 10 180 PB_SV_GETSS " + punkBuster},
+                {"kickplay", "kick " + QStringLiteral("Player").leftJustified(15)},
+            };
+            for (const auto& [entry, command] : commands) {
+                QTest::addRow("%s slot '%s'", entry, slot.slot)
+                    << slot.slot << "Player" << entry << command;
+            }
+        }
+        const char* names[] = {"Nickname^7", "\"a\";quit", "               ", " ^1x^7 "};
+        for (const char* name : names) {
+            const QString cell = QString::fromLatin1(name).leftJustified(15);
+            const QList<std::pair<const char*, QString>> commands = {
+                {"kickplay", "kick " + cell},
+                {"banplayerz", "banuser " + cell},
+                {"tempbanplayerz", "tempbanUser " + cell},
+                {"unbanplayerz", "unbanuser " + cell},
+            };
+            for (const auto& [entry, command] : commands) {
+                QTest::addRow("%s name '%s'", entry, name) << "5" << name << entry << command;
+            }
+        }
+    }
+    void plainEntriesSendTheirCommand()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QString, name);
+        QFETCH(QString, entry);
+        QFETCH(QString, command);
+        selectPlayer(slot, name);
+        choose(entry);
+        QCOMPARE(m_sender->sent, QStringList{command});
+        QVERIFY(m_dialogs->calls.isEmpty());
+        QVERIFY(m_viewer->shown.isEmpty());
+    }
+
+    void reasonEntriesAskTwiceThenSend_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QList<std::optional<QString>>>("answers");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("titles");
+        const QStringList kickTitles{"Kick - Public Reason", "Kick - Private Reason"};
+        const QStringList banTitles{"Ban - Public Reason", "Ba - Private Reason"};
+        using Answers = QList<std::optional<QString>>;
+        QTest::newRow("kick, defaults")
+            << "pbkickwithreason" << Answers{} << "pb_sv_kick 4 0 Teamkill Teamkill" << kickTitles;
+        QTest::newRow("kick, both cancelled")
+            << "pbkickwithreason" << Answers{std::nullopt, std::nullopt} << "pb_sv_kick 4 0  "
+            << kickTitles;
+        QTest::newRow("kick, typed") << "pbkickwithreason" << Answers{"camping", "spawn kill"}
+                                     << "pb_sv_kick 4 0 camping spawn kill" << kickTitles;
+        QTest::newRow("ban, defaults")
+            << "pbbancli" << Answers{} << "pb_sv_ban 4 0 Teamkill Teamkill" << banTitles;
+        QTest::newRow("ban, public cancelled")
+            << "pbbancli" << Answers{std::nullopt, "cheat"} << "pb_sv_ban 4 0  cheat" << banTitles;
+        QTest::newRow("ban, quotes and semicolons") << "pbbancli" << Answers{"\"x\";quit", "^1y"}
+                                                    << "pb_sv_ban 4 0 \"x\";quit ^1y" << banTitles;
+    }
+    void reasonEntriesAskTwiceThenSend()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QList<std::optional<QString>>, answers);
+        QFETCH(QString, command);
+        QFETCH(QStringList, titles);
+        selectPlayer(" 3 ", "Player");
+        for (const auto& answer : answers) {
+            m_dialogs->texts.enqueue(answer);
+        }
+        // A grid refill while a box is open does not change the player being acted on.
+        m_dialogs->whileOpen = [this](const FakeDialogs::Call&) {
+            m_model->removeRows(0, m_model->rowCount());
+        };
+        choose(entry);
+        QCOMPARE(m_sender->sent, QStringList{command});
+        QCOMPARE(m_dialogs->calls.size(), 2);
+        const QString what = entry == QLatin1String("pbbancli") ? "ban" : "kick";
+        QCOMPARE(m_dialogs->calls[0].caption, titles[0]);
+        QCOMPARE(m_dialogs->calls[0].text, "Type here the public reason of this " + what);
+        QCOMPARE(m_dialogs->calls[1].caption, titles[1]);
+        QCOMPARE(m_dialogs->calls[1].text, "Type here the private reason of this " + what);
+        for (const auto& call : m_dialogs->calls) {
+            QCOMPARE(call.kind, FakeDialogs::Call::Input);
+            QCOMPARE(call.preset, QStringLiteral("Teamkill"));
+        }
+    }
+
+    void readerEntriesReplaceTheText_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("name") << "copynamez"
+                              << "Nickname^7     ";
+        QTest::newRow("hash") << "copyhash"
+                              << "1234567890";
+        QTest::newRow("ip keeps its port") << "copyipz"
+                                           << "192.0.2.10:28960";
+        QTest::newRow("report") << "createplayerreportz"
+                                << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
+                                   "Slot:  7\r\n"
+                                   "Player Name: Nickname^7     \r\n"
+                                   "Hash: 1234567890\r\n"
+                                   "Current Score: 10\r\n"
+                                   "IP Address : 192.0.2.10:28960";
+    }
+    void readerEntriesReplaceTheText()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, text);
+        selectPlayer("7", "Nickname^7");
+        choose(entry);
+        choose(entry);
+        QCOMPARE(m_viewer->shown, (QStringList{text, text}));
+        QVERIFY(m_sender->sent.isEmpty());
+    }
+
+    void warnAsksForTheTellWindowWithTheSlotAsShown()
+    {
+        selectPlayer(" 3 ", "Player");
+        QSignalSpy warned(m_menu.get(), &PlayerMenu::warnRequested);
+        choose(QStringLiteral("warnplayerz"));
+        QCOMPARE(warned.size(), 1);
+        QCOMPARE(warned[0][0].toString(), QStringLiteral(" 3 "));
+        QVERIFY(m_sender->sent.isEmpty());
+    }
+
+    void withoutAPlayerEntriesSendEmptyArguments_data()
+    {
+        QTest::addColumn<bool>("residueRow");
+        QTest::newRow("no current row") << false;
+        QTest::newRow("residue row") << true;
+    }
+    void withoutAPlayerEntriesSendEmptyArguments()
+    {
+        QFETCH(bool, residueRow);
+        selectPlayer("7", "Nickname^7");
+        m_grid->setCurrentIndex(residueRow ? m_model->index(0, 0) : QModelIndex());
+        QSignalSpy warned(m_menu.get(), &PlayerMenu::warnRequested);
+        for (const char* entry : {"kickplay", "clientkick", "screenshotp", "pbkickwithreason",
+                                  "unbanplayerz", "copyhash", "warnplayerz"}) {
+            choose(QLatin1String(entry));
+        }
+        QCOMPARE(m_sender->sent, (QStringList{"kick ", "clientkick ", "pb_sv_getss 1",
+                                              "pb_sv_kick 1 0 Teamkill Teamkill", "unbanuser "}));
+        QCOMPARE(m_viewer->shown, QStringList{QString()});
+        QCOMPARE(warned.size(), 1);
+        QCOMPARE(warned[0][0].toString(), QString());
+    }
+
+    void withoutAModelEntriesSendEmptyArguments()
+    {
+        m_grid->setModel(nullptr);
+        choose(QStringLiteral("kickplay"));
+        choose(QStringLiteral("TemporarilyClientBanz"));
+        QCOMPARE(m_sender->sent, (QStringList{"kick ", "tempbanClient "}));
+    }
+
+    void switchedOffEntriesCannotBeChosen_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("check player") << "checkplayerz";
+        QTest::newRow("punksbusted") << "checkonpunksbusted";
+        QTest::newRow("pbbans") << "checkonpbbansz";
+    }
+    void switchedOffEntriesCannotBeChosen()
+    {
+        QFETCH(QString, entry);
+        selectPlayer("7", "Nickname^7");
+        QVERIFY(!m_menu->entry(entry)->isEnabled());
+        choose(entry);
+        QVERIFY(m_sender->sent.isEmpty());
+        QVERIFY(m_viewer->shown.isEmpty());
+        QVERIFY(m_dialogs->calls.isEmpty());
+    }
+
+    void everyOtherEntryIsAvailable()
+    {
+        const QSet<QString> off{"checkplayerz", "checkonpunksbusted", "checkonpbbansz"};
+        for (const QAction* action : m_menu->menuz().findChildren<QAction*>()) {
+            if (!action->objectName().isEmpty() && !off.contains(action->objectName())) {
+                QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
+            }
+        }
+    }
+
+    void onlyTheRightButtonAloneOpensTheMenu_data()
+    {
+        QTest::addColumn<QList<Qt::MouseButton>>("presses");
+        QTest::addColumn<bool>("opens");
+        using Presses = QList<Qt::MouseButton>;
+        QTest::newRow("right") << Presses{Qt::RightButton} << true;
+        QTest::newRow("left") << Presses{Qt::LeftButton} << false;
+        QTest::newRow("middle") << Presses{Qt::MiddleButton} << false;
+        QTest::newRow("right while left is held")
+            << Presses{Qt::LeftButton, Qt::RightButton} << false;
+    }
+    void onlyTheRightButtonAloneOpensTheMenu()
+    {
+        QFETCH(QList<Qt::MouseButton>, presses);
+        QFETCH(bool, opens);
+        selectPlayer("7", "Nickname^7");
+        m_grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+        QWidget* viewport = m_grid->viewport();
+        const QPoint onResidueRow = m_grid->visualRect(m_model->index(0, 1)).center();
+
+        for (Qt::MouseButton button : presses) {
+            QTest::mousePress(viewport, button, {}, onResidueRow);
+        }
+        const bool opened = m_menu->menuz().isVisible();
+        m_menu->menuz().hide();
+        for (Qt::MouseButton button : presses) {
+            QTest::mouseRelease(viewport, button, {}, onResidueRow);
+        }
+
+        QCOMPARE(opened, opens);
+        QVERIFY(m_sender->sent.isEmpty());
+    }
+};
+
+GARRISON_TEST_MAIN(TestPlayerMenu)
+#include "TestPlayerMenu.moc"
