@@ -1,0 +1,424 @@
+#include "LogFilter.h"
+
+#include <QStringView>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace garrison {
+
+namespace {
+
+// The removal loop counts lines in a 16-bit number: a longer text is passed through as it is.
+constexpr qsizetype kMaxLines = 32767;
+
+constexpr char16_t kCr = u'\r';
+constexpr char16_t kLf = u'\n';
+constexpr char16_t kMarker = u'\u00FA';
+constexpr char16_t kCapitalMarker = u'\u00DA';
+
+using LineTest = bool (*)(QStringView line);
+
+bool lacksMarker(QStringView line)
+{
+    // The test ignores case: "Ú" is the only other character that folds to "ú".
+    int found = 0;
+    for (const QChar c : line) {
+        found |= int(c.unicode() == kMarker) | int(c.unicode() == kCapitalMarker);
+    }
+    return found == 0;
+}
+
+bool mentionsCvars(QStringView line)
+{
+    return line.contains(u"cvars", Qt::CaseInsensitive);
+}
+
+// Lines are the pieces between CR LF; an empty text is one empty line.
+struct Lines {
+    std::vector<qsizetype> starts;
+    qsizetype textSize = 0;
+
+    explicit Lines(QStringView text) : textSize(text.size())
+    {
+        starts.push_back(0);
+        for (qsizetype lf = text.indexOf(QChar(kLf), 1); lf >= 0;
+             lf = text.indexOf(QChar(kLf), lf + 1)) {
+            if (text[lf - 1] == kCr) {
+                starts.push_back(lf + 1);
+            }
+        }
+    }
+
+    qsizetype count() const { return qsizetype(starts.size()); }
+    qsizetype begin(qsizetype i) const { return starts[i]; }
+    qsizetype end(qsizetype i) const { return i + 1 < count() ? starts[i + 1] - 2 : textSize; }
+    qsizetype indexOfStart(qsizetype position) const
+    {
+        return std::lower_bound(starts.begin(), starts.end(), position) - starts.begin();
+    }
+};
+
+// A removal text, found as line firstLine of the text of its round.
+struct Pattern {
+    qsizetype start;
+    qsizetype length;
+    qsizetype firstLine;
+    int next; // next pattern of the same class with the same window hash
+    // Occurs somewhere else than as a whole line (or might after other removals).
+    bool irregular;
+};
+
+// Patterns are looked up by a hash of their last `window` characters; a pattern belongs to
+// the class with the longest window that it fills.
+constexpr std::array<qsizetype, 6> kWindows = {1, 2, 3, 4, 8, 16};
+
+std::size_t classOf(qsizetype length)
+{
+    std::size_t c = 0;
+    while (c + 1 < kWindows.size() && kWindows[c + 1] <= length) {
+        ++c;
+    }
+    return c;
+}
+
+constexpr quint64 kBase = 0x100000001B3ULL;
+
+quint64 power(qsizetype exponent)
+{
+    quint64 result = 1;
+    for (qsizetype i = 0; i < exponent; ++i) {
+        result *= kBase;
+    }
+    return result;
+}
+
+quint64 windowHash(const char16_t* text, qsizetype window)
+{
+    quint64 hash = 0;
+    for (qsizetype i = 0; i < window; ++i) {
+        hash = hash * kBase + text[i];
+    }
+    return hash;
+}
+
+// Window hash to the first pattern of its chain, with a bit filter small enough to stay in
+// the cache, since the scan asks at every position of the text.
+class HashIndex {
+public:
+    explicit HashIndex(std::size_t expected)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * expected) {
+            capacity *= 2;
+        }
+        m_mask = capacity - 1;
+        m_keys.resize(capacity);
+        m_heads.assign(capacity, -1);
+        m_filter.assign(kFilterBits / 64, 0);
+    }
+
+    // The chain head for key; a new key starts with -1, which the caller replaces.
+    int& head(quint64 key)
+    {
+        const quint64 mixed = mix(key);
+        const quint64 bit = mixed >> (64 - kFilterShift);
+        m_filter[bit >> 6] |= quint64(1) << (bit & 63);
+        std::size_t slot = (mixed >> 20) & m_mask;
+        while (m_heads[slot] != -1 && m_keys[slot] != key) {
+            slot = (slot + 1) & m_mask;
+        }
+        m_keys[slot] = key;
+        return m_heads[slot];
+    }
+
+    int find(quint64 key) const
+    {
+        const quint64 mixed = mix(key);
+        const quint64 bit = mixed >> (64 - kFilterShift);
+        if ((m_filter[bit >> 6] >> (bit & 63) & 1) == 0) {
+            return -1;
+        }
+        for (std::size_t slot = (mixed >> 20) & m_mask; m_heads[slot] != -1;
+             slot = (slot + 1) & m_mask) {
+            if (m_keys[slot] == key) {
+                return m_heads[slot];
+            }
+        }
+        return -1;
+    }
+
+private:
+    static constexpr int kFilterShift = 19;
+    static constexpr std::size_t kFilterBits = std::size_t(1) << kFilterShift;
+
+    static quint64 mix(quint64 key) { return key * 0x9E3779B97F4A7C15ULL; }
+
+    std::size_t m_mask = 0;
+    std::vector<quint64> m_keys;
+    std::vector<int> m_heads;
+    std::vector<quint64> m_filter;
+};
+
+bool sameText(const char16_t* a, const char16_t* b, qsizetype length)
+{
+    return std::memcmp(a, b, std::size_t(length) * sizeof(char16_t)) == 0;
+}
+
+// One pass of the removal loop over steps [firstStep, lastStep) of text.
+//
+// A removal text that occurs only as whole lines just empties those lines, and emptying whole
+// lines creates no new occurrence of any line text except "\n\r" (an LF and a CR meeting
+// where a line was emptied). So every step up to the first line whose text occurs elsewhere
+// can be done at once by emptying lines; that first line (the hard step) is left to a plain
+// replace, after which the caller starts a new round on the changed text.
+class RemovalRound {
+public:
+    RemovalRound(const QString& text, const Lines& lines, LineTest removes)
+        : m_text(text), m_chars(QStringView(text).utf16()), m_lines(lines), m_removes(removes)
+    {}
+
+    static constexpr qsizetype kNoHardStep = std::numeric_limits<qsizetype>::max();
+
+    // Finds the removal texts and checks where each occurs; returns the hard step.
+    qsizetype plan(qsizetype firstStep, qsizetype lastStep)
+    {
+        collect(firstStep, lastStep);
+        m_wholeLineOwner.assign(std::size_t(m_lines.count()), -1);
+        for (std::size_t c = 0; c < kWindows.size(); ++c) {
+            if (m_indexes[c]) {
+                scan(c);
+            }
+        }
+        m_hardStep = kNoHardStep;
+        for (const Pattern& p : m_patterns) {
+            if (p.irregular) {
+                m_hardStep = std::min(m_hardStep, p.firstLine);
+            }
+        }
+        return m_hardStep;
+    }
+
+    bool hasPatterns() const { return !m_patterns.empty(); }
+
+    QString hardText() const
+    {
+        const qsizetype line = m_hardStep;
+        return m_text.mid(m_lines.begin(line), m_lines.end(line) - m_lines.begin(line));
+    }
+
+    // The text after every step before the hard one.
+    QString applyEasySteps() const
+    {
+        const auto emptied = [this](qsizetype line) {
+            const int owner = m_wholeLineOwner[std::size_t(line)];
+            return owner >= 0 && m_patterns[std::size_t(owner)].firstLine < m_hardStep;
+        };
+        qsizetype kept = 0;
+        for (qsizetype i = 0; i < m_lines.count(); ++i) {
+            if (!emptied(i)) {
+                kept += m_lines.end(i) - m_lines.begin(i);
+            }
+        }
+        if (kept == m_text.size() - 2 * (m_lines.count() - 1)) {
+            return m_text;
+        }
+        QString result;
+        result.reserve(kept + 2 * (m_lines.count() - 1));
+        const QStringView text(m_text);
+        for (qsizetype i = 0; i < m_lines.count(); ++i) {
+            if (i > 0) {
+                result.append(QStringView(u"\r\n"));
+            }
+            if (!emptied(i)) {
+                result.append(text.mid(m_lines.begin(i), m_lines.end(i) - m_lines.begin(i)));
+            }
+        }
+        return result;
+    }
+
+private:
+    void collect(qsizetype firstStep, qsizetype lastStep)
+    {
+        struct Candidate {
+            qsizetype line;
+            std::size_t windowClass;
+        };
+        std::vector<Candidate> candidates;
+        std::array<std::size_t, kWindows.size()> perClass{};
+        const QStringView text(m_text);
+        for (qsizetype i = firstStep; i < lastStep; ++i) {
+            const qsizetype length = m_lines.end(i) - m_lines.begin(i);
+            if (length > 0 && m_removes(text.mid(m_lines.begin(i), length))) {
+                const std::size_t c = classOf(length);
+                candidates.push_back({i, c});
+                ++perClass[c];
+            }
+        }
+        for (std::size_t c = 0; c < kWindows.size(); ++c) {
+            if (perClass[c] > 0) {
+                m_indexes[c] = std::make_unique<HashIndex>(perClass[c]);
+            }
+        }
+        for (const Candidate& candidate : candidates) {
+            const qsizetype start = m_lines.begin(candidate.line);
+            const qsizetype length = m_lines.end(candidate.line) - start;
+            const qsizetype window = kWindows[candidate.windowClass];
+            int& head = m_indexes[candidate.windowClass]->head(
+                windowHash(m_chars + start + length - window, window));
+            bool repeated = false;
+            for (int id = head; id != -1 && !repeated; id = m_patterns[std::size_t(id)].next) {
+                const Pattern& other = m_patterns[std::size_t(id)];
+                repeated = other.length == length &&
+                           sameText(m_chars + other.start, m_chars + start, length);
+            }
+            if (repeated) {
+                continue;
+            }
+            // "\n\r" can appear anew wherever a line between two others is emptied.
+            const bool junction = length == 2 && m_chars[start] == kLf && m_chars[start + 1] == kCr;
+            m_patterns.push_back({start, length, candidate.line, head, junction});
+            head = int(m_patterns.size() - 1);
+        }
+    }
+
+    bool startsLine(qsizetype position) const
+    {
+        return position == 0 ||
+               (position >= 2 && m_chars[position - 2] == kCr && m_chars[position - 1] == kLf);
+    }
+
+    bool endsLine(qsizetype position) const
+    {
+        return position == m_text.size() ||
+               (position + 1 < m_text.size() && m_chars[position] == kCr &&
+                m_chars[position + 1] == kLf);
+    }
+
+    // Every occurrence of every pattern of class c: a whole-line one marks its line, any other
+    // makes the pattern irregular.
+    void scan(std::size_t c)
+    {
+        const HashIndex& index = *m_indexes[c];
+        const qsizetype window = kWindows[c];
+        const qsizetype size = m_text.size();
+        if (size < window) {
+            return;
+        }
+        const quint64 top = power(window);
+        quint64 hash = windowHash(m_chars, window);
+        for (qsizetype end = window;; ++end) {
+            for (int id = index.find(hash); id != -1; id = m_patterns[std::size_t(id)].next) {
+                Pattern& p = m_patterns[std::size_t(id)];
+                const qsizetype start = end - p.length;
+                if (start < 0 || !sameText(m_chars + start, m_chars + p.start, p.length)) {
+                    continue;
+                }
+                if (startsLine(start) && endsLine(end)) {
+                    m_wholeLineOwner[std::size_t(m_lines.indexOfStart(start))] = id;
+                } else {
+                    p.irregular = true;
+                }
+            }
+            if (end == size) {
+                break;
+            }
+            hash = hash * kBase + m_chars[end] - m_chars[end - window] * top;
+        }
+    }
+
+    const QString& m_text;
+    const char16_t* m_chars;
+    const Lines& m_lines;
+    LineTest m_removes;
+    std::vector<Pattern> m_patterns;
+    std::array<std::unique_ptr<HashIndex>, kWindows.size()> m_indexes;
+    std::vector<int> m_wholeLineOwner;
+    qsizetype m_hardStep = kNoHardStep;
+};
+
+// For n from 1 to the line count: if line n of the text as it now stands passes the test,
+// every occurrence of its text is removed from the whole text.
+QString removeLines(const QString& input, LineTest removes)
+{
+    QString text = input;
+    Lines lines(text);
+    const qsizetype count = lines.count();
+    if (count > kMaxLines) {
+        return text;
+    }
+    qsizetype step = 0;
+    while (step < std::min(count, lines.count())) {
+        RemovalRound round(text, lines, removes);
+        const qsizetype hardStep = round.plan(step, std::min(count, lines.count()));
+        if (!round.hasPatterns()) {
+            break;
+        }
+        if (hardStep == RemovalRound::kNoHardStep) {
+            return round.applyEasySteps();
+        }
+        const QString hardText = round.hardText();
+        QString next = round.applyEasySteps();
+        next.replace(hardText, QString());
+        text = next;
+        lines = Lines(text);
+        step = hardStep + 1;
+    }
+    return text;
+}
+
+} // namespace
+
+QString LogFilter::MasterParse(const QString& raw)
+{
+    QString text = RemoveBlanks(CleanU2(CleanU(raw)));
+    text.replace(QChar(kMarker), QStringLiteral(" - "));
+    return text;
+}
+
+QString LogFilter::CleanU(const QString& text)
+{
+    return removeLines(text, lacksMarker);
+}
+
+QString LogFilter::CleanU2(const QString& text)
+{
+    return removeLines(text, mentionsCvars);
+}
+
+QString LogFilter::RemoveBlanks(const QString& text)
+{
+    // Same as replacing CR LF CR LF by CR LF until nothing changes: a CR LF is dropped when
+    // it directly follows another one.
+    const QStringView view(text);
+    if (!view.contains(u"\r\n\r\n")) {
+        return text;
+    }
+    QString result;
+    result.reserve(text.size());
+    qsizetype copiedUpTo = 0;
+    qsizetype lastBreakEnd = -1;
+    for (qsizetype lf = view.indexOf(QChar(kLf), 1); lf >= 0;
+         lf = view.indexOf(QChar(kLf), lf + 1)) {
+        if (view[lf - 1] != kCr) {
+            continue;
+        }
+        if (lf - 1 == lastBreakEnd) {
+            result.append(view.mid(copiedUpTo, lf - 1 - copiedUpTo));
+            copiedUpTo = lf + 1;
+        }
+        lastBreakEnd = lf + 1;
+    }
+    result.append(view.mid(copiedUpTo));
+    return result;
+}
+
+bool LogFilter::worthShowing(const QString& filtered)
+{
+    return !filtered.isEmpty() && filtered != QStringLiteral("\r\n");
+}
+
+} // namespace garrison
