@@ -56,10 +56,19 @@ struct Lines {
     qsizetype count() const { return qsizetype(starts.size()); }
     qsizetype begin(qsizetype i) const { return starts[i]; }
     qsizetype end(qsizetype i) const { return i + 1 < count() ? starts[i + 1] - 2 : textSize; }
+    // Scans mostly ask in rising order, often for the next line: try there first.
     qsizetype indexOfStart(qsizetype position) const
     {
-        return std::lower_bound(starts.begin(), starts.end(), position) - starts.begin();
+        for (qsizetype i = m_hint; i < std::min(m_hint + 4, count()); ++i) {
+            if (starts[i] == position) {
+                return m_hint = i;
+            }
+        }
+        return m_hint = std::lower_bound(starts.begin(), starts.end(), position) - starts.begin();
     }
+
+private:
+    mutable qsizetype m_hint = 0;
 };
 
 // A removal text, found as line firstLine of the text of its round.
@@ -84,6 +93,11 @@ std::size_t classOf(qsizetype length)
     }
     return c;
 }
+
+// Above this many different last characters a class is scanned at every position; a last
+// character shared by at most kFewPatterns patterns has them searched for one by one.
+constexpr std::size_t kMaxLastCharacters = 4;
+constexpr std::size_t kFewPatterns = 4;
 
 constexpr quint64 kBase = 0x100000001B3ULL;
 
@@ -116,50 +130,57 @@ public:
             capacity *= 2;
         }
         m_mask = capacity - 1;
-        m_keys.resize(capacity);
-        m_heads.assign(capacity, -1);
-        m_filter.assign(kFilterBits / 64, 0);
+        m_slots.resize(capacity);
+        while (m_filterShift < kMaxFilterShift &&
+               (std::size_t(1) << m_filterShift) < 16 * expected) {
+            ++m_filterShift;
+        }
+        m_filter.assign((std::size_t(1) << m_filterShift) / 64, 0);
     }
 
     // The chain head for key; a new key starts with -1, which the caller replaces.
     int& head(quint64 key)
     {
         const quint64 mixed = mix(key);
-        const quint64 bit = mixed >> (64 - kFilterShift);
+        const quint64 bit = mixed >> (64 - m_filterShift);
         m_filter[bit >> 6] |= quint64(1) << (bit & 63);
         std::size_t slot = (mixed >> 20) & m_mask;
-        while (m_heads[slot] != -1 && m_keys[slot] != key) {
+        while (m_slots[slot].head != -1 && m_slots[slot].key != key) {
             slot = (slot + 1) & m_mask;
         }
-        m_keys[slot] = key;
-        return m_heads[slot];
+        m_slots[slot].key = key;
+        return m_slots[slot].head;
     }
 
     int find(quint64 key) const
     {
         const quint64 mixed = mix(key);
-        const quint64 bit = mixed >> (64 - kFilterShift);
+        const quint64 bit = mixed >> (64 - m_filterShift);
         if ((m_filter[bit >> 6] >> (bit & 63) & 1) == 0) {
             return -1;
         }
-        for (std::size_t slot = (mixed >> 20) & m_mask; m_heads[slot] != -1;
+        for (std::size_t slot = (mixed >> 20) & m_mask; m_slots[slot].head != -1;
              slot = (slot + 1) & m_mask) {
-            if (m_keys[slot] == key) {
-                return m_heads[slot];
+            if (m_slots[slot].key == key) {
+                return m_slots[slot].head;
             }
         }
         return -1;
     }
 
 private:
-    static constexpr int kFilterShift = 19;
-    static constexpr std::size_t kFilterBits = std::size_t(1) << kFilterShift;
+    static constexpr int kMaxFilterShift = 19;
+
+    struct Slot {
+        quint64 key = 0;
+        int head = -1;
+    };
 
     static quint64 mix(quint64 key) { return key * 0x9E3779B97F4A7C15ULL; }
 
     std::size_t m_mask = 0;
-    std::vector<quint64> m_keys;
-    std::vector<int> m_heads;
+    std::vector<Slot> m_slots;
+    int m_filterShift = 12;
     std::vector<quint64> m_filter;
 };
 
@@ -281,6 +302,17 @@ private:
             // "\n\r" can appear anew wherever a line between two others is emptied.
             const bool junction = length == 2 && m_chars[start] == kLf && m_chars[start + 1] == kCr;
             m_patterns.push_back({start, length, candidate.line, head, junction});
+            m_classMembers[candidate.windowClass].push_back(int(m_patterns.size() - 1));
+            std::vector<LastCharacter>& lastCharacters = m_lastCharacters[candidate.windowClass];
+            const char16_t last = m_chars[start + length - 1];
+            const auto known =
+                std::find_if(lastCharacters.begin(), lastCharacters.end(),
+                             [last](const LastCharacter& l) { return l.character == last; });
+            if (known != lastCharacters.end()) {
+                ++known->patterns;
+            } else if (lastCharacters.size() <= kMaxLastCharacters) {
+                lastCharacters.push_back({last, 1});
+            }
             head = int(m_patterns.size() - 1);
         }
     }
@@ -299,34 +331,88 @@ private:
     }
 
     // Every occurrence of every pattern of class c: a whole-line one marks its line, any other
-    // makes the pattern irregular.
+    // makes the pattern irregular. Looking at the same place twice does no harm.
     void scan(std::size_t c)
     {
-        const HashIndex& index = *m_indexes[c];
         const qsizetype window = kWindows[c];
-        const qsizetype size = m_text.size();
-        if (size < window) {
+        if (m_text.size() < window || scanAtLastCharacters(c)) {
             return;
         }
         const quint64 top = power(window);
         quint64 hash = windowHash(m_chars, window);
         for (qsizetype end = window;; ++end) {
-            for (int id = index.find(hash); id != -1; id = m_patterns[std::size_t(id)].next) {
-                Pattern& p = m_patterns[std::size_t(id)];
-                const qsizetype start = end - p.length;
-                if (start < 0 || !sameText(m_chars + start, m_chars + p.start, p.length)) {
-                    continue;
-                }
-                if (startsLine(start) && endsLine(end)) {
-                    m_wholeLineOwner[std::size_t(m_lines.indexOfStart(start))] = id;
-                } else {
-                    p.irregular = true;
-                }
-            }
-            if (end == size) {
+            visitHash(c, end, hash);
+            if (end == m_text.size()) {
                 break;
             }
             hash = hash * kBase + m_chars[end] - m_chars[end - window] * top;
+        }
+    }
+
+    // In a relay log nearly every line ends in a CR: the few places where most patterns can
+    // end are found much faster than by rolling the hash over every character, and the odd
+    // pattern with another last character (the log's last line) is searched for on its own.
+    // Gives up (false) when those places are too many.
+    bool scanAtLastCharacters(std::size_t c)
+    {
+        const std::vector<LastCharacter>& lastCharacters = m_lastCharacters[c];
+        if (lastCharacters.size() > kMaxLastCharacters) {
+            return false;
+        }
+        const qsizetype window = kWindows[c];
+        const QStringView text(m_text);
+        qsizetype budget = text.size() / (window + 4);
+        for (const LastCharacter& last : lastCharacters) {
+            if (last.patterns <= kFewPatterns) {
+                continue;
+            }
+            for (qsizetype at = text.indexOf(QChar(last.character), window - 1); at >= 0;
+                 at = text.indexOf(QChar(last.character), at + 1)) {
+                if (--budget < 0) {
+                    return false;
+                }
+                visitHash(c, at + 1, windowHash(m_chars + at + 1 - window, window));
+            }
+        }
+        for (const LastCharacter& last : lastCharacters) {
+            if (last.patterns > kFewPatterns) {
+                continue;
+            }
+            for (int id : m_classMembers[c]) {
+                const Pattern& p = m_patterns[std::size_t(id)];
+                if (m_chars[p.start + p.length - 1] != last.character) {
+                    continue;
+                }
+                const QStringView needle = text.mid(p.start, p.length);
+                for (qsizetype at = text.indexOf(needle); at >= 0;
+                     at = text.indexOf(needle, at + 1)) {
+                    visit(id, at + p.length);
+                }
+            }
+        }
+        return true;
+    }
+
+    void visitHash(std::size_t c, qsizetype end, quint64 hash)
+    {
+        for (int id = m_indexes[c]->find(hash); id != -1; id = m_patterns[std::size_t(id)].next) {
+            const Pattern& p = m_patterns[std::size_t(id)];
+            const qsizetype start = end - p.length;
+            if (start >= 0 && sameText(m_chars + start, m_chars + p.start, p.length)) {
+                visit(id, end);
+            }
+        }
+    }
+
+    // Pattern id occurs just before end.
+    void visit(int id, qsizetype end)
+    {
+        Pattern& p = m_patterns[std::size_t(id)];
+        const qsizetype start = end - p.length;
+        if (startsLine(start) && endsLine(end)) {
+            m_wholeLineOwner[std::size_t(m_lines.indexOfStart(start))] = id;
+        } else {
+            p.irregular = true;
         }
     }
 
@@ -336,6 +422,12 @@ private:
     LineTest m_removes;
     std::vector<Pattern> m_patterns;
     std::array<std::unique_ptr<HashIndex>, kWindows.size()> m_indexes;
+    struct LastCharacter {
+        char16_t character;
+        std::size_t patterns;
+    };
+    std::array<std::vector<LastCharacter>, kWindows.size()> m_lastCharacters;
+    std::array<std::vector<int>, kWindows.size()> m_classMembers;
     std::vector<int> m_wholeLineOwner;
     qsizetype m_hardStep = kNoHardStep;
 };

@@ -28,7 +28,8 @@ const QStringList kPieces = {
     QStringLiteral(u"babaúbab"),
 };
 
-QString randomLine(QRandomGenerator& random, const QStringList& earlier)
+// A relay-like line is long enough for the lookup that starts at the lines' last characters.
+QString randomLine(QRandomGenerator& random, const QStringList& earlier, bool relayLike)
 {
     const int kind = int(random.bounded(10));
     if (kind == 0) {
@@ -43,21 +44,21 @@ QString randomLine(QRandomGenerator& random, const QStringList& earlier)
         return other.mid(from, random.bounded(other.size() - from + 1));
     }
     QString line;
-    for (int i = int(random.bounded(1, 6)); i > 0; --i) {
+    for (int i = relayLike ? int(random.bounded(12, 24)) : int(random.bounded(1, 6)); i > 0; --i) {
         line += kPieces.at(random.bounded(kPieces.size()));
     }
     return line;
 }
 
-QString randomLog(QRandomGenerator& random, int maxLines)
+QString randomLog(QRandomGenerator& random, int maxLines, bool relayLike)
 {
     QStringList lines;
     for (int i = int(random.bounded(1, maxLines + 1)); i > 0; --i) {
-        lines << randomLine(random, lines);
+        lines << randomLine(random, lines, relayLike);
     }
     const QString text = lines.join(QStringLiteral("\r\n"));
-    // Half of them the way the relay log reader hands them over.
-    return random.bounded(2) == 0 ? text : RelayLogReader::fromFileContent(text);
+    // Half of the others the way the relay log reader hands them over.
+    return !relayLike && random.bounded(2) == 0 ? text : RelayLogReader::fromFileContent(text);
 }
 
 // Which step of the fast filter gives another text than the literal one, if any.
@@ -196,18 +197,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("logs");
         QTest::addColumn<int>("maxLines");
+        QTest::addColumn<bool>("relayLike");
         QTest::addColumn<quint32>("seed");
-        QTest::newRow("short logs") << 4000 << 12 << 1u;
-        QTest::newRow("longer logs") << 300 << 150 << 2u;
+        QTest::newRow("short logs") << 4000 << 12 << false << 1u;
+        QTest::newRow("longer logs") << 300 << 150 << false << 2u;
+        QTest::newRow("relay-like logs") << 300 << 150 << true << 3u;
     }
     void sameAsLiteralOnGeneratedLogs()
     {
         QFETCH(int, logs);
         QFETCH(int, maxLines);
+        QFETCH(bool, relayLike);
         QFETCH(quint32, seed);
         QRandomGenerator random(seed);
         for (int i = 0; i < logs; ++i) {
-            const QString raw = randomLog(random, maxLines);
+            const QString raw = randomLog(random, maxLines, relayLike);
             const QByteArray difference = firstDifference(raw);
             QVERIFY2(difference.isEmpty(),
                      qPrintable(QStringLiteral("log %1: %2").arg(i).arg(visible(raw)) +
