@@ -1,8 +1,10 @@
 #include "TestMain.h"
+#include "platform/AnsiText.h"
 #include "ucon/RelayLogReader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 using namespace garrison;
 
@@ -23,6 +25,27 @@ QString visible(QString text)
 {
     return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
         .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
+}
+
+// Line by line as the description goes: a line ends at CR or CR LF, the lines are joined by
+// CR LF, then every LF becomes CR LF.
+QString readLineByLine(const QByteArray& bytes)
+{
+    const QString content = fromAnsi(bytes);
+    QStringList lines;
+    qsizetype at = 0;
+    while (at < content.size()) {
+        qsizetype end = content.indexOf(QLatin1Char('\r'), at);
+        if (end < 0) {
+            end = content.size();
+        }
+        lines << content.mid(at, end - at);
+        at = end + 1;
+        if (at < content.size() && content.at(at) == QLatin1Char('\n')) {
+            ++at;
+        }
+    }
+    return lines.join(QStringLiteral("\r\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
 }
 
 } // namespace
@@ -63,6 +86,41 @@ private Q_SLOTS:
         QVERIFY(text.has_value());
         QCOMPARE(visible(*text), visible(expected));
         QVERIFY(!text->isNull() || expected.isEmpty());
+    }
+
+    // The file is read in pieces of 32 KiB: line ends must not care where a piece ends.
+    void sameAsLineByLineReading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray filler(32 * 1024 - 1, 'x');
+        QTest::newRow("CR LF across pieces") << filler + "\r\ny";
+        QTest::newRow("CR ends a piece") << filler + "\ry";
+        QTest::newRow("LF starts a piece") << filler + "a\ny";
+        QTest::newRow("CR CR across pieces") << filler + "\r\r\r\n";
+    }
+    void sameAsLineByLineReading()
+    {
+        QFETCH(QByteArray, bytes);
+        const std::optional<QString> text =
+            RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("pieces.log"), bytes));
+        QVERIFY(text.has_value());
+        QVERIFY2(*text == readLineByLine(bytes), qPrintable(visible(fromAnsi(bytes.left(200)))));
+    }
+
+    void sameAsLineByLineReadingOnRandomFiles()
+    {
+        QRandomGenerator random(7);
+        for (int i = 0; i < 300; ++i) {
+            QByteArray bytes;
+            for (int n = int(random.bounded(i < 290 ? 40 : 70000)); n > 0; --n) {
+                bytes.append("ab\r\n"[random.bounded(4)]);
+            }
+            const std::optional<QString> text =
+                RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("random.log"), bytes));
+            QVERIFY(text.has_value());
+            QVERIFY2(*text == readLineByLine(bytes),
+                     qPrintable(visible(fromAnsi(bytes.left(200)))));
+        }
     }
 
     void everyByteValueIsRead()
