@@ -34,7 +34,17 @@ bool lacksMarker(QStringView line)
 
 bool mentionsCvars(QStringView line)
 {
-    return line.contains(u"cvars", Qt::CaseInsensitive);
+    // The matches of a case-insensitive search: apart from the capitals, only the long s
+    // (U+017F) folds to one of these letters.
+    const char16_t* text = line.utf16();
+    for (qsizetype i = 0; i + 5 <= line.size(); ++i) {
+        if ((text[i] | 0x20) == u'c' && (text[i + 1] | 0x20) == u'v' &&
+            (text[i + 2] | 0x20) == u'a' && (text[i + 3] | 0x20) == u'r' &&
+            ((text[i + 4] | 0x20) == u's' || text[i + 4] == u'\u017F')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Lines are the pieces between CR LF; an empty text is one empty line.

@@ -176,6 +176,26 @@ private Q_SLOTS:
         QCOMPARE(literal::CleanU(QStringLiteral(u"aú\r\nqú\r\n\nq")), QStringLiteral(u"aú\rú\r\n"));
     }
 
+    // The tests ignore case: every character of the basic plane, in every place of the word,
+    // must count exactly when Qt's case-insensitive search counts it.
+    void caseFoldingAsQt()
+    {
+        for (char32_t c = 0; c <= 0xFFFF; ++c) {
+            const QChar unit{char16_t(c)};
+            const QString line = QString(unit) + QStringLiteral(" x");
+            const bool marked = line.contains(QChar(0x00FA), Qt::CaseInsensitive);
+            QVERIFY2(LogFilter::CleanU(line).isEmpty() != marked,
+                     qPrintable(QString::number(c, 16)));
+            for (int place = 0; place < 5; ++place) {
+                QString word = QStringLiteral("cvars");
+                word[place] = unit;
+                const bool mentioned = word.contains(QStringLiteral("cvars"), Qt::CaseInsensitive);
+                QVERIFY2(LogFilter::CleanU2(word).isEmpty() == mentioned,
+                         qPrintable(QStringLiteral("%1 at %2").arg(quint32(c), 0, 16).arg(place)));
+            }
+        }
+    }
+
     void worthShowing_data()
     {
         QTest::addColumn<QString>("filtered");
