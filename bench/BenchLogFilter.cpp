@@ -25,9 +25,11 @@ const std::vector<std::string> kWords = {
     "version", "OK",        "(W)",      "ping",  "Address", "Status",   "Power",    "Name",
     "Alpha",   "Bravo",     "Charlie",  "Delta", "Echo",    "Foxtrot",  "Golf",     "Hotel"};
 
-// Relay log bytes: lines of about lineLength bytes, every tenth with the UCON marker, all
-// ended by CR LF as the relay writes them.
-QByteArray relayLog(int lines, int lineLength)
+enum class LineEnds { CrLf, Lf, CrLfWithBlankLines };
+
+// Relay log bytes: lines of about lineLength bytes, every tenth with the UCON marker, ended by
+// CR LF as the relay writes them (or by bare LFs, or with an empty line now and then).
+QByteArray relayLog(int lines, int lineLength, LineEnds ends = LineEnds::CrLf)
 {
     std::mt19937 random(20240601u + unsigned(lines));
     std::uniform_int_distribution<std::size_t> word(0, kWords.size() - 1);
@@ -44,18 +46,22 @@ QByteArray relayLog(int lines, int lineLength)
             line += ' ';
         }
         log += line;
-        log += "\r\n";
+        log += ends == LineEnds::Lf ? "\n" : "\r\n";
+        if (ends == LineEnds::CrLfWithBlankLines && i % 1000 == 999) {
+            log += "\r\n";
+        }
     }
     return QByteArray::fromStdString(log);
 }
 
-const QString& rawText(int lines)
+const QString& rawText(int lines, LineEnds ends = LineEnds::CrLf)
 {
-    static std::map<int, QString> cache;
-    auto it = cache.find(lines);
+    static std::map<std::pair<int, LineEnds>, QString> cache;
+    const auto key = std::make_pair(lines, ends);
+    auto it = cache.find(key);
     if (it == cache.end()) {
-        it = cache.emplace(lines, RelayLogReader::fromFileContent(fromAnsi(relayLog(lines, 52))))
-                 .first;
+        const QString content = fromAnsi(relayLog(lines, 52, ends));
+        it = cache.emplace(key, RelayLogReader::fromFileContent(content)).first;
     }
     return it->second;
 }
@@ -67,6 +73,16 @@ void fastMasterParse(benchmark::State& state)
         benchmark::DoNotOptimize(LogFilter::MasterParse(raw));
     }
     state.counters["bytes"] = double(raw.size());
+}
+
+// Logs that take the slower roads: bare LFs (lines without a final CR, so the lookup rolls
+// over every character) and empty lines (whose removal takes every CR from the text).
+void fastMasterParseOtherLineEnds(benchmark::State& state)
+{
+    const QString& raw = rawText(int(state.range(0)), LineEnds(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LogFilter::MasterParse(raw));
+    }
 }
 
 void literalMasterParse(benchmark::State& state)
@@ -105,6 +121,10 @@ void tailTick(benchmark::State& state)
 } // namespace
 
 BENCHMARK(fastMasterParse)->Arg(1000)->Arg(8000)->Arg(32767)->Unit(benchmark::kMillisecond);
+BENCHMARK(fastMasterParseOtherLineEnds)
+    ->Args({32767, int(LineEnds::Lf)})
+    ->Args({32767, int(LineEnds::CrLfWithBlankLines)})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(literalMasterParse)->Arg(1000)->Arg(8000)->Unit(benchmark::kMillisecond);
 // About twenty seconds a run: one is enough.
 BENCHMARK(literalMasterParse)->Arg(32767)->Iterations(1)->Unit(benchmark::kSecond);
