@@ -48,36 +48,37 @@ bool mentionsCvars(QStringView line)
 }
 
 // Lines are the pieces between CR LF; an empty text is one empty line.
-struct Lines {
-    std::vector<qsizetype> starts;
-    qsizetype textSize = 0;
-
-    explicit Lines(QStringView text) : textSize(text.size())
+class Lines {
+public:
+    explicit Lines(QStringView text) : m_textSize(text.size())
     {
-        starts.push_back(0);
+        m_starts.push_back(0);
         for (qsizetype lf = text.indexOf(QChar(kLf), 1); lf >= 0;
              lf = text.indexOf(QChar(kLf), lf + 1)) {
             if (text[lf - 1] == kCr) {
-                starts.push_back(lf + 1);
+                m_starts.push_back(lf + 1);
             }
         }
     }
 
-    qsizetype count() const { return qsizetype(starts.size()); }
-    qsizetype begin(qsizetype i) const { return starts[i]; }
-    qsizetype end(qsizetype i) const { return i + 1 < count() ? starts[i + 1] - 2 : textSize; }
+    qsizetype count() const { return qsizetype(m_starts.size()); }
+    qsizetype begin(qsizetype i) const { return m_starts[i]; }
+    qsizetype end(qsizetype i) const { return i + 1 < count() ? m_starts[i + 1] - 2 : m_textSize; }
     // Scans mostly ask in rising order, often for the next line: try there first.
     qsizetype indexOfStart(qsizetype position) const
     {
         for (qsizetype i = m_hint; i < std::min(m_hint + 4, count()); ++i) {
-            if (starts[i] == position) {
+            if (m_starts[i] == position) {
                 return m_hint = i;
             }
         }
-        return m_hint = std::lower_bound(starts.begin(), starts.end(), position) - starts.begin();
+        return m_hint =
+                   std::lower_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin();
     }
 
 private:
+    std::vector<qsizetype> m_starts;
+    qsizetype m_textSize = 0;
     mutable qsizetype m_hint = 0;
 };
 
@@ -86,8 +87,8 @@ struct Pattern {
     qsizetype start;
     qsizetype length;
     qsizetype firstLine;
-    int next; // next pattern of the same class with the same window hash
-    // Occurs somewhere else than as a whole line (or might after other removals).
+    int next; // the next pattern of the same class with the same window hash
+    // Occurs somewhere other than as a whole line, or may come to.
     bool irregular;
 };
 
