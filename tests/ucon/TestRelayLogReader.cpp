@@ -1,0 +1,155 @@
+#include "TestMain.h"
+#include "platform/AnsiText.h"
+#include "ucon/RelayLogReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+using namespace garrison;
+
+namespace {
+
+QString writeLog(const QString& name, const QByteArray& bytes)
+{
+    const QString path = QDir(test::scratchFolder()).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return {};
+    }
+    file.write(bytes);
+    return path;
+}
+
+QString visible(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
+        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
+}
+
+// Line by line as the description goes: a line ends at CR or CR LF, the lines are joined by
+// CR LF, then every LF becomes CR LF.
+QString readLineByLine(const QByteArray& bytes)
+{
+    const QString content = fromAnsi(bytes);
+    QStringList lines;
+    qsizetype at = 0;
+    while (at < content.size()) {
+        qsizetype end = content.indexOf(QLatin1Char('\r'), at);
+        if (end < 0) {
+            end = content.size();
+        }
+        lines << content.mid(at, end - at);
+        at = end + 1;
+        if (at < content.size() && content.at(at) == QLatin1Char('\n')) {
+            ++at;
+        }
+    }
+    return lines.join(QStringLiteral("\r\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+class TestRelayLogReader : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("CR LF lines") << QByteArray("a\r\nb\r\n") << QStringLiteral("a\r\r\nb");
+        QTest::newRow("last line without end")
+            << QByteArray("a\r\nb") << QStringLiteral("a\r\r\nb");
+        QTest::newRow("LF-only log is split again")
+            << QByteArray("a\nb\nc\n") << QStringLiteral("a\r\nb\r\nc\r\n");
+        QTest::newRow("lone CR ends a line") << QByteArray("a\rb\r") << QStringLiteral("a\r\r\nb");
+        QTest::newRow("empty line")
+            << QByteArray("a\r\n\r\nb\r\n") << QStringLiteral("a\r\r\n\r\r\nb");
+        QTest::newRow("empty line at the end")
+            << QByteArray("a\r\n\r\n") << QStringLiteral("a\r\r\n");
+        QTest::newRow("LF before the line end")
+            << QByteArray("a\n\r\nb") << QStringLiteral("a\r\n\r\r\nb");
+        QTest::newRow("only a line end") << QByteArray("\r\n") << QString();
+        QTest::newRow("empty file") << QByteArray() << QString();
+        QTest::newRow("Windows-1252 text")
+            << QByteArray("\xFA \x80\r\n") << QStringLiteral(u"ú \u20AC");
+        QTest::newRow("NUL and end-of-file bytes")
+            << QByteArray("x\0\x1Ay", 4) << QString::fromUtf16(u"x\0\x1Ay", 4);
+    }
+    void read()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        const QString path = writeLog(QStringLiteral("pbucon.log"), bytes);
+        const std::optional<QString> text = RelayLogReader::ReadRelayLog(path);
+        QVERIFY(text.has_value());
+        QCOMPARE(visible(*text), visible(expected));
+        QVERIFY(!text->isNull() || expected.isEmpty());
+    }
+
+    // The file is read in pieces of 32 KiB: line ends must not care where a piece ends.
+    void sameAsLineByLineReading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray filler(32 * 1024 - 1, 'x');
+        QTest::newRow("CR LF across pieces") << filler + "\r\ny";
+        QTest::newRow("CR ends a piece") << filler + "\ry";
+        QTest::newRow("LF starts a piece") << filler + "a\ny";
+        QTest::newRow("CR CR across pieces") << filler + "\r\r\r\n";
+    }
+    void sameAsLineByLineReading()
+    {
+        QFETCH(QByteArray, bytes);
+        const std::optional<QString> text =
+            RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("pieces.log"), bytes));
+        QVERIFY(text.has_value());
+        QVERIFY2(*text == readLineByLine(bytes), qPrintable(visible(fromAnsi(bytes.left(200)))));
+    }
+
+    void sameAsLineByLineReadingOnRandomFiles()
+    {
+        QRandomGenerator random(7);
+        for (int i = 0; i < 300; ++i) {
+            QByteArray bytes;
+            for (int n = int(random.bounded(i < 290 ? 40 : 70000)); n > 0; --n) {
+                bytes.append("ab\r\n"[random.bounded(4)]);
+            }
+            const std::optional<QString> text =
+                RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("random.log"), bytes));
+            QVERIFY(text.has_value());
+            QVERIFY2(*text == readLineByLine(bytes),
+                     qPrintable(visible(fromAnsi(bytes.left(200)))));
+        }
+    }
+
+    void everyByteValueIsRead()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b) {
+            all.append(char(b));
+        }
+        const std::optional<QString> text =
+            RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("binary.log"), all));
+        QVERIFY(text.has_value());
+        // The LF becomes CR LF, the CR ends a line: CR CR LF.
+        QCOMPARE(text->size(), 256 + 1 + 2);
+        QCOMPARE(text->mid(10, 7), QStringLiteral("\r\n\x0B\x0C\r\r\n"));
+    }
+
+    void unreadableFileGivesNothing_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("missing file")
+            << QDir(test::scratchFolder()).filePath(QStringLiteral("no-such.log"));
+        QTest::newRow("folder") << test::scratchFolder();
+    }
+    void unreadableFileGivesNothing()
+    {
+        QFETCH(QString, path);
+        QVERIFY(!RelayLogReader::ReadRelayLog(path).has_value());
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestRelayLogReader)
+#include "TestRelayLogReader.moc"
