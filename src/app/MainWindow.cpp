@@ -17,6 +17,7 @@
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
+#include "rcon/StatusParser.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
@@ -76,6 +77,14 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    QTableView& grid = m_players->grid();
+    grid.setModel(&m_gridModel);
+    for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
+        // Twips at 96 dots per inch.
+        grid.setColumnWidth(column, PlayerGridModel::kColumnWidthsTwips[column] / 15);
+    }
+    connect(&m_lists, &ListPublication::published, this, &MainWindow::listPublished);
+
     m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
     connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
@@ -185,7 +194,58 @@ void MainWindow::receive(const QByteArray& datagram)
     const QString ReplyText = RconDatagram::cleanReply(datagram);
     console().appendText(ReplyText);
     m_Text6 += ReplyText;
+    dispatch(ReplyText);
     console().moveCaretToEnd();
+}
+
+// Replies carry no request identifier: the last command sent decides what a datagram answers.
+void MainWindow::dispatch(const QString& ReplyText)
+{
+    const ReplyRouter::Route route = ReplyRouter::route(m_rcon.LastCommand());
+    switch (route.action) {
+    case ReplyRouter::Action::GetPlayers: {
+        // Every datagram of a long status reply refills the grid from all replies so far.
+        const StatusParser::GridFill fill = StatusParser::GetPlayers(m_Text6);
+        m_gridModel.setRows(fill.rows);
+        m_ui->Label4->setText(fill.playerCountText);
+        WaitSend(QStringLiteral("mapname"));
+        return;
+    }
+    case ReplyRouter::Action::ListAppend:
+        m_lists.append(ReplyText);
+        return;
+    case ReplyRouter::Action::Reader:
+        m_reader->showText(ReplyText);
+        return;
+    case ReplyRouter::Action::Indicator:
+        Q_EMIT indicatorParsed(route.indicator.indicator,
+                               ReplyRouter::indicatorIsOn(ReplyText, route.indicator));
+        return;
+    case ReplyRouter::Action::HostName:
+        m_ui->Label6->setText(ReplyRouter::parseHostName(ReplyText));
+        return;
+    case ReplyRouter::Action::MapName:
+        takeMapReply(ReplyText);
+        return;
+    case ReplyRouter::Action::None:
+        return;
+    }
+}
+
+void MainWindow::takeMapReply(const QString& ReplyText)
+{
+    const QString map = ReplyRouter::parseMapName(ReplyText);
+    m_ui->Label3->setText(map);
+    if (ReplyRouter::isInvalidPassword(map)) {
+        m_dialogs.message(QStringLiteral("You have an Invalid password for RCON!"), kProgramCaption,
+                          BoxIcon::Critical);
+        Q_EMIT loginWindowRequested();
+        Disconnect();
+    }
+    // Disconnect has just put "loading..." there, so the query is armed after it too.
+    if (ReplyRouter::hostNameWanted(m_ui->Label6->text())) {
+        WaitSend(QStringLiteral("sv_hostname"));
+    }
 }
 
 void MainWindow::showPage(Page page)
@@ -219,7 +279,7 @@ void MainWindow::openTerminal()
 void MainWindow::logOut()
 {
     m_rcon.close();
-    // TODO(grid): clear the player grid's cells once the grid model is wired in.
+    m_gridModel.clearCells();
     m_ui->Label6->setText(QStringLiteral("nohostname"));
     m_ui->Label3->setText(QStringLiteral("nomap"));
     m_ui->Label4->setText(QStringLiteral("0"));

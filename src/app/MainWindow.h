@@ -1,7 +1,10 @@
 #pragma once
 
 #include "rcon/CommandSender.h"
+#include "rcon/ListPublication.h"
+#include "rcon/PlayerGridModel.h"
 #include "rcon/RconClient.h"
+#include "rcon/ReplyRouter.h"
 #include "ucon/UconIni.h"
 
 #include <QPointer>
@@ -84,9 +87,15 @@ public:
     // txtiw3mp and txtserverpass, after the join configuration was saved.
     void setJoinSettings(const QString& path, const QString& password);
 
+    PlayerGridModel& gridModel() { return m_gridModel; }
+    ListPublication& lists() { return m_lists; }
+
 Q_SIGNALS:
     void loginWindowRequested();
     void exitRequested();
+    // Routed replies for the settings and admin pages.
+    void indicatorParsed(garrison::ReplyRouter::Indicator indicator, bool on);
+    void listPublished(const QString& text10);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,6 +103,8 @@ protected:
 private:
     void Form_Load();
     void receive(const QByteArray& datagram);
+    void dispatch(const QString& ReplyText);
+    void takeMapReply(const QString& ReplyText);
     void gatedPage(Page page);
     void openTerminal();
     void logOut();
@@ -104,6 +115,8 @@ private:
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
     RconClient m_rcon;
+    PlayerGridModel m_gridModel;
+    ListPublication m_lists{m_rcon};
     std::unique_ptr<ReaderWindow> m_reader;
     std::unique_ptr<TellWindow> m_tell;
     std::unique_ptr<PlayerMenu> m_playerMenu;
