@@ -1,0 +1,103 @@
+#include "TestMain.h"
+#include "control/MapCatalog.h"
+
+using namespace garrison;
+
+class TestMapCatalog : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listHoldsTheMapsThenCustom_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("picture");
+        const char* rows[][2] = {
+            {"mp_airfield", "Image12"},   {"mp_asylum", "Image13"}, {"mp_castle", "Image14"},
+            {"mp_courtyard", "Image16"},  {"mp_dome", "Image17"},   {"mp_downfall", "Image18"},
+            {"mp_hangar", "Image19"},     {"mp_makin", "Image20"},  {"mp_outskirts", "Image21"},
+            {"mp_roundhouse", "Image22"}, {"mp_seelow", "Image23"}, {"mp_shrine", "Image15"},
+            {"mp_suburban", "Image24"},
+        };
+        int row = 0;
+        for (const auto& [entry, picture] : rows) {
+            QTest::newRow(entry) << row++ << QString::fromLatin1(entry)
+                                 << QString::fromLatin1(picture);
+        }
+    }
+    void listHoldsTheMapsThenCustom()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, entry);
+        QFETCH(QString, picture);
+        QCOMPARE(MapCatalog::listEntries().size(), 14);
+        QCOMPARE(MapCatalog::listEntries().at(row), entry);
+        QCOMPARE(MapCatalog::mapNames().at(row), entry);
+        QCOMPARE(MapCatalog::listEntries().constLast(), QStringLiteral("Custom Map"));
+        const MapCatalog::Selection selection = MapCatalog::select(entry);
+        QVERIFY(!selection.asksForName);
+        QCOMPARE(selection.picture, picture);
+    }
+
+    void everyPictureIsDistinct()
+    {
+        const QStringList pictures = MapCatalog::pictures();
+        QCOMPARE(pictures.size(), 14);
+        QCOMPARE(QSet<QString>(pictures.cbegin(), pictures.cend()).size(), 14);
+        QCOMPARE(pictures.constLast(), QStringLiteral("Image27"));
+    }
+
+    void gameTypesAreTheGamesOwn()
+    {
+        QCOMPARE(MapCatalog::gameTypes(),
+                 QStringList({"twar", "dm", "tdm", "dom", "koth", "sab", "sd"}));
+    }
+
+    void otherTextsShowTheDefaultPicture_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("asks");
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("custom") << "Custom Map" << true << QString();
+        QTest::newRow("custom in small letters") << "custom map" << false << "Image27";
+        QTest::newRow("capital map name") << "MP_DOME" << false << "Image27";
+        QTest::newRow("blank after name") << "mp_dome " << false << "Image27";
+        QTest::newRow("empty") << "" << false << "Image27";
+    }
+    void otherTextsShowTheDefaultPicture()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, asks);
+        QFETCH(QString, picture);
+        const MapCatalog::Selection selection = MapCatalog::select(entry);
+        QCOMPARE(selection.asksForName, asks);
+        QCOMPARE(selection.picture, picture);
+    }
+
+    void changeMapSendsTheCaption_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("nothing chosen") << "Select a map" << true << QString();
+        QTest::newRow("map") << "mp_dome" << false << "map mp_dome";
+        QTest::newRow("cancelled custom") << "" << false << "map ";
+        QTest::newRow("blanks in name") << " my map " << false << "map  my map ";
+        QTest::newRow("semicolon") << "mp_x;quit" << false << "map mp_x;quit";
+        QTest::newRow("other letter case") << "select a map" << false << "map select a map";
+    }
+    void changeMapSendsTheCaption()
+    {
+        QFETCH(QString, caption);
+        QFETCH(bool, refused);
+        QFETCH(QString, command);
+        const std::optional<QString> sent = MapCatalog::changeMapCommand(caption);
+        QCOMPARE(!sent.has_value(), refused);
+        if (sent) {
+            QCOMPARE(*sent, command);
+        }
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestMapCatalog)
+#include "TestMapCatalog.moc"
