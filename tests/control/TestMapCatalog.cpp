@@ -7,46 +7,6 @@ class TestMapCatalog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void listHoldsTheMapsThenCustom_data()
-    {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("picture");
-        const char* rows[][2] = {
-            {"mp_airfield", "Image12"},   {"mp_asylum", "Image13"}, {"mp_castle", "Image14"},
-            {"mp_courtyard", "Image16"},  {"mp_dome", "Image17"},   {"mp_downfall", "Image18"},
-            {"mp_hangar", "Image19"},     {"mp_makin", "Image20"},  {"mp_outskirts", "Image21"},
-            {"mp_roundhouse", "Image22"}, {"mp_seelow", "Image23"}, {"mp_shrine", "Image15"},
-            {"mp_suburban", "Image24"},
-        };
-        int row = 0;
-        for (const auto& [entry, picture] : rows) {
-            QTest::newRow(entry) << row++ << QString::fromLatin1(entry)
-                                 << QString::fromLatin1(picture);
-        }
-    }
-    void listHoldsTheMapsThenCustom()
-    {
-        QFETCH(int, row);
-        QFETCH(QString, entry);
-        QFETCH(QString, picture);
-        QCOMPARE(MapCatalog::listEntries().size(), 14);
-        QCOMPARE(MapCatalog::listEntries().at(row), entry);
-        QCOMPARE(MapCatalog::mapNames().at(row), entry);
-        QCOMPARE(MapCatalog::listEntries().constLast(), QStringLiteral("Custom Map"));
-        const MapCatalog::Selection selection = MapCatalog::select(entry);
-        QVERIFY(!selection.asksForName);
-        QCOMPARE(selection.picture, picture);
-    }
-
-    void everyPictureIsDistinct()
-    {
-        const QStringList pictures = MapCatalog::pictures();
-        QCOMPARE(pictures.size(), 14);
-        QCOMPARE(QSet<QString>(pictures.cbegin(), pictures.cend()).size(), 14);
-        QCOMPARE(pictures.constLast(), QStringLiteral("Image27"));
-    }
-
     void gameTypesAreTheGamesOwn()
     {
         QCOMPARE(MapCatalog::gameTypes(),

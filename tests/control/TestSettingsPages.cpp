@@ -378,9 +378,6 @@ private Q_SLOTS:
             << "Label39" << QStringList{"Combo1=mp_dome", "Combo2=", "Text12=gametype dm map x"}
             << "" << QStringList{"box GARRISON | Please select both map and gametype!"}
             << "information";
-        QTest::newRow("rotation without map")
-            << "Label39" << QStringList{"Combo1=", "Combo2=sd", "Text12="} << ""
-            << QStringList{"box GARRISON | Please select both map and gametype!"} << "information";
         QTest::newRow("send empty rotation")
             << "Label41" << QStringList{"Text12="} << ""
             << QStringList{"box Maps | Please add a map rotation first!"} << "information";
