@@ -1,5 +1,9 @@
 #include "AdminPage.h"
 
+#include "control/CommandButtons.h"
+#include "control/SettingsCommands.h"
+#include "platform/Dialogs.h"
+#include "rcon/CommandSender.h"
 #include "ui_AdminPage.h"
 
 namespace garrison {
@@ -8,8 +12,109 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::AdminPage>()), m_sender(sender), m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
+    connectCommandButtons(*this, SettingsCommands::Page::Admin, m_sender);
+
+    connect(m_ui->Label99, &LabelButton::clicked, this, &AdminPage::setPrivateSlots);
+    connect(m_ui->Text44, &QLineEdit::returnPressed, this, &AdminPage::setPrivateSlots);
+    connect(m_ui->Label101, &LabelButton::clicked, this, &AdminPage::setSlotsPassword);
+    connect(m_ui->Text45, &QLineEdit::returnPressed, this, &AdminPage::setSlotsPassword);
+    connect(m_ui->Label36, &LabelButton::clicked, this, &AdminPage::requestBanList);
+    connect(m_ui->Label34, &LabelButton::clicked, this, &AdminPage::unban);
+    connect(m_ui->Text11, &QLineEdit::returnPressed, this, &AdminPage::unban);
+    connect(m_ui->Label95, &LabelButton::clicked, this, &AdminPage::addBadName);
+    connect(m_ui->Label96, &LabelButton::clicked, this, &AdminPage::requestBadNameList);
+    connect(m_ui->Label94, &LabelButton::clicked, this, &AdminPage::restartPunkbuster);
+    connect(m_ui->Label15, &LabelButton::clicked, this, &AdminPage::restartServer);
+    connect(m_ui->Label23, &LabelButton::clicked, this, &AdminPage::screenshotAllPlayers);
+    connect(m_ui->Labelstart, &LabelButton::clicked, this, &AdminPage::startServerRequested);
+    connect(m_ui->Label76, &LabelButton::clicked, this, &AdminPage::stopServerRequested);
 }
 
 AdminPage::~AdminPage() = default;
+
+void AdminPage::setListText(const QString& text)
+{
+    m_ui->Text10->setText(text);
+}
+
+QString AdminPage::listText() const
+{
+    return m_ui->Text10->text();
+}
+
+void AdminPage::setPrivateSlots()
+{
+    const SettingsCommands::Confirmed slots = SettingsCommands::privateSlots(m_ui->Text44->text());
+    m_sender.Send(slots.command);
+    m_dialogs.message(slots.report, kProgramCaption, BoxIcon::None);
+}
+
+void AdminPage::setSlotsPassword()
+{
+    const SettingsCommands::Confirmed password =
+        SettingsCommands::slotsPassword(m_ui->Text45->text());
+    m_sender.Send(password.command);
+    m_dialogs.message(password.report, kProgramCaption, BoxIcon::None);
+}
+
+void AdminPage::requestBanList()
+{
+    Q_EMIT listRequested();
+    m_sender.WaitSend(SettingsCommands::kBanList);
+    m_dialogs.message(QStringLiteral("This may take a few seconds!"), QStringLiteral("Ban list"),
+                      BoxIcon::Information);
+}
+
+void AdminPage::unban()
+{
+    const std::optional<QString> command = SettingsCommands::unban(m_ui->Text11->text());
+    if (!command) {
+        m_dialogs.message(QStringLiteral("Please fill the ban number!"),
+                          QStringLiteral("Remove Ban"), BoxIcon::Information);
+        return;
+    }
+    m_sender.Send(*command);
+}
+
+void AdminPage::addBadName()
+{
+    // Cancel gives an empty name, which is sent all the same.
+    const QString name = m_dialogs.input(QStringLiteral("Please enter the name you want to block"),
+                                         kProgramCaption, QStringLiteral("NAZI"));
+    const SettingsCommands::Confirmed badName = SettingsCommands::badName(name);
+    m_sender.Send(badName.command);
+    m_dialogs.message(badName.report, kProgramCaption, BoxIcon::Information);
+}
+
+void AdminPage::requestBadNameList()
+{
+    Q_EMIT listRequested();
+    m_sender.WaitSend(SettingsCommands::kBadNameList);
+    m_dialogs.message(QStringLiteral(u"Check the list on the \u00B4Banned Management\u00B4"),
+                      kProgramCaption, BoxIcon::None);
+}
+
+void AdminPage::restartPunkbuster()
+{
+    m_sender.Send(SettingsCommands::kRestartPunkbuster);
+    m_dialogs.message(QStringLiteral("Punkbuster should be restarting now!"), kProgramCaption,
+                      BoxIcon::None);
+}
+
+void AdminPage::restartServer()
+{
+    if (m_dialogs.message(QStringLiteral("Are you sure you want to restart server?"),
+                          QStringLiteral("Restart Server"), BoxIcon::None,
+                          BoxButtons::YesNo) == BoxAnswer::Yes) {
+        m_sender.Send(SettingsCommands::kRestartServer);
+    }
+}
+
+void AdminPage::screenshotAllPlayers()
+{
+    m_sender.Send(SettingsCommands::kScreenshotAll);
+    m_dialogs.message(QStringLiteral("Screenshots are being taken!"), kProgramCaption,
+                      BoxIcon::None);
+}
 
 } // namespace garrison

@@ -12,6 +12,8 @@ namespace garrison {
 class CommandSender;
 class Dialogs;
 
+// The Admin page seeAdmin: private slots, bans and bad names, Punkbuster, and the server's
+// information, restart, start and stop.
 class AdminPage : public QWidget {
     Q_OBJECT
 
@@ -19,7 +21,29 @@ public:
     AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent = nullptr);
     ~AdminPage() override;
 
+    // The published ban list or bad-name list (Text10).
+    void setListText(const QString& text);
+    QString listText() const;
+
+Q_SIGNALS:
+    // Emitted just before a ban list or bad-name list is asked for, so that the list buffer
+    // can be emptied and the box shows only the newest list.
+    void listRequested();
+    // "Start Server" and "Stop Server", which act through the daemon administration.
+    void startServerRequested();
+    void stopServerRequested();
+
 private:
+    void setPrivateSlots();
+    void setSlotsPassword();
+    void requestBanList();
+    void unban();
+    void addBadName();
+    void requestBadNameList();
+    void restartPunkbuster();
+    void restartServer();
+    void screenshotAllPlayers();
+
     const std::unique_ptr<Ui::AdminPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;

@@ -1,16 +1,120 @@
 #include "SettingsPage.h"
 
+#include "control/CommandButtons.h"
+#include "control/MapCatalog.h"
+#include "control/MapRotation.h"
+#include "control/SettingsCommands.h"
+#include "platform/Dialogs.h"
+#include "rcon/CommandSender.h"
 #include "ui_SettingsPage.h"
 
 namespace garrison {
+
+namespace {
+
+// Keeps the caption in place whether or not the border is drawn.
+void showBorder(QLabel* label, bool on)
+{
+    label->setFrameShape(on ? QFrame::Box : QFrame::NoFrame);
+    label->setFrameShadow(QFrame::Plain);
+    label->setLineWidth(1);
+    label->setMargin(on ? 1 : 2);
+}
+
+} // namespace
 
 SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::SettingsPage>()), m_sender(sender),
       m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
+    connectCommandButtons(*this, SettingsCommands::Page::Settings, m_sender);
+
+    for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
+                          m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
+        showBorder(label, false);
+    }
+
+    m_ui->Combo1->addItems(MapCatalog::mapNames());
+    m_ui->Combo2->addItems(MapCatalog::gameTypes());
+    for (QComboBox* combo : {m_ui->Combo1, m_ui->Combo2}) {
+        combo->setCurrentIndex(-1);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+    }
+    m_ui->Combo1->lineEdit()->setPlaceholderText(tr("choose a map"));
+    m_ui->Combo2->lineEdit()->setPlaceholderText(tr("choose a game type"));
+
+    connect(m_ui->Label18, &LabelButton::clicked, this, &SettingsPage::setServerName);
+    connect(m_ui->Text8, &QLineEdit::returnPressed, this, &SettingsPage::setServerName);
+    connect(m_ui->Label58, &LabelButton::clicked, this, &SettingsPage::changePing);
+    connect(m_ui->Text27, &QLineEdit::returnPressed, this, &SettingsPage::changePing);
+    connect(m_ui->Text26, &QLineEdit::returnPressed, this, &SettingsPage::changePing);
+    connect(m_ui->Label39, &LabelButton::clicked, this, &SettingsPage::addToRotation);
+    connect(m_ui->Label40, &LabelButton::clicked, m_ui->Text12, &QPlainTextEdit::clear);
+    connect(m_ui->Label41, &LabelButton::clicked, this, &SettingsPage::sendRotation);
 }
 
 SettingsPage::~SettingsPage() = default;
+
+void SettingsPage::setIndicator(Indicator which, bool on)
+{
+    const std::pair<QLabel*, QLabel*> pairs[] = {{m_ui->Label80, m_ui->Label81},
+                                                 {m_ui->Label83, m_ui->Label84},
+                                                 {m_ui->Label86, m_ui->Label87},
+                                                 {m_ui->Label89, m_ui->Label90}};
+    const auto& [onLabel, offLabel] = pairs[static_cast<int>(which)];
+    showBorder(onLabel, on);
+    showBorder(offLabel, !on);
+}
+
+void SettingsPage::setServerName()
+{
+    m_sender.Send(SettingsCommands::hostName(m_ui->Text8->text()));
+}
+
+void SettingsPage::changePing()
+{
+    const SettingsCommands::Ping ping =
+        SettingsCommands::ping(m_ui->Text27->text(), m_ui->Text26->text());
+    m_sender.Send(ping.minimum);
+    m_sender.WaitSend(ping.maximum);
+    m_dialogs.message(ping.report, kProgramCaption, BoxIcon::Information);
+}
+
+void SettingsPage::addToRotation()
+{
+    const std::optional<QString> rotation =
+        MapRotation::add(rotationText(), m_ui->Combo2->currentText(), m_ui->Combo1->currentText());
+    if (!rotation) {
+        m_dialogs.message(QStringLiteral("Please select both map and gametype!"), kProgramCaption,
+                          BoxIcon::Information);
+        return;
+    }
+    setRotationText(*rotation);
+}
+
+void SettingsPage::sendRotation()
+{
+    const std::optional<QString> command = MapRotation::command(rotationText());
+    if (!command) {
+        m_dialogs.message(QStringLiteral("Please add a map rotation first!"),
+                          QStringLiteral("Maps"), BoxIcon::Information);
+        return;
+    }
+    m_sender.Send(*command);
+}
+
+QString SettingsPage::rotationText() const
+{
+    QString text = m_ui->Text12->toPlainText();
+    return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+void SettingsPage::setRotationText(const QString& text)
+{
+    QString shown = text;
+    m_ui->Text12->setPlainText(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    m_ui->Text12->moveCursor(QTextCursor::End);
+}
 
 } // namespace garrison

@@ -7,19 +7,38 @@ namespace Ui {
 class SettingsPage;
 }
 
+class QLabel;
+
 namespace garrison {
 
 class CommandSender;
 class Dialogs;
 
+// The Settings page SeeSettings: server name, ping limits, game rules and modes, the four
+// options whose current state the server reports, and the map rotation builder.
 class SettingsPage : public QWidget {
     Q_OBJECT
 
 public:
+    // The on/off pairs of "Other Options", in the order the reply routing names them.
+    enum class Indicator { Vote, PunkBuster, Voice, TeamBalance };
+
     SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent = nullptr);
     ~SettingsPage() override;
 
+    // The server's answer to an option's query: a single-line border on the label of the
+    // current state, none on the other.
+    void setIndicator(Indicator which, bool on);
+
 private:
+    void setServerName();
+    void changePing();
+    void addToRotation();
+    void sendRotation();
+    // Text12 with its line breaks as CR LF, the way the program's multi-line texts hold them.
+    QString rotationText() const;
+    void setRotationText(const QString& text);
+
     const std::unique_ptr<Ui::SettingsPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;

@@ -1,0 +1,102 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/MainWindow.h"
+#include "rcon/RconDatagram.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::UdpPeer;
+
+// The second ping limit and the list requests leave through the RCON client's deferral, driven
+// by its real one-second timer.
+class TestSettingsDeferral : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<UdpPeer> m_peer;
+
+    void click(const char* name)
+    {
+        auto* control = m_main->findChild<QLabel*>(QLatin1String(name));
+        QVERIFY2(control, name);
+        QTest::mouseClick(control, Qt::LeftButton);
+    }
+    static QByteArray request(const char* command)
+    {
+        return RconDatagram::request(QStringLiteral("pw"), QString::fromLatin1(command));
+    }
+    QList<QByteArray> received() const
+    {
+        QList<QByteArray> data;
+        for (const UdpPeer::Datagram& datagram : m_peer->received()) {
+            data.append(datagram.data);
+        }
+        return data;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_peer = std::make_unique<UdpPeer>();
+        m_main->show();
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
+                                QStringLiteral("pw"));
+        QVERIFY(m_main->Connect());
+        QVERIFY(m_peer->waitFor(1));
+        m_main->showPage(MainWindow::Page::Settings);
+    }
+    void cleanup()
+    {
+        m_main.reset();
+        m_peer.reset();
+        m_dialogs.reset();
+    }
+
+    void pingChangeSendsTheMaximumLater()
+    {
+        int receivedWhileBoxOpen = -1;
+        m_dialogs->whileOpen = [&](const FakeDialogs::Call&) {
+            receivedWhileBoxOpen = int(m_peer->received().size());
+        };
+        QElapsedTimer clock;
+        clock.start();
+        click("Label58");
+
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QCOMPARE(m_dialogs->calls[0].text,
+                 QStringLiteral("Min ping is now: 0 and Max ping is now: 300"));
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+        // Only "status" had arrived: the box does not wait for the server.
+        QCOMPARE(receivedWhileBoxOpen, 1);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->received().at(1).data, request("sv_minping 0"));
+        QVERIFY(clock.elapsed() < 900);
+
+        QVERIFY(m_peer->waitFor(3, 4000));
+        QCOMPARE(m_peer->received().at(2).data, request("sv_maxping 300"));
+        QVERIFY2(clock.elapsed() >= 1500, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void secondListRequestReplacesTheFirst()
+    {
+        m_main->showPage(MainWindow::Page::Admin);
+        click("Label36");
+        click("Label96");
+        QVERIFY(m_peer->waitFor(2, 4000));
+        QCOMPARE(m_peer->received().at(1).data, request("PB_SV_BadNameList"));
+        // The deferral is empty once it has sent: the ban list never follows.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_main->rcon().Timer2().isActive(), 2000);
+        QVERIFY(!received().contains(request("pb_sv_banlist")));
+        QCOMPARE(m_peer->received().size(), 2);
+    }
+};
+
+GARRISON_TEST_MAIN(TestSettingsDeferral)
+#include "TestSettingsDeferral.moc"

@@ -1,0 +1,514 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/MainWindow.h"
+#include "control/AdminPage.h"
+#include "control/MapsPage.h"
+#include "control/SettingsPage.h"
+#include "platform/ConsoleBox.h"
+#include "rcon/CommandSender.h"
+#include "rcon/RconDatagram.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::UdpPeer;
+
+namespace {
+
+// Commands and boxes in the order they happen.
+class Recorder final : public CommandSender {
+public:
+    QStringList log;
+    void Send(const QString& cmd) override { log << QStringLiteral("Send ") + cmd; }
+    void WaitSend(const QString& Cmdz) override { log << QStringLiteral("WaitSend ") + Cmdz; }
+};
+
+QString describe(BoxIcon icon, BoxButtons buttons)
+{
+    if (buttons == BoxButtons::YesNo) {
+        return icon == BoxIcon::None ? QStringLiteral("yes/no") : QStringLiteral("odd yes/no");
+    }
+    switch (icon) {
+    case BoxIcon::None:
+        return QStringLiteral("plain");
+    case BoxIcon::Information:
+        return QStringLiteral("information");
+    default:
+        return QStringLiteral("other");
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SettingsPage::Indicator)
+
+class TestSettingsPages : public QObject {
+    Q_OBJECT
+
+    Recorder m_sender;
+    FakeDialogs m_dialogs;
+    std::unique_ptr<QWidget> m_holder;
+    SettingsPage* m_settings = nullptr;
+    AdminPage* m_admin = nullptr;
+    QStringList m_boxLooks;
+
+    template <typename T> T* child(const QString& name)
+    {
+        T* widget = m_holder->findChild<T*>(name);
+        if (!widget) {
+            qFatal("no control %s", qPrintable(name));
+        }
+        return widget;
+    }
+    void click(const QString& name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    // "Name=value" fills a line box, a combo box's text or the rotation box.
+    void fill(const QStringList& fields)
+    {
+        for (const QString& field : fields) {
+            const QString name = field.section(QLatin1Char('='), 0, 0);
+            const QString value = field.section(QLatin1Char('='), 1);
+            QWidget* widget = child<QWidget>(name);
+            if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+                line->setText(value);
+            } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+                combo->setEditText(value);
+            } else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) {
+                text->setPlainText(value);
+            } else {
+                qFatal("cannot fill %s", qPrintable(name));
+            }
+        }
+    }
+    QString rotation() { return child<QPlainTextEdit>(QStringLiteral("Text12"))->toPlainText(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_holder = std::make_unique<QWidget>();
+        auto* layout = new QHBoxLayout(m_holder.get());
+        m_settings = new SettingsPage(m_sender, m_dialogs);
+        m_admin = new AdminPage(m_sender, m_dialogs);
+        layout->addWidget(m_settings);
+        layout->addWidget(m_admin);
+        layout->addWidget(new MapsPage(m_sender, m_dialogs));
+        connect(m_admin, &AdminPage::listRequested, this,
+                [this] { m_sender.log << QStringLiteral("clear list"); });
+        m_dialogs.whileOpen = [this](const FakeDialogs::Call& call) {
+            if (call.kind == FakeDialogs::Call::Input) {
+                m_sender.log << QStringLiteral("input %1 | %2 | %3")
+                                    .arg(call.caption, call.text, call.preset);
+            } else {
+                m_sender.log << QStringLiteral("box %1 | %2").arg(call.caption, call.text);
+                m_boxLooks << describe(call.icon, call.buttons);
+            }
+        };
+        m_holder->show();
+    }
+    void init()
+    {
+        m_sender.log.clear();
+        m_dialogs.calls.clear();
+        m_dialogs.answers.clear();
+        m_dialogs.texts.clear();
+        m_boxLooks.clear();
+    }
+
+    void boxesStartWithTheirTexts_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("server name") << "Text8"
+                                     << "";
+        QTest::newRow("min ping") << "Text27"
+                                  << "0";
+        QTest::newRow("max ping") << "Text26"
+                                  << "300";
+        QTest::newRow("slots") << "Text44"
+                               << "0";
+        QTest::newRow("slots password") << "Text45"
+                                        << "Password";
+        QTest::newRow("ban number") << "Text11"
+                                    << "0";
+    }
+    void boxesStartWithTheirTexts()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        SettingsPage settings(m_sender, m_dialogs);
+        AdminPage admin(m_sender, m_dialogs);
+        QWidget* page = box == QLatin1String("Text8") || box.startsWith(QLatin1String("Text2"))
+                            ? static_cast<QWidget*>(&settings)
+                            : &admin;
+        QCOMPARE(page->findChild<QLineEdit*>(box)->text(), text);
+        if (box == QLatin1String("Text8")) {
+            QVERIFY(settings.findChild<QPlainTextEdit*>(QStringLiteral("Text12"))
+                        ->toPlainText()
+                        .isEmpty());
+            QVERIFY(admin.findChild<ConsoleBox*>(QStringLiteral("Text10"))->text().isEmpty());
+            QVERIFY(
+                settings.findChild<QComboBox*>(QStringLiteral("Combo2"))->currentText().isEmpty());
+        }
+    }
+
+    void fixedCommandsSendTheirLiteral_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tooltip"); // empty: any tooltip
+        QTest::addColumn<QString>("command");
+        const char* rows[][4] = {
+            {"Label19", "ON", "", "scr_hardcore 1"},
+            {"Label20", "OFF", "", "scr_hardcore 0"},
+            {"Label21", "ON", "", "scr_oldschool 1"},
+            {"Label22", "OFF", "", "scr_oldschool 0"},
+            {"Label24", "ON", "", "scr_game_allowkillcam 1"},
+            {"Label25", "OFF", "", "scr_game_allowkillcam 0"},
+            {"Label26", "ON", "Enabled", "scr_team_fftype 1"},
+            {"Label27", "OFF", "Disabled", "scr_team_fftype 0"},
+            {"Label77", "ON 2", "Reflect Damage", "scr_team_fftype 2"},
+            {"Label78", "ON 3", "Share Damage", "scr_team_fftype 3"},
+            {"Label42", " WAR", "", "g_gametype twar"},
+            {"Label29", "Team Death Match", "", "g_gametype war"},
+            {"Label30", "Free For All", "", "g_gametype dm"},
+            {"Label31", "Headquarters", "", "g_gametype koth"},
+            {"Label32", "Sabotage", "", "g_gametype sab"},
+            {"Label33", " Search & Destroy", "", "g_gametype sd"},
+            {"Label28", "Domination", "", "g_gametype dom"},
+            {"Label80", "YES", "", "g_allowvote 1"},
+            {"Label81", "NO", "", "g_allowvote 0"},
+            {"Label83", "ON", "", "sv_punkbuster 1"},
+            {"Label84", "OFF", "", "sv_punkbuster 0"},
+            {"Label86", "YES", "", "sv_voice 1"},
+            {"Label87", "NO", "", "sv_voice 0"},
+            {"Label89", "ON", "", "scr_teambalance 1"},
+            {"Label90", "OFF", "", "scr_teambalance 0"},
+            {"Label16", "Server Info", "", "serverinfo"},
+            {"Label17", "System Info", "", "systeminfo"},
+            {"Label10", "Next Map ", "", "map_rotate"},
+            {"Label11", "Restart Map", "", "map_restart"},
+            {"Label12", "Fast Map Restart", "", "fast_restart"},
+        };
+        for (const auto& [control, caption, tooltip, command] : rows) {
+            QTest::addRow("%s %s", control, command)
+                << QString::fromLatin1(control) << QString::fromLatin1(caption)
+                << QString::fromLatin1(tooltip) << QString::fromLatin1(command);
+        }
+    }
+    void fixedCommandsSendTheirLiteral()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, caption);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, command);
+        auto* label = child<QLabel>(control);
+        QCOMPARE(label->text(), caption);
+        if (tooltip.isEmpty()) {
+            QVERIFY(!label->toolTip().isEmpty());
+        } else {
+            QCOMPARE(label->toolTip(), tooltip);
+        }
+        click(control);
+        QCOMPARE(m_sender.log, QStringList{QStringLiteral("Send ") + command});
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    void optionNamesAskTheServer_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("tip") << "Label43"
+                             << "TIP: Click on the option to see its current setting, for example "
+                                "try clicking on \"Allow Vote\""
+                             << "g_allowvote";
+        QTest::newRow("vote") << "Label79"
+                              << "Allow Vote:"
+                              << "g_allowvote";
+        QTest::newRow("punkbuster") << "Label82"
+                                    << "Punkbuster:"
+                                    << "sv_punkbuster";
+        QTest::newRow("voice") << "Label85"
+                               << "Allow Voice:"
+                               << "sv_voice";
+        QTest::newRow("balance") << "Label88"
+                                 << "Balance Teams:"
+                                 << "scr_teambalance";
+    }
+    void optionNamesAskTheServer()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, caption);
+        QFETCH(QString, command);
+        QCOMPARE(child<QLabel>(control)->text(), caption);
+        click(control);
+        click(control);
+        const QString sent = QStringLiteral("Send ") + command;
+        QCOMPARE(m_sender.log, QStringList({sent, sent}));
+    }
+
+    void indicatorsShowTheLatestAnswer_data()
+    {
+        QTest::addColumn<SettingsPage::Indicator>("indicator");
+        QTest::addColumn<QString>("onLabel");
+        QTest::addColumn<QString>("offLabel");
+        QTest::newRow("vote") << SettingsPage::Indicator::Vote << "Label80"
+                              << "Label81";
+        QTest::newRow("punkbuster") << SettingsPage::Indicator::PunkBuster << "Label83"
+                                    << "Label84";
+        QTest::newRow("voice") << SettingsPage::Indicator::Voice << "Label86"
+                               << "Label87";
+        QTest::newRow("balance") << SettingsPage::Indicator::TeamBalance << "Label89"
+                                 << "Label90";
+    }
+    void indicatorsShowTheLatestAnswer()
+    {
+        QFETCH(SettingsPage::Indicator, indicator);
+        QFETCH(QString, onLabel);
+        QFETCH(QString, offLabel);
+        SettingsPage page(m_sender, m_dialogs);
+        auto* on = page.findChild<QLabel*>(onLabel);
+        auto* off = page.findChild<QLabel*>(offLabel);
+        QCOMPARE(on->frameShape(), QFrame::NoFrame);
+        QCOMPARE(off->frameShape(), QFrame::NoFrame);
+        const QSize unframed = on->sizeHint();
+
+        page.setIndicator(indicator, true);
+        QCOMPARE(on->frameShape(), QFrame::Box);
+        QCOMPARE(on->frameShadow(), QFrame::Plain);
+        QCOMPARE(on->frameWidth(), 1);
+        QCOMPARE(off->frameShape(), QFrame::NoFrame);
+
+        page.setIndicator(indicator, false);
+        QCOMPARE(on->frameShape(), QFrame::NoFrame);
+        QCOMPARE(off->frameShape(), QFrame::Box);
+        QCOMPARE(off->frameWidth(), 1);
+        // The border takes the place of a margin, so the caption does not move.
+        QCOMPARE(on->sizeHint(), unframed);
+        QCOMPARE(off->sizeHint().height(), unframed.height());
+    }
+
+    void composedCommands_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>(
+            "answer"); // "Yes"/"No" for a question, text or <cancel> for input
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("look"); // of every message box of the row
+
+        QTest::newRow("server name empty")
+            << "Label18" << QStringList{"Text8="} << "" << QStringList{"Send sv_hostname "} << "";
+        QTest::newRow("server name as typed")
+            << "Label18" << QStringList{"Text8=^1My; Server "} << ""
+            << QStringList{"Send sv_hostname ^1My; Server "} << "";
+        QTest::newRow("ping initial texts")
+            << "Label58" << QStringList{"Text27=0", "Text26=300"} << ""
+            << QStringList{"Send sv_minping 0", "WaitSend sv_maxping 300",
+                           "box GARRISON | Min ping is now: 0 and Max ping is now: 300"}
+            << "information";
+        QTest::newRow("ping semicolon")
+            << "Label58" << QStringList{"Text27=1;quit", "Text26="} << ""
+            << QStringList{"Send sv_minping 1;quit", "WaitSend sv_maxping ",
+                           "box GARRISON | Min ping is now: 1;quit and Max ping is now: "}
+            << "information";
+        QTest::newRow("private slots trimmed")
+            << "Label99" << QStringList{"Text44= 8 "} << ""
+            << QStringList{"Send sv_privateclients 8", "box GARRISON | Private Slots Defined to: 8"}
+            << "plain";
+        QTest::newRow("slots password trimmed")
+            << "Label101" << QStringList{"Text45=  se cret "} << ""
+            << QStringList{"Send set sv_privatePassword se cret",
+                           "box GARRISON | Private Slots Password Defined as se cret"}
+            << "plain";
+        QTest::newRow("ban list") << "Label36" << QStringList() << ""
+                                  << QStringList{"clear list", "WaitSend pb_sv_banlist",
+                                                 "box Ban list | This may take a few seconds!"}
+                                  << "information";
+        QTest::newRow("unban 0") << "Label34" << QStringList{"Text11=0"} << ""
+                                 << QStringList{"box Remove Ban | Please fill the ban number!"}
+                                 << "information";
+        QTest::newRow("unban empty")
+            << "Label34" << QStringList{"Text11="} << ""
+            << QStringList{"box Remove Ban | Please fill the ban number!"} << "information";
+        QTest::newRow("unban blank 0") << "Label34" << QStringList{"Text11= 0"} << ""
+                                       << QStringList{"Send pb_sv_unban  0"} << "";
+        QTest::newRow("bad name typed")
+            << "Label95" << QStringList() << "Cheat;er"
+            << QStringList{"input GARRISON | Please enter the name you want to block | NAZI",
+                           "Send pb_sv_badname 30 Cheat;er",
+                           "box GARRISON | Cheat;er added to bad name list!"}
+            << "information";
+        QTest::newRow("bad name cancelled")
+            << "Label95" << QStringList() << "<cancel>"
+            << QStringList{"input GARRISON | Please enter the name you want to block | NAZI",
+                           "Send pb_sv_badname 30 ", "box GARRISON |  added to bad name list!"}
+            << "information";
+        QTest::newRow("bad name list")
+            << "Label96" << QStringList() << ""
+            << QStringList{"clear list", "WaitSend PB_SV_BadNameList",
+                           QStringLiteral(u"box GARRISON | Check the list on the \u00B4Banned "
+                                          u"Management\u00B4")}
+            << "plain";
+        QTest::newRow("restart punkbuster")
+            << "Label94" << QStringList() << ""
+            << QStringList{"Send pb_sv_restart",
+                           "box GARRISON | Punkbuster should be restarting now!"}
+            << "plain";
+        QTest::newRow("restart server yes")
+            << "Label15" << QStringList() << "Yes"
+            << QStringList{"box Restart Server | Are you sure you want to restart server?",
+                           "Send Quit"}
+            << "yes/no";
+        QTest::newRow("restart server no")
+            << "Label15" << QStringList() << "No"
+            << QStringList{"box Restart Server | Are you sure you want to restart server?"}
+            << "yes/no";
+        QTest::newRow("screenshot all players")
+            << "Label23" << QStringList() << ""
+            << QStringList{"Send pb_sv_getss", "box GARRISON | Screenshots are being taken!"}
+            << "plain";
+        QTest::newRow("rotation without game type")
+            << "Label39" << QStringList{"Combo1=mp_dome", "Combo2=", "Text12=gametype dm map x"}
+            << "" << QStringList{"box GARRISON | Please select both map and gametype!"}
+            << "information";
+        QTest::newRow("send empty rotation")
+            << "Label41" << QStringList{"Text12="} << ""
+            << QStringList{"box Maps | Please add a map rotation first!"} << "information";
+        QTest::newRow("send hand-edited rotation")
+            << "Label41" << QStringList{"Text12=gametype \"dm\" map a;b\nmap  c\n"} << ""
+            << QStringList{"Send set sv_mapRotation \"gametype \"dm\" map a;b\r\nmap  c\r\n\""}
+            << "";
+        const QString longRotation = QString(2000, QLatin1Char('x'));
+        QTest::newRow("send 2000 characters")
+            << "Label41" << QStringList{QStringLiteral("Text12=") + longRotation} << ""
+            << QStringList{QStringLiteral("Send set sv_mapRotation \"") + longRotation + '"'} << "";
+        QTest::newRow("clear rotation")
+            << "Label40" << QStringList{"Text12=gametype dm map x"} << "" << QStringList() << "";
+    }
+    void composedCommands()
+    {
+        QFETCH(QString, control);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, log);
+        QFETCH(QString, look);
+        fill(fields);
+        const QString rotationBefore = rotation();
+        if (answer == QLatin1String("Yes") || answer == QLatin1String("No")) {
+            m_dialogs.answers.enqueue(answer == QLatin1String("Yes") ? BoxAnswer::Yes
+                                                                     : BoxAnswer::No);
+        } else if (answer == QLatin1String("<cancel>")) {
+            m_dialogs.texts.enqueue(std::nullopt);
+        } else if (!answer.isEmpty()) {
+            m_dialogs.texts.enqueue(answer);
+        }
+
+        click(control);
+
+        QCOMPARE(m_sender.log, log);
+        for (const QString& shown : std::as_const(m_boxLooks)) {
+            QCOMPARE(shown, look);
+        }
+        if (control == QLatin1String("Label39")) {
+            QCOMPARE(rotation(), rotationBefore);
+        } else if (control == QLatin1String("Label40")) {
+            QVERIFY(rotation().isEmpty());
+        } else if (control == QLatin1String("Label41")) {
+            QCOMPARE(rotation(), rotationBefore);
+        }
+    }
+
+    void rotationExampleIsBuiltAndSent()
+    {
+        fill({QStringLiteral("Text12=")});
+        auto* maps = child<QComboBox>(QStringLiteral("Combo1"));
+        auto* types = child<QComboBox>(QStringLiteral("Combo2"));
+        QCOMPARE(maps->count(), 13);
+        QCOMPARE(maps->itemText(0), QStringLiteral("mp_airfield"));
+        QCOMPARE(maps->itemText(12), QStringLiteral("mp_suburban"));
+        QCOMPARE(types->count(), 7);
+
+        types->setCurrentIndex(types->findText(QStringLiteral("dm")));
+        maps->setCurrentIndex(maps->findText(QStringLiteral("mp_castle")));
+        click(QStringLiteral("Label39"));
+        types->setCurrentIndex(types->findText(QStringLiteral("sd")));
+        maps->setCurrentIndex(maps->findText(QStringLiteral("mp_dome")));
+        click(QStringLiteral("Label39"));
+        QCOMPARE(rotation(), QStringLiteral("gametype dm map mp_castle gametype sd map mp_dome"));
+
+        click(QStringLiteral("Label41"));
+        QCOMPARE(m_sender.log,
+                 QStringList{QStringLiteral("Send set sv_mapRotation \"gametype dm map mp_castle "
+                                            "gametype sd map mp_dome\"")});
+        QCOMPARE(rotation(), QStringLiteral("gametype dm map mp_castle gametype sd map mp_dome"));
+        QVERIFY(m_dialogs.calls.isEmpty());
+    }
+
+    void addKeepsHandEditedLineBreaks()
+    {
+        fill({QStringLiteral("Text12=gametype dm\nmap a"), QStringLiteral("Combo1=my map"),
+              QStringLiteral("Combo2=tdm")});
+        click(QStringLiteral("Label39"));
+        click(QStringLiteral("Label41"));
+        QCOMPARE(m_sender.log, QStringList{QStringLiteral(
+                                   "Send set sv_mapRotation \"gametype dm\r\nmap a gametype tdm "
+                                   "map my map\"")});
+    }
+
+    void enterInABoxSendsLikeItsButton_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("server name") << "Text8"
+                                     << "Mine"
+                                     << "Send sv_hostname Mine";
+        QTest::newRow("max ping") << "Text26"
+                                  << "250"
+                                  << "Send sv_minping 0";
+        QTest::newRow("slots") << "Text44"
+                               << "4"
+                               << "Send sv_privateclients 4";
+        QTest::newRow("ban number") << "Text11"
+                                    << "7"
+                                    << "Send pb_sv_unban 7";
+    }
+    void enterInABoxSendsLikeItsButton()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, first);
+        fill({QStringLiteral("Text27=0"), box + QLatin1Char('=') + typed});
+        QTest::keyClick(child<QLineEdit>(box), Qt::Key_Return);
+        QVERIFY(!m_sender.log.isEmpty());
+        QCOMPARE(m_sender.log.constFirst(), first);
+    }
+
+    void labelButtonsWorkFromTheKeyboard()
+    {
+        auto* set = child<QLabel>(QStringLiteral("Label19"));
+        QCOMPARE(set->focusPolicy(), Qt::StrongFocus);
+        QTest::keyClick(set, Qt::Key_Space);
+        QTest::keyClick(set, Qt::Key_Return);
+        QTest::mouseClick(set, Qt::RightButton);
+        QCOMPARE(m_sender.log, QStringList({"Send scr_hardcore 1", "Send scr_hardcore 1"}));
+    }
+
+    void listTextIsShownAsPublished()
+    {
+        const QString list = QStringLiteral("0 abc \"x\"\r\n1 def\r\n");
+        m_admin->setListText(list);
+        QCOMPARE(m_admin->listText(), list);
+        QCOMPARE(child<ConsoleBox>(QStringLiteral("Text10"))->text(), list);
+    }
+};
+
+GARRISON_TEST_MAIN(TestSettingsPages)
+#include "TestSettingsPages.moc"
