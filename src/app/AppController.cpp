@@ -53,6 +53,7 @@ MainWindow& AppController::ensureMainWindow()
                 [this] { showLoginWindow(); });
         connect(m_main.get(), &MainWindow::exitRequested, this, &AppController::endProgram);
         m_main->rcon().setDaemonEcho(this);
+        m_main->setDaemonRequests(this);
     }
     return *m_main;
 }
@@ -102,6 +103,21 @@ void AppController::echoCommand(const QString& command)
 {
     if (m_login) {
         m_login->daemonLink().echoCommand(command);
+    }
+}
+
+std::optional<DaemonRequests::Failure> AppController::sendRequest(const QString& message)
+{
+    if (!m_login) {
+        return Failure{DaemonLink::kLinkLost, QStringLiteral("There is no daemon link.")};
+    }
+    return m_login->daemonLink().sendRequest(message);
+}
+
+void AppController::armLog()
+{
+    if (m_login) {
+        m_login->daemonLink().armLog();
     }
 }
 

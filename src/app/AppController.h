@@ -1,5 +1,6 @@
 #pragma once
 
+#include "daemon/DaemonRequests.h"
 #include "login/LoginWindow.h"
 #include "rcon/DaemonEcho.h"
 
@@ -16,7 +17,7 @@ class MainWindow;
 
 // Owns the program's windows and carries values between them: the login window hands the
 // session to the main window here, and the main window asks for the login window here.
-class AppController : public QObject, public DaemonEcho {
+class AppController : public QObject, public DaemonEcho, public DaemonRequests {
     Q_OBJECT
 
 public:
@@ -36,6 +37,8 @@ public:
     // The main window's commands are echoed through the login window's daemon link, which
     // lives as long as the daemon session (the window is only hidden).
     void echoCommand(const QString& command) override;
+    std::optional<Failure> sendRequest(const QString& message) override;
+    void armLog() override;
 
 private:
     MainWindow& ensureMainWindow();

@@ -33,8 +33,9 @@ const QString kLoading = QStringLiteral("loading...");
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs),
-      m_reader(std::make_unique<ReaderWindow>()), m_tell(std::make_unique<TellWindow>(*this)),
-      m_toolsMenu(std::make_unique<ToolsMenu>())
+      m_reader(std::make_unique<ReaderWindow>()),
+      m_daemonAdmin(*this, dialogs, [this] { return m_rcon.DaemonFlag(); }),
+      m_tell(std::make_unique<TellWindow>(*this)), m_toolsMenu(std::make_unique<ToolsMenu>())
 {
     m_ui->setupUi(this);
 
@@ -84,6 +85,17 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         grid.setColumnWidth(column, PlayerGridModel::kColumnWidthsTwips[column] / 15);
     }
     connect(&m_lists, &ListPublication::published, this, &MainWindow::listPublished);
+    connect(&m_lists, &ListPublication::published, m_admin, &AdminPage::setListText);
+    connect(m_admin, &AdminPage::listRequested, &m_lists, &ListPublication::clear);
+    connect(this, &MainWindow::indicatorParsed, this,
+            [this](ReplyRouter::Indicator indicator, bool on) {
+                // Both enumerations list the pairs in the same order.
+                m_settings->setIndicator(static_cast<SettingsPage::Indicator>(indicator), on);
+            });
+    connect(m_admin, &AdminPage::startServerRequested, this,
+            [this] { m_daemonAdmin.startServer(); });
+    connect(m_admin, &AdminPage::stopServerRequested, this, [this] { m_daemonAdmin.stopServer(); });
+    connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
     m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
     connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "daemon/DaemonAdmin.h"
 #include "rcon/CommandSender.h"
 #include "rcon/ListPublication.h"
 #include "rcon/PlayerGridModel.h"
@@ -88,6 +89,7 @@ public:
     void setJoinSettings(const QString& path, const QString& password);
 
     PlayerGridModel& gridModel() { return m_gridModel; }
+    void setDaemonRequests(DaemonRequests* requests) { m_daemonAdmin.setRequests(requests); }
     ListPublication& lists() { return m_lists; }
 
 Q_SIGNALS:
@@ -118,6 +120,7 @@ private:
     PlayerGridModel m_gridModel;
     ListPublication m_lists{m_rcon};
     std::unique_ptr<ReaderWindow> m_reader;
+    DaemonAdmin m_daemonAdmin;
     std::unique_ptr<TellWindow> m_tell;
     std::unique_ptr<PlayerMenu> m_playerMenu;
     std::unique_ptr<ToolsMenu> m_toolsMenu;

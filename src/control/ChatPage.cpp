@@ -1,5 +1,6 @@
 #include "ChatPage.h"
 
+#include "control/LabelButton.h"
 #include "platform/Blanks.h"
 #include "platform/ConsoleBox.h"
 #include "rcon/CommandSender.h"
@@ -47,6 +48,7 @@ ChatPage::ChatPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     }
 
     connect(m_ui->txtsay1, &QLineEdit::returnPressed, this, &ChatPage::sendMessage);
+    connect(m_ui->Label93, &LabelButton::clicked, this, &ChatPage::serverLogRequested);
 }
 
 ChatPage::~ChatPage() = default;

@@ -35,6 +35,10 @@ public:
     // "[mm.dd.yyyy hh:mm:ss]" on the 24-hour clock.
     static QString timeStamp(const QDateTime& now);
 
+Q_SIGNALS:
+    // The get-log click area: the daemon administration answers it.
+    void serverLogRequested();
+
 private:
     void sendMessage();
     void insertColourCode(const QString& code);

@@ -110,6 +110,17 @@ bool DaemonLink::send(const QString& message)
     return true;
 }
 
+std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& message)
+{
+    if (!isConnected()) {
+        return Failure{kLinkLost, QStringLiteral("The connection to the daemon is closed.")};
+    }
+    if (m_socket.write(toAnsi(message)) < 0) {
+        return Failure{socketErrorNumber(m_socket.error()), m_socket.errorString()};
+    }
+    return std::nullopt;
+}
+
 void DaemonLink::islo(const QString& value)
 {
     m_receiver.LogPending = value;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "daemon/DaemonRequests.h"
 #include "login/DaemonReceiver.h"
 #include "rcon/DaemonEcho.h"
 
@@ -13,7 +14,7 @@ namespace garrison {
 
 // The one TCP connection to the daemon: the login through it, the RCON password and the log
 // it hands out, its notices, and the echo of every console command of a daemon session.
-class DaemonLink : public QObject, public DaemonEcho {
+class DaemonLink : public QObject, public DaemonEcho, public DaemonRequests {
     Q_OBJECT
 
 public:
@@ -41,6 +42,8 @@ public:
     bool isConnected() const;
 
     void echoCommand(const QString& command) override;
+    std::optional<Failure> sendRequest(const QString& message) override;
+    void armLog() override { islo(QStringLiteral("1")); }
 
     const QString& statusz() const { return m_statusz; }
     const QString& status() const { return m_status; }
