@@ -161,11 +161,15 @@ void DaemonLink::onReadyRead()
         m_statusz = m_credentials ? m_credentials().level : QString();
         m_inSession = true;
         send(QStringLiteral("getrconpass"));
-        Q_EMIT levelAnswered();
+        // Queued: the grant shows a box, and a socket does not deliver more data while its own
+        // data handler is still running; the password must be able to arrive meanwhile.
+        QMetaObject::invokeMethod(this, &DaemonLink::levelAnswered, Qt::QueuedConnection);
         return;
     case DaemonReceiver::Kind::Notice:
         setStatus(QStringLiteral("Received Data!"));
-        Q_EMIT noticeReceived(taken.text);
+        QMetaObject::invokeMethod(
+            this, [this, text = taken.text] { Q_EMIT noticeReceived(text); },
+            Qt::QueuedConnection);
         return;
     case DaemonReceiver::Kind::Other:
         setStatus(QStringLiteral("Received Data!"));

@@ -1,0 +1,300 @@
+#include "FakeDialogs.h"
+#include "SimFixture.h"
+#include "TestMain.h"
+
+#include "AccountStore.h"
+#include "DaemonConfig.h"
+#include "DaemonServer.h"
+#include "PasswordHash.h"
+
+#include "app/AppController.h"
+#include "app/MainWindow.h"
+#include "app/ReaderWindow.h"
+#include "login/LoginWindow.h"
+#include "platform/ConsoleBox.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::SimFixture;
+
+// Daemon sessions against the real companion daemon and the simulated game server, both
+// inside this process on 127.0.0.1.
+class TestDaemonSession : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<garrisond::DaemonServer> m_daemon;
+    std::unique_ptr<SimFixture> m_sim;
+    std::unique_ptr<AppController> m_app;
+    FakeDialogs* m_dialogs = nullptr;
+
+    QString file(const char* name) const { return m_dir->filePath(QLatin1String(name)); }
+    LoginWindow& login() { return *m_app->loginWindow(); }
+    template <typename T> T* field(const char* name)
+    {
+        return login().findChild<T*>(QLatin1String(name));
+    }
+    void fillLogin(const QString& user, const QString& password, const QString& level,
+                   const QString& daemonPort)
+    {
+        field<QAbstractButton>("Option1")->click();
+        field<QLineEdit>("Text3")->setText(QStringLiteral("127.0.0.1"));
+        field<QLineEdit>("Text9")->setText(daemonPort);
+        field<QLineEdit>("Text1")->setText(user);
+        field<QLineEdit>("Text2")->setText(password);
+        field<QComboBox>("Combo1")->setCurrentText(level);
+        field<QLineEdit>("Text4")->setText(QStringLiteral("127.0.0.1"));
+        field<QLineEdit>("Text5")->setText(QString::number(m_sim->port()));
+    }
+    QString daemonPort() const { return QString::number(m_daemon->serverPort()); }
+    QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const FakeDialogs::Call& call : m_dialogs->calls) {
+            texts.append(call.text);
+        }
+        return texts;
+    }
+    // Logs in as alice with the given level and waits for the main window.
+    void startSession(const QString& level)
+    {
+        // The daemon answers at once: the password arrives while the grant box is open.
+        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
+            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
+                QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() &&
+                                             !m_app->mainWindow()->txtRcon().isEmpty(),
+                                         5000);
+            }
+        };
+        fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
+        field<QAbstractButton>("Command3")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        // The header chain (status, mapname, sv_hostname) ends with the host name in place;
+        // until then its echoes may share a packet with what the test sends next.
+        auto* hostName = m_app->mainWindow()->findChild<QLabel*>(QStringLiteral("Label6"));
+        QTRY_VERIFY_WITH_TIMEOUT(hostName->text() != QLatin1String("loading..."), 10000);
+        QTest::qWait(100);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_sim = std::make_unique<SimFixture>();
+        QVERIFY(m_sim->start());
+        QFile log(file("games_mp.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("  0:00 InitGame: \\g_gametype\\tdm\n  0:05 J;123;0;Bob\n");
+        log.close();
+        QFile config(file("garrisond.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("rcon_password = " + m_sim->password().toUtf8() +
+                     "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
+                     "server_command = /bin/sleep 60\n");
+        config.close();
+        garrisond::AccountStore store(file("garrisond-accounts.json"));
+        QString error;
+        QVERIFY(store.load(&error));
+        store.put({QStringLiteral("alice"), garrisond::PasswordHash::create("alicepw", 1000),
+                   {QStringLiteral("mp"), QStringLiteral("admin")}});
+        QVERIFY(store.save(&error));
+        garrisond::DaemonConfig loaded;
+        QVERIFY2(garrisond::DaemonConfig::load(file("garrisond.conf"), &loaded, &error),
+                 qPrintable(error));
+        m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
+        QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
+
+        auto dialogs = std::make_unique<FakeDialogs>();
+        m_dialogs = dialogs.get();
+        m_app = std::make_unique<AppController>(std::move(dialogs));
+        m_app->setQuit([] {});
+        m_app->showLoginWindow();
+    }
+    void cleanup()
+    {
+        m_app.reset();
+        m_daemon.reset();
+        m_sim.reset();
+        m_dir.reset();
+    }
+
+    void grantedSessionTakesThePasswordFromTheDaemon()
+    {
+        startSession(QStringLiteral("admin"));
+        MainWindow& main = *m_app->mainWindow();
+        QCOMPARE(m_dialogs->calls.at(0).text, QStringLiteral("Access Granted to alice as admin"));
+        QCOMPARE(m_dialogs->calls.at(0).caption, QStringLiteral("GARRISON"));
+        QCOMPARE(main.txtRcon(), m_sim->password());
+        QCOMPARE(main.level(), QStringLiteral("admin"));
+        QCOMPARE(main.rcon().DaemonFlag(), QStringLiteral("1"));
+        QVERIFY(!login().isVisible());
+        QVERIFY(login().daemonLink().isConnected());
+        // The simulated server accepted the password: its status reply fills the grid.
+        QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
+        QVERIFY(!main.console().text().contains(QStringLiteral("Invalid password")));
+    }
+
+    void wrongPasswordIsDenied()
+    {
+        fillLogin(QStringLiteral("alice"), QStringLiteral("wrong"), QStringLiteral("mp"),
+                  daemonPort());
+        field<QAbstractButton>("Command3")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(field<QLabel>("Label3")->text(), QStringLiteral("Received Data!"),
+                                  5000);
+        QVERIFY(field<QAbstractButton>("Command1")->isEnabled());
+        field<QAbstractButton>("Command1")->click();
+        QCOMPARE(boxTexts(), QStringList{QStringLiteral(
+                                 "Access Denied to alice : Check is password, username and "
+                                 "level are correct!")});
+        QVERIFY(!field<QAbstractButton>("Command1")->isEnabled());
+        QVERIFY(!m_app->mainWindow() || !m_app->mainWindow()->isVisible());
+    }
+
+    void loginNeedsTheDaemonsAddressAndCredentials()
+    {
+        fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"),
+                  QString());
+        field<QAbstractButton>("Command3")->click();
+        QCOMPARE(boxTexts(), QStringList{QStringLiteral("Please set your GARRISON Daemon IP and Port")});
+        QCOMPARE(login().daemonLink().Winsock1().state(), QAbstractSocket::UnconnectedState);
+
+        m_dialogs->calls.clear();
+        fillLogin(QString(), QStringLiteral("alicepw"), QStringLiteral("mp"), daemonPort());
+        field<QAbstractButton>("Command3")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 1, 2000);
+        QCOMPARE(m_dialogs->calls[0].text,
+                 QStringLiteral("Please enter both username, password and select level!"));
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Login"));
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+        QVERIFY(!login().daemonLink().Timer1().isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(login().daemonLink().isConnected(), 2000);
+    }
+
+    void refusedConnectionShowsTheSocketError()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString closedPort = QString::number(probe.serverPort());
+        probe.close();
+        fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"),
+                  closedPort);
+        field<QAbstractButton>("Command3")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
+        QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("An error has occured!\r\n")));
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Error n:10061"));
+        login().daemonLink().Timer1().stop();
+    }
+
+    void deferredCommandIsEchoedTwiceAndSentOnce()
+    {
+        startSession(QStringLiteral("mp"));
+        MainWindow& main = *m_app->mainWindow();
+        int answered = 0;
+        connect(&m_sim->server(), &sim::SimServer::requestAnswered, this,
+                [&answered](const QString& command) { answered += command == "sv_voice"; });
+        main.WaitSend(QStringLiteral("sv_voice"));
+        QTRY_COMPARE_WITH_TIMEOUT(answered, 1, 5000);
+        const QString audit = file("garrisond-audit.log");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(audit), 2000);
+        QFile log(audit);
+        QTRY_VERIFY_WITH_TIMEOUT((log.open(QIODevice::ReadOnly), log.seek(0),
+                                  log.readAll().count("sv_voice") == 2),
+                                 3000);
+        QTest::qWait(200);
+        QCOMPARE(answered, 1);
+    }
+
+    void lostLinkEndsTheSessionAtTheLoginWindow()
+    {
+        startSession(QStringLiteral("mp"));
+        m_dialogs->calls.clear();
+        m_daemon.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
+        QCOMPARE(m_dialogs->calls[0].text,
+                 QStringLiteral("GARRISON lost connection with the daemon!\r\nPlease wait a few "
+                                "seconds and reconnect again!"));
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+        QVERIFY(!m_app->mainWindow()->isVisible());
+        QVERIFY(login().isVisible());
+        QVERIFY(!login().daemonLink().isConnected());
+    }
+
+    void daemonAdministrationInADaemonSession()
+    {
+        startSession(QStringLiteral("admin"));
+        MainWindow& main = *m_app->mainWindow();
+        m_dialogs->calls.clear();
+        main.findChild<QAbstractButton*>(QStringLiteral("Image9"))->click();
+        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Labelstart")), Qt::LeftButton);
+        QCOMPARE(boxTexts(), QStringList{QStringLiteral("Server should be starting up!")});
+        QTRY_VERIFY_WITH_TIMEOUT(m_daemon->gameServer().isRunning(), 5000);
+
+        m_dialogs->calls.clear();
+        main.findChild<QAbstractButton*>(QStringLiteral("Image6"))->click();
+        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label93")), Qt::LeftButton);
+        QCOMPARE(boxTexts(), QStringList{QStringLiteral("Getting Log")});
+        QTRY_VERIFY_WITH_TIMEOUT(main.reader().isVisible(), 5000);
+        QVERIFY(main.reader().Text1().text().contains(QStringLiteral("J;123;0;Bob")));
+        QCOMPARE(field<QLabel>("Label3")->text(), QStringLiteral("Received Log"));
+        m_daemon->gameServer().stop();
+    }
+
+    void daemonAdministrationInADirectSession_data()
+    {
+        QTest::addColumn<QByteArray>("control");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("start") << QByteArray("Labelstart") << int(MainWindow::Page::Admin)
+                               << "You need to be on Daemon mode to start server!";
+        QTest::newRow("log") << QByteArray("Label93") << int(MainWindow::Page::Chat)
+                             << "You need to be on Daemon mode to get logs!";
+    }
+    void daemonAdministrationInADirectSession()
+    {
+        QFETCH(QByteArray, control);
+        QFETCH(int, page);
+        QFETCH(QString, message);
+        MainWindow main(*m_dialogs);
+        main.IdentDaemon(QStringLiteral("0"));
+        main.show();
+        main.showPage(static_cast<MainWindow::Page>(page));
+        QTest::mouseClick(main.findChild<QWidget*>(QLatin1String(control)), Qt::LeftButton);
+        QCOMPARE(boxTexts(), QStringList{message});
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+        QVERIFY(!m_daemon->gameServer().isRunning());
+    }
+
+    void stopServerAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("no") << int(BoxAnswer::No) << false;
+        QTest::newRow("yes") << int(BoxAnswer::Yes) << true;
+    }
+    void stopServerAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, sent);
+        MainWindow main(*m_dialogs);
+        m_dialogs->answers.enqueue(static_cast<BoxAnswer>(answer));
+        main.show();
+        main.showPage(MainWindow::Page::Admin);
+        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label76")), Qt::LeftButton);
+        QCOMPARE(m_dialogs->calls[0].text,
+                 QStringLiteral("Are you sure you want to CLOSE the server?"));
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
+        QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
+        QCOMPARE(main.rcon().LastCommand() == QLatin1String("killserver"), sent);
+    }
+};
+
+GARRISON_TEST_MAIN(TestDaemonSession)
+#include "TestDaemonSession.moc"
