@@ -1,12 +1,10 @@
-#include "FakeDialogs.h"
-#include "SimFixture.h"
-#include "TestMain.h"
-
 #include "AccountStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "FakeDialogs.h"
 #include "PasswordHash.h"
-
+#include "SimFixture.h"
+#include "TestMain.h"
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
@@ -69,9 +67,8 @@ class TestDaemonSession : public QObject {
         // The daemon answers at once: the password arrives while the grant box is open.
         m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
             if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
-                QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() &&
-                                             !m_app->mainWindow()->txtRcon().isEmpty(),
-                                         5000);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
             }
         };
         fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
@@ -103,7 +100,8 @@ private Q_SLOTS:
         garrisond::AccountStore store(file("garrisond-accounts.json"));
         QString error;
         QVERIFY(store.load(&error));
-        store.put({QStringLiteral("alice"), garrisond::PasswordHash::create("alicepw", 1000),
+        store.put({QStringLiteral("alice"),
+                   garrisond::PasswordHash::create("alicepw", 1000),
                    {QStringLiteral("mp"), QStringLiteral("admin")}});
         QVERIFY(store.save(&error));
         garrisond::DaemonConfig loaded;
@@ -163,7 +161,8 @@ private Q_SLOTS:
         fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"),
                   QString());
         field<QAbstractButton>("Command3")->click();
-        QCOMPARE(boxTexts(), QStringList{QStringLiteral("Please set your GARRISON Daemon IP and Port")});
+        QCOMPARE(boxTexts(),
+                 QStringList{QStringLiteral("Please set your GARRISON Daemon IP and Port")});
         QCOMPARE(login().daemonLink().Winsock1().state(), QAbstractSocket::UnconnectedState);
 
         m_dialogs->calls.clear();
@@ -205,9 +204,9 @@ private Q_SLOTS:
         const QString audit = file("garrisond-audit.log");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(audit), 2000);
         QFile log(audit);
-        QTRY_VERIFY_WITH_TIMEOUT((log.open(QIODevice::ReadOnly), log.seek(0),
-                                  log.readAll().count("sv_voice") == 2),
-                                 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (log.open(QIODevice::ReadOnly), log.seek(0), log.readAll().count("sv_voice") == 2),
+            3000);
         QTest::qWait(200);
         QCOMPARE(answered, 1);
     }
