@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 using namespace garrison;
@@ -60,6 +61,17 @@ class TestDaemonSession : public QObject {
             texts.append(call.text);
         }
         return texts;
+    }
+    // The daemon answers at once: the password arrives while the grant box is open, and the
+    // session must connect with it.
+    void waitForThePasswordDuringTheGrant()
+    {
+        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
+            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
+            }
+        };
     }
     // Logs in as alice with the given level and waits for the main window.
     void startSession(const QString& level)
@@ -138,6 +150,33 @@ private Q_SLOTS:
         // The simulated server accepted the password: its status reply fills the grid.
         QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
         QVERIFY(!main.console().text().contains(QStringLiteral("Invalid password")));
+    }
+
+    void theSelectedLevelWinsOverTheAnsweredOne()
+    {
+        // A daemon that answers "mp" to any login, then the password.
+        QTcpServer daemon;
+        QVERIFY(daemon.listen(QHostAddress::LocalHost, 0));
+        connect(&daemon, &QTcpServer::newConnection, this, [&daemon] {
+            QTcpSocket* client = daemon.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, client, [client] {
+                const QByteArray message = client->readAll();
+                if (message == "getrconpass") {
+                    client->write("secret");
+                } else if (message.startsWith("alice:")) {
+                    client->write("mp");
+                }
+            });
+        });
+        waitForThePasswordDuringTheGrant();
+        fillLogin(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("poweradmin"),
+                  QString::number(daemon.serverPort()));
+        field<QAbstractButton>("Command3")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        QCOMPARE(m_dialogs->calls.at(0).text,
+                 QStringLiteral("Access Granted to alice as poweradmin"));
+        QCOMPARE(m_app->mainWindow()->level(), QStringLiteral("poweradmin"));
+        QCOMPARE(m_app->mainWindow()->txtRcon(), QStringLiteral("secret"));
     }
 
     void wrongPasswordIsDenied()
