@@ -2,6 +2,7 @@
 
 #include "app/ReaderWindow.h"
 #include "app/TellWindow.h"
+#include "app/UconSetup.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
 #include "control/GameLaunch.h"
@@ -71,7 +72,15 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         m_Text6.clear();
         Send(QStringLiteral("status"));
     });
-    connect(m_ui->Image6, &QToolButton::clicked, this, [this] { showPage(Page::Chat); });
+    m_uconSetup = new UconSetup(*this, *m_chat, this);
+    connect(m_ui->Image6, &QToolButton::clicked, this, [this] {
+        // The first visit waits between its steps; the window may be gone afterwards.
+        const QPointer<MainWindow> alive(this);
+        m_uconSetup->firstVisit(m_ucon);
+        if (alive) {
+            showPage(Page::Chat);
+        }
+    });
     connect(m_ui->Image7, &QToolButton::clicked, this, [this] { gatedPage(Page::Settings); });
     connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
     connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });

@@ -34,6 +34,7 @@ class SettingsPage;
 class TellWindow;
 class TerminalPage;
 class ToolsMenu;
+class UconSetup;
 
 // The main window Main: header, page buttons, pages, and the session's hidden fields. It owns
 // the RCON client; every command of every window goes out through its Send and WaitSend.
@@ -73,6 +74,7 @@ public:
     TellWindow& tellWindow() { return *m_tell; }
     PlayerMenu& playerMenu() { return *m_playerMenu; }
     ToolsMenu& toolsMenu() { return *m_toolsMenu; }
+    UconSetup& uconSetup() { return *m_uconSetup; }
     ConsoleBox& console();
 
     // The session's hidden fields.
@@ -132,6 +134,7 @@ private:
     AdminPage* m_admin = nullptr;
     TerminalPage* m_terminal = nullptr;
     QPointer<JoinServerConfig> m_joinConfig;
+    UconSetup* m_uconSetup = nullptr;
 
     QString m_Text3;
     QString m_Text4;

@@ -8,12 +8,19 @@
 namespace garrison::sim {
 
 SimServer::SimServer(const SimSettings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_console(settings, this), m_tickTimer(this)
+    : QObject(parent), m_settings(settings), m_console(settings, this),
+      m_uconFeed(m_console.punkBuster()), m_tickTimer(this)
 {
     m_receiveBuffer.resize(65536);
     connect(&m_console, &SimConsole::gameLogLine, this, &SimServer::log);
     connect(&m_console, &SimConsole::chatLine, this, &SimServer::chatLine);
     connect(&m_console, &SimConsole::punkBusterLine, this, &SimServer::punkBusterLine);
+    connect(&m_console, &SimConsole::punkBusterLine, this,
+            [this](const QString& line) { streamToRelays(SimUconFeed::punkBusterLine(line)); });
+    connect(&m_console, &SimConsole::chatLine, this,
+            [this](int, const QString& name, const QString& text) {
+                streamToRelays(SimUconFeed::chatLine(name, text));
+            });
     connect(&m_tickTimer, &QTimer::timeout, this, [this] { tick(m_tickTimer.interval()); });
 }
 
@@ -81,6 +88,14 @@ void SimServer::readPending()
 
 void SimServer::handle(QByteArrayView datagram, const QHostAddress& from, quint16 fromPort)
 {
+    if (SimUconFeed::isHello(datagram)) {
+        const bool accepted = m_uconFeed.accept(datagram, from, fromPort);
+        if (accepted) {
+            send({SimUconFeed::welcome()}, from, fromPort);
+        }
+        Q_EMIT relayAnnounced(accepted);
+        return;
+    }
     const std::optional<SimRequest> request = SimRequest::parse(datagram);
     if (!request) {
         Q_EMIT datagramIgnored();
@@ -122,6 +137,16 @@ void SimServer::send(const QList<QByteArray>& datagrams, const QHostAddress& to,
 {
     for (const QByteArray& datagram : datagrams) {
         m_socket->writeDatagram(datagram, to, toPort);
+    }
+}
+
+void SimServer::streamToRelays(const QByteArray& datagram)
+{
+    if (m_socket == nullptr) {
+        return;
+    }
+    for (const SimUconFeed::Relay& relay : m_uconFeed.relays()) {
+        m_socket->writeDatagram(datagram, relay.address, relay.port);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "SimConsole.h"
 #include "SimGameLog.h"
 #include "SimSettings.h"
+#include "SimUconFeed.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -36,6 +37,7 @@ public:
     // Moves the simulation on; what the timer calls, and what tests call instead of waiting.
     void tick(int ms);
     SimConsole& console() { return m_console; }
+    const SimUconFeed& uconFeed() const { return m_uconFeed; }
     const SimSettings& settings() const { return m_settings; }
 
 Q_SIGNALS:
@@ -49,17 +51,21 @@ Q_SIGNALS:
     void finished();
     void chatLine(int slot, const QString& name, const QString& text);
     void punkBusterLine(const QString& line);
+    // A UCON relay said hello; accepted ones receive the console from now on.
+    void relayAnnounced(bool accepted);
 
 private:
     void readPending();
     void handle(QByteArrayView datagram, const QHostAddress& from, quint16 fromPort);
     void send(const QList<QByteArray>& datagrams, const QHostAddress& to, quint16 toPort);
     void log(const QString& line);
+    void streamToRelays(const QByteArray& datagram);
 
     // Members are also children, so that moveToThread() takes them along.
     SimSettings m_settings;
     SimConsole m_console;
     SimGameLog m_log;
+    SimUconFeed m_uconFeed;
     QUdpSocket* m_socket = nullptr;
     QTimer m_tickTimer;
     QElapsedTimer m_lastAccepted;

@@ -1,0 +1,76 @@
+#include "UconSetup.h"
+
+#include "app/ProgressWindow.h"
+#include "control/ChatPage.h"
+#include "rcon/CommandSender.h"
+#include "ucon/RelayLogWorker.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace garrison {
+
+QList<UconSetup::Step> UconSetup::steps(const UconIdentity& identity)
+{
+    return {
+        {QStringLiteral("Addin You to PBUCON User List"),
+         QStringLiteral("pb_sv_uconadd 2 ") + identity.localAddress + QLatin1Char(' ') +
+             identity.loginName + QLatin1Char(' ') + identity.password,
+         kStepWaitMs},
+        {QStringLiteral("Changing Session Limits"), QStringLiteral("pb_sv_USessionLimit 16"),
+         kStepWaitMs},
+        {QStringLiteral("Writing Configs..."), QStringLiteral("pb_sv_writecfg"), kStepWaitMs},
+        {QStringLiteral("Setting up PBUCON.USE"), QStringLiteral("pb_sv_writecfg pbucon.use"), 0},
+    };
+}
+
+UconSetup::UconSetup(CommandSender& sender, ChatPage& chat, QWidget* window)
+    : QObject(window), m_sender(sender), m_chat(chat), m_window(window),
+      m_worker(new RelayLogWorker(this)), m_wait([](int ms) {
+          QEventLoop loop;
+          QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+          loop.exec();
+      })
+{
+    connect(m_worker, &RelayLogWorker::logFiltered, &m_chat, &ChatPage::setTranscript);
+}
+
+UconSetup::~UconSetup() = default;
+
+ProgressWindow* UconSetup::progressWindow() const
+{
+    return m_progress;
+}
+
+void UconSetup::firstVisit(const UconIdentity& identity)
+{
+    if (m_started) {
+        return;
+    }
+    // Set first: a click during the waits below must not start a second registration.
+    m_started = true;
+    const QPointer<UconSetup> alive(this);
+    // A copy: the setup may be destroyed while it waits.
+    const Wait wait = m_wait;
+    m_progress = new ProgressWindow(m_window);
+    m_progress->show();
+    for (const Step& step : steps(identity)) {
+        if (m_progress) {
+            m_progress->setStep(step.caption);
+        }
+        m_sender.Send(step.command);
+        if (step.waitMs > 0) {
+            wait(step.waitMs);
+            if (!alive) {
+                return;
+            }
+        }
+    }
+    if (m_progress) {
+        m_progress->close();
+        delete m_progress;
+    }
+    m_worker->Form_Load();
+}
+
+} // namespace garrison

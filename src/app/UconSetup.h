@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ucon/UconIni.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace garrison {
+
+class ChatPage;
+class CommandSender;
+class ProgressWindow;
+class RelayLogWorker;
+
+// What the chat-page button does on its first click in a run: registers this machine as a UCON
+// user on the server, then starts the relay and the tail of its log into the chat box. Later
+// clicks, also ones that arrive while the setup still runs, find the one-time flag set.
+class UconSetup : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kStepWaitMs = 1000;
+
+    struct Step {
+        QString caption;
+        QString command;
+        int waitMs = 0;
+    };
+    static QList<Step> steps(const UconIdentity& identity);
+
+    // Waits between two steps. The default runs a local event loop so the windows keep painting.
+    using Wait = std::function<void(int ms)>;
+
+    // window: the parent of the progress window (the main window).
+    UconSetup(CommandSender& sender, ChatPage& chat, QWidget* window);
+    ~UconSetup() override;
+
+    void firstVisit(const UconIdentity& identity);
+    bool started() const { return m_started; }
+
+    void setWait(Wait wait) { m_wait = std::move(wait); }
+    RelayLogWorker& worker() { return *m_worker; }
+    // The progress window Loadingfdf while the registration runs, else null.
+    ProgressWindow* progressWindow() const;
+
+private:
+    CommandSender& m_sender;
+    ChatPage& m_chat;
+    QWidget* m_window;
+    RelayLogWorker* m_worker;
+    QPointer<ProgressWindow> m_progress;
+    Wait m_wait;
+    bool m_started = false;
+};
+
+} // namespace garrison

@@ -1,0 +1,215 @@
+#include "FakeDialogs.h"
+#include "TestMain.h"
+#include "UdpPeer.h"
+#include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
+#include "app/UconSetup.h"
+#include "control/ChatPage.h"
+#include "platform/AppFolder.h"
+#include "platform/ConsoleBox.h"
+#include "rcon/CommandSender.h"
+#include "rcon/RconDatagram.h"
+#include "ucon/RelayLogWorker.h"
+
+#include <QFile>
+#include <QToolButton>
+
+using namespace garrison;
+using garrison::test::FakeDialogs;
+using garrison::test::UdpPeer;
+
+namespace {
+
+const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+
+// Remembers each command together with the step the progress window showed when it went out.
+class CaptionSender final : public CommandSender {
+public:
+    explicit CaptionSender(const UconSetup*& setup) : m_setup(setup) {}
+    void Send(const QString& cmd) override
+    {
+        const ProgressWindow* progress = m_setup ? m_setup->progressWindow() : nullptr;
+        sent.append({cmd, progress && progress->isVisible() ? progress->step() : QString()});
+    }
+    void WaitSend(const QString& Cmdz) override { Send(Cmdz); }
+
+    QList<QStringList> sent;
+
+private:
+    const UconSetup*& m_setup;
+};
+
+} // namespace
+
+class TestUconSetup : public QObject {
+    Q_OBJECT
+
+    struct Started {
+        QString program;
+        QStringList arguments;
+        QString folder;
+    };
+
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<UdpPeer> m_peer;
+    QList<Started> m_started;
+    QList<int> m_waits;
+
+    void prepare(UconSetup& setup, std::function<void()> duringWait = {})
+    {
+        setup.worker().setStarter(
+            [this](const QString& program, const QStringList& arguments, const QString& folder) {
+                m_started.append({program, arguments, folder});
+                return true;
+            });
+        setup.setWait([this, duringWait](int ms) {
+            m_waits.append(ms);
+            if (duringWait) {
+                duringWait();
+            }
+        });
+    }
+    void clickChat()
+    {
+        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image6")),
+                          Qt::LeftButton);
+    }
+    void connectMain()
+    {
+        m_main->keepUconIdentity(kIdentity);
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
+                                QStringLiteral("pw"));
+        QVERIFY(m_main->Connect());
+        QVERIFY(m_peer->waitFor(1));
+        m_peer->clear();
+    }
+    QByteArray request(const QString& command)
+    {
+        return RconDatagram::request(QStringLiteral("pw"), command);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dialogs = std::make_unique<FakeDialogs>();
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_peer = std::make_unique<UdpPeer>();
+        m_started.clear();
+        m_waits.clear();
+        m_main->show();
+    }
+    void cleanup()
+    {
+        m_main.reset();
+        m_peer.reset();
+        m_dialogs.reset();
+        QFile::remove(AppFolder::filePath(QStringLiteral("pbucon.log")));
+    }
+
+    void stepsWithTheirCaptions()
+    {
+        QWidget window;
+        const UconSetup* watched = nullptr;
+        CaptionSender sender(watched);
+        ChatPage chat(sender, *m_dialogs, &window);
+        UconSetup setup(sender, chat, &window);
+        watched = &setup;
+        QStringList captionsWhileWaiting;
+        prepare(setup, [&] {
+            QVERIFY(setup.progressWindow() && setup.progressWindow()->isVisible());
+            QCOMPARE(setup.progressWindow()->objectName(), QStringLiteral("Loadingfdf"));
+            captionsWhileWaiting.append(setup.progressWindow()->step());
+        });
+
+        setup.firstVisit(kIdentity);
+        const QList<QStringList> expected = {
+            {QStringLiteral("pb_sv_uconadd 2 192.168.1.20 GARRISON-192.168.1.20 ") +
+                 kIdentity.password,
+             QStringLiteral("Addin You to PBUCON User List")},
+            {QStringLiteral("pb_sv_USessionLimit 16"), QStringLiteral("Changing Session Limits")},
+            {QStringLiteral("pb_sv_writecfg"), QStringLiteral("Writing Configs...")},
+            {QStringLiteral("pb_sv_writecfg pbucon.use"), QStringLiteral("Setting up PBUCON.USE")},
+        };
+        QCOMPARE(sender.sent, expected);
+        QCOMPARE(m_waits, QList<int>({1000, 1000, 1000}));
+        QCOMPARE(captionsWhileWaiting,
+                 QStringList({expected[0][1], expected[1][1], expected[2][1]}));
+        QVERIFY(!setup.progressWindow());
+        QVERIFY(!window.findChild<ProgressWindow*>());
+        QCOMPARE(m_started.size(), 1);
+        QCOMPARE(m_started[0].program, AppFolder::filePath(QStringLiteral("pbucon.exe")));
+        QCOMPARE(m_started[0].arguments, QStringList{QStringLiteral("ini=codwaw.ini")});
+        QCOMPARE(m_started[0].folder, AppFolder::path());
+        QVERIFY(setup.worker().Timer1().isActive());
+        QVERIFY(setup.started());
+    }
+
+    void firstClickRegistersThroughMainSend()
+    {
+        connectMain();
+        prepare(m_main->uconSetup());
+        clickChat();
+        QVERIFY(m_peer->waitFor(4));
+        const QStringList commands = {
+            QStringLiteral("pb_sv_uconadd 2 192.168.1.20 GARRISON-192.168.1.20 ") +
+                kIdentity.password,
+            QStringLiteral("pb_sv_USessionLimit 16"), QStringLiteral("pb_sv_writecfg"),
+            QStringLiteral("pb_sv_writecfg pbucon.use")};
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            QCOMPARE(m_peer->received().at(i).data, request(commands.at(i)));
+        }
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        QCOMPARE(m_started.size(), 1);
+    }
+
+    void laterClicksOnlySwitchThePage_data()
+    {
+        QTest::addColumn<bool>("duringSetup");
+        QTest::newRow("after the setup") << false;
+        QTest::newRow("while the setup waits") << true;
+    }
+    void laterClicksOnlySwitchThePage()
+    {
+        QFETCH(bool, duringSetup);
+        connectMain();
+        prepare(m_main->uconSetup(), [&] {
+            if (duringSetup && m_waits.size() == 1) {
+                clickChat();
+            }
+        });
+        clickChat();
+        m_main->showPage(MainWindow::Page::Players);
+        clickChat();
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        // Datagrams keep their order on loopback: the marker comes right after the four.
+        m_main->Send(QStringLiteral("marker"));
+        QVERIFY(m_peer->waitFor(5));
+        QCOMPARE(m_peer->received().size(), 5);
+        QCOMPARE(m_peer->received().at(4).data, request(QStringLiteral("marker")));
+        QCOMPARE(m_started.size(), 1);
+        QCOMPARE(m_waits.size(), 3);
+    }
+
+    void tailFillsTheChatBox()
+    {
+        prepare(m_main->uconSetup());
+        m_main->chatPage().setTranscript(QStringLiteral("said before"));
+        RelayLogWorker& worker = m_main->uconSetup().worker();
+
+        worker.Timer1_Timer();
+        QCOMPARE(m_main->chatPage().transcript(), QStringLiteral("said before"));
+
+        QFile log(AppFolder::filePath(QStringLiteral("pbucon.log")));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("Relay started\r\nPunkBuster Server\xFAKick\r\n");
+        log.close();
+        worker.Timer1_Timer();
+        QCOMPARE(m_main->chatPage().transcript(), QStringLiteral("\r\nPunkBuster Server - Kick"));
+        const ConsoleBox& box = m_main->chatPage().txtsay2();
+        QVERIFY(box.textCursor().atEnd());
+    }
+};
+
+GARRISON_TEST_MAIN(TestUconSetup)
+#include "TestUconSetup.moc"
