@@ -1,5 +1,6 @@
 #include "FakeDialogs.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
 #include "control/AdminPage.h"
@@ -17,6 +18,7 @@
 #include <QPlainTextEdit>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 using garrison::test::UdpPeer;
 
@@ -122,20 +124,12 @@ private Q_SLOTS:
 
     void boxesStartWithTheirTexts_data()
     {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("server name") << "Text8"
-                                     << "";
-        QTest::newRow("min ping") << "Text27"
-                                  << "0";
-        QTest::newRow("max ping") << "Text26"
-                                  << "300";
-        QTest::newRow("slots") << "Text44"
-                               << "0";
-        QTest::newRow("slots password") << "Text45"
-                                        << "Password";
-        QTest::newRow("ban number") << "Text11"
-                                    << "0";
+        addTextRows({"box", "text"}, {{"server name", "Text8", ""},
+                                      {"min ping", "Text27", "0"},
+                                      {"max ping", "Text26", "300"},
+                                      {"slots", "Text44", "0"},
+                                      {"slots password", "Text45", "Password"},
+                                      {"ban number", "Text11", "0"}});
     }
     void boxesStartWithTheirTexts()
     {
@@ -221,25 +215,15 @@ private Q_SLOTS:
 
     void optionNamesAskTheServer_data()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("tip") << "Label43"
-                             << "TIP: Click on the option to see its current setting, for example "
-                                "try clicking on \"Allow Vote\""
-                             << "g_allowvote";
-        QTest::newRow("vote") << "Label79"
-                              << "Allow Vote:"
-                              << "g_allowvote";
-        QTest::newRow("punkbuster") << "Label82"
-                                    << "Punkbuster:"
-                                    << "sv_punkbuster";
-        QTest::newRow("voice") << "Label85"
-                               << "Allow Voice:"
-                               << "sv_voice";
-        QTest::newRow("balance") << "Label88"
-                                 << "Balance Teams:"
-                                 << "scr_teambalance";
+        addTextRows({"control", "caption", "command"},
+                    {{"tip", "Label43",
+                      "TIP: Click on the option to see its current setting, for example try "
+                      "clicking on \"Allow Vote\"",
+                      "g_allowvote"},
+                     {"vote", "Label79", "Allow Vote:", "g_allowvote"},
+                     {"punkbuster", "Label82", "Punkbuster:", "sv_punkbuster"},
+                     {"voice", "Label85", "Allow Voice:", "sv_voice"},
+                     {"balance", "Label88", "Balance Teams:", "scr_teambalance"}});
     }
     void optionNamesAskTheServer()
     {
@@ -464,21 +448,11 @@ private Q_SLOTS:
 
     void enterInABoxSendsLikeItsButton_data()
     {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("first");
-        QTest::newRow("server name") << "Text8"
-                                     << "Mine"
-                                     << "Send sv_hostname Mine";
-        QTest::newRow("max ping") << "Text26"
-                                  << "250"
-                                  << "Send sv_minping 0";
-        QTest::newRow("slots") << "Text44"
-                               << "4"
-                               << "Send sv_privateclients 4";
-        QTest::newRow("ban number") << "Text11"
-                                    << "7"
-                                    << "Send pb_sv_unban 7";
+        addTextRows({"box", "typed", "first"},
+                    {{"server name", "Text8", "Mine", "Send sv_hostname Mine"},
+                     {"max ping", "Text26", "250", "Send sv_minping 0"},
+                     {"slots", "Text44", "4", "Send sv_privateclients 4"},
+                     {"ban number", "Text11", "7", "Send pb_sv_unban 7"}});
     }
     void enterInABoxSendsLikeItsButton()
     {

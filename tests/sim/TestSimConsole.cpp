@@ -1,10 +1,12 @@
 #include "SimConsole.h"
 #include "SimRedirectBuffer.h"
 #include "support/TestMain.h"
+#include "support/TextRows.h"
 
 #include <QSignalSpy>
 
 using namespace garrison::sim;
+using garrison::test::addTextRows;
 
 namespace {
 
@@ -47,24 +49,19 @@ class TestSimConsole : public QObject {
 private Q_SLOTS:
     void status_data();
     void status();
-    void plainLineMatchesTheGridColumns();
     void defaultRosterHasEveryKindOfPlayer();
     void sameSeedTellsTheSameStory();
     void playersComeAndGo();
     void dvarDefaults_data();
     void dvarDefaults();
-    void dvarQuery_data();
-    void dvarQuery();
+    void exactReply_data();
+    void exactReply();
     void setting_data();
     void setting();
-    void unknownCommand_data();
-    void unknownCommand();
     void infoSettings_data();
     void infoSettings();
     void removals_data();
     void removals();
-    void refusals_data();
-    void refusals();
     void whoComesBack_data();
     void whoComesBack();
     void maps_data();
@@ -160,25 +157,6 @@ void TestSimConsole::status()
 
     QCOMPARE(console.reply(QStringLiteral("status")),
              QStringLiteral("map: mp_castle\n") + kHead + line + QStringLiteral("\n\n"));
-}
-
-void TestSimConsole::plainLineMatchesTheGridColumns()
-{
-    SimConsole console(withPlayers(0));
-    SimPlayer player = human(0, QStringLiteral("Nickname"), QStringLiteral("192.0.2.10"), 28960);
-    player.score = 10, player.ping = 48, player.guid = 1234567890;
-    console.world().addPlayer(player);
-
-    const QString line = console.reply(QStringLiteral("status")).split(u'\n').at(3);
-    QCOMPARE(line.mid(0, 3), QStringLiteral("  0"));
-    QCOMPARE(line.mid(4, 5), QStringLiteral("   10"));
-    QCOMPARE(line.mid(10, 4), QStringLiteral("  48"));
-    QCOMPARE(line.mid(15, 10), QStringLiteral("1234567890"));
-    QCOMPARE(line.mid(26, 15), QStringLiteral("Nickname^7     "));
-    // The "^7" pushes everything after the name two characters past the header's columns, so a
-    // cut at the header's address column starts with the last digit of lastmsg.
-    QCOMPARE(kHead.indexOf(QStringLiteral("address")), 50);
-    QCOMPARE(line.mid(50, 21).trimmed(), QStringLiteral("0 192.0.2.10:28960"));
 }
 
 void TestSimConsole::defaultRosterHasEveryKindOfPlayer()
@@ -277,97 +255,80 @@ void TestSimConsole::dvarDefaults()
              qPrintable(reply));
 }
 
-void TestSimConsole::dvarQuery_data()
+void TestSimConsole::exactReply_data()
 {
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("reply");
-
-    QTest::newRow("registered capital")
-        << "g_allowvote"
-        << "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n";
-    QTest::newRow("text") << "sv_hostname"
-                          << "\"sv_hostname\" is: \"CoDWaWHost^7\" default: \"CoDWaWHost^7\"\n"
-                             "  Domain is any text\n";
-    QTest::newRow("map name has no default")
-        << "mapname"
-        << "\"mapname\" is: \"mp_castle^7\" default: \"^7\"\n  Domain is any text\n";
-    QTest::newRow("integer, any case")
-        << "SV_MAXPING"
-        << "\"sv_maxPing\" is: \"0^7\" default: \"0^7\"\n  Domain is any integer from 0 to 1000\n";
-    QTest::newRow("rotation set by the configuration")
-        << "sv_mapRotation"
-        << "\"sv_mapRotation\" is: \"gametype tdm map mp_airfield gametype tdm map mp_castle "
-           "gametype dm map mp_dome gametype sd map mp_upheaval^7\" default: \"^7\"\n"
-           "  Domain is any text\n";
+    addTextRows(
+        {"command", "reply"},
+        {
+            {"registered capital", "g_allowvote",
+             "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n"},
+            {"text", "sv_hostname",
+             "\"sv_hostname\" is: \"CoDWaWHost^7\" default: \"CoDWaWHost^7\"\n"
+             "  Domain is any text\n"},
+            {"map name has no default", "mapname",
+             "\"mapname\" is: \"mp_castle^7\" default: \"^7\"\n  Domain is any text\n"},
+            {"integer, any case", "SV_MAXPING",
+             "\"sv_maxPing\" is: \"0^7\" default: \"0^7\"\n"
+             "  Domain is any integer from 0 to 1000\n"},
+            {"rotation set by the configuration", "sv_mapRotation",
+             "\"sv_mapRotation\" is: \"gametype tdm map mp_airfield gametype tdm map "
+             "mp_castle gametype dm map mp_dome gametype sd map mp_upheaval^7\" default: "
+             "\"^7\"\n  Domain is any text\n"},
+            {"unknown word", "frob", "Unknown command \"frob\"\n"},
+            {"first word as typed", "Frob the server", "Unknown command \"Frob\"\n"},
+            {"unknown anti-cheat command", "pb_sv_frob", "Unknown command \"pb_sv_frob\"\n"},
+            {"kick nobody", "kick Nobody", "Player Nobody is not on the server\n"},
+            {"empty slot", "clientkick 20", "Client 20 is not active\n"},
+            {"slot not a number", "banclient x", "Bad client slot: x\n"},
+            {"slot beyond the server", "clientkick 64", "Bad client slot: 64\n"},
+            {"no argument", "clientkick", "Usage: clientkick <client number>\n"},
+            {"host", "kick Host", "Cannot kick host player\n"},
+            {"unban unknown", "unbanuser Nobody", "Nobody^7 is not banned\n"},
+        });
 }
 
-void TestSimConsole::dvarQuery()
+void TestSimConsole::exactReply()
 {
-    QFETCH(QString, query);
+    QFETCH(QString, command);
     QFETCH(QString, reply);
-    SimConsole console(withPlayers(0));
+    SimConsole console(withPlayers(8));
+    SimPlayer host;
+    host.slot = 9, host.name = QStringLiteral("Host"), host.kind = SimPlayer::Kind::Host;
+    console.world().addPlayer(host);
 
-    QCOMPARE(console.reply(query), reply);
+    QCOMPARE(console.reply(command), reply);
+    QCOMPARE(console.world().players().size(), 9);
 }
 
 void TestSimConsole::setting_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("commandReply");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("value");
-
-    QTest::newRow("set, blanks kept") << "set sv_hostname My ^1Great^7 Server"
-                                      << ""
-                                      << "sv_hostname"
-                                      << "My ^1Great^7 Server";
-    QTest::newRow("bare name") << "sv_hostname Frontline"
-                               << ""
-                               << "sv_hostname"
-                               << "Frontline";
-    QTest::newRow("quoted rotation")
-        << "set sv_mapRotation \"gametype dm map mp_castle gametype sd map mp_dome\""
-        << ""
-        << "sv_mapRotation"
-        << "gametype dm map mp_castle gametype sd map mp_dome";
-    QTest::newRow("switch off") << "g_allowvote 0"
-                                << ""
-                                << "g_allowvote"
-                                << "0";
-    QTest::newRow("switch reads a number") << "sv_voice 5"
-                                           << ""
-                                           << "sv_voice"
-                                           << "1";
-    QTest::newRow("integer") << "sv_maxping 300"
-                             << ""
-                             << "sv_maxping"
-                             << "300";
-    QTest::newRow("not an integer") << "sv_minping abc"
-                                    << "'abc' is not a valid value for dvar 'sv_minPing'\n  Domain "
-                                       "is any integer from 0 to 1000\n"
-                                    << "sv_minping"
-                                    << "0";
-    QTest::newRow("out of range") << "scr_team_fftype 4"
-                                  << "'4' is not a valid value for dvar 'scr_team_fftype'\n  "
-                                     "Domain is any integer from 0 to 3\n"
-                                  << "scr_team_fftype"
-                                  << "0";
-    QTest::newRow("read only") << "mapname mp_dome"
-                               << "mapname is read only.\n"
-                               << "mapname"
-                               << "mp_castle";
-    QTest::newRow("new variable") << "set my_var hello"
-                                  << ""
-                                  << "my_var"
-                                  << "hello";
-    QTest::newRow("private password") << "set sv_privatePassword Password"
-                                      << ""
-                                      << "sv_privatePassword"
-                                      << "Password";
-    QTest::newRow("no value") << "set sv_hostname"
-                              << "USAGE: set <variable> <value>\n"
-                              << "sv_hostname"
-                              << "CoDWaWHost";
+    addTextRows(
+        {"command", "commandReply", "query", "value"},
+        {
+            {"set, blanks kept", "set sv_hostname My ^1Great^7 Server", "", "sv_hostname",
+             "My ^1Great^7 Server"},
+            {"bare name", "sv_hostname Frontline", "", "sv_hostname", "Frontline"},
+            {"quoted rotation",
+             "set sv_mapRotation \"gametype dm map mp_castle gametype sd map mp_dome\"", "",
+             "sv_mapRotation", "gametype dm map mp_castle gametype sd map mp_dome"},
+            {"switch off", "g_allowvote 0", "", "g_allowvote", "0"},
+            {"switch reads a number", "sv_voice 5", "", "sv_voice", "1"},
+            {"integer", "sv_maxping 300", "", "sv_maxping", "300"},
+            {"not an integer", "sv_minping abc",
+             "'abc' is not a valid value for dvar 'sv_minPing'\n"
+             "  Domain is any integer from 0 to 1000\n",
+             "sv_minping", "0"},
+            {"out of range", "scr_team_fftype 4",
+             "'4' is not a valid value for dvar 'scr_team_fftype'\n"
+             "  Domain is any integer from 0 to 3\n",
+             "scr_team_fftype", "0"},
+            {"read only", "mapname mp_dome", "mapname is read only.\n", "mapname", "mp_castle"},
+            {"new variable", "set my_var hello", "", "my_var", "hello"},
+            {"private password", "set sv_privatePassword Password", "", "sv_privatePassword",
+             "Password"},
+            {"no value", "set sv_hostname", "USAGE: set <variable> <value>\n", "sv_hostname",
+             "CoDWaWHost"},
+        });
 }
 
 void TestSimConsole::setting()
@@ -384,43 +345,16 @@ void TestSimConsole::setting()
              qPrintable(reply));
 }
 
-void TestSimConsole::unknownCommand_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("reply");
-
-    QTest::newRow("word") << "frob"
-                          << "Unknown command \"frob\"\n";
-    QTest::newRow("first word as typed") << "Frob the server"
-                                         << "Unknown command \"Frob\"\n";
-    QTest::newRow("unknown anti-cheat command") << "pb_sv_frob"
-                                                << "Unknown command \"pb_sv_frob\"\n";
-}
-
-void TestSimConsole::unknownCommand()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, reply);
-    SimConsole console(withPlayers(0));
-
-    QCOMPARE(console.reply(command), reply);
-}
-
 void TestSimConsole::infoSettings_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("line");
-
-    QTest::newRow("server") << "serverinfo"
-                            << "Server info settings:\n"
-                            << "sv_hostname         CoDWaWHost\n";
-    QTest::newRow("server, after a change") << "serverinfo"
-                                            << "Server info settings:\n"
-                                            << "g_gametype          sd\n";
-    QTest::newRow("system") << "systeminfo"
-                            << "System info settings:\n"
-                            << "sv_pure             1\n";
+    addTextRows(
+        {"command", "title", "line"},
+        {
+            {"server", "serverinfo", "Server info settings:\n", "sv_hostname         CoDWaWHost\n"},
+            {"server, after a change", "serverinfo", "Server info settings:\n",
+             "g_gametype          sd\n"},
+            {"system", "systeminfo", "System info settings:\n", "sv_pure             1\n"},
+        });
 }
 
 void TestSimConsole::infoSettings()
@@ -438,87 +372,37 @@ void TestSimConsole::infoSettings()
 
 void TestSimConsole::removals_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<int>("slot");
-
-    QTest::newRow("kick, name with a blank") << "kick Sgt Pepper"
-                                             << "Sgt Pepper^7 was kicked\n"
-                                             << 1;
-    QTest::newRow("kick as the grid sends it") << "kick ^1Red^7Baron   "
-                                               << "^1Red^7Baron^7 was kicked\n"
-                                               << 0;
-    QTest::newRow("kick without colours and case") << "kick redbaron"
-                                                   << "^1Red^7Baron^7 was kicked\n"
-                                                   << 0;
-    QTest::newRow("clientkick") << "clientkick 3"
-                                << "bot0^7 was kicked\n"
-                                << 3;
-    QTest::newRow("banuser") << "banuser Pirate"
-                             << "Pirate^7 was banned\n"
-                             << 6;
-    QTest::newRow("banclient") << "banclient 7"
-                               << "Hans Wurst^7 was banned\n"
-                               << 7;
-    QTest::newRow("tempbanUser") << "tempbanUser Fifteen_Letters"
-                                 << "Fifteen_Letters^7 was temporarily banned\n"
-                                 << 2;
-    QTest::newRow("tempbanClient") << "tempbanClient 5"
-                                   << "^4Blue^2Fox^7 was temporarily banned\n"
-                                   << 5;
-    QTest::newRow("connecting player") << "clientkick 4"
-                                       << "NewRecruit^7 was kicked\n"
-                                       << 4;
+    addTextRows(
+        {"command", "reply", "slot"},
+        {
+            {"kick, name with a blank", "kick Sgt Pepper", "Sgt Pepper^7 was kicked\n", "1"},
+            {"kick as the grid sends it", "kick ^1Red^7Baron   ", "^1Red^7Baron^7 was kicked\n",
+             "0"},
+            {"kick without colours and case", "kick redbaron", "^1Red^7Baron^7 was kicked\n", "0"},
+            {"clientkick", "clientkick 3", "bot0^7 was kicked\n", "3"},
+            {"banuser", "banuser Pirate", "Pirate^7 was banned\n", "6"},
+            {"banclient", "banclient 7", "Hans Wurst^7 was banned\n", "7"},
+            {"tempbanUser", "tempbanUser Fifteen_Letters",
+             "Fifteen_Letters^7 was temporarily banned\n", "2"},
+            {"tempbanClient", "tempbanClient 5", "^4Blue^2Fox^7 was temporarily banned\n", "5"},
+            {"connecting player", "clientkick 4", "NewRecruit^7 was kicked\n", "4"},
+        });
 }
 
 void TestSimConsole::removals()
 {
     QFETCH(QString, command);
     QFETCH(QString, reply);
-    QFETCH(int, slot);
+    QFETCH(QString, slot);
     SimConsole console(withPlayers(8));
-    const QString name = console.world().playerBySlot(slot)->name;
+    const QString name = console.world().playerBySlot(slot.toInt())->name;
     QSignalSpy log(&console, &SimConsole::gameLogLine);
 
     QCOMPARE(console.reply(command), reply);
-    QVERIFY(console.world().playerBySlot(slot) == nullptr);
+    QVERIFY(console.world().playerBySlot(slot.toInt()) == nullptr);
     QVERIFY(!console.reply(QStringLiteral("status")).contains(name));
     QVERIFY(!log.isEmpty());
     QVERIFY(log.first().first().toString().startsWith(QStringLiteral("Q;")));
-}
-
-void TestSimConsole::refusals_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("reply");
-
-    QTest::newRow("nobody") << "kick Nobody"
-                            << "Player Nobody is not on the server\n";
-    QTest::newRow("empty slot") << "clientkick 20"
-                                << "Client 20 is not active\n";
-    QTest::newRow("slot not a number") << "banclient x"
-                                       << "Bad client slot: x\n";
-    QTest::newRow("slot beyond the server") << "clientkick 64"
-                                            << "Bad client slot: 64\n";
-    QTest::newRow("no argument") << "clientkick"
-                                 << "Usage: clientkick <client number>\n";
-    QTest::newRow("host") << "kick Host"
-                          << "Cannot kick host player\n";
-    QTest::newRow("unban unknown") << "unbanuser Nobody"
-                                   << "Nobody^7 is not banned\n";
-}
-
-void TestSimConsole::refusals()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, reply);
-    SimConsole console(withPlayers(8));
-    SimPlayer host;
-    host.slot = 9, host.name = QStringLiteral("Host"), host.kind = SimPlayer::Kind::Host;
-    console.world().addPlayer(host);
-
-    QCOMPARE(console.reply(command), reply);
-    QCOMPARE(console.world().players().size(), 9);
 }
 
 void TestSimConsole::whoComesBack_data()
@@ -558,57 +442,36 @@ void TestSimConsole::whoComesBack()
 
 void TestSimConsole::maps_data()
 {
-    QTest::addColumn<QStringList>("commands");
-    QTest::addColumn<QString>("lastReply");
-    QTest::addColumn<QString>("map");
-    QTest::addColumn<QString>("gametype");
-
-    QTest::newRow("map") << QStringList{"map mp_dome"} << ""
-                         << "mp_dome"
-                         << "tdm";
-    QTest::newRow("map in capitals") << QStringList{"map MP_Dome"} << ""
-                                     << "mp_dome"
-                                     << "tdm";
-    QTest::newRow("unknown map") << QStringList{"map mp_nowhere"} << "Can't find map mp_nowhere\n"
-                                 << "mp_castle"
-                                 << "tdm";
-    QTest::newRow("no map") << QStringList{"map "} << "USAGE: map <map name>\n"
-                            << "mp_castle"
-                            << "tdm";
-    QTest::newRow("rotate") << QStringList{"map_rotate"} << ""
-                            << "mp_airfield"
-                            << "tdm";
-    QTest::newRow("rotate on") << QStringList{"map_rotate", "map_rotate", "map_rotate"} << ""
-                               << "mp_dome"
-                               << "dm";
-    QTest::newRow("rotation wraps around")
-        << QStringList{"map_rotate", "map_rotate", "map_rotate", "map_rotate", "map_rotate"} << ""
-        << "mp_airfield"
-        << "tdm";
-    QTest::newRow("new rotation") << QStringList{"set sv_mapRotation \"gametype sd map mp_seelow\"",
-                                                 "map_rotate"}
-                                  << ""
-                                  << "mp_seelow"
-                                  << "sd";
-    QTest::newRow("empty rotation restarts")
-        << QStringList{"set sv_mapRotation \"\"", "map_rotate"} << ""
-        << "mp_castle"
-        << "tdm";
-    QTest::newRow("game type, then restart") << QStringList{"g_gametype war", "map_restart"} << ""
-                                             << "mp_castle"
-                                             << "war";
+    // Commands are separated by "|".
+    addTextRows(
+        {"commands", "lastReply", "map", "gametype"},
+        {
+            {"map", "map mp_dome", "", "mp_dome", "tdm"},
+            {"map in capitals", "map MP_Dome", "", "mp_dome", "tdm"},
+            {"unknown map", "map mp_nowhere", "Can't find map mp_nowhere\n", "mp_castle", "tdm"},
+            {"no map", "map ", "USAGE: map <map name>\n", "mp_castle", "tdm"},
+            {"rotate", "map_rotate", "", "mp_airfield", "tdm"},
+            {"rotate on", "map_rotate|map_rotate|map_rotate", "", "mp_dome", "dm"},
+            {"rotation wraps around", "map_rotate|map_rotate|map_rotate|map_rotate|map_rotate", "",
+             "mp_airfield", "tdm"},
+            {"new rotation", "set sv_mapRotation \"gametype sd map mp_seelow\"|map_rotate", "",
+             "mp_seelow", "sd"},
+            {"empty rotation restarts", "set sv_mapRotation \"\"|map_rotate", "", "mp_castle",
+             "tdm"},
+            {"game type, then restart", "g_gametype war|map_restart", "", "mp_castle", "war"},
+        });
 }
 
 void TestSimConsole::maps()
 {
-    QFETCH(QStringList, commands);
+    QFETCH(QString, commands);
     QFETCH(QString, lastReply);
     QFETCH(QString, map);
     QFETCH(QString, gametype);
     SimConsole console(withPlayers(4));
 
     QString reply;
-    for (const QString& command : commands) {
+    for (const QString& command : commands.split(u'|')) {
         reply = console.reply(command);
     }
     QCOMPARE(reply, lastReply);
@@ -673,54 +536,44 @@ void TestSimConsole::quitEndsTheServer()
 
 void TestSimConsole::punkBuster_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("firstLine");
-    QTest::addColumn<int>("goneSlot");
-
-    QTest::newRow("kick with reasons")
-        << "pb_sv_kick 2 0 Teamkill Teamkill"
-        << "Kick Command Issued (Teamkill Teamkill) for (slot#2) " << 1;
-    QTest::newRow("kick, empty slot") << "pb_sv_kick 20 0 x y"
-                                      << "Player Slot #20 not found" << -1;
-    QTest::newRow("ban") << "pb_sv_ban 7 0 Teamkill Teamkill"
-                         << "Ban Added to Ban List (#31) " << 6;
-    QTest::newRow("unban") << "pb_sv_unban 1"
-                           << "Guid 88276d574fd366ebb6d37e3248df9021 (xX_Aimer1) has been Unbanned"
-                           << -1;
-    QTest::newRow("unban nothing") << "pb_sv_unban 0"
-                                   << "Ban #0 not found" << -1;
-    QTest::newRow("screenshot") << "pb_sv_getss 1"
-                                << "Screenshot pb000001.png Requested from 1 ^1Red^7Baron" << -1;
-    QTest::newRow("screenshot all") << "pb_sv_getss"
-                                    << "Screenshot pb000001.png Requested from 1 " << -1;
-    QTest::newRow("task")
-        << "PB_SV_Task 10 180 PB_SV_GETSS 1"
-        << "Task Added (ID#1): start in 10 sec, repeat every 180 sec: PB_SV_GETSS 1" << -1;
-    QTest::newRow("bad name") << "pb_sv_badname 30 NAZI"
-                              << "BadName Added (#3, 30 sec grace): NAZI" << -1;
-    QTest::newRow("bad name, cancelled") << "pb_sv_badname 30 "
-                                         << "Usage: pb_sv_badname [grace seconds] [name]" << -1;
-    QTest::newRow("bad name on the server") << "pb_sv_badname 30 pepper"
-                                            << "BadName Added (#3, 30 sec grace): pepper" << 1;
-    QTest::newRow("bad name list") << "PB_SV_BadNameList"
-                                   << "BadName List: (#, grace seconds, name)" << -1;
-    QTest::newRow("restart") << "pb_sv_restart"
-                             << "Restarting PunkBuster Server..." << -1;
-    QTest::newRow("ucon user") << "pb_sv_uconadd 2 192.0.2.1 GARRISON-192.0.2.1 pw"
-                               << "UCON User Added: GARRISON-192.0.2.1 [192.0.2.1] (level 2)" << -1;
-    QTest::newRow("session limit") << "pb_sv_USessionLimit 16"
-                                   << "Setting pb_sv_USessionLimit set to 16" << -1;
-    QTest::newRow("write configuration") << "pb_sv_writecfg"
-                                         << "Settings Written to pbsv.cfg" << -1;
-    QTest::newRow("write file") << "pb_sv_writecfg pbucon.use"
-                                << "Settings Written to pbucon.use" << -1;
+    // gone is the slot a command removes, or -1.
+    addTextRows(
+        {"command", "firstLine", "gone"},
+        {
+            {"kick with reasons", "pb_sv_kick 2 0 Teamkill Teamkill",
+             "Kick Command Issued (Teamkill Teamkill) for (slot#2) ", "1"},
+            {"kick, empty slot", "pb_sv_kick 20 0 x y", "Player Slot #20 not found", "-1"},
+            {"ban", "pb_sv_ban 7 0 Teamkill Teamkill", "Ban Added to Ban List (#31) ", "6"},
+            {"unban", "pb_sv_unban 1",
+             "Guid 88276d574fd366ebb6d37e3248df9021 (xX_Aimer1) has been Unbanned", "-1"},
+            {"unban nothing", "pb_sv_unban 0", "Ban #0 not found", "-1"},
+            {"screenshot", "pb_sv_getss 1", "Screenshot pb000001.png Requested from 1 ^1Red^7Baron",
+             "-1"},
+            {"screenshot all", "pb_sv_getss", "Screenshot pb000001.png Requested from 1 ", "-1"},
+            {"task", "PB_SV_Task 10 180 PB_SV_GETSS 1",
+             "Task Added (ID#1): start in 10 sec, repeat every 180 sec: PB_SV_GETSS 1", "-1"},
+            {"bad name", "pb_sv_badname 30 NAZI", "BadName Added (#3, 30 sec grace): NAZI", "-1"},
+            {"bad name, cancelled", "pb_sv_badname 30 ",
+             "Usage: pb_sv_badname [grace seconds] [name]", "-1"},
+            {"bad name on the server", "pb_sv_badname 30 pepper",
+             "BadName Added (#3, 30 sec grace): pepper", "1"},
+            {"bad name list", "PB_SV_BadNameList", "BadName List: (#, grace seconds, name)", "-1"},
+            {"restart", "pb_sv_restart", "Restarting PunkBuster Server...", "-1"},
+            {"ucon user", "pb_sv_uconadd 2 192.0.2.1 GARRISON-192.0.2.1 pw",
+             "UCON User Added: GARRISON-192.0.2.1 [192.0.2.1] (level 2)", "-1"},
+            {"session limit", "pb_sv_USessionLimit 16", "Setting pb_sv_USessionLimit set to 16",
+             "-1"},
+            {"write configuration", "pb_sv_writecfg", "Settings Written to pbsv.cfg", "-1"},
+            {"write file", "pb_sv_writecfg pbucon.use", "Settings Written to pbucon.use", "-1"},
+        });
 }
 
 void TestSimConsole::punkBuster()
 {
     QFETCH(QString, command);
     QFETCH(QString, firstLine);
-    QFETCH(int, goneSlot);
+    QFETCH(QString, gone);
+    const int goneSlot = gone.toInt();
     SimConsole console(withPlayers(8));
     QSignalSpy events(&console, &SimConsole::punkBusterLine);
 
@@ -773,16 +626,12 @@ void TestSimConsole::scheduledTaskRuns()
 
 void TestSimConsole::chat_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("logLine");
-
-    QTest::newRow("say") << "say hello  all"
-                         << "console: hello  all\n"
-                         << "say;0;-1;Console;hello  all";
-    QTest::newRow("tell") << "tell 1 behave"
-                          << "console: behave\n"
-                          << QStringLiteral("tell;1363774835;1;Sgt Pepper;behave");
+    addTextRows(
+        {"command", "reply", "logLine"},
+        {
+            {"say", "say hello  all", "console: hello  all\n", "say;0;-1;Console;hello  all"},
+            {"tell", "tell 1 behave", "console: behave\n", "tell;1363774835;1;Sgt Pepper;behave"},
+        });
 }
 
 void TestSimConsole::chat()

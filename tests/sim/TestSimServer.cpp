@@ -3,6 +3,7 @@
 #include "SimRequest.h"
 #include "support/SimFixture.h"
 #include "support/TestMain.h"
+#include "support/TextRows.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 
 using namespace garrison::sim;
+using garrison::test::addTextRows;
 using garrison::test::SimFixture;
 
 namespace {
@@ -39,7 +41,6 @@ private Q_SLOTS:
     void commandsAct_data();
     void commandsAct();
     void cooldownDropsEarlyRequests();
-    void quitEndsListening_data();
     void quitEndsListening();
     void serverLog();
     void hooksCarryChatAndAntiCheatLines();
@@ -50,34 +51,23 @@ private Q_SLOTS:
 
 void TestSimServer::bytesOnTheWire_data()
 {
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("reply");
-
-    const QByteArray invalid = kHeader + "Invalid password.\n";
-    QTest::newRow("wrong password") << "wrong"
-                                    << "status" << invalid;
-    QTest::newRow("empty password") << ""
-                                    << "status" << invalid;
-    QTest::newRow("password in other case") << "Secret"
-                                            << "status" << invalid;
-    QTest::newRow("start of the password") << "secre"
-                                           << "status" << invalid;
-    QTest::newRow("unknown command") << "secret"
-                                     << "frob" << kHeader + "Unknown command \"frob\"\n";
-    QTest::newRow("dvar query")
-        << "secret"
-        << "g_allowvote"
-        << kHeader + "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n";
-    QTest::newRow("silent command") << "secret"
-                                    << "sv_hostname Frontline" << kHeader;
+    // The reply is what follows the header.
+    addTextRows({"password", "command", "reply"},
+                {{"wrong password", "wrong", "status", "Invalid password.\n"},
+                 {"empty password", "", "status", "Invalid password.\n"},
+                 {"password in other case", "Secret", "status", "Invalid password.\n"},
+                 {"start of the password", "secre", "status", "Invalid password.\n"},
+                 {"unknown command", "secret", "frob", "Unknown command \"frob\"\n"},
+                 {"dvar query", "secret", "g_allowvote",
+                  "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n"},
+                 {"silent command", "secret", "sv_hostname Frontline", ""}});
 }
 
 void TestSimServer::bytesOnTheWire()
 {
     QFETCH(QString, password);
     QFETCH(QString, command);
-    QFETCH(QByteArray, reply);
+    QFETCH(QString, reply);
     SimFixture sim;
     QVERIFY(sim.start());
     QSignalSpy answered(&sim.server(), &SimServer::requestAnswered);
@@ -85,7 +75,7 @@ void TestSimServer::bytesOnTheWire()
     sim.sendRaw(SimRequest::encode(password, command));
 
     QVERIFY(answered.wait(SimFixture::kTimeoutMs));
-    QCOMPARE(sim.receive(1), QList<QByteArray>{reply});
+    QCOMPARE(sim.receive(1), QList<QByteArray>{kHeader + reply.toLatin1()});
 }
 
 void TestSimServer::statusOverTheWire()
@@ -172,23 +162,12 @@ void TestSimServer::garbageIsIgnored()
 
 void TestSimServer::commandsAct_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("after");
-
-    QTest::newRow("kicked player is gone") << "kick Sgt Pepper"
-                                           << "status"
-                                           << "Sgt Pepper^7"
-                                           << "";
-    QTest::newRow("map change") << "map mp_dome"
-                                << "mapname"
-                                << "is: \"mp_castle^7\""
-                                << "is: \"mp_dome^7\"";
-    QTest::newRow("set then query") << "set sv_hostname ^1Front^7line"
-                                    << "sv_hostname"
-                                    << "is: \"CoDWaWHost^7\""
-                                    << "is: \"^1Front^7line^7\"";
+    addTextRows(
+        {"command", "query", "before", "after"},
+        {{"kicked player is gone", "kick Sgt Pepper", "status", "Sgt Pepper^7", ""},
+         {"map change", "map mp_dome", "mapname", "is: \"mp_castle^7\"", "is: \"mp_dome^7\""},
+         {"set then query", "set sv_hostname ^1Front^7line", "sv_hostname", "is: \"CoDWaWHost^7\"",
+          "is: \"^1Front^7line^7\""}});
 }
 
 void TestSimServer::commandsAct()
@@ -225,22 +204,13 @@ void TestSimServer::cooldownDropsEarlyRequests()
     QCOMPARE(answered.size(), 1);
 }
 
-void TestSimServer::quitEndsListening_data()
-{
-    QTest::addColumn<QString>("command");
-
-    QTest::newRow("Quit") << "Quit";
-    QTest::newRow("killserver") << "killserver";
-}
-
 void TestSimServer::quitEndsListening()
 {
-    QFETCH(QString, command);
     SimFixture sim;
     QVERIFY(sim.start());
     QSignalSpy finished(&sim.server(), &SimServer::finished);
 
-    sim.sendRaw(SimRequest::encode(sim.password(), command));
+    sim.sendRaw(SimRequest::encode(sim.password(), QStringLiteral("killserver")));
 
     QVERIFY(finished.wait(SimFixture::kTimeoutMs));
     QVERIFY(!sim.server().isListening());
