@@ -16,8 +16,10 @@ ConsoleBox::ConsoleBox(QWidget* parent) : QPlainTextEdit(parent)
 QString ConsoleBox::forDisplay(const QString& text)
 {
     QString shown = text;
+    // Only CR LF ends a line, as in the edit boxes these texts were made for; a stray CR (the
+    // relay log's joins are CR CR LF) is not shown.
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    shown.remove(QLatin1Char('\r'));
     // NUL and other controls would confuse the text layout; they stay in text() unchanged.
     for (QChar& c : shown) {
         if (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t')) {
