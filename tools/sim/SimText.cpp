@@ -1,59 +1,17 @@
 #include "SimText.h"
 
-#include <array>
+#include "Cp1252.h"
 
 namespace garrison::sim {
 
-namespace {
-
-// 0x80..0x9F of the code page; everything else maps one to one onto Latin-1.
-constexpr std::array<char16_t, 32> kHighRow = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char encode(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        return static_cast<char>(c);
-    }
-    for (std::size_t i = 0; i < kHighRow.size(); ++i) {
-        if (kHighRow[i] == c) {
-            return static_cast<char>(0x80 + i);
-        }
-    }
-    return '?';
-}
-
-} // namespace
-
 QByteArray SimText::toWire(QStringView text)
 {
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char* out = bytes.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i;
-            *out++ = '?';
-            continue;
-        }
-        *out++ = encode(c);
-    }
-    bytes.truncate(out - bytes.data());
-    return bytes;
+    return tools::Cp1252::encode(text);
 }
 
 QString SimText::fromWire(QByteArrayView bytes)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        *out++ = QChar(u >= 0x80 && u < 0xA0 ? kHighRow[u - 0x80] : char16_t(u));
-    }
-    return text;
+    return tools::Cp1252::decode(bytes);
 }
 
 bool SimText::isColourCode(QStringView text, qsizetype at)
