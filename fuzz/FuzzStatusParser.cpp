@@ -1,3 +1,4 @@
+#include "ReferenceTextLines.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ReplyRouter.h"
 #include "rcon/StatusParser.h"
@@ -11,19 +12,7 @@
 
 using namespace garrison;
 
-namespace {
-
-QString collapseByRepetition(QString text)
-{
-    qsizetype length = -1;
-    while (length != text.size()) {
-        length = text.size();
-        text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral("\r\n"));
-    }
-    return text;
-}
-
-} // namespace
+using garrison::test::collapseByRepetition;
 
 // Any datagram goes through reception, the status cut and the reply parses without harm, and
 // the one-pass blank-line collapse agrees with the repeated replacement it stands for.

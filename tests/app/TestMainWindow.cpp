@@ -1,6 +1,5 @@
-#include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestMain.h"
-#include "UdpPeer.h"
 #include "app/MainWindow.h"
 #include "platform/ConsoleBox.h"
 #include "platform/SettingsStore.h"
@@ -24,9 +23,10 @@ Q_DECLARE_METATYPE(MainWindow::Page)
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_main;
-    std::unique_ptr<UdpPeer> m_peer;
+    std::unique_ptr<test::MainWindowFixture> m_fixture;
+    MainWindow* m_main = nullptr;
+    FakeDialogs* m_dialogs = nullptr;
+    UdpPeer* m_peer = nullptr;
 
     template <typename T> T* child(const char* name)
     {
@@ -38,32 +38,21 @@ class TestMainWindow : public QObject {
     }
     void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
-    QByteArray request(const char* command)
+    static QByteArray request(const char* command)
     {
-        return RconDatagram::request(QStringLiteral("pw"), QString::fromLatin1(command));
+        return test::MainWindowFixture::request(QString::fromLatin1(command));
     }
-    void connectToPeer()
-    {
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
-                                QStringLiteral("pw"));
-        QVERIFY(m_main->Connect());
-        QVERIFY(m_peer->waitFor(1));
-    }
+    void connectToPeer() { QVERIFY(m_fixture->connect()); }
 
 private Q_SLOTS:
     void init()
     {
-        m_dialogs = std::make_unique<FakeDialogs>();
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
-        m_peer = std::make_unique<UdpPeer>();
-        m_main->show();
+        m_fixture = std::make_unique<test::MainWindowFixture>();
+        m_main = m_fixture->main.get();
+        m_dialogs = m_fixture->dialogs.get();
+        m_peer = m_fixture->peer.get();
     }
-    void cleanup()
-    {
-        m_main.reset();
-        m_peer.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void headerStartsLoading()
     {
@@ -228,7 +217,7 @@ private Q_SLOTS:
     void logOutKeepsTheWindowOpen()
     {
         connectToPeer();
-        QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
+        QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
         click("Image4");
         QCOMPARE(loginRequested.size(), 1);
         QCOMPARE(label("Label6"), QStringLiteral("nohostname"));
@@ -257,7 +246,7 @@ private Q_SLOTS:
     {
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
                                 QStringLiteral("pw"));
-        QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
+        QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
         QVERIFY(!m_main->Connect());
         QCOMPARE(m_dialogs->calls.size(), 1);
         QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
@@ -284,7 +273,7 @@ private Q_SLOTS:
         relay.start(image, {QStringLiteral("60")});
         QVERIFY(relay.waitForStarted());
         connectToPeer();
-        QSignalSpy exitRequested(m_main.get(), &MainWindow::exitRequested);
+        QSignalSpy exitRequested(m_main, &MainWindow::exitRequested);
 
         if (byButton) {
             click("Image11");

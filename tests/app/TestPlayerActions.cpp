@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
@@ -27,15 +27,16 @@ using garrison::test::UdpPeer;
 class TestPlayerActions : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_main;
-    std::unique_ptr<UdpPeer> m_peer;
+    std::unique_ptr<test::MainWindowFixture> m_fixture;
+    MainWindow* m_main = nullptr;
+    FakeDialogs* m_dialogs = nullptr;
+    UdpPeer* m_peer = nullptr;
     std::unique_ptr<QStandardItemModel> m_model;
 
     QTableView& grid() { return m_main->playersPage().grid(); }
-    QByteArray request(const QString& command)
+    static QByteArray request(const QString& command)
     {
-        return RconDatagram::request(QStringLiteral("pw"), command);
+        return test::MainWindowFixture::request(command);
     }
     void rightClickRow(int row)
     {
@@ -48,9 +49,10 @@ class TestPlayerActions : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dialogs = std::make_unique<FakeDialogs>();
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
-        m_peer = std::make_unique<UdpPeer>();
+        m_fixture = std::make_unique<test::MainWindowFixture>();
+        m_main = m_fixture->main.get();
+        m_dialogs = m_fixture->dialogs.get();
+        m_peer = m_fixture->peer.get();
         m_model = std::make_unique<QStandardItemModel>(0, 6);
         for (const QStringList& cells :
              {QStringList{"               ", "     ", "    ", "          ", "   ", ""},
@@ -63,19 +65,13 @@ private Q_SLOTS:
             m_model->appendRow(items);
         }
         grid().setModel(m_model.get());
-        m_main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
-                                QStringLiteral("pw"));
-        QVERIFY(m_main->Connect());
-        QVERIFY(m_peer->waitFor(1));
+        QVERIFY(QTest::qWaitForWindowExposed(m_main));
+        QVERIFY(m_fixture->connect());
     }
     void cleanup()
     {
-        m_main.reset();
+        m_fixture.reset();
         m_model.reset();
-        m_peer.reset();
-        m_dialogs.reset();
     }
 
     void rightClickedPlayerIsKicked()

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
@@ -16,9 +16,10 @@ using garrison::test::UdpPeer;
 class TestSettingsDeferral : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_main;
-    std::unique_ptr<UdpPeer> m_peer;
+    std::unique_ptr<test::MainWindowFixture> m_fixture;
+    MainWindow* m_main = nullptr;
+    FakeDialogs* m_dialogs = nullptr;
+    UdpPeer* m_peer = nullptr;
 
     void click(const char* name)
     {
@@ -28,7 +29,7 @@ class TestSettingsDeferral : public QObject {
     }
     static QByteArray request(const char* command)
     {
-        return RconDatagram::request(QStringLiteral("pw"), QString::fromLatin1(command));
+        return test::MainWindowFixture::request(QString::fromLatin1(command));
     }
     QList<QByteArray> received() const
     {
@@ -42,22 +43,14 @@ class TestSettingsDeferral : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_dialogs = std::make_unique<FakeDialogs>();
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
-        m_peer = std::make_unique<UdpPeer>();
-        m_main->show();
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
-                                QStringLiteral("pw"));
-        QVERIFY(m_main->Connect());
-        QVERIFY(m_peer->waitFor(1));
+        m_fixture = std::make_unique<test::MainWindowFixture>();
+        m_main = m_fixture->main.get();
+        m_dialogs = m_fixture->dialogs.get();
+        m_peer = m_fixture->peer.get();
+        QVERIFY(m_fixture->connect());
         m_main->showPage(MainWindow::Page::Settings);
     }
-    void cleanup()
-    {
-        m_main.reset();
-        m_peer.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void pingChangeSendsTheMaximumLater()
     {

@@ -1,3 +1,4 @@
+#include "ReferenceTextLines.h"
 #include "rcon/TextLines.h"
 #include "support/TestMain.h"
 
@@ -5,20 +6,7 @@
 
 using namespace garrison;
 
-namespace {
-
-// The definition the program's texts were built on: replace until nothing changes.
-QString collapseByRepetition(QString text)
-{
-    qsizetype length = -1;
-    while (length != text.size()) {
-        length = text.size();
-        text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral("\r\n"));
-    }
-    return text;
-}
-
-} // namespace
+using garrison::test::collapseByRepetition;
 
 class TestTextLines : public QObject {
     Q_OBJECT
