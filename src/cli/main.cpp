@@ -57,6 +57,7 @@ struct Target {
     QString host;
     quint16 port = 0;
     QString profilePassword;
+    bool daemonProfile = false; // the profile also holds a daemon login
 };
 
 // The server from --host/--port, filled in from the profile; an exit code when unusable.
@@ -94,6 +95,7 @@ std::variant<Target, int> target(const Request& request)
             target.port = static_cast<quint16>(port);
         }
         target.profilePassword = fields.rconPassword;
+        target.daemonProfile = !fields.daemonAddress.trimmed().isEmpty();
     }
     if (target.port == 0) {
         target.port = Request::kDefaultPort;
@@ -227,7 +229,13 @@ int main(int argc, char** argv)
     const PasswordSource::Result password =
         PasswordSource::resolve(request, server.profilePassword);
     if (!password.password) {
-        return fail(password.error, password.exitCode);
+        // A profile saved for a daemon login gets its RCON password from the daemon.
+        const QString hint = server.daemonProfile && server.profilePassword.isEmpty()
+                                 ? QStringLiteral(" (profile %1 logs in through the daemon, "
+                                                  "which garrison-rcon does not speak)")
+                                       .arg(request.profile)
+                                 : QString();
+        return fail(password.error + hint, password.exitCode);
     }
     const std::optional<QHostAddress> address = RconExchange::resolve(server.host);
     if (!address) {
