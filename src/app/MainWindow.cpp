@@ -226,9 +226,9 @@ void MainWindow::dispatch(const QString& ReplyText)
     switch (route.action) {
     case ReplyRouter::Action::GetPlayers: {
         // Every datagram of a long status reply refills the grid from all replies so far.
-        const StatusParser::GridFill fill = StatusParser::GetPlayers(m_Text6);
-        m_gridModel.setRows(fill.rows);
-        m_ui->Label4->setText(fill.playerCountText);
+        const StatusParser::StatusTable table = StatusParser::parse(m_Text6);
+        m_ui->Label4->setText(QString::number(table.rows.size()));
+        m_gridModel.setRows(table.rows);
         WaitSend(QStringLiteral("mapname"));
         return;
     }

@@ -1,10 +1,6 @@
 #include "app/launch.h"
 
-#include <QApplication>
-
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    garrison::launch();
-    return QApplication::exec();
+    return garrison::launch(argc, argv);
 }

@@ -24,9 +24,14 @@ QString ConnectionProfiles::caption(int slot)
 
 ProfileFields ConnectionProfiles::load(int slot)
 {
+    return load(SettingsStore::applicationName(), slot);
+}
+
+ProfileFields ConnectionProfiles::load(const QString& application, int slot)
+{
     const QString from = section(slot);
-    const auto read = [&from](const char* key, const QString& fallback = QString()) {
-        return SettingsStore::read(from, QLatin1String(key), fallback);
+    const auto read = [&](const char* key, const QString& fallback = QString()) {
+        return SettingsStore::read(application, from, QLatin1String(key), fallback);
     };
     ProfileFields fields;
     fields.daemonAddress = read("DaemonIP");

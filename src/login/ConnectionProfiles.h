@@ -28,6 +28,8 @@ public:
     // The caption of load item n: the profile's name, "Load Server n" when it has none.
     static QString caption(int slot);
     static ProfileFields load(int slot);
+    // The same from the store of another program, e.g. garrison-rcon reading GARRISON's.
+    static ProfileFields load(const QString& application, int slot);
     static void save(int slot, const ProfileFields& fields, const QString& name);
 };
 

@@ -4,9 +4,14 @@
 
 namespace garrison {
 
-// The folder of GARRISON's own executable: the relay, its ini file and its log live there.
+// The folder that holds the relay, its ini file and its log: GARRISON's own folder, as when it
+// runs from a build or an unpacked copy. An installed program's folder (/usr/bin) belongs to
+// the system, so there it is a folder of the user's, "GARRISON/<program>" under the data
+// location (~/.local/share), created on first use. GARRISON_RELAY_DIR overrides both.
 class AppFolder {
 public:
+    static inline const char* const kEnvironmentVariable = "GARRISON_RELAY_DIR";
+
     static QString path();
     static QString filePath(const QString& fileName);
     // Tests point the program at a folder of their own; an empty path restores the default.

@@ -3,6 +3,7 @@
 #include "AccountStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "GarrisonVersion.h"
 #include "PasswordHash.h"
 
 #include <QCommandLineParser>
@@ -195,7 +196,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("garrisond"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(garrison::kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

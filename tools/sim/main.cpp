@@ -1,3 +1,4 @@
+#include "GarrisonVersion.h"
 #include "SimServer.h"
 #include "SimSignalWatcher.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("garrison-sim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(garrison::kVersion));
 
     const SimSettings defaults;
     QCommandLineParser parser;
@@ -40,6 +42,7 @@ int main(int argc, char** argv)
         "It writes one line when it is ready and stops on SIGINT, SIGTERM, \"quit\" or "
         "\"killserver\"."));
     parser.addHelpOption();
+    parser.addVersionOption();
     QList<QCommandLineOption> options = {
         {QStringLiteral("port"), QStringLiteral("UDP port to listen on (0: any free port)."),
          QStringLiteral("port"), QString::number(SimServer::kDefaultPort)},

@@ -1,0 +1,160 @@
+#include "RconExchange.h"
+
+#include "rcon/RconDatagram.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace garrison::cli {
+
+RconExchange::RconExchange(QHostAddress address, quint16 port, QString password, int timeoutMs,
+                           int paceMs)
+    : m_address(std::move(address)), m_port(port), m_password(std::move(password)),
+      m_timeoutMs(timeoutMs), m_paceMs(paceMs)
+{}
+
+std::optional<QHostAddress> RconExchange::resolve(const QString& host)
+{
+    const QHostAddress literal(host);
+    if (!literal.isNull()) {
+        return literal;
+    }
+    const QHostInfo info = QHostInfo::fromName(host);
+    for (const QHostAddress& address : info.addresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            return address;
+        }
+    }
+    if (!info.addresses().isEmpty()) {
+        return info.addresses().constFirst();
+    }
+    return std::nullopt;
+}
+
+// Connected to the one server, so that datagrams from anywhere else never count as replies.
+bool RconExchange::open(QString* error)
+{
+    m_socket.connectToHost(m_address, m_port);
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        *error = m_socket.errorString();
+        return false;
+    }
+    watchForRefusal();
+    return true;
+}
+
+// A closed port answers with "port unreachable". Qt takes that pending socket error while it
+// looks for datagrams and drops it, so the error is also queued where only we read it: a
+// closed port shows at once instead of after the timeout.
+void RconExchange::watchForRefusal()
+{
+    const int on = 1;
+    const int socket = static_cast<int>(m_socket.socketDescriptor());
+    if (m_address.protocol() == QAbstractSocket::IPv6Protocol) {
+        ::setsockopt(socket, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+    } else {
+        ::setsockopt(socket, SOL_IP, IP_RECVERR, &on, sizeof on);
+    }
+}
+
+bool RconExchange::portUnreachable()
+{
+    std::array<char, 512> control{};
+    char byte = 0;
+    iovec buffer{&byte, 1};
+    msghdr message{};
+    message.msg_iov = &buffer;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+    const int socket = static_cast<int>(m_socket.socketDescriptor());
+    if (::recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+        return false;
+    }
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header;
+         header = CMSG_NXTHDR(&message, header)) {
+        if ((header->cmsg_level == SOL_IP && header->cmsg_type == IP_RECVERR) ||
+            (header->cmsg_level == SOL_IPV6 && header->cmsg_type == IPV6_RECVERR)) {
+            sock_extended_err error{};
+            std::memcpy(&error, CMSG_DATA(header), sizeof error);
+            if (error.ee_errno == ECONNREFUSED) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void RconExchange::waitForPace()
+{
+    if (!m_sinceLastSend.isValid() || m_sinceLastSend.elapsed() >= m_paceMs) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(m_paceMs - static_cast<int>(m_sinceLastSend.elapsed()), &loop,
+                       &QEventLoop::quit);
+    loop.exec();
+}
+
+RconExchange::Reply RconExchange::ask(const QString& command)
+{
+    waitForPace();
+    while (m_socket.hasPendingDatagrams()) {
+        if (!m_socket.receiveDatagram().isValid()) {
+            break;
+        }
+    }
+    // A refused command before leaves the socket unconnected; this one tries again.
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        m_socket.abort();
+        m_socket.connectToHost(m_address, m_port);
+        watchForRefusal();
+    }
+    const QByteArray request = RconDatagram::request(m_password, command);
+    if (m_socket.write(request) < 0) {
+        m_socket.write(request);
+    }
+    m_sinceLastSend.start();
+
+    Reply reply;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&m_socket, &QUdpSocket::readyRead, &loop, [&] {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_socket.receiveDatagram();
+            if (!datagram.isValid()) {
+                return;
+            }
+            reply.datagrams += datagram.data();
+            ++reply.datagramCount;
+            reply.outcome = Reply::Outcome::Answered;
+            timer.start(kQuietMs);
+        }
+    });
+    QTimer refusalCheck;
+    refusalCheck.setInterval(kRefusalCheckMs);
+    QObject::connect(&refusalCheck, &QTimer::timeout, &loop, [&] {
+        if (reply.datagramCount == 0 && portUnreachable()) {
+            reply.outcome = Reply::Outcome::Refused;
+            loop.quit();
+        }
+    });
+    refusalCheck.start();
+    timer.start(m_timeoutMs);
+    loop.exec();
+    QObject::disconnect(&m_socket, nullptr, &loop, nullptr);
+    return reply;
+}
+
+} // namespace garrison::cli

@@ -1,0 +1,259 @@
+// garrison-rcon: GARRISON's remote console engine on the command line.
+
+#include "GarrisonVersion.h"
+#include "cli/CommandLine.h"
+#include "cli/PasswordSource.h"
+#include "cli/RconExchange.h"
+#include "cli/StatusReport.h"
+#include "login/ConnectionProfiles.h"
+#include "platform/SettingsStore.h"
+#include "rcon/RconDatagram.h"
+#include "rcon/ReplyRouter.h"
+#include "rcon/TextLines.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+using namespace garrison;
+using namespace garrison::cli;
+
+namespace {
+
+void say(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    if (!text.endsWith(QLatin1Char('\n'))) {
+        std::fputc('\n', stream);
+    }
+    std::fflush(stream);
+}
+
+int fail(const QString& message, int exitCode)
+{
+    say(stderr, QStringLiteral("garrison-rcon: ") + message);
+    return exitCode;
+}
+
+// The reply as the engine cleans it, with plain line ends, colour codes removed unless raw.
+QString replyText(const QByteArray& datagrams, bool raw)
+{
+    QString text = RconDatagram::cleanReply(datagrams);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return raw ? text : StripColourCodes(text);
+}
+
+bool isBadPassword(const QString& text)
+{
+    const QString reply = text.trimmed();
+    return ReplyRouter::isInvalidPassword(reply) || reply == QLatin1String("Bad rconpassword.");
+}
+
+struct Target {
+    QString host;
+    quint16 port = 0;
+    QString profilePassword;
+    bool daemonProfile = false; // the profile also holds a daemon login
+};
+
+// The server from --host/--port, filled in from the profile; an exit code when unusable.
+std::variant<Target, int> target(const Request& request)
+{
+    Target target{request.host, request.port, QString()};
+    if (request.profile > 0) {
+        const ProfileFields fields = ConnectionProfiles::load(request.store, request.profile);
+        if (fields.serverAddress.trimmed().isEmpty() && request.host.isEmpty()) {
+            if (!fields.daemonAddress.trimmed().isEmpty()) {
+                return fail(QStringLiteral("profile %1 logs in through the daemon (%2); "
+                                           "garrison-rcon speaks to the game server directly "
+                                           "only: give --host and --port")
+                                .arg(request.profile)
+                                .arg(fields.daemonAddress),
+                            kBadArguments);
+            }
+            return fail(QStringLiteral("profile %1 holds no server address (%2)")
+                            .arg(request.profile)
+                            .arg(SettingsStore::location(request.store)),
+                        kBadArguments);
+        }
+        if (target.host.isEmpty()) {
+            target.host = fields.serverAddress.trimmed();
+        }
+        if (target.port == 0) {
+            bool ok = false;
+            const uint port = fields.serverPort.trimmed().toUInt(&ok);
+            if (!ok || port == 0 || port > 65535) {
+                return fail(QStringLiteral("profile %1 has no usable port (\"%2\"): give --port")
+                                .arg(request.profile)
+                                .arg(fields.serverPort),
+                            kBadArguments);
+            }
+            target.port = static_cast<quint16>(port);
+        }
+        target.profilePassword = fields.rconPassword;
+        target.daemonProfile = !fields.daemonAddress.trimmed().isEmpty();
+    }
+    if (target.port == 0) {
+        target.port = Request::kDefaultPort;
+    }
+    return target;
+}
+
+class Runner {
+public:
+    Runner(const Request& request, const Target& target, RconExchange& exchange)
+        : m_request(request), m_target(target), m_exchange(exchange)
+    {}
+
+    // One command or status, printed; the exit code.
+    int once()
+    {
+        if (!m_request.status) {
+            QString text;
+            const int code = ask(m_request.command, &text);
+            if (code == kReplyReceived) {
+                say(stdout, text);
+            }
+            return code;
+        }
+        QString statusText;
+        const int code = ask(QStringLiteral("status"), &statusText, /*raw=*/true);
+        if (code != kReplyReceived) {
+            return code;
+        }
+        QString hostText;
+        ask(QStringLiteral("sv_hostname"), &hostText, /*raw=*/true);
+        say(stdout, StatusReport::fromReplies(statusText, hostText)
+                        .format(m_request.format, m_request.raw));
+        return kReplyReceived;
+    }
+
+    // Every line of standard input is a command; blank lines and "#" comments are skipped.
+    int fromStdin()
+    {
+        int result = kReplyReceived;
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            const QString command = QString::fromUtf8(line).trimmed();
+            if (command.isEmpty() || command.startsWith(QLatin1Char('#'))) {
+                continue;
+            }
+            QString text;
+            const int code = ask(command, &text);
+            if (code == kBadPassword) {
+                return code;
+            }
+            if (code == kReplyReceived) {
+                say(stdout, text);
+            } else {
+                result = code;
+            }
+        }
+        return result;
+    }
+
+    // Until interrupted, or until the server refuses the password.
+    int watch()
+    {
+        for (;;) {
+            if (once() == kBadPassword) {
+                return kBadPassword;
+            }
+            QEventLoop loop;
+            QTimer::singleShot(m_request.intervalMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+
+private:
+    int ask(const QString& command, QString* text, bool raw = false)
+    {
+        const RconExchange::Reply reply = m_exchange.ask(command);
+        const QString where = QStringLiteral("%1:%2").arg(m_target.host).arg(m_target.port);
+        if (reply.outcome == RconExchange::Reply::Outcome::Refused) {
+            return fail(QStringLiteral("%1: nothing answers there (connection refused)").arg(where),
+                        kNoAnswer);
+        }
+        if (reply.outcome == RconExchange::Reply::Outcome::NoAnswer) {
+            return fail(QStringLiteral("%1: no answer to \"%2\" within %3 s")
+                            .arg(where, command)
+                            .arg(m_request.timeoutMs / 1000.0),
+                        kNoAnswer);
+        }
+        *text = replyText(reply.datagrams, raw || m_request.raw);
+        if (isBadPassword(*text)) {
+            return fail(QStringLiteral("%1: the server refuses the password: %2")
+                            .arg(where, text->trimmed()),
+                        kBadPassword);
+        }
+        return kReplyReceived;
+    }
+
+    const Request& m_request;
+    const Target& m_target;
+    RconExchange& m_exchange;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const Parsed parsed = parseArguments(QCoreApplication::arguments());
+    switch (parsed.action) {
+    case Parsed::Action::Help:
+        say(stdout, helpText());
+        return kReplyReceived;
+    case Parsed::Action::Version:
+        say(stdout, QStringLiteral("garrison-rcon %1").arg(QLatin1String(kVersion)));
+        return kReplyReceived;
+    case Parsed::Action::Fail:
+        return fail(parsed.error + QStringLiteral("\nTry garrison-rcon --help."), kBadArguments);
+    case Parsed::Action::Run:
+        break;
+    }
+    for (const QString& warning : parsed.warnings) {
+        say(stderr, QStringLiteral("garrison-rcon: ") + warning);
+    }
+    const Request& request = parsed.request;
+
+    const std::variant<Target, int> found = target(request);
+    if (const int* code = std::get_if<int>(&found)) {
+        return *code;
+    }
+    const Target& server = std::get<Target>(found);
+    const PasswordSource::Result password =
+        PasswordSource::resolve(request, server.profilePassword);
+    if (!password.password) {
+        // A profile saved for a daemon login gets its RCON password from the daemon.
+        const QString hint = server.daemonProfile && server.profilePassword.isEmpty()
+                                 ? QStringLiteral(" (profile %1 logs in through the daemon, "
+                                                  "which garrison-rcon does not speak)")
+                                       .arg(request.profile)
+                                 : QString();
+        return fail(password.error + hint, password.exitCode);
+    }
+    const std::optional<QHostAddress> address = RconExchange::resolve(server.host);
+    if (!address) {
+        return fail(QStringLiteral("host not found: %1").arg(server.host), kHostNotFound);
+    }
+    RconExchange exchange(*address, server.port, *password.password, request.timeoutMs,
+                          request.paceMs);
+    QString error;
+    if (!exchange.open(&error)) {
+        return fail(QStringLiteral("cannot open a socket to %1:%2: %3")
+                        .arg(server.host)
+                        .arg(server.port)
+                        .arg(error),
+                    kFailed);
+    }
+    Runner runner(request, server, exchange);
+    if (request.fromStdin) {
+        return runner.fromStdin();
+    }
+    return request.watch ? runner.watch() : runner.once();
+}
