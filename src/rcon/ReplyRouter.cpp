@@ -2,6 +2,7 @@
 
 #include "rcon/TextLines.h"
 
+#include <QStringList>
 #include <array>
 
 namespace garrison::ReplyRouter {
@@ -101,9 +102,28 @@ QString parseMapName(const QString& replyText)
     return finishValue(std::move(text));
 }
 
-bool isInvalidPassword(const QString& mapText)
+bool isInvalidPassword(const QString& replyText)
 {
-    return mapText == QLatin1String("Invalid password.");
+    if (!replyText.contains(QLatin1String("password."))) {
+        return false;
+    }
+    for (const QString& line : replyText.split(QLatin1Char('\n'))) {
+        if (StripColourCodes(line).trimmed() == QLatin1String("Invalid password.")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool changesMap(const QString& command)
+{
+    static const QStringList kCommands = {
+        QStringLiteral("map"),          QStringLiteral("devmap"),     QStringLiteral("map_restart"),
+        QStringLiteral("fast_restart"), QStringLiteral("map_rotate"),
+    };
+    // The console takes command names in any case.
+    const QString word = command.trimmed().section(QLatin1Char(' '), 0, 0);
+    return kCommands.contains(word, Qt::CaseInsensitive);
 }
 
 bool hostNameWanted(const QString& hostNameLabel)
