@@ -155,6 +155,12 @@ private Q_SLOTS:
         QTest::newRow("invalid password") << "sv_voice"
                                           << "Invalid password.\r\n"
                                           << false;
+        QTest::newRow("ioquake3 on, the default") << "g_allowvote"
+                                                  << "\"g_allowVote\" is:\"1^7\", the default\r\n"
+                                                  << true;
+        QTest::newRow("ioquake3 off") << "g_allowvote"
+                                      << "\"g_allowVote\" is:\"0^7\" default:\"1^7\"\r\n"
+                                      << false;
         QTest::newRow("bare value") << "g_allowvote"
                                     << "1\r\n"
                                     << true;
@@ -185,6 +191,12 @@ private Q_SLOTS:
         QTest::newRow("other carets stay") << reply("^8Eight^^") << "^8Eight^^";
         QTest::newRow("invalid password") << "Invalid password.\r\n"
                                           << "Invalid password.";
+        // As an ioquake3 server words it.
+        QTest::newRow("ioquake3 default") << "\"sv_hostname\" is:\"noname^7\", the default\r\n"
+                                          << "noname";
+        QTest::newRow("ioquake3 coloured")
+            << "\"sv_hostname\" is:\"^1My ^7Server^7\" default:\"noname^7\"\r\n"
+            << "My Server";
     }
     void hostName()
     {
@@ -201,6 +213,8 @@ private Q_SLOTS:
                              << "mp_castle";
         QTest::newRow("custom coloured map")
             << variableReply("mapname", "^1mp_^7nacht", "", "any text") << "mp_nacht";
+        QTest::newRow("ioquake3") << "\"mapname\" is:\"oa_dm1^7\"\r\n"
+                                  << "oa_dm1";
     }
     void mapName()
     {
