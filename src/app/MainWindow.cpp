@@ -146,6 +146,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     m_statusLine->setFrameShape(QFrame::StyledPanel);
     m_statusLine->setFrameShadow(QFrame::Sunken);
     m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long text is cut at the window's edge (the tool tip has it whole), never widens it.
+    m_statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_statusLine->setToolTip(tr("The last command sent, and the server's refusals"));
     outer->addWidget(m_statusLine);
     connect(&m_answerWatch, &AnswerWatch::silence, this, [this](const QString& note) {
@@ -342,6 +344,7 @@ void MainWindow::endWatching()
 void MainWindow::showStatus(const QString& text)
 {
     m_statusLine->setText(text);
+    m_statusLine->setToolTip(text);
 }
 
 void MainWindow::showPage(Page page)
