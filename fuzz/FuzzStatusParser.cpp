@@ -1,6 +1,7 @@
 #include "ReferenceTextLines.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ReplyRouter.h"
+#include "rcon/ServerRefusals.h"
 #include "rcon/StatusParser.h"
 #include "rcon/TextLines.h"
 
@@ -69,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ReplyRouter::parseMapName(reply);
     ReplyRouter::isInvalidPassword(reply);
     ReplyRouter::publishList(reply);
+    ServerRefusals::find(reply);
     StripColourCodes(reply);
     return 0;
 }

@@ -20,7 +20,7 @@ const QByteArray kGuidHeader =
     "num score ping guid       name            lastmsg address               qport  rate\n"
     "--- ----- ---- ---------- --------------- ------- --------------------- ------ -----\n";
 
-// What an ioquake3 dedicated server (OpenArena 0.8.8 data) answered, byte for byte.
+// What an ioquake3 1.36 dedicated server running OpenArena 0.8.8 answered, byte for byte.
 const QByteArray kShortHeader =
     "map: oa_dm1\n"
     "cl score ping name            address                                 rate \n"
