@@ -409,8 +409,18 @@ void MainWindow::joinServer()
         openJoinServerConfig();
         return;
     }
-    // A failed start is not reported: the game is not watched once asked to start.
-    GameLaunch::start(m_txtiw3mp, GameLaunch::parameters(m_Text3, m_Text4, m_txtserverpass));
+    // Once started, the game is not watched; what can be known before is said.
+    const GameLaunch::Problem problem = GameLaunch::check(m_txtiw3mp);
+    if (problem == GameLaunch::Problem::None &&
+        GameLaunch::start(m_txtiw3mp, GameLaunch::parameters(m_Text3, m_Text4, m_txtserverpass))) {
+        return;
+    }
+    m_dialogs.message(GameLaunch::explain(problem == GameLaunch::Problem::None
+                                              ? GameLaunch::Problem::StartFailed
+                                              : problem,
+                                          m_txtiw3mp),
+                      QStringLiteral("Join Server"), BoxIcon::Critical);
+    openJoinServerConfig();
 }
 
 void MainWindow::openJoinServerConfig()
