@@ -19,9 +19,10 @@
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
-#include "rcon/StatusParser.h"
+#include "rcon/ServerRefusals.h"
 #include "ui_MainWindow.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QScrollArea>
 #include <QStyle>
@@ -37,6 +38,7 @@ const QString kLastPageKey = QStringLiteral("LastPage");
 const QStringList kPageNames = {QStringLiteral("Players"),  QStringLiteral("Chat"),
                                 QStringLiteral("Settings"), QStringLiteral("Maps"),
                                 QStringLiteral("Admin"),    QStringLiteral("Terminal")};
+const QString kMapName = QStringLiteral("mapname");
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
@@ -81,9 +83,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         entry.button->setIconSize(QSize(22, 22));
     }
 
+    // Sending "status" empties the reply accumulator (commandSent below).
     connect(m_ui->Image5, &QToolButton::clicked, this, [this] {
         showPage(Page::Players);
-        m_Text6.clear();
         Send(QStringLiteral("status"));
     });
     connect(m_players, &PlayersPage::refreshRequested, this, &MainWindow::autoRefresh);
@@ -120,8 +122,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
     connect(m_playerMenu.get(), &PlayerMenu::statusMessage, this, &MainWindow::statusMessage);
     connect(m_players, &PlayersPage::statusMessage, this, &MainWindow::statusMessage);
+    connect(this, &MainWindow::statusMessage, this, &MainWindow::showStatus);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
-    connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(QStringLiteral("mapname")); });
+    connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });
     connect(m_ui->Label91, &ClickLabel::clicked, this, [this](Qt::MouseButton button) {
@@ -138,6 +141,35 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(&m_rcon, &RconClient::echoed, this,
             [this](const QString& line) { console().appendText(line); });
     connect(&m_rcon, &RconClient::datagramReceived, this, &MainWindow::receive);
+    connect(&m_rcon, &RconClient::commandSent, this, &MainWindow::commandSent);
+    connect(&m_statusReply, &StatusReply::tableReady, this, &MainWindow::takeStatusTable);
+
+    // Placed from here: the form's layout is about the header and the pages.
+    auto* outer = qobject_cast<QBoxLayout*>(layout());
+    Q_ASSERT(outer);
+    m_noAnswer = new QLabel(this);
+    m_noAnswer->setObjectName(QStringLiteral("lblNoAnswer"));
+    m_noAnswer->setWordWrap(true);
+    m_noAnswer->setStyleSheet(QStringLiteral("QLabel { background: #fff3c4; color: #4a3800; "
+                                             "border: 1px solid #d9b948; padding: 4px; }"));
+    m_noAnswer->hide();
+    outer->insertWidget(1, m_noAnswer);
+    m_statusLine = new QLabel(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setFrameShape(QFrame::StyledPanel);
+    m_statusLine->setFrameShadow(QFrame::Sunken);
+    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long text is cut at the window's edge (the tool tip has it whole), never widens it.
+    m_statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_statusLine->setToolTip(tr("The last command sent, and the server's refusals"));
+    outer->addWidget(m_statusLine);
+    connect(&m_answerWatch, &AnswerWatch::silence, this, [this](const QString& note) {
+        m_noAnswer->setText(note);
+        m_noAnswer->show();
+    });
+    connect(&m_answerWatch, &AnswerWatch::answered, m_noAnswer, &QWidget::hide);
+    connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
+    connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
 
     switchPage(Page::Players);
     WindowMemory::restore(*this, kGeometryKey);
@@ -191,10 +223,12 @@ void MainWindow::IdentDaemon(const QString& Result)
 
 bool MainWindow::Connect()
 {
+    m_answerWatch.sessionStarted(m_Text3, m_Text4);
     const std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
     if (!failure) {
         return true;
     }
+    endWatching();
     m_dialogs.message(QStringLiteral("An Error Has Occured!\r\n") + failure->description,
                       QStringLiteral("Error nº: ") + QString::number(failure->number),
                       BoxIcon::Critical);
@@ -205,6 +239,7 @@ bool MainWindow::Connect()
 void MainWindow::Disconnect()
 {
     m_rcon.close();
+    endWatching();
     m_ui->Label6->setText(kLoading);
     m_ui->Label3->setText(kLoading);
     m_ui->Label4->setText(QStringLiteral("0"));
@@ -226,9 +261,17 @@ void MainWindow::WaitSend(const QString& Cmdz)
 void MainWindow::receive(const QByteArray& datagram)
 {
     const QString ReplyText = RconDatagram::cleanReply(datagram);
+    m_answerWatch.replyReceived();
     console().appendText(ReplyText);
-    m_Text6 += ReplyText;
-    dispatch(ReplyText);
+    if (const std::optional<QString> refusal = ServerRefusals::find(ReplyText)) {
+        showStatus(tr("The server refused /%1: %2 (the whole answer is on the Terminal page)")
+                       .arg(m_rcon.LastCommand(), *refusal));
+    }
+    if (ReplyRouter::isInvalidPassword(ReplyText)) {
+        refusePassword();
+    } else {
+        dispatch(ReplyText);
+    }
     console().moveCaretToEnd();
 }
 
@@ -237,14 +280,9 @@ void MainWindow::dispatch(const QString& ReplyText)
 {
     const ReplyRouter::Route route = ReplyRouter::route(m_rcon.LastCommand());
     switch (route.action) {
-    case ReplyRouter::Action::GetPlayers: {
-        // Every datagram of a long status reply refills the grid from all replies so far.
-        const StatusParser::GridFill fill = StatusParser::GetPlayers(m_Text6);
-        m_gridModel.setRows(fill.rows);
-        m_ui->Label4->setText(fill.playerCountText);
-        WaitSend(QStringLiteral("mapname"));
+    case ReplyRouter::Action::GetPlayers:
+        m_statusReply.append(ReplyText);
         return;
-    }
     case ReplyRouter::Action::ListAppend:
         m_lists.append(ReplyText);
         return;
@@ -266,20 +304,61 @@ void MainWindow::dispatch(const QString& ReplyText)
     }
 }
 
+void MainWindow::takeStatusTable(const StatusParser::StatusTable& table)
+{
+    m_gridModel.setRows(table.rows);
+    m_ui->Label4->setText(QString::number(table.rows.size()));
+    WaitSend(kMapName);
+}
+
 void MainWindow::takeMapReply(const QString& ReplyText)
 {
-    const QString map = ReplyRouter::parseMapName(ReplyText);
-    m_ui->Label3->setText(map);
-    if (ReplyRouter::isInvalidPassword(map)) {
-        m_dialogs.message(QStringLiteral("You have an Invalid password for RCON!"), kProgramCaption,
-                          BoxIcon::Critical);
-        Q_EMIT loginWindowRequested();
-        Disconnect();
-    }
-    // Disconnect has just put "loading..." there, so the query is armed after it too.
+    m_ui->Label3->setText(ReplyRouter::parseMapName(ReplyText));
     if (ReplyRouter::hostNameWanted(m_ui->Label6->text())) {
         WaitSend(QStringLiteral("sv_hostname"));
     }
+}
+
+// The server gives every command of the session this answer; the first one ends the session.
+void MainWindow::refusePassword()
+{
+    m_statusReply.discard();
+    if (m_refusingPassword) {
+        return;
+    }
+    m_refusingPassword = true;
+    m_dialogs.message(QStringLiteral("You have an Invalid password for RCON!"), kProgramCaption,
+                      BoxIcon::Critical);
+    Q_EMIT loginWindowRequested();
+    Disconnect();
+    m_refusingPassword = false;
+}
+
+void MainWindow::commandSent(const QString& cmd, const QDateTime& at)
+{
+    // The one place that empties the accumulator: whoever sends "status", the table that
+    // answers it is read alone.
+    if (ReplyRouter::route(cmd).action == ReplyRouter::Action::GetPlayers) {
+        m_statusReply.restart();
+    }
+    showStatus(tr("Last command: /%1 at %2").arg(cmd, at.time().toString(u"HH:mm:ss")));
+    // The server needs a moment to load the map before it names it.
+    if (ReplyRouter::changesMap(cmd)) {
+        WaitSend(kMapName);
+    }
+}
+
+void MainWindow::endWatching()
+{
+    m_answerWatch.stop();
+    m_noAnswer->hide();
+    m_statusReply.discard();
+}
+
+void MainWindow::showStatus(const QString& text)
+{
+    m_statusLine->setText(text);
+    m_statusLine->setToolTip(text);
 }
 
 void MainWindow::showPage(Page page)
@@ -329,7 +408,6 @@ void MainWindow::autoRefresh()
         !m_rcon.PendingCommand().isEmpty()) {
         return;
     }
-    m_Text6.clear();
     Send(QStringLiteral("status"));
 }
 
@@ -379,6 +457,7 @@ void MainWindow::openTerminal()
 void MainWindow::logOut()
 {
     m_rcon.close();
+    endWatching();
     m_gridModel.clearCells();
     m_ui->Label6->setText(QStringLiteral("nohostname"));
     m_ui->Label3->setText(QStringLiteral("nomap"));

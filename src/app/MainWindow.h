@@ -1,11 +1,13 @@
 #pragma once
 
 #include "daemon/DaemonAdmin.h"
+#include "rcon/AnswerWatch.h"
 #include "rcon/CommandSender.h"
 #include "rcon/ListPublication.h"
 #include "rcon/PlayerGridModel.h"
 #include "rcon/RconClient.h"
 #include "rcon/ReplyRouter.h"
+#include "rcon/StatusReply.h"
 #include "ucon/UconIni.h"
 
 #include <QPointer>
@@ -17,6 +19,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class QLabel;
 class QToolButton;
 
 namespace garrison {
@@ -70,6 +73,10 @@ public:
     // At the first session of a run: the page shown last, as far as this user may open it.
     void restoreLastPage();
 
+    // The line at the bottom of the window: the last command sent, the server's refusals, and
+    // whatever else the user should see without a box.
+    void showStatus(const QString& text);
+
     RconClient& rcon() { return m_rcon; }
     ReaderWindow& reader() { return *m_reader; }
     PlayersPage& playersPage() { return *m_players; }
@@ -87,7 +94,8 @@ public:
     const QString& level() const { return m_level; }
     const QString& txtiw3mp() const { return m_txtiw3mp; }
     const QString& txtserverpass() const { return m_txtserverpass; }
-    const QString& Text6() const { return m_Text6; }
+    // The reply accumulator: what came since "status" was last sent, not yet a whole table.
+    const QString& Text6() const { return m_statusReply.text(); }
     const UconIdentity& uconIdentity() const { return m_ucon; }
     void setLevel(const QString& level) { m_level = level; }
     // txtiw3mp and txtserverpass, after the join configuration was saved.
@@ -117,6 +125,10 @@ private:
     void takeMapReply(const QString& ReplyText);
     void switchPage(Page page);
     bool pageAllowed() const;
+    void takeStatusTable(const StatusParser::StatusTable& table);
+    void commandSent(const QString& cmd, const QDateTime& at);
+    void refusePassword();
+    void endWatching();
     void gatedPage(Page page);
     void autoRefresh();
     void rememberWindow();
@@ -131,6 +143,8 @@ private:
     RconClient m_rcon;
     PlayerGridModel m_gridModel;
     ListPublication m_lists{m_rcon};
+    StatusReply m_statusReply;
+    AnswerWatch m_answerWatch;
     std::unique_ptr<ReaderWindow> m_reader;
     DaemonAdmin m_daemonAdmin;
     std::unique_ptr<TellWindow> m_tell;
@@ -145,6 +159,8 @@ private:
     TerminalPage* m_terminal = nullptr;
     QPointer<JoinServerConfig> m_joinConfig;
     UconSetup* m_uconSetup = nullptr;
+    QLabel* m_noAnswer = nullptr;
+    QLabel* m_statusLine = nullptr;
 
     QString m_Text3;
     QString m_Text4;
@@ -153,9 +169,9 @@ private:
     QString m_RconType;
     QString m_txtiw3mp;
     QString m_txtserverpass;
-    QString m_Text6;
     UconIdentity m_ucon;
     bool m_ending = false;
+    bool m_refusingPassword = false;
 };
 
 } // namespace garrison

@@ -3,6 +3,7 @@
 #include "control/CommandButtons.h"
 #include "control/SettingsCommands.h"
 #include "platform/Dialogs.h"
+#include "platform/DigitsOnly.h"
 #include "rcon/CommandSender.h"
 #include "ui_AdminPage.h"
 
@@ -13,6 +14,8 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
 {
     m_ui->setupUi(this);
     connectCommandButtons(*this, SettingsCommands::Page::Admin, m_sender);
+    allowDigitsOnly(*m_ui->Text44, 2);
+    allowDigitsOnly(*m_ui->Text11, 9);
 
     connect(m_ui->Label99, &LabelButton::clicked, this, &AdminPage::setPrivateSlots);
     connect(m_ui->Text44, &QLineEdit::returnPressed, this, &AdminPage::setPrivateSlots);
@@ -44,6 +47,10 @@ QString AdminPage::listText() const
 
 void AdminPage::setPrivateSlots()
 {
+    if (!SettingsCommands::isNumber(m_ui->Text44->text().trimmed())) {
+        Q_EMIT statusMessage(tr("Private slots take a number of slots; nothing was sent."));
+        return;
+    }
     const SettingsCommands::Confirmed slots = SettingsCommands::privateSlots(m_ui->Text44->text());
     m_sender.Send(slots.command);
     m_dialogs.message(slots.report, kProgramCaption, BoxIcon::None);
@@ -71,6 +78,10 @@ void AdminPage::unban()
     if (!command) {
         m_dialogs.message(QStringLiteral("Please fill the ban number!"),
                           QStringLiteral("Remove Ban"), BoxIcon::Information);
+        return;
+    }
+    if (!SettingsCommands::isNumber(m_ui->Text11->text())) {
+        Q_EMIT statusMessage(tr("The ban number takes digits only; nothing was sent."));
         return;
     }
     m_sender.Send(*command);

@@ -26,6 +26,8 @@ public:
     QString listText() const;
 
 Q_SIGNALS:
+    // Something for the main window's status line.
+    void statusMessage(const QString& text);
     // Emitted just before a ban list or bad-name list is asked for, so that the list buffer
     // can be emptied and the box shows only the newest list.
     void listRequested();

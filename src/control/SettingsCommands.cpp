@@ -1,5 +1,7 @@
 #include "SettingsCommands.h"
 
+#include <algorithm>
+
 namespace garrison {
 
 namespace {
@@ -76,6 +78,13 @@ const QList<SettingsCommands::Fixed>& SettingsCommands::queries()
 QString SettingsCommands::hostName(const QString& name)
 {
     return QStringLiteral("sv_hostname ") + name;
+}
+
+bool SettingsCommands::isNumber(const QString& text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    });
 }
 
 SettingsCommands::Ping SettingsCommands::ping(const QString& minimum, const QString& maximum)

@@ -36,6 +36,9 @@ public:
     // One click sends the bare variable name; the reply routing lights the indicator pair.
     static const QList<Fixed>& queries();
 
+    // What the number fields take: one or more digits, nothing else.
+    static bool isNumber(const QString& text);
+
     static QString hostName(const QString& name);
     static Ping ping(const QString& minimum, const QString& maximum);
     static Confirmed privateSlots(const QString& slots);

@@ -5,6 +5,7 @@
 #include "control/MapRotation.h"
 #include "control/SettingsCommands.h"
 #include "platform/Dialogs.h"
+#include "platform/DigitsOnly.h"
 #include "rcon/CommandSender.h"
 #include "ui_SettingsPage.h"
 
@@ -29,6 +30,8 @@ SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* par
 {
     m_ui->setupUi(this);
     connectCommandButtons(*this, SettingsCommands::Page::Settings, m_sender);
+    allowDigitsOnly(*m_ui->Text27, 4);
+    allowDigitsOnly(*m_ui->Text26, 4);
 
     for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
                           m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
@@ -74,6 +77,12 @@ void SettingsPage::setServerName()
 
 void SettingsPage::changePing()
 {
+    if (!SettingsCommands::isNumber(m_ui->Text27->text()) ||
+        !SettingsCommands::isNumber(m_ui->Text26->text())) {
+        Q_EMIT statusMessage(tr("Min ping and max ping each take a number of milliseconds; "
+                                "nothing was sent."));
+        return;
+    }
     const SettingsCommands::Ping ping =
         SettingsCommands::ping(m_ui->Text27->text(), m_ui->Text26->text());
     m_sender.Send(ping.minimum);

@@ -30,6 +30,10 @@ public:
     // current state, none on the other.
     void setIndicator(Indicator which, bool on);
 
+Q_SIGNALS:
+    // Something for the main window's status line.
+    void statusMessage(const QString& text);
+
 private:
     void setServerName();
     void changePing();

@@ -3,6 +3,7 @@
 #include "login/ConnectionProfiles.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "platform/DigitsOnly.h"
 #include "platform/LocalAddress.h"
 #include "platform/ReadableColours.h"
 #include "platform/WindowMemory.h"
@@ -23,6 +24,9 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->Combo1->setCurrentIndex(-1);
+    for (QLineEdit* port : {m_ui->Text9, m_ui->Text5, m_ui->Text7}) {
+        allowDigitsOnly(*port, 5);
+    }
 
     connect(m_ui->Option1, &QRadioButton::clicked, this, &LoginWindow::selectDaemonMode);
     connect(m_ui->Option2, &QRadioButton::clicked, this, &LoginWindow::selectRconMode);

@@ -9,7 +9,7 @@
 namespace garrison {
 
 // The player grid's rows under the fixed header "Name", "Score", "Ping", "Guid", "Slot",
-// "IP:Port". Cells are shown as cut, aligned left and top.
+// "IP:Port". Cells are shown as the status parser gives them, aligned left and top.
 class PlayerGridModel : public QAbstractTableModel {
     Q_OBJECT
 

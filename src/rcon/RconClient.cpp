@@ -141,7 +141,9 @@ void RconClient::Send(const QString& cmd)
     }
     // Replaced before the datagram leaves: a late reply is routed as an answer to this command.
     m_lastCommand = cmd;
-    Q_EMIT echoed(echoLine(cmd, m_clock().time()));
+    const QDateTime now = m_clock();
+    Q_EMIT commandSent(cmd, now);
+    Q_EMIT echoed(echoLine(cmd, now.time()));
     if (ensureConnected()) {
         const QByteArray datagram = RconDatagram::request(m_password, cmd);
         // An earlier "port unreachable" answer is reported by, and fails, the next write;

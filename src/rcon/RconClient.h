@@ -65,6 +65,8 @@ public:
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
 Q_SIGNALS:
+    // A command is about to leave at the given time; LastCommand is already this command.
+    void commandSent(const QString& cmd, const QDateTime& at);
     // A command was sent: the text to append to the console.
     void echoed(const QString& text);
     // One datagram from the server, as it arrived.

@@ -2,7 +2,9 @@
 
 #include "rcon/TextLines.h"
 
+#include <QStringList>
 #include <array>
+#include <optional>
 
 namespace garrison::ReplyRouter {
 
@@ -21,6 +23,25 @@ QString finishValue(QString text)
     text.remove(kLineBreak);
     text.remove(kQuote);
     return text;
+}
+
+// ioquake3 words a variable as "name" is:"value^7" followed by ", the default" or
+// default:"value^7"; the removals below are made for the other wording and would leave "is:" and
+// the default in the label. The value is what stands between is:" and the colour reset.
+std::optional<QString> newerEngineValue(const QString& replyText)
+{
+    static const QString kOpen = QStringLiteral("\" is:\"");
+    static const QString kClose = QStringLiteral("^7\"");
+    const qsizetype open = replyText.indexOf(kOpen);
+    if (open < 0) {
+        return std::nullopt;
+    }
+    const qsizetype begin = open + kOpen.size();
+    const qsizetype end = replyText.indexOf(kClose, begin);
+    if (end < 0) {
+        return std::nullopt;
+    }
+    return StripColourCodes(replyText.mid(begin, end - begin));
 }
 
 struct Key {
@@ -67,6 +88,9 @@ Route route(const QString& lastCommand)
 
 bool indicatorIsOn(const QString& replyText, const QString& name, const QString& defaultValue)
 {
+    if (const std::optional<QString> value = newerEngineValue(replyText)) {
+        return *value == QLatin1String("1");
+    }
     QString text = replyText;
     text.remove(name);
     text.remove(kIs);
@@ -82,6 +106,9 @@ bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting)
 
 QString parseHostName(const QString& replyText)
 {
+    if (const std::optional<QString> value = newerEngineValue(replyText)) {
+        return *value;
+    }
     QString text = replyText;
     text.remove(QStringLiteral("sv_hostname"));
     text.remove(kIs);
@@ -93,6 +120,9 @@ QString parseHostName(const QString& replyText)
 
 QString parseMapName(const QString& replyText)
 {
+    if (const std::optional<QString> value = newerEngineValue(replyText)) {
+        return *value;
+    }
     QString text = replyText;
     text.remove(QStringLiteral("mapname"));
     text.remove(kIs);
@@ -101,9 +131,28 @@ QString parseMapName(const QString& replyText)
     return finishValue(std::move(text));
 }
 
-bool isInvalidPassword(const QString& mapText)
+bool isInvalidPassword(const QString& replyText)
 {
-    return mapText == QLatin1String("Invalid password.");
+    if (!replyText.contains(QLatin1String("password."))) {
+        return false;
+    }
+    for (const QString& line : replyText.split(QLatin1Char('\n'))) {
+        if (StripColourCodes(line).trimmed() == QLatin1String("Invalid password.")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool changesMap(const QString& command)
+{
+    static const QStringList kCommands = {
+        QStringLiteral("map"),          QStringLiteral("devmap"),     QStringLiteral("map_restart"),
+        QStringLiteral("fast_restart"), QStringLiteral("map_rotate"),
+    };
+    // The console takes command names in any case.
+    const QString word = command.trimmed().section(QLatin1Char(' '), 0, 0);
+    return kCommands.contains(word, Qt::CaseInsensitive);
 }
 
 bool hostNameWanted(const QString& hostNameLabel)

@@ -9,7 +9,7 @@ namespace garrison {
 namespace ReplyRouter {
 
 enum class Action {
-    GetPlayers, // the status reply: Cleanup and cut the accumulated replies into the grid
+    GetPlayers, // the status reply: collected until the table is whole, then the grid
     ListAppend, // ban or bad-name list: append to the list buffer and start its publication
     Reader,     // show the reply in the reader window, replacing its text
     Indicator,  // an on/off pair on the settings page
@@ -43,9 +43,12 @@ bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting);
 QString parseHostName(const QString& replyText);
 QString parseMapName(const QString& replyText);
 
-// The server answers every command with this text when the password is wrong; only the map
-// reply is checked for it.
-bool isInvalidPassword(const QString& mapText);
+// The server answers every command with this line when the password is wrong, whatever the
+// command was; colour codes and blanks around it do not count.
+bool isInvalidPassword(const QString& replyText);
+
+// A command after which the server loads a map (again), so the map label has to be asked anew.
+bool changesMap(const QString& command);
 
 // After a map reply the host name is asked for while the label still shows a placeholder.
 bool hostNameWanted(const QString& hostNameLabel);

@@ -2,147 +2,234 @@
 
 #include "rcon/TextLines.h"
 
-#include <algorithm>
+#include <array>
 
 namespace garrison::StatusParser {
 
 namespace {
 
-struct Replacement {
-    QString from;
-    QString to;
+struct Layout {
+    bool guid = false;        // a guid column after the ping
+    bool lastMessage = false; // lastmsg before and qport after the address
 };
 
-QString dashes(int count, bool blankAfter)
+constexpr Layout kGuidLayout{true, true};
+constexpr Layout kClassicLayout{false, true};
+constexpr Layout kShortLayout{false, false};
+// Tried in this order when no column header says which one a line has.
+constexpr std::array kLayouts = {kGuidLayout, kClassicLayout, kShortLayout};
+
+// As the engine's own tokenizer sees it.
+bool isBlank(QChar c)
 {
-    return QString(count, QLatin1Char('-')) + (blankAfter ? QStringLiteral(" ") : QString());
+    return c <= u' ';
 }
 
-const QList<Replacement>& replacements()
+bool isDigits(QStringView text)
 {
-    static const QList<Replacement> kList = [] {
-        QList<Replacement> list;
-        const QString blank = QStringLiteral(" ");
-        for (const char* text : {"map: ",         "num ",
-                                 "mp_airfield",   "mp_asylum",
-                                 "mp_castle",     "mp_cliffside",
-                                 "mp_courtyard",  "mp_dome",
-                                 "mp_downfall",   "mp_hangar",
-                                 "mp_makin",      "mp_outskirts",
-                                 "mp_roundhouse", "mp_seelow",
-                                 "mp_upheaval",   "rate",
-                                 "score ",        "ping ",
-                                 "guid   ",       "name            ",
-                                 "lastmsg ",      "address               ",
-                                 "qport "}) {
-            list.append({QString::fromLatin1(text), QString()});
+    if (text.isEmpty()) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9') {
+            return false;
         }
-        for (const auto& [count, blankAfter] :
-             {std::pair{32, true}, std::pair{21, true}, std::pair{15, true}, std::pair{7, true},
-              std::pair{5, true}, std::pair{5, false}, std::pair{4, true}, std::pair{3, true}}) {
-            list.append({dashes(count, blankAfter), blank});
-        }
-        return list;
-    }();
-    return kList;
+    }
+    return true;
 }
 
-QStringView trimBlanks(QStringView text)
+bool isSignedNumber(QStringView text)
+{
+    return isDigits(text.startsWith(u'-') ? text.sliced(1) : text);
+}
+
+bool isPing(QStringView text)
+{
+    // Players still connecting, and those whose connection is being dropped.
+    return isDigits(text) || text == u"CNCT" || text == u"ZMBI";
+}
+
+// Walks the words of a line from either end.
+class Words {
+public:
+    explicit Words(QStringView line) : m_line(line), m_back(line.size()) {}
+
+    QStringView takeFront()
+    {
+        while (m_front < m_back && isBlank(m_line[m_front])) {
+            ++m_front;
+        }
+        const qsizetype begin = m_front;
+        while (m_front < m_back && !isBlank(m_line[m_front])) {
+            ++m_front;
+        }
+        return m_line.sliced(begin, m_front - begin);
+    }
+    QStringView takeBack()
+    {
+        while (m_back > m_front && isBlank(m_line[m_back - 1])) {
+            --m_back;
+        }
+        const qsizetype end = m_back;
+        while (m_back > m_front && !isBlank(m_line[m_back - 1])) {
+            --m_back;
+        }
+        return m_line.sliced(m_back, end - m_back);
+    }
+    QStringView rest() const { return m_line.sliced(m_front, m_back - m_front); }
+
+private:
+    QStringView m_line;
+    qsizetype m_front = 0;
+    qsizetype m_back;
+};
+
+QStringView trimmed(QStringView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) {
+    while (begin < end && isBlank(text[begin])) {
         ++begin;
     }
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) {
+    while (end > begin && isBlank(text[end - 1])) {
         --end;
     }
     return text.sliced(begin, end - begin);
 }
 
-PlayerRow headerRow()
+// "ip:port", "bot" or "loopback"; empty when the word is none of them.
+QString cleanAddress(QStringView word)
 {
-    PlayerRow header;
-    for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
-        header[column] = kPlayerColumnHeaders[static_cast<size_t>(column)].toString();
+    QString address = StripColourCodes(word.toString());
+    if (address == QLatin1String("bot") || address == QLatin1String("loopback")) {
+        return address;
     }
-    return header;
-}
-
-// The grid's rule for a removal by position, row 0 being its fixed row. A position outside the
-// grid is refused, and so is any removal that would leave the fixed row alone. The fixed row
-// itself may go: the row below it takes its place. The grid shows its column titles on its own,
-// so nothing visible is lost, and the clean-up then leaves one residue row above the players
-// instead of two (the count label reads one player too many instead of two).
-void removeRow(QList<PlayerRow>& grid, qsizetype index)
-{
-    if (index < 0 || index >= grid.size() || grid.size() <= 2) {
-        return;
+    const qsizetype colon = address.lastIndexOf(u':');
+    // A caret left over is no part of any address ("^^77" strips to "^7").
+    if (colon <= 0 || address.contains(u'^')) {
+        return {};
     }
-    grid.removeAt(index);
-}
-
-} // namespace
-
-QString RemoveBlanks(const QString& text)
-{
-    return collapseBlankLines(text);
-}
-
-QString Cleanup(const QString& accumulatedReplies)
-{
-    QString text = accumulatedReplies;
-    for (const Replacement& replacement : replacements()) {
-        text.replace(replacement.from, replacement.to);
+    const QStringView port = QStringView(address).sliced(colon + 1);
+    if (!isSignedNumber(port) || port.size() > 6) {
+        return {};
     }
-    return RemoveBlanks(text);
+    const int number = port.toInt();
+    // Engines that keep the port in a signed short print ports above 32767 as negative.
+    if (number < -32768 || number > 65535) {
+        return {};
+    }
+    if (number < 0) {
+        address = address.left(colon + 1) + QString::number(number + 65536);
+    }
+    return address;
 }
 
-PlayerRow cut(QStringView line)
+QString cleanName(QStringView between)
 {
+    QStringView name = trimmed(between);
+    // The reset the server writes after every name; reception turns it into blanks when padding
+    // follows it, so only text that skipped reception still has it.
+    if (name.endsWith(u"^7")) {
+        name = trimmed(name.chopped(2));
+    }
+    return name.toString();
+}
+
+std::optional<PlayerRow> parseLine(QStringView line, Layout layout)
+{
+    Words words(line);
     PlayerRow row;
-    row[PlayerRow::Name] = line.mid(26, 15).toString();
-    row[PlayerRow::Score] = line.mid(4, 5).toString();
-    row[PlayerRow::Ping] = line.mid(10, 4).toString();
-    row[PlayerRow::Guid] = line.mid(15, 10).toString();
-    row[PlayerRow::Slot] = line.mid(0, 3).toString();
-    QString address = trimBlanks(line.mid(50, 21)).toString();
-    address.remove(QStringLiteral("0 "));
+    const QStringView slot = words.takeFront();
+    const QStringView score = words.takeFront();
+    const QStringView ping = words.takeFront();
+    if (!isDigits(slot) || !isSignedNumber(score) || !isPing(ping)) {
+        return std::nullopt;
+    }
+    if (layout.guid) {
+        const QStringView guid = words.takeFront();
+        if (!isDigits(guid)) {
+            return std::nullopt;
+        }
+        row[PlayerRow::Guid] = guid.toString();
+    }
+    const QStringView rate = words.takeBack();
+    if (!isDigits(rate)) {
+        return std::nullopt;
+    }
+    if (layout.lastMessage && !isSignedNumber(words.takeBack())) {
+        return std::nullopt; // the qport
+    }
+    const QString address = cleanAddress(words.takeBack());
+    if (address.isEmpty()) {
+        return std::nullopt;
+    }
+    if (layout.lastMessage && !isDigits(words.takeBack())) {
+        return std::nullopt;
+    }
+    const QString name = cleanName(words.rest());
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    row[PlayerRow::Name] = name;
+    row[PlayerRow::Score] = score.toString();
+    row[PlayerRow::Ping] = ping.toString();
+    row[PlayerRow::Slot] = slot.toString();
     row[PlayerRow::Address] = address;
     return row;
 }
 
-GridFill FillGrid(const QString& cleanedText)
+// The layout a column header announces, or nothing when the line is not a header.
+std::optional<Layout> headerLayout(QStringView line)
 {
-    const QList<QStringView> lines = lineViews(cleanedText);
-    const qsizetype cutCount = std::min<qsizetype>(lines.size(), kMaxLineNumber);
-
-    // Row 0 is the header; row 1 is the cleared row the grid held before the header went in.
-    QList<PlayerRow> grid;
-    grid.reserve(cutCount + 2);
-    grid.append(headerRow());
-    grid.append(PlayerRow{});
-    for (qsizetype i = 0; i < cutCount; ++i) {
-        grid.append(cut(lines[i]));
+    Words words(line);
+    const QStringView first = words.takeFront();
+    if ((first != u"num" && first != u"cl") || words.takeFront() != u"score" ||
+        words.takeFront() != u"ping") {
+        return std::nullopt;
     }
-
-    // Four fixed requests in this order; the last names no row and is always refused.
-    removeRow(grid, 0);
-    removeRow(grid, 1);
-    removeRow(grid, 1);
-    removeRow(grid, grid.size());
-
-    GridFill fill;
-    fill.lineCount = static_cast<int>(lines.size());
-    fill.playerCountText = QString::number(grid.size() - 2);
-    grid.removeFirst();
-    fill.rows = std::move(grid);
-    return fill;
+    const QStringView next = words.takeFront();
+    if (next == u"guid") {
+        return kGuidLayout;
+    }
+    return next == u"name" && words.takeFront() == u"lastmsg" ? kClassicLayout : kShortLayout;
 }
 
-GridFill GetPlayers(const QString& accumulatedReplies)
+} // namespace
+
+std::optional<PlayerRow> parsePlayerLine(QStringView line)
 {
-    return FillGrid(Cleanup(accumulatedReplies));
+    for (const Layout& layout : kLayouts) {
+        if (std::optional<PlayerRow> row = parseLine(line, layout)) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+StatusTable parse(QStringView statusReplyText)
+{
+    StatusTable table;
+    std::optional<Layout> layout;
+    bool mapSeen = false;
+    for (QStringView line : statusReplyText.tokenize(u'\n')) {
+        if (line.endsWith(u'\r')) {
+            line.chop(1);
+        }
+        if (!mapSeen && line.startsWith(u"map:")) {
+            table.map = trimmed(line.sliced(4)).toString();
+            mapSeen = true;
+            continue;
+        }
+        if (const std::optional<Layout> announced = headerLayout(line)) {
+            layout = announced;
+            continue;
+        }
+        std::optional<PlayerRow> row = layout ? parseLine(line, *layout) : parsePlayerLine(line);
+        if (row) {
+            table.rows.append(std::move(*row));
+        }
+    }
+    return table;
 }
 
 } // namespace garrison::StatusParser

@@ -5,38 +5,34 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 namespace garrison {
 
-// Turns the accumulated replies to "status" into the rows of the player grid.
+// Reads the server's answer to "status": a "map:" line, a column header, a dash line and one
+// line per player. Fields are found by the structure of a line, not by character positions:
+// slot, score, ping and (where the server prints one) guid from the front; address, and where
+// printed qport and rate, from the end; the name is what lies between, without the padding.
+// Two families of layouts are known:
+//   num score ping guid name lastmsg address qport rate   (guid servers)
+//   num score ping name lastmsg address qport rate        (older servers without guid)
+//   cl score ping name address rate                       (newer servers without guid)
 namespace StatusParser {
 
-// The grid's rows below its header and the player count label's text.
-struct GridFill {
-    QList<PlayerRow> rows;
-    QString playerCountText;
-    int lineCount = 0; // lines of the cleaned text
+struct StatusTable {
+    QString map;           // value of the "map:" line, empty when absent
+    QList<PlayerRow> rows; // one per well-formed player line, in reply order
 };
 
-// The accumulated reply text with the map line, the column header and the dash line emptied
-// (over the whole text: a player name holding one of those words loses it), blank lines
-// collapsed.
-QString Cleanup(const QString& accumulatedReplies);
-// Collapses blank lines; its line count is what FillGrid walks.
-QString RemoveBlanks(const QString& text);
+// The reply text with the reply headers already removed; lines end in LF or CR LF. The column
+// header, when present, decides the layout of the lines after it; malformed lines are skipped.
+StatusTable parse(QStringView statusReplyText);
 
-// The six fields of one status line, cut at fixed character positions.
-PlayerRow cut(QStringView line);
-
-// Every line of the cleaned text becomes a row, then the grid's fixed clean-up removals run.
-// The caller queries the map name afterwards.
-GridFill FillGrid(const QString& cleanedText);
-
-// Cleanup, then FillGrid.
-GridFill GetPlayers(const QString& accumulatedReplies);
-
-// Lines past this one are not cut: the line counter is 16 bits wide.
-constexpr int kMaxLineNumber = 32767;
+// One player line of any known layout; nullopt for anything else (header, dashes, residue).
+// Cells hold clean values: the name keeps its colour codes but loses the padding and the
+// colour reset the server writes after it; the address is "ip:port", "bot" or "loopback" without
+// colour codes, and a port the server printed as a negative 16-bit number is the real port.
+std::optional<PlayerRow> parsePlayerLine(QStringView line);
 
 } // namespace StatusParser
 

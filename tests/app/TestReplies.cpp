@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QSignalSpy>
+#include <QToolButton>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
@@ -34,10 +35,32 @@ class TestReplies : public QObject {
         m_main->show();
     }
 
+    // What the simulated server really has, as the grid should show it.
+    QList<PlayerRow> serverPlayers()
+    {
+        QList<PlayerRow> rows;
+        for (const sim::SimPlayer& player : m_sim->console().world().players()) {
+            using State = sim::SimPlayer::State;
+            const QString ping = player.state == State::Connecting ? QStringLiteral("CNCT")
+                                 : player.state == State::Zombie   ? QStringLiteral("ZMBI")
+                                                                   : QString::number(player.ping);
+            const QString address = player.kind == sim::SimPlayer::Kind::Human
+                                        ? player.ip + u':' + QString::number(player.port)
+                                        : player.addressText();
+            rows.append(
+                PlayerRow{{player.name, QString::number(player.score), ping,
+                           QString::number(player.guid), QString::number(player.slot), address}});
+        }
+        return rows;
+    }
+
 private Q_SLOTS:
     void init()
     {
-        m_sim = std::make_unique<SimFixture>();
+        // A coloured name, names with blanks, "rate" and "name" in them, a bot, one connecting.
+        sim::SimSettings settings = SimFixture::frozenSettings();
+        settings.players = 14;
+        m_sim = std::make_unique<SimFixture>(settings);
         QVERIFY(m_sim->start());
         m_sim->console().reply(QStringLiteral("sv_hostname ^1Garrison ^7Test"));
         m_dialogs = std::make_unique<FakeDialogs>();
@@ -50,23 +73,33 @@ private Q_SLOTS:
         m_sim.reset();
     }
 
-    void headerAndGridFillInByThemselves()
+    void playersHeaderAndStatusLineFollowTheServer()
     {
+        const QList<PlayerRow> players = serverPlayers();
         connectWith(m_sim->password());
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->gridModel().rowCount() > 0, 3000);
-        const int rows = m_main->gridModel().rowCount();
-        // The count is the grid's rows, header included, less two.
-        QCOMPARE(label("Label4"), QString::number(rows + 1 - 2));
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rows(), players, 3000);
+        QCOMPARE(label("Label4"), QStringLiteral("14"));
         QTRY_COMPARE_WITH_TIMEOUT(label("Label3"), QStringLiteral("mp_castle"), 4000);
         QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 4000);
-        // A player row: the slot column and the name column come from fixed positions.
-        bool found = false;
-        for (int row = 0; row < rows && !found; ++row) {
-            const PlayerRow player = m_main->gridModel().row(row);
-            found = player[PlayerRow::Slot].trimmed() == QLatin1String("0") &&
-                    !player[PlayerRow::Name].trimmed().isEmpty();
-        }
-        QVERIFY(found);
+
+        // Logging in again shows the same players and nothing else.
+        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image4")),
+                          Qt::LeftButton);
+        connectWith(m_sim->password());
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rows(), players, 3000);
+        QCOMPARE(label("Label4"), QStringLiteral("14"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 6000);
+
+        m_main->Send(QStringLiteral("map mp_dome"));
+        QVERIFY(label("statusLine").startsWith(QStringLiteral("Last command: /map mp_dome at ")));
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label3"), QStringLiteral("mp_dome"), 5000);
+
+        m_main->Send(QStringLiteral("sv_maxping abc"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusLine"),
+                                  QStringLiteral("The server refused /sv_maxping abc: 'abc' is not "
+                                                 "a valid value for dvar 'sv_maxPing' (the whole "
+                                                 "answer is on the Terminal page)"),
+                                  3000);
         QVERIFY(m_dialogs->calls.isEmpty());
     }
 
@@ -74,7 +107,8 @@ private Q_SLOTS:
     {
         QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
         connectWith(QStringLiteral("wrong"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 1, 5000);
+        // Recognised in the answer to "status", long before the map would be asked for.
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 1, 1500);
         QCOMPARE(m_dialogs->calls[0].text,
                  QStringLiteral("You have an Invalid password for RCON!"));
         QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("GARRISON"));
@@ -82,9 +116,8 @@ private Q_SLOTS:
         QCOMPARE(loginRequested.size(), 1);
         QVERIFY(!m_main->isVisible());
         QVERIFY(m_main->txtRcon().isEmpty());
-        // The host-name query is armed all the same.
-        QVERIFY(m_main->rcon().Timer2().isActive());
-        QCOMPARE(m_main->rcon().PendingCommand(), QStringLiteral("sv_hostname"));
+        QCOMPARE(m_main->gridModel().rowCount(), 0);
+        QCOMPARE(label("Label4"), QStringLiteral("0"));
     }
 
     void listsArePublishedOnceWithEveryPart()

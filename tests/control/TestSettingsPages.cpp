@@ -102,6 +102,11 @@ private Q_SLOTS:
         layout->addWidget(new MapsPage(m_sender, m_dialogs));
         connect(m_admin, &AdminPage::listRequested, this,
                 [this] { m_sender.log << QStringLiteral("clear list"); });
+        const auto status = [this](const QString& text) {
+            m_sender.log << QStringLiteral("status ") + text;
+        };
+        connect(m_settings, &SettingsPage::statusMessage, this, status);
+        connect(m_admin, &AdminPage::statusMessage, this, status);
         m_dialogs.whileOpen = [this](const FakeDialogs::Call& call) {
             if (call.kind == FakeDialogs::Call::Input) {
                 m_sender.log << QStringLiteral("input %1 | %2 | %3")
@@ -297,15 +302,23 @@ private Q_SLOTS:
             << QStringList{"Send sv_minping 0", "WaitSend sv_maxping 300",
                            "box GARRISON | Min ping is now: 0 and Max ping is now: 300"}
             << "information";
-        QTest::newRow("ping semicolon")
-            << "Label58" << QStringList{"Text27=1;quit", "Text26="} << ""
-            << QStringList{"Send sv_minping 1;quit", "WaitSend sv_maxping ",
-                           "box GARRISON | Min ping is now: 1;quit and Max ping is now: "}
-            << "information";
+        QTest::newRow("ping not a number")
+            << "Label58" << QStringList{"Text27=1;quit", "Text26=300"} << ""
+            << QStringList{"status Min ping and max ping each take a number of milliseconds; "
+                           "nothing was sent."}
+            << "";
+        QTest::newRow("ping empty")
+            << "Label58" << QStringList{"Text27=0", "Text26="} << ""
+            << QStringList{"status Min ping and max ping each take a number of milliseconds; "
+                           "nothing was sent."}
+            << "";
         QTest::newRow("private slots trimmed")
             << "Label99" << QStringList{"Text44= 8 "} << ""
             << QStringList{"Send sv_privateclients 8", "box GARRISON | Private Slots Defined to: 8"}
             << "plain";
+        QTest::newRow("private slots not a number")
+            << "Label99" << QStringList{"Text44=8x"} << ""
+            << QStringList{"status Private slots take a number of slots; nothing was sent."} << "";
         QTest::newRow("slots password trimmed")
             << "Label101" << QStringList{"Text45=  se cret "} << ""
             << QStringList{"Send set sv_privatePassword se cret",
@@ -321,8 +334,9 @@ private Q_SLOTS:
         QTest::newRow("unban empty")
             << "Label34" << QStringList{"Text11="} << ""
             << QStringList{"box Remove Ban | Please fill the ban number!"} << "information";
-        QTest::newRow("unban blank 0") << "Label34" << QStringList{"Text11= 0"} << ""
-                                       << QStringList{"Send pb_sv_unban  0"} << "";
+        QTest::newRow("unban blank 0")
+            << "Label34" << QStringList{"Text11= 0"} << ""
+            << QStringList{"status The ban number takes digits only; nothing was sent."} << "";
         QTest::newRow("bad name typed")
             << "Label95" << QStringList() << "Cheat;er"
             << QStringList{"input GARRISON | Please enter the name you want to block | NAZI",
@@ -463,6 +477,24 @@ private Q_SLOTS:
         QTest::keyClick(child<QLineEdit>(box), Qt::Key_Return);
         QVERIFY(!m_sender.log.isEmpty());
         QCOMPARE(m_sender.log.constFirst(), first);
+    }
+
+    void numberFieldsTakeDigitsOnly_data()
+    {
+        addTextRows({"box", "typed", "kept"}, {{"min ping", "Text27", "4x;2 05", "4205"},
+                                               {"max ping", "Text26", "-300.5", "3005"},
+                                               {"private slots", "Text44", "1a2b3", "12"},
+                                               {"ban number", "Text11", "#7 ", "7"}});
+    }
+    void numberFieldsTakeDigitsOnly()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        auto* field = child<QLineEdit>(box);
+        field->clear();
+        QTest::keyClicks(field, typed);
+        QCOMPARE(field->text(), kept);
     }
 
     void labelButtonsWorkFromTheKeyboard()

@@ -155,6 +155,12 @@ private Q_SLOTS:
         QTest::newRow("invalid password") << "sv_voice"
                                           << "Invalid password.\r\n"
                                           << false;
+        QTest::newRow("ioquake3 on, the default") << "g_allowvote"
+                                                  << "\"g_allowVote\" is:\"1^7\", the default\r\n"
+                                                  << true;
+        QTest::newRow("ioquake3 off") << "g_allowvote"
+                                      << "\"g_allowVote\" is:\"0^7\" default:\"1^7\"\r\n"
+                                      << false;
         QTest::newRow("bare value") << "g_allowvote"
                                     << "1\r\n"
                                     << true;
@@ -185,6 +191,12 @@ private Q_SLOTS:
         QTest::newRow("other carets stay") << reply("^8Eight^^") << "^8Eight^^";
         QTest::newRow("invalid password") << "Invalid password.\r\n"
                                           << "Invalid password.";
+        // As an ioquake3 server words it.
+        QTest::newRow("ioquake3 default") << "\"sv_hostname\" is:\"noname^7\", the default\r\n"
+                                          << "noname";
+        QTest::newRow("ioquake3 coloured")
+            << "\"sv_hostname\" is:\"^1My ^7Server^7\" default:\"noname^7\"\r\n"
+            << "My Server";
     }
     void hostName()
     {
@@ -197,26 +209,58 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("expected");
-        QTest::addColumn<bool>("invalidPassword");
-        QTest::newRow("map") << variableReply("mapname", "mp_castle", "", "any text") << "mp_castle"
-                             << false;
+        QTest::newRow("map") << variableReply("mapname", "mp_castle", "", "any text")
+                             << "mp_castle";
         QTest::newRow("custom coloured map")
-            << variableReply("mapname", "^1mp_^7nacht", "", "any text") << "mp_nacht" << false;
-        QTest::newRow("invalid password") << "Invalid password.\r\n"
-                                          << "Invalid password." << true;
-        QTest::newRow("invalid password twice") << "Invalid password.\r\nInvalid password.\r\n"
-                                                << "Invalid password.Invalid password." << false;
-        QTest::newRow("small letters") << "invalid password.\r\n"
-                                       << "invalid password." << false;
+            << variableReply("mapname", "^1mp_^7nacht", "", "any text") << "mp_nacht";
+        QTest::newRow("ioquake3") << "\"mapname\" is:\"oa_dm1^7\"\r\n"
+                                  << "oa_dm1";
     }
     void mapName()
     {
         QFETCH(QString, reply);
         QFETCH(QString, expected);
-        QFETCH(bool, invalidPassword);
-        const QString map = ReplyRouter::parseMapName(reply);
-        QCOMPARE(map, expected);
-        QCOMPARE(ReplyRouter::isInvalidPassword(map), invalidPassword);
+        QCOMPARE(ReplyRouter::parseMapName(reply), expected);
+    }
+
+    void invalidPassword_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<bool>("invalid");
+        QTest::newRow("alone") << "Invalid password.\r\n" << true;
+        QTest::newRow("twice") << "Invalid password.\r\nInvalid password.\r\n" << true;
+        QTest::newRow("after other lines") << "map: mp_castle\r\nInvalid password.\r\n" << true;
+        QTest::newRow("coloured and padded") << " ^1Invalid password.^7 \r\n" << true;
+        QTest::newRow("small letters") << "invalid password.\r\n" << false;
+        QTest::newRow("inside a chat line") << "console: Invalid password. lol\r\n" << false;
+        QTest::newRow("newer engine's refusal") << "Bad rconpassword.\r\n" << false;
+    }
+    void invalidPassword()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, invalid);
+        QCOMPARE(ReplyRouter::isInvalidPassword(reply), invalid);
+    }
+
+    void changesMap_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("changes");
+        QTest::newRow("map") << "map mp_castle" << true;
+        QTest::newRow("any case") << "Map mp_castle" << true;
+        QTest::newRow("leading blanks") << "  map_restart" << true;
+        QTest::newRow("fast restart") << "fast_restart" << true;
+        QTest::newRow("rotate") << "map_rotate" << true;
+        QTest::newRow("developer map") << "devmap mp_dome" << true;
+        QTest::newRow("asking the map") << "mapname" << false;
+        QTest::newRow("rotation variable") << "sv_mapRotation gametype tdm map mp_dome" << false;
+        QTest::newRow("saying map") << "say map mp_castle next" << false;
+    }
+    void changesMap()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, changes);
+        QCOMPARE(ReplyRouter::changesMap(command), changes);
     }
 
     void hostNameWanted_data()

@@ -1,107 +1,52 @@
 #include "rcon/RconDatagram.h"
 #include "rcon/StatusParser.h"
 #include "support/TestMain.h"
+#include "support/TextRows.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace garrison;
 
-Q_DECLARE_METATYPE(garrison::PlayerRow)
-
-namespace garrison {
-char* toString(const PlayerRow& row)
-{
-    QStringList cells;
-    for (const QString& cell : row.cells) {
-        cells.append(QLatin1Char('"') + cell + QLatin1Char('"'));
-    }
-    return QTest::toString(cells.join(QLatin1Char(' ')));
-}
-} // namespace garrison
-
 namespace {
 
-struct ServerPlayer {
-    int slot = 0;
-    int score = 0;
-    int ping = 0;
-    qint64 guid = 0;
-    QString name;
-    int lastmsg = 0;
-    QString address;
-    int qport = 0;
-    int rate = 25000;
-};
-
-// One player line as the game server prints it: the name is closed with "^7" and padded to 16
-// visible characters, colour codes not counting.
-QByteArray serverLine(const ServerPlayer& p)
+// "name|score|ping|guid|slot|address", or empty for no row.
+QString joined(const std::optional<PlayerRow>& row)
 {
-    QString visible = p.name;
-    visible.remove(QRegularExpression(QStringLiteral("\\^[0-9]")));
-    const QString padding(std::max<qsizetype>(0, 16 - visible.size()), QLatin1Char(' '));
+    return row ? QStringList(row->cells.begin(), row->cells.end()).join(u'|') : QString();
+}
+
+const QByteArray kGuidHeader =
+    "map: mp_castle\n"
+    "num score ping guid       name            lastmsg address               qport  rate\n"
+    "--- ----- ---- ---------- --------------- ------- --------------------- ------ -----\n";
+
+// What an ioquake3 1.36 dedicated server running OpenArena 0.8.8 answered, byte for byte.
+const QByteArray kShortHeader =
+    "map: oa_dm1\n"
+    "cl score ping name            address                                 rate \n"
+    "-- ----- ---- --------------- --------------------------------------- -----\n";
+
+// A player line the way a guid server prints it: the name, a colour reset, padding to 16
+// visible characters, and the address padded to 22.
+QByteArray guidLine(int slot, const QString& name, int visible, const QString& address)
+{
     return QStringLiteral("%1 %2 %3 %4 %5^7%6%7 %8%9 %10\n")
-        .arg(p.slot, 3)
-        .arg(p.score, 5)
-        .arg(p.ping, 4)
-        .arg(p.guid, 10)
-        .arg(p.name, padding)
-        .arg(p.lastmsg, 7)
-        .arg(p.address, -22)
-        .arg(p.qport, 6)
-        .arg(p.rate, 5)
+        .arg(slot, 3)
+        .arg(slot * 10, 5)
+        .arg(40 + slot, 4)
+        .arg(1000000000 + slot, 10)
+        .arg(name, QString(std::max(16 - visible, 1), u' '))
+        .arg(slot * 37, 7)
+        .arg(address, -22)
+        .arg(slot * 1111, 6)
+        .arg(25000, 5)
         .toLatin1();
 }
 
-QByteArray statusDatagram(const QString& map, const QList<ServerPlayer>& players)
+QString received(const QByteArray& text)
 {
-    QByteArray datagram = QByteArrayLiteral("\xFF\xFF\xFF\xFFprint\n");
-    datagram += "map: " + map.toLatin1() + "\n";
-    datagram += "num score ping guid       name            lastmsg address               qport  "
-                "rate\n";
-    datagram += "--- ----- ---- ---------- --------------- ------- --------------------- ------ "
-                "-----\n";
-    for (const ServerPlayer& player : players) {
-        datagram += serverLine(player);
-    }
-    datagram += "\n";
-    return datagram;
+    return RconDatagram::cleanReply("\xFF\xFF\xFF\xFFprint\n" + text);
 }
-
-PlayerRow row(const QString& name, const QString& score, const QString& ping, const QString& guid,
-              const QString& slot, const QString& address)
-{
-    return PlayerRow{{name, score, ping, guid, slot, address}};
-}
-
-// What the column header and the dash line leave behind once cut.
-const PlayerRow kHeaderRemains = row("", " ", "", "", "   ", "");
-const PlayerRow kDashRemains = row("", "   - ", "", "", "   ", "");
-const PlayerRow kEmptyRow;
-
-const ServerPlayer kSniper{0, 10, 48, 1234567890, "Sniper", 0, "192.0.2.10:28960", 12345};
-const ServerPlayer kNickname{0, 10, 48, 1234567890, "Nickname", 0, "192.0.2.10:28960", 12345};
-const ServerPlayer kColoured{3, -2, 999, 42, "^1Red^7Baron", 0, "198.51.100.7:28961", 7};
-const ServerPlayer kPirate{11, 1234, 0, 7654321, "pirate", 0, "192.0.2.1:28960", 12345};
-const ServerPlayer kSlowLastMessage{5, 0, 30, 77, "Laggy", 5, "192.0.2.30:28960", 4};
-const ServerPlayer kBot{17, 0, 0, 0, "bot0", 0, "bot", 0};
-
-const PlayerRow kSniperRow =
-    row("Sniper         ", "   10", "  48", "1234567890", "  0", "192.0.2.10:28960");
-// "name" and twelve blanks are a piece of the column header: the line closes up behind "Nick".
-const PlayerRow kNicknameRow =
-    row("Nick    0 192.0", "   10", "  48", "1234567890", "  0", "6      12345 25000");
-// Two visible colour codes push everything after the name two characters right.
-const PlayerRow kColouredRow =
-    row("^1Red^7Baron   ", "   -2", " 999", "        42", "  3", "198.51.100.7:28");
-// "rate" is taken out of the name: the rest of the line moves four characters left.
-const PlayerRow kPirateRow =
-    row("pi             ", " 1234", "   0", "   7654321", " 11", "2.0.2.1:28960");
-// The last digit of lastmsg stands in the address column; only a 0 is removed with its blank.
-const PlayerRow kSlowLastMessageRow =
-    row("Laggy          ", "    0", "  30", "        77", "  5", "5 192.0.2.30:28960");
-const PlayerRow kBotRow = row("bot0           ", "    0", "   0", "         0", " 17", "bot");
 
 } // namespace
 
@@ -109,143 +54,163 @@ class TestStatusParser : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanUp_data()
+    // Lines as reception leaves them: "^7 " after a name has become three blanks.
+    void playerLine_data()
     {
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("no players")
-            << statusDatagram("mp_castle", {}) << "\r\n     \r\n       -  \r\n";
-        QTest::newRow("one player")
-            << statusDatagram("mp_airfield", {kSniper})
-            << "\r\n     \r\n       -  \r\n  0    10   48 1234567890 Sniper" +
-                   QString(18, QLatin1Char(' ')) + "0 192.0.2.10:28960" +
-                   QString(7, QLatin1Char(' ')) + "12345 25000\r\n";
-        QTest::newRow("map outside the list")
-            << statusDatagram("mp_nacht", {}) << "mp_nacht\r\n     \r\n       -  \r\n";
-        QTest::newRow("rate and score inside a name")
-            << QByteArray("pirate score keeper\n\n\n") << "pi keeper\r\n";
-        QTest::newRow("dash runs") << QByteArray(40, '-') + ' ' << "- ";
-        QTest::newRow("invalid password")
-            << QByteArray("\xFF\xFF\xFF\xFFprint\nInvalid password.\n") << "Invalid password.\r\n";
+        test::addTextRows(
+            {"line", "row"},
+            {
+                {"plain",
+                 "  0    10   48 1234567890 Sniper              0 192.0.2.10:28960  "
+                 "    12345 25000",
+                 "Sniper|10|48|1234567890|0|192.0.2.10:28960"},
+                {"lastmsg in the hundreds keeps the whole port",
+                 " 12     0   71  987654321 Lagger            353 203.0.113.74:28960     4711 "
+                 "25000",
+                 "Lagger|0|71|987654321|12|203.0.113.74:28960"},
+                {"coloured name keeps its codes",
+                 "  3    -2  999         42 ^1Red^7Baron         0 198.51.100.7:28961       7 "
+                 "25000",
+                 "^1Red^7Baron|-2|999|42|3|198.51.100.7:28961"},
+                {"name holding rate",
+                 " 11  1234    0    7654321 pirate              12 "
+                 "192.0.2.1:28960      12345 25000",
+                 "pirate|1234|0|7654321|11|192.0.2.1:28960"},
+                {"name holding name and a long pad",
+                 "  4     5   60      31337 Nickname            40 192.0.2.4:28960        "
+                 "222 20000",
+                 "Nickname|5|60|31337|4|192.0.2.4:28960"},
+                {"blanks, quotes and Windows-1252 letters",
+                 "  6     0   33        123 \"Sgt\" Pépé’s €     7 192.0.2.6:28960         "
+                 "66  5000",
+                 "\"Sgt\" Pépé’s €|0|33|123|6|192.0.2.6:28960"},
+                {"name that looks like a line's end",
+                 "  2     1   50        777 1 2.3.4.5:6 7 8      9 192.0.2.2:28960          2 "
+                 "25000",
+                 "1 2.3.4.5:6 7 8|1|50|777|2|192.0.2.2:28960"},
+                {"coloured letter by letter",
+                 " 63    99  120 1000000063 ^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q   0 "
+                 "192.0.2.63:28960        63 25000",
+                 "^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q|99|120|1000000063|63|192.0.2.63:28960"},
+                {"bot",
+                 " 17     0    0          0 bot0                0 bot                 "
+                 "       0  5000",
+                 "bot0|0|0|0|17|bot"},
+                {"listen server host",
+                 "  0     0    0          0 Host                0 loopback "
+                 "             12345 25000",
+                 "Host|0|0|0|0|loopback"},
+                {"connecting",
+                 "  4     0 CNCT 1640001234 NewRecruit       1500 192.0.2.44:28960 "
+                 "      -300 25000",
+                 "NewRecruit|0|CNCT|1640001234|4|192.0.2.44:28960"},
+                {"leaving",
+                 "  9     7 ZMBI 1640005678 Gone              1200 192.0.2.9:28960  "
+                 "       99 25000",
+                 "Gone|7|ZMBI|1640005678|9|192.0.2.9:28960"},
+                {"port kept in a signed short",
+                 "  5     0   30         77 Laggy               5 192.0.2.30:-25536    -1234 "
+                 "25000",
+                 "Laggy|0|30|77|5|192.0.2.30:40000"},
+                {"text that skipped reception keeps no reset",
+                 "  1     0   30         77 Nick^7          0 192.0.2.30:28960         4 25000",
+                 "Nick|0|30|77|1|192.0.2.30:28960"},
+                {"older layout without guid",
+                 "  1    12   80 Visor^7           50 192.0.2.1:27960     1234 25000",
+                 "Visor|12|80||1|192.0.2.1:27960"},
+                {"ioquake3 bot",
+                 " 3     0    0 Murielle        ^7bot                        "
+                 "             16384",
+                 "Murielle|0|0||3|bot"},
+                {"ioquake3 player",
+                 " 7    -1  105 ^4Blue^7Fox        ^7192.0.2.77:27960     "
+                 "                   25000",
+                 "^4Blue^7Fox|-1|105||7|192.0.2.77:27960"},
+                {"column header",
+                 "num score ping guid       name            lastmsg address               qport "
+                 " rate",
+                 ""},
+                {"dashes",
+                 "--- ----- ---- ---------- --------------- ------- "
+                 "--------------------- ------ -----",
+                 ""},
+                {"map line", "map: mp_castle", ""},
+                {"empty", "", ""},
+                {"invalid password", "Invalid password.", ""},
+                {"cut inside the address",
+                 "  5     0   30         77 Laggy               5 192.0.2.30:28", ""},
+                {"nothing between the numbers", "  5     0   30 192.0.2.30:28960 25000", ""},
+                {"letters for a number",
+                 "  x     0   30         77 Laggy   5 192.0.2.30:28960 4 25000", ""},
+                {"address without port", "  5     0   30         77 Laggy   5 192.0.2.30 4 25000",
+                 ""},
+                {"port out of range",
+                 "  5     0   30         77 Laggy   5 192.0.2.30:70000 4 25000", ""},
+            });
     }
-    void cleanUp()
-    {
-        QFETCH(QByteArray, datagram);
-        QFETCH(QString, expected);
-        QCOMPARE(StatusParser::Cleanup(RconDatagram::cleanReply(datagram)), expected);
-    }
-
-    void cut_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<PlayerRow>("expected");
-        QTest::newRow("fields in their columns")
-            << "  0    10   48 1234567890 Nickname^7     " + QString(9, QLatin1Char(' ')) +
-                   "192.0.2.10:28960     "
-            << row("Nickname^7     ", "   10", "  48", "1234567890", "  0", "192.0.2.10:28960");
-        QTest::newRow("address ending in 10 keeps its 0")
-            << QString(50, QLatin1Char(' ')) + "  192.0.2.10         "
-            << row(QString(15, QLatin1Char(' ')), "     ", "    ", QString(10, QLatin1Char(' ')),
-                   "   ", "192.0.2.10");
-        QTest::newRow("every inner 0 and blank goes")
-            << QString(50, QLatin1Char(' ')) + "10 20 30 x0 0"
-            << row(QString(15, QLatin1Char(' ')), "     ", "    ", QString(10, QLatin1Char(' ')),
-                   "   ", "123x0");
-        QTest::newRow("address cut at 21 characters")
-            << QString(50, QLatin1Char(' ')) + "203.0.113.255:2896012345"
-            << row(QString(15, QLatin1Char(' ')), "     ", "    ", QString(10, QLatin1Char(' ')),
-                   "   ", "203.0.113.255:2896012");
-        QTest::newRow("short line") << "  7   1" << row("", "  1", "", "", "  7", "");
-        QTest::newRow("line ends inside the name")
-            << "  1     0    0         12 Ab"
-            << row("Ab", "    0", "   0", "        12", "  1", "");
-        QTest::newRow("empty line") << "" << kEmptyRow;
-        QTest::newRow("tabs are not trimmed") << QString(50, QLatin1Char(' ')) + "\tx\t"
-                                              << row(QString(15, QLatin1Char(' ')), "     ", "    ",
-                                                     QString(10, QLatin1Char(' ')), "   ", "\tx\t");
-    }
-    void cut()
+    void playerLine()
     {
         QFETCH(QString, line);
-        QFETCH(PlayerRow, expected);
-        QCOMPARE(StatusParser::cut(line), expected);
+        QFETCH(QString, row);
+        QCOMPARE(joined(StatusParser::parsePlayerLine(line)), row);
     }
 
-    void getPlayers_data()
+    void table_data()
     {
-        QTest::addColumn<QByteArrayList>("datagrams");
-        QTest::addColumn<QList<PlayerRow>>("rows");
-        QTest::addColumn<QString>("playerCount");
-        QTest::addColumn<int>("lineCount");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("map");
+        QTest::addColumn<QStringList>("rows");
 
-        // Rows 0 and 1 of the grid before the removals are its header and the cleared row;
-        // the removals take the header, the emptied map line and the header remains.
-        QTest::newRow("no players") << QByteArrayList{statusDatagram("mp_castle", {})}
-                                    << QList<PlayerRow>{kDashRemains, kEmptyRow} << "1" << 4;
-        QTest::newRow("one player")
-            << QByteArrayList{statusDatagram("mp_castle", {kSniper})}
-            << QList<PlayerRow>{kDashRemains, kSniperRow, kEmptyRow} << "2" << 5;
-        QTest::newRow("several players")
-            << QByteArrayList{statusDatagram(
-                   "mp_upheaval", {kSniper, kColoured, kPirate, kSlowLastMessage, kBot, kNickname})}
-            << QList<PlayerRow>{kDashRemains,        kSniperRow, kColouredRow, kPirateRow,
-                                kSlowLastMessageRow, kBotRow,    kNicknameRow, kEmptyRow}
-            << "7" << 10;
-        QTest::newRow("map outside the list")
-            << QByteArrayList{statusDatagram("mp_nacht", {kSniper})}
-            << QList<PlayerRow>{kDashRemains, kSniperRow, kEmptyRow} << "2" << 5;
-        QTest::newRow("status parsed again with the old reply")
-            << QByteArrayList{statusDatagram("mp_castle", {kSniper}),
-                              statusDatagram("mp_castle", {kBot})}
-            << QList<PlayerRow>{kDashRemains, kSniperRow, kHeaderRemains,
-                                kDashRemains, kBotRow,    kEmptyRow}
-            << "5" << 8;
-        QTest::newRow("reply in two datagrams")
-            << QByteArrayList{statusDatagram("mp_castle", {kSniper}).chopped(1) +
-                                  serverLine(kBot).left(30),
-                              serverLine(kBot).mid(30) + "\n"}
-            << QList<PlayerRow>{kDashRemains, kSniperRow, kBotRow, kEmptyRow} << "3" << 6;
-        // The grid keeps one row below its header, so the count never drops below 0.
+        QTest::newRow("no players") << kGuidHeader + "\n"
+                                    << "mp_castle" << QStringList{};
+        QTest::newRow("players, garbage and a truncated last line")
+            << kGuidHeader + guidLine(0, "Sniper", 6, "192.0.2.10:28960") + "garbage ^7 12 x\n" +
+                   guidLine(1, "^1Red^7Baron", 8, "bot") + "\n" +
+                   guidLine(2, "Cut", 3, "192.0.2.12:28960").left(60)
+            << "mp_castle"
+            << QStringList{"Sniper|0|40|1000000000|0|192.0.2.10:28960",
+                           "^1Red^7Baron|10|41|1000000001|1|bot"};
+        // Cut inside the qport, the line would read as the newer layout without guid; the
+        // column header says it is not.
+        QTest::newRow("header decides the layout")
+            << kGuidHeader + guidLine(3, "Joe", 3, "192.0.2.3:28960").left(78) << "mp_castle"
+            << QStringList{};
+        QTest::newRow("ioquake3")
+            << kShortHeader +
+                   " 0     3    0 Liz             ^7bot                                     16384\n"
+                   " 1     0    0 Sergei          ^7bot                                     16384\n"
+                   "\n"
+            << "oa_dm1" << QStringList{"Liz|3|0||0|bot", "Sergei|0|0||1|bot"};
         QTest::newRow("invalid password")
-            << QByteArrayList{"\xFF\xFF\xFF\xFFprint\nInvalid password.\n"}
-            << QList<PlayerRow>{kEmptyRow} << "0" << 2;
-        QTest::newRow("nothing received")
-            << QByteArrayList{} << QList<PlayerRow>{kEmptyRow} << "0" << 1;
-        QTest::newRow("one line") << QByteArrayList{"abc"}
-                                  << QList<PlayerRow>{row("", "", "", "", "abc", "")} << "0" << 1;
-    }
-    void getPlayers()
-    {
-        QFETCH(QByteArrayList, datagrams);
-        QFETCH(QList<PlayerRow>, rows);
-        QFETCH(QString, playerCount);
-        QFETCH(int, lineCount);
-        QString accumulated;
-        for (const QByteArray& datagram : datagrams) {
-            accumulated += RconDatagram::cleanReply(datagram);
-        }
-        const StatusParser::GridFill fill = StatusParser::GetPlayers(accumulated);
-        QCOMPARE(fill.rows.size(), rows.size());
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            QCOMPARE(fill.rows.at(i), rows.at(i));
-        }
-        QCOMPARE(fill.playerCountText, playerCount);
-        QCOMPARE(fill.lineCount, lineCount);
-    }
+            << QByteArray("Invalid password.\n") << "" << QStringList{};
 
-    void lineCounterLimit()
-    {
-        QStringList lines;
-        for (int i = 1; i <= 40000; ++i) {
-            lines.append(QString::number(i));
+        QByteArray full = kGuidHeader;
+        QStringList rows;
+        for (int slot = 0; slot < 64; ++slot) {
+            const QString name = QStringLiteral("^%1Name %2 rate^7xyz").arg(slot % 8).arg(slot, 2);
+            full += guidLine(slot, name, 15, QStringLiteral("198.51.100.%1:28960").arg(slot));
+            rows.append(QStringLiteral("%1|%2|%3|%4|%5|198.51.100.%5:28960")
+                            .arg(name)
+                            .arg(slot * 10)
+                            .arg(40 + slot)
+                            .arg(1000000000 + slot)
+                            .arg(slot));
         }
-        const StatusParser::GridFill fill = StatusParser::FillGrid(lines.join("\r\n"));
-        QCOMPARE(fill.lineCount, 40000);
-        // 32767 cut lines and the cleared row, less the three removals that take effect.
-        QCOMPARE(fill.rows.size(), StatusParser::kMaxLineNumber - 2);
-        QCOMPARE(fill.playerCountText, QString::number(StatusParser::kMaxLineNumber - 3));
-        QCOMPARE(fill.rows.constLast()[PlayerRow::Slot], "327");
-        QCOMPARE(fill.rows.constLast()[PlayerRow::Score], "7");
+        QTest::newRow("64 players with 15-character coloured names") << full + "\n"
+                                                                     << "mp_castle" << rows;
+    }
+    void table()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, map);
+        QFETCH(QStringList, rows);
+        const StatusParser::StatusTable table = StatusParser::parse(received(reply));
+        QCOMPARE(table.map, map);
+        QStringList parsed;
+        for (const PlayerRow& row : table.rows) {
+            parsed.append(joined(row));
+        }
+        QCOMPARE(parsed, rows);
     }
 };
 

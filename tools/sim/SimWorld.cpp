@@ -39,6 +39,13 @@ quint32 fingerprint(const QString& text)
     return hash;
 }
 
+// Milliseconds since the player's last packet, as real servers print them from a draw of 0 to
+// 999: nine times in ten within 100, otherwise a few hundred.
+int lastMessage(quint32 draw)
+{
+    return static_cast<int>(draw < 900 ? draw % 101 : 100 + (draw - 900) * 3);
+}
+
 } // namespace
 
 SimWorld::SimWorld(quint32 seed, QObject* parent) : QObject(parent), m_random(seed)
@@ -53,7 +60,7 @@ SimWorld::SimWorld(quint32 seed, QObject* parent) : QObject(parent), m_random(se
         {QStringLiteral("Pirate"), Kind::Human},
         {QStringLiteral("Hans Wurst"), Kind::Human},
         {QStringLiteral("^3Sunny"), Kind::Human},
-        {QStringLiteral("Mad Max"), Kind::Human},
+        {QStringLiteral("Nickname"), Kind::Human},
         {QStringLiteral("Kowalski"), Kind::Human},
         {QStringLiteral("Sniper_Elite_99"), Kind::Human},
         {QStringLiteral("^5Ice^7Man"), Kind::Human},
@@ -90,6 +97,10 @@ void SimWorld::populate(int count)
             player.state = State::Active;
             player.ping =
                 player.kind == Kind::Bot ? 0 : 40 + static_cast<int>(m_random.bounded(80));
+            if (player.kind == Kind::Human) {
+                // From the name: a draw of the generator here would change the whole story.
+                player.lastMsg = lastMessage(fingerprint(player.name) % 1000);
+            }
         }
         addPlayer(player);
     }
@@ -315,7 +326,7 @@ void SimWorld::step(int ms)
             }
             player.ping =
                 std::clamp(player.ping + static_cast<int>(m_random.bounded(21)) - 10, 5, 400);
-            player.lastMsg = static_cast<int>(m_random.bounded(60));
+            player.lastMsg = lastMessage(m_random.bounded(1000));
             if (chance(3, ms)) {
                 leave(player);
             } else if (chance(30, ms)) {
