@@ -7,6 +7,7 @@
 #include "platform/ProcessControl.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace garrison {
 
@@ -73,6 +74,7 @@ void AppController::startDirectSession(const QString& host, const QString& port,
     if (m_login) {
         m_login->close();
     }
+    restoreLastPageOnce();
 }
 
 void AppController::startDaemonSession(const QString& level, const QString& daemonHost,
@@ -88,6 +90,17 @@ void AppController::startDaemonSession(const QString& level, const QString& daem
     if (m_login) {
         m_login->hide();
     }
+    restoreLastPageOnce();
+}
+
+void AppController::restoreLastPageOnce()
+{
+    if (m_pageRestored) {
+        return;
+    }
+    m_pageRestored = true;
+    // After the login has unwound: the chat page's first visit waits between its steps.
+    QTimer::singleShot(0, m_main.get(), [main = m_main.get()] { main->restoreLastPage(); });
 }
 
 void AppController::endDaemonSession()

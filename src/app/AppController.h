@@ -47,11 +47,14 @@ private:
                             const QString& serverHost, const QString& serverPort);
     void endDaemonSession();
     void endProgram();
+    // The first session of a run opens on the page shown last in the previous run.
+    void restoreLastPageOnce();
 
     std::unique_ptr<Dialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_main;
     QPointer<LoginWindow> m_login;
     std::function<void()> m_quit;
+    bool m_pageRestored = false;
 };
 
 } // namespace garrison

@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowMemory.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
@@ -23,6 +24,7 @@
 
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QScrollArea>
 #include <QStyle>
 #include <QTableView>
 
@@ -31,6 +33,11 @@ namespace garrison {
 namespace {
 const QString kRelayImage = QStringLiteral("pbucon.exe");
 const QString kLoading = QStringLiteral("loading...");
+const QString kGeometryKey = QStringLiteral("MainGeometry");
+const QString kLastPageKey = QStringLiteral("LastPage");
+const QStringList kPageNames = {QStringLiteral("Players"),  QStringLiteral("Chat"),
+                                QStringLiteral("Settings"), QStringLiteral("Maps"),
+                                QStringLiteral("Admin"),    QStringLiteral("Terminal")};
 const QString kMapName = QStringLiteral("mapname");
 } // namespace
 
@@ -50,7 +57,14 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     m_terminal = new TerminalPage(*this, this);
     for (QWidget* page : std::initializer_list<QWidget*>{m_players, m_chat, m_settings, m_maps,
                                                          m_admin, m_terminal}) {
-        m_ui->pages->addWidget(page);
+        // A page taller or wider than a small screen scrolls instead of pushing the window off
+        // it; each page scrolls on its own, so that a small one never scrolls for a larger one.
+        auto* scroll = new QScrollArea(m_ui->pages);
+        scroll->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(page);
+        m_ui->pages->addWidget(scroll);
     }
 
     const struct {
@@ -66,7 +80,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
                  {m_ui->Image11, QStyle::SP_DialogCloseButton}};
     for (const auto& entry : icons) {
         entry.button->setIcon(style()->standardIcon(entry.icon));
-        entry.button->setIconSize(QSize(32, 32));
+        entry.button->setIconSize(QSize(22, 22));
     }
 
     // Sending "status" empties the reply accumulator (commandSent below).
@@ -74,6 +88,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         showPage(Page::Players);
         Send(QStringLiteral("status"));
     });
+    connect(m_players, &PlayersPage::refreshRequested, this, &MainWindow::autoRefresh);
     m_uconSetup = new UconSetup(*this, *m_chat, this);
     connect(m_ui->Image6, &QToolButton::clicked, this, [this] {
         // The first visit waits between its steps; the window may be gone afterwards.
@@ -89,12 +104,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
-    QTableView& grid = m_players->grid();
-    grid.setModel(&m_gridModel);
-    for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
-        // Twips at 96 dots per inch.
-        grid.setColumnWidth(column, PlayerGridModel::kColumnWidthsTwips[column] / 15);
-    }
+    m_players->setSourceModel(m_gridModel);
     connect(&m_lists, &ListPublication::published, this, &MainWindow::listPublished);
     connect(&m_lists, &ListPublication::published, m_admin, &AdminPage::setListText);
     connect(m_admin, &AdminPage::listRequested, &m_lists, &ListPublication::clear);
@@ -110,6 +120,9 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
 
     m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
     connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
+    connect(m_playerMenu.get(), &PlayerMenu::statusMessage, this, &MainWindow::statusMessage);
+    connect(m_players, &PlayersPage::statusMessage, this, &MainWindow::statusMessage);
+    connect(this, &MainWindow::statusMessage, this, &MainWindow::showStatus);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
@@ -158,7 +171,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
     connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
 
-    showPage(Page::Players);
+    switchPage(Page::Players);
+    WindowMemory::restore(*this, kGeometryKey);
     Form_Load();
 }
 
@@ -349,7 +363,67 @@ void MainWindow::showStatus(const QString& text)
 
 void MainWindow::showPage(Page page)
 {
+    switchPage(page);
+    SettingsStore::write(WindowMemory::kSection, kLastPageKey,
+                         kPageNames.value(static_cast<int>(page)));
+}
+
+void MainWindow::switchPage(Page page)
+{
     m_ui->pages->setCurrentIndex(static_cast<int>(page));
+}
+
+void MainWindow::restoreLastPage()
+{
+    const qsizetype index = kPageNames.indexOf(
+        SettingsStore::read(WindowMemory::kSection, kLastPageKey, kPageNames.first()));
+    switch (static_cast<Page>(index)) {
+    case Page::Chat:
+        // The page is of use only once the relay runs: shown the way its button shows it.
+        m_ui->Image6->click();
+        return;
+    case Page::Settings:
+    case Page::Admin:
+        // A page this user may not open is not offered again, and not refused again either.
+        if (pageAllowed()) {
+            showPage(static_cast<Page>(index));
+        }
+        return;
+    case Page::Maps:
+        showPage(Page::Maps);
+        return;
+    case Page::Terminal:
+        openTerminal();
+        return;
+    case Page::Players:
+        return;
+    }
+}
+
+// The automatic refresh asks only while the grid is in view and nothing else waits: a deferred
+// command would be replaced by the "mapname" query that the status reply arms.
+void MainWindow::autoRefresh()
+{
+    if (!isVisible() || currentPage() != Page::Players || !m_rcon.isOpen() ||
+        !m_rcon.PendingCommand().isEmpty()) {
+        return;
+    }
+    Send(QStringLiteral("status"));
+}
+
+void MainWindow::rememberWindow()
+{
+    if (isVisible()) {
+        WindowMemory::remember(*this, kGeometryKey);
+    }
+}
+
+void MainWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        WindowMemory::remember(*this, kGeometryKey);
+    }
+    QWidget::hideEvent(event);
 }
 
 MainWindow::Page MainWindow::currentPage() const
@@ -357,10 +431,15 @@ MainWindow::Page MainWindow::currentPage() const
     return static_cast<Page>(m_ui->pages->currentIndex());
 }
 
+bool MainWindow::pageAllowed() const
+{
+    return m_rcon.DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("admin") ||
+           m_level == QLatin1String("poweradmin");
+}
+
 void MainWindow::gatedPage(Page page)
 {
-    if (m_rcon.DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("admin") ||
-        m_level == QLatin1String("poweradmin")) {
+    if (pageAllowed()) {
         showPage(page);
         return;
     }
@@ -388,6 +467,7 @@ void MainWindow::logOut()
 
 void MainWindow::exitProgram()
 {
+    rememberWindow();
     m_ending = true;
     m_rcon.close();
     ProcessControl::KillProcessByName(kRelayImage);
@@ -408,8 +488,18 @@ void MainWindow::joinServer()
         openJoinServerConfig();
         return;
     }
-    // A failed start is not reported: the game is not watched once asked to start.
-    GameLaunch::start(m_txtiw3mp, GameLaunch::parameters(m_Text3, m_Text4, m_txtserverpass));
+    // Once started, the game is not watched; what can be known before is said.
+    const GameLaunch::Problem problem = GameLaunch::check(m_txtiw3mp);
+    if (problem == GameLaunch::Problem::None &&
+        GameLaunch::start(m_txtiw3mp, GameLaunch::parameters(m_Text3, m_Text4, m_txtserverpass))) {
+        return;
+    }
+    m_dialogs.message(GameLaunch::explain(problem == GameLaunch::Problem::None
+                                              ? GameLaunch::Problem::StartFailed
+                                              : problem,
+                                          m_txtiw3mp),
+                      QStringLiteral("Join Server"), BoxIcon::Critical);
+    openJoinServerConfig();
 }
 
 void MainWindow::openJoinServerConfig()

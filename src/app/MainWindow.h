@@ -67,8 +67,11 @@ public:
     void Send(const QString& cmd) override;
     void WaitSend(const QString& Cmdz) override;
 
+    // Shows the page and remembers it for the next run.
     void showPage(Page page);
     Page currentPage() const;
+    // At the first session of a run: the page shown last, as far as this user may open it.
+    void restoreLastPage();
 
     // The line at the bottom of the window: the last command sent, the server's refusals, and
     // whatever else the user should see without a box.
@@ -108,20 +111,27 @@ Q_SIGNALS:
     // Routed replies for the settings and admin pages.
     void indicatorParsed(garrison::ReplyRouter::Indicator indicator, bool on);
     void listPublished(const QString& text10);
+    // Something worth a line in the status bar happened (a copy to the clipboard).
+    void statusMessage(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void Form_Load();
     void receive(const QByteArray& datagram);
     void dispatch(const QString& ReplyText);
     void takeMapReply(const QString& ReplyText);
+    void switchPage(Page page);
+    bool pageAllowed() const;
     void takeStatusTable(const StatusParser::StatusTable& table);
     void commandSent(const QString& cmd, const QDateTime& at);
     void refusePassword();
     void endWatching();
     void gatedPage(Page page);
+    void autoRefresh();
+    void rememberWindow();
     void openTerminal();
     void logOut();
     void exitProgram();

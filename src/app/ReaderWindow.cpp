@@ -1,8 +1,16 @@
 #include "ReaderWindow.h"
 
+#include "platform/WindowMemory.h"
 #include "ui_ReaderWindow.h"
 
 #include <QFontDatabase>
+#include <QHideEvent>
+#include <QPushButton>
+#include <QShortcut>
+
+namespace {
+const QString kGeometryKey = QStringLiteral("ReaderGeometry");
+} // namespace
 
 namespace garrison {
 
@@ -11,6 +19,11 @@ ReaderWindow::ReaderWindow(QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->buttonBox->setContentsMargins(6, 0, 6, 6);
+    connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &QWidget::close);
+    WindowMemory::restore(*this, kGeometryKey);
 }
 
 ReaderWindow::~ReaderWindow() = default;
@@ -20,6 +33,14 @@ void ReaderWindow::showText(const QString& text)
     m_ui->Text1->setText(text);
     show();
     raise();
+}
+
+void ReaderWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        WindowMemory::remember(*this, kGeometryKey);
+    }
+    QWidget::hideEvent(event);
 }
 
 ConsoleBox& ReaderWindow::Text1()

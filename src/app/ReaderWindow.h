@@ -13,7 +13,8 @@ namespace garrison {
 
 class ConsoleBox;
 
-// The reader window "log": one fixed-pitch text box with scroll bars, not modal.
+// The reader window "log": one fixed-pitch text box with scroll bars, not modal. Escape or
+// Close closes it; its size and place are kept for the next run.
 class ReaderWindow : public QWidget, public TextViewer {
     Q_OBJECT
 
@@ -23,6 +24,9 @@ public:
 
     void showText(const QString& text) override;
     ConsoleBox& Text1();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
 
 private:
     const std::unique_ptr<Ui::ReaderWindow> m_ui;

@@ -3,6 +3,7 @@
 #include "control/LabelButton.h"
 #include "platform/Blanks.h"
 #include "platform/ConsoleBox.h"
+#include "platform/ReadableColours.h"
 #include "rcon/CommandSender.h"
 #include "ui_ChatPage.h"
 
@@ -16,9 +17,7 @@ ChatPage::ChatPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
 {
     m_ui->setupUi(this);
 
-    QPalette palette = m_ui->txtsay2->palette();
-    palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
-    m_ui->txtsay2->setPalette(palette);
+    ReadableColours::setTranscriptBackground(*m_ui->txtsay2, palette());
 
     const struct {
         QPushButton* button;
@@ -80,7 +79,10 @@ void ChatPage::sendMessage()
     const QString stamp = timeStamp(m_clock());
     m_ui->txtsay1->setText(Blanks::trim(m_ui->txtsay1->text()));
     const QString message = m_ui->txtsay1->text();
-    // An empty input still sends "say " alone.
+    // Nothing to say: a stray Enter must not broadcast an empty line to every player.
+    if (message.isEmpty()) {
+        return;
+    }
     m_sender.Send(QStringLiteral("say ") + message);
 
     const QString line = stamp + QStringLiteral("-> You Said: ") + message;
@@ -92,6 +94,14 @@ void ChatPage::sendMessage()
     }
     transcriptBox.moveCaretToEnd();
     m_ui->txtsay1->clear();
+}
+
+void ChatPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        ReadableColours::setTranscriptBackground(*m_ui->txtsay2, palette());
+    }
 }
 
 void ChatPage::insertColourCode(const QString& code)

@@ -39,6 +39,9 @@ Q_SIGNALS:
     // The get-log click area: the daemon administration answers it.
     void serverLogRequested();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void sendMessage();
     void insertColourCode(const QString& code);

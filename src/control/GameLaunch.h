@@ -37,6 +37,12 @@ public:
     // judged by its ".exe" suffix.
     static bool isWindowsProgram(const QString& executablePath);
 
+    // What keeps a configured path from starting, as far as can be told before trying.
+    enum class Problem { None, Missing, Folder, NotExecutable, NeedsWine, StartFailed };
+    static Problem check(const QString& executablePath, const Host& host = currentHost());
+    // A message that names the path tried and says what to do.
+    static QString explain(Problem problem, const QString& executablePath);
+
     static GameStart plan(const QString& executablePath, const QString& parameters,
                           bool windowsProgram, const Host& host);
 

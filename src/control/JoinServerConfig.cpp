@@ -40,8 +40,12 @@ JoinServerConfig::~JoinServerConfig() = default;
 QString JoinServerConfig::Select_File(const QString& Desc, const QString& flType)
 {
     const QString pattern = QStringLiteral("*.") + flType;
-    return m_dialogs.openFile(Desc, QDir::currentPath(),
-                              QStringLiteral("File Type (") + pattern + QLatin1Char(')'));
+    QString filter = QStringLiteral("File Type (") + pattern + QLatin1Char(')');
+#ifndef Q_OS_WIN
+    // Programs here rarely carry a suffix, and the game may be started through a script.
+    filter += QStringLiteral(";;All files (*)");
+#endif
+    return m_dialogs.openFile(Desc, QDir::currentPath(), filter);
 }
 
 void JoinServerConfig::save()

@@ -1,5 +1,8 @@
 #include "LabelButton.h"
 
+#include "platform/ReadableColours.h"
+
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -12,6 +15,7 @@ LabelButton::LabelButton(QWidget* parent) : QLabel(parent)
     setForegroundRole(QPalette::Link);
     setTextFormat(Qt::PlainText);
     setMargin(2);
+    applyLinkColour();
 }
 
 void LabelButton::mousePressEvent(QMouseEvent* event)
@@ -66,6 +70,25 @@ void LabelButton::focusOutEvent(QFocusEvent* event)
 {
     QLabel::focusOutEvent(event);
     updateEmphasis();
+}
+
+void LabelButton::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_colouring) {
+        applyLinkColour();
+    }
+}
+
+// The caption is drawn in the desktop's link colour, made readable on the window around it.
+void LabelButton::applyLinkColour()
+{
+    m_colouring = true;
+    const QPalette around = parentWidget() ? parentWidget()->palette() : QApplication::palette();
+    QPalette shown = palette();
+    shown.setColor(QPalette::Link, ReadableColours::link(around));
+    setPalette(shown);
+    m_colouring = false;
 }
 
 // Underlined while pointed at or focused, so that keyboard users see where they are; the frame

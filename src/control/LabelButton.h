@@ -24,11 +24,14 @@ protected:
     void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void updateEmphasis();
+    void applyLinkColour();
 
     bool m_pressed = false;
+    bool m_colouring = false;
 };
 
 } // namespace garrison

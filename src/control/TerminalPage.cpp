@@ -1,9 +1,14 @@
 #include "TerminalPage.h"
 
+#include "platform/ConsoleBox.h"
+#include "platform/ReadableColours.h"
 #include "rcon/CommandSender.h"
 #include "ui_TerminalPage.h"
 
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QShortcut>
 
 namespace garrison {
 
@@ -12,10 +17,25 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    QPalette palette = m_ui->txtOutput->palette();
-    palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
-    m_ui->txtOutput->setPalette(palette);
+    applyTranscriptColours();
     connect(m_ui->Text7, &QLineEdit::returnPressed, this, &TerminalPage::sendCommandLine);
+    m_ui->Text7->installEventFilter(this);
+
+    m_ui->txtOutput->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui->txtOutput, &QWidget::customContextMenuRequested, this,
+            &TerminalPage::showConsoleMenu);
+
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, &TerminalPage::showFindBar);
+    m_ui->txtFind->installEventFilter(this);
+    connect(m_ui->txtFind, &QLineEdit::textEdited, this, [this] {
+        // Search again from where the text was found, so that typing refines the same match.
+        QTextCursor cursor = m_ui->txtOutput->textCursor();
+        cursor.setPosition(cursor.selectionStart());
+        m_ui->txtOutput->setTextCursor(cursor);
+        findText();
+    });
 }
 
 TerminalPage::~TerminalPage() = default;
@@ -39,7 +59,98 @@ void TerminalPage::setCommandLineAllowed(bool allowed)
 void TerminalPage::sendCommandLine()
 {
     // Sent as typed and kept, so that Enter again sends it again.
-    m_sender.Send(m_ui->Text7->text());
+    const QString command = m_ui->Text7->text();
+    m_history.add(command);
+    m_sender.Send(command);
+}
+
+void TerminalPage::showFindBar()
+{
+    m_ui->findBar->show();
+    m_ui->txtFind->setFocus();
+    m_ui->txtFind->selectAll();
+}
+
+bool TerminalPage::findText(bool backwards)
+{
+    const QString wanted = m_ui->txtFind->text();
+    m_ui->lblFindResult->clear();
+    if (wanted.isEmpty()) {
+        return false;
+    }
+    ConsoleBox& box = *m_ui->txtOutput;
+    const QTextDocument::FindFlags flags =
+        backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    if (box.find(wanted, flags)) {
+        return true;
+    }
+    const QTextCursor kept = box.textCursor();
+    QTextCursor wrapped = kept;
+    wrapped.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
+    box.setTextCursor(wrapped);
+    if (box.find(wanted, flags)) {
+        return true;
+    }
+    box.setTextCursor(kept);
+    m_ui->lblFindResult->setText(tr("Not found"));
+    return false;
+}
+
+bool TerminalPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == m_ui->Text7 && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+        const std::optional<QString> recalled =
+            key->key() == Qt::Key_Up ? m_history.previous(m_ui->Text7->text()) : m_history.next();
+        if (recalled) {
+            m_ui->Text7->setText(*recalled);
+        }
+        return true;
+    }
+    if (watched == m_ui->txtFind) {
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            findText(key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        case Qt::Key_Escape:
+            m_ui->findBar->hide();
+            m_ui->txtOutput->setFocus();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TerminalPage::showConsoleMenu(const QPoint& position)
+{
+    const std::unique_ptr<QMenu> menu(m_ui->txtOutput->createStandardContextMenu(position));
+    menu->addSeparator();
+    QAction* find = menu->addAction(tr("&Find..."), this, &TerminalPage::showFindBar);
+    find->setShortcut(QKeySequence::Find);
+    QAction* clear =
+        menu->addAction(tr("C&lear Console"), this, [this] { m_ui->txtOutput->clearText(); });
+    clear->setObjectName(QStringLiteral("clearConsole"));
+    clear->setEnabled(!m_ui->txtOutput->text().isEmpty());
+    menu->exec(m_ui->txtOutput->viewport()->mapToGlobal(position));
+}
+
+void TerminalPage::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        applyTranscriptColours();
+    }
+}
+
+void TerminalPage::applyTranscriptColours()
+{
+    ReadableColours::setTranscriptBackground(*m_ui->txtOutput, palette());
 }
 
 } // namespace garrison

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "control/CommandHistory.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -12,7 +14,8 @@ namespace garrison {
 class CommandSender;
 class ConsoleBox;
 
-// The console transcript txtOutput and the command line Text7.
+// The console transcript txtOutput and the command line Text7, with the commands of this run
+// on Up and Down, Ctrl+F to find text in the transcript and a context entry that clears it.
 class TerminalPage : public QWidget {
     Q_OBJECT
 
@@ -23,12 +26,25 @@ public:
     ConsoleBox& console();
     // Daemon users below "poweradmin" see the console but may not type into it.
     void setCommandLineAllowed(bool allowed);
+    const CommandHistory& history() const { return m_history; }
+
+    void showFindBar();
+    // Selects the next (or previous) match after the caret, wrapping at the end; false when the
+    // text is nowhere in the console.
+    bool findText(bool backwards = false);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void sendCommandLine();
+    void showConsoleMenu(const QPoint& position);
+    void applyTranscriptColours();
 
     const std::unique_ptr<Ui::TerminalPage> m_ui;
     CommandSender& m_sender;
+    CommandHistory m_history;
 };
 
 } // namespace garrison

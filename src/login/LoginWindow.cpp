@@ -5,7 +5,16 @@
 #include "platform/Dialogs.h"
 #include "platform/DigitsOnly.h"
 #include "platform/LocalAddress.h"
+#include "platform/ReadableColours.h"
+#include "platform/WindowMemory.h"
 #include "ui_LoginWindow.h"
+
+#include <QHideEvent>
+#include <QKeyEvent>
+
+namespace {
+const QString kGeometryKey = QStringLiteral("LoginGeometry");
+} // namespace
 
 namespace garrison {
 
@@ -23,6 +32,7 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Option2, &QRadioButton::clicked, this, &LoginWindow::selectRconMode);
     connect(m_ui->Command1, &QPushButton::clicked, this, &LoginWindow::DONELoad);
     connect(m_ui->Command2, &QPushButton::clicked, this, [this] {
+        WindowMemory::remember(*this, kGeometryKey);
         m_link.close();
         Q_EMIT quitRequested();
     });
@@ -49,13 +59,11 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         m_dialogs.message(QStringLiteral("An error has occured!\r\n") + description,
                           QStringLiteral("Error n:") + QString::number(number), BoxIcon::Critical);
     });
-    for (QLineEdit* field : {m_ui->Text4, m_ui->Text5, m_ui->Text6, m_ui->Text7}) {
-        connect(field, &QLineEdit::returnPressed, this, [this] {
-            if (m_ui->Command1->isEnabled()) {
-                DONELoad();
-            }
-        });
+    for (QLineEdit* field : {m_ui->Text3, m_ui->Text9, m_ui->Text6, m_ui->Text4, m_ui->Text5,
+                             m_ui->Text1, m_ui->Text2, m_ui->Text7}) {
+        connect(field, &QLineEdit::returnPressed, this, &LoginWindow::enterPressed);
     }
+    m_ui->Combo1->installEventFilter(this);
 
     const QList<QAction*> loads = loadItems();
     const QList<QAction*> saves = saveItems();
@@ -66,9 +74,62 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
     }
 
     selectRconMode();
+    WindowMemory::restore(*this, kGeometryKey);
 }
 
 LoginWindow::~LoginWindow() = default;
+
+// Enter in any field does what the window's main button does in the selected mode.
+void LoginWindow::enterPressed()
+{
+    if (!isDaemonMode() && m_ui->Command1->isEnabled()) {
+        DONELoad();
+    } else if (isDaemonMode() && m_ui->Command3->isEnabled()) {
+        startDaemonLogin();
+    }
+}
+
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->Combo1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            enterPressed();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void LoginWindow::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous()) {
+        WindowMemory::remember(*this, kGeometryKey);
+    }
+    QMainWindow::hideEvent(event);
+}
+
+void LoginWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        applyFieldColours();
+    }
+}
+
+// The order in which Tab visits the fields that the selected mode uses.
+void LoginWindow::orderTabs(bool daemonMode)
+{
+    const QList<QWidget*> order =
+        daemonMode ? QList<QWidget*>{m_ui->Text3,    m_ui->Text9,   m_ui->Text1,   m_ui->Text2,
+                                     m_ui->Combo1,   m_ui->Text4,   m_ui->Text5,   m_ui->Text7,
+                                     m_ui->Command3, m_ui->Option1, m_ui->Option2, m_ui->Command2}
+                   : QList<QWidget*>{m_ui->Text4,    m_ui->Text5,   m_ui->Text6,   m_ui->Text7,
+                                     m_ui->Command1, m_ui->Option1, m_ui->Option2, m_ui->Command2};
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
 
 QList<QAction*> LoginWindow::loadItems() const
 {
@@ -116,12 +177,27 @@ void LoginWindow::SaveProfile(int slot)
 void LoginWindow::setFieldEnabled(QWidget* field, bool enabled)
 {
     field->setEnabled(enabled);
-    QPalette palette = field->palette();
-    const QColor background = enabled ? QColor(255, 255, 255) : palette.color(QPalette::Button);
-    palette.setColor(QPalette::Active, QPalette::Base, background);
-    palette.setColor(QPalette::Inactive, QPalette::Base, background);
-    palette.setColor(QPalette::Disabled, QPalette::Base, background);
-    field->setPalette(palette);
+    // White fields on a dark desktop would carry light text; there they take the desktop's base.
+    const QColor background = !enabled ? palette().color(QPalette::Button)
+                              : ReadableColours::isDark(palette())
+                                  ? palette().color(QPalette::Active, QPalette::Base)
+                                  : QColor(255, 255, 255);
+    QPalette fieldPalette = field->palette();
+    fieldPalette.setColor(QPalette::Active, QPalette::Base, background);
+    fieldPalette.setColor(QPalette::Inactive, QPalette::Base, background);
+    fieldPalette.setColor(QPalette::Disabled, QPalette::Base, background);
+    field->setPalette(fieldPalette);
+}
+
+void LoginWindow::applyFieldColours()
+{
+    for (QWidget* field : {static_cast<QWidget*>(m_ui->Text1), static_cast<QWidget*>(m_ui->Text2),
+                           static_cast<QWidget*>(m_ui->Text3), static_cast<QWidget*>(m_ui->Text4),
+                           static_cast<QWidget*>(m_ui->Text5), static_cast<QWidget*>(m_ui->Text6),
+                           static_cast<QWidget*>(m_ui->Text7), static_cast<QWidget*>(m_ui->Text9),
+                           static_cast<QWidget*>(m_ui->Combo1)}) {
+        setFieldEnabled(field, field->isEnabled());
+    }
 }
 
 void LoginWindow::selectDaemonMode()
@@ -133,6 +209,7 @@ void LoginWindow::selectDaemonMode()
                            static_cast<QWidget*>(m_ui->Combo1)}) {
         setFieldEnabled(field, true);
     }
+    orderTabs(true);
     m_ui->Text3->setFocus();
     m_ui->Command3->setEnabled(true);
     m_ui->Command1->setEnabled(false);
@@ -150,6 +227,7 @@ void LoginWindow::selectRconMode()
     for (QWidget* field : {m_ui->Text4, m_ui->Text5, m_ui->Text7}) {
         setFieldEnabled(field, true);
     }
+    orderTabs(false);
     m_ui->Text4->setFocus();
     m_ui->Command1->setEnabled(true);
     m_ui->Command3->setEnabled(false);

@@ -60,7 +60,15 @@ Q_SIGNALS:
     // The daemon link dropped during a session; the user has been told.
     void daemonLinkLost();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    void enterPressed();
+    void orderTabs(bool daemonMode);
+    void applyFieldColours();
     void selectDaemonMode();
     void selectRconMode();
     void startDaemonLogin();

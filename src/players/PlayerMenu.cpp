@@ -6,6 +6,8 @@
 #include "rcon/CommandSender.h"
 
 #include <QAbstractItemView>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -32,13 +34,13 @@ void PlayerMenu::build()
 
     QMenu* copy = addSubmenu(menu, "copyaxz", QStringLiteral("Copy"));
     addEntry(*copy, "copynamez", QStringLiteral("Copy Name"), [this](const PlayerCommands& player) {
-        m_reader.showText(player.cell(PlayerCommands::Name));
+        copyToClipboard(tr("name"), player.cell(PlayerCommands::Name));
     });
     addEntry(*copy, "copyhash", QStringLiteral("Copy Hash"), [this](const PlayerCommands& player) {
-        m_reader.showText(player.cell(PlayerCommands::Guid));
+        copyToClipboard(tr("hash"), player.cell(PlayerCommands::Guid));
     });
     addEntry(*copy, "copyipz", QStringLiteral("Copy IP"), [this](const PlayerCommands& player) {
-        m_reader.showText(player.cell(PlayerCommands::Address));
+        copyToClipboard(tr("address"), player.cell(PlayerCommands::Address));
     });
     addSeparator(menu, "asds");
 
@@ -127,6 +129,16 @@ void PlayerMenu::sendWithReasons(const PlayerCommands& player, bool ban)
                         questions.privateReason.preset);
     m_sender.Send(ban ? player.punkBusterBan(publicReason, privateReason)
                       : player.punkBusterKick(publicReason, privateReason));
+}
+
+void PlayerMenu::copyToClipboard(const QString& what, const QString& text)
+{
+    if (text.isEmpty()) {
+        Q_EMIT statusMessage(tr("Nothing to copy: the selected row has no %1.").arg(what));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(text);
+    Q_EMIT statusMessage(tr("Copied the %1 to the clipboard: %2").arg(what, text));
 }
 
 QAction* PlayerMenu::entry(const QString& name) const

@@ -19,8 +19,10 @@ class PlayerCommands;
 class TextViewer;
 
 // The player menu menuz on the player grid: a right button press pops it up, and each entry
-// acts on the grid's current row at the moment it is chosen. Entries are QActions named as
-// the menu's controls ("kickplay", "copyhash", ...), so they can be found and triggered.
+// acts on the grid's current row at the moment it is chosen, in whatever order the grid shows
+// its rows. The copy entries put their text on the clipboard; the report opens in the reader.
+// Entries are QActions named as the menu's controls ("kickplay", "copyhash", ...), so they can be
+// found and triggered.
 class PlayerMenu : public QObject {
     Q_OBJECT
 
@@ -44,6 +46,8 @@ public:
 Q_SIGNALS:
     // "Warn Player": the tell window should open for this slot, as the grid shows it.
     void warnRequested(const QString& slot);
+    // A copy entry put its text on the clipboard (or found nothing to copy).
+    void statusMessage(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +59,7 @@ private:
     QMenu* addSubmenu(QMenu& menu, const char* name, const QString& caption);
     void addSeparator(QMenu& menu, const char* name);
     void sendWithReasons(const PlayerCommands& player, bool ban);
+    void copyToClipboard(const QString& what, const QString& text);
 
     QAbstractItemView& m_grid;
     CommandSender& m_sender;

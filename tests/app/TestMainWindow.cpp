@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "rcon/RconDatagram.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +44,50 @@ class TestMainWindow : public QObject {
         return test::MainWindowFixture::request(QString::fromLatin1(command));
     }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
+    // Our own controls (named, unlike Qt's inner parts) that are shown under this widget.
+    static QList<QWidget*> shownControls(const QWidget& parent)
+    {
+        QList<QWidget*> controls;
+        for (QWidget* child : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible() && !child->isWindow() && !child->objectName().isEmpty() &&
+                !child->objectName().startsWith(QLatin1String("qt_"))) {
+                controls.append(child);
+            }
+        }
+        return controls;
+    }
+    static void checkPlacement(const QWidget& parent)
+    {
+        // A scroll area's content may be larger than its view; it scrolls.
+        const bool scrolled = parent.objectName() == QLatin1String("qt_scrollarea_viewport");
+        const QList<QWidget*> controls = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        const QList<QWidget*> named = shownControls(parent);
+        for (qsizetype i = 0; i < named.size(); ++i) {
+            const QWidget& control = *named[i];
+            const QByteArray name = control.objectName().toLatin1();
+            QVERIFY2(scrolled || parent.rect().contains(control.geometry()), name);
+            const auto* label = qobject_cast<const QLabel*>(&control);
+            const auto* button = qobject_cast<const QAbstractButton*>(&control);
+            // A caption needs its room; a colour swatch has none and a fixed size.
+            if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())) {
+                const QSize needed = control.minimumSizeHint();
+                QVERIFY2(control.width() >= needed.width() && control.height() >= needed.height(),
+                         name + " is cut");
+            }
+            for (qsizetype j = i + 1; j < named.size(); ++j) {
+                QVERIFY2(!control.geometry().intersects(named[j]->geometry()),
+                         name + " overlaps " + named[j]->objectName().toLatin1());
+            }
+        }
+        for (const QWidget* child : controls) {
+            if (child->isVisible() && !child->isWindow()) {
+                checkPlacement(*child);
+                if (QTest::currentTestFailed()) {
+                    return;
+                }
+            }
+        }
+    }
 
 private Q_SLOTS:
     void init()
@@ -53,6 +98,30 @@ private Q_SLOTS:
         m_peer = m_fixture->peer.get();
     }
     void cleanup() { m_fixture.reset(); }
+
+    // At the smallest size the window promises (a 1920x1080 screen at 200 %, less a task bar),
+    // every page shows its controls whole, inside their parents and apart from each other.
+    void everyPageFitsTheSmallestWindow_data()
+    {
+        QTest::addColumn<MainWindow::Page>("page");
+        QTest::newRow("players") << MainWindow::Page::Players;
+        QTest::newRow("chat") << MainWindow::Page::Chat;
+        QTest::newRow("settings") << MainWindow::Page::Settings;
+        QTest::newRow("maps") << MainWindow::Page::Maps;
+        QTest::newRow("admin") << MainWindow::Page::Admin;
+        QTest::newRow("terminal") << MainWindow::Page::Terminal;
+    }
+    void everyPageFitsTheSmallestWindow()
+    {
+        QFETCH(MainWindow::Page, page);
+        const QSize smallest(900, 500);
+        m_main->showPage(page);
+        m_main->resize(smallest);
+        QVERIFY(QTest::qWaitForWindowExposed(m_main));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_main->size(), smallest);
+        checkPlacement(*m_main);
+    }
 
     void headerStartsLoading()
     {

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "SimFixture.h"
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
@@ -7,15 +8,21 @@
 #include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
 #include "players/PlayerMenu.h"
+#include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -107,15 +114,48 @@ private Q_SLOTS:
         tell.close();
     }
 
-    void copyHashTwiceReplacesTheReaderText()
+    // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
+    // moved, and the address found on the clipboard.
+    void copyIpPutsTheAddressUnderTheMouseOnTheClipboard()
     {
-        grid().setCurrentIndex(m_model->index(1, 0));
-        m_main->reader().showText(QStringLiteral("serverinfo reply"));
-        m_main->playerMenu().entry(QStringLiteral("copyhash"))->trigger();
-        m_main->playerMenu().entry(QStringLiteral("copyhash"))->trigger();
-        QVERIFY(m_main->reader().isVisible());
-        QCOMPARE(m_main->reader().Text1().text(), QStringLiteral("1234567890"));
-        m_main->reader().close();
+        test::SimFixture sim;
+        QVERIFY(sim.start());
+        QTableView& view = grid();
+        view.setModel(&m_main->playersPage().sortModel());
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(sim.port()),
+                                sim.password());
+        QVERIFY(m_main->Connect());
+        // The map query follows the whole status reply.
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->rcon().LastCommand(), QStringLiteral("mapname"), 5000);
+
+        QHeaderView& header = *view.horizontalHeader();
+        QTest::mouseClick(
+            header.viewport(), Qt::LeftButton, {},
+            QPoint(header.sectionViewportPosition(PlayerRow::Address) + 4, header.height() / 2));
+        QCOMPARE(header.sortIndicatorSection(), int(PlayerRow::Address));
+        const QSortFilterProxyModel& sorted = m_main->playersPage().sortModel();
+        int moved = -1;
+        for (int row = 0; row < sorted.rowCount() && moved < 0; ++row) {
+            if (sorted.mapToSource(sorted.index(row, 0)).row() != row &&
+                !sorted.index(row, PlayerRow::Address).data().toString().isEmpty()) {
+                moved = row;
+            }
+        }
+        QVERIFY(moved >= 0);
+        const QString address = sorted.index(moved, PlayerRow::Address).data().toString();
+
+        QGuiApplication::clipboard()->clear();
+        QSignalSpy said(m_main, &MainWindow::statusMessage);
+        const QPoint point = view.visualRect(sorted.index(moved, PlayerRow::Name)).center();
+        QTest::mousePress(view.viewport(), Qt::RightButton, {}, point);
+        QTest::mouseRelease(view.viewport(), Qt::RightButton, {}, point);
+        QVERIFY(playerMenu().isVisible());
+        m_main->playerMenu().entry(QStringLiteral("copyipz"))->trigger();
+        playerMenu().hide();
+
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
+        QCOMPARE(said.size(), 1);
+        QVERIFY(said[0][0].toString().contains(address));
     }
 
     void toolsLabelOpensTheToolsMenu()

@@ -170,7 +170,7 @@ private Q_SLOTS:
         const FakeDialogs::Call& dialog = m_dialogs->calls.first();
         QCOMPARE(dialog.kind, FakeDialogs::Call::OpenFile);
         QCOMPARE(dialog.text, QStringLiteral("Select the codwaw.exe"));
-        QCOMPARE(dialog.preset, QStringLiteral("File Type (*.exe)"));
+        QCOMPARE(dialog.preset, QStringLiteral("File Type (*.exe);;All files (*)"));
         QCOMPARE(dialog.folder, QDir::currentPath());
         QCOMPARE(inConfig<QLineEdit>("Text1")->text(), chosen);
         QCOMPARE(storedPath(), QString());

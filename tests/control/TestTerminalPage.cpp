@@ -56,6 +56,43 @@ private Q_SLOTS:
         QCOMPARE(commandLine()->text(), typed);
     }
 
+    void upAndDownRecallTheCommandsOfThisRun_data()
+    {
+        // Steps: "=text" types into an emptied line, "enter" sends, "up" and "down" walk.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("shown"); // the line after each up and down
+        QTest::newRow("back to the oldest and forth to the newest")
+            << QStringList{"=status", "enter", "=mapname", "enter", "=say hi", "enter",
+                           "up",      "up",    "up",       "down",  "down",    "down"}
+            << QStringList{"mapname", "status", "status", "mapname", "say hi", "say hi"};
+        QTest::newRow("the line being typed comes back")
+            << QStringList{"=status", "enter", "=sv_host", "up", "down"}
+            << QStringList{"status", "sv_host"};
+        QTest::newRow("repeats and empty lines kept once")
+            << QStringList{"=a", "enter", "enter", "=", "enter", "=b", "enter", "up", "up"}
+            << QStringList{"a", "a"};
+        QTest::newRow("nothing sent yet")
+            << QStringList{"=draft", "up", "down"} << QStringList{"draft", "draft"};
+    }
+    void upAndDownRecallTheCommandsOfThisRun()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, shown);
+        QStringList seen;
+        for (const QString& step : steps) {
+            if (step.startsWith('=')) {
+                commandLine()->clear();
+                QTest::keyClicks(commandLine(), step.mid(1));
+            } else if (step == "enter") {
+                QTest::keyClick(commandLine(), Qt::Key_Return);
+            } else {
+                QTest::keyClick(commandLine(), step == "up" ? Qt::Key_Up : Qt::Key_Down);
+                seen << commandLine()->text();
+            }
+        }
+        QCOMPARE(seen, shown);
+    }
+
     void refusedCommandLineSendsNothing()
     {
         m_page->setCommandLineAllowed(false);

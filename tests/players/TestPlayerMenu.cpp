@@ -6,6 +6,8 @@
 #include "players/PlayerMenu.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -240,7 +242,7 @@ private Q_SLOTS:
         }
     }
 
-    void readerEntriesReplaceTheText_data()
+    void copiesGoToTheClipboardAndTheReportToTheReader_data()
     {
         addTextRows({"entry", "text"},
                     {{"name", "copynamez", "Nickname^7     "},
@@ -251,14 +253,24 @@ private Q_SLOTS:
                       "Player Name: Nickname^7     \r\nHash: 1234567890\r\nCurrent Score: 10\r\n"
                       "IP Address : 192.0.2.10:28960"}});
     }
-    void readerEntriesReplaceTheText()
+    void copiesGoToTheClipboardAndTheReportToTheReader()
     {
         QFETCH(QString, entry);
         QFETCH(QString, text);
+        QGuiApplication::clipboard()->clear();
+        QSignalSpy said(m_menu.get(), &PlayerMenu::statusMessage);
         selectPlayer("7", "Nickname^7");
         choose(entry);
         choose(entry);
-        QCOMPARE(m_viewer->shown, (QStringList{text, text}));
+        if (entry == "createplayerreportz") {
+            QCOMPARE(m_viewer->shown, (QStringList{text, text}));
+            QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+        } else {
+            QCOMPARE(QGuiApplication::clipboard()->text(), text);
+            QVERIFY(m_viewer->shown.isEmpty());
+            QCOMPARE(said.size(), 2);
+            QVERIFY(said[0][0].toString().endsWith(": " + text));
+        }
         QVERIFY(m_sender->sent.isEmpty());
     }
 
@@ -290,7 +302,7 @@ private Q_SLOTS:
         }
         QCOMPARE(m_sender->sent, (QStringList{"kick ", "clientkick ", "pb_sv_getss 1",
                                               "pb_sv_kick 1 0 Teamkill Teamkill", "unbanuser "}));
-        QCOMPARE(m_viewer->shown, QStringList{QString()});
+        QVERIFY(m_viewer->shown.isEmpty());
         QCOMPARE(warned.size(), 1);
         QCOMPARE(warned[0][0].toString(), QString());
     }

@@ -1,0 +1,75 @@
+#include "PlayerNameDelegate.h"
+
+#include "players/GameColours.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace garrison {
+
+namespace {
+
+QColor mix(const QColor& from, const QColor& to, double amount)
+{
+    return QColor::fromRgbF(
+        static_cast<float>(from.redF() + (to.redF() - from.redF()) * amount),
+        static_cast<float>(from.greenF() + (to.greenF() - from.greenF()) * amount),
+        static_cast<float>(from.blueF() + (to.blueF() - from.blueF()) * amount));
+}
+
+} // namespace
+
+QColor PlayerNameDelegate::background(const QStyleOptionViewItem& option)
+{
+    const QColor cell = QColor::fromRgb(option.features.testFlag(QStyleOptionViewItem::Alternate)
+                                            ? GameColours::kAlternateNameCell
+                                            : GameColours::kNameCell);
+    if (!option.state.testFlag(QStyle::State_Selected)) {
+        return cell;
+    }
+    return mix(cell, option.palette.color(QPalette::Active, QPalette::Highlight), 0.45);
+}
+
+void PlayerNameDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                         const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->text = GameColours::shownText(option->text);
+}
+
+void PlayerNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
+{
+    QStyleOptionViewItem item(option);
+    initStyleOption(&item, index);
+    const QStyle* style = item.widget ? item.widget->style() : QApplication::style();
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget)
+                               .adjusted(2, 0, -2, 0);
+    const QColor cell = background(item);
+    const unsigned int cellRgb = cell.rgb() & 0xFFFFFF;
+
+    painter->save();
+    painter->fillRect(option.rect, cell);
+    painter->setFont(item.font);
+    const QFontMetrics metrics(item.font);
+    int x = textRect.left();
+    for (const GameColours::Run& run : GameColours::runs(index.data(Qt::DisplayRole).toString())) {
+        const int room = textRect.right() + 1 - x;
+        if (room <= 0) {
+            break;
+        }
+        QString piece = run.text;
+        int width = metrics.horizontalAdvance(piece);
+        if (width > room) {
+            piece = metrics.elidedText(piece, Qt::ElideRight, room);
+            width = room;
+        }
+        painter->setPen(QColor::fromRgb(GameColours::shownOn(run.code, cellRgb)));
+        painter->drawText(QRect(x, textRect.top(), width, textRect.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, piece);
+        x += width;
+    }
+    painter->restore();
+}
+
+} // namespace garrison

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QCollator>
+#include <QSortFilterProxyModel>
+
+namespace garrison {
+
+// The player grid as the user orders it. Cells pass through unchanged (the name keeps its
+// colour codes, for commands and copies); sorting compares what the user reads: numbers as
+// numbers, addresses by their parts, names as shown, without codes. Texts that are no number
+// ("CNCT", "bot") follow the numbers, and empty cells come last.
+class PlayerSortModel : public QSortFilterProxyModel {
+    Q_OBJECT
+
+public:
+    explicit PlayerSortModel(QObject* parent = nullptr);
+
+    // The name as the game shows it, as the name's tool tip.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    QCollator m_collator;
+};
+
+} // namespace garrison

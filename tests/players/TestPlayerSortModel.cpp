@@ -1,0 +1,147 @@
+#include "TestMain.h"
+#include "platform/ColourContrast.h"
+#include "players/GameColours.h"
+#include "players/PlayerSortModel.h"
+#include "rcon/PlayerGridModel.h"
+
+using namespace garrison;
+
+// The player grid's order and the names' colours, through the proxy the grid shows.
+class TestPlayerSortModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void namesSplitIntoColourRuns_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("runs"); // code:text, separated by |
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("no code is white") << "Nickname"
+                                          << "7:Nickname"
+                                          << "Nickname";
+        QTest::newRow("two colours") << "^1Red^7Baron"
+                                     << "1:Red|7:Baron"
+                                     << "RedBaron";
+        QTest::newRow("code at the end") << "Nickname^7     "
+                                         << "7:Nickname|7:     "
+                                         << "Nickname";
+        QTest::newRow("codes in a row") << "^1^2x"
+                                        << "2:x"
+                                        << "x";
+        QTest::newRow("black") << "^0Shadow"
+                               << "0:Shadow"
+                               << "Shadow";
+        QTest::newRow("not a colour code") << "a^8b^^1c"
+                                           << "7:a^8b^|1:c"
+                                           << "a^8b^c";
+        QTest::newRow("lone caret at the end") << "x^"
+                                               << "7:x^"
+                                               << "x^";
+        QTest::newRow("only codes") << "^1^2"
+                                    << ""
+                                    << "";
+        QTest::newRow("residue row") << "               "
+                                     << "7:               "
+                                     << "";
+    }
+    void namesSplitIntoColourRuns()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, runs);
+        QFETCH(QString, toolTip);
+        QStringList shown;
+        for (const GameColours::Run& run : GameColours::runs(name)) {
+            shown << QString::number(run.code) + ':' + run.text;
+        }
+        QCOMPARE(shown.join('|'), runs);
+
+        PlayerGridModel grid;
+        grid.setRows({PlayerRow{{name}}});
+        PlayerSortModel sorted;
+        sorted.setSourceModel(&grid);
+        // The cell keeps its codes for commands and copies; the tool tip shows the name.
+        QCOMPARE(sorted.index(0, PlayerRow::Name).data().toString(), name);
+        QCOMPARE(sorted.index(0, PlayerRow::Name).data(Qt::ToolTipRole).toString(), toolTip);
+    }
+
+    void everyColourReadsOnTheNameCells()
+    {
+        for (unsigned int cell : {GameColours::kNameCell, GameColours::kAlternateNameCell}) {
+            for (int code = 0; code < 8; ++code) {
+                const unsigned int shown = GameColours::shownOn(code, cell);
+                QVERIFY2(ColourContrast::ratio(shown, cell) >= 4.5,
+                         qPrintable(QString::number(code)));
+                // Light colours stay exactly the game's.
+                if (ColourContrast::ratio(GameColours::rgb(code), cell) >= 4.5) {
+                    QCOMPARE(shown, GameColours::rgb(code));
+                }
+            }
+        }
+    }
+
+    void columnsSortAsTheyRead_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QStringList>("sorted");
+        const int up = Qt::AscendingOrder;
+        const int down = Qt::DescendingOrder;
+        QTest::newRow("names without codes, any case, numbers in them")
+            << int(PlayerRow::Name) << up
+            << QStringList{"^1Zed", "alpha", "^7Bravo^3", "Player10", "Player2"}
+            << QStringList{"alpha", "^7Bravo^3", "Player2", "Player10", "^1Zed"};
+        QTest::newRow("empty names last, also downwards")
+            << int(PlayerRow::Name) << down << QStringList{"", "b", "^2", "a"}
+            << QStringList{"b", "a", "", "^2"};
+        QTest::newRow("scores as numbers")
+            << int(PlayerRow::Score) << up << QStringList{"10", "9", "-3", "100"}
+            << QStringList{"-3", "9", "10", "100"};
+        QTest::newRow("padded slots")
+            << int(PlayerRow::Slot) << up << QStringList{" 10", "  2", "", "  1"}
+            << QStringList{"  1", "  2", " 10", ""};
+        QTest::newRow("pings before connecting players")
+            << int(PlayerRow::Ping) << up << QStringList{"CNCT", "48", "999", "ZMBI", "5"}
+            << QStringList{"5", "48", "999", "CNCT", "ZMBI"};
+        QTest::newRow("pings downwards, empty still last")
+            << int(PlayerRow::Ping) << down << QStringList{"", "CNCT", "48", "5"}
+            << QStringList{"CNCT", "48", "5", ""};
+        QTest::newRow("guids longer than any integer")
+            << int(PlayerRow::Guid) << up
+            << QStringList{"123456789012345678901", "", "999", "123456789012345678900"}
+            << QStringList{"999", "123456789012345678900", "123456789012345678901", ""};
+        QTest::newRow("addresses by their numbers, names after")
+            << int(PlayerRow::Address) << up
+            << QStringList{"192.0.2.10:28960", "loopback",     "10.0.0.2:28960", "bot",
+                           "192.0.2.9:28961",  "192.0.2.9:500"}
+            << QStringList{"10.0.0.2:28960",   "192.0.2.9:500", "192.0.2.9:28961",
+                           "192.0.2.10:28960", "bot",           "loopback"};
+    }
+    void columnsSortAsTheyRead()
+    {
+        QFETCH(int, column);
+        QFETCH(int, order);
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, sorted);
+        QList<PlayerRow> rows;
+        for (const QString& cell : cells) {
+            PlayerRow row;
+            row[column] = cell;
+            rows.append(row);
+        }
+        PlayerGridModel grid;
+        PlayerSortModel sortModel;
+        sortModel.setSourceModel(&grid);
+        sortModel.sort(column, static_cast<Qt::SortOrder>(order));
+        // Every refresh replaces the rows; the order holds.
+        grid.setRows(rows);
+        QStringList shown;
+        for (int row = 0; row < sortModel.rowCount(); ++row) {
+            shown << sortModel.index(row, column).data().toString();
+        }
+        QCOMPARE(shown, sorted);
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestPlayerSortModel)
+#include "TestPlayerSortModel.moc"
