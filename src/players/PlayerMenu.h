@@ -44,6 +44,10 @@ public:
 Q_SIGNALS:
     // "Warn Player": the tell window should open for this slot, as the grid shows it.
     void warnRequested(const QString& slot);
+    // A command about the player in these cells went out (for the player history).
+    void playerActed(const QStringList& cells, const QString& command, const QString& reason);
+    // "History…": the History page should show this player.
+    void historyRequested(const QStringList& cells);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
