@@ -49,7 +49,8 @@ void History::open(const HistoryConnection& connection, int keepDays)
     m_said.clear();
     m_database = std::make_unique<HistoryDatabase>(connection);
     m_daily.start();
-    if (connection.kind == HistoryConnection::Kind::Postgres) {
+    if (connection.kind == HistoryConnection::Kind::Postgres &&
+        QSqlDatabase::isDriverAvailable(connection.driverName())) {
         // Connecting to a server far away may take seconds: find out on another thread first.
         m_paused = true;
         m_problem = QStringLiteral("Connecting to the shared player history %1...")
