@@ -116,7 +116,7 @@ void SearchNameFragment(benchmark::State& state)
         static_cast<double>(found) / static_cast<double>(state.iterations());
     state.counters["index"] = database.hasFragmentIndex() ? 1 : 0;
 }
-BENCHMARK(SearchNameFragment)->Arg(3)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchNameFragment)->Arg(2)->Arg(3)->Arg(5)->Unit(benchmark::kMillisecond);
 
 void OpenHeavyRecord(benchmark::State& state)
 {

@@ -49,14 +49,18 @@ QList<SearchHit> HistoryQueries::search(const QString& text) const
     QVariantList nameValues;
     QString nameCondition;
     if (sqlite && m_database.hasFragmentIndex() && plain.size() >= 3) {
-        // Trigram phrase: every three characters of the fragment, in order.
-        nameCondition =
-            QStringLiteral("n.id IN (SELECT rowid FROM names_search WHERE names_search MATCH ?)");
+        // Trigram phrase: every three characters of the fragment, in order. A short fragment
+        // can match a large part of a big history: only the names added last are sorted.
+        nameCondition = QStringLiteral("n.id IN (SELECT rowid FROM names_search WHERE"
+                                       " names_search MATCH ? ORDER BY rowid DESC LIMIT %1)")
+                            .arg(kSearchLimit * 5);
         nameValues = {QLatin1Char('"') +
                       QString(plain).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
                       QLatin1Char('"')};
     } else if (sqlite) {
-        nameCondition = QStringLiteral("instr(n.plain, ?) > 0");
+        nameCondition = QStringLiteral("n.id IN (SELECT id FROM names WHERE instr(plain, ?) > 0"
+                                       " ORDER BY id DESC LIMIT %1)")
+                            .arg(kSearchLimit * 5);
         nameValues = {plain};
     } else {
         nameCondition = QStringLiteral("n.plain LIKE ? ESCAPE '\\'");
