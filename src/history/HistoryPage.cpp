@@ -213,6 +213,8 @@ void HistoryPage::refreshChart()
         queries && !m_server.isEmpty() ? queries->playerCounts(m_server, from.toSecsSinceEpoch())
                                        : QList<CountSample>();
     auto* series = new QLineSeries;
+    // A lone status reply is a point, not a line.
+    series->setPointsVisible(true);
     series->setName(m_server.isEmpty() ? QStringLiteral("Players") : m_server);
     int most = 1;
     for (const CountSample& sample : samples) {
@@ -229,7 +231,9 @@ void HistoryPage::refreshChart()
     series->attachAxis(time);
     auto* players = new QValueAxis;
     players->setLabelFormat(QStringLiteral("%d"));
-    players->setRange(0, most);
+    // Room above the most, so that the highest point shows whole.
+    players->setRange(0, most + 1);
+    players->applyNiceNumbers();
     chart->addAxis(players, Qt::AlignLeft);
     series->attachAxis(players);
     QChart* old = m_chart->chart();

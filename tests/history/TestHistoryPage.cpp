@@ -106,6 +106,8 @@ private Q_SLOTS:
             child<QLineEdit>("txtSearch")->setText(player[PlayerRow::Name].trimmed().left(3));
             m_main->resize(1000, 640);
             m_main->grab().save(shots + QStringLiteral("/history-page.png"));
+            child<QTabWidget>("tabs")->setCurrentIndex(5);
+            m_main->grab().save(shots + QStringLiteral("/history-chart.png"));
         }
 
         // Exported as the administrator would pass it on.
