@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/TellWindow.h"
 #include "history/History.h"
+#include "history/HistoryConnection.h"
 #include "history/HistoryPage.h"
 #include "history/HistoryQueries.h"
 #include "players/PlayerMenu.h"
@@ -59,18 +60,22 @@ private Q_SLOTS:
         QVERIFY(m_sim->start());
         m_dialogs = std::make_unique<FakeDialogs>();
         m_main = std::make_unique<MainWindow>(*m_dialogs);
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(m_sim->port()),
-                                m_sim->password());
-        m_main->IdentDaemon(QStringLiteral("0"));
-        QVERIFY(m_main->Connect());
-        m_main->show();
-        QTRY_VERIFY_WITH_TIMEOUT(humanRow() >= 0, 5000);
+        connectMain();
     }
     void cleanup()
     {
         m_main.reset();
         m_dialogs.reset();
         m_sim.reset();
+    }
+    void connectMain()
+    {
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(m_sim->port()),
+                                m_sim->password());
+        m_main->IdentDaemon(QStringLiteral("0"));
+        QVERIFY(m_main->Connect());
+        m_main->show();
+        QTRY_VERIFY_WITH_TIMEOUT(humanRow() >= 0, 5000);
     }
 
     void kickAndWarningAppearInTheRecord()
@@ -117,6 +122,37 @@ private Q_SLOTS:
         QFile csv(file);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QVERIFY(csv.readAll().contains("kick " + player[PlayerRow::Name].toUtf8()));
+    }
+
+    // A history that cannot be used costs nothing but the history.
+    void damagedHistoryLeavesTheServerAdministered()
+    {
+        m_main.reset();
+        const QString path = HistoryConnection::defaultSqlitePath();
+        QFile::rename(path, path + QStringLiteral(".good"));
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        QFile garbage(path);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, '\x5a'));
+        garbage.close();
+
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        connectMain();
+        m_main->playersPage().grid().setCurrentIndex(m_main->gridModel().index(humanRow(), 0));
+        m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
+        QVERIFY(m_main->rcon().LastCommand().startsWith(QStringLiteral("kick ")));
+        m_main->playerMenu().entry(QStringLiteral("historyz"))->trigger();
+        QCOMPARE(m_main->history().state(), History::State::Off);
+        QVERIFY(child<QLabel>("lblState")->text().contains(QStringLiteral("cannot be used")));
+        QVERIFY(m_dialogs->calls.isEmpty());
+        m_main.reset();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(4096, '\x5a'));
+        file.close();
+        QFile::remove(path);
+        QFile::rename(path + QStringLiteral(".good"), path);
     }
 
     void searchAsYouTypeFromThePageButton()
