@@ -85,8 +85,7 @@ bool HistoryRecorder::run(QSqlQuery& query, const QVariantList& values)
     for (qsizetype index = 0; index < values.size(); ++index) {
         const QVariant& value = values[index];
         // A null text would be bound as NULL; every text column of the history is NOT NULL.
-        const bool nullText =
-            value.typeId() == QMetaType::QString && value.toString().isNull();
+        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
         query.bindValue(static_cast<int>(index), nullText ? empty : value);
     }
     if (!query.exec()) {
