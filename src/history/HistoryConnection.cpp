@@ -12,8 +12,11 @@ namespace {
 const QString kSection = QStringLiteral("[History]");
 const QString kPostgres = QStringLiteral("postgresql");
 constexpr int kDefaultKeepDays = 90;
-// Connecting must not hold the window for long when the server is far away or gone.
-const QString kPostgresOptions = QStringLiteral("connect_timeout=3");
+// Neither connecting nor a statement may hold the window for long when the server is far
+// away or gone without a word: the connection is dropped after 3 s of unanswered traffic.
+const QString kPostgresOptions =
+    QStringLiteral("connect_timeout=3;tcp_user_timeout=3000;keepalives_idle=10;"
+                   "keepalives_interval=3;keepalives_count=3");
 } // namespace
 
 QString HistoryConnection::defaultSqlitePath()
