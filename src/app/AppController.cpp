@@ -82,6 +82,7 @@ void AppController::startDaemonSession(const QString& level, const QString& daem
 {
     MainWindow& main = ensureMainWindow();
     main.takeDaemonGrant(level, daemonHost, serverHost, serverPort);
+    main.setDaemonUser(m_login ? m_login->userName() : QString());
     main.IdentDaemon(QStringLiteral("1"));
     if (!main.Connect()) {
         return;

@@ -10,12 +10,16 @@
 #include "control/MapsPage.h"
 #include "control/SettingsPage.h"
 #include "control/TerminalPage.h"
+#include "history/History.h"
+#include "history/HistoryPage.h"
+#include "history/HistoryQueries.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
 #include "players/PlayerMenu.h"
+#include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
@@ -24,6 +28,7 @@
 
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QScrollArea>
 #include <QStyle>
 #include <QTableView>
@@ -37,7 +42,8 @@ const QString kGeometryKey = QStringLiteral("MainGeometry");
 const QString kLastPageKey = QStringLiteral("LastPage");
 const QStringList kPageNames = {QStringLiteral("Players"),  QStringLiteral("Chat"),
                                 QStringLiteral("Settings"), QStringLiteral("Maps"),
-                                QStringLiteral("Admin"),    QStringLiteral("Terminal")};
+                                QStringLiteral("Admin"),    QStringLiteral("Terminal"),
+                                QStringLiteral("History")};
 const QString kMapName = QStringLiteral("mapname");
 } // namespace
 
@@ -55,8 +61,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     m_maps = new MapsPage(*this, m_dialogs, this);
     m_admin = new AdminPage(*this, m_dialogs, this);
     m_terminal = new TerminalPage(*this, this);
+    m_history = std::make_unique<History>();
+    m_history->openFromSettings();
+    m_historyPage = new HistoryPage(*m_history, m_dialogs, this);
     for (QWidget* page : std::initializer_list<QWidget*>{m_players, m_chat, m_settings, m_maps,
-                                                         m_admin, m_terminal}) {
+                                                         m_admin, m_terminal, m_historyPage}) {
         // A page taller or wider than a small screen scrolls instead of pushing the window off
         // it; each page scrolls on its own, so that a small one never scrolls for a larger one.
         auto* scroll = new QScrollArea(m_ui->pages);
@@ -76,6 +85,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
                  {m_ui->Image8, QStyle::SP_DirIcon},
                  {m_ui->Image9, QStyle::SP_DriveNetIcon},
                  {m_ui->Image10, QStyle::SP_ComputerIcon},
+                 {m_ui->Image12, QStyle::SP_FileDialogContentsView},
                  {m_ui->Image4, QStyle::SP_ArrowBack},
                  {m_ui->Image11, QStyle::SP_DialogCloseButton}};
     for (const auto& entry : icons) {
@@ -102,6 +112,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
     connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
+    connect(m_ui->Image12, &QToolButton::clicked, this, [this] { openHistory({}); });
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
     m_players->setSourceModel(m_gridModel);
@@ -119,10 +130,27 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
     m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
+    connect(m_playerMenu.get(), &PlayerMenu::warnRequested, this,
+            [this] { m_warnedCells = m_playerMenu->currentCells(); });
     connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
     connect(m_playerMenu.get(), &PlayerMenu::statusMessage, this, &MainWindow::statusMessage);
     connect(m_players, &PlayersPage::statusMessage, this, &MainWindow::statusMessage);
     connect(this, &MainWindow::statusMessage, this, &MainWindow::showStatus);
+    connect(m_history.get(), &History::statusMessage, this, &MainWindow::showStatus);
+    m_players->sortModel().setNameNote([this](const QStringList& cells) {
+        PlayerRow row;
+        for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
+            row[column] = cells.value(column);
+        }
+        return historyText(row);
+    });
+    connect(m_tell.get(), &TellWindow::messageSent, this,
+            [this](const QString& slot, const QString& message) {
+                recordAction(m_warnedCells,
+                             QStringLiteral("tell ") + slot + QLatin1Char(' ') + message, message);
+            });
+    connect(m_playerMenu.get(), &PlayerMenu::playerActed, this, &MainWindow::recordAction);
+    connect(m_playerMenu.get(), &PlayerMenu::historyRequested, this, &MainWindow::openHistory);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
@@ -308,6 +336,10 @@ void MainWindow::takeStatusTable(const StatusParser::StatusTable& table)
 {
     m_gridModel.setRows(table.rows);
     m_ui->Label4->setText(QString::number(table.rows.size()));
+    const QString host = m_ui->Label6->text();
+    const bool hostKnown = host != kLoading && host != QLatin1String("nohostname");
+    m_history->recordStatus(serverKey(), hostKnown ? host : QString(), table.rows,
+                            QDateTime::currentSecsSinceEpoch());
     WaitSend(kMapName);
 }
 
@@ -394,6 +426,9 @@ void MainWindow::restoreLastPage()
         return;
     case Page::Terminal:
         openTerminal();
+        return;
+    case Page::History:
+        openHistory({});
         return;
     case Page::Players:
         return;
@@ -523,6 +558,46 @@ void MainWindow::closeEvent(QCloseEvent* event)
         Q_EMIT exitRequested();
     }
     event->accept();
+}
+
+QString MainWindow::serverKey() const
+{
+    return m_Text3 + QLatin1Char(':') + m_Text4;
+}
+
+void MainWindow::recordAction(const QStringList& cells, const QString& command,
+                              const QString& reason)
+{
+    PlayerAction action;
+    action.at = QDateTime::currentSecsSinceEpoch();
+    action.serverKey = serverKey();
+    action.actor =
+        m_rcon.DaemonFlag() == QLatin1String("1") ? m_daemonUser : QStringLiteral("rcon");
+    action.command = command;
+    action.name = cells.value(PlayerRow::Name);
+    action.guid = cells.value(PlayerRow::Guid);
+    action.slot = cells.value(PlayerRow::Slot);
+    action.address = cells.value(PlayerRow::Address);
+    action.reason = reason;
+    m_history->recordAction(action);
+}
+
+// The History page is open to everyone, like the players page.
+void MainWindow::openHistory(const QStringList& cells)
+{
+    m_historyPage->setServer(serverKey());
+    if (!cells.isEmpty()) {
+        m_historyPage->showPlayerFor(serverKey(), cells.value(PlayerRow::Guid),
+                                     cells.value(PlayerRow::Name));
+    }
+    showPage(Page::History);
+}
+
+QString MainWindow::historyText(const PlayerRow& row) const
+{
+    const HistoryQueries* queries = m_history->queries();
+    return queries ? queries->tooltipText(serverKey(), row[PlayerRow::Guid], row[PlayerRow::Name])
+                   : QString();
 }
 
 } // namespace garrison

@@ -28,6 +28,8 @@ class AdminPage;
 class ChatPage;
 class ConsoleBox;
 class Dialogs;
+class History;
+class HistoryPage;
 class JoinServerConfig;
 class MapsPage;
 class PlayerMenu;
@@ -45,7 +47,7 @@ class MainWindow : public QWidget, public CommandSender {
     Q_OBJECT
 
 public:
-    enum class Page { Players, Chat, Settings, Maps, Admin, Terminal };
+    enum class Page { Players, Chat, Settings, Maps, Admin, Terminal, History };
 
     explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -86,6 +88,12 @@ public:
     ToolsMenu& toolsMenu() { return *m_toolsMenu; }
     UconSetup& uconSetup() { return *m_uconSetup; }
     ConsoleBox& console();
+    History& history() { return *m_history; }
+    HistoryPage& historyPage() { return *m_historyPage; }
+    // Who acts in daemon sessions, for the history's action log ("rcon" in direct mode).
+    void setDaemonUser(const QString& user) { m_daemonUser = user; }
+    // What the history knows of a grid row's player, for the name's tooltip; empty if nothing.
+    QString historyText(const PlayerRow& row) const;
 
     // The session's hidden fields.
     const QString& Text3() const { return m_Text3; }
@@ -137,6 +145,9 @@ private:
     void exitProgram();
     void joinServer();
     void openJoinServerConfig();
+    QString serverKey() const;
+    void recordAction(const QStringList& cells, const QString& command, const QString& reason);
+    void openHistory(const QStringList& cells);
 
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
@@ -161,6 +172,10 @@ private:
     UconSetup* m_uconSetup = nullptr;
     QLabel* m_noAnswer = nullptr;
     QLabel* m_statusLine = nullptr;
+    std::unique_ptr<History> m_history;
+    HistoryPage* m_historyPage = nullptr;
+    QString m_daemonUser;
+    QStringList m_warnedCells;
 
     QString m_Text3;
     QString m_Text4;

@@ -38,6 +38,7 @@ void TellWindow::sendAndClose()
     try {
         m_sender.Send(QStringLiteral("tell ") + m_ui->lblusage->text() + QLatin1Char(' ') +
                       m_ui->Text1->text());
+        Q_EMIT messageSent(m_ui->lblusage->text(), m_ui->Text1->text());
     } catch (...) {
     }
     close();

@@ -30,6 +30,10 @@ public:
     // What the player menu's "Warn Player" opens.
     void warn(const QString& slot) { open(kWarnDescription, slot); }
 
+Q_SIGNALS:
+    // The message went out to the player in this slot.
+    void messageSent(const QString& slot, const QString& message);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

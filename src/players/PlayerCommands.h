@@ -26,6 +26,7 @@ public:
     explicit PlayerCommands(const QStringList& cells);
 
     QString cell(Column column) const;
+    const QStringList& cells() const { return m_cells; }
     QString trimmedSlot() const;
     // The leading number of the trimmed slot plus one; "1" when the slot has no number.
     QString punkBusterSlot() const;

@@ -55,8 +55,11 @@ void PlayerMenu::build()
     check->menuAction()->setEnabled(false);
 
     const auto send = [this](QString (PlayerCommands::*command)() const) {
-        return
-            [this, command](const PlayerCommands& player) { m_sender.Send((player.*command)()); };
+        return [this, command](const PlayerCommands& player) {
+            const QString line = (player.*command)();
+            m_sender.Send(line);
+            Q_EMIT playerActed(player.cells(), line, QString());
+        };
     };
 
     QMenu* kick = addSubmenu(menu, "kickxxx", QStringLiteral("Kick"));
@@ -86,6 +89,9 @@ void PlayerMenu::build()
              send(&PlayerCommands::screenshot));
     addEntry(menu, "screenshotdwuencez", QStringLiteral("Screenshot Sequence"),
              send(&PlayerCommands::screenshotSequence));
+    addSeparator(menu, "historysep");
+    addEntry(menu, "historyz", QStringLiteral("History…"),
+             [this](const PlayerCommands& player) { Q_EMIT historyRequested(player.cells()); });
 }
 
 QAction* PlayerMenu::addEntry(QMenu& menu, const char* name, const QString& caption,
@@ -127,8 +133,10 @@ void PlayerMenu::sendWithReasons(const PlayerCommands& player, bool ban)
     const QString privateReason =
         m_dialogs.input(questions.privateReason.prompt, questions.privateReason.title,
                         questions.privateReason.preset);
-    m_sender.Send(ban ? player.punkBusterBan(publicReason, privateReason)
-                      : player.punkBusterKick(publicReason, privateReason));
+    const QString line = ban ? player.punkBusterBan(publicReason, privateReason)
+                             : player.punkBusterKick(publicReason, privateReason);
+    m_sender.Send(line);
+    Q_EMIT playerActed(player.cells(), line, publicReason + QStringLiteral(" / ") + privateReason);
 }
 
 void PlayerMenu::copyToClipboard(const QString& what, const QString& text)

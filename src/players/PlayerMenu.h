@@ -48,6 +48,10 @@ Q_SIGNALS:
     void warnRequested(const QString& slot);
     // A copy entry put its text on the clipboard (or found nothing to copy).
     void statusMessage(const QString& text);
+    // A command about the player in these cells went out (for the player history).
+    void playerActed(const QStringList& cells, const QString& command, const QString& reason);
+    // "History…": the History page should show this player.
+    void historyRequested(const QStringList& cells);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -97,7 +97,18 @@ QVariant PlayerSortModel::data(const QModelIndex& index, int role) const
         const QString shown =
             GameColours::shownText(QSortFilterProxyModel::data(index, Qt::DisplayRole).toString())
                 .trimmed();
-        return shown.isEmpty() ? QVariant() : QVariant(shown);
+        if (shown.isEmpty()) {
+            return {};
+        }
+        if (!m_nameNote) {
+            return shown;
+        }
+        QStringList cells;
+        for (int column = 0; column < columnCount(); ++column) {
+            cells.append(index.siblingAtColumn(column).data().toString());
+        }
+        const QString note = m_nameNote(cells);
+        return note.isEmpty() ? shown : shown + QLatin1Char('\n') + note;
     }
     return QSortFilterProxyModel::data(index, role);
 }

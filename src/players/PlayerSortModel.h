@@ -2,6 +2,8 @@
 
 #include <QCollator>
 #include <QSortFilterProxyModel>
+#include <QStringList>
+#include <functional>
 
 namespace garrison {
 
@@ -15,6 +17,11 @@ class PlayerSortModel : public QSortFilterProxyModel {
 public:
     explicit PlayerSortModel(QObject* parent = nullptr);
 
+    // A further line for the name's tool tip, from the row's cells (the player history's "first
+    // seen" note); empty adds nothing.
+    using NameNote = std::function<QString(const QStringList& cells)>;
+    void setNameNote(NameNote note) { m_nameNote = std::move(note); }
+
     // The name as the game shows it, as the name's tool tip.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
@@ -23,6 +30,7 @@ protected:
 
 private:
     QCollator m_collator;
+    NameNote m_nameNote;
 };
 
 } // namespace garrison

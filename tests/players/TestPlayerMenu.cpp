@@ -3,6 +3,7 @@
 #include "TestMain.h"
 #include "TextRows.h"
 #include "platform/TextViewer.h"
+#include "players/PlayerCommands.h"
 #include "players/PlayerMenu.h"
 
 #include <QAction>
@@ -105,7 +106,8 @@ private Q_SLOTS:
             {{"menuz", "menuz",
               "createplayerreportz=Create Player Report|copyaxz=Copy|asds=|warnplayerz=Warn "
               "Player|checkplayerz=Check Player|kickxxx=Kick|banp=Ban Player|xaprtsd=|"
-              "screenshotp=Screenshot Player|screenshotdwuencez=Screenshot Sequence"},
+              "screenshotp=Screenshot Player|screenshotdwuencez=Screenshot Sequence|historysep=|"
+              "historyz=History…"},
              {"copy", "copyaxz", "copynamez=Copy Name|copyhash=Copy Hash|copyipz=Copy IP"},
              {"check", "checkplayerz",
               "checkonpunksbusted=Check on Punksbusted|checkonpbbansz=Check on PBBans"},
@@ -185,8 +187,14 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, command);
         selectPlayer(slot, name);
+        QSignalSpy acted(m_menu.get(), &PlayerMenu::playerActed);
         choose(entry);
         QCOMPARE(m_sender->sent, QStringList{command});
+        // The history hears of every command that acts on a player, with his row.
+        QCOMPARE(acted.count(), 1);
+        QCOMPARE(acted.first().at(1).toString(), command);
+        QCOMPARE(acted.first().at(0).toStringList().value(PlayerCommands::Slot),
+                 m_model->index(1, 4).data().toString());
         QVERIFY(m_dialogs->calls.isEmpty());
         QVERIFY(m_viewer->shown.isEmpty());
     }

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "history/HistoryConnection.h"
+#include "history/HistoryTypes.h"
+#include "rcon/PlayerRow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+class QThread;
+
+namespace garrison {
+
+class HistoryDatabase;
+class HistoryQueries;
+class HistoryRecorder;
+
+// The player history as the main window uses it: records status tables and player actions on
+// the window's thread (one short transaction each), keeps records for the configured number of
+// days, and carries on without a history when the database cannot be used. A database that is
+// busy or a server that went away pauses recording; it resumes by itself when the database is
+// back. Each problem is said once, through statusMessage.
+class History : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { Off, Recording, ReadOnly, Paused };
+
+    explicit History(QObject* parent = nullptr);
+    ~History() override;
+
+    // Opens the database of the settings store and removes what is older than the kept days.
+    void openFromSettings();
+    void open(const HistoryConnection& connection, int keepDays);
+    void close();
+
+    State state() const;
+    // The current problem in one sentence; empty while recording.
+    const QString& problem() const { return m_problem; }
+    const HistoryConnection& connection() const { return m_connection; }
+
+    void recordStatus(const QString& serverKey, const QString& hostName,
+                      const QList<PlayerRow>& rows, HistoryTime at);
+    void recordAction(const PlayerAction& action);
+
+    // Null when nothing can be read.
+    HistoryQueries* queries() const;
+
+    // Removes everything about the player; false when the history cannot be written.
+    bool forget(qint64 playerId);
+
+    int keepDays() const { return m_keepDays; }
+    void setKeepDays(int days);
+    // Runs retention now; the window also runs it once a day.
+    void purge(HistoryTime now);
+
+    // For tests: how soon a paused history tries again.
+    void setRetryInterval(int ms) { m_retry.setInterval(ms); }
+
+Q_SIGNALS:
+    void statusMessage(const QString& text);
+    // Something was written: pages showing the history may refresh.
+    void changed();
+    void stateChanged();
+
+private:
+    void connectDatabase();
+    void pause(const QString& problem);
+    void retry();
+    void probe();
+    void say(const QString& text);
+    void afterWrite(bool ok);
+
+    HistoryConnection m_connection;
+    int m_keepDays = 90;
+    std::unique_ptr<HistoryDatabase> m_database;
+    std::unique_ptr<HistoryRecorder> m_recorder;
+    std::unique_ptr<HistoryQueries> m_queries;
+    bool m_paused = false;
+    QString m_problem;
+    QString m_said;
+    QTimer m_retry;
+    QTimer m_daily;
+    QThread* m_probe = nullptr;
+};
+
+} // namespace garrison

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+namespace garrison {
+
+// Where the player history lives: a file of this machine (the default) or a PostgreSQL
+// database that a team of administrators shares.
+struct HistoryConnection {
+    enum class Kind { Sqlite, Postgres };
+
+    Kind kind = Kind::Sqlite;
+    QString path; // SQLite: the file
+    QString host; // PostgreSQL
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+
+    // $XDG_DATA_HOME/GARRISON/history.sqlite (the data folder of the platform elsewhere).
+    static QString defaultSqlitePath();
+    // Section "[History]" of the settings store: "Database" ("sqlite" or "postgresql"),
+    // "Host", "Port", "Name", "User", "Password".
+    static HistoryConnection fromSettings();
+    void save() const;
+
+    // How the history names itself in messages.
+    QString description() const;
+    // Sets driver options and login data on a connection made with driverName().
+    void configure(QSqlDatabase& db) const;
+    QString driverName() const;
+};
+
+// Days for which names, addresses, sessions and player counts are kept ("[History]",
+// "KeepDays", default 90).
+int historyKeepDays();
+void setHistoryKeepDays(int days);
+
+} // namespace garrison

@@ -1,0 +1,88 @@
+#include "HistoryCsv.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+namespace garrison::HistoryCsv {
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\r\n");
+
+QString line(const QStringList& fields)
+{
+    QStringList quoted;
+    quoted.reserve(fields.size());
+    for (const QString& text : fields) {
+        quoted.append(field(text));
+    }
+    return quoted.join(QLatin1Char(',')) + kLineEnd;
+}
+
+} // namespace
+
+QString field(const QString& text)
+{
+    // A leading sign would make spreadsheets read a name as a formula.
+    const bool formula = !text.isEmpty() && QStringLiteral("=+-@").contains(text.front());
+    if (!formula && !text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        return text;
+    }
+    QString escaped = text;
+    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + (formula ? QStringLiteral("'") : QString()) + escaped +
+           QLatin1Char('"');
+}
+
+QString time(HistoryTime at)
+{
+    return QDateTime::fromSecsSinceEpoch(at, Qt::UTC)
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QString searchResult(const QList<SearchHit>& hits)
+{
+    QString text = line({QStringLiteral("Name"), QStringLiteral("Guid"), QStringLiteral("Server"),
+                         QStringLiteral("Last seen")});
+    for (const SearchHit& hit : hits) {
+        text += line({hit.name, hit.guid, hit.serverKey, time(hit.lastSeen)});
+    }
+    return text;
+}
+
+QString record(const PlayerRecord& record)
+{
+    QString text = line({QStringLiteral("Player"), QStringLiteral("Guid"),
+                         QStringLiteral("First seen"), QStringLiteral("Notes")});
+    text +=
+        line({QString::number(record.playerId), record.guid, time(record.firstSeen), record.notes});
+    const auto seen = [&text](const QString& title, const QList<SeenText>& entries) {
+        text += kLineEnd + line({title, QStringLiteral("Server"), QStringLiteral("First seen"),
+                                 QStringLiteral("Last seen")});
+        for (const SeenText& entry : entries) {
+            text +=
+                line({entry.text, entry.serverKey, time(entry.firstSeen), time(entry.lastSeen)});
+        }
+    };
+    seen(QStringLiteral("Name"), record.names);
+    seen(QStringLiteral("Address"), record.addresses);
+    text += kLineEnd +
+            line({QStringLiteral("Session server"), QStringLiteral("Host name"),
+                  QStringLiteral("Started"), QStringLiteral("Ended"), QStringLiteral("Score")});
+    for (const SessionEntry& session : record.sessions) {
+        text += line({session.serverKey, session.hostName, time(session.started),
+                      time(session.ended), session.score});
+    }
+    text += kLineEnd +
+            line({QStringLiteral("Action time"), QStringLiteral("Server"), QStringLiteral("By"),
+                  QStringLiteral("Command"), QStringLiteral("Name"), QStringLiteral("Slot"),
+                  QStringLiteral("Address"), QStringLiteral("Reason")});
+    for (const PlayerAction& action : record.actions) {
+        text += line({time(action.at), action.serverKey, action.actor, action.command, action.name,
+                      action.slot, action.address, action.reason});
+    }
+    return text;
+}
+
+} // namespace garrison::HistoryCsv

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "history/HistoryDatabase.h"
+#include "history/HistoryQueries.h"
+#include "history/HistoryRecorder.h"
+#include "rcon/PlayerRow.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+// Recording and search cases that every database must pass, SQLite and PostgreSQL alike.
+namespace garrison::test::HistoryCases {
+
+inline constexpr HistoryTime kStart = 1'765'000'000;
+inline const QString kServer = QStringLiteral("192.0.2.1:28960");
+inline const QString kOther = QStringLiteral("192.0.2.2:28960");
+
+// "slot|score|guid|name|address"
+inline PlayerRow row(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('|'));
+    PlayerRow row;
+    row[PlayerRow::Slot] = parts.value(0);
+    row[PlayerRow::Score] = parts.value(1);
+    row[PlayerRow::Ping] = QStringLiteral("50");
+    row[PlayerRow::Guid] = parts.value(2);
+    row[PlayerRow::Name] = parts.value(3);
+    row[PlayerRow::Address] = parts.value(4);
+    return row;
+}
+
+// One status table per entry: "server@minutes: row; row; ...".
+struct Script {
+    QStringList statuses;
+    void play(HistoryRecorder& recorder) const
+    {
+        for (const QString& status : statuses) {
+            const qsizetype at = status.indexOf(QLatin1Char('@'));
+            const qsizetype colon = status.indexOf(QLatin1Char(':'), at);
+            const QString server = status.left(at) == QLatin1String("B") ? kOther : kServer;
+            const HistoryTime time = kStart + status.mid(at + 1, colon - at - 1).toLongLong() * 60;
+            QList<PlayerRow> rows;
+            for (const QString& entry :
+                 status.mid(colon + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+                rows.append(row(entry.trimmed()));
+            }
+            QVERIFY2(recorder.recordStatus(server, QStringLiteral("Host ") + status.left(at), rows,
+                                           time),
+                     qPrintable(recorder.lastError().text()));
+        }
+    }
+};
+
+inline int count(const HistoryDatabase& database, const QString& statement)
+{
+    QSqlQuery query(database.db());
+    if (!query.exec(statement) || !query.next()) {
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+inline void clear(const HistoryDatabase& database)
+{
+    for (const char* table :
+         {"servers", "players", "names", "addresses", "sessions", "player_counts", "actions"}) {
+        QSqlQuery(database.db()).exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+    }
+}
+
+inline void recording_data()
+{
+    QTest::addColumn<QStringList>("statuses");
+    // players, names, addresses, sessions, count rows
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<QString>("lastScore"); // of the latest session of guid 1111111111
+
+    const QString bob = QStringLiteral("0|5|1111111111|^1Bob|198.51.100.7:28960");
+    QTest::newRow("one player") << QStringList{"A@0: " + bob} << QList<int>{1, 1, 1, 1, 1} << "5";
+    QTest::newRow("present again: one session, last score")
+        << QStringList{"A@0: " + bob, "A@5: 0|17|1111111111|^1Bob|198.51.100.7:28961"}
+        << QList<int>{1, 1, 1, 1, 2} << "17";
+    QTest::newRow("renamed under the same guid")
+        << QStringList{"A@0: " + bob, "A@1: 0|6|1111111111|^2Robert|198.51.100.7:28960"}
+        << QList<int>{1, 2, 1, 1, 2} << "6";
+    QTest::newRow("absent in between: two sessions")
+        << QStringList{"A@0: " + bob, "A@1: ", "A@2: 0|9|1111111111|^1Bob|198.51.100.7:28960"}
+        << QList<int>{1, 1, 1, 2, 3} << "9";
+    QTest::newRow("long gap: two sessions")
+        << QStringList{"A@0: " + bob, "A@31: " + bob} << QList<int>{1, 1, 1, 2, 2} << "5";
+    QTest::newRow("guid player on two servers is one player")
+        << QStringList{"A@0: " + bob, "B@1: 3|1|1111111111|Bob|203.0.113.9:28960"}
+        << QList<int>{1, 2, 2, 2, 2} << "1";
+    QTest::newRow("without guid: by name and server")
+        << QStringList{"A@0: 1|0|0|Bot1|bot; 2|0||^3Joe|203.0.113.5:28960",
+                       "A@1: 1|0|0|^5bot1|bot; 2|0||^3Joe|203.0.113.6:28960", "B@1: 1|0|0|Bot1|bot"}
+        << QList<int>{3, 4, 4, 3, 3} << "";
+    QTest::newRow("padded cells and head rows")
+        << QStringList{"A@0: |||| ; 0|    5|1111111111|^1Bob           |198.51.100.7:28960"}
+        << QList<int>{1, 1, 1, 1, 1} << "5";
+}
+
+inline void recording(HistoryDatabase& database)
+{
+    QFETCH(QStringList, statuses);
+    QFETCH(QList<int>, counts);
+    QFETCH(QString, lastScore);
+    clear(database);
+    HistoryRecorder recorder(database);
+    Script{statuses}.play(recorder);
+    const QList<int> found = {
+        count(database, QStringLiteral("SELECT count(*) FROM players")),
+        count(database, QStringLiteral("SELECT count(*) FROM names")),
+        count(database, QStringLiteral("SELECT count(*) FROM addresses")),
+        count(database, QStringLiteral("SELECT count(*) FROM sessions")),
+        count(database, QStringLiteral("SELECT count(*) FROM player_counts"))};
+    QCOMPARE(found, counts);
+    HistoryQueries queries(database);
+    const std::optional<qint64> bob =
+        queries.playerId(kServer, QStringLiteral("1111111111"), QString());
+    if (!lastScore.isEmpty()) {
+        QVERIFY(bob);
+        QCOMPARE(queries.record(*bob)->sessions.first().score, lastScore);
+    }
+}
+
+// Names of the players found, in order.
+inline void search_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("fragment, any case") << "ROB" << QStringList{"^2Robert"};
+    QTest::newRow("across colour codes") << "jack" << QStringList{"^1Ja^2ck"};
+    QTest::newRow("short fragment") << "ck" << QStringList{"^1Ja^2ck"};
+    QTest::newRow("colour codes typed") << "^2rob" << QStringList{"^2Robert"};
+    QTest::newRow("guid beginning") << "22222" << QStringList{"^1Ja^2ck"};
+    QTest::newRow("address beginning") << "198.51.100." << QStringList{"^1Ja^2ck", "^2Robert"};
+    QTest::newRow("latest first") << "r" << QStringList{"^2Robert", "Oliver_x"};
+    QTest::newRow("wildcards are text") << "%" << QStringList{};
+    QTest::newRow("underscore is text") << "r_x" << QStringList{"Oliver_x"};
+    QTest::newRow("quote") << "\"" << QStringList{};
+    QTest::newRow("nothing") << "zzz" << QStringList{};
+}
+
+inline void search(HistoryDatabase& database)
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, found);
+    clear(database);
+    HistoryRecorder recorder(database);
+    Script{{"A@0: 0|1|1111111111|^1Bob|198.51.100.7:28960; 1|1||Oliver_x|203.0.113.1:1",
+            "A@1: 0|1|1111111111|^2Robert|198.51.100.7:28960",
+            "B@3: 4|1|2222222222|^1Ja^2ck|198.51.100.9:28960"}}
+        .play(recorder);
+    QStringList names;
+    for (const SearchHit& hit : HistoryQueries(database).search(text)) {
+        names.append(hit.name);
+    }
+    QCOMPARE(names, found);
+}
+
+} // namespace garrison::test::HistoryCases

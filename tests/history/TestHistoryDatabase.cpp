@@ -1,0 +1,254 @@
+#include "HistoryCases.h"
+#include "TestMain.h"
+#include "history/History.h"
+#include "history/HistoryCsv.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+using namespace garrison;
+namespace Cases = garrison::test::HistoryCases;
+
+// The SQLite history: opening every kind of file, recording, searching, retention.
+class TestHistoryDatabase : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<HistoryDatabase> m_database;
+
+    QString path(const QString& name = QStringLiteral("history.sqlite")) const
+    {
+        return m_dir->filePath(name);
+    }
+    static HistoryConnection sqlite(const QString& file)
+    {
+        HistoryConnection connection;
+        connection.path = file;
+        return connection;
+    }
+    static QByteArray digest(const QString& file)
+    {
+        QFile data(file);
+        return data.open(QIODevice::ReadOnly)
+                   ? QCryptographicHash::hash(data.readAll(), QCryptographicHash::Sha256)
+                   : QByteArray();
+    }
+    // A file as another program (or version) left it.
+    void writeDatabase(const QString& file, const QStringList& statements)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "setup");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            for (const QString& statement : statements) {
+                QSqlQuery query(db);
+                QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_database = std::make_unique<HistoryDatabase>(sqlite(path()));
+        QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
+    }
+    void cleanup()
+    {
+        m_database.reset();
+        m_dir.reset();
+    }
+
+    void recording_data() { Cases::recording_data(); }
+    void recording() { Cases::recording(*m_database); }
+    void search_data() { Cases::search_data(); }
+    void search() { Cases::search(*m_database); }
+
+    void freshFileIsMigratedOnceInWalMode()
+    {
+        QVERIFY(m_database->hasFragmentIndex());
+        QSqlQuery mode(m_database->db());
+        QVERIFY(mode.exec(QStringLiteral("PRAGMA journal_mode")) && mode.next());
+        QCOMPARE(mode.value(0).toString(), QStringLiteral("wal"));
+        HistoryDatabase again(sqlite(path()));
+        QCOMPARE(again.open(), HistoryDatabase::State::Ready);
+        QCOMPARE(again.foundVersion(), HistorySchema::kVersion);
+    }
+
+    // Files GARRISON cannot use are opened as far as they allow and never changed.
+    void filesAreLeftAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("content"); // "garbage", "foreign", "newer", "read-only"
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("damaged") << "garbage" << int(HistoryDatabase::State::Unavailable)
+                                 << "cannot be used";
+        QTest::newRow("another program's")
+            << "foreign" << int(HistoryDatabase::State::Unavailable) << "tables of another program";
+        QTest::newRow("newer version")
+            << "newer" << int(HistoryDatabase::State::ReadOnly) << "newer GARRISON (version 7)";
+        QTest::newRow("read-only file")
+            << "read-only" << int(HistoryDatabase::State::ReadOnly) << "is read-only";
+    }
+    void filesAreLeftAsTheyAre()
+    {
+        QFETCH(QString, content);
+        QFETCH(int, state);
+        QFETCH(QString, problem);
+        const QString file = path(QStringLiteral("old.sqlite"));
+        if (content == QLatin1String("garbage")) {
+            QFile garbage(file);
+            QVERIFY(garbage.open(QIODevice::WriteOnly));
+            garbage.write(QByteArray(8192, '\x5a'));
+        } else if (content == QLatin1String("foreign")) {
+            writeDatabase(file, {QStringLiteral("CREATE TABLE scores (a, b)")});
+        } else {
+            {
+                HistoryDatabase current(sqlite(file));
+                QCOMPARE(current.open(), HistoryDatabase::State::Ready);
+                HistoryRecorder recorder(current);
+                Cases::Script{{"A@0: 0|1|1111111111|Bob|198.51.100.7:1"}}.play(recorder);
+            }
+            if (content == QLatin1String("newer")) {
+                writeDatabase(file, {QStringLiteral("UPDATE meta SET value = '7'"),
+                                     QStringLiteral("PRAGMA journal_mode=DELETE")});
+            } else {
+                if (geteuid() == 0) {
+                    QSKIP("root writes to read-only files");
+                }
+                writeDatabase(file, {QStringLiteral("PRAGMA journal_mode=DELETE")});
+                QFile::setPermissions(file, QFile::ReadOwner);
+            }
+        }
+        const QByteArray before = digest(file);
+
+        History history;
+        QSignalSpy said(&history, &History::statusMessage);
+        history.open(sqlite(file), 90);
+        HistoryDatabase database(sqlite(file));
+        QCOMPARE(int(database.open()), state);
+        QVERIFY2(database.problem().contains(problem), qPrintable(database.problem()));
+        QCOMPARE(said.count(), 1);
+        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
+                             Cases::kStart);
+        if (state == int(HistoryDatabase::State::ReadOnly)) {
+            QCOMPARE(history.state(), History::State::ReadOnly);
+            QCOMPARE(history.queries()->search(QStringLiteral("bob")).size(), 1);
+        }
+        history.close();
+        QCOMPARE(said.count(), 1);
+        QCOMPARE(digest(file), before);
+    }
+
+    // Another program holds the write lock: nothing waits, recording resumes when it is free.
+    void lockedFilePausesAndResumes()
+    {
+        m_database.reset();
+        const QString file = path();
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(file);
+        QVERIFY(other.open());
+        QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+
+        History history;
+        history.setRetryInterval(50);
+        QSignalSpy said(&history, &History::statusMessage);
+        history.open(sqlite(file), 90);
+        QElapsedTimer clock;
+        clock.start();
+        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
+                             Cases::kStart);
+        QVERIFY(clock.elapsed() < 1000);
+        QTRY_COMPARE(history.state(), History::State::Paused);
+        QVERIFY(said.last().first().toString().contains(QStringLiteral("locked")));
+        const qsizetype messages = said.count();
+        QTest::qWait(200);
+        QCOMPARE(said.count(), messages);
+
+        QSqlQuery(other).exec(QStringLiteral("COMMIT"));
+        QTRY_COMPARE(history.state(), History::State::Recording);
+        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
+                             Cases::kStart);
+        QVERIFY2(history.queries(), qPrintable(history.problem()));
+        QCOMPARE(history.queries()->search(QStringLiteral("eve")).size(), 1);
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+
+    void actionsNotesForgetAndRetention()
+    {
+        HistoryRecorder recorder(*m_database);
+        HistoryQueries queries(*m_database);
+        const QString day = QString::number(24 * 60);
+        Cases::Script{
+            {"A@0: 0|1|1111111111|Old|198.51.100.1:1; 1|1|2222222222|Kept|198.51.100.2:1",
+             "A@" + QString::number(24 * 60 * 100) + ": 1|1|2222222222|Kept|198.51.100.2:1"}}
+            .play(recorder);
+        QVERIFY(recorder.recordAction({Cases::kStart + 60, Cases::kServer, "alice", "kick ^1Old",
+                                       "1111111111", "^1Old", "0", "198.51.100.1:1", ""}));
+        const qint64 old = *queries.playerId(Cases::kServer, "1111111111", "");
+        const qint64 kept = *queries.playerId(Cases::kServer, "2222222222", "");
+        const PlayerRecord record = *queries.record(old);
+        QCOMPARE(record.actions.size(), 1);
+        QCOMPARE(record.actions.first().actor, QStringLiteral("alice"));
+        QCOMPARE(record.actions.first().command, QStringLiteral("kick ^1Old"));
+        QVERIFY(queries.tooltipText(Cases::kServer, "1111111111", "")
+                    .endsWith(QStringLiteral(", 1 name")));
+
+        // 90 days before the last status: the first one goes, the action stays.
+        QVERIFY(queries.purge(Cases::kStart + 10 * 24 * 3600));
+        recorder.forgetCache();
+        QCOMPARE(queries.record(old)->names.size(), 0);
+        QCOMPARE(queries.record(old)->actions.size(), 1);
+        QCOMPARE(queries.record(kept)->sessions.size(), 1);
+        QCOMPARE(queries.record(kept)->names.size(), 1);
+        QCOMPARE(Cases::count(*m_database, "SELECT count(*) FROM player_counts"), 1);
+
+        QVERIFY(queries.setNotes(kept, QStringLiteral("cheats, see demo")));
+        QCOMPARE(queries.record(kept)->notes, QStringLiteral("cheats, see demo"));
+        QVERIFY(queries.forget(old));
+        QVERIFY(!queries.record(old));
+        QCOMPARE(Cases::count(*m_database, "SELECT count(*) FROM actions"), 0);
+        QCOMPARE(queries.search(QStringLiteral("old")).size(), 0);
+        // Seen again after being forgotten: a new player, with nothing of before.
+        Cases::Script{
+            {"A@" + QString::number(24 * 60 * 100 + 1) + ": 0|1|1111111111|Old|198.51.100.1:1"}}
+            .play(recorder);
+        const qint64 again = *queries.playerId(Cases::kServer, "1111111111", "");
+        QCOMPARE(queries.record(again)->names.size(), 1);
+        QCOMPARE(queries.record(again)->sessions.size(), 1);
+    }
+
+    void csvFields_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << "^1Bob"
+                               << "^1Bob";
+        QTest::newRow("comma") << "a,b"
+                               << "\"a,b\"";
+        QTest::newRow("quote") << "say \"hi\""
+                               << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line break") << "a\r\nb"
+                                    << "\"a\r\nb\"";
+        QTest::newRow("formula") << "=cmd()"
+                                 << "\"'=cmd()\"";
+    }
+    void csvFields()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        QCOMPARE(HistoryCsv::field(text), field);
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestHistoryDatabase)
+#include "TestHistoryDatabase.moc"

@@ -1,0 +1,193 @@
+#include "HistoryCases.h"
+#include "TestMain.h"
+#include "history/History.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace garrison;
+namespace Cases = garrison::test::HistoryCases;
+
+namespace {
+
+// A PostgreSQL server of the test's own on 127.0.0.1, in a temporary folder. The server
+// refuses to run as root, so under root it runs as "nobody" on a folder that user owns.
+class PostgresServer {
+public:
+    ~PostgresServer() { stop(); }
+
+    // Empty when it runs; otherwise why not.
+    QString start()
+    {
+        const QString initdb = findBinary(QStringLiteral("initdb"));
+        if (initdb.isEmpty()) {
+            return QStringLiteral("no PostgreSQL server binaries (install the Debian package "
+                                  "postgresql)");
+        }
+        m_bin = QFileInfo(initdb).absolutePath();
+        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                QStringLiteral("/garrison-pg-XXXXXX"));
+        if (geteuid() == 0) {
+            const passwd* nobody = getpwnam("nobody");
+            if (!nobody || chown(QFile::encodeName(m_dir->path()).constData(), nobody->pw_uid,
+                                 nobody->pw_gid) != 0) {
+                return QStringLiteral("cannot hand the data folder to user nobody");
+            }
+        }
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+        probe.close();
+        QString output;
+        if (!run(QStringLiteral("initdb"),
+                 {"-D", data(), "-U", "garrison", "-A", "trust", "--no-sync", "-E", "UTF8",
+                  "--locale=C"},
+                 output)) {
+            return QStringLiteral("initdb failed: ") + output;
+        }
+        return resume() ? QString() : QStringLiteral("the server did not start: ") + m_output;
+    }
+    bool resume()
+    {
+        m_running = run(
+            QStringLiteral("pg_ctl"),
+            {"-D", data(), "-l", m_dir->filePath("log"), "-w", "-t", "30", "-o",
+             QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -F").arg(m_port).arg(m_dir->path()), "start"},
+            m_output);
+        return m_running;
+    }
+    void stop()
+    {
+        if (m_running) {
+            QString output;
+            run(QStringLiteral("pg_ctl"), {"-D", data(), "-m", "fast", "-w", "stop"}, output);
+            m_running = false;
+        }
+    }
+    HistoryConnection connection() const
+    {
+        HistoryConnection connection;
+        connection.kind = HistoryConnection::Kind::Postgres;
+        connection.host = QStringLiteral("127.0.0.1");
+        connection.port = m_port;
+        connection.database = QStringLiteral("postgres");
+        connection.user = QStringLiteral("garrison");
+        return connection;
+    }
+
+private:
+    static QString findBinary(const QString& name)
+    {
+        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql"))
+                                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& version : versions) {
+            const QString candidate =
+                QStringLiteral("/usr/lib/postgresql/%1/bin/%2").arg(version, name);
+            if (QFileInfo(candidate).isExecutable()) {
+                return candidate;
+            }
+        }
+        return QStandardPaths::findExecutable(name);
+    }
+    QString data() const { return m_dir->filePath(QStringLiteral("data")); }
+    bool run(const QString& tool, const QStringList& arguments, QString& output) const
+    {
+        QProcess process;
+        QString program = m_bin + QLatin1Char('/') + tool;
+        QStringList all = arguments;
+        if (geteuid() == 0) {
+            all = QStringList{"-u", "nobody", "--", program} + arguments;
+            program = QStringLiteral("runuser");
+        }
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setWorkingDirectory(m_dir->path());
+        process.start(program, all);
+        const bool ok = process.waitForFinished(60000) &&
+                        process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        output = QString::fromLocal8Bit(process.readAll());
+        return ok;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_bin;
+    QString m_output;
+    quint16 m_port = 0;
+    bool m_running = false;
+};
+
+} // namespace
+
+// The shared history on a real PostgreSQL server: the same cases as the file, and a server
+// that goes away and comes back.
+class TestHistoryPostgres : public QObject {
+    Q_OBJECT
+
+    PostgresServer m_server;
+    std::unique_ptr<HistoryDatabase> m_database;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+            QSKIP("The Qt PostgreSQL driver is missing (Debian package libqt6sql6-psql).");
+        }
+        const QString failure = m_server.start();
+        if (failure.startsWith(QLatin1String("no PostgreSQL"))) {
+            QSKIP(qPrintable(QStringLiteral("Skipped: ") + failure));
+        }
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        m_database = std::make_unique<HistoryDatabase>(m_server.connection());
+        QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
+        QVERIFY(m_database->hasFragmentIndex());
+    }
+    void cleanupTestCase()
+    {
+        m_database.reset();
+        m_server.stop();
+    }
+
+    void recording_data() { Cases::recording_data(); }
+    void recording() { Cases::recording(*m_database); }
+    void search_data() { Cases::search_data(); }
+    void search() { Cases::search(*m_database); }
+
+    void serverGoneAndBack()
+    {
+        History history;
+        history.setRetryInterval(100);
+        history.open(m_server.connection(), 90);
+        QTRY_COMPARE_WITH_TIMEOUT(history.state(), History::State::Recording, 10000);
+        // Now, not in the past: resuming runs retention.
+        const auto record = [&](const QString& name) {
+            history.recordStatus(Cases::kServer, QString(),
+                                 {Cases::row("0|1|4444444444|" + name + "|x:1")},
+                                 QDateTime::currentSecsSinceEpoch());
+        };
+        record(QStringLiteral("before"));
+
+        m_server.stop();
+        QElapsedTimer clock;
+        clock.start();
+        record(QStringLiteral("during"));
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(history.state(), History::State::Paused);
+
+        QVERIFY(m_server.resume());
+        QTRY_COMPARE_WITH_TIMEOUT(history.state(), History::State::Recording, 10000);
+        record(QStringLiteral("after"));
+        QCOMPARE(history.queries()->search(QStringLiteral("before")).size(), 1);
+        QCOMPARE(history.queries()->search(QStringLiteral("after")).size(), 1);
+        QCOMPARE(history.queries()->search(QStringLiteral("during")).size(), 0);
+        // The test's own connection was cut as well.
+        QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestHistoryPostgres)
+#include "TestHistoryPostgres.moc"
