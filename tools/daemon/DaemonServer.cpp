@@ -392,7 +392,9 @@ void DaemonServer::audit(const QString& address, const QString& who, const QStri
         return;
     }
     writeSummaries();
-    if (m_refusals.admit(LockoutTable::addressKey(address), event, now())) {
+    const bool notable = event != QLatin1String("connected") &&
+                         event != QLatin1String("disconnected") && event != QLatin1String("closed");
+    if (m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable)) {
         writeAudit(address, who, event, detail);
     }
     if (!m_summaryTimer.isActive()) {

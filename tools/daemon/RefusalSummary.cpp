@@ -2,7 +2,8 @@
 
 namespace garrisond {
 
-bool RefusalSummary::admit(const QString& address, const QString& event, const QDateTime& now)
+bool RefusalSummary::admit(const QString& address, const QString& event, const QDateTime& now,
+                           bool notable)
 {
     if (!m_budgetStart.isValid() || m_budgetStart.addSecs(kWindow.count()) <= now) {
         m_budgetStart = now;
@@ -15,7 +16,8 @@ bool RefusalSummary::admit(const QString& address, const QString& event, const Q
     if (!window.start.isValid()) {
         window.start = now;
     }
-    if (key != kOtherAddresses && window.full < kFullPerAddress && m_budgetUsed < kFullPerWindow) {
+    if (notable && key != kOtherAddresses && window.full < kFullPerAddress &&
+        m_budgetUsed < kFullPerWindow) {
         ++window.full;
         ++m_budgetUsed;
         return true;

@@ -28,8 +28,11 @@ public:
         QString detail; // "12 events in 60 s: connected 4, login-refused 8"
     };
 
-    // True when this event is to be written in full; false when it was counted.
-    bool admit(const QString& address, const QString& event, const QDateTime& now);
+    // True when this event is to be written in full; false when it was counted. Events that
+    // are not `notable` (connections coming and going) are always counted, so that they cannot
+    // use up the full lines that refusals need.
+    bool admit(const QString& address, const QString& event, const QDateTime& now,
+               bool notable = true);
     // Summaries of the windows that ended by `now` (all of them with `everything`).
     QList<Summary> takeEnded(const QDateTime& now, bool everything = false);
     bool isEmpty() const { return m_addresses.isEmpty(); }
