@@ -35,6 +35,14 @@ void TestAuditLog::formatsOneLine_data()
     QTest::newRow("claimed name escaped") << "ev\ril/mp"
                                           << "login"
                                           << "" << prefix + "ev\\x0dil/mp login\n";
+    QTest::newRow("long detail cut")
+        << "-"
+        << "login-refused" << QString(65500, QLatin1Char('A'))
+        << prefix + "- login-refused " + QString(400, QLatin1Char('A')) + u'\u2026' + '\n';
+    QTest::newRow("escapes count towards the cut")
+        << "-"
+        << "message" << QString(1000, QLatin1Char('\n'))
+        << prefix + "- message " + QStringLiteral("\\x0a").repeated(100) + u'\u2026' + '\n';
 }
 
 void TestAuditLog::formatsOneLine()

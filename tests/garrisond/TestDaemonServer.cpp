@@ -6,10 +6,17 @@
 #include "TestMain.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <unistd.h>
 
 using namespace garrisond;
 
@@ -77,7 +84,6 @@ private Q_SLOTS:
     void refusesRequestsBeforeLogin();
     void answersRequestsAfterLogin();
     void locksOutAfterFiveFailures();
-    void lockOutIsPerAddress();
     void recordsEchoedCommands();
     void closesOnlyTheOffendingConnection_data();
     void closesOnlyTheOffendingConnection();
@@ -87,15 +93,23 @@ private Q_SLOTS:
     void announcesANewRconPassword();
     void holdsNoticesUntilThePasswordIsSent();
     void closesSessionsOfRemovedAccounts();
-    void limitsConnections();
     void dropsClientsThatDoNotLogIn();
+    void withstandsAttacks_data();
+    void withstandsAttacks();
 
 private:
     QString file(const QString& name) const { return m_dir->filePath(name); }
     void writeConfig(const QByteArray& extra = QByteArray());
-    void addAccount(const QString& name, const QString& password, const QStringList& levels);
+    void addAccount(const QString& name, const QString& password, const QStringList& levels,
+                    int iterations = 1000);
     void startServer();
     QStringList auditLines() const;
+    qint64 auditBytes() const
+    {
+        return QFileInfo(file(QStringLiteral("garrisond-audit.log"))).size();
+    }
+    // The figure of one attack, checked against the row's bound.
+    void attack(const QString& name, qint64* figure);
     // Logs in as alice/admin and fetches the RCON password, as GARRISON does.
     void logIn(Client& client);
 
@@ -139,12 +153,12 @@ void TestDaemonServer::writeConfig(const QByteArray& extra)
 }
 
 void TestDaemonServer::addAccount(const QString& name, const QString& password,
-                                  const QStringList& levels)
+                                  const QStringList& levels, int iterations)
 {
     AccountStore store(file(QStringLiteral("garrisond-accounts.json")));
     QString error;
     QVERIFY(store.load(&error));
-    store.put(Account{name, PasswordHash::create(password, 1000), levels});
+    store.put(Account{name, PasswordHash::create(password, iterations), levels});
     QVERIFY2(store.save(&error), qPrintable(error));
 }
 
@@ -263,19 +277,6 @@ void TestDaemonServer::locksOutAfterFiveFailures()
 
     m_now = m_now.addSecs(300);
     QCOMPARE(again.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
-}
-
-void TestDaemonServer::lockOutIsPerAddress()
-{
-    startServer();
-    Client other(m_server->serverPort(), QStringLiteral("127.0.0.2"));
-    QVERIFY(other.connected());
-    for (int i = 0; i < 5; ++i) {
-        QVERIFY(other.exchange("alice:guess-admin").startsWith("DENIED"));
-    }
-    QVERIFY(other.exchange("alice:pa:ss-word-admin").startsWith("DENIED Too many"));
-    Client client(m_server->serverPort());
-    QCOMPARE(client.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
 }
 
 void TestDaemonServer::recordsEchoedCommands()
@@ -441,18 +442,6 @@ void TestDaemonServer::closesSessionsOfRemovedAccounts()
     QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 0, kWaitMs);
 }
 
-void TestDaemonServer::limitsConnections()
-{
-    writeConfig("max_clients = 1\n");
-    startServer();
-    Client first(m_server->serverPort());
-    QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 1, kWaitMs);
-    Client second(m_server->serverPort());
-    QCOMPARE(second.next(), QByteArray("DENIED Too many connections"));
-    QVERIFY(second.waitClosed());
-    QCOMPARE(first.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
-}
-
 void TestDaemonServer::dropsClientsThatDoNotLogIn()
 {
     writeConfig("login_timeout_seconds = 1\n");
@@ -462,6 +451,317 @@ void TestDaemonServer::dropsClientsThatDoNotLogIn()
     logIn(member);
     QVERIFY(idle.waitClosed());
     QCOMPARE(member.exchange("getrconpass"), kRcon);
+}
+
+// Each row replays one way in which the daemon was attacked, and bounds what it got the
+// attacker: bytes in the audit log, guesses, milliseconds, lost accounts, open descriptors.
+void TestDaemonServer::withstandsAttacks_data()
+{
+    QTest::addColumn<QString>("attack");
+    QTest::addColumn<QByteArray>("config");
+    QTest::addColumn<qint64>("atMost");
+    QTest::newRow("locked address floods the log") << "audit flood" << QByteArray() << 4096LL;
+    QTest::newRow("refused connections flood the log")
+        << "connection flood" << QByteArray("max_anonymous_per_address = 1\n") << 2048LL;
+    QTest::newRow("echoes fill the disk")
+        << "echo flood" << QByteArray("audit_log_max_bytes = 65536\naudit_log_files = 2\n")
+        << 131072LL;
+    QTest::newRow("own login resets the guesses") << "guesses" << QByteArray() << 5LL;
+    QTest::newRow("guesses from many addresses")
+        << "account guesses" << QByteArray("lockout_account_failures = 3\n") << 3LL;
+    QTest::newRow("unread logs fill memory")
+        << "unread logs" << QByteArray("send_buffer_bytes = 65536\n") << 30LL;
+    QTest::newRow("mp starts the server") << "mp start" << QByteArray() << 0LL;
+    QTest::newRow("idle connections from one address")
+        << "idle crowd" << QByteArray("max_anonymous = 3\n") << 0LL;
+    QTest::newRow("logins hog the event loop") << "slow hash" << QByteArray() << 150LL;
+    QTest::newRow("names told apart by time")
+        << "name timing" << QByteArray("pbkdf2_iterations = 400000\n") << 150LL;
+    QTest::newRow("parallel account edits") << "parallel add" << QByteArray() << 0LL;
+    QTest::newRow("files left readable") << "file modes" << QByteArray() << 0LL;
+    QTest::newRow("game server inherits descriptors") << "descriptors" << QByteArray() << 0LL;
+    QTest::newRow("password tail as level") << "level text" << QByteArray() << 0LL;
+}
+
+void TestDaemonServer::withstandsAttacks()
+{
+    QFETCH(QString, attack);
+    QFETCH(QByteArray, config);
+    QFETCH(qint64, atMost);
+    writeConfig(config);
+    qint64 figure = -1;
+    this->attack(attack, &figure);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(figure <= atMost, qPrintable(QStringLiteral("%1 > %2").arg(figure).arg(atMost)));
+}
+
+void TestDaemonServer::attack(const QString& name, qint64* figure)
+{
+    const auto report = [figure](qint64 value) { *figure = value; };
+    const QByteArray wrongBob = "bob:guess-poweradmin";
+    if (name == QLatin1String("audit flood")) {
+        // Locked out, then many connections with a huge claimed name each: counted, not written.
+        startServer();
+        Client locker(m_server->serverPort());
+        for (int i = 0; i < 5; ++i) {
+            locker.exchange(wrongBob);
+        }
+        const qint64 before = auditBytes();
+        for (int i = 0; i < 40; ++i) {
+            Client flood(m_server->serverPort());
+            flood.send(QByteArray(65500 - 5, 'A') + ":x-mp");
+            QVERIFY(flood.next().startsWith("DENIED"));
+        }
+        const qint64 written = auditBytes() - before;
+        m_now = m_now.addSecs(61);
+        m_server->writeSummaries();
+        QVERIFY(auditLines().constLast().contains(QStringLiteral(" summary ")));
+        return report(written);
+    }
+    if (name == QLatin1String("echo flood")) {
+        // A logged-in client echoes long commands: the log rotates and keeps two files.
+        startServer();
+        Client client(m_server->serverPort());
+        logIn(client);
+        for (int i = 0; i < 300; ++i) {
+            const qint64 before = auditBytes();
+            client.send("alice - say " + QByteArray(1000, 'x'));
+            QDeadlineTimer deadline(kWaitMs);
+            while (auditBytes() == before && !deadline.hasExpired()) {
+                QTest::qWait(1);
+            }
+        }
+        const QString log = file(QStringLiteral("garrisond-audit.log"));
+        QVERIFY(QFile::exists(log + QStringLiteral(".1")));
+        QVERIFY(!QFile::exists(log + QStringLiteral(".2")));
+        return report(auditBytes() + QFileInfo(log + QStringLiteral(".1")).size());
+    }
+    if (name == QLatin1String("connection flood")) {
+        startServer();
+        Client holder(m_server->serverPort(), QStringLiteral("127.0.0.2"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 1, kWaitMs);
+        const qint64 before = auditBytes();
+        for (int i = 0; i < 60; ++i) {
+            Client refused(m_server->serverPort(), QStringLiteral("127.0.0.2"));
+            QCOMPARE(refused.next(), QByteArray("DENIED Too many connections from this address"));
+        }
+        return report(auditBytes() - before);
+    }
+    if (name == QLatin1String("guesses") || name == QLatin1String("account guesses")) {
+        // Rounds of wrong guesses at bob, each followed by a right login to alice, from one
+        // address or from a new address each round.
+        startServer();
+        const bool spread = name == QLatin1String("account guesses");
+        for (int guesses = 0, round = 0; guesses < 30; ++round) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 0, kWaitMs);
+            Client client(m_server->serverPort(),
+                          spread ? QStringLiteral("127.0.1.%1").arg(round + 1) : QString());
+            for (int i = 0; i < (spread ? 2 : 4); ++i) {
+                ++guesses;
+                if (client.exchange(wrongBob).startsWith("DENIED Too many failed")) {
+                    return report(guesses);
+                }
+            }
+            Client own(m_server->serverPort(),
+                       spread ? QStringLiteral("127.0.1.%1").arg(round + 1) : QString());
+            QCOMPARE(own.exchange("alice:pa:ss-word-mp"), QByteArray("mp"));
+        }
+        return report(1000);
+    }
+    if (name == QLatin1String("unread logs")) {
+        QFile log(file(QStringLiteral("games_mp.log")));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write(QByteArray(200 * 1024, 'x'));
+        log.close();
+        startServer();
+        Client client(m_server->serverPort());
+        logIn(client);
+        client.socket().setReadBufferSize(1);
+        int answered = 0;
+        for (; answered < 60; ++answered) {
+            const int before = auditLines().filter(QStringLiteral(" getlog")).size();
+            client.send("getlog");
+            client.socket().flush();
+            QDeadlineTimer deadline(300);
+            while (auditLines().filter(QStringLiteral(" getlog")).size() == before &&
+                   !deadline.hasExpired()) {
+                QTest::qWait(10);
+            }
+            if (deadline.hasExpired()) {
+                break;
+            }
+        }
+        // Once the client reads, the daemon reads again, and the session is still there.
+        const int heard = auditLines().filter(QStringLiteral(" getlog")).size();
+        client.socket().setReadBufferSize(0);
+        QDeadlineTimer deadline(kWaitMs);
+        while (auditLines().filter(QStringLiteral(" getlog")).size() == heard &&
+               !deadline.hasExpired()) {
+            client.socket().readAll();
+            QTest::qWait(10);
+        }
+        return report(deadline.hasExpired() ? 1000 : answered);
+    }
+    if (name == QLatin1String("mp start")) {
+        startServer();
+        Client client(m_server->serverPort());
+        QCOMPARE(client.exchange("alice:pa:ss-word-mp"), QByteArray("mp"));
+        client.exchange("getrconpass");
+        const QByteArray refusal = client.exchange("startserver");
+        QVERIFY2(refusal.startsWith("DENIED Starting the game server needs"), refusal.constData());
+        QCOMPARE(client.exchange("getlog"), QByteArray("0:00 InitGame\r\n0:05 J;123;0;Bob\r\n"));
+        QVERIFY(!auditLines().filter(QStringLiteral("alice/mp refused-request")).isEmpty());
+        return report(m_server->gameServer().isRunning() ? 1 : 0);
+    }
+    if (name == QLatin1String("idle crowd")) {
+        // Idle connections: at most four per address, and a full daemon drops the busiest
+        // address's oldest one for a newcomer.
+        startServer();
+        std::vector<std::unique_ptr<Client>> idle;
+        for (int i = 0; i < 3; ++i) {
+            idle.push_back(
+                std::make_unique<Client>(m_server->serverPort(), QStringLiteral("127.0.0.2")));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 3, kWaitMs);
+        Client member(m_server->serverPort());
+        QCOMPARE(member.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
+        QVERIFY(idle.front()->waitClosed());
+        return report(0);
+    }
+    if (name == QLatin1String("slow hash")) {
+        // A slow password check for one client; another, logged in, is answered meanwhile.
+        addAccount(QStringLiteral("bob"), QStringLiteral("bobpw"), {QStringLiteral("mp")}, 400000);
+        startServer();
+        Client member(m_server->serverPort());
+        logIn(member);
+        Client guesser(m_server->serverPort(), QStringLiteral("127.0.0.2"));
+        guesser.send(wrongBob);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 2, kWaitMs);
+        QTest::qWait(100); // the guess is read and its check under way
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(member.exchange("getrconpass"), kRcon);
+        const qint64 elapsed = timer.elapsed();
+        QVERIFY(guesser.next().startsWith("DENIED"));
+        return report(elapsed);
+    }
+    if (name == QLatin1String("name timing")) {
+        // The accounts were made with 1000 iterations, the configuration says 400000: an
+        // unknown name must be checked like a known one, not with the configured count.
+        startServer();
+        Client client(m_server->serverPort());
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(client.exchange("nobody:guess-mp").startsWith("DENIED"));
+        return report(timer.elapsed());
+    }
+    if (name == QLatin1String("parallel add")) {
+        QList<QProcess*> runs;
+        for (int i = 0; i < 10; ++i) {
+            auto* process = new QProcess(this);
+            process->start(QStringLiteral(GARRISOND_PATH),
+                           {QStringLiteral("--config"), file(QStringLiteral("garrisond.conf")),
+                            QStringLiteral("--add-user"), QStringLiteral("user%1").arg(i),
+                            QStringLiteral("--levels"), QStringLiteral("mp")});
+            process->write("pw\n");
+            process->closeWriteChannel();
+            runs.append(process);
+        }
+        for (QProcess* process : std::as_const(runs)) {
+            QVERIFY(process->waitForFinished(30000));
+            QCOMPARE(process->exitCode(), 0);
+            delete process;
+        }
+        AccountStore store(file(QStringLiteral("garrisond-accounts.json")));
+        QString error;
+        QVERIFY(store.load(&error));
+        return report(12 - store.accounts().size());
+    }
+    if (name == QLatin1String("file modes")) {
+        for (const QString& path : {file(QStringLiteral("garrisond-audit.log")),
+                                    file(QStringLiteral("garrisond.conf"))}) {
+            QFile existing(path);
+            QVERIFY(existing.open(QIODevice::Append));
+            QVERIFY(existing.setPermissions(existing.permissions() | QFile::ReadOther));
+        }
+        DaemonConfig config;
+        QString error;
+        QVERIFY(DaemonConfig::load(file(QStringLiteral("garrisond.conf")), &config, &error));
+        DaemonServer server(config);
+        QSignalSpy warnings(&server, &DaemonServer::warning);
+        QVERIFY(server.start(QHostAddress::LocalHost, 0));
+        QCOMPARE(warnings.size(), 2);
+        qint64 readable = 0;
+        for (const QString& path :
+             {file(QStringLiteral("garrisond-audit.log")), file(QStringLiteral("garrisond.conf")),
+              file(QStringLiteral("garrisond-accounts.json"))}) {
+            readable += (QFile::permissions(path) & (QFile::ReadOther | QFile::ReadGroup)) ? 1 : 0;
+        }
+        return report(readable);
+    }
+    if (name == QLatin1String("descriptors")) {
+        // The real daemon starts a shell that lists its open descriptors: beyond 0-2, only the
+        // listing's own and those that this test inherited itself may be there.
+        writeConfig("server_command = /bin/sh -c \"ls -l /proc/self/fd/ > fds.txt\"\n"
+                    "server_directory = " +
+                    m_dir->path().toUtf8() + "\n");
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        QProcess daemon;
+        daemon.setProcessChannelMode(QProcess::ForwardedChannels);
+        daemon.start(QStringLiteral(GARRISOND_PATH),
+                     {QStringLiteral("--config"), file(QStringLiteral("garrisond.conf")),
+                      QStringLiteral("--port"), QString::number(port)});
+        QVERIFY(daemon.waitForStarted(kWaitMs));
+        std::unique_ptr<Client> client;
+        QDeadlineTimer deadline(kWaitMs);
+        while (!deadline.hasExpired() && !(client && client->connected())) {
+            QTest::qWait(50);
+            client = std::make_unique<Client>(port);
+        }
+        logIn(*client);
+        client->send("startserver");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file(QStringLiteral("fds.txt"))).size() > 0, kWaitMs);
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+        QFile listing(file(QStringLiteral("fds.txt")));
+        QVERIFY(listing.open(QIODevice::ReadOnly));
+        QSet<QString> inherited;
+        for (const QFileInfo& own : QDir(QStringLiteral("/proc/self/fd")).entryInfoList()) {
+            char target[256] = {};
+            if (::readlink(QFile::encodeName(own.filePath()).constData(), target,
+                           sizeof target - 1) > 0) {
+                inherited.insert(QString::fromUtf8(target));
+            }
+        }
+        qint64 leaked = 0;
+        for (const QByteArray& line : listing.readAll().split('\n')) {
+            const qsizetype arrow = line.indexOf(" -> ");
+            const QByteArray fd = line.left(arrow).split(' ').constLast();
+            const QString target = QString::fromUtf8(line.mid(arrow + 4));
+            if (arrow > 0 && fd.toInt() > 2 && !line.contains("/proc/") &&
+                !inherited.contains(target)) {
+                qWarning() << line;
+                ++leaked;
+            }
+        }
+        return report(leaked);
+    }
+    if (name == QLatin1String("level text")) {
+        startServer();
+        Client client(m_server->serverPort());
+        QVERIFY(client.exchange("alice:hunter2-secretpart").startsWith("DENIED"));
+        const QString all = auditLines().join(QLatin1Char('\n'));
+        QVERIFY(all.contains(QStringLiteral("user=alice level=(unknown level)")));
+        return report(all.count(QStringLiteral("secretpart")));
+    }
+    qFatal("no such attack");
 }
 
 GARRISON_TEST_GUILESS_MAIN(TestDaemonServer)

@@ -3,68 +3,86 @@
 
 using garrisond::LockoutTable;
 
-// Each event: "f<seconds>" a failure, "s<seconds>" a success, at that many seconds after the
-// start; the table allows 5 failures and locks for 300 s.
 class TestLockoutTable : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void locksAfterFiveFailures_data();
-    void locksAfterFiveFailures();
-    void addressesAreApart();
+    void locksOut_data();
+    void locksOut();
 };
 
-void TestLockoutTable::locksAfterFiveFailures_data()
+// Each event is "<f|s><seconds> <account> <address>": a failed or successful login that many
+// seconds after the start. The table locks an address after 5 failures and an account after 8,
+// for 300 s. The check asks about "<seconds> <account> <address>".
+void TestLockoutTable::locksOut_data()
 {
     QTest::addColumn<QStringList>("events");
-    QTest::addColumn<int>("checkAt");
+    QTest::addColumn<QString>("check");
     QTest::addColumn<bool>("locked");
-    QTest::newRow("four failures") << QStringList{"f0", "f1", "f2", "f3"} << 4 << false;
-    QTest::newRow("five failures") << QStringList{"f0", "f1", "f2", "f3", "f4"} << 5 << true;
-    QTest::newRow("still locked before the end")
-        << QStringList{"f0", "f1", "f2", "f3", "f4"} << 303 << true;
-    QTest::newRow("free at the end") << QStringList{"f0", "f1", "f2", "f3", "f4"} << 304 << false;
-    QTest::newRow("success resets the count")
-        << QStringList{"f0", "f1", "f2", "f3", "s4", "f5"} << 6 << false;
+    const auto repeat = [](int times, const QString& event) {
+        QStringList events;
+        for (int i = 0; i < times; ++i) {
+            events.append(event.arg(i));
+        }
+        return events;
+    };
+    const QStringList five = repeat(5, QStringLiteral("f%1 bob 192.0.2.7"));
+    const QStringList four = repeat(4, QStringLiteral("f%1 bob 192.0.2.7"));
+    QTest::newRow("four failures") << four << "4 bob 192.0.2.7" << false;
+    QTest::newRow("five failures") << five << "5 bob 192.0.2.7" << true;
+    QTest::newRow("locked for every account") << five << "5 alice 192.0.2.7" << true;
+    QTest::newRow("still locked before the end") << five << "303 bob 192.0.2.7" << true;
+    QTest::newRow("free at the end") << five << "304 bob 192.0.2.7" << false;
+    QTest::newRow("other address free") << five << "5 bob 192.0.2.8" << false;
+    QTest::newRow("own success clears own failures")
+        << four + QStringList{"s4 bob 192.0.2.7", "f5 bob 192.0.2.7"} << "6 bob 192.0.2.7" << false;
+    QTest::newRow("other account's success clears nothing")
+        << four + QStringList{"s4 alice 192.0.2.7", "f5 bob 192.0.2.7"} << "6 bob 192.0.2.7"
+        << true;
     QTest::newRow("old failures are forgotten")
-        << QStringList{"f0", "f1", "f2", "f3", "f400"} << 401 << false;
+        << four + QStringList{"f400 bob 192.0.2.7"} << "401 bob 192.0.2.7" << false;
     QTest::newRow("spread out but each close to the last")
-        << QStringList{"f0", "f200", "f400", "f600", "f800"} << 801 << true;
+        << QStringList{"f0 a 192.0.2.7", "f200 b 192.0.2.7", "f400 c 192.0.2.7", "f600 d 192.0.2.7",
+                       "f800 e 192.0.2.7"}
+        << "801 bob 192.0.2.7" << true;
     QTest::newRow("count starts again after a lock")
-        << QStringList{"f0", "f1", "f2", "f3", "f4", "f310"} << 311 << false;
+        << five + QStringList{"f310 bob 192.0.2.7"} << "311 bob 192.0.2.7" << false;
+    QTest::newRow("one IPv6 /64 is one address")
+        << repeat(5, QStringLiteral("f%1 bob 2001:db8:1:2::%1")) << "5 bob 2001:db8:1:2:ffff::9"
+        << true;
+    QTest::newRow("another /64 is another address")
+        << repeat(5, QStringLiteral("f%1 bob 2001:db8:1:2::%1")) << "5 bob 2001:db8:1:3::1"
+        << false;
+    QTest::newRow("account guessed from many addresses")
+        << repeat(8, QStringLiteral("f%1 bob 198.51.100.%1")) << "8 bob 203.0.113.1" << true;
+    QTest::newRow("account lock spares its known address")
+        << QStringList{"s0 bob 203.0.113.1"} + repeat(8, QStringLiteral("f%1 bob 198.51.100.%1"))
+        << "8 bob 203.0.113.1" << false;
+    QTest::newRow("unknown names lock no account")
+        << repeat(8, QStringLiteral("f%1  198.51.100.%1")) << "8  203.0.113.1" << false;
 }
 
-void TestLockoutTable::locksAfterFiveFailures()
+void TestLockoutTable::locksOut()
 {
     QFETCH(QStringList, events);
-    QFETCH(int, checkAt);
+    QFETCH(QString, check);
     QFETCH(bool, locked);
-    const QString address = QStringLiteral("192.0.2.7");
     const QDateTime start = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
-    LockoutTable table(5, std::chrono::seconds(300));
-    for (const QString& event : events) {
-        const QDateTime when = start.addSecs(event.mid(1).toInt());
-        if (event.startsWith(QLatin1Char('f'))) {
-            table.recordFailure(address, when);
+    LockoutTable table({5, 8, std::chrono::seconds(300)});
+    for (const QString& event : std::as_const(events)) {
+        const QStringList parts = event.split(QLatin1Char(' '));
+        const QDateTime when = start.addSecs(parts.at(0).mid(1).toInt());
+        const QString key = LockoutTable::addressKey(parts.at(2));
+        if (parts.at(0).startsWith(QLatin1Char('f'))) {
+            table.recordFailure(key, parts.at(1), when);
         } else {
-            table.recordSuccess(address);
+            table.recordSuccess(key, parts.at(1), when);
         }
     }
-    QCOMPARE(table.isLocked(address, start.addSecs(checkAt)), locked);
-}
-
-void TestLockoutTable::addressesAreApart()
-{
-    const QDateTime now = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
-    LockoutTable table(5, std::chrono::seconds(60));
-    bool lockedNow = false;
-    for (int i = 0; i < 5; ++i) {
-        QCOMPARE(lockedNow, false);
-        lockedNow = table.recordFailure(QStringLiteral("10.0.0.1"), now);
-    }
-    QVERIFY(lockedNow);
-    QVERIFY(table.isLocked(QStringLiteral("10.0.0.1"), now));
-    QVERIFY(!table.isLocked(QStringLiteral("10.0.0.2"), now));
+    const QStringList parts = check.split(QLatin1Char(' '));
+    QCOMPARE(table.isLocked(LockoutTable::addressKey(parts.at(2)), parts.at(1),
+                            start.addSecs(parts.at(0).toInt())),
+             locked);
 }
 
 GARRISON_TEST_GUILESS_MAIN(TestLockoutTable)

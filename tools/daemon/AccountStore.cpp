@@ -1,5 +1,7 @@
 #include "AccountStore.h"
 
+#include "LoginRequest.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,18 +10,11 @@
 
 namespace garrisond {
 
-namespace {
-
-const QStringList kLevels = {QStringLiteral("mp"), QStringLiteral("admin"),
-                             QStringLiteral("poweradmin")};
-
-} // namespace
-
 AccountStore::AccountStore(QString path) : m_path(std::move(path)) {}
 
 bool AccountStore::isLevel(const QString& word)
 {
-    return kLevels.contains(word);
+    return LoginRequest::isLevel(word);
 }
 
 bool AccountStore::isValidName(const QString& name)

@@ -2,10 +2,9 @@
 
 #include "AccountStore.h"
 #include "DaemonServer.h"
-#include "LoginRequest.h"
+#include "LockoutTable.h"
 #include "WireText.h"
 
-#include <QHostAddress>
 #include <QTcpSocket>
 #include <algorithm>
 
@@ -13,34 +12,34 @@ namespace garrisond {
 
 namespace {
 
-const QString kGetRconPass = QStringLiteral("getrconpass");
-const QString kGetLog = QStringLiteral("getlog");
-const QString kStartServer = QStringLiteral("startserver");
-
-// Refusals are never a level word and never begin with a notice prefix.
+// Refusals are never a level word and never begin with a notice prefix: the client takes them
+// as an unexpected answer, which changes nothing in a running session.
 const QByteArray kRefused = "DENIED Wrong user name, password or level";
-const QByteArray kLockedOut = "DENIED Too many failed logins from this address, try again later";
+const QByteArray kLockedOut = "DENIED Too many failed logins, try again later";
+const QByteArray kBusy = "DENIED The daemon is busy, try again later";
+const QByteArray kTooManySessions = "DENIED Too many users are logged in, try again later";
 const QByteArray kLoginFirst = "DENIED Log in first";
-
-QString plainAddress(const QHostAddress& address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
+const QByteArray kStartNeedsAdmin =
+    "DENIED Starting the game server needs the level admin or poweradmin";
 
 } // namespace
 
-ClientSession::ClientSession(QTcpSocket* socket, DaemonServer& server)
-    : m_socket(socket), m_server(server), m_address(plainAddress(socket->peerAddress()))
+ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonServer& server)
+    : m_socket(socket), m_server(server), m_address(address),
+      m_addressKey(LockoutTable::addressKey(address))
 {
     m_socket->setParent(this);
     // A full buffer holds one byte more than any accepted message, so an oversized one shows.
-    m_socket->setReadBufferSize(kMaxMessageBytes + 1);
+    m_socket->setReadBufferSize(DaemonMessage::kMaxMessageBytes + 1);
     m_sinceLastSend.start();
     m_noticeTimer.setSingleShot(true);
     m_loginTimer.setSingleShot(true);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_socket->bytesAvailable() > 0 && !outputFull()) {
+            readMessages();
+        }
+    });
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientSession::finish);
     connect(&m_noticeTimer, &QTimer::timeout, this, &ClientSession::sendNextNotice);
     connect(&m_loginTimer, &QTimer::timeout, this,
@@ -53,10 +52,15 @@ QString ClientSession::who() const
     return isLoggedIn() ? m_account + QLatin1Char('/') + m_level : QStringLiteral("-");
 }
 
+bool ClientSession::outputFull() const
+{
+    return m_socket->bytesToWrite() > m_server.config().sendBufferBytes;
+}
+
 void ClientSession::readMessages()
 {
-    while (!m_closing && m_socket->bytesAvailable() > 0) {
-        if (m_socket->bytesAvailable() > kMaxMessageBytes) {
+    while (!m_closing && !m_loginPending && !outputFull() && m_socket->bytesAvailable() > 0) {
+        if (m_socket->bytesAvailable() > DaemonMessage::kMaxMessageBytes) {
             abortConnection(QStringLiteral("message over 64 KiB"));
             return;
         }
@@ -64,69 +68,97 @@ void ClientSession::readMessages()
     }
 }
 
-void ClientSession::handleMessage(const QByteArray& message)
+void ClientSession::handleMessage(const QByteArray& bytes)
 {
-    if (WireText::hasControlBytes(message)) {
+    const DaemonMessage message = DaemonMessage::parse(bytes, m_account);
+    if (message.kind == DaemonMessage::Kind::Rejected) {
         abortConnection(QStringLiteral("control bytes in a message"));
         return;
     }
-    const QString text = WireText::decode(message);
     if (isLoggedIn()) {
-        handleSessionMessage(text);
+        handleSessionMessage(message);
         return;
     }
     // A split oversized message must not pass as many small ones before a login.
-    m_bytesBeforeLogin += message.size();
-    if (m_bytesBeforeLogin > kMaxMessageBytes) {
+    m_bytesBeforeLogin += bytes.size();
+    if (m_bytesBeforeLogin > DaemonMessage::kMaxMessageBytes) {
         abortConnection(QStringLiteral("over 64 KiB before a login"));
         return;
     }
-    if (text == kGetRconPass || text == kGetLog || text == kStartServer) {
-        m_server.audit(m_address, who(), QStringLiteral("refused-before-login"), text);
+    if (message.kind != DaemonMessage::Kind::Login) {
+        m_server.audit(m_address, who(), QStringLiteral("refused-before-login"), message.text);
         send(kLoginFirst);
         return;
     }
-    handleLogin(text);
+    m_loginPending = true;
+    m_server.requestLogin(this, message.login);
 }
 
-void ClientSession::handleLogin(const QString& message)
+void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
+                                  const std::optional<LoginRequest>& request)
 {
-    const auto request = LoginRequest::parse(message);
-    switch (m_server.login(request, m_address)) {
-    case DaemonServer::LoginOutcome::Granted:
+    using Outcome = DaemonServer::LoginOutcome;
+    m_loginPending = false;
+    switch (outcome) {
+    case Outcome::Granted:
         m_account = request->user;
         m_level = request->level;
         m_loginTimer.stop();
         m_holdNotices = true;
         send(WireText::encode(m_level));
         break;
-    case DaemonServer::LoginOutcome::Refused:
+    case Outcome::Refused:
         send(kRefused);
         break;
-    case DaemonServer::LoginOutcome::LockedOut:
+    case Outcome::LockedOut:
         send(kLockedOut);
         break;
+    case Outcome::Busy:
+        send(kBusy);
+        break;
+    case Outcome::TooManySessions:
+        send(kTooManySessions);
+        break;
     }
+    // What came while the password was being checked is read now; the socket's signal has
+    // been spent already. Queued, because the answer may come from inside readMessages().
+    QMetaObject::invokeMethod(this, &ClientSession::readMessages, Qt::QueuedConnection);
 }
 
-void ClientSession::handleSessionMessage(const QString& message)
+void ClientSession::handleSessionMessage(const DaemonMessage& message)
 {
-    if (message == kGetRconPass) {
-        m_server.audit(m_address, who(), kGetRconPass);
+    using Kind = DaemonMessage::Kind;
+    switch (message.kind) {
+    case Kind::GetRconPass:
+        m_server.audit(m_address, who(), message.text);
         send(m_server.rconPasswordAnswer());
-    } else if (message == kGetLog) {
-        m_server.audit(m_address, who(), kGetLog);
+        break;
+    case Kind::GetLog:
+        m_server.audit(m_address, who(), message.text);
         send(m_server.logAnswer());
-    } else if (message == kStartServer) {
-        // The client expects no answer; one could be taken as an awaited log.
-        m_server.startGameServer(m_address, who());
-    } else {
-        const QString prefix = m_account + QStringLiteral(" - ");
-        if (message.startsWith(prefix)) {
-            m_server.audit(m_address, who(), QStringLiteral("command"), message.mid(prefix.size()));
+        break;
+    case Kind::StartServer:
+        if (DaemonMessage::mayStartServer(m_level)) {
+            // The client expects no answer; one could be taken as an awaited log.
+            m_server.startGameServer(m_address, who());
         } else {
-            m_server.audit(m_address, who(), QStringLiteral("message"), message);
+            m_server.audit(m_address, who(), QStringLiteral("refused-request"), message.text);
+            send(kStartNeedsAdmin);
         }
+        break;
+    case Kind::Echo:
+        // The game server has the command already (the client holds the RCON password): a
+        // stop from a level whose Admin page is closed can only be pointed out.
+        m_server.audit(m_address, who(),
+                       DaemonMessage::isStopCommand(message.command) &&
+                               !DaemonMessage::mayStartServer(m_level)
+                           ? QStringLiteral("command-above-level")
+                           : QStringLiteral("command"),
+                       message.command);
+        break;
+    default:
+        m_server.audit(m_address, who(), QStringLiteral("message"), message.text);
+        break;
     }
     if (m_holdNotices) {
         m_holdNotices = false;
@@ -137,6 +169,11 @@ void ClientSession::handleSessionMessage(const QString& message)
 void ClientSession::send(const QByteArray& answer)
 {
     if (m_closing) {
+        return;
+    }
+    // Reading stops at send_buffer_bytes, so only notices can pile up past twice that.
+    if (m_socket->bytesToWrite() > 2 * m_server.config().sendBufferBytes) {
+        abortConnection(QStringLiteral("answers left unread"));
         return;
     }
     m_socket->write(answer);

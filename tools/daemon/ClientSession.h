@@ -1,5 +1,8 @@
 #pragma once
 
+#include "DaemonMessage.h"
+#include "DaemonServer.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -11,31 +14,34 @@ class QTcpSocket;
 
 namespace garrisond {
 
-class DaemonServer;
-
 // One client connection. Each chunk that one read delivers is one message, as the client
 // sends them: first a login "user:password-level", answered with the level word or a refusal;
 // after that "getrconpass", "getlog", "startserver" and the echoed commands "user - command".
+// Nothing more is read while a login is being checked, nor while the client has more than
+// send_buffer_bytes of answers unread; one that lets twice that pile up is dropped.
 class ClientSession : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
     // Notices keep this distance from any other answer: the client cannot tell two messages
     // apart that reach it in one read, and takes the one after a level answer as the RCON
     // password and the one after "getlog" as the log.
     static constexpr int kNoticeGapMs = 1000;
 
     // Takes over the socket.
-    ClientSession(QTcpSocket* socket, DaemonServer& server);
+    ClientSession(QTcpSocket* socket, const QString& address, DaemonServer& server);
 
     QString address() const { return m_address; }
+    QString addressKey() const { return m_addressKey; }
     bool isLoggedIn() const { return !m_level.isEmpty(); }
+    bool hasLoginPending() const { return m_loginPending; }
     QString account() const { return m_account; }
     QString level() const { return m_level; }
     // "account/level" once logged in, "-" before.
     QString who() const;
 
+    void loginAnswered(DaemonServer::LoginOutcome outcome,
+                       const std::optional<LoginRequest>& request);
     // Queued; sent when no other answer is close.
     void sendNotice(const QByteArray& message);
     void close(const QString& reason);
@@ -46,9 +52,9 @@ Q_SIGNALS:
 private:
     void readMessages();
     void handleMessage(const QByteArray& message);
-    void handleLogin(const QString& message);
-    void handleSessionMessage(const QString& message);
+    void handleSessionMessage(const DaemonMessage& message);
     void send(const QByteArray& answer);
+    bool outputFull() const;
     void scheduleNotices();
     void sendNextNotice();
     void abortConnection(const QString& reason);
@@ -57,9 +63,11 @@ private:
     QTcpSocket* m_socket;
     DaemonServer& m_server;
     QString m_address;
+    QString m_addressKey;
     QString m_account;
     QString m_level;
     qint64 m_bytesBeforeLogin = 0;
+    bool m_loginPending = false;
     bool m_closing = false;
     bool m_finished = false;
     // Set by a level answer until the client's next message ("getrconpass") is answered.

@@ -49,12 +49,23 @@ QString DaemonConfig::describeKeys()
         "  log_tail_bytes       how much of the end of the log to send (default 262144)\n"
         "  audit_log            where logins and echoed commands are recorded\n"
         "                       (default garrisond-audit.log)\n"
+        "  audit_log_max_bytes  size at which the audit log rotates (default 10485760)\n"
+        "  audit_log_files      audit log files kept, the current one included (default 5)\n"
         "  accounts             the accounts file (default garrisond-accounts.json)\n"
         "  pbkdf2_iterations    PBKDF2 iterations for new passwords (default 100000)\n"
-        "  lockout_failures     failed logins that lock an address out (default 5)\n"
-        "  lockout_seconds      how long an address stays locked out (default 300)\n"
-        "  login_timeout_seconds  time a connection has to log in (default 60)\n"
-        "  max_clients          connections served at once (default 32)\n");
+        "  lockout_failures     failed logins that lock an address (an IPv6 /64) out\n"
+        "                       (default 5)\n"
+        "  lockout_account_failures  failed logins from anywhere that lock an account out,\n"
+        "                       except where it logged in before (default 20)\n"
+        "  lockout_seconds      how long a lock-out lasts (default 300)\n"
+        "  login_failures_per_second  above this many failed logins per second, every\n"
+        "                       login waits before its password is checked (default 5)\n"
+        "  login_timeout_seconds  time a connection has to log in (default 10)\n"
+        "  max_clients          logged-in clients served at once (default 32)\n"
+        "  max_anonymous        connections not logged in, in all (default 64)\n"
+        "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
+        "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
+        "                       reading from it; twice this drops it (default 8388608)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error)
@@ -107,6 +118,25 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             config->passwordIterations = static_cast<int>(number);
         } else if (key == QLatin1String("lockout_failures") && toNumber(value, 1, 1000, &number)) {
             config->lockoutFailures = static_cast<int>(number);
+        } else if (key == QLatin1String("lockout_account_failures") &&
+                   toNumber(value, 1, 100000, &number)) {
+            config->lockoutAccountFailures = static_cast<int>(number);
+        } else if (key == QLatin1String("login_failures_per_second") &&
+                   toNumber(value, 1, 10000, &number)) {
+            config->loginFailuresPerSecond = static_cast<int>(number);
+        } else if (key == QLatin1String("audit_log_max_bytes") &&
+                   toNumber(value, 64 * 1024, qint64(1) << 40, &number)) {
+            config->auditLogMaxBytes = number;
+        } else if (key == QLatin1String("audit_log_files") && toNumber(value, 1, 100, &number)) {
+            config->auditLogFiles = static_cast<int>(number);
+        } else if (key == QLatin1String("max_anonymous") && toNumber(value, 1, 10000, &number)) {
+            config->maxAnonymous = static_cast<int>(number);
+        } else if (key == QLatin1String("max_anonymous_per_address") &&
+                   toNumber(value, 1, 10000, &number)) {
+            config->maxAnonymousPerAddress = static_cast<int>(number);
+        } else if (key == QLatin1String("send_buffer_bytes") &&
+                   toNumber(value, 64 * 1024, qint64(1) << 32, &number)) {
+            config->sendBufferBytes = number;
         } else if (key == QLatin1String("lockout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->lockoutDuration = std::chrono::seconds(number);

@@ -22,10 +22,17 @@ struct DaemonConfig {
     QString auditLogPath;
     QString accountsPath;
     int passwordIterations = 100000;
+    qint64 auditLogMaxBytes = 10 * 1024 * 1024;
+    int auditLogFiles = 5;
     int lockoutFailures = 5;
+    int lockoutAccountFailures = 20;
     std::chrono::seconds lockoutDuration{300};
-    std::chrono::seconds loginTimeout{60};
+    int loginFailuresPerSecond = 5;
+    std::chrono::seconds loginTimeout{10};
     int maxClients = 32;
+    int maxAnonymous = 64;
+    int maxAnonymousPerAddress = 4;
+    qint64 sendBufferBytes = 8 * 1024 * 1024;
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);

@@ -1,33 +1,55 @@
 #include "DaemonServer.h"
 
 #include "ClientSession.h"
+#include "DaemonMessage.h"
 #include "LogTail.h"
+#include "SecretFiles.h"
 #include "WireText.h"
 
 #include <QFileInfo>
 #include <QTcpSocket>
+#include <algorithm>
+#include <map>
 #include <utility>
 
 namespace garrisond {
 
 namespace {
 
-const QByteArray kTooManyClients = "DENIED Too many connections";
+const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
+constexpr int kSummaryCheckMs = 5000;
+
+QString plainAddress(const QHostAddress& address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+LockoutTable::Limits limitsOf(const DaemonConfig& config)
+{
+    return {config.lockoutFailures, config.lockoutAccountFailures, config.lockoutDuration};
+}
 
 } // namespace
 
 DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_accounts(m_config.accountsPath),
-      m_lockout(m_config.lockoutFailures, m_config.lockoutDuration), m_audit(m_config.auditLogPath),
+      m_lockout(limitsOf(m_config)),
+      m_audit(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles),
       m_clock([] { return QDateTime::currentDateTimeUtc(); })
 {
     m_reloadTimer.setSingleShot(true);
     m_reloadTimer.setInterval(100);
+    m_summaryTimer.setInterval(kSummaryCheckMs);
+    m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     connect(&m_server, &QTcpServer::newConnection, this, &DaemonServer::acceptConnections);
     connect(&m_reloadTimer, &QTimer::timeout, this, [this] {
         rewatch();
         reload();
     });
+    connect(&m_summaryTimer, &QTimer::timeout, this, [this] { writeSummaries(); });
+    connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
             [this] { m_reloadTimer.start(); });
@@ -40,10 +62,18 @@ DaemonServer::~DaemonServer()
         session->disconnect(this);
         delete session;
     }
+    writeSummaries(true);
 }
 
 bool DaemonServer::start(const QHostAddress& address, quint16 port)
 {
+    QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath};
+    for (int n = 1; n < m_config.auditLogFiles; ++n) {
+        secrets.append(m_config.auditLogPath + QLatin1Char('.') + QString::number(n));
+    }
+    for (const QString& line : SecretFiles::secure(secrets)) {
+        Q_EMIT warning(line);
+    }
     if (!m_accounts.load(&m_error)) {
         return false;
     }
@@ -51,8 +81,9 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
         m_error = m_server.errorString();
         return false;
     }
-    audit(address.toString(), QStringLiteral("-"), QStringLiteral("listening"),
-          QString::number(m_server.serverPort()));
+    refreshDecoy();
+    audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("listening"),
+          address.toString() + QLatin1Char(' ') + QString::number(m_server.serverPort()));
     return true;
 }
 
@@ -116,15 +147,15 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     const bool rconChanged = fresh.rconPassword != m_config.rconPassword;
     const bool accountsMoved = fresh.accountsPath != m_config.accountsPath;
     m_config = fresh;
-    m_lockout.configure(m_config.lockoutFailures, m_config.lockoutDuration);
-    m_audit.setPath(m_config.auditLogPath);
+    m_lockout.configure(limitsOf(m_config));
+    m_audit.configure(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles);
+    m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     if (accountsMoved) {
         rewatch();
     }
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
-        notifyLoggedIn(QStringLiteral("CHANGERCON The game server's RCON password was changed on "
-                                      "the daemon. Log in again to receive the new one."));
+        notifyLoggedIn(DaemonMessage::rconChangedNotice());
     }
 }
 
@@ -137,11 +168,11 @@ void DaemonServer::applyAccounts(const AccountStore& fresh)
         }
     }
     m_accounts = fresh;
+    refreshDecoy();
     for (const QString& name : std::as_const(added)) {
         const Account* account = m_accounts.find(name);
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("account-added"), name);
-        notifyLoggedIn(QStringLiteral("ADDUSER The daemon account \"%1\" was added (levels: %2).")
-                           .arg(name, account->levels.join(QStringLiteral(", "))));
+        notifyLoggedIn(DaemonMessage::accountAddedNotice(name, account->levels));
     }
     const QList<ClientSession*> sessions = m_sessions;
     for (ClientSession* session : sessions) {
@@ -155,29 +186,78 @@ void DaemonServer::applyAccounts(const AccountStore& fresh)
     }
 }
 
-void DaemonServer::notifyLoggedIn(const QString& notice)
+void DaemonServer::refreshDecoy()
 {
-    const QByteArray wire = WireText::encode(notice);
+    std::map<int, int> counts;
+    for (const Account& account : m_accounts.accounts()) {
+        ++counts[account.password.iterations()];
+    }
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](auto a, auto b) { return a.second < b.second; });
+    const int iterations = most == counts.end() ? m_config.passwordIterations : most->first;
+    if (!m_decoy || m_decoy->iterations() != iterations) {
+        m_decoy = PasswordHash::create(QString(), iterations);
+    }
+}
+
+void DaemonServer::notifyLoggedIn(const QByteArray& notice)
+{
     for (ClientSession* session : std::as_const(m_sessions)) {
         // Only logged-in clients learn about accounts and passwords.
         if (session->isLoggedIn()) {
-            session->sendNotice(wire);
+            session->sendNotice(notice);
         }
     }
+}
+
+bool DaemonServer::admit(const QString& address)
+{
+    const QString key = LockoutTable::addressKey(address);
+    QHash<QString, QList<ClientSession*>> anonymous;
+    int total = 0;
+    for (ClientSession* session : std::as_const(m_sessions)) {
+        if (!session->isLoggedIn()) {
+            anonymous[session->addressKey()].append(session);
+            ++total;
+        }
+    }
+    if (anonymous.value(key).size() >= m_config.maxAnonymousPerAddress) {
+        return false;
+    }
+    if (total < m_config.maxAnonymous) {
+        return true;
+    }
+    // Full: the address with the most waiting connections gives up its oldest one that is not
+    // having its password checked, so that no crowd of addresses keeps a newcomer out for long.
+    const QList<ClientSession*>* busiest = nullptr;
+    for (const QList<ClientSession*>& sessions : std::as_const(anonymous)) {
+        if (busiest == nullptr || sessions.size() > busiest->size()) {
+            busiest = &sessions;
+        }
+    }
+    QList<ClientSession*> candidates = busiest->size() > 1 ? *busiest : m_sessions;
+    for (ClientSession* session : std::as_const(candidates)) {
+        if (!session->isLoggedIn() && !session->hasLoginPending()) {
+            session->close(QStringLiteral("crowded out"));
+            return true;
+        }
+    }
+    return false;
 }
 
 void DaemonServer::acceptConnections()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        if (m_sessions.size() >= m_config.maxClients) {
-            audit(socket->peerAddress().toString(), QStringLiteral("-"),
-                  QStringLiteral("refused-connection"), QStringLiteral("too many connections"));
+        const QString address = plainAddress(socket->peerAddress());
+        if (!admit(address)) {
+            audit(address, QStringLiteral("-"), QStringLiteral("refused-connection"),
+                  QStringLiteral("too many connections"));
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            socket->write(kTooManyClients);
+            socket->write(kTooManyFromAddress);
             socket->disconnectFromHost();
             continue;
         }
-        auto* session = new ClientSession(socket, *this);
+        auto* session = new ClientSession(socket, address, *this);
         m_sessions.append(session);
         connect(session, &ClientSession::closed, this, [this, session] {
             m_sessions.removeOne(session);
@@ -189,42 +269,77 @@ void DaemonServer::acceptConnections()
     }
 }
 
-DaemonServer::LoginOutcome DaemonServer::login(const std::optional<LoginRequest>& request,
-                                               const QString& address)
+void DaemonServer::requestLogin(ClientSession* session, const std::optional<LoginRequest>& request)
 {
-    const QDateTime when = now();
-    const QString claimed =
-        request ? QStringLiteral("user=%1 level=%2").arg(request->user, request->level)
-                : QStringLiteral("malformed");
-    if (m_lockout.isLocked(address, when)) {
+    const QString& address = session->address();
+    const Account* account = request ? m_accounts.find(request->user) : nullptr;
+    const QString accountName = account ? account->name : QString();
+    const QString claimed = DaemonMessage::describeLogin(request);
+    if (m_lockout.isLocked(session->addressKey(), accountName, now())) {
         audit(address, QStringLiteral("-"), QStringLiteral("login-locked-out"), claimed);
-        return LoginOutcome::LockedOut;
+        answerLogin(session, LoginOutcome::LockedOut, request);
+        return;
     }
-    bool granted = false;
-    if (request) {
-        if (const Account* account = m_accounts.find(request->user)) {
-            granted = account->password.matches(request->password) &&
-                      account->levels.contains(request->level);
+    if (!request) {
+        answerLogin(session, refuse(address, QString(), claimed), request);
+        return;
+    }
+    const quint64 id = ++m_lastLoginId;
+    if (!m_loginQueue.enqueue(id, account ? account->password : *m_decoy, request->password)) {
+        audit(address, QStringLiteral("-"), QStringLiteral("login-busy"), claimed);
+        answerLogin(session, LoginOutcome::Busy, request);
+        return;
+    }
+    m_pendingLogins.insert(id, PendingLogin{session, *request, address});
+}
+
+void DaemonServer::passwordChecked(quint64 id, bool matches)
+{
+    const PendingLogin pending = m_pendingLogins.take(id);
+    const LoginRequest& request = pending.request;
+    // The accounts may have been reloaded while the password was being checked.
+    const Account* account = m_accounts.find(request.user);
+    const QString claimed = DaemonMessage::describeLogin(request);
+    LoginOutcome outcome = LoginOutcome::Granted;
+    if (!matches || account == nullptr || !account->levels.contains(request.level)) {
+        outcome = refuse(pending.address, account ? account->name : QString(), claimed);
+    } else {
+        const auto loggedIn = std::count_if(m_sessions.cbegin(), m_sessions.cend(),
+                                            [](ClientSession* s) { return s->isLoggedIn(); });
+        if (loggedIn >= m_config.maxClients) {
+            audit(pending.address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"),
+                  claimed);
+            outcome = LoginOutcome::TooManySessions;
         } else {
-            if (!m_decoy) {
-                m_decoy = PasswordHash::create(QString(), m_config.passwordIterations);
-            }
-            m_decoy->matches(request->password);
+            m_lockout.recordSuccess(LockoutTable::addressKey(pending.address), account->name,
+                                    now());
+            audit(pending.address, request.user + QLatin1Char('/') + request.level,
+                  QStringLiteral("login"));
         }
     }
-    if (granted) {
-        m_lockout.recordSuccess(address);
-        audit(address, request->user + QLatin1Char('/') + request->level, QStringLiteral("login"));
-        return LoginOutcome::Granted;
+    if (pending.session) {
+        answerLogin(pending.session, outcome, request);
     }
-    const bool locked = m_lockout.recordFailure(address, when);
+}
+
+DaemonServer::LoginOutcome DaemonServer::refuse(const QString& address, const QString& account,
+                                                const QString& claimed)
+{
+    m_loginQueue.recordFailure();
+    const bool locked = m_lockout.recordFailure(LockoutTable::addressKey(address), account, now());
     audit(address, QStringLiteral("-"), QStringLiteral("login-refused"), claimed);
-    if (locked) {
-        audit(address, QStringLiteral("-"), QStringLiteral("address-locked-out"),
-              QStringLiteral("%1 s").arg(m_config.lockoutDuration.count()));
-        return LoginOutcome::LockedOut;
+    if (!locked) {
+        return LoginOutcome::Refused;
     }
-    return LoginOutcome::Refused;
+    audit(address, QStringLiteral("-"), QStringLiteral("locked-out"),
+          QStringLiteral("%1 s").arg(m_config.lockoutDuration.count()));
+    return LoginOutcome::LockedOut;
+}
+
+void DaemonServer::answerLogin(ClientSession* session, LoginOutcome outcome,
+                               const std::optional<LoginRequest>& request)
+{
+    session->loginAnswered(outcome, request);
 }
 
 QByteArray DaemonServer::rconPasswordAnswer() const
@@ -271,6 +386,34 @@ void DaemonServer::startGameServer(const QString& address, const QString& who)
 
 void DaemonServer::audit(const QString& address, const QString& who, const QString& event,
                          const QString& detail)
+{
+    if (who != QLatin1String("-") || address == QLatin1String("-")) {
+        writeAudit(address, who, event, detail);
+        return;
+    }
+    writeSummaries();
+    const bool notable = event != QLatin1String("connected") &&
+                         event != QLatin1String("disconnected") && event != QLatin1String("closed");
+    if (m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable)) {
+        writeAudit(address, who, event, detail);
+    }
+    if (!m_summaryTimer.isActive()) {
+        m_summaryTimer.start();
+    }
+}
+
+void DaemonServer::writeSummaries(bool all)
+{
+    for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
+        writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
+    }
+    if (m_refusals.isEmpty()) {
+        m_summaryTimer.stop();
+    }
+}
+
+void DaemonServer::writeAudit(const QString& address, const QString& who, const QString& event,
+                              const QString& detail)
 {
     if (!m_audit.record(now(), address, who, event, detail)) {
         Q_EMIT warning(QStringLiteral("cannot write the audit log %1: %2")

@@ -5,13 +5,17 @@
 #include "DaemonConfig.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
+#include "LoginQueue.h"
 #include "LoginRequest.h"
+#include "RefusalSummary.h"
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTimer>
 #include <functional>
@@ -30,7 +34,7 @@ class DaemonServer : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
-    enum class LoginOutcome { Granted, Refused, LockedOut };
+    enum class LoginOutcome { Granted, Refused, LockedOut, Busy, TooManySessions };
 
     explicit DaemonServer(DaemonConfig config, QObject* parent = nullptr);
     ~DaemonServer() override;
@@ -54,13 +58,18 @@ public:
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
     GameServerProcess& gameServer() { return m_gameServer; }
 
-    // Used by the sessions.
-    LoginOutcome login(const std::optional<LoginRequest>& request, const QString& address);
+    // Used by the sessions. The answer to a login comes later, through the session's
+    // loginAnswered(), unless the session is gone by then.
+    void requestLogin(ClientSession* session, const std::optional<LoginRequest>& request);
     QByteArray rconPasswordAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
+    // Events of clients that are not logged in ("-") go through the refusal summary, so that
+    // anonymous clients cannot grow the log faster than a fixed amount per minute.
     void audit(const QString& address, const QString& who, const QString& event,
                const QString& detail = QString());
+    // Writes the summaries of counted events whose minute is over (all of them with `all`).
+    void writeSummaries(bool all = false);
 
 Q_SIGNALS:
     void sessionOpened();
@@ -70,26 +79,44 @@ Q_SIGNALS:
     void warning(const QString& text);
 
 private:
+    struct PendingLogin {
+        QPointer<ClientSession> session;
+        LoginRequest request;
+        QString address;
+    };
     void acceptConnections();
+    bool admit(const QString& address);
+    void passwordChecked(quint64 id, bool matches);
+    void answerLogin(ClientSession* session, LoginOutcome outcome,
+                     const std::optional<LoginRequest>& request);
+    LoginOutcome refuse(const QString& address, const QString& account, const QString& claimed);
+    void refreshDecoy();
     void applyConfig(const DaemonConfig& fresh);
     void applyAccounts(const AccountStore& fresh);
-    void notifyLoggedIn(const QString& notice);
+    void notifyLoggedIn(const QByteArray& notice);
     void rewatch();
+    void writeAudit(const QString& address, const QString& who, const QString& event,
+                    const QString& detail);
 
     DaemonConfig m_config;
     AccountStore m_accounts;
     LockoutTable m_lockout;
     AuditLog m_audit;
+    RefusalSummary m_refusals;
+    QTimer m_summaryTimer;
+    LoginQueue m_loginQueue;
+    QHash<quint64, PendingLogin> m_pendingLogins;
+    quint64 m_lastLoginId = 0;
     GameServerProcess m_gameServer;
     QTcpServer m_server;
-    QList<ClientSession*> m_sessions;
+    QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;
     Clock m_clock;
     QString m_error;
-    // Checked against when the user name is unknown, so that a refusal takes as long as one
-    // for a wrong password.
-    mutable std::optional<PasswordHash> m_decoy;
+    // Checked against when the user name is unknown, with the iteration count that most
+    // accounts have, so that a refusal takes as long as one for a wrong password.
+    std::optional<PasswordHash> m_decoy;
 };
 
 } // namespace garrisond

@@ -1,60 +1,112 @@
 #include "LockoutTable.h"
 
+#include <QHostAddress>
+
 namespace garrisond {
 
 namespace {
 
-// Entries are pruned only when the table grows past this, so that a stream of failures from
-// many addresses cannot grow it without bound.
+// The tables are pruned only when they grow past this, so that a stream of failures from many
+// addresses cannot grow them without bound.
 constexpr qsizetype kPruneAbove = 1024;
 
 } // namespace
 
-LockoutTable::LockoutTable(int maxFailures, std::chrono::seconds duration)
-    : m_maxFailures(maxFailures), m_duration(duration)
-{}
+LockoutTable::LockoutTable(Limits limits) : m_limits(limits) {}
 
-void LockoutTable::configure(int maxFailures, std::chrono::seconds duration)
+QString LockoutTable::addressKey(const QString& address)
 {
-    m_maxFailures = maxFailures;
-    m_duration = duration;
+    QHostAddress host(address);
+    if (host.protocol() != QAbstractSocket::IPv6Protocol) {
+        return address;
+    }
+    Q_IPV6ADDR bytes = host.toIPv6Address();
+    for (int i = 8; i < 16; ++i) {
+        bytes[i] = 0;
+    }
+    return QHostAddress(bytes).toString() + QStringLiteral("/64");
 }
 
-bool LockoutTable::isLocked(const QString& address, const QDateTime& now) const
+QString LockoutTable::pairKey(const QString& key, const QString& account)
 {
-    const auto it = m_entries.constFind(address);
-    return it != m_entries.cend() && it->lockedUntil.isValid() && now < it->lockedUntil;
+    return key + QLatin1Char('\n') + account;
 }
 
-bool LockoutTable::recordFailure(const QString& address, const QDateTime& now)
+bool LockoutTable::locked(const QHash<QString, Count>& table, const QString& key,
+                          const QDateTime& now) const
 {
-    if (m_entries.size() > kPruneAbove) {
-        forgetExpired(now);
+    const auto it = table.constFind(key);
+    return it != table.cend() && it->lockedUntil.isValid() && now < it->lockedUntil;
+}
+
+bool LockoutTable::isLocked(const QString& key, const QString& account, const QDateTime& now) const
+{
+    if (locked(m_addresses, key, now)) {
+        return true;
     }
-    Entry& entry = m_entries[address];
-    if (entry.lastFailure.isValid() && entry.lastFailure.addSecs(m_duration.count()) <= now) {
-        entry.failures = 0;
+    return !account.isEmpty() && locked(m_accounts, account, now) &&
+           !m_knownGood.contains(pairKey(key, account));
+}
+
+bool LockoutTable::fail(Count& count, int limit, const QDateTime& now) const
+{
+    if (count.lastFailure.isValid() &&
+        count.lastFailure.addSecs(m_limits.duration.count()) <= now) {
+        count.failures = 0;
     }
-    entry.lastFailure = now;
-    if (++entry.failures < m_maxFailures) {
+    count.lastFailure = now;
+    if (++count.failures < limit) {
         return false;
     }
-    entry.failures = 0;
-    entry.lockedUntil = now.addSecs(m_duration.count());
+    count.failures = 0;
+    count.lockedUntil = now.addSecs(m_limits.duration.count());
     return true;
 }
 
-void LockoutTable::recordSuccess(const QString& address)
+bool LockoutTable::recordFailure(const QString& key, const QString& account, const QDateTime& now)
 {
-    m_entries.remove(address);
+    prune(now);
+    Count& pair = m_pairs[pairKey(key, account)];
+    fail(pair, INT_MAX, now);
+    bool lockedNow = fail(m_addresses[key], m_limits.addressFailures, now);
+    if (!account.isEmpty()) {
+        lockedNow = fail(m_accounts[account], m_limits.accountFailures, now) || lockedNow;
+    }
+    return lockedNow;
 }
 
-void LockoutTable::forgetExpired(const QDateTime& now)
+void LockoutTable::recordSuccess(const QString& key, const QString& account, const QDateTime& now)
 {
-    m_entries.removeIf([&](const auto& item) {
-        const Entry& entry = item.value();
-        return !isLocked(item.key(), now) && entry.lastFailure.addSecs(m_duration.count()) <= now;
-    });
+    prune(now);
+    const Count pair = m_pairs.take(pairKey(key, account));
+    for (auto [table, name] : {std::pair{&m_addresses, key}, std::pair{&m_accounts, account}}) {
+        const auto it = table->find(name);
+        if (it != table->end()) {
+            it->failures = std::max(0, it->failures - pair.failures);
+        }
+    }
+    m_knownGood.insert(pairKey(key, account), now);
+}
+
+void LockoutTable::prune(const QDateTime& now)
+{
+    const qint64 duration = m_limits.duration.count();
+    for (QHash<QString, Count>* table : {&m_addresses, &m_accounts, &m_pairs}) {
+        if (table->size() > kPruneAbove) {
+            table->removeIf([&](const auto& item) {
+                const Count& count = item.value();
+                return !(count.lockedUntil.isValid() && now < count.lockedUntil) &&
+                       count.lastFailure.addSecs(duration) <= now;
+            });
+        }
+    }
+    if (m_knownGood.size() > kPruneAbove) {
+        // Forget the oldest half: a trusted place that is forgotten only loses its exemption.
+        QList<QDateTime> times = m_knownGood.values();
+        std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+        const QDateTime median = times.at(times.size() / 2);
+        m_knownGood.removeIf([&](const auto& item) { return item.value() < median; });
+    }
 }
 
 } // namespace garrisond

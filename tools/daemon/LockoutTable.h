@@ -7,30 +7,49 @@
 
 namespace garrisond {
 
-// Counts failed logins per address. After maxFailures failures, each within `duration` of the
-// one before, the address is locked out for `duration`. Time is always passed in, so that a
-// caller (or a test) decides what "now" is.
+// Counts failed logins per address and per account. An address is locked out after
+// `addressFailures` failures (whatever accounts they tried), an account after
+// `accountFailures` failures from anywhere; each failure must come within `duration` of the one
+// before, and a lock lasts `duration`. A success clears only what that account failed from that
+// address, so that logging in to one's own account does not reset guesses at another. An
+// account lock does not apply where that account has logged in before, so that guessing from
+// elsewhere cannot shut its owner out. Addresses are keys from addressKey(): IPv6 clients
+// count per /64 network, since each of them may use any address in it. Time is passed in.
 class LockoutTable {
 public:
-    LockoutTable(int maxFailures, std::chrono::seconds duration);
+    struct Limits {
+        int addressFailures = 5;
+        int accountFailures = 20;
+        std::chrono::seconds duration{300};
+    };
 
-    void configure(int maxFailures, std::chrono::seconds duration);
-    bool isLocked(const QString& address, const QDateTime& now) const;
-    // True when this failure locks the address out.
-    bool recordFailure(const QString& address, const QDateTime& now);
-    void recordSuccess(const QString& address);
+    explicit LockoutTable(Limits limits);
+
+    static QString addressKey(const QString& address);
+
+    void configure(Limits limits) { m_limits = limits; }
+    // `account` is empty for a name with no account.
+    bool isLocked(const QString& key, const QString& account, const QDateTime& now) const;
+    // True when this failure locks the address or the account out.
+    bool recordFailure(const QString& key, const QString& account, const QDateTime& now);
+    void recordSuccess(const QString& key, const QString& account, const QDateTime& now);
 
 private:
-    struct Entry {
+    struct Count {
         int failures = 0;
         QDateTime lastFailure;
         QDateTime lockedUntil;
     };
-    void forgetExpired(const QDateTime& now);
+    static QString pairKey(const QString& key, const QString& account);
+    bool locked(const QHash<QString, Count>& table, const QString& key, const QDateTime& now) const;
+    bool fail(Count& count, int limit, const QDateTime& now) const;
+    void prune(const QDateTime& now);
 
-    int m_maxFailures;
-    std::chrono::seconds m_duration;
-    QHash<QString, Entry> m_entries;
+    Limits m_limits;
+    QHash<QString, Count> m_addresses;
+    QHash<QString, Count> m_accounts;
+    QHash<QString, Count> m_pairs;
+    QHash<QString, QDateTime> m_knownGood; // pairKey -> last successful login
 };
 
 } // namespace garrisond

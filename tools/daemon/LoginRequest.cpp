@@ -13,4 +13,10 @@ std::optional<LoginRequest> LoginRequest::parse(const QString& message)
                         message.mid(dash + 1)};
 }
 
+bool LoginRequest::isLevel(const QString& word)
+{
+    return word == QLatin1String("mp") || word == QLatin1String("admin") ||
+           word == QLatin1String("poweradmin");
+}
+
 } // namespace garrisond

@@ -13,6 +13,8 @@ struct LoginRequest {
     QString level;
 
     static std::optional<LoginRequest> parse(const QString& message);
+    // "mp", "admin" or "poweradmin", exactly.
+    static bool isLevel(const QString& word);
 };
 
 } // namespace garrisond

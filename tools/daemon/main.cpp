@@ -9,10 +9,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QLockFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
 #include <string>
 #include <termios.h>
@@ -59,6 +61,28 @@ bool readSecret(const QString& prompt, QString* secret)
     return ok;
 }
 
+// Edits of a file are read-change-save; two at once would lose one of them. The lock is a file
+// beside the edited one, and a lock left by a process that died is taken over.
+class EditLock {
+public:
+    explicit EditLock(const QString& path) : m_lock(path + QStringLiteral(".lock")), m_path(path)
+    {
+        m_lock.setStaleLockTime(30000);
+        m_locked = m_lock.tryLock(20000);
+    }
+    bool locked() const { return m_locked; }
+    QString error() const
+    {
+        return QStringLiteral("%1 is being edited by another garrisond (lock file %1.lock)")
+            .arg(m_path);
+    }
+
+private:
+    QLockFile m_lock;
+    QString m_path;
+    bool m_locked = false;
+};
+
 bool hasControlCharacters(const QString& text)
 {
     for (const QChar c : text) {
@@ -86,6 +110,10 @@ int addUser(const DaemonConfig& config, const QString& name, const QString& leve
         password.isEmpty() || hasControlCharacters(password)) {
         return fail(QStringLiteral("no usable password on standard input"));
     }
+    const EditLock lock(config.accountsPath);
+    if (!lock.locked()) {
+        return fail(lock.error());
+    }
     AccountStore store(config.accountsPath);
     if (!store.load(&error)) {
         return fail(error);
@@ -102,6 +130,10 @@ int addUser(const DaemonConfig& config, const QString& name, const QString& leve
 
 int removeUser(const DaemonConfig& config, const QString& name)
 {
+    const EditLock lock(config.accountsPath);
+    if (!lock.locked()) {
+        return fail(lock.error());
+    }
     AccountStore store(config.accountsPath);
     QString error;
     if (!store.load(&error)) {
@@ -139,6 +171,10 @@ int setRconPassword(const DaemonConfig& config)
         return fail(QStringLiteral("no usable password on standard input (not empty, no blanks "
                                    "at either end)"));
     }
+    const EditLock lock(config.filePath);
+    if (!lock.locked()) {
+        return fail(lock.error());
+    }
     QString error;
     if (!DaemonConfig::writeRconPassword(config.filePath, password, &error)) {
         return fail(error);
@@ -171,6 +207,7 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     if (config.rconPassword.isEmpty()) {
         err() << "garrisond: warning: no rcon_password configured" << Qt::endl;
     }
+
     DaemonServer server(config);
     QObject::connect(&server, &DaemonServer::warning, &app,
                      [](const QString& text) { err() << "garrisond: " << text << Qt::endl; });
@@ -179,7 +216,8 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     }
     server.watchFiles();
 
-    if (::pipe(g_signalPipe) == 0) {
+    // Close-on-exec: the game server, started by the daemon, must not be able to stop it.
+    if (::pipe2(g_signalPipe, O_CLOEXEC) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGINT, onSignal);

@@ -1,0 +1,67 @@
+#include "DaemonMessage.h"
+
+#include "AuditLog.h"
+#include "WireText.h"
+
+namespace garrisond {
+
+DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& account)
+{
+    DaemonMessage message;
+    if (bytes.size() > kMaxMessageBytes || WireText::hasControlBytes(bytes)) {
+        message.kind = Kind::Rejected;
+        return message;
+    }
+    message.text = WireText::decode(bytes);
+    if (message.text == QLatin1String("getrconpass")) {
+        message.kind = Kind::GetRconPass;
+    } else if (message.text == QLatin1String("getlog")) {
+        message.kind = Kind::GetLog;
+    } else if (message.text == QLatin1String("startserver")) {
+        message.kind = Kind::StartServer;
+    } else if (account.isEmpty()) {
+        message.kind = Kind::Login;
+        message.login = LoginRequest::parse(message.text);
+    } else if (const QString prefix = account + QStringLiteral(" - ");
+               message.text.startsWith(prefix)) {
+        message.kind = Kind::Echo;
+        message.command = message.text.mid(prefix.size());
+    }
+    return message;
+}
+
+QString DaemonMessage::describeLogin(const std::optional<LoginRequest>& login)
+{
+    if (!login) {
+        return QStringLiteral("malformed");
+    }
+    const QString level =
+        LoginRequest::isLevel(login->level) ? login->level : QStringLiteral("(unknown level)");
+    return QStringLiteral("user=%1 level=%2").arg(AuditLog::shortName(login->user), level);
+}
+
+bool DaemonMessage::mayStartServer(const QString& level)
+{
+    return level == QLatin1String("admin") || level == QLatin1String("poweradmin");
+}
+
+bool DaemonMessage::isStopCommand(const QString& command)
+{
+    return command.trimmed().compare(QLatin1String("killserver"), Qt::CaseInsensitive) == 0;
+}
+
+QByteArray DaemonMessage::accountAddedNotice(const QString& name, const QStringList& levels)
+{
+    return WireText::encode(
+        QStringLiteral("ADDUSER The daemon account \"%1\" was added (levels: %2).")
+            .arg(name, levels.join(QStringLiteral(", "))));
+}
+
+QByteArray DaemonMessage::rconChangedNotice()
+{
+    return WireText::encode(QStringLiteral("CHANGERCON The game server's RCON password was "
+                                           "changed on the daemon. Log in again to receive the "
+                                           "new one."));
+}
+
+} // namespace garrisond

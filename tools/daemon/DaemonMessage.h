@@ -1,0 +1,47 @@
+#pragma once
+
+#include "LoginRequest.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace garrisond {
+
+// What one message from a client means, before anything is done about it. Pure text work, so
+// that it can be checked on its own and fed arbitrary bytes.
+struct DaemonMessage {
+    enum class Kind {
+        Login,       // before a login: "user:password-level" (login holds it, or nothing)
+        GetRconPass, // "getrconpass"
+        GetLog,      // "getlog"
+        StartServer, // "startserver"
+        Echo,        // in a session: "<account> - <command>" (command holds the command)
+        Other,       // in a session: anything else, recorded as it came
+        Rejected,    // bytes that no typed text holds; the connection is dropped
+    };
+    static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
+
+    Kind kind = Kind::Other;
+    QString text;
+    std::optional<LoginRequest> login;
+    QString command;
+
+    // `account` is the logged-in account, empty before a login.
+    static DaemonMessage parse(const QByteArray& bytes, const QString& account);
+
+    // The login as the audit log shows it: the claimed user and level, never the password. A
+    // level that is not a level word is "(unknown level)": it may be the end of a password.
+    static QString describeLogin(const std::optional<LoginRequest>& login);
+    // Starting the game server is for the levels that the client's Admin page opens for.
+    static bool mayStartServer(const QString& level);
+    // Killing the server is an echoed console command; the daemon can only record who did it.
+    static bool isStopCommand(const QString& command);
+
+    // The notices that logged-in clients show in a box; the client removes the prefix.
+    static QByteArray accountAddedNotice(const QString& name, const QStringList& levels);
+    static QByteArray rconChangedNotice();
+};
+
+} // namespace garrisond
