@@ -1,0 +1,31 @@
+#include "BoundedText.h"
+
+namespace garrison {
+
+namespace {
+// How far the cut may move to fall after a line break.
+constexpr qsizetype kLineSearch = 4096;
+} // namespace
+
+qsizetype BoundedText::oldestToDrop(QStringView text, qsizetype limit)
+{
+    if (text.size() <= limit) {
+        return 0;
+    }
+    // Dropping a quarter at a time keeps the cost of the copy rare.
+    const qsizetype cut = text.size() - limit / 4 * 3;
+    const qsizetype lineBreak =
+        text.sliced(cut).first(std::min(kLineSearch, text.size() - cut)).indexOf(u"\r\n");
+    return lineBreak < 0 ? cut : cut + lineBreak + 2;
+}
+
+qsizetype BoundedText::keepNewest(QString& text, qsizetype limit)
+{
+    const qsizetype drop = oldestToDrop(text, limit);
+    if (drop > 0) {
+        text.remove(0, drop);
+    }
+    return drop;
+}
+
+} // namespace garrison
