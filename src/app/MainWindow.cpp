@@ -10,6 +10,7 @@
 #include "control/MapsPage.h"
 #include "control/SettingsPage.h"
 #include "control/TerminalPage.h"
+#include "platform/BoundedText.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
@@ -73,6 +74,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         Send(QStringLiteral("status"));
     });
     m_uconSetup = new UconSetup(*this, *m_chat, this);
+    connect(this, &MainWindow::exitRequested, m_uconSetup, &UconSetup::cancel);
+    connect(this, &MainWindow::loginWindowRequested, m_uconSetup, &UconSetup::cancel);
     connect(m_ui->Image6, &QToolButton::clicked, this, [this] {
         // The first visit waits between its steps; the window may be gone afterwards.
         const QPointer<MainWindow> alive(this);
@@ -215,6 +218,7 @@ void MainWindow::receive(const QByteArray& datagram)
     const QString ReplyText = RconDatagram::cleanReply(datagram);
     console().appendText(ReplyText);
     m_Text6 += ReplyText;
+    BoundedText::keepNewest(m_Text6, BoundedText::kReplyAccumulatorChars);
     dispatch(ReplyText);
     console().moveCaretToEnd();
 }

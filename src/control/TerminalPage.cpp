@@ -1,5 +1,6 @@
 #include "TerminalPage.h"
 
+#include "platform/ConsoleBox.h"
 #include "rcon/CommandSender.h"
 #include "ui_TerminalPage.h"
 
@@ -12,6 +13,7 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->txtOutput->setLimit(ConsoleBox::kConsoleLimit);
     QPalette palette = m_ui->txtOutput->palette();
     palette.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
     m_ui->txtOutput->setPalette(palette);
