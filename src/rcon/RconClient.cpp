@@ -186,18 +186,23 @@ void RconClient::onTimer2()
 
 void RconClient::readPending()
 {
+    takeFromSocket();
+    if (m_socket.hasPendingDatagrams()) {
+        m_reading.start();
+    }
+    if (!m_received.isEmpty() && !m_handling.isActive()) {
+        m_handling.start();
+    }
+}
+
+void RconClient::takeFromSocket()
+{
     for (int i = 0; i < kReadBatch && m_socket.hasPendingDatagrams(); ++i) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid()) {
             break; // an ICMP error (nobody listening) surfaces here; it is not a reply
         }
         m_received.enqueue(datagram.data());
-    }
-    if (m_socket.hasPendingDatagrams()) {
-        m_reading.start();
-    }
-    if (!m_received.isEmpty() && !m_handling.isActive()) {
-        m_handling.start();
     }
 }
 
@@ -209,6 +214,8 @@ void RconClient::handleReceived()
     // event loop hands on the next datagrams: take each from the queue only when it is due.
     while (!m_received.isEmpty() && slice.elapsed() < kHandlingSliceMs) {
         Q_EMIT datagramReceived(m_received.dequeue());
+        // Keeps the system's buffer empty while the handlers work.
+        takeFromSocket();
     }
     if (!m_received.isEmpty()) {
         m_handling.start();

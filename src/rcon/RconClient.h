@@ -85,6 +85,7 @@ Q_SIGNALS:
 private:
     void onTimer2();
     void readPending();
+    void takeFromSocket();
     void handleReceived();
     bool ensureConnected();
 

@@ -2,6 +2,7 @@
 
 #include "LogFilter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace garrison {
@@ -18,6 +19,16 @@ quint64 gramHash(const char16_t* text)
 {
     quint64 hash = 0;
     for (qsizetype i = 0; i < kGram; ++i) {
+        hash = hash * kBase + text[i];
+    }
+    return hash;
+}
+
+// The same polynomial as gramHash over a whole text; prefix sums of it give any piece's hash.
+quint64 textHash(const char16_t* text, qsizetype length)
+{
+    quint64 hash = 0;
+    for (qsizetype i = 0; i < length; ++i) {
         hash = hash * kBase + text[i];
     }
     return hash;
@@ -120,6 +131,9 @@ void LogTailFilter::clear()
     m_kept.clear();
     m_keptGrams.clear();
     m_patterns.clear();
+    m_lengths.clear();
+    m_longest = 0;
+    m_powers.assign(1, 1);
     m_shortPatterns.clear();
     m_shortLengths = 0;
     m_lastCharacters.assign(65536 / 64, 0);
@@ -136,6 +150,7 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText)
             m_kept.clear();
             m_keptGrams.clear();
             m_patterns.clear();
+            m_lengths.clear();
             m_shortPatterns.clear();
         }
     }
@@ -224,26 +239,41 @@ bool LogTailFilter::filterLastLine(QString& output) const
     return true;
 }
 
-// Every occurrence of a removal text that ends in [from + 1, to] must be a whole line.
+// Every occurrence of a removal text that ends in [from + 1, to] must be a whole line. The
+// patterns that may end at a place are found by the last eight characters there, and checked
+// length by length against the hash of the text before it.
 bool LogTailFilter::onlyWholeLines(qsizetype from, qsizetype to) const
 {
     const char16_t* text = QStringView(m_raw).utf16();
+    const qsizetype base = std::max<qsizetype>(0, from - m_longest);
+    std::vector<quint64> prefix(std::size_t(to - base + 1), 0);
+    for (qsizetype i = base; i < to; ++i) {
+        prefix[std::size_t(i - base + 1)] = prefix[std::size_t(i - base)] * kBase + text[i];
+    }
     for (qsizetype end = from + 1; end <= to; ++end) {
         const char16_t last = text[end - 1];
         if ((m_lastCharacters[last >> 6] >> (last & 63) & 1) == 0) {
             continue;
         }
-        if (end >= kGram) {
-            const quint64 hash = gramHash(text + end - kGram);
-            for (auto it = m_patterns.constFind(hash); it != m_patterns.cend() && it.key() == hash;
-                 ++it) {
-                const Pattern& pattern = it.value();
-                const qsizetype start = end - pattern.length;
-                if (start >= 0 && start != pattern.start &&
-                    std::memcmp(text + start, text + pattern.start,
-                                std::size_t(pattern.length) * sizeof(char16_t)) == 0 &&
-                    !(startsLine(start) && endsLine(end))) {
-                    return false;
+        const auto lengths =
+            end >= kGram ? m_lengths.constFind(gramHash(text + end - kGram)) : m_lengths.cend();
+        if (lengths != m_lengths.cend()) {
+            for (const qsizetype length : *lengths) {
+                const qsizetype start = end - length;
+                if (start < 0) {
+                    continue;
+                }
+                const quint64 hash =
+                    prefix[std::size_t(end - base)] -
+                    prefix[std::size_t(start - base)] * m_powers[std::size_t(length)];
+                for (auto it = m_patterns.constFind(hash);
+                     it != m_patterns.cend() && it.key() == hash; ++it) {
+                    if (it->length == length && it->start != start &&
+                        std::memcmp(text + start, text + it->start,
+                                    std::size_t(length) * sizeof(char16_t)) == 0 &&
+                        !(startsLine(start) && endsLine(end))) {
+                        return false;
+                    }
                 }
             }
         }
@@ -264,7 +294,7 @@ bool LogTailFilter::isPattern(QStringView text) const
     if (text.size() < kGram) {
         return m_shortPatterns.contains(text.toString());
     }
-    const quint64 hash = gramHash(text.utf16() + text.size() - kGram);
+    const quint64 hash = textHash(text.utf16(), text.size());
     for (auto it = m_patterns.constFind(hash); it != m_patterns.cend() && it.key() == hash; ++it) {
         if (it->length == text.size() && QStringView(m_raw).sliced(it->start, it->length) == text) {
             return true;
@@ -280,7 +310,15 @@ void LogTailFilter::addPattern(qsizetype start, qsizetype length)
         m_shortPatterns.insert(QString(reinterpret_cast<const QChar*>(text), length));
         m_shortLengths |= quint32(1) << length;
     } else {
-        m_patterns.insert(gramHash(text + length - kGram), {start, length});
+        m_patterns.insert(textHash(text, length), {start, length});
+        std::vector<qsizetype>& lengths = m_lengths[gramHash(text + length - kGram)];
+        if (std::find(lengths.begin(), lengths.end(), length) == lengths.end()) {
+            lengths.push_back(length);
+        }
+        m_longest = std::max(m_longest, length);
+        while (qsizetype(m_powers.size()) <= m_longest) {
+            m_powers.push_back(m_powers.back() * kBase);
+        }
     }
     const char16_t last = text[length - 1];
     m_lastCharacters[last >> 6] |= quint64(1) << (last & 63);

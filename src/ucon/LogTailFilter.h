@@ -81,8 +81,12 @@ private:
     // new removed line would cut from.
     QString m_kept;
     GramFilter m_keptGrams;
-    // Every removed line text, by the hash of its last eight characters (shorter ones apart).
+    // Every removed line text of eight characters or more, by the hash of the whole text, and
+    // the lengths of those that end in the same eight characters; shorter ones apart.
     QMultiHash<quint64, Pattern> m_patterns;
+    QHash<quint64, std::vector<qsizetype>> m_lengths;
+    qsizetype m_longest = 0;
+    std::vector<quint64> m_powers;
     QSet<QString> m_shortPatterns;
     quint32 m_shortLengths = 0;
     // The last characters of the patterns, as a bit per character.

@@ -44,9 +44,17 @@ std::optional<RelayLogFollower::Piece> RelayLogFollower::read(qint64 maxBytes)
     if (!file.seek(m_offset)) {
         return std::nullopt;
     }
-    const QByteArray bytes = file.read(std::min(maxBytes, size - m_offset));
+    QByteArray bytes = file.read(std::min(maxBytes, size - m_offset));
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
+    }
+    // A slice short of the end stops after a line end, so that the tail meets a line cut in
+    // two only where the relay is still writing it.
+    if (m_offset + bytes.size() < size) {
+        const qsizetype lineEnd = std::max(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
+        if (lineEnd >= 0) {
+            bytes.truncate(lineEnd + 1);
+        }
     }
     if (m_head.size() < kHeadBytes) {
         m_head += bytes.first(std::min(bytes.size(), kHeadBytes - m_head.size()));
