@@ -14,9 +14,11 @@ qsizetype BoundedText::oldestToDrop(QStringView text, qsizetype limit)
     }
     // Dropping a quarter at a time keeps the cost of the copy rare.
     const qsizetype cut = text.size() - limit / 4 * 3;
+    // From one character before, so that a cut between CR and LF moves past the LF.
+    const qsizetype from = std::max<qsizetype>(0, cut - 1);
     const qsizetype lineBreak =
-        text.sliced(cut).first(std::min(kLineSearch, text.size() - cut)).indexOf(u"\r\n");
-    return lineBreak < 0 ? cut : cut + lineBreak + 2;
+        text.sliced(from).first(std::min(kLineSearch, text.size() - from)).indexOf(u"\r\n");
+    return lineBreak < 0 ? cut : from + lineBreak + 2;
 }
 
 qsizetype BoundedText::keepNewest(QString& text, qsizetype limit)

@@ -139,9 +139,12 @@ void LogTailFilter::clear()
     m_lastCharacters.assign(65536 / 64, 0);
 }
 
-LogTailFilter::Change LogTailFilter::append(QStringView rawText)
+LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome)
 {
     m_raw.append(rawText);
+    if (!m_incremental && moreToCome) {
+        return {m_filtered.size(), 0, {}};
+    }
     if (m_incremental) {
         const qsizetype lastBreak = QStringView(m_raw).sliced(m_committed).lastIndexOf(u"\r\n");
         if (lastBreak >= 0 && !extend(m_committed + lastBreak + 2)) {

@@ -29,7 +29,9 @@ public:
 
     LogTailFilter();
 
-    Change append(QStringView rawText);
+    // moreToCome: another append follows at once (a long log read in slices); a log that is
+    // filtered whole then waits for the last slice.
+    Change append(QStringView rawText, bool moreToCome = false);
     // Starts again with an empty log.
     void clear();
 

@@ -61,7 +61,7 @@ void RelayLogWorker::readSlice()
     if (piece->text.isEmpty() && m_shown) {
         return;
     }
-    const LogTailFilter::Change change = m_tail.append(piece->text);
+    const LogTailFilter::Change change = m_tail.append(piece->text, piece->more);
     if (!LogFilter::worthShowing(m_tail.filtered())) {
         // The chat box keeps what it shows.
         m_shown = false;

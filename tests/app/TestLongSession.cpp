@@ -3,6 +3,7 @@
 #include "FakeDialogs.h"
 #include "TestMain.h"
 #include "app/MainWindow.h"
+#include "app/UconSetup.h"
 #include "control/ChatPage.h"
 #include "platform/AppFolder.h"
 #include "platform/BoundedText.h"

@@ -150,7 +150,7 @@ private Q_SLOTS:
                     tail.clear();
                     shown.clear();
                 }
-                const LogTailFilter::Change change = tail.append(piece->text);
+                const LogTailFilter::Change change = tail.append(piece->text, piece->more);
                 QCOMPARE(change.kept + change.dropped, shown.size());
                 shown.truncate(change.kept);
                 shown += change.appended;
