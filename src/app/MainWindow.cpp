@@ -100,6 +100,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     });
     connect(m_players, &PlayersPage::refreshRequested, this, &MainWindow::autoRefresh);
     m_uconSetup = new UconSetup(*this, *m_chat, this);
+    connect(this, &MainWindow::exitRequested, m_uconSetup, &UconSetup::cancel);
+    connect(this, &MainWindow::loginWindowRequested, m_uconSetup, &UconSetup::cancel);
     connect(m_ui->Image6, &QToolButton::clicked, this, [this] {
         // The first visit waits between its steps; the window may be gone afterwards.
         const QPointer<MainWindow> alive(this);

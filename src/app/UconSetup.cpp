@@ -26,13 +26,16 @@ QList<UconSetup::Step> UconSetup::steps(const UconIdentity& identity)
 
 UconSetup::UconSetup(CommandSender& sender, ChatPage& chat, QWidget* window)
     : QObject(window), m_sender(sender), m_chat(chat), m_window(window),
-      m_worker(new RelayLogWorker(this)), m_wait([](int ms) {
+      m_worker(new RelayLogWorker(this)), m_wait([this](int ms) {
           QEventLoop loop;
+          // Only written before the wait: the setup may be gone once it returns.
+          m_waitLoop = &loop;
           QTimer::singleShot(ms, &loop, &QEventLoop::quit);
           loop.exec();
       })
 {
     connect(m_worker, &RelayLogWorker::logFiltered, &m_chat, &ChatPage::setTranscript);
+    connect(m_worker, &RelayLogWorker::logChanged, &m_chat, &ChatPage::showLogChange);
 }
 
 UconSetup::~UconSetup() = default;
@@ -49,6 +52,8 @@ void UconSetup::firstVisit(const UconIdentity& identity)
     }
     // Set first: a click during the waits below must not start a second registration.
     m_started = true;
+    m_running = true;
+    m_cancelled = false;
     const QPointer<UconSetup> alive(this);
     // A copy: the setup may be destroyed while it waits.
     const Wait wait = m_wait;
@@ -61,16 +66,35 @@ void UconSetup::firstVisit(const UconIdentity& identity)
         m_sender.Send(step.command);
         if (step.waitMs > 0) {
             wait(step.waitMs);
-            if (!alive) {
+            // An exit ends every local event loop at once, so the wait may return early.
+            if (!alive || m_cancelled) {
                 return;
             }
         }
     }
+    m_running = false;
     if (m_progress) {
         m_progress->close();
         delete m_progress;
     }
     m_worker->Form_Load();
+}
+
+void UconSetup::cancel()
+{
+    if (!m_running) {
+        return;
+    }
+    m_running = false;
+    m_cancelled = true;
+    m_started = false;
+    if (m_waitLoop) {
+        m_waitLoop->quit();
+    }
+    if (m_progress) {
+        m_progress->close();
+        delete m_progress;
+    }
 }
 
 } // namespace garrison

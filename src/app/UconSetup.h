@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 
+class QEventLoop;
 class QWidget;
 
 namespace garrison {
@@ -42,6 +43,9 @@ public:
 
     void firstVisit(const UconIdentity& identity);
     bool started() const { return m_started; }
+    // The session ends (exit, log out): a registration still under way sends nothing more and
+    // starts no relay; the next session's first visit begins it again.
+    void cancel();
 
     void setWait(Wait wait) { m_wait = std::move(wait); }
     RelayLogWorker& worker() { return *m_worker; }
@@ -54,8 +58,11 @@ private:
     QWidget* m_window;
     RelayLogWorker* m_worker;
     QPointer<ProgressWindow> m_progress;
+    QPointer<QEventLoop> m_waitLoop;
     Wait m_wait;
     bool m_started = false;
+    bool m_running = false;
+    bool m_cancelled = false;
 };
 
 } // namespace garrison

@@ -66,6 +66,24 @@ void ChatPage::setTranscript(const QString& text)
 {
     m_ui->txtsay2->setText(text);
     m_ui->txtsay2->moveCaretToEnd();
+    m_logShown = text.size();
+    m_ownLinesSinceLog = false;
+}
+
+void ChatPage::showLogChange(qsizetype kept, const QString& appended, const QString& text)
+{
+    ConsoleBox& box = *m_ui->txtsay2;
+    if (kept == m_logShown) {
+        box.appendText(appended);
+    } else if (!m_ownLinesSinceLog && kept < m_logShown) {
+        box.truncateText(kept);
+        box.appendText(appended);
+    } else {
+        setTranscript(text);
+        return;
+    }
+    m_logShown = text.size();
+    box.moveCaretToEnd();
 }
 
 QString ChatPage::timeStamp(const QDateTime& now)
@@ -92,6 +110,7 @@ void ChatPage::sendMessage()
     } else {
         transcriptBox.appendText(QStringLiteral("\r\n") + line);
     }
+    m_ownLinesSinceLog = true;
     transcriptBox.moveCaretToEnd();
     m_ui->txtsay1->clear();
 }

@@ -28,7 +28,12 @@ public:
     // txtsay2; the relay log worker writes the filtered log into it as well.
     ConsoleBox& txtsay2();
     QString transcript() const;
+    // The filtered relay log replaces what the box shows.
     void setTranscript(const QString& text);
+    // The filtered relay log changed (see RelayLogWorker::logChanged). New lines follow what
+    // the box shows, the page's own lines included; a change to lines already shown rewrites
+    // the box from there, or shows the whole log again when the page's own lines came since.
+    void showLogChange(qsizetype kept, const QString& appended, const QString& text);
 
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
@@ -50,6 +55,9 @@ private:
     CommandSender& m_sender;
     Dialogs& m_dialogs;
     std::function<QDateTime()> m_clock;
+    // Characters of the filtered log the box shows, and whether own lines followed them.
+    qsizetype m_logShown = 0;
+    bool m_ownLinesSinceLog = false;
 };
 
 } // namespace garrison

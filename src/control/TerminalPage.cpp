@@ -17,6 +17,7 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->txtOutput->setLimit(ConsoleBox::kConsoleLimit);
     applyTranscriptColours();
     connect(m_ui->Text7, &QLineEdit::returnPressed, this, &TerminalPage::sendCommandLine);
     m_ui->Text7->installEventFilter(this);

@@ -1,5 +1,6 @@
 #include "ListPublication.h"
 
+#include "platform/BoundedText.h"
 #include "rcon/RconClient.h"
 #include "rcon/ReplyRouter.h"
 
@@ -21,6 +22,7 @@ ListPublication::ListPublication(RconClient& client, QObject* parent)
 void ListPublication::append(const QString& replyText)
 {
     m_listBuffer += replyText;
+    BoundedText::keepNewest(m_listBuffer, BoundedText::kListBufferChars);
     if (!m_timer3.isActive()) {
         m_timer3.start();
     }

@@ -14,6 +14,7 @@ namespace garrison {
 namespace {
 
 constexpr int kTickInterval = 1000;
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 constexpr int kDeferralTarget = 2;
 
 // The numbers users know from the Windows socket control and the VB runtime.
@@ -71,6 +72,12 @@ RconClient::RconClient(QObject* parent)
     m_timer2.setInterval(kTickInterval);
     connect(&m_timer2, &QTimer::timeout, this, &RconClient::onTimer2);
     connect(&m_socket, &QUdpSocket::readyRead, this, &RconClient::readPending);
+    for (QTimer* timer : {&m_reading, &m_handling}) {
+        timer->setSingleShot(true);
+        timer->setInterval(0);
+    }
+    connect(&m_reading, &QTimer::timeout, this, &RconClient::readPending);
+    connect(&m_handling, &QTimer::timeout, this, &RconClient::handleReceived);
 }
 
 std::optional<RconClient::Failure> RconClient::Connect(const QString& host, const QString& portText,
@@ -102,6 +109,9 @@ void RconClient::close()
 {
     m_peer.reset();
     m_socket.abort();
+    m_received.clear();
+    m_reading.stop();
+    m_handling.stop();
 }
 
 bool RconClient::isOpen() const
@@ -120,6 +130,8 @@ bool RconClient::ensureConnected()
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
         m_socket.abort();
         m_socket.connectToHost(m_peer->address, m_peer->port);
+        // Room for a burst of replies while the window is busy (the system caps the size).
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
     }
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
@@ -176,12 +188,39 @@ void RconClient::onTimer2()
 
 void RconClient::readPending()
 {
-    while (m_socket.hasPendingDatagrams()) {
+    takeFromSocket();
+    if (m_socket.hasPendingDatagrams()) {
+        m_reading.start();
+    }
+    if (!m_received.isEmpty() && !m_handling.isActive()) {
+        m_handling.start();
+    }
+}
+
+void RconClient::takeFromSocket()
+{
+    for (int i = 0; i < kReadBatch && m_socket.hasPendingDatagrams(); ++i) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid()) {
             break; // an ICMP error (nobody listening) surfaces here; it is not a reply
         }
-        Q_EMIT datagramReceived(datagram.data());
+        m_received.enqueue(datagram.data());
+    }
+}
+
+void RconClient::handleReceived()
+{
+    QElapsedTimer slice;
+    slice.start();
+    // A handler may close the socket (which empties the queue) or open a modal box, whose
+    // event loop hands on the next datagrams: take each from the queue only when it is due.
+    while (!m_received.isEmpty() && slice.elapsed() < kHandlingSliceMs) {
+        Q_EMIT datagramReceived(m_received.dequeue());
+        // Keeps the system's buffer empty while the handlers work.
+        takeFromSocket();
+    }
+    if (!m_received.isEmpty()) {
+        m_handling.start();
     }
 }
 

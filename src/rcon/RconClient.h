@@ -4,9 +4,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 #include <QString>
 #include <QTimer>
 #include <QUdpSocket>
@@ -19,10 +21,19 @@ class DaemonEcho;
 
 // The one UDP socket to the game server's remote console, with the state by which replies
 // are routed (LastCommand) and the one-slot deferral of WaitSend.
+//
+// Reception keeps the window alive under a flood: the socket is emptied quickly into a queue
+// (so that the system's buffer does not overflow and drop datagrams), and the queue is handed
+// on in slices of a few milliseconds, with a return to the event loop between two of them.
 class RconClient : public QObject, public CommandSender {
     Q_OBJECT
 
 public:
+    // Datagrams taken from the socket in one go.
+    static constexpr int kReadBatch = 2048;
+    // Time spent handing on received datagrams before the event loop gets its turn.
+    static constexpr int kHandlingSliceMs = 8;
+
     struct Failure {
         int number = 0;
         QString description;
@@ -34,7 +45,8 @@ public:
     // to that one peer, so datagrams from anywhere else are never taken as replies.
     std::optional<Failure> Connect(const QString& host, const QString& portText,
                                    const QString& password);
-    // Closes the socket; the deferral and LastCommand stay as they are.
+    // Closes the socket and forgets datagrams not yet handed on; the deferral and LastCommand
+    // stay as they are.
     void close();
     bool isOpen() const;
 
@@ -75,6 +87,8 @@ Q_SIGNALS:
 private:
     void onTimer2();
     void readPending();
+    void takeFromSocket();
+    void handleReceived();
     bool ensureConnected();
 
     struct Peer {
@@ -85,6 +99,9 @@ private:
     QUdpSocket m_socket;
     std::optional<Peer> m_peer;
     QTimer m_timer2;
+    QTimer m_reading;
+    QTimer m_handling;
+    QQueue<QByteArray> m_received;
     QString m_password;
     QString m_daemonFlag;
     QString m_lastCommand;

@@ -1,5 +1,7 @@
 #include "StatusReply.h"
 
+#include "platform/BoundedText.h"
+
 #include <utility>
 
 namespace garrison {
@@ -55,6 +57,7 @@ void StatusReply::discard()
 void StatusReply::append(const QString& replyText)
 {
     m_text += replyText;
+    BoundedText::keepNewest(m_text, BoundedText::kReplyAccumulatorChars);
     // Replies can stand back to back: each whole table goes on its own.
     while (const qsizetype length = wholeTableLength(m_text)) {
         const QString table = m_text.left(length);

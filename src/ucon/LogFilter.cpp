@@ -12,9 +12,6 @@ namespace garrison {
 
 namespace {
 
-// The removal loop counts lines in a 16-bit number: a longer text is passed through as it is.
-constexpr qsizetype kMaxLines = 32767;
-
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 constexpr char16_t kMarker = u'\u00FA';
@@ -22,7 +19,9 @@ constexpr char16_t kCapitalMarker = u'\u00DA';
 
 using LineTest = bool (*)(QStringView line);
 
-bool lacksMarker(QStringView line)
+} // namespace
+
+bool LogFilter::lacksMarker(QStringView line)
 {
     // The test ignores case: "Ú" is the only other character that folds to "ú".
     int found = 0;
@@ -32,7 +31,7 @@ bool lacksMarker(QStringView line)
     return found == 0;
 }
 
-bool mentionsCvars(QStringView line)
+bool LogFilter::mentionsCvars(QStringView line)
 {
     // The matches of a case-insensitive search: apart from the capitals, only the long s
     // (U+017F) folds to one of these letters.
@@ -46,6 +45,8 @@ bool mentionsCvars(QStringView line)
     }
     return false;
 }
+
+namespace {
 
 // Lines are the pieces between CR LF; an empty text is one empty line.
 class Lines {
@@ -450,9 +451,6 @@ QString removeLines(const QString& input, LineTest removes)
     QString text = input;
     Lines lines(text);
     const qsizetype count = lines.count();
-    if (count > kMaxLines) {
-        return text;
-    }
     qsizetype step = 0;
     while (step < std::min(count, lines.count())) {
         RemovalRound round(text, lines, removes);
@@ -478,8 +476,8 @@ QString removeLines(const QString& input, LineTest removes)
 QString LogFilter::MasterParse(const QString& raw)
 {
     const QString text = RemoveBlanks(CleanU2(CleanU(raw)));
-    // Every "ú" becomes " - ", built in one go (a 2 MB log passes unfiltered when it has too
-    // many lines, and growing it in place would copy it several times).
+    // Every "ú" becomes " - ", built in one go: growing a long text in place would copy it
+    // several times.
     const QStringView view(text);
     const qsizetype markers = view.count(QChar(kMarker));
     if (markers == 0) {
@@ -500,12 +498,12 @@ QString LogFilter::MasterParse(const QString& raw)
 
 QString LogFilter::CleanU(const QString& text)
 {
-    return removeLines(text, lacksMarker);
+    return removeLines(text, &LogFilter::lacksMarker);
 }
 
 QString LogFilter::CleanU2(const QString& text)
 {
-    return removeLines(text, mentionsCvars);
+    return removeLines(text, &LogFilter::mentionsCvars);
 }
 
 QString LogFilter::RemoveBlanks(const QString& text)

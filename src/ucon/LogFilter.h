@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace garrison {
 
@@ -24,6 +25,10 @@ public:
     static QString CleanU2(const QString& text);
     // Collapses every run of line breaks into one (the text then holds no CR LF CR LF).
     static QString RemoveBlanks(const QString& text);
+
+    // The line tests of CleanU (no marker) and CleanU2 (mentions "cvars"), case-insensitive.
+    static bool lacksMarker(QStringView line);
+    static bool mentionsCvars(QStringView line);
 
     // False for a filtered text that must not replace what the chat box shows.
     static bool worthShowing(const QString& filtered);

@@ -1,7 +1,6 @@
 #include "RelayLogWorker.h"
 
 #include "LogFilter.h"
-#include "RelayLogReader.h"
 #include "UconIni.h"
 #include "platform/AppFolder.h"
 #include "platform/ProcessControl.h"
@@ -9,15 +8,19 @@
 namespace garrison {
 
 RelayLogWorker::RelayLogWorker(QObject* parent)
-    : QObject(parent), m_Timer1(this),
+    : QObject(parent), m_Timer1(this), m_slice(this),
       m_starter([](const QString& program, const QStringList& arguments, const QString& folder) {
           return ProcessControl::startDetached(program, arguments, folder);
-      })
+      }),
+      m_follower(AppFolder::filePath(UconIni::kLogFile))
 {
     setObjectName(QStringLiteral("Form5"));
     m_Timer1.setObjectName(QStringLiteral("Timer1"));
     m_Timer1.setInterval(kTickMs);
     connect(&m_Timer1, &QTimer::timeout, this, &RelayLogWorker::Timer1_Timer);
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0);
+    connect(&m_slice, &QTimer::timeout, this, &RelayLogWorker::readSlice);
 }
 
 void RelayLogWorker::Form_Load()
@@ -27,16 +30,48 @@ void RelayLogWorker::Form_Load()
     m_Timer1.start();
 }
 
+void RelayLogWorker::stop()
+{
+    m_Timer1.stop();
+    m_slice.stop();
+}
+
 void RelayLogWorker::Timer1_Timer()
 {
-    // A log that cannot be read (not written yet) leaves the last text in place.
-    if (std::optional<QString> raw =
-            RelayLogReader::ReadRelayLog(AppFolder::filePath(UconIni::kLogFile))) {
-        m_Text2 = std::move(*raw);
+    // A tick that finds slices still to read leaves them to go on at their own pace.
+    if (!m_slice.isActive()) {
+        readSlice();
     }
-    m_Text7 = LogFilter::MasterParse(m_Text2);
-    if (LogFilter::worthShowing(m_Text7)) {
-        Q_EMIT logFiltered(m_Text7);
+}
+
+void RelayLogWorker::readSlice()
+{
+    // A log that cannot be read (not written yet) leaves the last text in place.
+    std::optional<RelayLogFollower::Piece> piece = m_follower.read(m_sliceBytes);
+    if (!piece) {
+        return;
+    }
+    if (piece->restarted && !m_tail.raw().isEmpty()) {
+        m_tail.clear();
+        m_shown = false;
+    }
+    if (piece->more) {
+        m_slice.start();
+    }
+    if (piece->text.isEmpty() && m_shown) {
+        return;
+    }
+    const LogTailFilter::Change change = m_tail.append(piece->text, piece->more);
+    if (!LogFilter::worthShowing(m_tail.filtered())) {
+        // The chat box keeps what it shows.
+        m_shown = false;
+        return;
+    }
+    if (!m_shown) {
+        m_shown = true;
+        Q_EMIT logFiltered(m_tail.filtered());
+    } else if (!change.isEmpty()) {
+        Q_EMIT logChanged(change.kept, change.appended, m_tail.filtered());
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "LogTailFilter.h"
+#include "RelayLogFollower.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -9,13 +12,15 @@
 namespace garrison {
 
 // The log worker Form5 ("PBUCON"): never shown. Once loaded it starts the relay and, every
-// Timer1 tick, reads the relay's whole log again, filters it and offers the result for the
-// chat box.
+// Timer1 tick, reads what the relay has appended to its log, filters the new lines and offers
+// the change for the chat box. A long log is read in slices, with a return to the event loop
+// between two of them.
 class RelayLogWorker : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kTickMs = 5000;
+    static constexpr qint64 kSliceBytes = 512 * 1024;
     static inline const QString kRelayProgram = QStringLiteral("pbucon.exe");
     static inline const QStringList kRelayArguments = {QStringLiteral("ini=codwaw.ini")};
 
@@ -26,26 +31,43 @@ public:
 
     void setStarter(Starter starter) { m_starter = std::move(starter); }
     void setTickInterval(int ms) { m_Timer1.setInterval(ms); }
+    void setSliceBytes(qint64 bytes) { m_sliceBytes = bytes; }
 
     // Starts the relay from the application folder (a failed start is not reported: the tail
     // then finds no log) and switches Timer1 on.
     void Form_Load();
-    // One Timer1 tick.
+    // Stops the tail (the relay itself is ended by whoever ends the program).
+    void stop();
+    // One Timer1 tick: the first slice now, the others from the event loop.
     void Timer1_Timer();
+    // True while slices of a long log remain to be read.
+    bool catchingUp() const { return m_slice.isActive(); }
 
     const QTimer& Timer1() const { return m_Timer1; }
-    const QString& Text2() const { return m_Text2; }
-    const QString& Text7() const { return m_Text7; }
+    // The raw log and its filtered text, as a whole read and filter of the file would give.
+    const QString& Text2() const { return m_tail.raw(); }
+    const QString& Text7() const { return m_tail.filtered(); }
+    const LogTailFilter& tail() const { return m_tail; }
 
 Q_SIGNALS:
-    // A filtered log worth showing: it replaces the chat box's text.
+    // The filtered log is worth showing for the first time, or after the box kept something
+    // else: it replaces the chat box's text.
     void logFiltered(const QString& text);
+    // The filtered log changed: its first `kept` characters stay as shown, `appended` follows
+    // them; `text` is the whole filtered log.
+    void logChanged(qsizetype kept, const QString& appended, const QString& text);
 
 private:
+    void readSlice();
+
     QTimer m_Timer1;
+    QTimer m_slice;
     Starter m_starter;
-    QString m_Text2;
-    QString m_Text7;
+    RelayLogFollower m_follower;
+    LogTailFilter m_tail;
+    qint64 m_sliceBytes = kSliceBytes;
+    // The chat box shows the filtered log as it stood after the last change.
+    bool m_shown = false;
 };
 
 } // namespace garrison

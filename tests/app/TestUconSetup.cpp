@@ -163,6 +163,60 @@ private Q_SLOTS:
         QCOMPARE(m_started.size(), 1);
     }
 
+    // An exit or a log out during the registration's waits ends it there: nothing more is
+    // sent and no relay starts, neither when the wait returns nor later in that session.
+    void sessionEndCancelsTheSeries_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("atWait");
+        for (const char* ending : {"Image11", "close", "Image4"}) {
+            for (int wait = 1; wait <= 3; ++wait) {
+                QTest::addRow("%s at wait %d", ending, wait) << QString::fromLatin1(ending) << wait;
+            }
+        }
+    }
+    void sessionEndCancelsTheSeries()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, atWait);
+        connectMain();
+        prepare(m_main->uconSetup(), [&] {
+            if (m_waits.size() != atWait) {
+                return;
+            }
+            if (ending == QLatin1String("close")) {
+                m_main->close();
+            } else {
+                QTest::mouseClick(m_main->findChild<QToolButton*>(ending), Qt::LeftButton);
+            }
+        });
+        clickChat();
+        const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
+        QCOMPARE(m_main->rcon().LastCommand(), steps.at(atWait - 1).command);
+        QCOMPARE(m_waits.size(), atWait);
+        QVERIFY(m_started.isEmpty());
+        QVERIFY(!m_main->uconSetup().progressWindow());
+        QVERIFY(!m_main->uconSetup().worker().Timer1().isActive());
+        QVERIFY(!m_main->uconSetup().started());
+        QTest::qWait(50);
+        QVERIFY(m_started.isEmpty());
+    }
+
+    // The other order: the relay already runs when the session ends; the tail goes on until
+    // the program ends, and a later click starts nothing.
+    void sessionEndAfterTheSeriesStartsNothingMore()
+    {
+        connectMain();
+        prepare(m_main->uconSetup());
+        clickChat();
+        QCOMPARE(m_started.size(), 1);
+        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image4")),
+                          Qt::LeftButton);
+        clickChat();
+        QCOMPARE(m_started.size(), 1);
+        QCOMPARE(m_waits.size(), 3);
+    }
+
     void laterClicksOnlySwitchThePage_data()
     {
         QTest::addColumn<bool>("duringSetup");

@@ -36,10 +36,6 @@ inline QString GetTextboxLine(const QString& text, qsizetype n)
 template <typename Test> QString removeLines(QString text, Test removes)
 {
     const qsizetype count = GetLineCount(text);
-    // The loop counter is a 16-bit number: a longer text makes the step fail at once.
-    if (count > 32767) {
-        return text;
-    }
     for (qsizetype n = 1; n <= count; ++n) {
         const QString line = GetTextboxLine(text, n);
         // Replacing an empty text changes nothing.

@@ -154,9 +154,12 @@ private Q_SLOTS:
         QTest::newRow("32767 lines are filtered")
             << repeated(QStringLiteral("noise cvars"), QStringLiteral(u"\r\nú"), 32767)
             << repeated(QString(), QStringLiteral("\r\n - "), 32767);
-        QTest::newRow("32768 lines pass unfiltered")
+        QTest::newRow("32768 lines are filtered too")
             << repeated(QStringLiteral("noise cvars"), QStringLiteral(u"\r\nú"), 32768)
-            << repeated(QStringLiteral("noise cvars"), QStringLiteral("\r\n - "), 32768);
+            << repeated(QString(), QStringLiteral("\r\n - "), 32768);
+        QTest::newRow("100000 lines are filtered too")
+            << repeated(QStringLiteral(u"aú"), QStringLiteral("\r\nnoise"), 100000)
+            << QStringLiteral("a - \r\n");
     }
     void masterParse()
     {

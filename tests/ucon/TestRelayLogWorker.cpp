@@ -1,5 +1,8 @@
 #include "TestMain.h"
+#include "platform/AnsiText.h"
 #include "platform/AppFolder.h"
+#include "ucon/LogFilter.h"
+#include "ucon/RelayLogReader.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QFile>
@@ -89,6 +92,7 @@ private Q_SLOTS:
     {
         RelayLogWorker worker;
         QSignalSpy filtered(&worker, &RelayLogWorker::logFiltered);
+        QSignalSpy changed(&worker, &RelayLogWorker::logChanged);
         worker.Timer1_Timer();
         QCOMPARE(worker.Text2(), QString());
         QCOMPARE(filtered.size(), 0);
@@ -102,11 +106,59 @@ private Q_SLOTS:
         worker.Timer1_Timer();
         QCOMPARE(worker.Text2(), QStringLiteral("x\u00faone"));
         QCOMPARE(worker.Text7(), QStringLiteral("x - one"));
-        QCOMPARE(filtered.size(), 2);
+        QCOMPARE(filtered.size() + changed.size(), 1);
 
+        // A new log (the next login deleted the old one) is read from its start.
         writeLog("y\xFAtwo\r\n");
         worker.Timer1_Timer();
         QCOMPARE(worker.Text7(), QStringLiteral("y - two"));
+        QCOMPARE(filtered.size(), 2);
+        QCOMPARE(filtered.constLast().constFirst().toString(), QStringLiteral("y - two"));
+    }
+
+    // Only what was appended is handed on; the chat box rebuilt from the changes is the
+    // filtered log.
+    void appendedLinesAreHandedOnAlone()
+    {
+        writeLog("a\xFAone\r\nnoise\r\n");
+        RelayLogWorker worker;
+        QSignalSpy changed(&worker, &RelayLogWorker::logChanged);
+        worker.Timer1_Timer();
+        QFile file(AppFolder::filePath(kLog));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("b\xFAtwo\r\n");
+        file.close();
+        worker.Timer1_Timer();
+        QCOMPARE(changed.size(), 1);
+        // The removed last line left a line break behind.
+        QCOMPARE(changed.constFirst().at(0).value<qsizetype>(),
+                 QStringLiteral("a - one\r\r\n").size());
+        QCOMPARE(changed.constFirst().at(1).toString(), QStringLiteral("b - two"));
+        QCOMPARE(worker.Text7(), QStringLiteral("a - one\r\r\nb - two"));
+        worker.Timer1_Timer();
+        QCOMPARE(changed.size(), 1);
+    }
+
+    // A long log is read in slices, each from the event loop, and ends up whole.
+    void longLogIsReadInSlices()
+    {
+        QByteArray log;
+        for (int i = 0; i < 2000; ++i) {
+            log += i % 10 == 0 ? "c\xFA"
+                                 "chat " +
+                                     QByteArray::number(i) + "\r\n"
+                               : "PunkBuster Server: line " + QByteArray::number(i) + "\r\n";
+        }
+        writeLog(log);
+        RelayLogWorker worker;
+        worker.setSliceBytes(4096);
+        worker.Timer1_Timer();
+        QVERIFY(worker.catchingUp());
+        QVERIFY(worker.Text2().size() < log.size() / 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!worker.catchingUp(), 10000);
+        QCOMPARE(worker.Text7(),
+                 LogFilter::MasterParse(RelayLogReader::fromFileContent(fromAnsi(log))));
+        QVERIFY(worker.tail().incremental());
     }
 
     void loadStartsTheRelayAndTheTimer()

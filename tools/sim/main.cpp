@@ -1,5 +1,6 @@
 #include "GarrisonVersion.h"
 #include "SimServer.h"
+#include "SimSessionFeed.h"
 #include "SimSignalWatcher.h"
 
 #include <QCommandLineParser>
@@ -71,6 +72,13 @@ int main(int argc, char** argv)
          QStringLiteral("name"), defaults.map},
         {QStringLiteral("gametype"), QStringLiteral("Game type to start with."),
          QStringLiteral("name"), defaults.gametype},
+        {QStringLiteral("relay-log"),
+         QStringLiteral("Replay an evening: append chat and PunkBuster lines to this relay log "
+                        "(pbucon.log)."),
+         QStringLiteral("file")},
+        {QStringLiteral("relay-rate"),
+         QStringLiteral("Chat lines a minute for --relay-log, each with nine PunkBuster lines."),
+         QStringLiteral("lines"), QStringLiteral("100")},
     };
     for (QCommandLineOption& option : options) {
         if (!option.defaultValues().isEmpty()) {
@@ -116,6 +124,15 @@ int main(int argc, char** argv)
     settings.logFile = parser.value(QStringLiteral("log"));
     settings.map = parser.value(QStringLiteral("map"));
     settings.gametype = parser.value(QStringLiteral("gametype"));
+
+    if (!readNumber(parser, QStringLiteral("relay-rate"), 1, 600000, &number)) {
+        return fail(QStringLiteral("--relay-rate needs a number of lines a minute"));
+    }
+    garrison::sim::SimSessionFeed feed(parser.value(QStringLiteral("relay-log")), int(number),
+                                       settings.seed);
+    if (parser.isSet(QStringLiteral("relay-log"))) {
+        feed.start();
+    }
 
     SimSignalWatcher signals;
     if (!signals.isValid()) {

@@ -1,0 +1,375 @@
+#include "LogTailFilter.h"
+
+#include "LogFilter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace garrison {
+
+namespace {
+
+constexpr qsizetype kGram = 8;
+constexpr char16_t kCr = u'\r';
+constexpr char16_t kLf = u'\n';
+constexpr char16_t kMarker = u'\u00FA';
+constexpr quint64 kBase = 0x100000001B3ULL;
+
+quint64 gramHash(const char16_t* text)
+{
+    quint64 hash = 0;
+    for (qsizetype i = 0; i < kGram; ++i) {
+        hash = hash * kBase + text[i];
+    }
+    return hash;
+}
+
+// The same polynomial as gramHash over a whole text; prefix sums of it give any piece's hash.
+quint64 textHash(const char16_t* text, qsizetype length)
+{
+    quint64 hash = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        hash = hash * kBase + text[i];
+    }
+    return hash;
+}
+
+bool removedLine(QStringView line)
+{
+    return !line.isEmpty() && (LogFilter::lacksMarker(line) || LogFilter::mentionsCvars(line));
+}
+
+qsizetype commonPrefix(QStringView a, QStringView b)
+{
+    const qsizetype size = std::min(a.size(), b.size());
+    constexpr qsizetype kBlock = 4096;
+    qsizetype at = 0;
+    while (at + kBlock <= size &&
+           std::memcmp(a.utf16() + at, b.utf16() + at, kBlock * sizeof(char16_t)) == 0) {
+        at += kBlock;
+    }
+    while (at < size && a[at] == b[at]) {
+        ++at;
+    }
+    return at;
+}
+
+} // namespace
+
+void LogTailFilter::GramFilter::clear()
+{
+    m_bits.clear();
+    m_count = 0;
+}
+
+void LogTailFilter::GramFilter::add(QStringView text, qsizetype from)
+{
+    const qsizetype grams = std::max<qsizetype>(0, text.size() - std::max(from, kGram - 1));
+    // Eight bits or more per gram: one gram in twenty at worst passes falsely, and a line
+    // passes only when all of its grams do.
+    if (std::size_t(m_count + grams) * 8 > m_bits.size() * 64) {
+        std::size_t words = 1024;
+        while (words * 64 < std::size_t(text.size()) * 16) {
+            words *= 2;
+        }
+        m_bits.assign(words, 0);
+        m_count = 0;
+        from = 0;
+    }
+    for (qsizetype end = std::max(from, kGram - 1) + 1; end <= text.size(); ++end) {
+        set(gramHash(text.utf16() + end - kGram));
+        ++m_count;
+    }
+}
+
+bool LogTailFilter::GramFilter::mayContain(QStringView needle) const
+{
+    if (needle.size() < kGram || m_bits.empty()) {
+        return !m_bits.empty() || needle.size() < kGram;
+    }
+    for (qsizetype end = kGram; end <= needle.size(); ++end) {
+        if (!test(gramHash(needle.utf16() + end - kGram))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void LogTailFilter::GramFilter::set(quint64 hash)
+{
+    const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
+    const std::size_t mask = m_bits.size() * 64 - 1;
+    const std::size_t first = std::size_t(mixed >> 32) & mask;
+    const std::size_t second = std::size_t(mixed) & mask;
+    m_bits[first >> 6] |= quint64(1) << (first & 63);
+    m_bits[second >> 6] |= quint64(1) << (second & 63);
+}
+
+bool LogTailFilter::GramFilter::test(quint64 hash) const
+{
+    const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
+    const std::size_t mask = m_bits.size() * 64 - 1;
+    const std::size_t first = std::size_t(mixed >> 32) & mask;
+    const std::size_t second = std::size_t(mixed) & mask;
+    return (m_bits[first >> 6] >> (first & 63) & 1) != 0 &&
+           (m_bits[second >> 6] >> (second & 63) & 1) != 0;
+}
+
+LogTailFilter::LogTailFilter()
+{
+    clear();
+}
+
+void LogTailFilter::clear()
+{
+    m_raw.clear();
+    m_filtered.clear();
+    m_committedFiltered.clear();
+    m_incremental = true;
+    m_committed = 0;
+    m_afterBreak = false;
+    m_kept.clear();
+    m_keptGrams.clear();
+    m_patterns.clear();
+    m_lengths.clear();
+    m_longest = 0;
+    m_powers.assign(1, 1);
+    m_shortPatterns.clear();
+    m_shortLengths = 0;
+    m_lastCharacters.assign(65536 / 64, 0);
+}
+
+LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome)
+{
+    m_raw.append(rawText);
+    if (!m_incremental && moreToCome) {
+        return {m_filtered.size(), 0, {}};
+    }
+    if (m_incremental) {
+        const qsizetype lastBreak = QStringView(m_raw).sliced(m_committed).lastIndexOf(u"\r\n");
+        if (lastBreak >= 0 && !extend(m_committed + lastBreak + 2)) {
+            m_incremental = false;
+            m_committedFiltered.clear();
+            m_kept.clear();
+            m_keptGrams.clear();
+            m_patterns.clear();
+            m_lengths.clear();
+            m_shortPatterns.clear();
+        }
+    }
+    QString next;
+    QString lastLine;
+    if (m_incremental && filterLastLine(lastLine)) {
+        next = m_committedFiltered + lastLine;
+    } else {
+        next = LogFilter::MasterParse(m_raw);
+    }
+    const qsizetype kept = commonPrefix(m_filtered, next);
+    Change change{kept, m_filtered.size() - kept, next.sliced(kept)};
+    m_filtered = std::move(next);
+    return change;
+}
+
+bool LogTailFilter::extend(qsizetype to)
+{
+    const QStringView raw(m_raw);
+    struct Line {
+        qsizetype start;
+        qsizetype end;
+        bool removed;
+    };
+    std::vector<Line> lines;
+    for (qsizetype start = m_committed; start < to;) {
+        const qsizetype end = raw.indexOf(u"\r\n", start);
+        const QStringView text = raw.sliced(start, end - start);
+        const bool removed = removedLine(text);
+        // Emptying lines puts LF and CR next to each other: such a removal text would be
+        // made anew by the filter itself.
+        if (removed && text == u"\n\r") {
+            return false;
+        }
+        lines.push_back({start, end, removed});
+        start = end + 2;
+    }
+    for (const Line& line : lines) {
+        const QStringView text = raw.sliced(line.start, line.end - line.start);
+        if (line.removed && !isPattern(text)) {
+            if (reachesBack(text)) {
+                return false;
+            }
+            addPattern(line.start, line.end - line.start);
+        }
+    }
+    if (!onlyWholeLines(m_committed, to)) {
+        return false;
+    }
+    QString emptied;
+    emptied.reserve(to - m_committed);
+    const qsizetype keptBefore = m_kept.size();
+    for (const Line& line : lines) {
+        const QStringView text = raw.sliced(line.start, line.end - line.start);
+        if (!line.removed) {
+            emptied.append(text);
+        }
+        // The lines that CleanU keeps, those that CleanU2 removes after it included.
+        if (!LogFilter::lacksMarker(text)) {
+            m_kept.append(text);
+        }
+        emptied.append(u"\r\n");
+        m_kept.append(u"\r\n");
+    }
+    m_keptGrams.add(m_kept, keptBefore);
+    finish(emptied, m_afterBreak, m_committedFiltered);
+    m_committed = to;
+    return true;
+}
+
+bool LogTailFilter::filterLastLine(QString& output) const
+{
+    const QStringView line = QStringView(m_raw).sliced(m_committed);
+    const bool removed = removedLine(line);
+    if (removed) {
+        // A leading LF could match across the last line break of the committed text.
+        if (line.startsWith(kLf) || (!isPattern(line) && reachesBack(line))) {
+            return false;
+        }
+    }
+    if (!onlyWholeLines(m_committed, m_raw.size())) {
+        return false;
+    }
+    bool afterBreak = m_afterBreak;
+    finish(removed ? QStringView() : line, afterBreak, output);
+    return true;
+}
+
+// Every occurrence of a removal text that ends in [from + 1, to] must be a whole line. The
+// patterns that may end at a place are found by the last eight characters there, and checked
+// length by length against the hash of the text before it.
+bool LogTailFilter::onlyWholeLines(qsizetype from, qsizetype to) const
+{
+    const char16_t* text = QStringView(m_raw).utf16();
+    const qsizetype base = std::max<qsizetype>(0, from - m_longest);
+    std::vector<quint64> prefix(std::size_t(to - base + 1), 0);
+    for (qsizetype i = base; i < to; ++i) {
+        prefix[std::size_t(i - base + 1)] = prefix[std::size_t(i - base)] * kBase + text[i];
+    }
+    for (qsizetype end = from + 1; end <= to; ++end) {
+        const char16_t last = text[end - 1];
+        if ((m_lastCharacters[last >> 6] >> (last & 63) & 1) == 0) {
+            continue;
+        }
+        const auto lengths =
+            end >= kGram ? m_lengths.constFind(gramHash(text + end - kGram)) : m_lengths.cend();
+        if (lengths != m_lengths.cend()) {
+            for (const qsizetype length : *lengths) {
+                const qsizetype start = end - length;
+                if (start < 0) {
+                    continue;
+                }
+                const quint64 hash =
+                    prefix[std::size_t(end - base)] -
+                    prefix[std::size_t(start - base)] * m_powers[std::size_t(length)];
+                for (auto it = m_patterns.constFind(hash);
+                     it != m_patterns.cend() && it.key() == hash; ++it) {
+                    if (it->length == length && it->start != start &&
+                        std::memcmp(text + start, text + it->start,
+                                    std::size_t(length) * sizeof(char16_t)) == 0 &&
+                        !(startsLine(start) && endsLine(end))) {
+                        return false;
+                    }
+                }
+            }
+        }
+        for (qsizetype length = 1; length < kGram && length <= end; ++length) {
+            if ((m_shortLengths >> length & 1) != 0 &&
+                m_shortPatterns.contains(
+                    QString(reinterpret_cast<const QChar*>(text + end - length), length)) &&
+                !(startsLine(end - length) && endsLine(end))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool LogTailFilter::isPattern(QStringView text) const
+{
+    if (text.size() < kGram) {
+        return m_shortPatterns.contains(text.toString());
+    }
+    const quint64 hash = textHash(text.utf16(), text.size());
+    for (auto it = m_patterns.constFind(hash); it != m_patterns.cend() && it.key() == hash; ++it) {
+        if (it->length == text.size() && QStringView(m_raw).sliced(it->start, it->length) == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void LogTailFilter::addPattern(qsizetype start, qsizetype length)
+{
+    const char16_t* text = QStringView(m_raw).utf16() + start;
+    if (length < kGram) {
+        m_shortPatterns.insert(QString(reinterpret_cast<const QChar*>(text), length));
+        m_shortLengths |= quint32(1) << length;
+    } else {
+        m_patterns.insert(textHash(text, length), {start, length});
+        std::vector<qsizetype>& lengths = m_lengths[gramHash(text + length - kGram)];
+        if (std::find(lengths.begin(), lengths.end(), length) == lengths.end()) {
+            lengths.push_back(length);
+        }
+        m_longest = std::max(m_longest, length);
+        while (qsizetype(m_powers.size()) <= m_longest) {
+            m_powers.push_back(m_powers.back() * kBase);
+        }
+    }
+    const char16_t last = text[length - 1];
+    m_lastCharacters[last >> 6] |= quint64(1) << (last & 63);
+}
+
+bool LogTailFilter::startsLine(qsizetype position) const
+{
+    return position == 0 ||
+           (position >= 2 && m_raw[position - 2] == kCr && m_raw[position - 1] == kLf);
+}
+
+bool LogTailFilter::endsLine(qsizetype position) const
+{
+    return position == m_raw.size() ||
+           (position + 1 < m_raw.size() && m_raw[position] == kCr && m_raw[position + 1] == kLf);
+}
+
+bool LogTailFilter::reachesBack(QStringView removed) const
+{
+    return m_keptGrams.mayContain(removed) && QStringView(m_kept).contains(removed);
+}
+
+void LogTailFilter::finish(QStringView text, bool& afterBreak, QString& output) const
+{
+    // As RemoveBlanks: a CR LF that directly follows another one goes.
+    qsizetype copiedUpTo = 0;
+    const auto copy = [&](qsizetype upTo) {
+        output.append(text.sliced(copiedUpTo, upTo - copiedUpTo));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == kCr && i + 1 < text.size() && text[i + 1] == kLf) {
+            if (afterBreak) {
+                copy(i);
+                copiedUpTo = i + 2;
+            }
+            afterBreak = true;
+            ++i;
+            continue;
+        }
+        afterBreak = false;
+        if (c == kMarker) {
+            copy(i);
+            output.append(u" - ");
+            copiedUpTo = i + 1;
+        }
+    }
+    copy(text.size());
+}
+
+} // namespace garrison

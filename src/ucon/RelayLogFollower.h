@@ -1,0 +1,40 @@
+#pragma once
+
+#include "RelayLogReader.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <optional>
+
+namespace garrison {
+
+// Follows the relay's log as it grows: each read returns the raw text of the bytes written
+// since the last one. A file that shrank or whose known bytes changed (rewritten from the
+// start, replaced) is read again from its beginning.
+class RelayLogFollower {
+public:
+    struct Piece {
+        // The text starts again: what was read before is no longer the file's.
+        bool restarted = false;
+        QString text;
+        // The file has more bytes than one read takes.
+        bool more = false;
+    };
+
+    explicit RelayLogFollower(QString path) : m_path(std::move(path)) {}
+
+    // Nothing when the file cannot be read; the next read tries again from the same place.
+    std::optional<Piece> read(qint64 maxBytes);
+
+private:
+    bool stillTheSameFile(QIODevice& file, qint64 size) const;
+
+    QString m_path;
+    qint64 m_offset = 0;
+    QByteArray m_head;
+    QByteArray m_tail;
+    RelayLineEnds m_lineEnds;
+};
+
+} // namespace garrison

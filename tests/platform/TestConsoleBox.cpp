@@ -1,0 +1,81 @@
+#include "TestMain.h"
+#include "platform/ConsoleBox.h"
+
+using namespace garrison;
+
+namespace {
+
+// What the view shows for a text: CR LF is a line break, other CRs are not shown.
+QString shown(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).remove(QLatin1Char('\r'));
+}
+
+QString lines(int first, int count)
+{
+    QString text;
+    for (int i = first; i < first + count; ++i) {
+        text += QStringLiteral("line %1 of the console\r\n").arg(i);
+    }
+    return text;
+}
+
+} // namespace
+
+class TestConsoleBox : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The text and the view stay one: after appends past the limit, truncations at and
+    // between appends, and a long text that fills the view in slices while more is appended.
+    void viewFollowsTheText_data()
+    {
+        QTest::addColumn<qsizetype>("limit");
+        QTest::addColumn<int>("appends");
+        QTest::addColumn<qsizetype>("truncateBy");
+        QTest::addColumn<bool>("startLong");
+        QTest::newRow("past the limit") << qsizetype(4000) << 60 << qsizetype(0) << false;
+        QTest::newRow("truncated at an append") << qsizetype(0) << 5 << qsizetype(-1) << false;
+        QTest::newRow("truncated inside one") << qsizetype(0) << 5 << qsizetype(7) << false;
+        QTest::newRow("long text, appended while it fills")
+            << qsizetype(0) << 3 << qsizetype(0) << true;
+        QTest::newRow("long text, truncated while it fills")
+            << qsizetype(0) << 3 << qsizetype(11) << true;
+    }
+    void viewFollowsTheText()
+    {
+        QFETCH(qsizetype, limit);
+        QFETCH(int, appends);
+        QFETCH(qsizetype, truncateBy);
+        QFETCH(bool, startLong);
+        ConsoleBox box;
+        box.setLimit(limit);
+        QString expected = startLong ? lines(0, 40000) : QString();
+        box.setText(expected);
+        if (startLong) {
+            QVERIFY(box.toPlainText().size() < shown(expected).size());
+        }
+        for (int i = 0; i < appends; ++i) {
+            box.appendText(lines(100000 + i * 3, 3));
+            expected += lines(100000 + i * 3, 3);
+        }
+        if (truncateBy != 0) {
+            const qsizetype cut = truncateBy < 0 ? box.text().size() - lines(100012, 3).size()
+                                                 : box.text().size() - truncateBy;
+            box.truncateText(cut);
+            expected.truncate(cut);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(box.toPlainText().size(), shown(box.text()).size(), 10000);
+        QCOMPARE(box.toPlainText(), shown(box.text()));
+        if (limit > 0) {
+            QVERIFY(box.text().size() <= limit);
+            QVERIFY(box.text().startsWith(ConsoleBox::kDroppedNotice + QStringLiteral("\r\n")));
+            QVERIFY(expected.endsWith(box.text().sliced(ConsoleBox::kDroppedNotice.size() + 2)));
+        } else {
+            QCOMPARE(box.text(), expected);
+        }
+    }
+};
+
+GARRISON_TEST_MAIN(TestConsoleBox)
+#include "TestConsoleBox.moc"

@@ -1,0 +1,232 @@
+#include "LiteralLogFilter.h"
+#include "TestMain.h"
+#include "platform/AnsiText.h"
+#include "ucon/LogFilter.h"
+#include "ucon/LogTailFilter.h"
+#include "ucon/RelayLogFollower.h"
+#include "ucon/RelayLogReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+using namespace garrison;
+
+namespace {
+
+QString visible(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
+        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
+}
+
+enum class Kind { Relay, Junk, ByteByByte };
+
+// Relay lines as the relay writes them, with the things that make a filter reach back now
+// and then: noise that is a piece of a chat line, repeated lines, cvars, blank lines.
+QByteArray relayLine(QRandomGenerator& random, const QList<QByteArray>& earlier)
+{
+    // Rare enough that most steps find the filter still working on new lines alone.
+    const int kind = int(random.bounded(1000));
+    if (kind < 40 && !earlier.isEmpty()) {
+        return earlier.at(random.bounded(earlier.size()));
+    }
+    if (kind == 40 && !earlier.isEmpty()) {
+        const QByteArray& other = earlier.at(random.bounded(earlier.size()));
+        const QByteArray piece = other.mid(random.bounded(other.size()) / 2).trimmed();
+        if (!piece.isEmpty()) {
+            return piece + "\r\n";
+        }
+    }
+    if (kind == 41) {
+        return "\xFA"
+               "cvars check " +
+               QByteArray::number(random.bounded(5)) + "\r\n";
+    }
+    if (kind == 42) {
+        return "\r\n";
+    }
+    if (kind < 350) {
+        return "Chat\xFA" + QByteArray("Player") + QByteArray::number(random.bounded(9)) +
+               ": hello there " + QByteArray::number(random.bounded(1000)) + "\r\n";
+    }
+    return "PunkBuster Server: Player Guid Computed " + QByteArray::number(random.bounded(99999)) +
+           " (slot #" + QByteArray::number(random.bounded(16)) + ") 192.0.2." +
+           QByteArray::number(random.bounded(255)) + ":28960\r\n";
+}
+
+const QList<QByteArray> kJunk = {"a",     "b",  "ab",          "ba",    "\xFA", "\xDA",
+                                 "cvars", " ",  "\r",          "\n",    "\n\r", "a\xFA",
+                                 "\r\n",  "\0", "babababab\r", "xy\xFA"};
+
+QByteArray junk(QRandomGenerator& random)
+{
+    QByteArray bytes;
+    for (int i = int(random.bounded(1, 12)); i > 0; --i) {
+        bytes += kJunk.at(random.bounded(kJunk.size()));
+    }
+    return bytes;
+}
+
+// What the file grows by; a relay that writes a few bytes at a time takes them from stream.
+QByteArray growth(QRandomGenerator& random, Kind kind, QList<QByteArray>& lines, QByteArray& stream)
+{
+    if (kind == Kind::Junk) {
+        return junk(random);
+    }
+    QByteArray bytes;
+    for (int i = int(random.bounded(1, 30)); i > 0; --i) {
+        lines << relayLine(random, lines);
+        bytes += lines.constLast();
+    }
+    if (kind != Kind::ByteByByte) {
+        return bytes;
+    }
+    stream += bytes;
+    bytes = stream.left(random.bounded(1, 4));
+    stream.remove(0, bytes.size());
+    return bytes;
+}
+
+} // namespace
+
+class TestLogTailFilter : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // After every step the tail's filtered text, and the text rebuilt from its changes, must
+    // be what filtering the whole file gives (for short logs also the literal filter).
+    void sameAsFilteringTheWholeFile_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 4; ++seed) {
+            QTest::addRow("relay lines %u", seed) << int(Kind::Relay) << 120 << seed;
+            QTest::addRow("junk %u", seed) << int(Kind::Junk) << 120 << seed;
+            QTest::addRow("a few bytes at a time %u", seed) << int(Kind::ByteByByte) << 200 << seed;
+        }
+    }
+    void sameAsFilteringTheWholeFile()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, steps);
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        const QString path = QDir(test::scratchFolder()).filePath(QStringLiteral("tail.log"));
+        QFile::remove(path);
+        RelayLogFollower follower(path);
+        LogTailFilter tail;
+        QString shown;
+        QByteArray content;
+        QByteArray stream;
+        QList<QByteArray> lines;
+        int incrementalSteps = 0;
+        for (int step = 0; step < steps; ++step) {
+            const int action = int(random.bounded(20));
+            if (action == 0) {
+                content.truncate(random.bounded(content.size() + 1));
+            } else if (action == 1) {
+                // Rewritten from the start with other text of about the same size.
+                QByteArray other;
+                while (other.size() < content.size()) {
+                    other += growth(random, Kind(kind), lines, stream);
+                }
+                content = other;
+            } else {
+                content += growth(random, Kind(kind), lines, stream);
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(content);
+            file.close();
+
+            // Small slices, so that a piece often ends inside a line or a line break.
+            const qint64 slice = qint64(random.bounded(1, 200));
+            for (bool more = true; more;) {
+                const std::optional<RelayLogFollower::Piece> piece = follower.read(slice);
+                QVERIFY(piece);
+                if (piece->restarted) {
+                    tail.clear();
+                    shown.clear();
+                }
+                const LogTailFilter::Change change = tail.append(piece->text, piece->more);
+                QCOMPARE(change.kept + change.dropped, shown.size());
+                shown.truncate(change.kept);
+                shown += change.appended;
+                more = piece->more;
+            }
+            const QString raw = RelayLogReader::fromFileContent(fromAnsi(content));
+            QCOMPARE(visible(tail.raw()), visible(raw));
+            const QString whole = LogFilter::MasterParse(raw);
+            QVERIFY2(tail.filtered() == whole,
+                     qPrintable(QStringLiteral("step %1: %2\nfiltered %3\nwhole    %4")
+                                    .arg(step)
+                                    .arg(visible(raw), visible(tail.filtered()), visible(whole))));
+            QCOMPARE(shown, whole);
+            incrementalSteps += tail.incremental() ? 1 : 0;
+            if (raw.size() < 3000) {
+                QCOMPARE(whole, literal::MasterParse(raw));
+            }
+        }
+        // The generated relay logs mostly keep to new lines; a few steps reach back.
+        if (kind == int(Kind::Relay)) {
+            QVERIFY2(incrementalSteps > steps / 3, qPrintable(QString::number(incrementalSteps)));
+        }
+    }
+
+    // The filter must not lean on the whole pass for the logs it meets every evening.
+    void relayLogStaysIncremental()
+    {
+        QRandomGenerator random(7);
+        LogTailFilter tail;
+        QString log;
+        for (int tick = 0; tick < 200; ++tick) {
+            QByteArray bytes;
+            for (int i = 0; i < 50; ++i) {
+                bytes += i % 10 == 3 ? "Chat\xFAPlayer" + QByteArray::number(i) + ": gg " +
+                                           QByteArray::number(random.bounded(1000)) + "\r\n"
+                                     : "PunkBuster Server: Player Guid Computed " +
+                                           QByteArray::number(random.bounded(99999)) + " (slot #" +
+                                           QByteArray::number(i % 16) + ")\r\n";
+            }
+            tail.append(RelayLogReader::fromFileContent(fromAnsi(bytes))
+                            .prepend(tick > 0 ? QStringLiteral("\r\r\n") : QString()));
+        }
+        QVERIFY(tail.incremental());
+        QCOMPARE(tail.filtered(), LogFilter::MasterParse(tail.raw()));
+    }
+
+    // A new line whose text occurs in lines already shown takes it out of them.
+    void newLineReachesBack_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QString>("filtered");
+        QTest::addColumn<bool>("incremental");
+        QTest::newRow("noise inside an earlier chat line")
+            << QStringList{QStringLiteral(u"xú abc\r\r\n"), QStringLiteral(u"abc\r"),
+                           QStringLiteral(u"\r\nnext\r")}
+            << QStringLiteral(u"x -  \r\n") << false;
+        QTest::newRow("last line cuts, then grows into another text")
+            << QStringList{QStringLiteral(u"xú abc\r\r\n"), QStringLiteral(u"abc"),
+                           QStringLiteral(u"d\r\r\nyú")}
+            << QStringLiteral(u"x -  abc\r\r\ny - ") << true;
+        QTest::newRow("earlier noise inside a new chat line")
+            << QStringList{QStringLiteral(u"noise\r\r\n"), QStringLiteral(u"aú noise\r\r\n")}
+            << QStringLiteral(u"\r\na -  \r\n") << false;
+    }
+    void newLineReachesBack()
+    {
+        QFETCH(QStringList, pieces);
+        LogTailFilter tail;
+        for (const QString& piece : pieces) {
+            tail.append(piece);
+            QCOMPARE(visible(tail.filtered()), visible(LogFilter::MasterParse(tail.raw())));
+        }
+        QTEST(tail.filtered(), "filtered");
+        QTEST(tail.incremental(), "incremental");
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestLogTailFilter)
+#include "TestLogTailFilter.moc"
