@@ -7,15 +7,13 @@
 
 namespace garrison {
 
-namespace {
-// Nine characters that start every UCON password this program makes.
-const QString kPasswordPrefix = QStringLiteral("GrsnUcon_");
-} // namespace
-
 UconIdentity UconIdentity::forAddress(const QString& localAddress)
 {
+    // Nine characters start every UCON password this program makes. A literal rather than a
+    // namespace-scope QString: callers may run during static initialisation (the order of which
+    // across files is unspecified), before such a global would be constructed.
     return {localAddress, QStringLiteral("GARRISON-") + localAddress,
-            kPasswordPrefix + localAddress};
+            QStringLiteral("GrsnUcon_") + localAddress};
 }
 
 QString UconIni::text(const QString& serverAddress, const QString& serverPort,
