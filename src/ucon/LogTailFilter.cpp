@@ -125,6 +125,7 @@ void LogTailFilter::clear()
     m_raw.clear();
     m_filtered.clear();
     m_committedFiltered.clear();
+    m_filteredFromCommitted = true;
     m_incremental = true;
     m_committed = 0;
     m_afterBreak = false;
@@ -145,6 +146,9 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
     if (!m_incremental && moreToCome) {
         return {m_filtered.size(), 0, {}};
     }
+    // The committed filtered text only grows: when the last result was made from it, that part
+    // stays and is neither copied nor compared again, so that a long log costs only its news.
+    const qsizetype settled = m_filteredFromCommitted ? m_committedFiltered.size() : 0;
     if (m_incremental) {
         const qsizetype lastBreak = QStringView(m_raw).sliced(m_committed).lastIndexOf(u"\r\n");
         if (lastBreak >= 0 && !extend(m_committed + lastBreak + 2)) {
@@ -157,16 +161,22 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
             m_shortPatterns.clear();
         }
     }
-    QString next;
     QString lastLine;
     if (m_incremental && filterLastLine(lastLine)) {
-        next = m_committedFiltered + lastLine;
-    } else {
-        next = LogFilter::MasterParse(m_raw);
+        const QString next = m_committedFiltered.sliced(settled) + lastLine;
+        const qsizetype kept =
+            settled + commonPrefix(QStringView(m_filtered).sliced(settled), next);
+        Change change{kept, m_filtered.size() - kept, next.sliced(kept - settled)};
+        m_filtered.truncate(kept);
+        m_filtered.append(change.appended);
+        m_filteredFromCommitted = true;
+        return change;
     }
+    QString next = LogFilter::MasterParse(m_raw);
     const qsizetype kept = commonPrefix(m_filtered, next);
     Change change{kept, m_filtered.size() - kept, next.sliced(kept)};
     m_filtered = std::move(next);
+    m_filteredFromCommitted = false;
     return change;
 }
 

@@ -78,6 +78,8 @@ private:
     // Raw text before this position is filtered for good; it ends after a CR LF.
     qsizetype m_committed = 0;
     QString m_committedFiltered;
+    // m_filtered starts with m_committedFiltered as the last append left it, which only grows.
+    bool m_filteredFromCommitted = true;
     bool m_afterBreak = false;
     // The raw log up to m_committed with the lines without the marker emptied: the text that a
     // new removed line would cut from.
