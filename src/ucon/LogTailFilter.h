@@ -55,10 +55,14 @@ private:
         bool mayContain(QStringView needle) const;
 
     private:
-        void set(quint64 hash);
-        bool test(quint64 hash) const;
-        std::vector<quint64> m_bits;
-        qsizetype m_count = 0;
+        // The grams in turn fill layers of twice the size of the one before; a gram is in one.
+        struct Layer {
+            std::vector<quint64> bits;
+            qsizetype count = 0;
+        };
+        static void set(Layer& layer, quint64 hash);
+        static bool test(const Layer& layer, quint64 hash);
+        std::vector<Layer> m_layers;
     };
 
     bool extend(qsizetype to);
