@@ -1,9 +1,11 @@
 #include "rcon/PlayerGridModel.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/StatusParser.h"
+#include "rcon/StatusReply.h"
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 #include <benchmark/benchmark.h>
 
 using namespace garrison;
@@ -50,6 +52,39 @@ void ParseFullServer(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * reply.size() * 2);
 }
 BENCHMARK(ParseFullServer)->Unit(benchmark::kMicrosecond);
+
+// The same reply as it arrives: six datagrams cut mid-line, collected until the table is whole
+// and parsed once.
+void CollectFullServerInSixDatagrams(benchmark::State& state)
+{
+    const QString reply = fullServerStatus();
+    constexpr int kDatagrams = 6;
+    QStringList datagrams;
+    for (int i = 0; i < kDatagrams; ++i) {
+        const qsizetype from = reply.size() * i / kDatagrams;
+        datagrams << reply.sliced(from, reply.size() * (i + 1) / kDatagrams - from);
+    }
+    StatusReply collector;
+    PlayerGridModel model;
+    qint64 tables = 0;
+    QObject::connect(&collector, &StatusReply::tableReady,
+                     [&](const StatusParser::StatusTable& table) {
+                         ++tables;
+                         model.setRows(table.rows);
+                     });
+    for (auto _ : state) {
+        collector.restart();
+        for (const QString& datagram : datagrams) {
+            collector.append(datagram);
+        }
+    }
+    if (tables != state.iterations() || model.rowCount() != 64) {
+        state.SkipWithError("the table was not parsed exactly once per reply");
+    }
+    state.counters["tables_per_reply"] = double(tables) / double(state.iterations());
+    state.counters["rows"] = model.rowCount();
+}
+BENCHMARK(CollectFullServerInSixDatagrams)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -58,61 +58,58 @@ qsizetype commonPrefix(QStringView a, QStringView b)
 
 void LogTailFilter::GramFilter::clear()
 {
-    m_bits.clear();
-    m_count = 0;
+    m_layers.clear();
 }
 
 void LogTailFilter::GramFilter::add(QStringView text, qsizetype from)
 {
-    const qsizetype grams = std::max<qsizetype>(0, text.size() - std::max(from, kGram - 1));
-    // Eight bits or more per gram: one gram in twenty at worst passes falsely, and a line
-    // passes only when all of its grams do.
-    if (std::size_t(m_count + grams) * 8 > m_bits.size() * 64) {
-        std::size_t words = 1024;
-        while (words * 64 < std::size_t(text.size()) * 16) {
-            words *= 2;
-        }
-        m_bits.assign(words, 0);
-        m_count = 0;
-        from = 0;
-    }
     for (qsizetype end = std::max(from, kGram - 1) + 1; end <= text.size(); ++end) {
-        set(gramHash(text.utf16() + end - kGram));
-        ++m_count;
+        // Eight bits or more per gram: one gram in twenty at worst passes a layer falsely,
+        // and a line passes only when all of its grams do. A full layer stays as it is, so
+        // that a growing log never hashes its kept text again.
+        if (m_layers.empty() ||
+            std::size_t(m_layers.back().count) * 8 >= m_layers.back().bits.size() * 64) {
+            const std::size_t words = m_layers.empty() ? 1024 : m_layers.back().bits.size() * 2;
+            m_layers.push_back({std::vector<quint64>(words, 0), 0});
+        }
+        set(m_layers.back(), gramHash(text.utf16() + end - kGram));
+        ++m_layers.back().count;
     }
 }
 
 bool LogTailFilter::GramFilter::mayContain(QStringView needle) const
 {
-    if (needle.size() < kGram || m_bits.empty()) {
-        return !m_bits.empty() || needle.size() < kGram;
+    if (needle.size() < kGram || m_layers.empty()) {
+        return !m_layers.empty() || needle.size() < kGram;
     }
     for (qsizetype end = kGram; end <= needle.size(); ++end) {
-        if (!test(gramHash(needle.utf16() + end - kGram))) {
+        const quint64 hash = gramHash(needle.utf16() + end - kGram);
+        if (std::none_of(m_layers.begin(), m_layers.end(),
+                         [hash](const Layer& layer) { return test(layer, hash); })) {
             return false;
         }
     }
     return true;
 }
 
-void LogTailFilter::GramFilter::set(quint64 hash)
+void LogTailFilter::GramFilter::set(Layer& layer, quint64 hash)
 {
     const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
-    const std::size_t mask = m_bits.size() * 64 - 1;
+    const std::size_t mask = layer.bits.size() * 64 - 1;
     const std::size_t first = std::size_t(mixed >> 32) & mask;
     const std::size_t second = std::size_t(mixed) & mask;
-    m_bits[first >> 6] |= quint64(1) << (first & 63);
-    m_bits[second >> 6] |= quint64(1) << (second & 63);
+    layer.bits[first >> 6] |= quint64(1) << (first & 63);
+    layer.bits[second >> 6] |= quint64(1) << (second & 63);
 }
 
-bool LogTailFilter::GramFilter::test(quint64 hash) const
+bool LogTailFilter::GramFilter::test(const Layer& layer, quint64 hash)
 {
     const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
-    const std::size_t mask = m_bits.size() * 64 - 1;
+    const std::size_t mask = layer.bits.size() * 64 - 1;
     const std::size_t first = std::size_t(mixed >> 32) & mask;
     const std::size_t second = std::size_t(mixed) & mask;
-    return (m_bits[first >> 6] >> (first & 63) & 1) != 0 &&
-           (m_bits[second >> 6] >> (second & 63) & 1) != 0;
+    return (layer.bits[first >> 6] >> (first & 63) & 1) != 0 &&
+           (layer.bits[second >> 6] >> (second & 63) & 1) != 0;
 }
 
 LogTailFilter::LogTailFilter()
@@ -125,6 +122,7 @@ void LogTailFilter::clear()
     m_raw.clear();
     m_filtered.clear();
     m_committedFiltered.clear();
+    m_filteredFromCommitted = true;
     m_incremental = true;
     m_committed = 0;
     m_afterBreak = false;
@@ -145,6 +143,9 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
     if (!m_incremental && moreToCome) {
         return {m_filtered.size(), 0, {}};
     }
+    // The committed filtered text only grows: when the last result was made from it, that part
+    // stays and is neither copied nor compared again, so that a long log costs only its news.
+    const qsizetype settled = m_filteredFromCommitted ? m_committedFiltered.size() : 0;
     if (m_incremental) {
         const qsizetype lastBreak = QStringView(m_raw).sliced(m_committed).lastIndexOf(u"\r\n");
         if (lastBreak >= 0 && !extend(m_committed + lastBreak + 2)) {
@@ -157,16 +158,22 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
             m_shortPatterns.clear();
         }
     }
-    QString next;
     QString lastLine;
     if (m_incremental && filterLastLine(lastLine)) {
-        next = m_committedFiltered + lastLine;
-    } else {
-        next = LogFilter::MasterParse(m_raw);
+        const QString next = m_committedFiltered.sliced(settled) + lastLine;
+        const qsizetype kept =
+            settled + commonPrefix(QStringView(m_filtered).sliced(settled), next);
+        Change change{kept, m_filtered.size() - kept, next.sliced(kept - settled)};
+        m_filtered.truncate(kept);
+        m_filtered.append(change.appended);
+        m_filteredFromCommitted = true;
+        return change;
     }
+    QString next = LogFilter::MasterParse(m_raw);
     const qsizetype kept = commonPrefix(m_filtered, next);
     Change change{kept, m_filtered.size() - kept, next.sliced(kept)};
     m_filtered = std::move(next);
+    m_filteredFromCommitted = false;
     return change;
 }
 

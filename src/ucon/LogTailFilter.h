@@ -55,10 +55,14 @@ private:
         bool mayContain(QStringView needle) const;
 
     private:
-        void set(quint64 hash);
-        bool test(quint64 hash) const;
-        std::vector<quint64> m_bits;
-        qsizetype m_count = 0;
+        // The grams in turn fill layers of twice the size of the one before; a gram is in one.
+        struct Layer {
+            std::vector<quint64> bits;
+            qsizetype count = 0;
+        };
+        static void set(Layer& layer, quint64 hash);
+        static bool test(const Layer& layer, quint64 hash);
+        std::vector<Layer> m_layers;
     };
 
     bool extend(qsizetype to);
@@ -78,6 +82,8 @@ private:
     // Raw text before this position is filtered for good; it ends after a CR LF.
     qsizetype m_committed = 0;
     QString m_committedFiltered;
+    // m_filtered starts with m_committedFiltered as the last append left it, which only grows.
+    bool m_filteredFromCommitted = true;
     bool m_afterBreak = false;
     // The raw log up to m_committed with the lines without the marker emptied: the text that a
     // new removed line would cut from.
