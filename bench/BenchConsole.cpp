@@ -3,7 +3,6 @@
 #include "platform/ConsoleBox.h"
 
 #include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -39,13 +38,3 @@ void appendToFilledConsole(benchmark::State& state)
 BENCHMARK(appendToFilledConsole)->Arg(0)->Arg(1)->Arg(5)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

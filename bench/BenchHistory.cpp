@@ -137,12 +137,3 @@ void OpenHeavyRecord(benchmark::State& state)
 BENCHMARK(OpenHeavyRecord)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

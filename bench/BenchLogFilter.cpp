@@ -131,5 +131,3 @@ BENCHMARK(literalMasterParse)->Arg(32767)->Iterations(1)->Unit(benchmark::kSecon
 // 2 MB of 52-byte lines is more than 32767 lines, which the removal steps pass through;
 // 32767 lines of 64 bytes is the longest log they filter.
 BENCHMARK(tailTick)->Args({40000, 52})->Args({32767, 64})->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();

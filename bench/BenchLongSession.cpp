@@ -336,13 +336,3 @@ BENCHMARK(tailAppend)->Args({400000, 1000})->Iterations(5)->Unit(benchmark::kMil
 BENCHMARK(floodOfReplies)->Arg(20000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(readerBigLog)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(sessionMemory)->Arg(120)->Iterations(1)->Unit(benchmark::kSecond);
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -96,12 +96,3 @@ void statusInConsole(benchmark::State& state)
 BENCHMARK(statusInConsole)->Arg(8)->Arg(40);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -87,12 +87,3 @@ void CollectFullServerInSixDatagrams(benchmark::State& state)
 BENCHMARK(CollectFullServerInSixDatagrams)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
