@@ -2,6 +2,8 @@
 
 #include "LogFilter.h"
 
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,7 +15,15 @@ constexpr qsizetype kGram = 8;
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 constexpr char16_t kMarker = u'\u00FA';
-constexpr quint64 kBase = 0x100000001B3ULL;
+// Drawn at start, so that nobody who writes to the log can make two texts hash alike on
+// purpose; by chance they do once in 2^64.
+const quint64 kBase = QRandomGenerator::system()->generate64() | 1;
+// A removed text longer than this is never taken for one met before: at that length two
+// texts with the same hash can be built without knowing the base.
+constexpr qsizetype kLongestKnown = 1024;
+// What the window keeps before the committed text: the line break that ends it and one more
+// character, for an occurrence that starts with the LF of that line break.
+constexpr qsizetype kWindowBack = 3;
 
 quint64 gramHash(const char16_t* text)
 {
@@ -37,6 +47,11 @@ quint64 textHash(const char16_t* text, qsizetype length)
 bool removedLine(QStringView line)
 {
     return !line.isEmpty() && (LogFilter::lacksMarker(line) || LogFilter::mentionsCvars(line));
+}
+
+quint64 patternKey(quint64 hash, qsizetype length)
+{
+    return (hash ^ quint64(length)) * 0x9E3779B97F4A7C15ULL;
 }
 
 qsizetype commonPrefix(QStringView a, QStringView b)
@@ -112,14 +127,16 @@ bool LogTailFilter::GramFilter::test(const Layer& layer, quint64 hash)
            (layer.bits[second >> 6] >> (second & 63) & 1) != 0;
 }
 
-LogTailFilter::LogTailFilter()
+LogTailFilter::LogTailFilter(WholeLog wholeLog) : m_wholeLog(std::move(wholeLog))
 {
     clear();
 }
 
 void LogTailFilter::clear()
 {
-    m_raw.clear();
+    m_window.clear();
+    m_windowStart = 0;
+    m_rawSize = 0;
     m_filtered.clear();
     m_committedFiltered.clear();
     m_filteredFromCommitted = true;
@@ -130,7 +147,6 @@ void LogTailFilter::clear()
     m_keptGrams.clear();
     m_patterns.clear();
     m_lengths.clear();
-    m_longest = 0;
     m_powers.assign(1, 1);
     m_shortPatterns.clear();
     m_shortLengths = 0;
@@ -139,7 +155,10 @@ void LogTailFilter::clear()
 
 LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome)
 {
-    m_raw.append(rawText);
+    m_rawSize += rawText.size();
+    if (m_incremental) {
+        m_window.append(rawText);
+    }
     if (!m_incremental && moreToCome) {
         return {m_filtered.size(), 0, {}};
     }
@@ -147,9 +166,12 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
     // stays and is neither copied nor compared again, so that a long log costs only its news.
     const qsizetype settled = m_filteredFromCommitted ? m_committedFiltered.size() : 0;
     if (m_incremental) {
-        const qsizetype lastBreak = QStringView(m_raw).sliced(m_committed).lastIndexOf(u"\r\n");
+        const qsizetype lastBreak =
+            QStringView(m_window).sliced(m_committed - m_windowStart).lastIndexOf(u"\r\n");
         if (lastBreak >= 0 && !extend(m_committed + lastBreak + 2)) {
             m_incremental = false;
+            m_window.clear();
+            m_windowStart = m_rawSize;
             m_committedFiltered.clear();
             m_kept.clear();
             m_keptGrams.clear();
@@ -169,7 +191,7 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
         m_filteredFromCommitted = true;
         return change;
     }
-    QString next = LogFilter::MasterParse(m_raw);
+    QString next = LogFilter::MasterParse(m_wholeLog());
     const qsizetype kept = commonPrefix(m_filtered, next);
     Change change{kept, m_filtered.size() - kept, next.sliced(kept)};
     m_filtered = std::move(next);
@@ -179,7 +201,7 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
 
 bool LogTailFilter::extend(qsizetype to)
 {
-    const QStringView raw(m_raw);
+    const QStringView raw = QStringView(m_window).sliced(m_committed - m_windowStart);
     struct Line {
         qsizetype start;
         qsizetype end;
@@ -187,8 +209,8 @@ bool LogTailFilter::extend(qsizetype to)
     };
     std::vector<Line> lines;
     for (qsizetype start = m_committed; start < to;) {
-        const qsizetype end = raw.indexOf(u"\r\n", start);
-        const QStringView text = raw.sliced(start, end - start);
+        const qsizetype end = m_committed + raw.indexOf(u"\r\n", start - m_committed);
+        const QStringView text = raw.sliced(start - m_committed, end - start);
         const bool removed = removedLine(text);
         // Emptying lines puts LF and CR next to each other: such a removal text would be
         // made anew by the filter itself.
@@ -199,7 +221,7 @@ bool LogTailFilter::extend(qsizetype to)
         start = end + 2;
     }
     for (const Line& line : lines) {
-        const QStringView text = raw.sliced(line.start, line.end - line.start);
+        const QStringView text = raw.sliced(line.start - m_committed, line.end - line.start);
         if (line.removed && !isPattern(text)) {
             if (reachesBack(text)) {
                 return false;
@@ -214,7 +236,7 @@ bool LogTailFilter::extend(qsizetype to)
     emptied.reserve(to - m_committed);
     const qsizetype keptBefore = m_kept.size();
     for (const Line& line : lines) {
-        const QStringView text = raw.sliced(line.start, line.end - line.start);
+        const QStringView text = raw.sliced(line.start - m_committed, line.end - line.start);
         if (!line.removed) {
             emptied.append(text);
         }
@@ -228,12 +250,17 @@ bool LogTailFilter::extend(qsizetype to)
     m_keptGrams.add(m_kept, keptBefore);
     finish(emptied, m_afterBreak, m_committedFiltered);
     m_committed = to;
+    const qsizetype done = m_committed - kWindowBack - m_windowStart;
+    if (done > 0) {
+        m_window.remove(0, done);
+        m_windowStart += done;
+    }
     return true;
 }
 
 bool LogTailFilter::filterLastLine(QString& output) const
 {
-    const QStringView line = QStringView(m_raw).sliced(m_committed);
+    const QStringView line = QStringView(m_window).sliced(m_committed - m_windowStart);
     const bool removed = removedLine(line);
     if (removed) {
         // A leading LF could match across the last line break of the committed text.
@@ -241,7 +268,7 @@ bool LogTailFilter::filterLastLine(QString& output) const
             return false;
         }
     }
-    if (!onlyWholeLines(m_committed, m_raw.size())) {
+    if (!onlyWholeLines(m_committed, m_rawSize)) {
         return false;
     }
     bool afterBreak = m_afterBreak;
@@ -251,16 +278,19 @@ bool LogTailFilter::filterLastLine(QString& output) const
 
 // Every occurrence of a removal text that ends in [from + 1, to] must be a whole line. The
 // patterns that may end at a place are found by the last eight characters there, and checked
-// length by length against the hash of the text before it.
+// length by length against the hash of the text before it. A match by hash alone counts: a
+// false one only costs a pass over the whole log. From is the start of a line, and no removal
+// text holds a line break, so no occurrence starts before the LF of the one that ends there.
 bool LogTailFilter::onlyWholeLines(qsizetype from, qsizetype to) const
 {
-    const char16_t* text = QStringView(m_raw).utf16();
-    const qsizetype base = std::max<qsizetype>(0, from - m_longest);
+    const qsizetype base = std::max<qsizetype>(0, from - 1);
+    // text[i] is the raw character at base + i.
+    const char16_t* text = rawAt(base);
     std::vector<quint64> prefix(std::size_t(to - base + 1), 0);
-    for (qsizetype i = base; i < to; ++i) {
-        prefix[std::size_t(i - base + 1)] = prefix[std::size_t(i - base)] * kBase + text[i];
+    for (qsizetype i = 0; i < to - base; ++i) {
+        prefix[std::size_t(i + 1)] = prefix[std::size_t(i)] * kBase + text[i];
     }
-    for (qsizetype end = from + 1; end <= to; ++end) {
+    for (qsizetype end = from + 1 - base; end <= to - base; ++end) {
         const char16_t last = text[end - 1];
         if ((m_lastCharacters[last >> 6] >> (last & 63) & 1) == 0) {
             continue;
@@ -273,17 +303,11 @@ bool LogTailFilter::onlyWholeLines(qsizetype from, qsizetype to) const
                 if (start < 0) {
                     continue;
                 }
-                const quint64 hash =
-                    prefix[std::size_t(end - base)] -
-                    prefix[std::size_t(start - base)] * m_powers[std::size_t(length)];
-                for (auto it = m_patterns.constFind(hash);
-                     it != m_patterns.cend() && it.key() == hash; ++it) {
-                    if (it->length == length && it->start != start &&
-                        std::memcmp(text + start, text + it->start,
-                                    std::size_t(length) * sizeof(char16_t)) == 0 &&
-                        !(startsLine(start) && endsLine(end))) {
-                        return false;
-                    }
+                const quint64 hash = prefix[std::size_t(end)] -
+                                     prefix[std::size_t(start)] * m_powers[std::size_t(length)];
+                if (m_patterns.contains(patternKey(hash, length)) &&
+                    !(startsLine(base + start) && endsLine(base + end))) {
+                    return false;
                 }
             }
         }
@@ -291,7 +315,7 @@ bool LogTailFilter::onlyWholeLines(qsizetype from, qsizetype to) const
             if ((m_shortLengths >> length & 1) != 0 &&
                 m_shortPatterns.contains(
                     QString(reinterpret_cast<const QChar*>(text + end - length), length)) &&
-                !(startsLine(end - length) && endsLine(end))) {
+                !(startsLine(base + end - length) && endsLine(base + end))) {
                 return false;
             }
         }
@@ -304,29 +328,28 @@ bool LogTailFilter::isPattern(QStringView text) const
     if (text.size() < kGram) {
         return m_shortPatterns.contains(text.toString());
     }
-    const quint64 hash = textHash(text.utf16(), text.size());
-    for (auto it = m_patterns.constFind(hash); it != m_patterns.cend() && it.key() == hash; ++it) {
-        if (it->length == text.size() && QStringView(m_raw).sliced(it->start, it->length) == text) {
-            return true;
-        }
-    }
-    return false;
+    return text.size() <= kLongestKnown &&
+           m_patterns.contains(patternKey(textHash(text.utf16(), text.size()), text.size()));
+}
+
+const char16_t* LogTailFilter::rawAt(qsizetype position) const
+{
+    return QStringView(m_window).utf16() + (position - m_windowStart);
 }
 
 void LogTailFilter::addPattern(qsizetype start, qsizetype length)
 {
-    const char16_t* text = QStringView(m_raw).utf16() + start;
+    const char16_t* text = rawAt(start);
     if (length < kGram) {
         m_shortPatterns.insert(QString(reinterpret_cast<const QChar*>(text), length));
         m_shortLengths |= quint32(1) << length;
     } else {
-        m_patterns.insert(textHash(text, length), {start, length});
+        m_patterns.insert(patternKey(textHash(text, length), length));
         std::vector<qsizetype>& lengths = m_lengths[gramHash(text + length - kGram)];
         if (std::find(lengths.begin(), lengths.end(), length) == lengths.end()) {
             lengths.push_back(length);
         }
-        m_longest = std::max(m_longest, length);
-        while (qsizetype(m_powers.size()) <= m_longest) {
+        while (qsizetype(m_powers.size()) <= length) {
             m_powers.push_back(m_powers.back() * kBase);
         }
     }
@@ -336,14 +359,15 @@ void LogTailFilter::addPattern(qsizetype start, qsizetype length)
 
 bool LogTailFilter::startsLine(qsizetype position) const
 {
-    return position == 0 ||
-           (position >= 2 && m_raw[position - 2] == kCr && m_raw[position - 1] == kLf);
+    Q_ASSERT(position < 2 || position - 2 >= m_windowStart);
+    return position == 0 || (position >= 2 && *rawAt(position - 2) == kCr &&
+                              *rawAt(position - 1) == kLf);
 }
 
 bool LogTailFilter::endsLine(qsizetype position) const
 {
-    return position == m_raw.size() ||
-           (position + 1 < m_raw.size() && m_raw[position] == kCr && m_raw[position + 1] == kLf);
+    return position == m_rawSize ||
+           (position + 1 < m_rawSize && *rawAt(position) == kCr && *rawAt(position + 1) == kLf);
 }
 
 bool LogTailFilter::reachesBack(QStringView removed) const

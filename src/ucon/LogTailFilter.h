@@ -4,12 +4,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <vector>
 
 namespace garrison {
 
-// The relay log and its filtered text, kept up to date as the log grows: filtered() is always
-// LogFilter::MasterParse(raw()), but a growing log costs only its new lines.
+// The relay log's filtered text, kept up to date as the log grows: filtered() is always
+// LogFilter::MasterParse of the raw text appended so far, but a growing log costs only its new
+// lines. Of the raw text only the last, unfinished line is kept; a pass over the whole log
+// asks the owner for it again (the relay's log is on disk anyway).
 //
 // While every removed line's text occurs in the log only as whole lines, the filters do no
 // more than empty the removed lines, and new lines can be filtered on their own. A new line
@@ -27,7 +30,10 @@ public:
         bool isEmpty() const { return dropped == 0 && appended.isEmpty(); }
     };
 
-    LogTailFilter();
+    // Gives the raw text appended so far, for the passes that filter the log whole.
+    using WholeLog = std::function<QString()>;
+
+    explicit LogTailFilter(WholeLog wholeLog);
 
     // moreToCome: another append follows at once (a long log read in slices); a log that is
     // filtered whole then waits for the last slice.
@@ -35,17 +41,13 @@ public:
     // Starts again with an empty log.
     void clear();
 
-    const QString& raw() const { return m_raw; }
+    // How many characters of raw text were appended.
+    qsizetype rawSize() const { return m_rawSize; }
     const QString& filtered() const { return m_filtered; }
     // False once the log has to be filtered whole.
     bool incremental() const { return m_incremental; }
 
 private:
-    struct Pattern {
-        qsizetype start;
-        qsizetype length;
-    };
-
     // 8-grams of the kept text, so that a new removed line can be shown quickly not to occur
     // in it; false positives only cost an exact search.
     class GramFilter {
@@ -68,6 +70,7 @@ private:
     bool extend(qsizetype to);
     bool filterLastLine(QString& output) const;
     bool onlyWholeLines(qsizetype from, qsizetype to) const;
+    const char16_t* rawAt(qsizetype position) const;
     bool isPattern(QStringView text) const;
     void addPattern(qsizetype start, qsizetype length);
     bool startsLine(qsizetype position) const;
@@ -76,7 +79,11 @@ private:
     // Collapses line breaks and replaces the marker, continuing the committed text.
     void finish(QStringView text, bool& afterBreak, QString& output) const;
 
-    QString m_raw;
+    WholeLog m_wholeLog;
+    // The raw text from m_windowStart on: the unfinished last line and the line break before it.
+    QString m_window;
+    qsizetype m_windowStart = 0;
+    qsizetype m_rawSize = 0;
     QString m_filtered;
     bool m_incremental = true;
     // Raw text before this position is filtered for good; it ends after a CR LF.
@@ -89,11 +96,11 @@ private:
     // new removed line would cut from.
     QString m_kept;
     GramFilter m_keptGrams;
-    // Every removed line text of eight characters or more, by the hash of the whole text, and
-    // the lengths of those that end in the same eight characters; shorter ones apart.
-    QMultiHash<quint64, Pattern> m_patterns;
+    // Every removed line text of eight characters or more, as the hash of the whole text and
+    // its length, and the lengths of those that end in the same eight characters; shorter ones
+    // apart, as text.
+    QSet<quint64> m_patterns;
     QHash<quint64, std::vector<qsizetype>> m_lengths;
-    qsizetype m_longest = 0;
     std::vector<quint64> m_powers;
     QSet<QString> m_shortPatterns;
     quint32 m_shortLengths = 0;

@@ -10,6 +10,7 @@ namespace {
 // What is compared of the bytes already read, at the start and before the end.
 constexpr qsizetype kHeadBytes = 4096;
 constexpr qsizetype kTailBytes = 256;
+constexpr qint64 kReadBackChunk = 256 * 1024;
 } // namespace
 
 bool RelayLogFollower::stillTheSameFile(QIODevice& file, qint64 size) const
@@ -64,6 +65,26 @@ std::optional<RelayLogFollower::Piece> RelayLogFollower::read(qint64 maxBytes)
     piece.more = m_offset < size;
     m_lineEnds.feed(fromAnsi(bytes), piece.text);
     return piece;
+}
+
+QString RelayLogFollower::readBack() const
+{
+    QString text;
+    QFile file(m_path);
+    if (m_offset == 0 || !file.open(QIODevice::ReadOnly)) {
+        return text;
+    }
+    text.reserve(m_offset + m_offset / 16);
+    RelayLineEnds lineEnds;
+    for (qint64 at = 0; at < m_offset;) {
+        const QByteArray chunk = file.read(std::min(kReadBackChunk, m_offset - at));
+        if (chunk.isEmpty()) {
+            break;
+        }
+        lineEnds.feed(fromAnsi(chunk), text);
+        at += chunk.size();
+    }
+    return text;
 }
 
 } // namespace garrison

@@ -26,6 +26,9 @@ public:
 
     // Nothing when the file cannot be read; the next read tries again from the same place.
     std::optional<Piece> read(qint64 maxBytes);
+    // The raw text of every piece read since the last restart, read again from the file. The
+    // file may have changed since: the next read() then starts again.
+    QString readBack() const;
 
 private:
     bool stillTheSameFile(QIODevice& file, qint64 size) const;

@@ -12,7 +12,8 @@ RelayLogWorker::RelayLogWorker(QObject* parent)
       m_starter([](const QString& program, const QStringList& arguments, const QString& folder) {
           return ProcessControl::startDetached(program, arguments, folder);
       }),
-      m_follower(AppFolder::filePath(UconIni::kLogFile))
+      m_follower(AppFolder::filePath(UconIni::kLogFile)),
+      m_tail([this] { return m_follower.readBack(); })
 {
     setObjectName(QStringLiteral("Form5"));
     m_Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -51,7 +52,7 @@ void RelayLogWorker::readSlice()
     if (!piece) {
         return;
     }
-    if (piece->restarted && !m_tail.raw().isEmpty()) {
+    if (piece->restarted && m_tail.rawSize() > 0) {
         m_tail.clear();
         m_shown = false;
     }

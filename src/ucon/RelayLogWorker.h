@@ -44,8 +44,7 @@ public:
     bool catchingUp() const { return m_slice.isActive(); }
 
     const QTimer& Timer1() const { return m_Timer1; }
-    // The raw log and its filtered text, as a whole read and filter of the file would give.
-    const QString& Text2() const { return m_tail.raw(); }
+    // The filtered log, as a whole read and filter of the file would give.
     const QString& Text7() const { return m_tail.filtered(); }
     const LogTailFilter& tail() const { return m_tail; }
 
