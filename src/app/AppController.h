@@ -2,6 +2,7 @@
 
 #include "daemon/DaemonRequests.h"
 #include "login/LoginWindow.h"
+#include "platform/AllocatorTrim.h"
 #include "rcon/DaemonEcho.h"
 
 #include <QObject>
@@ -55,6 +56,7 @@ private:
     QPointer<LoginWindow> m_login;
     std::function<void()> m_quit;
     bool m_pageRestored = false;
+    AllocatorTrim m_allocatorTrim;
 };
 
 } // namespace garrison

@@ -3,7 +3,6 @@
 #include "LogFilter.h"
 
 #include <QRandomGenerator>
-
 #include <algorithm>
 #include <cstring>
 
@@ -360,8 +359,8 @@ void LogTailFilter::addPattern(qsizetype start, qsizetype length)
 bool LogTailFilter::startsLine(qsizetype position) const
 {
     Q_ASSERT(position < 2 || position - 2 >= m_windowStart);
-    return position == 0 || (position >= 2 && *rawAt(position - 2) == kCr &&
-                              *rawAt(position - 1) == kLf);
+    return position == 0 ||
+           (position >= 2 && *rawAt(position - 2) == kCr && *rawAt(position - 1) == kLf);
 }
 
 bool LogTailFilter::endsLine(qsizetype position) const

@@ -53,8 +53,7 @@ private Q_SLOTS:
             << QByteArray("Relay started on 127.0.0.1:55556\r\nConnected to server\r\n")
             << QStringLiteral("\r\n") << false;
         QTest::newRow("bare CR LF result: nothing to show")
-            << QByteArray("noise\nmore\n")
-            << QStringLiteral("\r\n") << false;
+            << QByteArray("noise\nmore\n") << QStringLiteral("\r\n") << false;
         QTest::newRow("empty log") << QByteArray() << QString() << false;
         QTest::newRow("cvars line dropped") << QByteArray("a\xFA"
                                                           "CVARS check\r\nb\xFA"
