@@ -95,6 +95,11 @@ void ConsoleBox::appendText(const QString& text)
     if (text.isEmpty()) {
         return;
     }
+    if (text.size() > kSliceChars && !m_filling.isActive()) {
+        // Too much for one turn of the event loop: the box fills again, a slice at a time.
+        setText(m_text + text);
+        return;
+    }
     m_text += text;
     if (m_filling.isActive()) {
         return; // the fill shows it in its turn

@@ -126,13 +126,14 @@ bool LogTailFilter::GramFilter::test(const Layer& layer, quint64 hash)
            (layer.bits[second >> 6] >> (second & 63) & 1) != 0;
 }
 
-LogTailFilter::LogTailFilter(WholeLog wholeLog) : m_wholeLog(std::move(wholeLog))
+LogTailFilter::LogTailFilter()
 {
     clear();
 }
 
 void LogTailFilter::clear()
 {
+    ++m_generation;
     m_window.clear();
     m_windowStart = 0;
     m_rawSize = 0;
@@ -159,7 +160,7 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
         m_window.append(rawText);
     }
     if (!m_incremental && moreToCome) {
-        return {m_filtered.size(), 0, {}};
+        return {m_filtered.size(), 0, {}, false};
     }
     // The committed filtered text only grows: when the last result was made from it, that part
     // stays and is neither copied nor compared again, so that a long log costs only its news.
@@ -188,12 +189,20 @@ LogTailFilter::Change LogTailFilter::append(QStringView rawText, bool moreToCome
         m_filtered.truncate(kept);
         m_filtered.append(change.appended);
         m_filteredFromCommitted = true;
+        ++m_generation;
         return change;
     }
-    QString next = LogFilter::MasterParse(m_wholeLog());
-    const qsizetype kept = commonPrefix(m_filtered, next);
-    Change change{kept, m_filtered.size() - kept, next.sliced(kept)};
-    m_filtered = std::move(next);
+    return {m_filtered.size(), 0, {}, true};
+}
+
+LogTailFilter::Change LogTailFilter::takeWholePass(quint64 generation, const QString& filtered)
+{
+    if (generation != m_generation) {
+        return {m_filtered.size(), 0, {}, false};
+    }
+    const qsizetype kept = commonPrefix(m_filtered, filtered);
+    Change change{kept, m_filtered.size() - kept, filtered.sliced(kept), false};
+    m_filtered = filtered;
     m_filteredFromCommitted = false;
     return change;
 }

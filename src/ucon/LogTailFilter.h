@@ -4,15 +4,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
-#include <functional>
 #include <vector>
 
 namespace garrison {
 
 // The relay log's filtered text, kept up to date as the log grows: filtered() is always
 // LogFilter::MasterParse of the raw text appended so far, but a growing log costs only its new
-// lines. Of the raw text only the last, unfinished line is kept; a pass over the whole log
-// asks the owner for it again (the relay's log is on disk anyway).
+// lines. Of the raw text only the last, unfinished line is kept. When the log has to be
+// filtered whole, the owner does that from its own copy (the relay's log is on disk anyway),
+// where it likes (a big log takes seconds), and hands the result back.
 //
 // While every removed line's text occurs in the log only as whole lines, the filters do no
 // more than empty the removed lines, and new lines can be filtered on their own. A new line
@@ -27,19 +27,24 @@ public:
         qsizetype kept = 0;
         qsizetype dropped = 0;
         QString appended;
+        // Nothing changed yet: the log has to be filtered whole, see takeWholePass().
+        bool wholePassNeeded = false;
         bool isEmpty() const { return dropped == 0 && appended.isEmpty(); }
     };
 
-    // Gives the raw text appended so far, for the passes that filter the log whole.
-    using WholeLog = std::function<QString()>;
-
-    explicit LogTailFilter(WholeLog wholeLog);
+    LogTailFilter();
 
     // moreToCome: another append follows at once (a long log read in slices); a log that is
     // filtered whole then waits for the last slice.
     Change append(QStringView rawText, bool moreToCome = false);
     // Starts again with an empty log.
     void clear();
+    // The whole raw log as it stood at an append that asked for a pass, filtered, and the
+    // generation() of then. A result that the tail has moved past since (new lines taken on
+    // their own, or clear()) is dropped: the change is empty. An older result of a log that is
+    // filtered whole only at every change is shown until the next one comes.
+    Change takeWholePass(quint64 generation, const QString& filtered);
+    quint64 generation() const { return m_generation; }
 
     // How many characters of raw text were appended.
     qsizetype rawSize() const { return m_rawSize; }
@@ -79,13 +84,13 @@ private:
     // Collapses line breaks and replaces the marker, continuing the committed text.
     void finish(QStringView text, bool& afterBreak, QString& output) const;
 
-    WholeLog m_wholeLog;
     // The raw text from m_windowStart on: the unfinished last line and the line break before it.
     QString m_window;
     qsizetype m_windowStart = 0;
     qsizetype m_rawSize = 0;
     QString m_filtered;
     bool m_incremental = true;
+    quint64 m_generation = 0;
     // Raw text before this position is filtered for good; it ends after a CR LF.
     qsizetype m_committed = 0;
     QString m_committedFiltered;

@@ -67,17 +67,17 @@ std::optional<RelayLogFollower::Piece> RelayLogFollower::read(qint64 maxBytes)
     return piece;
 }
 
-QString RelayLogFollower::readBack() const
+QString RelayLogFollower::readBack(const QString& path, qint64 bytes)
 {
     QString text;
-    QFile file(m_path);
-    if (m_offset == 0 || !file.open(QIODevice::ReadOnly)) {
+    QFile file(path);
+    if (bytes <= 0 || !file.open(QIODevice::ReadOnly)) {
         return text;
     }
-    text.reserve(m_offset + m_offset / 16);
+    text.reserve(bytes + bytes / 16);
     RelayLineEnds lineEnds;
-    for (qint64 at = 0; at < m_offset;) {
-        const QByteArray chunk = file.read(std::min(kReadBackChunk, m_offset - at));
+    for (qint64 at = 0; at < bytes;) {
+        const QByteArray chunk = file.read(std::min(kReadBackChunk, bytes - at));
         if (chunk.isEmpty()) {
             break;
         }

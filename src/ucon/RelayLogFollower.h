@@ -26,9 +26,12 @@ public:
 
     // Nothing when the file cannot be read; the next read tries again from the same place.
     std::optional<Piece> read(qint64 maxBytes);
-    // The raw text of every piece read since the last restart, read again from the file. The
-    // file may have changed since: the next read() then starts again.
-    QString readBack() const;
+    // How many bytes of the file the pieces since the last restart hold.
+    qint64 offset() const { return m_offset; }
+    // The raw text of a file's first bytes, as the pieces of a follower that read that far
+    // hold it. The file may have changed since: the follower's next read() then starts again.
+    static QString readBack(const QString& path, qint64 bytes);
+    const QString& path() const { return m_path; }
 
 private:
     bool stillTheSameFile(QIODevice& file, qint64 size) const;

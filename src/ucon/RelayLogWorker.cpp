@@ -5,16 +5,24 @@
 #include "platform/AppFolder.h"
 #include "platform/ProcessControl.h"
 
+#include <QMutex>
+#include <QThreadPool>
+
 namespace garrison {
+
+struct RelayLogWorker::PassChannel {
+    QMutex mutex;
+    RelayLogWorker* worker = nullptr;
+};
 
 RelayLogWorker::RelayLogWorker(QObject* parent)
     : QObject(parent), m_Timer1(this), m_slice(this),
       m_starter([](const QString& program, const QStringList& arguments, const QString& folder) {
           return ProcessControl::startDetached(program, arguments, folder);
       }),
-      m_follower(AppFolder::filePath(UconIni::kLogFile)),
-      m_tail([this] { return m_follower.readBack(); })
+      m_follower(AppFolder::filePath(UconIni::kLogFile)), m_channel(std::make_shared<PassChannel>())
 {
+    m_channel->worker = this;
     setObjectName(QStringLiteral("Form5"));
     m_Timer1.setObjectName(QStringLiteral("Timer1"));
     m_Timer1.setInterval(kTickMs);
@@ -22,6 +30,13 @@ RelayLogWorker::RelayLogWorker(QObject* parent)
     m_slice.setSingleShot(true);
     m_slice.setInterval(0);
     connect(&m_slice, &QTimer::timeout, this, &RelayLogWorker::readSlice);
+}
+
+RelayLogWorker::~RelayLogWorker()
+{
+    // A pass still running finds nobody to hand its result to.
+    const QMutexLocker lock(&m_channel->mutex);
+    m_channel->worker = nullptr;
 }
 
 void RelayLogWorker::Form_Load()
@@ -55,6 +70,7 @@ void RelayLogWorker::readSlice()
     if (piece->restarted && m_tail.rawSize() > 0) {
         m_tail.clear();
         m_shown = false;
+        m_passAgain = false;
     }
     if (piece->more) {
         m_slice.start();
@@ -63,6 +79,15 @@ void RelayLogWorker::readSlice()
         return;
     }
     const LogTailFilter::Change change = m_tail.append(piece->text, piece->more);
+    if (change.wholePassNeeded) {
+        startWholePass();
+        return;
+    }
+    offer(change);
+}
+
+void RelayLogWorker::offer(const LogTailFilter::Change& change)
+{
     if (!LogFilter::worthShowing(m_tail.filtered())) {
         // The chat box keeps what it shows.
         m_shown = false;
@@ -73,6 +98,38 @@ void RelayLogWorker::readSlice()
         Q_EMIT logFiltered(m_tail.filtered());
     } else if (!change.isEmpty()) {
         Q_EMIT logChanged(change.kept, change.appended, m_tail.filtered());
+    }
+}
+
+void RelayLogWorker::startWholePass()
+{
+    if (m_passRunning) {
+        m_passAgain = true;
+        return;
+    }
+    m_passRunning = true;
+    m_passAgain = false;
+    QThreadPool::globalInstance()->start([channel = m_channel, path = m_follower.path(),
+                                          bytes = m_follower.offset(),
+                                          generation = m_tail.generation()] {
+        const QString filtered = LogFilter::MasterParse(RelayLogFollower::readBack(path, bytes));
+        const QMutexLocker lock(&channel->mutex);
+        if (channel->worker) {
+            RelayLogWorker* worker = channel->worker;
+            QMetaObject::invokeMethod(
+                worker,
+                [worker, generation, filtered] { worker->takeWholePass(generation, filtered); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void RelayLogWorker::takeWholePass(quint64 generation, const QString& filtered)
+{
+    m_passRunning = false;
+    offer(m_tail.takeWholePass(generation, filtered));
+    if (m_passAgain) {
+        startWholePass();
     }
 }
 

@@ -8,13 +8,15 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace garrison {
 
 // The log worker Form5 ("PBUCON"): never shown. Once loaded it starts the relay and, every
 // Timer1 tick, reads what the relay has appended to its log, filters the new lines and offers
 // the change for the chat box. A long log is read in slices, with a return to the event loop
-// between two of them.
+// between two of them. A log that has to be filtered whole is read and filtered again on
+// another thread; the window goes on meanwhile, and the chat box gets the result.
 class RelayLogWorker : public QObject {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ public:
     using Starter = std::function<bool(const QString&, const QStringList&, const QString&)>;
 
     explicit RelayLogWorker(QObject* parent = nullptr);
+    ~RelayLogWorker() override;
 
     void setStarter(Starter starter) { m_starter = std::move(starter); }
     void setTickInterval(int ms) { m_Timer1.setInterval(ms); }
@@ -40,8 +43,8 @@ public:
     void stop();
     // One Timer1 tick: the first slice now, the others from the event loop.
     void Timer1_Timer();
-    // True while slices of a long log remain to be read.
-    bool catchingUp() const { return m_slice.isActive(); }
+    // True while slices of a long log remain to be read, or the log is being filtered whole.
+    bool catchingUp() const { return m_slice.isActive() || m_passRunning; }
 
     const QTimer& Timer1() const { return m_Timer1; }
     // The filtered log, as a whole read and filter of the file would give.
@@ -57,7 +60,12 @@ Q_SIGNALS:
     void logChanged(qsizetype kept, const QString& appended, const QString& text);
 
 private:
+    struct PassChannel;
+
     void readSlice();
+    void offer(const LogTailFilter::Change& change);
+    void startWholePass();
+    void takeWholePass(quint64 generation, const QString& filtered);
 
     QTimer m_Timer1;
     QTimer m_slice;
@@ -67,6 +75,11 @@ private:
     qint64 m_sliceBytes = kSliceBytes;
     // The chat box shows the filtered log as it stood after the last change.
     bool m_shown = false;
+    // A whole pass runs; another one is due when it ends.
+    bool m_passRunning = false;
+    bool m_passAgain = false;
+    // How a pass finds this worker, or learns that it is gone.
+    std::shared_ptr<PassChannel> m_channel;
 };
 
 } // namespace garrison

@@ -34,13 +34,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("appends");
         QTest::addColumn<qsizetype>("truncateBy");
         QTest::addColumn<bool>("startLong");
-        QTest::newRow("past the limit") << qsizetype(4000) << 60 << qsizetype(0) << false;
-        QTest::newRow("truncated at an append") << qsizetype(0) << 5 << qsizetype(-1) << false;
-        QTest::newRow("truncated inside one") << qsizetype(0) << 5 << qsizetype(7) << false;
+        QTest::addColumn<int>("appendLines");
+        QTest::newRow("past the limit") << qsizetype(4000) << 60 << qsizetype(0) << false << 3;
+        QTest::newRow("truncated at an append") << qsizetype(0) << 5 << qsizetype(-1) << false << 3;
+        QTest::newRow("truncated inside one") << qsizetype(0) << 5 << qsizetype(7) << false << 3;
         QTest::newRow("long text, appended while it fills")
-            << qsizetype(0) << 3 << qsizetype(0) << true;
+            << qsizetype(0) << 3 << qsizetype(0) << true << 3;
         QTest::newRow("long text, truncated while it fills")
-            << qsizetype(0) << 3 << qsizetype(11) << true;
+            << qsizetype(0) << 3 << qsizetype(11) << true << 3;
+        // Shown in slices too, so that no single turn of the event loop takes it all.
+        QTest::newRow("an append too long for one turn")
+            << qsizetype(0) << 1 << qsizetype(0) << false << 20000;
     }
     void viewFollowsTheText()
     {
@@ -48,6 +52,7 @@ private Q_SLOTS:
         QFETCH(int, appends);
         QFETCH(qsizetype, truncateBy);
         QFETCH(bool, startLong);
+        QFETCH(int, appendLines);
         ConsoleBox box;
         box.setLimit(limit);
         QString expected = startLong ? lines(0, 40000) : QString();
@@ -56,8 +61,11 @@ private Q_SLOTS:
             QVERIFY(box.toPlainText().size() < shown(expected).size());
         }
         for (int i = 0; i < appends; ++i) {
-            box.appendText(lines(100000 + i * 3, 3));
-            expected += lines(100000 + i * 3, 3);
+            box.appendText(lines(100000 + i * 3, appendLines));
+            expected += lines(100000 + i * 3, appendLines);
+        }
+        if (appendLines > 1000) {
+            QVERIFY(box.toPlainText().size() < shown(expected).size());
         }
         if (truncateBy != 0) {
             const qsizetype cut = truncateBy < 0 ? box.text().size() - lines(100012, 3).size()

@@ -20,6 +20,17 @@ QString visible(QString text)
         .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
 }
 
+// Appends as the relay's log worker does, filtering the whole log (whole()) where the tail
+// asks for that.
+template <typename Whole>
+LogTailFilter::Change append(LogTailFilter& tail, const QString& piece, bool more, Whole whole)
+{
+    const LogTailFilter::Change change = tail.append(piece, more);
+    return change.wholePassNeeded
+               ? tail.takeWholePass(tail.generation(), LogFilter::MasterParse(whole()))
+               : change;
+}
+
 enum class Kind { Relay, Junk, ByteByByte };
 
 // Relay lines as the relay writes them, with the things that make a filter reach back now
@@ -116,8 +127,7 @@ private Q_SLOTS:
         const QString path = QDir(test::scratchFolder()).filePath(QStringLiteral("tail.log"));
         QFile::remove(path);
         RelayLogFollower follower(path);
-        // The whole passes read the file again, as the relay's log worker does.
-        LogTailFilter tail([&follower] { return follower.readBack(); });
+        LogTailFilter tail;
         QString shown;
         QByteArray content;
         QByteArray stream;
@@ -151,14 +161,17 @@ private Q_SLOTS:
                     tail.clear();
                     shown.clear();
                 }
-                const LogTailFilter::Change change = tail.append(piece->text, piece->more);
+                // The whole passes read the file again, as the relay's log worker does.
+                const LogTailFilter::Change change = append(tail, piece->text, piece->more, [&] {
+                    return RelayLogFollower::readBack(path, follower.offset());
+                });
                 QCOMPARE(change.kept + change.dropped, shown.size());
                 shown.truncate(change.kept);
                 shown += change.appended;
                 more = piece->more;
             }
             const QString raw = RelayLogReader::fromFileContent(fromAnsi(content));
-            QCOMPARE(visible(follower.readBack()), visible(raw));
+            QCOMPARE(visible(RelayLogFollower::readBack(path, follower.offset())), visible(raw));
             QCOMPARE(tail.rawSize(), raw.size());
             const QString whole = LogFilter::MasterParse(raw);
             QVERIFY2(tail.filtered() == whole,
@@ -182,7 +195,7 @@ private Q_SLOTS:
     {
         QRandomGenerator random(7);
         QString log;
-        LogTailFilter tail([&log] { return log; });
+        LogTailFilter tail;
         for (int tick = 0; tick < 200; ++tick) {
             QByteArray bytes;
             for (int i = 0; i < 50; ++i) {
@@ -195,7 +208,7 @@ private Q_SLOTS:
             const QString piece = RelayLogReader::fromFileContent(fromAnsi(bytes))
                                       .prepend(tick > 0 ? QStringLiteral("\r\r\n") : QString());
             log += piece;
-            tail.append(piece);
+            QVERIFY(!tail.append(piece).wholePassNeeded);
         }
         QVERIFY(tail.incremental());
         QCOMPARE(tail.filtered(), LogFilter::MasterParse(log));
@@ -226,14 +239,30 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, pieces);
         QString log;
-        LogTailFilter tail([&log] { return log; });
+        LogTailFilter tail;
         for (const QString& piece : pieces) {
             log += piece;
-            tail.append(piece);
+            append(tail, piece, false, [&log] { return log; });
             QCOMPARE(visible(tail.filtered()), visible(LogFilter::MasterParse(log)));
         }
         QTEST(tail.filtered(), "filtered");
         QTEST(tail.incremental(), "incremental");
+    }
+
+    // A whole pass that the tail moved past (its last line came in whole and was taken on its
+    // own) must not bring the old text back.
+    void overtakenPassIsDropped()
+    {
+        LogTailFilter tail;
+        tail.append(QStringLiteral(u"xú abc\r\r\n"));
+        QVERIFY(tail.append(QStringLiteral(u"abc")).wholePassNeeded);
+        const quint64 asked = tail.generation();
+        QVERIFY(!tail.append(QStringLiteral(u"d\r\r\nyú")).wholePassNeeded);
+        const QString now = tail.filtered();
+        QVERIFY(
+            tail.takeWholePass(asked, LogFilter::MasterParse(QStringLiteral(u"xú abc\r\r\nabc")))
+                .isEmpty());
+        QCOMPARE(tail.filtered(), now);
     }
 };
 

@@ -7,6 +7,8 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QThreadPool>
+#include <memory>
 
 using namespace garrison;
 
@@ -124,6 +126,32 @@ private Q_SLOTS:
         QCOMPARE(worker.Text7(), QStringLiteral("a - one\r\r\nb - two"));
         worker.Timer1_Timer();
         QCOMPARE(changed.size(), 1);
+    }
+
+    // A blank line's removal reaches into every line: the log is filtered whole, on another
+    // thread, from then on. A worker that goes while a pass runs gets no result.
+    void wholePassRunsAside()
+    {
+        const QByteArray log = "a\xFAone\r\n\r\nb\xFAtwo\r\n";
+        writeLog(log);
+        auto worker = std::make_unique<RelayLogWorker>();
+        QSignalSpy filtered(worker.get(), &RelayLogWorker::logFiltered);
+        worker->Timer1_Timer();
+        QVERIFY(worker->catchingUp());
+        QTRY_VERIFY_WITH_TIMEOUT(!worker->catchingUp(), 10000);
+        QVERIFY(!worker->tail().incremental());
+        QCOMPARE(filtered.size(), 1);
+        QCOMPARE(worker->Text7(),
+                 LogFilter::MasterParse(RelayLogReader::fromFileContent(fromAnsi(log))));
+
+        QFile file(AppFolder::filePath(kLog));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("c\xFAthree\r\n");
+        file.close();
+        worker->Timer1_Timer();
+        worker.reset();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::processEvents();
     }
 
     // A long log is read in slices, each from the event loop, and ends up whole.
