@@ -13,7 +13,6 @@ using garrison::test::RecordingSender;
 
 namespace {
 const QDateTime kNow(QDate(2026, 12, 4), QTime(13, 5, 9));
-const QString kInitialText = QStringLiteral("Type here what you want to say to the server");
 } // namespace
 
 class TestChatPage : public QObject {
@@ -47,13 +46,6 @@ private Q_SLOTS:
         m_sender.reset();
     }
 
-    void startsEmptyWithTheHint()
-    {
-        QVERIFY(input()->text().isEmpty());
-        QCOMPARE(input()->placeholderText(), kInitialText);
-        QVERIFY(transcript()->text().isEmpty());
-    }
-
     void enterSaysAndLogs_data()
     {
         QTest::addColumn<QString>("typed");
@@ -69,7 +61,6 @@ private Q_SLOTS:
         QTest::newRow("red then typed") << "Hi" << QStringList{"Command6"} << "say ^1Hi";
         QTest::newRow("two colours")
             << "x" << QStringList{"Command12", "Command13"} << "say ^7 ^0x";
-        QTest::newRow("quotes and semicolons") << "\"a\";quit" << QStringList() << "say \"a\";quit";
     }
     void enterSaysAndLogs()
     {

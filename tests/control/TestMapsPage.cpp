@@ -1,8 +1,8 @@
 #include "FakeDialogs.h"
+#include "RecordingSender.h"
 #include "TestMain.h"
 #include "control/MapPreview.h"
 #include "control/MapsPage.h"
-#include "rcon/CommandSender.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -11,13 +11,6 @@ using namespace garrison;
 using garrison::test::FakeDialogs;
 
 namespace {
-
-class Recorder final : public CommandSender {
-public:
-    QStringList sent;
-    void Send(const QString& cmd) override { sent << cmd; }
-    void WaitSend(const QString& Cmdz) override { sent << QStringLiteral("deferred ") + Cmdz; }
-};
 
 const QStringList kPictures = {"Image12", "Image13", "Image14", "Image15", "Image16",
                                "Image17", "Image18", "Image19", "Image20", "Image21",
@@ -28,7 +21,7 @@ const QStringList kPictures = {"Image12", "Image13", "Image14", "Image15", "Imag
 class TestMapsPage : public QObject {
     Q_OBJECT
 
-    Recorder m_sender;
+    test::RecordingSender m_sender;
     FakeDialogs m_dialogs;
     std::unique_ptr<MapsPage> m_page;
 
@@ -63,6 +56,7 @@ private Q_SLOTS:
     void init()
     {
         m_sender.sent.clear();
+        m_sender.waited.clear();
         m_dialogs.calls.clear();
         m_dialogs.texts.clear();
         m_page = std::make_unique<MapsPage>(m_sender, m_dialogs);
@@ -126,6 +120,7 @@ private Q_SLOTS:
         changeMap();
         QCOMPARE(m_sender.sent, QStringList{QStringLiteral("map ") + map});
         QVERIFY(m_dialogs.calls.isEmpty());
+        QVERIFY(m_sender.waited.isEmpty());
     }
 
     void customMapIsTyped_data()
@@ -137,6 +132,9 @@ private Q_SLOTS:
         QTest::newRow("cancelled") << std::optional<QString>() << "map ";
         QTest::newRow("blanks and semicolon")
             << std::optional<QString>(QStringLiteral(" my map;quit")) << "map  my map;quit";
+        // Only the untouched caption refuses; the same words typed go out.
+        QTest::newRow("caption in other letters")
+            << std::optional<QString>(QStringLiteral("select a map")) << "map select a map";
     }
     void customMapIsTyped()
     {
