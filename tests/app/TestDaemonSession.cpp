@@ -76,13 +76,7 @@ class TestDaemonSession : public QObject {
     // Logs in as alice with the given level and waits for the main window.
     void startSession(const QString& level)
     {
-        // The daemon answers at once: the password arrives while the grant box is open.
-        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
-            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
-            }
-        };
+        waitForThePasswordDuringTheGrant();
         fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
         field<QAbstractButton>("Command3")->click();
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
