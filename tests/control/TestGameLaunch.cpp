@@ -1,10 +1,12 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/GameLaunch.h"
 
 #include <QDir>
 #include <QFile>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 class TestGameLaunch : public QObject {
     Q_OBJECT
@@ -12,15 +14,11 @@ class TestGameLaunch : public QObject {
 private Q_SLOTS:
     void parameters_data()
     {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("no password keeps the blank")
-            << QString() << QStringLiteral("+connect 10.0.0.5:28960 +password ");
-        QTest::newRow("password") << QStringLiteral("s3cret")
-                                  << QStringLiteral("+connect 10.0.0.5:28960 +password s3cret");
-        QTest::newRow("password with a blank")
-            << QStringLiteral("two words")
-            << QStringLiteral("+connect 10.0.0.5:28960 +password two words");
+        addTextRows({"password", "expected"},
+                    {{"no password keeps the blank", "", "+connect 10.0.0.5:28960 +password "},
+                     {"password", "s3cret", "+connect 10.0.0.5:28960 +password s3cret"},
+                     {"password with a blank", "two words",
+                      "+connect 10.0.0.5:28960 +password two words"}});
     }
     void parameters()
     {
@@ -33,19 +31,14 @@ private Q_SLOTS:
 
     void workingFolder_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("backslash and CoDWaWmp.exe")
-            << QStringLiteral("C:\\Games\\CoD WaW\\CoDWaWmp.exe")
-            << QStringLiteral("C:\\Games\\CoD WaW\\");
-        QTest::newRow("slash and CoDWaWmp.exe")
-            << QStringLiteral("/games/cod/CoDWaWmp.exe") << QStringLiteral("/games/cod/");
-        QTest::newRow("codwaw.exe is kept whole")
-            << QStringLiteral("C:\\Games\\codwaw.exe") << QStringLiteral("C:\\Games\\codwaw.exe");
-        QTest::newRow("other letter case is kept whole")
-            << QStringLiteral("/games/codwawmp.exe") << QStringLiteral("/games/codwawmp.exe");
-        QTest::newRow("every occurrence goes")
-            << QStringLiteral("/x/CoDWaWmp.exe/CoDWaWmp.exe") << QStringLiteral("/x//");
+        addTextRows(
+            {"path", "expected"},
+            {{"backslash and CoDWaWmp.exe", "C:\\Games\\CoD WaW\\CoDWaWmp.exe",
+              "C:\\Games\\CoD WaW\\"},
+             {"slash and CoDWaWmp.exe", "/games/cod/CoDWaWmp.exe", "/games/cod/"},
+             {"codwaw.exe is kept whole", "C:\\Games\\codwaw.exe", "C:\\Games\\codwaw.exe"},
+             {"other letter case is kept whole", "/games/codwawmp.exe", "/games/codwawmp.exe"},
+             {"every occurrence goes", "/x/CoDWaWmp.exe/CoDWaWmp.exe", "/x//"}});
     }
     void workingFolder()
     {

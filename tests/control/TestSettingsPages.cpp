@@ -241,108 +241,74 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QString>(
-            "answer"); // "Yes"/"No" for a question, text or <cancel> for input
+        // "Yes"/"No" for a question, text or <cancel> for input
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QString>("look"); // of every message box of the row
+        const auto row = [](const char* name, const char* control, const QStringList& fields,
+                            const char* answer, const QStringList& log, const char* look) {
+            QTest::newRow(name) << control << fields << answer << log << look;
+        };
+        const QString pingRefused = QStringLiteral(
+            "status Min ping and max ping each take a number of milliseconds; nothing was sent.");
+        const QString noBanNumber = QStringLiteral("box Remove Ban | Please fill the ban number!");
+        const QString badNameAsked =
+            QStringLiteral("input GARRISON | Please enter the name you want to block | NAZI");
+        const QString restartAsked =
+            QStringLiteral("box Restart Server | Are you sure you want to restart server?");
 
-        QTest::newRow("server name empty")
-            << "Label18" << QStringList{"Text8="} << "" << QStringList{"Send sv_hostname "} << "";
-        QTest::newRow("server name as typed")
-            << "Label18" << QStringList{"Text8=^1My; Server "} << ""
-            << QStringList{"Send sv_hostname ^1My; Server "} << "";
-        QTest::newRow("ping initial texts")
-            << "Label58" << QStringList() << ""
-            << QStringList{"Send sv_minping 0", "WaitSend sv_maxping 300",
-                           "box GARRISON | Min ping is now: 0 and Max ping is now: 300"}
-            << "information";
-        QTest::newRow("ping not a number")
-            << "Label58" << QStringList{"Text27=1;quit", "Text26=300"} << ""
-            << QStringList{"status Min ping and max ping each take a number of milliseconds; "
-                           "nothing was sent."}
-            << "";
-        QTest::newRow("ping empty")
-            << "Label58" << QStringList{"Text27=0", "Text26="} << ""
-            << QStringList{"status Min ping and max ping each take a number of milliseconds; "
-                           "nothing was sent."}
-            << "";
+        row("server name empty", "Label18", {"Text8="}, "", {"Send sv_hostname "}, "");
+        row("server name as typed", "Label18", {"Text8=^1My; Server "}, "",
+            {"Send sv_hostname ^1My; Server "}, "");
+        row("ping initial texts", "Label58", {}, "",
+            {"Send sv_minping 0", "WaitSend sv_maxping 300",
+             "box GARRISON | Min ping is now: 0 and Max ping is now: 300"},
+            "information");
+        row("ping not a number", "Label58", {"Text27=1;quit", "Text26=300"}, "", {pingRefused}, "");
+        row("ping empty", "Label58", {"Text27=0", "Text26="}, "", {pingRefused}, "");
         // Blanks around the slots go; a pasted tab is no blank and is sent.
-        QTest::newRow("private slots trimmed of blanks only")
-            << "Label99" << QStringList{"Text44= \t8 "} << ""
-            << QStringList{"Send sv_privateclients \t8",
-                           "box GARRISON | Private Slots Defined to: \t8"}
-            << "plain";
-        QTest::newRow("private slots not a number")
-            << "Label99" << QStringList{"Text44=8x"} << ""
-            << QStringList{"status Private slots take a number of slots; nothing was sent."} << "";
-        QTest::newRow("slots password trimmed")
-            << "Label101" << QStringList{"Text45=  se cret "} << ""
-            << QStringList{"Send set sv_privatePassword se cret",
-                           "box GARRISON | Private Slots Password Defined as se cret"}
-            << "plain";
-        QTest::newRow("ban list") << "Label36" << QStringList() << ""
-                                  << QStringList{"clear list", "WaitSend pb_sv_banlist",
-                                                 "box Ban list | This may take a few seconds!"}
-                                  << "information";
-        QTest::newRow("unban untouched 0")
-            << "Label34" << QStringList() << ""
-            << QStringList{"box Remove Ban | Please fill the ban number!"} << "information";
-        QTest::newRow("unban empty")
-            << "Label34" << QStringList{"Text11="} << ""
-            << QStringList{"box Remove Ban | Please fill the ban number!"} << "information";
-        QTest::newRow("unban 00") << "Label34" << QStringList{"Text11=00"} << ""
-                                  << QStringList{"Send pb_sv_unban 00"} << "";
-        QTest::newRow("unban blank 0")
-            << "Label34" << QStringList{"Text11= 0"} << ""
-            << QStringList{"status The ban number takes digits only; nothing was sent."} << "";
-        QTest::newRow("bad name typed")
-            << "Label95" << QStringList() << "Cheat;er"
-            << QStringList{"input GARRISON | Please enter the name you want to block | NAZI",
-                           "Send pb_sv_badname 30 Cheat;er",
-                           "box GARRISON | Cheat;er added to bad name list!"}
-            << "information";
-        QTest::newRow("bad name cancelled")
-            << "Label95" << QStringList() << "<cancel>"
-            << QStringList{"input GARRISON | Please enter the name you want to block | NAZI",
-                           "Send pb_sv_badname 30 ", "box GARRISON |  added to bad name list!"}
-            << "information";
-        QTest::newRow("bad name list")
-            << "Label96" << QStringList() << ""
-            << QStringList{"clear list", "WaitSend PB_SV_BadNameList",
-                           QStringLiteral(u"box GARRISON | Check the list on the \u00B4Banned "
-                                          u"Management\u00B4")}
-            << "plain";
-        QTest::newRow("restart punkbuster")
-            << "Label94" << QStringList() << ""
-            << QStringList{"Send pb_sv_restart",
-                           "box GARRISON | Punkbuster should be restarting now!"}
-            << "plain";
-        QTest::newRow("restart server yes")
-            << "Label15" << QStringList() << "Yes"
-            << QStringList{"box Restart Server | Are you sure you want to restart server?",
-                           "Send Quit"}
-            << "yes/no";
-        QTest::newRow("restart server no")
-            << "Label15" << QStringList() << "No"
-            << QStringList{"box Restart Server | Are you sure you want to restart server?"}
-            << "yes/no";
-        QTest::newRow("screenshot all players")
-            << "Label23" << QStringList() << ""
-            << QStringList{"Send pb_sv_getss", "box GARRISON | Screenshots are being taken!"}
-            << "plain";
-        QTest::newRow("rotation without game type")
-            << "Label39" << QStringList{"Combo1=mp_dome", "Combo2=", "Text12=gametype dm map x"}
-            << "" << QStringList{"box GARRISON | Please select both map and gametype!"}
-            << "information";
-        QTest::newRow("send empty rotation")
-            << "Label41" << QStringList{"Text12="} << ""
-            << QStringList{"box Maps | Please add a map rotation first!"} << "information";
-        QTest::newRow("send hand-edited rotation")
-            << "Label41" << QStringList{"Text12=gametype \"dm\" map a;b\nmap  c\n"} << ""
-            << QStringList{"Send set sv_mapRotation \"gametype \"dm\" map a;b\r\nmap  c\r\n\""}
-            << "";
-        QTest::newRow("clear rotation")
-            << "Label40" << QStringList{"Text12=gametype dm map x"} << "" << QStringList() << "";
+        row("private slots trimmed of blanks only", "Label99", {"Text44= \t8 "}, "",
+            {"Send sv_privateclients \t8", "box GARRISON | Private Slots Defined to: \t8"},
+            "plain");
+        row("private slots not a number", "Label99", {"Text44=8x"}, "",
+            {"status Private slots take a number of slots; nothing was sent."}, "");
+        row("slots password trimmed", "Label101", {"Text45=  se cret "}, "",
+            {"Send set sv_privatePassword se cret",
+             "box GARRISON | Private Slots Password Defined as se cret"},
+            "plain");
+        row("ban list", "Label36", {}, "",
+            {"clear list", "WaitSend pb_sv_banlist", "box Ban list | This may take a few seconds!"},
+            "information");
+        row("unban untouched 0", "Label34", {}, "", {noBanNumber}, "information");
+        row("unban empty", "Label34", {"Text11="}, "", {noBanNumber}, "information");
+        row("unban 00", "Label34", {"Text11=00"}, "", {"Send pb_sv_unban 00"}, "");
+        row("unban blank 0", "Label34", {"Text11= 0"}, "",
+            {"status The ban number takes digits only; nothing was sent."}, "");
+        row("bad name typed", "Label95", {}, "Cheat;er",
+            {badNameAsked, "Send pb_sv_badname 30 Cheat;er",
+             "box GARRISON | Cheat;er added to bad name list!"},
+            "information");
+        row("bad name cancelled", "Label95", {}, "<cancel>",
+            {badNameAsked, "Send pb_sv_badname 30 ", "box GARRISON |  added to bad name list!"},
+            "information");
+        row("bad name list", "Label96", {}, "",
+            {"clear list", "WaitSend PB_SV_BadNameList",
+             QStringLiteral(u"box GARRISON | Check the list on the \u00B4Banned Management\u00B4")},
+            "plain");
+        row("restart punkbuster", "Label94", {}, "",
+            {"Send pb_sv_restart", "box GARRISON | Punkbuster should be restarting now!"}, "plain");
+        row("restart server yes", "Label15", {}, "Yes", {restartAsked, "Send Quit"}, "yes/no");
+        row("restart server no", "Label15", {}, "No", {restartAsked}, "yes/no");
+        row("screenshot all players", "Label23", {}, "",
+            {"Send pb_sv_getss", "box GARRISON | Screenshots are being taken!"}, "plain");
+        row("rotation without game type", "Label39",
+            {"Combo1=mp_dome", "Combo2=", "Text12=gametype dm map x"}, "",
+            {"box GARRISON | Please select both map and gametype!"}, "information");
+        row("send empty rotation", "Label41", {"Text12="}, "",
+            {"box Maps | Please add a map rotation first!"}, "information");
+        row("send hand-edited rotation", "Label41", {"Text12=gametype \"dm\" map a;b\nmap  c\n"},
+            "", {"Send set sv_mapRotation \"gametype \"dm\" map a;b\r\nmap  c\r\n\""}, "");
+        row("clear rotation", "Label40", {"Text12=gametype dm map x"}, "", {}, "");
     }
     void composedCommands()
     {
