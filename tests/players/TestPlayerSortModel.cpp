@@ -1,10 +1,12 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/ColourContrast.h"
 #include "players/GameColours.h"
 #include "players/PlayerSortModel.h"
 #include "rcon/PlayerGridModel.h"
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 // The player grid's order and the names' colours, through the proxy the grid shows.
 class TestPlayerSortModel : public QObject {
@@ -13,36 +15,17 @@ class TestPlayerSortModel : public QObject {
 private Q_SLOTS:
     void namesSplitIntoColourRuns_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("runs"); // code:text, separated by |
-        QTest::addColumn<QString>("toolTip");
-        QTest::newRow("no code is white") << "Nickname"
-                                          << "7:Nickname"
-                                          << "Nickname";
-        QTest::newRow("two colours") << "^1Red^7Baron"
-                                     << "1:Red|7:Baron"
-                                     << "RedBaron";
-        QTest::newRow("code at the end") << "Nickname^7     "
-                                         << "7:Nickname|7:     "
-                                         << "Nickname";
-        QTest::newRow("codes in a row") << "^1^2x"
-                                        << "2:x"
-                                        << "x";
-        QTest::newRow("black") << "^0Shadow"
-                               << "0:Shadow"
-                               << "Shadow";
-        QTest::newRow("not a colour code") << "a^8b^^1c"
-                                           << "7:a^8b^|1:c"
-                                           << "a^8b^c";
-        QTest::newRow("lone caret at the end") << "x^"
-                                               << "7:x^"
-                                               << "x^";
-        QTest::newRow("only codes") << "^1^2"
-                                    << ""
-                                    << "";
-        QTest::newRow("residue row") << "               "
-                                     << "7:               "
-                                     << "";
+        // runs: code:text, separated by |
+        addTextRows({"name", "runs", "toolTip"},
+                    {{"no code is white", "Nickname", "7:Nickname", "Nickname"},
+                     {"two colours", "^1Red^7Baron", "1:Red|7:Baron", "RedBaron"},
+                     {"code at the end", "Nickname^7     ", "7:Nickname|7:     ", "Nickname"},
+                     {"codes in a row", "^1^2x", "2:x", "x"},
+                     {"black", "^0Shadow", "0:Shadow", "Shadow"},
+                     {"not a colour code", "a^8b^^1c", "7:a^8b^|1:c", "a^8b^c"},
+                     {"lone caret at the end", "x^", "7:x^", "x^"},
+                     {"only codes", "^1^2", "", ""},
+                     {"residue row", "               ", "7:               ", ""}});
     }
     void namesSplitIntoColourRuns()
     {
