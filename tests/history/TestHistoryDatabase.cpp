@@ -1,5 +1,6 @@
 #include "HistoryCases.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "history/History.h"
 #include "history/HistoryCsv.h"
 
@@ -13,6 +14,7 @@
 
 using namespace garrison;
 namespace Cases = garrison::test::HistoryCases;
+using garrison::test::addTextRows;
 
 // The SQLite history: opening every kind of file, recording, searching, retention.
 class TestHistoryDatabase : public QObject {
@@ -229,18 +231,11 @@ private Q_SLOTS:
 
     void csvFields_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("plain") << "^1Bob"
-                               << "^1Bob";
-        QTest::newRow("comma") << "a,b"
-                               << "\"a,b\"";
-        QTest::newRow("quote") << "say \"hi\""
-                               << "\"say \"\"hi\"\"\"";
-        QTest::newRow("line break") << "a\r\nb"
-                                    << "\"a\r\nb\"";
-        QTest::newRow("formula") << "=cmd()"
-                                 << "\"'=cmd()\"";
+        addTextRows({"text", "field"}, {{"plain", "^1Bob", "^1Bob"},
+                                        {"comma", "a,b", "\"a,b\""},
+                                        {"quote", "say \"hi\"", "\"say \"\"hi\"\"\""},
+                                        {"line break", "a\r\nb", "\"a\r\nb\""},
+                                        {"formula", "=cmd()", "\"'=cmd()\""}});
     }
     void csvFields()
     {
