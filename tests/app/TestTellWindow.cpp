@@ -1,5 +1,6 @@
 #include "RecordingSender.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/TellWindow.h"
 
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::RecordingSender;
 
 namespace {
@@ -45,18 +47,10 @@ private Q_SLOTS:
 
     void okSendsTellAndCloses_data()
     {
-        QTest::addColumn<QString>("slot");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("slot with blanks") << " 3 "
-                                          << "hello"
-                                          << "tell 3 hello";
-        QTest::newRow("message kept as typed") << "  12"
-                                               << " ^1stop  it "
-                                               << "tell 12  ^1stop  it ";
-        QTest::newRow("empty slot") << ""
-                                    << "hi"
-                                    << "tell  hi";
+        addTextRows({"slot", "message", "command"},
+                    {{"slot with blanks", " 3 ", "hello", "tell 3 hello"},
+                     {"message kept as typed", "  12", " ^1stop  it ", "tell 12  ^1stop  it "},
+                     {"empty slot", "", "hi", "tell  hi"}});
     }
     void okSendsTellAndCloses()
     {
