@@ -199,23 +199,6 @@ private Q_SLOTS:
         QCOMPARE(inConfig<QLineEdit>("Text2")->text(), QStringLiteral("old"));
     }
 
-    void cancelledDialogThenSaveAsksToConfigureAgain()
-    {
-        storeJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"), QStringLiteral("pw"));
-        startMain();
-        openConfig();
-        QTest::mouseClick(inConfig<QPushButton>("Command1"), Qt::LeftButton);
-        QCOMPARE(inConfig<QLineEdit>("Text1")->text(), QString());
-
-        pressInConfig("Command2");
-        QCOMPARE(storedPath(), QString());
-        QCOMPARE(m_main->txtiw3mp(), QString());
-
-        clickLabel("Label91");
-        QCOMPARE(configRefusals(), 1);
-        QVERIFY(configWindow());
-    }
-
     // Without a password the command line keeps a bare "+password" (see TestGameLaunch).
     void joinStartsTheConfiguredProgram()
     {

@@ -34,7 +34,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::newRow("status") << "status";
-        QTest::newRow("mapname") << "mapname";
         QTest::newRow("blanks kept") << "  say hi  ";
         QTest::newRow("colour codes and quotes") << "say \"^1red\";quit";
     }
