@@ -162,19 +162,6 @@ private Q_SLOTS:
         QCOMPARE(levels(window)->currentText(), selected);
     }
 
-    void anotherExecutableHasItsOwnProfiles()
-    {
-        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
-                             QStringLiteral("Name"), QStringLiteral("Other program"));
-        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
-                             QStringLiteral("IPAddress"), QStringLiteral("198.51.100.9"));
-        LoginWindow window(m_dialogs);
-        QCOMPARE(item(window, QStringLiteral("LoadServer1"))->text(),
-                 QStringLiteral("Load Server 1"));
-        item(window, QStringLiteral("LoadServer1"))->trigger();
-        QCOMPARE(field(window, "Text4")->text(), QString());
-    }
-
     void garbageInTheStoreIsSurvived()
     {
         QDir().mkpath(QFileInfo(storeFile()).absolutePath());
