@@ -29,23 +29,13 @@ public:
     QStringList shown;
 };
 
-// A "status" player line with every field in its columns.
-QString statusLine(const QString& slot, const QString& score, const QString& ping,
-                   const QString& guid, const QString& name, const QString& address)
+// A player's grid row as the status parser cuts it: padded cells, the slot right-aligned.
+QList<QStandardItem*> gridRow(const QString& slot, const QString& name)
 {
-    return slot.rightJustified(3) + ' ' + score.rightJustified(5) + ' ' + ping.rightJustified(4) +
-           ' ' + guid.leftJustified(10) + ' ' + name.leftJustified(15) + "    0    " +
-           address.leftJustified(21) + " 12345 25000";
-}
-
-// The grid's cut of a status line: fixed positions, the address trimmed and rid of "0 ".
-QList<QStandardItem*> gridRow(const QString& line)
-{
-    QString address = line.mid(50, 21).trimmed();
-    address.remove(QStringLiteral("0 "));
     QList<QStandardItem*> row;
-    for (const QString& cell : {line.mid(26, 15), line.mid(4, 5), line.mid(10, 4), line.mid(15, 10),
-                                line.mid(0, 3), address}) {
+    for (const QString& cell : {name.leftJustified(15), QStringLiteral("   10"),
+                                QStringLiteral("  48"), QStringLiteral("1234567890"),
+                                slot.rightJustified(3), QStringLiteral("192.0.2.10:28960")}) {
         row.append(new QStandardItem(cell));
     }
     return row;
@@ -66,9 +56,8 @@ class TestPlayerMenu : public QObject {
     // A residue row first, as the grid keeps one, then the player.
     void selectPlayer(const QString& slot, const QString& name)
     {
-        m_model->appendRow(gridRow(QString()));
-        m_model->appendRow(
-            gridRow(statusLine(slot, "10", "48", "1234567890", name, "192.0.2.10:28960")));
+        m_model->insertRow(0);
+        m_model->appendRow(gridRow(slot, name));
         m_grid->setCurrentIndex(m_model->index(1, 0));
     }
     void choose(const QString& entry)
