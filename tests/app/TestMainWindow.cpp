@@ -311,6 +311,16 @@ private Q_SLOTS:
         QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /sv_hostname\r\n")));
     }
 
+    // The box itself is TestSession's; behind it the login window comes forward again.
+    void connectFailureAsksForTheLoginWindow()
+    {
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
+                                QStringLiteral("pw"));
+        QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
+        QVERIFY(!m_main->Connect());
+        QCOMPARE(loginRequested.size(), 1);
+    }
+
     void exitEndsTheRelay_data()
     {
         QTest::addColumn<bool>("byButton");
