@@ -20,8 +20,6 @@ namespace {
 
 const char* const kFields[] = {"Text3", "Text9", "Text1", "Text2",
                                "Text4", "Text6", "Text5", "Text7"};
-const char* const kLoadItems[] = {"LoadServer1", "LoadServer2z", "LoadServer3z", "ls4", "ls5",
-                                  "ls6",         "ls7",          "ls8",          "ls9", "ls10"};
 
 QString storeFile()
 {
@@ -53,15 +51,6 @@ private Q_SLOTS:
     {
         QFile::remove(storeFile());
         m_dialogs = FakeDialogs();
-    }
-
-    void freshStoreHasTheDesignCaptions()
-    {
-        LoginWindow window(m_dialogs);
-        for (int n = 1; n <= 10; ++n) {
-            QCOMPARE(item(window, QLatin1String(kLoadItems[n - 1]))->text(),
-                     QStringLiteral("Load Server %1").arg(n));
-        }
     }
 
     void loadingAnEmptySlotClearsTheFields()
