@@ -146,10 +146,11 @@ private Q_SLOTS:
                     << "0" << level << QByteArray(button) << QByteArray(page) << true;
             }
         }
-        QTest::newRow("maps") << "1"
-                              << "mp" << QByteArray("Image8") << QByteArray("seeMaps") << true;
-        QTest::newRow("chat") << "1"
-                              << "mp" << QByteArray("Image6") << QByteArray("SeeChatp") << true;
+        for (const auto& [name, button, page] :
+             {std::tuple{"maps", "Image8", "seeMaps"}, std::tuple{"chat", "Image6", "SeeChatp"}}) {
+            QTest::newRow(name) << QStringLiteral("1") << QStringLiteral("mp") << QByteArray(button)
+                                << QByteArray(page) << true;
+        }
     }
     void pagesAreGated()
     {
@@ -182,16 +183,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("flag");
         QTest::addColumn<QString>("level");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("direct") << "0"
-                                << "mp" << true;
-        QTest::newRow("daemon poweradmin") << "1"
-                                           << "poweradmin" << true;
-        QTest::newRow("daemon admin") << "1"
-                                      << "admin" << false;
-        QTest::newRow("daemon mp") << "1"
-                                   << "mp" << false;
-        QTest::newRow("daemon Poweradmin") << "1"
-                                           << "Poweradmin" << false;
+        for (const auto& [flag, level, enabled] :
+             {std::tuple{"0", "mp", true}, std::tuple{"1", "poweradmin", true},
+              std::tuple{"1", "admin", false}, std::tuple{"1", "mp", false},
+              std::tuple{"1", "Poweradmin", false}}) {
+            QTest::addRow("%s %s", flag, level) << flag << level << enabled;
+        }
     }
     void terminalCommandLineIsGated()
     {
