@@ -109,8 +109,6 @@ private Q_SLOTS:
     {
         QCOMPARE(ChatPage::timeStamp(QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5))),
                  QStringLiteral("[01.02.2027 03:04:05]"));
-        QCOMPARE(ChatPage::timeStamp(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))),
-                 QStringLiteral("[12.31.2026 23:59:59]"));
     }
 
     void colourButtonAppendsAndFocuses_data()
@@ -129,9 +127,6 @@ private Q_SLOTS:
         QFETCH(QString, code);
         input()->setText(QStringLiteral("ab"));
         input()->setCursorPosition(0);
-        auto* widget = m_page->findChild<QPushButton*>(button);
-        QVERIFY(widget->text().isEmpty());
-        QVERIFY(!widget->toolTip().isEmpty());
         press(button);
         QCOMPARE(input()->text(), "ab" + code);
         QCOMPARE(input()->cursorPosition(), input()->text().size());
