@@ -147,38 +147,30 @@ private Q_SLOTS:
         QVERIFY(m_viewer->shown.isEmpty());
     }
 
+    // Answers: "" takes both presets, "<cancel>" cancels that box, otherwise "public|private".
     void reasonEntriesAskTwiceThenSend_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QList<std::optional<QString>>>("answers");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("titles");
-        const QStringList kickTitles{"Kick - Public Reason", "Kick - Private Reason"};
-        const QStringList banTitles{"Ban - Public Reason", "Ba - Private Reason"};
-        using Answers = QList<std::optional<QString>>;
-        QTest::newRow("kick, defaults")
-            << "pbkickwithreason" << Answers{} << "pb_sv_kick 4 0 Teamkill Teamkill" << kickTitles;
-        QTest::newRow("kick, both cancelled")
-            << "pbkickwithreason" << Answers{std::nullopt, std::nullopt} << "pb_sv_kick 4 0  "
-            << kickTitles;
-        QTest::newRow("kick, typed") << "pbkickwithreason" << Answers{"camping", "spawn kill"}
-                                     << "pb_sv_kick 4 0 camping spawn kill" << kickTitles;
-        QTest::newRow("ban, defaults")
-            << "pbbancli" << Answers{} << "pb_sv_ban 4 0 Teamkill Teamkill" << banTitles;
-        QTest::newRow("ban, public cancelled")
-            << "pbbancli" << Answers{std::nullopt, "cheat"} << "pb_sv_ban 4 0  cheat" << banTitles;
-        QTest::newRow("ban, quotes and semicolons") << "pbbancli" << Answers{"\"x\";quit", "^1y"}
-                                                    << "pb_sv_ban 4 0 \"x\";quit ^1y" << banTitles;
+        addTextRows(
+            {"entry", "answers", "command"},
+            {{"kick, defaults", "pbkickwithreason", "", "pb_sv_kick 4 0 Teamkill Teamkill"},
+             {"kick, both cancelled", "pbkickwithreason", "<cancel>|<cancel>", "pb_sv_kick 4 0  "},
+             {"kick, typed", "pbkickwithreason", "camping|spawn kill",
+              "pb_sv_kick 4 0 camping spawn kill"},
+             {"ban, defaults", "pbbancli", "", "pb_sv_ban 4 0 Teamkill Teamkill"},
+             {"ban, public cancelled", "pbbancli", "<cancel>|cheat", "pb_sv_ban 4 0  cheat"},
+             {"ban, quotes and semicolons", "pbbancli", "\"x\";quit|^1y",
+              "pb_sv_ban 4 0 \"x\";quit ^1y"}});
     }
     void reasonEntriesAskTwiceThenSend()
     {
         QFETCH(QString, entry);
-        QFETCH(QList<std::optional<QString>>, answers);
+        QFETCH(QString, answers);
         QFETCH(QString, command);
-        QFETCH(QStringList, titles);
         selectPlayer(" 3 ", "Player");
-        for (const auto& answer : answers) {
-            m_dialogs->texts.enqueue(answer);
+        for (const QString& answer : answers.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            m_dialogs->texts.enqueue(answer == QLatin1String("<cancel>")
+                                         ? std::nullopt
+                                         : std::optional<QString>(answer));
         }
         // A grid refill while a box is open does not change the player being acted on.
         m_dialogs->whileOpen = [this](const FakeDialogs::Call&) {
@@ -187,10 +179,12 @@ private Q_SLOTS:
         choose(entry);
         QCOMPARE(m_sender->sent, QStringList{command});
         QCOMPARE(m_dialogs->calls.size(), 2);
-        const QString what = entry == QLatin1String("pbbancli") ? "ban" : "kick";
-        QCOMPARE(m_dialogs->calls[0].caption, titles[0]);
+        const bool ban = entry == QLatin1String("pbbancli");
+        const QString what = ban ? "ban" : "kick";
+        QCOMPARE(m_dialogs->calls[0].caption, ban ? "Ban - Public Reason" : "Kick - Public Reason");
         QCOMPARE(m_dialogs->calls[0].text, "Type here the public reason of this " + what);
-        QCOMPARE(m_dialogs->calls[1].caption, titles[1]);
+        QCOMPARE(m_dialogs->calls[1].caption,
+                 ban ? "Ba - Private Reason" : "Kick - Private Reason");
         QCOMPARE(m_dialogs->calls[1].text, "Type here the private reason of this " + what);
         for (const auto& call : m_dialogs->calls) {
             QCOMPARE(call.kind, FakeDialogs::Call::Input);
