@@ -62,67 +62,52 @@ private Q_SLOTS:
         }
     }
 
+    // Cells and the order shown are split at "|"; "down" sorts downwards.
     void columnsSortAsTheyRead_data()
     {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<QStringList>("sorted");
-        const int up = Qt::AscendingOrder;
-        const int down = Qt::DescendingOrder;
-        QTest::newRow("names without codes, any case, numbers in them")
-            << int(PlayerRow::Name) << up
-            << QStringList{"^1Zed", "alpha", "^7Bravo^3", "Player10", "Player2"}
-            << QStringList{"alpha", "^7Bravo^3", "Player2", "Player10", "^1Zed"};
-        QTest::newRow("empty names last, also downwards")
-            << int(PlayerRow::Name) << down << QStringList{"", "b", "^2", "a"}
-            << QStringList{"b", "a", "", "^2"};
-        QTest::newRow("scores as numbers")
-            << int(PlayerRow::Score) << up << QStringList{"10", "9", "-3", "100"}
-            << QStringList{"-3", "9", "10", "100"};
-        QTest::newRow("padded slots")
-            << int(PlayerRow::Slot) << up << QStringList{" 10", "  2", "", "  1"}
-            << QStringList{"  1", "  2", " 10", ""};
-        QTest::newRow("pings before connecting players")
-            << int(PlayerRow::Ping) << up << QStringList{"CNCT", "48", "999", "ZMBI", "5"}
-            << QStringList{"5", "48", "999", "CNCT", "ZMBI"};
-        QTest::newRow("pings downwards, empty still last")
-            << int(PlayerRow::Ping) << down << QStringList{"", "CNCT", "48", "5"}
-            << QStringList{"CNCT", "48", "5", ""};
-        QTest::newRow("guids longer than any integer")
-            << int(PlayerRow::Guid) << up
-            << QStringList{"123456789012345678901", "", "999", "123456789012345678900"}
-            << QStringList{"999", "123456789012345678900", "123456789012345678901", ""};
-        QTest::newRow("addresses by their numbers, names after")
-            << int(PlayerRow::Address) << up
-            << QStringList{"192.0.2.10:28960", "loopback",     "10.0.0.2:28960", "bot",
-                           "192.0.2.9:28961",  "192.0.2.9:500"}
-            << QStringList{"10.0.0.2:28960",   "192.0.2.9:500", "192.0.2.9:28961",
-                           "192.0.2.10:28960", "bot",           "loopback"};
+        addTextRows(
+            {"column", "order", "cells", "sorted"},
+            {{"names without codes, any case, numbers in them", "name", "up",
+              "^1Zed|alpha|^7Bravo^3|Player10|Player2", "alpha|^7Bravo^3|Player2|Player10|^1Zed"},
+             {"empty names last, also downwards", "name", "down", "|b|^2|a", "b|a||^2"},
+             {"scores as numbers", "score", "up", "10|9|-3|100", "-3|9|10|100"},
+             {"padded slots", "slot", "up", " 10|  2||  1", "  1|  2| 10|"},
+             {"pings before connecting players", "ping", "up", "CNCT|48|999|ZMBI|5",
+              "5|48|999|CNCT|ZMBI"},
+             {"pings downwards, empty still last", "ping", "down", "|CNCT|48|5", "CNCT|48|5|"},
+             {"guids longer than any integer", "guid", "up",
+              "123456789012345678901||999|123456789012345678900",
+              "999|123456789012345678900|123456789012345678901|"},
+             {"addresses by their numbers, names after", "address", "up",
+              "192.0.2.10:28960|loopback|10.0.0.2:28960|bot|192.0.2.9:28961|192.0.2.9:500",
+              "10.0.0.2:28960|192.0.2.9:500|192.0.2.9:28961|192.0.2.10:28960|bot|loopback"}});
     }
     void columnsSortAsTheyRead()
     {
-        QFETCH(int, column);
-        QFETCH(int, order);
-        QFETCH(QStringList, cells);
-        QFETCH(QStringList, sorted);
+        QFETCH(QString, column);
+        QFETCH(QString, order);
+        QFETCH(QString, cells);
+        QFETCH(QString, sorted);
+        // In the order of PlayerRow's columns.
+        const int index =
+            QStringList{"name", "score", "ping", "guid", "slot", "address"}.indexOf(column);
         QList<PlayerRow> rows;
-        for (const QString& cell : cells) {
+        for (const QString& cell : cells.split('|')) {
             PlayerRow row;
-            row[column] = cell;
+            row[index] = cell;
             rows.append(row);
         }
         PlayerGridModel grid;
         PlayerSortModel sortModel;
         sortModel.setSourceModel(&grid);
-        sortModel.sort(column, static_cast<Qt::SortOrder>(order));
+        sortModel.sort(index, order == "down" ? Qt::DescendingOrder : Qt::AscendingOrder);
         // Every refresh replaces the rows; the order holds.
         grid.setRows(rows);
         QStringList shown;
         for (int row = 0; row < sortModel.rowCount(); ++row) {
-            shown << sortModel.index(row, column).data().toString();
+            shown << sortModel.index(row, index).data().toString();
         }
-        QCOMPARE(shown, sorted);
+        QCOMPARE(shown, sorted.split('|'));
     }
 };
 
