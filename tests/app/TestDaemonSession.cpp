@@ -279,52 +279,41 @@ private Q_SLOTS:
         m_daemon->gameServer().stop();
     }
 
-    void daemonAdministrationInADirectSession_data()
-    {
-        QTest::addColumn<QByteArray>("control");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("start") << QByteArray("Labelstart") << int(MainWindow::Page::Admin)
-                               << "You need to be on Daemon mode to start server!";
-        QTest::newRow("log") << QByteArray("Label93") << int(MainWindow::Page::Chat)
-                             << "You need to be on Daemon mode to get logs!";
-    }
     void daemonAdministrationInADirectSession()
     {
-        QFETCH(QByteArray, control);
-        QFETCH(int, page);
-        QFETCH(QString, message);
-        MainWindow main(*m_dialogs);
-        main.IdentDaemon(QStringLiteral("0"));
-        main.show();
-        main.showPage(static_cast<MainWindow::Page>(page));
-        QTest::mouseClick(main.findChild<QWidget*>(QLatin1String(control)), Qt::LeftButton);
-        QCOMPARE(boxTexts(), QStringList{message});
-        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
-        QVERIFY(!m_daemon->gameServer().isRunning());
+        for (const auto& [control, page, message] :
+             {std::tuple{"Labelstart", MainWindow::Page::Admin,
+                         "You need to be on Daemon mode to start server!"},
+              std::tuple{"Label93", MainWindow::Page::Chat,
+                         "You need to be on Daemon mode to get logs!"}}) {
+            m_dialogs->calls.clear();
+            MainWindow main(*m_dialogs);
+            main.IdentDaemon(QStringLiteral("0"));
+            main.show();
+            main.showPage(page);
+            QTest::mouseClick(main.findChild<QWidget*>(QLatin1String(control)), Qt::LeftButton);
+            QCOMPARE(boxTexts(), QStringList{QString::fromLatin1(message)});
+            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+            QVERIFY(!m_daemon->gameServer().isRunning());
+        }
     }
 
-    void stopServerAsksFirst_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("no") << int(BoxAnswer::No) << false;
-        QTest::newRow("yes") << int(BoxAnswer::Yes) << true;
-    }
     void stopServerAsksFirst()
     {
-        QFETCH(int, answer);
-        QFETCH(bool, sent);
-        MainWindow main(*m_dialogs);
-        m_dialogs->answers.enqueue(static_cast<BoxAnswer>(answer));
-        main.show();
-        main.showPage(MainWindow::Page::Admin);
-        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label76")), Qt::LeftButton);
-        QCOMPARE(m_dialogs->calls[0].text,
-                 QStringLiteral("Are you sure you want to CLOSE the server?"));
-        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
-        QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
-        QCOMPARE(main.rcon().LastCommand() == QLatin1String("killserver"), sent);
+        for (const BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Yes}) {
+            m_dialogs->calls.clear();
+            MainWindow main(*m_dialogs);
+            m_dialogs->answers.enqueue(answer);
+            main.show();
+            main.showPage(MainWindow::Page::Admin);
+            QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label76")), Qt::LeftButton);
+            QCOMPARE(m_dialogs->calls[0].text,
+                     QStringLiteral("Are you sure you want to CLOSE the server?"));
+            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
+            QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
+            QCOMPARE(main.rcon().LastCommand() == QLatin1String("killserver"),
+                     answer == BoxAnswer::Yes);
+        }
     }
 };
 
