@@ -180,9 +180,7 @@ private Q_SLOTS:
         QTest::keyClick(child<QLineEdit>("Text6"), Qt::Key_Return);
 
         QCOMPARE(requested.size(), 1);
-        QCOMPARE(requested.at(0).at(0).toString(), QStringLiteral(" 198.51.100.4 "));
-        QCOMPARE(requested.at(0).at(1).toString(), QStringLiteral("28960"));
-        QCOMPARE(requested.at(0).at(2).toString(), QStringLiteral("p w"));
+        QCOMPARE(requested.at(0), (QVariantList{" 198.51.100.4 ", "28960", "p w"}));
         QCOMPARE(identity.size(), 1);
         const auto ucon = identity.at(0).at(0).value<UconIdentity>();
         QCOMPARE(ucon.localAddress, QStringLiteral("192.0.2.7"));
@@ -190,10 +188,8 @@ private Q_SLOTS:
         QCOMPARE(ucon.password.size(), 9 + ucon.localAddress.size());
         QVERIFY(ucon.password.endsWith(ucon.localAddress));
         QCOMPARE(readFile(QStringLiteral("codwaw.ini")),
-                 QByteArray("server= 198.51.100.4 :28960\r\n"
-                            "myaddr=192.0.2.7:55556\r\n"
-                            "login=GARRISON-192.0.2.7\r\n"
-                            "password=") +
+                 "server= 198.51.100.4 :28960\r\nmyaddr=192.0.2.7:55556\r\n"
+                 "login=GARRISON-192.0.2.7\r\npassword=" +
                      ucon.password.toLatin1() + "\r\n");
         QVERIFY(m_dialogs->calls.isEmpty());
     }
