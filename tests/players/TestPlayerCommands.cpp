@@ -46,21 +46,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QString>("report");
         // A whole player row is the menu's report row (TestPlayerMenu).
+        const QString head =
+            QStringLiteral("Player Report : Created on 12-04-2026 at 13:05:09\r\n");
         QTest::newRow("score keeps trailing blanks, negative score")
             << QStringList{"a", "  -3 ", "", "", "", ""}
-            << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
-               "Slot:\r\n"
-               "Player Name: a\r\n"
-               "Hash: \r\n"
-               "Current Score: -3 \r\n"
-               "IP Address : ";
-        QTest::newRow("missing cells") << QStringList{}
-                                       << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
-                                          "Slot:\r\n"
-                                          "Player Name: \r\n"
-                                          "Hash: \r\n"
-                                          "Current Score: \r\n"
-                                          "IP Address : ";
+            << head + "Slot:\r\nPlayer Name: a\r\nHash: \r\nCurrent Score: -3 \r\nIP Address : ";
+        QTest::newRow("missing cells")
+            << QStringList{}
+            << head + "Slot:\r\nPlayer Name: \r\nHash: \r\nCurrent Score: \r\nIP Address : ";
     }
     void reportHasSixLines()
     {

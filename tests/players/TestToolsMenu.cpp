@@ -22,22 +22,17 @@ private Q_SLOTS:
     }
     void cleanup() { m_menu.reset(); }
 
-    void linksOpenTheirPages_data()
-    {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("page");
-        QTest::newRow("website") << "websitez" << ToolsMenu::kHomePage;
-        QTest::newRow("donation") << "aboutz" << ToolsMenu::kDonationPage;
-    }
     void linksOpenTheirPages()
     {
-        QFETCH(QString, entry);
-        QFETCH(QString, page);
-        m_menu->entry(entry)->trigger();
-        QCOMPARE(m_opened, QStringList{page});
-        const QUrl url(page);
-        QVERIFY(url.isValid());
-        QCOMPARE(url.scheme(), QStringLiteral("https"));
+        for (const auto& [entry, page] : {std::pair{"websitez", ToolsMenu::kHomePage},
+                                          std::pair{"aboutz", ToolsMenu::kDonationPage}}) {
+            m_opened.clear();
+            m_menu->entry(QLatin1String(entry))->trigger();
+            QCOMPARE(m_opened, QStringList{page});
+            const QUrl url(page);
+            QVERIFY(url.isValid());
+            QCOMPARE(url.scheme(), QStringLiteral("https"));
+        }
     }
 
     void switchedOffEntriesDoNothing_data()
@@ -56,21 +51,14 @@ private Q_SLOTS:
         QVERIFY(m_opened.isEmpty());
     }
 
-    void onlyALeftClickOpens_data()
-    {
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("left") << Qt::LeftButton << true;
-        QTest::newRow("right") << Qt::RightButton << false;
-        QTest::newRow("middle") << Qt::MiddleButton << false;
-    }
     void onlyALeftClickOpens()
     {
-        QFETCH(Qt::MouseButton, button);
-        QFETCH(bool, opens);
-        QCOMPARE(m_menu->labelClicked(button, QPoint(10, 10)), opens);
-        QCOMPARE(m_menu->toolsz().isVisible(), opens);
-        m_menu->toolsz().hide();
+        for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+            const bool opens = button == Qt::LeftButton;
+            QCOMPARE(m_menu->labelClicked(button, QPoint(10, 10)), opens);
+            QCOMPARE(m_menu->toolsz().isVisible(), opens);
+            m_menu->toolsz().hide();
+        }
     }
 };
 
