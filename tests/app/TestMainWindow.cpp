@@ -257,17 +257,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!note->isVisible(), 2000);
     }
 
+    // Sending again and the keys that send are the terminal page's table.
     void commandLineSendsAsTyped()
     {
         connectToPeer();
         click("Image10");
         QTest::keyClicks(child<QLineEdit>("Text7"), QStringLiteral(" say hi "));
         QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
-        QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
-        QVERIFY(m_peer->waitFor(3));
-        QCOMPARE(m_peer->received().at(1).data, request(" say hi "));
-        QCOMPARE(m_peer->received().at(2).data, request(" say hi "));
-        QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 2);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), request(" say hi "));
+        QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 1);
     }
 
     // How a reply is cleaned is the reply router's table; here only that it reaches the console.
