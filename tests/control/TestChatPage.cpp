@@ -1,6 +1,7 @@
 #include "FakeDialogs.h"
 #include "RecordingSender.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
 
@@ -8,6 +9,7 @@
 #include <QPushButton>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 using garrison::test::RecordingSender;
 
@@ -46,29 +48,26 @@ private Q_SLOTS:
         m_sender.reset();
     }
 
+    // Colour buttons pressed first, split at blanks; no command: nothing said, nothing logged.
     void enterSaysAndLogs_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("plain") << "hello" << QStringList() << "say hello";
-        QTest::newRow("outer blanks trimmed, inner kept")
-            << "   two   words  " << QStringList() << "say two   words";
-        // No command: nothing is said and nothing logged.
-        QTest::newRow("empty sends nothing") << "" << QStringList() << "";
-        QTest::newRow("only blanks send nothing") << "     " << QStringList() << "";
-        QTest::newRow("pasted tab is no blank") << "\thi " << QStringList() << "say \thi";
-        QTest::newRow("red then typed") << "Hi" << QStringList{"Command6"} << "say ^1Hi";
-        QTest::newRow("two colours")
-            << "x" << QStringList{"Command12", "Command13"} << "say ^7 ^0x";
+        addTextRows(
+            {"typed", "buttons", "command"},
+            {{"plain", "hello", "", "say hello"},
+             {"outer blanks trimmed, inner kept", "   two   words  ", "", "say two   words"},
+             {"empty sends nothing", "", "", ""},
+             {"only blanks send nothing", "     ", "", ""},
+             {"pasted tab is no blank", "\thi ", "", "say \thi"},
+             {"red then typed", "Hi", "Command6", "say ^1Hi"},
+             {"two colours", "x", "Command12 Command13", "say ^7 ^0x"}});
     }
     void enterSaysAndLogs()
     {
         QFETCH(QString, typed);
-        QFETCH(QStringList, buttons);
+        QFETCH(QString, buttons);
         QFETCH(QString, command);
         input()->clear();
-        for (const QString& button : buttons) {
+        for (const QString& button : buttons.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             press(button);
         }
         // Typed at the caret, which the colour buttons leave at the end; a tab cannot be typed.

@@ -1,6 +1,7 @@
 #include "FakeDialogs.h"
 #include "RecordingSender.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/MapPreview.h"
 #include "control/MapsPage.h"
 
@@ -8,6 +9,7 @@
 #include <QListWidget>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 
 namespace {
@@ -114,25 +116,22 @@ private Q_SLOTS:
         QVERIFY(m_sender.waited.isEmpty());
     }
 
+    // Only the untouched caption refuses; the same words typed go out.
     void customMapIsTyped_data()
     {
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("typed") << std::optional<QString>(QStringLiteral("mp_newmap"))
-                               << "map mp_newmap";
-        QTest::newRow("cancelled") << std::optional<QString>() << "map ";
-        QTest::newRow("blanks and semicolon")
-            << std::optional<QString>(QStringLiteral(" my map;quit")) << "map  my map;quit";
-        // Only the untouched caption refuses; the same words typed go out.
-        QTest::newRow("caption in other letters")
-            << std::optional<QString>(QStringLiteral("select a map")) << "map select a map";
+        addTextRows({"answer", "command"},
+                    {{"typed", "mp_newmap", "map mp_newmap"},
+                     {"cancelled", "<cancel>", "map "},
+                     {"blanks and semicolon", " my map;quit", "map  my map;quit"},
+                     {"caption in other letters", "select a map", "map select a map"}});
     }
     void customMapIsTyped()
     {
-        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, answer);
         QFETCH(QString, command);
+        const bool cancelled = answer == QLatin1String("<cancel>");
         clickEntry(4);
-        m_dialogs.texts.enqueue(answer);
+        m_dialogs.texts.enqueue(cancelled ? std::nullopt : std::optional<QString>(answer));
         clickEntry(13);
 
         QCOMPARE(m_dialogs.calls.size(), 1);
@@ -141,7 +140,7 @@ private Q_SLOTS:
                  QStringLiteral("Type the name of the map (example: mp_newmap)"));
         QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("Custom Map"));
         QCOMPARE(m_dialogs.calls[0].preset, QStringLiteral("mp_"));
-        QCOMPARE(chosen(), answer.value_or(QString()));
+        QCOMPARE(chosen(), cancelled ? QString() : answer);
         QCOMPARE(visiblePictures(), QStringList{QStringLiteral("Image17")});
         changeMap();
         QCOMPARE(m_sender.sent, QStringList{command});
