@@ -55,28 +55,11 @@ class TestSimProgram : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void helpNamesEveryOption();
     void badOptionsFail_data();
     void badOptionsFail();
     void answersAndStops_data();
     void answersAndStops();
 };
-
-void TestSimProgram::helpNamesEveryOption()
-{
-    QProcess process;
-    process.start(QStringLiteral(GARRISON_SIM_PROGRAM), {QStringLiteral("--help")});
-    QVERIFY(process.waitForFinished(kTimeoutMs));
-    const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
-
-    QCOMPARE(process.exitCode(), 0);
-    for (const char* option : {"--port", "--address", "--password", "--players", "--seed",
-                               "--cooldown-ms", "--tick-ms", "--log", "--map", "--gametype"}) {
-        QVERIFY2(help.contains(QLatin1String(option)), option);
-    }
-    QVERIFY(help.contains(QStringLiteral("28960")));
-    QVERIFY(help.contains(QStringLiteral("127.0.0.1")));
-}
 
 void TestSimProgram::badOptionsFail_data()
 {
