@@ -1,7 +1,6 @@
 #include "TestMain.h"
 #include "UdpPeer.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -52,9 +51,9 @@ class TestRelayProgram : public QObject {
         QFile file(path(QStringLiteral("pbucon.log")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    void startRelay(const QStringList& arguments, const QString& workingFolder)
+    void startRelay(const QStringList& arguments)
     {
-        m_relay->setWorkingDirectory(workingFolder);
+        m_relay->setWorkingDirectory(m_folder->path());
         m_relay->start(QStringLiteral(GARRISON_RELAY_PATH), arguments);
         QVERIFY(m_relay->waitForStarted(kTimeoutMs));
     }
@@ -62,7 +61,7 @@ class TestRelayProgram : public QObject {
     {
         writeFile(QStringLiteral("codwaw.ini"),
                   iniText(m_server->port(), QStringLiteral("127.0.0.1"), myPort));
-        startRelay({QStringLiteral("ini=codwaw.ini")}, m_folder->path());
+        startRelay({QStringLiteral("ini=codwaw.ini")});
         QVERIFY(m_server->waitFor(1));
     }
 
@@ -118,26 +117,6 @@ private Q_SLOTS:
         QCOMPARE(m_relay->state(), QProcess::Running);
     }
 
-    void repeatsHelloUntilWelcomed()
-    {
-        startWithIni(freePort());
-        // The relay repeats its hello every 3 s; a loaded machine (a sanitized build) may take
-        // a good while longer to get to it.
-        QVERIFY(m_server->waitFor(2, 3000 + 3 * kTimeoutMs));
-        QCOMPARE(m_server->received().at(1).data, m_server->received().at(0).data);
-    }
-
-    void foreignAddressFallsBackToLoopback()
-    {
-        // 192.0.2.1 is reserved for documentation: never an address of this machine.
-        writeFile(QStringLiteral("codwaw.ini"),
-                  iniText(m_server->port(), QStringLiteral("192.0.2.1"), 0));
-        startRelay({QStringLiteral("ini=codwaw.ini")}, m_folder->path());
-        QVERIFY(m_server->waitFor(1));
-        QCOMPARE(m_server->received().constFirst().sender.toIPv4Address(),
-                 QHostAddress(QHostAddress::LocalHost).toIPv4Address());
-    }
-
     void busyPortFallsBackToAnother()
     {
         QUdpSocket holder;
@@ -148,24 +127,6 @@ private Q_SLOTS:
                                  " is busy\r\n"));
     }
 
-    void absoluteIniKeepsLogBesideIt()
-    {
-        QTemporaryDir elsewhere;
-        writeFile(QStringLiteral("codwaw.ini"),
-                  iniText(m_server->port(), QStringLiteral("127.0.0.1"), 0));
-        startRelay({QStringLiteral("ini=") + path(QStringLiteral("codwaw.ini"))}, elsewhere.path());
-        QVERIFY(m_server->waitFor(1));
-        QTRY_VERIFY_WITH_TIMEOUT(log().startsWith("Relay started"), kTimeoutMs);
-        QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath(QStringLiteral("pbucon.log"))));
-    }
-
-    void endsOnTerminate()
-    {
-        startWithIni(0);
-        m_relay->terminate();
-        QVERIFY(m_relay->waitForFinished(kTimeoutMs));
-    }
-
     void refusesToStart_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -173,21 +134,16 @@ private Q_SLOTS:
 
         const QByteArray good = iniText(1, QStringLiteral("127.0.0.1"), 0);
         QTest::newRow("no argument") << QStringList{} << good;
-        QTest::newRow("two arguments")
-            << QStringList{QStringLiteral("ini=codwaw.ini"), QStringLiteral("x")} << good;
-        QTest::newRow("not ini=") << QStringList{QStringLiteral("codwaw.ini")} << good;
         QTest::newRow("missing file") << QStringList{QStringLiteral("ini=other.ini")} << good;
         QTest::newRow("incomplete ini")
             << QStringList{QStringLiteral("ini=codwaw.ini")} << QByteArray("server=127.0.0.1:1");
-        QTest::newRow("binary ini") << QStringList{QStringLiteral("ini=codwaw.ini")}
-                                    << QByteArray("\x00\xFF\xFE=\r\r\n", 7);
     }
     void refusesToStart()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, ini);
         writeFile(QStringLiteral("codwaw.ini"), ini);
-        startRelay(arguments, m_folder->path());
+        startRelay(arguments);
         QVERIFY(m_relay->waitForFinished(kTimeoutMs));
         QCOMPARE(m_relay->exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_relay->exitCode(), 1);
