@@ -82,7 +82,6 @@ private Q_SLOTS:
     void answersLogins();
     void refusesRequestsBeforeLogin_data();
     void refusesRequestsBeforeLogin();
-    void answersRequestsAfterLogin();
     void locksOutAfterFiveFailures();
     void recordsEchoedCommands();
     void closesOnlyTheOffendingConnection_data();
@@ -249,14 +248,6 @@ void TestDaemonServer::refusesRequestsBeforeLogin()
     QVERIFY(reply.startsWith("DENIED"));
     QVERIFY(!reply.contains(kRcon));
     QVERIFY(!m_server->gameServer().isRunning());
-}
-
-void TestDaemonServer::answersRequestsAfterLogin()
-{
-    startServer();
-    Client client(m_server->serverPort());
-    logIn(client);
-    QCOMPARE(client.exchange("getlog"), QByteArray("0:00 InitGame\r\n0:05 J;123;0;Bob\r\n"));
 }
 
 void TestDaemonServer::locksOutAfterFiveFailures()
