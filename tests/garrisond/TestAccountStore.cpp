@@ -110,16 +110,13 @@ void TestAccountStore::validatesNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("valid");
-    const auto row = [](const char* tag, const QString& name, bool valid) {
-        QTest::newRow(tag) << name << valid;
-    };
-    row("plain", "alice", true);
-    row("dash and blank inside", "big - al", true);
-    row("empty", "", false);
-    row("colon", "al:ice", false);
-    row("leading blank", " alice", false);
-    row("control character", "al\x01ice", false);
-    row("65 characters", QString(65, QLatin1Char('a')), false);
+    QTest::newRow("plain") << "alice" << true;
+    QTest::newRow("dash and blank inside") << "big - al" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("colon") << "al:ice" << false;
+    QTest::newRow("leading blank") << " alice" << false;
+    QTest::newRow("control character") << QStringLiteral("al\x01ice") << false;
+    QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << false;
 }
 
 void TestAccountStore::validatesNames()

@@ -32,7 +32,6 @@ private Q_SLOTS:
     void longRepliesAreSplit_data();
     void longRepliesAreSplit();
     void cooldownDropsEarlyRequests();
-    void quitEndsListening();
 };
 
 void TestSimServer::bytesOnTheWire_data()
@@ -104,19 +103,6 @@ void TestSimServer::cooldownDropsEarlyRequests()
     QVERIFY(dropped.wait(SimFixture::kTimeoutMs));
     QCOMPARE(dropped.first().first().toString(), QStringLiteral("status"));
     QCOMPARE(answered.size(), 1);
-}
-
-void TestSimServer::quitEndsListening()
-{
-    SimFixture sim;
-    QVERIFY(sim.start());
-    QSignalSpy finished(&sim.server(), &SimServer::finished);
-
-    sim.sendRaw(SimRequest::encode(sim.password(), QStringLiteral("killserver")));
-
-    QVERIFY(finished.wait(SimFixture::kTimeoutMs));
-    QVERIFY(!sim.server().isListening());
-    QVERIFY(sim.receive(1, 200).isEmpty());
 }
 
 GARRISON_TEST_GUILESS_MAIN(TestSimServer)
