@@ -148,25 +148,22 @@ private Q_SLOTS:
         QCOMPARE(echo.echoes.size(), 3);
     }
 
+    // The number is the one the error box shows in its caption.
     void connectRefusesBadPeers_data()
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
         QTest::addColumn<int>("number");
-        QTest::newRow("empty port") << "127.0.0.1"
-                                    << "" << 13;
-        QTest::newRow("letters") << "127.0.0.1"
-                                 << "abc" << 13;
-        QTest::newRow("negative") << "127.0.0.1"
-                                  << "-1" << 380;
-        QTest::newRow("zero") << "127.0.0.1"
-                              << "0" << 380;
-        QTest::newRow("too large") << "127.0.0.1"
-                                   << "70000" << 380;
-        QTest::newRow("unresolvable host") << "no-such-host.invalid"
-                                           << "28960" << 11001;
-        QTest::newRow("empty host") << ""
-                                    << "28960" << 11001;
+        const auto row = [](const char* tag, const char* host, const char* port, int number) {
+            QTest::newRow(tag) << host << port << number;
+        };
+        row("empty port", "127.0.0.1", "", 13);
+        row("letters", "127.0.0.1", "abc", 13);
+        row("negative", "127.0.0.1", "-1", 380);
+        row("zero", "127.0.0.1", "0", 380);
+        row("too large", "127.0.0.1", "70000", 380);
+        row("unresolvable host", "no-such-host.invalid", "28960", 11001);
+        row("empty host", "", "28960", 11001);
     }
     void connectRefusesBadPeers()
     {
