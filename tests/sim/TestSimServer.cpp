@@ -2,12 +2,10 @@
 #include "SimRequest.h"
 #include "support/SimFixture.h"
 #include "support/TestMain.h"
-#include "support/TextRows.h"
 
 #include <QSignalSpy>
 
 using namespace garrison::sim;
-using garrison::test::addTextRows;
 using garrison::test::SimFixture;
 
 namespace {
@@ -27,37 +25,10 @@ class TestSimServer : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void bytesOnTheWire_data();
-    void bytesOnTheWire();
     void longRepliesAreSplit_data();
     void longRepliesAreSplit();
     void cooldownDropsEarlyRequests();
 };
-
-void TestSimServer::bytesOnTheWire_data()
-{
-    // The reply is what follows the header.
-    addTextRows({"password", "command", "reply"},
-                {{"wrong password", "wrong", "status", "Invalid password.\n"},
-                 {"dvar query", "secret", "g_allowvote",
-                  "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n"},
-                 {"silent command", "secret", "sv_hostname Frontline", ""}});
-}
-
-void TestSimServer::bytesOnTheWire()
-{
-    QFETCH(QString, password);
-    QFETCH(QString, command);
-    QFETCH(QString, reply);
-    SimFixture sim;
-    QVERIFY(sim.start());
-    QSignalSpy answered(&sim.server(), &SimServer::requestAnswered);
-
-    sim.sendRaw(SimRequest::encode(password, command));
-
-    QVERIFY(answered.wait(SimFixture::kTimeoutMs));
-    QCOMPARE(sim.receive(1), QList<QByteArray>{kHeader + reply.toLatin1()});
-}
 
 void TestSimServer::longRepliesAreSplit_data()
 {
