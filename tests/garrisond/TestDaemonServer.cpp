@@ -80,17 +80,13 @@ private Q_SLOTS:
     void cleanup();
     void refusesLogins_data();
     void refusesLogins();
-    void refusesRequestsBeforeLogin_data();
-    void refusesRequestsBeforeLogin();
     void locksOutAfterFiveFailures();
-    void recordsEchoedCommands();
     void closesOnlyTheOffendingConnection_data();
     void closesOnlyTheOffendingConnection();
-    void servesTwoClientsAtOnce();
+    void servesTwoClientsAndRecordsTheirCommands();
     void startsTheGameServerOnce();
-    void announcesNewAccounts();
+    void announcesNewAccountsToMembersOnly();
     void announcesANewRconPassword();
-    void holdsNoticesUntilThePasswordIsSent();
     void closesSessionsOfRemovedAccounts();
     void dropsClientsThatDoNotLogIn();
     void withstandsAttacks_data();
@@ -189,55 +185,39 @@ void TestDaemonServer::logIn(Client& client)
     QCOMPARE(client.exchange("getrconpass"), kRcon);
 }
 
-// Granted logins of each level are made by the other tests; these are refused.
+// Granted logins of each level are made by the other tests. Each row's messages, separated by
+// "|", are refused; what comes before a login is refused as asked too early.
 void TestDaemonServer::refusesLogins_data()
 {
-    QTest::addColumn<QByteArray>("login");
-    QTest::newRow("level not allowed") << QByteArray("alice:pa:ss-word-poweradmin");
-    QTest::newRow("wrong password") << QByteArray("alice:pa:ss-wort-admin");
-    QTest::newRow("unknown user") << QByteArray("carol:pa:ss-word-admin");
-    QTest::newRow("name case differs") << QByteArray("Alice:pa:ss-word-admin");
-    QTest::newRow("level case differs") << QByteArray("alice:pa:ss-word-Admin");
-    QTest::newRow("level with a blank") << QByteArray("alice:pa:ss-word-admin ");
-    QTest::newRow("malformed") << QByteArray("alice");
+    QTest::addColumn<QByteArray>("messages");
+    QTest::newRow("level not allowed") << QByteArray("alice:pa:ss-word-poweradmin|getrconpass");
+    QTest::newRow("wrong password") << QByteArray("alice:pa:ss-wort-admin|getlog");
+    QTest::newRow("unknown user") << QByteArray("carol:pa:ss-word-admin|startserver");
+    QTest::newRow("name case differs") << QByteArray("Alice:pa:ss-word-admin|getrconpass");
+    QTest::newRow("level case differs") << QByteArray("alice:pa:ss-word-Admin|getrconpass");
+    QTest::newRow("level with a blank") << QByteArray("alice:pa:ss-word-admin |getrconpass");
+    QTest::newRow("malformed") << QByteArray("alice|getrconpass");
+    QTest::newRow("no login") << QByteArray("getrconpass");
+    QTest::newRow("getlog first") << QByteArray("getlog");
+    QTest::newRow("startserver first") << QByteArray("startserver");
 }
 
 void TestDaemonServer::refusesLogins()
 {
-    QFETCH(QByteArray, login);
+    QFETCH(QByteArray, messages);
     startServer();
     Client client(m_server->serverPort());
     QVERIFY(client.connected());
-    const QByteArray reply = client.exchange(login);
-    // A refusal must not be mistaken for a level word or a notice by the client.
-    QVERIFY(!reply.isEmpty());
-    QVERIFY(!AccountStore::isLevel(QString::fromLatin1(reply)));
-    QVERIFY(!reply.startsWith("ADDUSER") && !reply.startsWith("CHANGERCON"));
-    QCOMPARE(client.exchange("getrconpass"), QByteArray("DENIED Log in first"));
-}
-
-void TestDaemonServer::refusesRequestsBeforeLogin_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::newRow("getrconpass") << QByteArray("getrconpass");
-    QTest::newRow("getlog") << QByteArray("getlog");
-    QTest::newRow("startserver") << QByteArray("startserver");
-    QTest::newRow("after a refused login") << QByteArray("alice:wrong-admin|getrconpass");
-}
-
-void TestDaemonServer::refusesRequestsBeforeLogin()
-{
-    QFETCH(QByteArray, request);
-    startServer();
-    Client client(m_server->serverPort());
-    QVERIFY(client.connected());
-    const QList<QByteArray> messages = request.split('|');
-    for (qsizetype i = 0; i + 1 < messages.size(); ++i) {
-        QVERIFY(!client.exchange(messages.at(i)).isEmpty());
+    QList<QByteArray> sent = messages.split('|');
+    const QByteArray request = sent.takeLast();
+    for (const QByteArray& login : std::as_const(sent)) {
+        const QByteArray reply = client.exchange(login);
+        // A refusal must not be mistaken for a level word or a notice by the client.
+        QVERIFY(!reply.isEmpty());
+        QVERIFY(!AccountStore::isLevel(QString::fromLatin1(reply)));
+        QVERIFY(!reply.startsWith("ADDUSER") && !reply.startsWith("CHANGERCON"));
     }
-    const QByteArray reply = client.exchange(messages.constLast());
-    QVERIFY(reply.startsWith("DENIED"));
-    QVERIFY(!reply.contains(kRcon));
+    QCOMPARE(client.exchange(request), QByteArray("DENIED Log in first"));
     QVERIFY(!m_server->gameServer().isRunning());
 }
 
@@ -259,29 +239,6 @@ void TestDaemonServer::locksOutAfterFiveFailures()
 
     m_now = m_now.addSecs(300);
     QCOMPARE(again.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
-}
-
-void TestDaemonServer::recordsEchoedCommands()
-{
-    startServer();
-    Client client(m_server->serverPort());
-    logIn(client);
-    client.send("alice - kick Bob");
-    QTRY_VERIFY_WITH_TIMEOUT(!auditLines().filter(QStringLiteral(" command ")).isEmpty(), kWaitMs);
-    m_now = m_now.addSecs(1);
-    client.send("alice - say one\ntwo");
-    QTRY_COMPARE_WITH_TIMEOUT(auditLines().filter(QStringLiteral(" command ")).size(), 2, kWaitMs);
-
-    const QStringList commands = auditLines().filter(QStringLiteral(" command "));
-    QCOMPARE(commands.at(0),
-             QStringLiteral("2023-11-14T22:13:20.000Z 127.0.0.1 alice/admin command kick Bob"));
-    QCOMPARE(commands.at(1), QStringLiteral("2023-11-14T22:13:21.000Z 127.0.0.1 alice/admin "
-                                            "command say one\\x0atwo"));
-    // Logins and requests are on record too, and no password is.
-    const QString all = auditLines().join(QLatin1Char('\n'));
-    QVERIFY(all.contains(QStringLiteral("127.0.0.1 alice/admin login")));
-    QVERIFY(all.contains(QStringLiteral("127.0.0.1 alice/admin getrconpass")));
-    QVERIFY(!all.contains(QStringLiteral("pa:ss-word")));
 }
 
 void TestDaemonServer::closesOnlyTheOffendingConnection_data()
@@ -318,24 +275,35 @@ void TestDaemonServer::closesOnlyTheOffendingConnection()
     QCOMPARE(newcomer.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
 }
 
-void TestDaemonServer::servesTwoClientsAtOnce()
+void TestDaemonServer::servesTwoClientsAndRecordsTheirCommands()
 {
     startServer();
     Client first(m_server->serverPort());
     Client second(m_server->serverPort());
     QVERIFY(first.connected() && second.connected());
-    first.send("alice:pa:ss-word-mp");
+    first.send("alice:pa:ss-word-admin");
     second.send("bob:bobpw-poweradmin");
     QCOMPARE(second.next(), QByteArray("poweradmin"));
-    QCOMPARE(first.next(), QByteArray("mp"));
+    QCOMPARE(first.next(), QByteArray("admin"));
     QCOMPARE(second.exchange("getrconpass"), kRcon);
     QCOMPARE(first.exchange("getrconpass"), kRcon);
-    first.send("alice - status");
+    const auto commands = [this] { return auditLines().filter(QStringLiteral(" command ")); };
+    first.send("alice - kick Bob");
+    QTRY_COMPARE_WITH_TIMEOUT(commands().size(), 1, kWaitMs);
+    m_now = m_now.addSecs(1);
+    first.send("alice - say one\ntwo");
     second.send("bob - map_restart");
-    QTRY_COMPARE_WITH_TIMEOUT(auditLines().filter(QStringLiteral(" command ")).size(), 2, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(commands().size(), 3, kWaitMs);
+
+    const QString at = QStringLiteral("2023-11-14T22:13:2%1.000Z 127.0.0.1 %2");
+    QCOMPARE(commands().at(0), at.arg(0).arg("alice/admin command kick Bob"));
+    QVERIFY(commands().contains(at.arg(1).arg("alice/admin command say one\\x0atwo")));
+    QVERIFY(commands().contains(at.arg(1).arg("bob/poweradmin command map_restart")));
+    // Logins and requests are on record too, and no password is.
     const QString all = auditLines().join(QLatin1Char('\n'));
-    QVERIFY(all.contains(QStringLiteral("alice/mp command status")));
-    QVERIFY(all.contains(QStringLiteral("bob/poweradmin command map_restart")));
+    QVERIFY(all.contains(QStringLiteral("127.0.0.1 alice/admin login")));
+    QVERIFY(all.contains(QStringLiteral("127.0.0.1 alice/admin getrconpass")));
+    QVERIFY(!all.contains(QStringLiteral("pa:ss-word")));
 }
 
 void TestDaemonServer::startsTheGameServerOnce()
@@ -361,20 +329,26 @@ void TestDaemonServer::startsTheGameServerOnce()
     m_server->gameServer().stop(1000);
 }
 
-void TestDaemonServer::announcesNewAccounts()
+// The client takes the message after the level answer as the RCON password, however long it
+// takes to ask for it: a notice waits until the password is sent.
+void TestDaemonServer::announcesNewAccountsToMembersOnly()
 {
     startServer();
     Client member(m_server->serverPort());
-    logIn(member);
+    QCOMPARE(member.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
     Client stranger(m_server->serverPort());
     QVERIFY(stranger.connected());
-
+    QSignalSpy reloaded(m_server.get(), &DaemonServer::reloaded);
     addAccount(QStringLiteral("carol"), QStringLiteral("c"), {QStringLiteral("mp")});
+    QVERIFY(reloaded.wait(kWaitMs));
+    QSignalSpy early(&member.socket(), &QTcpSocket::readyRead);
+    QVERIFY(!early.wait(ClientSession::kNoticeGapMs + 500));
+    QCOMPARE(member.exchange("getrconpass"), kRcon);
+
     const QByteArray notice = member.next();
     QVERIFY2(notice.startsWith("ADDUSER "), notice.constData());
     QVERIFY(notice.contains("carol"));
     QVERIFY(!notice.contains("\"c\""));
-    // Only logged-in clients hear about accounts.
     QCOMPARE(stranger.socket().bytesAvailable(), 0);
     Client carol(m_server->serverPort());
     QCOMPARE(carol.exchange("carol:c-mp"), QByteArray("mp"));
@@ -392,22 +366,6 @@ void TestDaemonServer::announcesANewRconPassword()
     QVERIFY2(notice.startsWith("CHANGERCON "), notice.constData());
     QVERIFY(!notice.contains("fresh"));
     QCOMPARE(client.exchange("getrconpass"), QByteArray("fresh"));
-}
-
-void TestDaemonServer::holdsNoticesUntilThePasswordIsSent()
-{
-    startServer();
-    Client client(m_server->serverPort());
-    QCOMPARE(client.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
-    addAccount(QStringLiteral("dave"), QStringLiteral("d"), {QStringLiteral("mp")});
-    QSignalSpy reloaded(m_server.get(), &DaemonServer::reloaded);
-    QVERIFY(reloaded.wait(kWaitMs));
-    // The client takes the message after the level answer as the RCON password, however long
-    // it takes to ask for it.
-    QSignalSpy early(&client.socket(), &QTcpSocket::readyRead);
-    QVERIFY(!early.wait(ClientSession::kNoticeGapMs + 500));
-    QCOMPARE(client.exchange("getrconpass"), kRcon);
-    QVERIFY(client.next().startsWith("ADDUSER "));
 }
 
 void TestDaemonServer::closesSessionsOfRemovedAccounts()
@@ -442,27 +400,25 @@ void TestDaemonServer::withstandsAttacks_data()
     QTest::addColumn<QString>("attack");
     QTest::addColumn<QByteArray>("config");
     QTest::addColumn<qint64>("atMost");
-    QTest::newRow("locked address floods the log") << "audit flood" << QByteArray() << 4096LL;
-    QTest::newRow("refused connections flood the log")
-        << "connection flood" << QByteArray("max_anonymous_per_address = 1\n") << 2048LL;
-    QTest::newRow("echoes fill the disk")
-        << "echo flood" << QByteArray("audit_log_max_bytes = 65536\naudit_log_files = 2\n")
-        << 131072LL;
-    QTest::newRow("own login resets the guesses") << "guesses" << QByteArray() << 5LL;
-    QTest::newRow("guesses from many addresses")
-        << "account guesses" << QByteArray("lockout_account_failures = 3\n") << 3LL;
-    QTest::newRow("unread logs fill memory")
-        << "unread logs" << QByteArray("send_buffer_bytes = 65536\n") << 30LL;
-    QTest::newRow("mp starts the server") << "mp start" << QByteArray() << 0LL;
-    QTest::newRow("idle connections from one address")
-        << "idle crowd" << QByteArray("max_anonymous = 3\n") << 0LL;
-    QTest::newRow("logins hog the event loop") << "slow hash" << QByteArray() << 150LL;
-    QTest::newRow("names told apart by time")
-        << "name timing" << QByteArray("pbkdf2_iterations = 400000\n") << 150LL;
-    QTest::newRow("parallel account edits") << "parallel add" << QByteArray() << 0LL;
-    QTest::newRow("files left readable") << "file modes" << QByteArray() << 0LL;
-    QTest::newRow("game server inherits descriptors") << "descriptors" << QByteArray() << 0LL;
-    QTest::newRow("password tail as level") << "level text" << QByteArray() << 0LL;
+    const auto row = [](const char* tag, const char* attack, const char* config, qint64 atMost) {
+        QTest::newRow(tag) << QString::fromUtf8(attack) << QByteArray(config) << atMost;
+    };
+    row("locked address floods the log", "audit flood", "", 4096);
+    row("refused connections flood the log", "connection flood", "max_anonymous_per_address = 1\n",
+        2048);
+    row("echoes fill the disk", "echo flood", "audit_log_max_bytes = 65536\naudit_log_files = 2\n",
+        131072);
+    row("own login resets the guesses", "guesses", "", 5);
+    row("guesses from many addresses", "account guesses", "lockout_account_failures = 3\n", 3);
+    row("unread logs fill memory", "unread logs", "send_buffer_bytes = 65536\n", 30);
+    row("mp starts the server", "mp start", "", 0);
+    row("idle connections from one address", "idle crowd", "max_anonymous = 3\n", 0);
+    row("logins hog the event loop", "slow hash", "", 150);
+    row("names told apart by time", "name timing", "pbkdf2_iterations = 400000\n", 150);
+    row("parallel account edits", "parallel add", "", 0);
+    row("files left readable", "file modes", "", 0);
+    row("game server inherits descriptors", "descriptors", "", 0);
+    row("password tail as level", "level text", "", 0);
 }
 
 void TestDaemonServer::withstandsAttacks()
