@@ -1,5 +1,6 @@
 #include "AccountStore.h"
 #include "TestMain.h"
+#include "TextRows.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,35 +18,23 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
     }
-    void keepsNoPlainPassword()
+    void roundTripsAccountsWithoutPlainPasswords()
     {
         AccountStore store(path());
         store.put(Account{QStringLiteral("alice"),
                           PasswordHash::create(QStringLiteral("Tr0ub4dor&3"), 1000),
-                          {QStringLiteral("admin")}});
-        QString error;
-        QVERIFY2(store.save(&error), qPrintable(error));
-
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.contains("alice"));
-        QVERIFY(!bytes.contains("Tr0ub4dor"));
-        QCOMPARE(file.permissions() &
-                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
-                 QFile::Permissions());
-    }
-    void roundTripsAccounts()
-    {
-        AccountStore store(path());
-        store.put(Account{QStringLiteral("alice"),
-                          PasswordHash::create(QStringLiteral("a"), 1000),
                           {QStringLiteral("mp"), QStringLiteral("poweradmin")}});
         store.put(Account{QString::fromUtf8("Jürgen"),
                           PasswordHash::create(QStringLiteral("b"), 1000),
                           {QStringLiteral("mp")}});
         QString error;
-        QVERIFY(store.save(&error));
+        QVERIFY2(store.save(&error), qPrintable(error));
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("Tr0ub4dor"));
+        QCOMPARE(file.permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
 
         AccountStore loaded(path());
         QVERIFY2(loaded.load(&error), qPrintable(error));
@@ -53,7 +42,7 @@ private Q_SLOTS:
         const Account* alice = loaded.find(QStringLiteral("alice"));
         QVERIFY(alice != nullptr);
         QCOMPARE(alice->levels, QStringList({"mp", "poweradmin"}));
-        QVERIFY(alice->password.matches(QStringLiteral("a")));
+        QVERIFY(alice->password.matches(QStringLiteral("Tr0ub4dor&3")));
         const Account* juergen = loaded.find(QString::fromUtf8("Jürgen"));
         QVERIFY(juergen != nullptr);
         QVERIFY(juergen->password.matches(QStringLiteral("b")));
@@ -88,21 +77,20 @@ private Q_SLOTS:
     }
     void validatesNames_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << "alice" << true;
-        QTest::newRow("dash and blank inside") << "big - al" << true;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("colon") << "al:ice" << false;
-        QTest::newRow("leading blank") << " alice" << false;
-        QTest::newRow("control character") << QStringLiteral("al\x01ice") << false;
-        QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << false;
+        garrison::test::addTextRows({"name", "valid"},
+                                    {{"plain", "alice", "yes"},
+                                     {"dash and blank inside", "big - al", "yes"},
+                                     {"empty", "", ""},
+                                     {"colon", "al:ice", ""},
+                                     {"leading blank", " alice", ""},
+                                     {"control character", "al\x01ice", ""}});
+        QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << QString();
     }
     void validatesNames()
     {
         QFETCH(QString, name);
-        QFETCH(bool, valid);
-        QCOMPARE(AccountStore::isValidName(name), valid);
+        QFETCH(QString, valid);
+        QCOMPARE(AccountStore::isValidName(name), !valid.isEmpty());
     }
     void parsesLevels_data()
     {
