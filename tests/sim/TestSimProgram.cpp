@@ -55,28 +55,6 @@ class TestSimProgram : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void badOptionsFail_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-
-        QTest::newRow("port") << QStringList{"--port", "70000"} << "--port";
-        QTest::newRow("address") << QStringList{"--address", "nowhere"} << "--address";
-        QTest::newRow("players") << QStringList{"--players", "-1"} << "--players";
-        QTest::newRow("stray argument") << QStringList{"extra"} << "unexpected argument extra";
-    }
-    void badOptionsFail()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        QProcess process;
-        process.start(QStringLiteral(GARRISON_SIM_PROGRAM), arguments);
-        QVERIFY(process.waitForFinished(kTimeoutMs));
-
-        QCOMPARE(process.exitCode(), 1);
-        QVERIFY(process.readAllStandardError().contains(message.toLatin1()));
-        QVERIFY(process.readAllStandardOutput().isEmpty());
-    }
     void answersAndStops_data()
     {
         QTest::addColumn<QString>("ending");
