@@ -1,5 +1,6 @@
 #include "DaemonConfig.h"
 #include "TestMain.h"
+#include "TextRows.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -60,18 +61,18 @@ private Q_SLOTS:
     }
     void rejectsBadLines_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("unknown key") << QByteArray("rcon_pasword = x\n");
-        QTest::newRow("no equals sign") << QByteArray("rcon_password\n");
-        QTest::newRow("number not a number") << QByteArray("lockout_failures = five\n");
-        QTest::newRow("number out of range") << QByteArray("max_clients = 0\n");
-        QTest::newRow("too few iterations") << QByteArray("pbkdf2_iterations = 10\n");
-        QTest::newRow("empty accounts path") << QByteArray("accounts =\n");
+        garrison::test::addTextRows({"content"},
+                                    {{"unknown key", "rcon_pasword = x\n"},
+                                     {"no equals sign", "rcon_password\n"},
+                                     {"number not a number", "lockout_failures = five\n"},
+                                     {"number out of range", "max_clients = 0\n"},
+                                     {"too few iterations", "pbkdf2_iterations = 10\n"},
+                                     {"empty accounts path", "accounts =\n"}});
     }
     void rejectsBadLines()
     {
-        QFETCH(QByteArray, content);
-        write(content);
+        QFETCH(QString, content);
+        write(content.toUtf8());
         DaemonConfig config;
         QString error;
         QVERIFY(!DaemonConfig::load(path(), &config, &error));
@@ -79,32 +80,29 @@ private Q_SLOTS:
     }
     void writesTheRconPasswordAndKeepsTheRest_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("no file") << QByteArray() << QByteArray("rcon_password = new\n");
-        QTest::newRow("replaced in place")
-            << QByteArray("# mine\nrcon_password = old\ngame_log = g.log\n")
-            << QByteArray("# mine\nrcon_password = new\ngame_log = g.log\n");
-        QTest::newRow("appended") << QByteArray("game_log = g.log")
-                                  << QByteArray("game_log = g.log\nrcon_password = new\n");
-        QTest::newRow("comment left alone")
-            << QByteArray("#rcon_password = old\n")
-            << QByteArray("#rcon_password = old\nrcon_password = new\n");
-        QTest::newRow("second copy emptied") << QByteArray("rcon_password=a\nrcon_password=b\n")
-                                             << QByteArray("rcon_password = new\n\n");
+        garrison::test::addTextRows(
+            {"before", "after"},
+            {{"no file", "", "rcon_password = new\n"},
+             {"replaced in place", "# mine\nrcon_password = old\ngame_log = g.log\n",
+              "# mine\nrcon_password = new\ngame_log = g.log\n"},
+             {"appended", "game_log = g.log", "game_log = g.log\nrcon_password = new\n"},
+             {"comment left alone", "#rcon_password = old\n",
+              "#rcon_password = old\nrcon_password = new\n"},
+             {"second copy emptied", "rcon_password=a\nrcon_password=b\n",
+              "rcon_password = new\n\n"}});
     }
     void writesTheRconPasswordAndKeepsTheRest()
     {
-        QFETCH(QByteArray, before);
+        QFETCH(QString, before);
         if (!before.isEmpty()) {
-            write(before);
+            write(before.toUtf8());
         }
         QString error;
         QVERIFY2(DaemonConfig::writeRconPassword(path(), QStringLiteral("new"), &error),
                  qPrintable(error));
         QFile file(path());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QTEST(file.readAll(), "after");
+        QTEST(QString::fromUtf8(file.readAll()), "after");
         QCOMPARE(file.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
         DaemonConfig config;
         QVERIFY(DaemonConfig::load(path(), &config, &error));

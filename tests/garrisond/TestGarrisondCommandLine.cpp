@@ -1,6 +1,7 @@
 #include "AccountStore.h"
 #include "DaemonConfig.h"
 #include "TestMain.h"
+#include "TextRows.h"
 
 #include <QFile>
 #include <QProcess>
@@ -59,33 +60,27 @@ private Q_SLOTS:
         QCOMPARE(config.rconPassword, QStringLiteral("n3w pass"));
         QCOMPARE(config.passwordIterations, 1000);
     }
+    // The arguments are separated by blanks.
     void refusesBadInvocations_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("input");
-        QTest::newRow("add without levels") << QStringList{"--add-user", "a"} << QByteArray("pw\n");
-        QTest::newRow("unknown level")
-            << QStringList{"--add-user", "a", "--levels", "root"} << QByteArray("pw\n");
-        QTest::newRow("name with colon")
-            << QStringList{"--add-user", "a:b", "--levels", "mp"} << QByteArray("pw\n");
-        QTest::newRow("no password")
-            << QStringList{"--add-user", "a", "--levels", "mp"} << QByteArray();
-        QTest::newRow("empty password")
-            << QStringList{"--add-user", "a", "--levels", "mp"} << QByteArray("\n");
-        QTest::newRow("levels alone") << QStringList{"--levels", "mp"} << QByteArray();
-        QTest::newRow("two actions")
-            << QStringList{"--list-users", "--remove-user", "a"} << QByteArray();
-        QTest::newRow("blank-edged RCON password")
-            << QStringList{"--set-rcon-password"} << QByteArray(" x\n");
-        QTest::newRow("serve without port") << QStringList() << QByteArray();
-        QTest::newRow("serve on a bad address")
-            << QStringList{"--port", "1", "--address", "localhost.example"} << QByteArray();
+        garrison::test::addTextRows(
+            {"arguments", "input"},
+            {{"add without levels", "--add-user a", "pw\n"},
+             {"unknown level", "--add-user a --levels root", "pw\n"},
+             {"name with colon", "--add-user a:b --levels mp", "pw\n"},
+             {"no password", "--add-user a --levels mp", ""},
+             {"empty password", "--add-user a --levels mp", "\n"},
+             {"levels alone", "--levels mp", ""},
+             {"two actions", "--list-users --remove-user a", ""},
+             {"blank-edged RCON password", "--set-rcon-password", " x\n"},
+             {"serve without port", "", ""},
+             {"serve on a bad address", "--port 1 --address localhost.example", ""}});
     }
     void refusesBadInvocations()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, input);
-        const Result result = run(arguments, input);
+        QFETCH(QString, arguments);
+        QFETCH(QString, input);
+        const Result result = run(arguments.split(u' ', Qt::SkipEmptyParts), input.toUtf8());
         QCOMPARE(result.exitCode, 1);
         QVERIFY(result.err.startsWith("garrisond: "));
         QVERIFY(!QFile::exists(file(QStringLiteral("garrisond-accounts.json"))));
