@@ -7,8 +7,10 @@
 
 using namespace garrison;
 using ReplyRouter::Action;
+using ReplyRouter::Indicator;
 
 Q_DECLARE_METATYPE(ReplyRouter::Action)
+Q_DECLARE_METATYPE(ReplyRouter::Indicator)
 
 namespace {
 
@@ -56,19 +58,25 @@ private Q_SLOTS:
         QCOMPARE(RconDatagram::cleanReply(datagram), expected);
     }
 
-    // The four indicator commands are routed by the indicator table below.
+    // The variable's name and default of the four indicators are checked by the indicator table.
     void route_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<Action>("action");
-        const auto row = [](const char* command, Action action) {
-            QTest::newRow(command) << command << action;
+        QTest::addColumn<Indicator>("indicator");
+        const auto row = [](const char* command, Action action,
+                            Indicator indicator = Indicator::Vote) {
+            QTest::newRow(command) << command << action << indicator;
         };
         row("status", Action::GetPlayers);
         row("pb_sv_banlist", Action::ListAppend);
         row("PB_SV_BadNameList", Action::ListAppend);
         row("serverinfo", Action::Reader);
         row("systeminfo", Action::Reader);
+        row("g_allowvote", Action::Indicator, Indicator::Vote);
+        row("sv_punkbuster", Action::Indicator, Indicator::PunkBuster);
+        row("sv_voice", Action::Indicator, Indicator::Voice);
+        row("scr_teambalance", Action::Indicator, Indicator::TeamBalance);
         row("sv_hostname", Action::HostName);
         row("mapname", Action::MapName);
         row("Status", Action::None);
@@ -82,7 +90,12 @@ private Q_SLOTS:
     void route()
     {
         QFETCH(QString, command);
-        QTEST(ReplyRouter::route(command).action, "action");
+        QFETCH(Action, action);
+        const ReplyRouter::Route route = ReplyRouter::route(command);
+        QCOMPARE(route.action, action);
+        if (action == Action::Indicator) {
+            QTEST(route.indicator.indicator, "indicator");
+        }
     }
 
     void indicator_data()
