@@ -30,17 +30,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("status") << "secret"
-                                << "status" << QByteArray("\xFF\xFF\xFF\xFFrcon secret status");
-        QTest::newRow("empty password gives two blanks")
-            << ""
-            << "status" << QByteArray("\xFF\xFF\xFF\xFFrcon  status");
-        QTest::newRow("non-ascii in windows-1252")
-            << QStringLiteral(u"pässwort") << QStringLiteral(u"say Grüße €")
-            << QByteArray("\xFF\xFF\xFF\xFFrcon p\xE4sswort say Gr\xFC\xDF\x65 \x80");
-        QTest::newRow("nothing is quoted or escaped")
-            << "a b"
-            << "say \"x\";quit" << QByteArray("\xFF\xFF\xFF\xFFrcon a b say \"x\";quit");
+        const auto row = [](const char* tag, const char16_t* password, const char16_t* command,
+                            const QByteArray& request) {
+            QTest::newRow(tag) << QString::fromUtf16(password) << QString::fromUtf16(command)
+                               << "\xFF\xFF\xFF\xFFrcon " + request;
+        };
+        row("status", u"secret", u"status", "secret status");
+        row("empty password gives two blanks", u"", u"status", " status");
+        row("non-ascii in windows-1252", u"pässwort", u"say Grüße €",
+            "p\xE4sswort say Gr\xFC\xDF\x65 \x80");
+        row("nothing is quoted or escaped", u"a b", u"say \"x\";quit", "a b say \"x\";quit");
     }
     void requestDatagram()
     {
