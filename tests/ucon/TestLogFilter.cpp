@@ -18,16 +18,9 @@ QString visible(QString text)
 
 // Few, short pieces, so that lines are often parts of other lines and removals run into each
 // other; the long ones reach the lookup of longer line texts.
-const QStringList kPieces = {
-    QStringLiteral("a"),         QStringLiteral("b"),
-    QStringLiteral("ab"),        QStringLiteral("ba"),
-    QStringLiteral(u"ú"),        QStringLiteral(u"Ú"),
-    QStringLiteral("cvars"),     QStringLiteral("CVarS"),
-    QStringLiteral(" "),         QStringLiteral("\r"),
-    QStringLiteral("\n"),        QStringLiteral("\n\r"),
-    QStringLiteral(u"aú"),       QStringLiteral("abababababababab"),
-    QStringLiteral(u"babaúbab"),
-};
+const QStringList kPieces =
+    QStringLiteral(u"a|b|ab|ba|ú|Ú|cvars|CVarS| |\r|\n|\n\r|aú|abababababababab|babaúbab")
+        .split(u'|');
 
 // A relay-like line is long enough for the lookup that starts at the lines' last characters.
 QString randomLine(QRandomGenerator& random, const QStringList& earlier, bool relayLike)
