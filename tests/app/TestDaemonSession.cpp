@@ -208,6 +208,9 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
         QVERIFY(!login().daemonLink().Timer1().isActive());
         QTRY_VERIFY_WITH_TIMEOUT(login().daemonLink().isConnected(), 2000);
+        // Quit leaves no connection to the daemon behind.
+        field<QAbstractButton>("Command2")->click();
+        QVERIFY(!login().daemonLink().isConnected());
     }
 
     void refusedConnectionShowsTheSocketError()
