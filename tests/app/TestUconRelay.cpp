@@ -5,6 +5,7 @@
 #include "app/UconSetup.h"
 #include "control/ChatPage.h"
 #include "platform/AppFolder.h"
+#include "platform/ConsoleBox.h"
 #include "ucon/RelayLogWorker.h"
 #include "ucon/UconIni.h"
 
@@ -92,6 +93,7 @@ private Q_SLOTS:
         const QString shown = m_main->chatPage().transcript();
         QVERIFY2(!shown.contains(QStringLiteral("Relay started")), qPrintable(shown));
         QVERIFY2(!shown.contains(QChar(0xFA)), qPrintable(shown));
+        QVERIFY(m_main->chatPage().txtsay2().textCursor().atEnd());
         QVERIFY(QFile::exists(AppFolder::filePath(QStringLiteral("pbucon.log"))));
     }
 };

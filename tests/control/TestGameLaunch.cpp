@@ -1,10 +1,12 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/GameLaunch.h"
 
 #include <QDir>
 #include <QFile>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 class TestGameLaunch : public QObject {
     Q_OBJECT
@@ -12,15 +14,11 @@ class TestGameLaunch : public QObject {
 private Q_SLOTS:
     void parameters_data()
     {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("no password keeps the blank")
-            << QString() << QStringLiteral("+connect 10.0.0.5:28960 +password ");
-        QTest::newRow("password") << QStringLiteral("s3cret")
-                                  << QStringLiteral("+connect 10.0.0.5:28960 +password s3cret");
-        QTest::newRow("password with a blank")
-            << QStringLiteral("two words")
-            << QStringLiteral("+connect 10.0.0.5:28960 +password two words");
+        addTextRows({"password", "expected"},
+                    {{"no password keeps the blank", "", "+connect 10.0.0.5:28960 +password "},
+                     {"password", "s3cret", "+connect 10.0.0.5:28960 +password s3cret"},
+                     {"password with a blank", "two words",
+                      "+connect 10.0.0.5:28960 +password two words"}});
     }
     void parameters()
     {
@@ -33,19 +31,14 @@ private Q_SLOTS:
 
     void workingFolder_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("backslash and CoDWaWmp.exe")
-            << QStringLiteral("C:\\Games\\CoD WaW\\CoDWaWmp.exe")
-            << QStringLiteral("C:\\Games\\CoD WaW\\");
-        QTest::newRow("slash and CoDWaWmp.exe")
-            << QStringLiteral("/games/cod/CoDWaWmp.exe") << QStringLiteral("/games/cod/");
-        QTest::newRow("codwaw.exe is kept whole")
-            << QStringLiteral("C:\\Games\\codwaw.exe") << QStringLiteral("C:\\Games\\codwaw.exe");
-        QTest::newRow("other letter case is kept whole")
-            << QStringLiteral("/games/codwawmp.exe") << QStringLiteral("/games/codwawmp.exe");
-        QTest::newRow("every occurrence goes")
-            << QStringLiteral("/x/CoDWaWmp.exe/CoDWaWmp.exe") << QStringLiteral("/x//");
+        addTextRows(
+            {"path", "expected"},
+            {{"backslash and CoDWaWmp.exe", "C:\\Games\\CoD WaW\\CoDWaWmp.exe",
+              "C:\\Games\\CoD WaW\\"},
+             {"slash and CoDWaWmp.exe", "/games/cod/CoDWaWmp.exe", "/games/cod/"},
+             {"codwaw.exe is kept whole", "C:\\Games\\codwaw.exe", "C:\\Games\\codwaw.exe"},
+             {"other letter case is kept whole", "/games/codwawmp.exe", "/games/codwawmp.exe"},
+             {"every occurrence goes", "/x/CoDWaWmp.exe/CoDWaWmp.exe", "/x//"}});
     }
     void workingFolder()
     {
@@ -54,63 +47,44 @@ private Q_SLOTS:
         QCOMPARE(GameLaunch::workingFolder(path), expected);
     }
 
+    // Flags: w for a windows program, c for a host that takes one command line, l for an
+    // installed layer. Arguments are split at "|"; @ is the absolute path typed relatively.
     void plan_data()
     {
-        const QString exe = QStringLiteral("/games/cod/CoDWaWmp.exe");
-        const QString params = QStringLiteral("+connect A:28960 +password s3cret");
-        const QStringList split{QStringLiteral("+connect"), QStringLiteral("A:28960"),
-                                QStringLiteral("+password"), QStringLiteral("s3cret")};
-        const QString wine = QStringLiteral("/usr/bin/wine");
-
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("parameters");
-        QTest::addColumn<bool>("windowsProgram");
-        QTest::addColumn<bool>("commandLineHost");
-        QTest::addColumn<QString>("installedLayer");
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("commandLine");
-
-        QTest::newRow("windows passes one command line")
-            << exe << QStringLiteral("+connect A:28960 +password ") << true << true << wine << exe
-            << QStringList() << QStringLiteral("+connect A:28960 +password ");
-        QTest::newRow("windows program through the installed layer")
-            << exe << params << true << false << wine << wine << (QStringList{exe} + split)
-            << QString();
-        QTest::newRow("windows program without a layer starts directly")
-            << exe << params << true << false << QString() << exe << split << QString();
-        QTest::newRow("native program never goes through the layer")
-            << exe << params << false << false << wine << exe << split << QString();
-        QTest::newRow("no password leaves a bare +password")
-            << exe << QStringLiteral("+connect A:28960 +password ") << false << false << QString()
-            << exe
-            << QStringList{QStringLiteral("+connect"), QStringLiteral("A:28960"),
-                           QStringLiteral("+password")}
-            << QString();
-        QTest::newRow("typed relative path is made absolute")
-            << QStringLiteral("cod/CoDWaWmp.exe") << params << false << false << QString()
-            << QDir::current().absoluteFilePath(QStringLiteral("cod/CoDWaWmp.exe")) << split
-            << QString();
+        addTextRows(
+            {"path", "password", "flags", "program", "arguments", "commandLine"},
+            {{"windows passes one command line", "/g/CoDWaWmp.exe", "", "wcl", "/g/CoDWaWmp.exe",
+              "", "+connect A:28960 +password "},
+             {"windows program through the installed layer", "/g/CoDWaWmp.exe", "s3cret", "wl",
+              "/usr/bin/wine", "/g/CoDWaWmp.exe|+connect|A:28960|+password|s3cret", ""},
+             {"windows program without a layer starts directly", "/g/CoDWaWmp.exe", "s3cret", "w",
+              "/g/CoDWaWmp.exe", "+connect|A:28960|+password|s3cret", ""},
+             {"native program never goes through the layer", "/g/CoDWaWmp.exe", "s3cret", "l",
+              "/g/CoDWaWmp.exe", "+connect|A:28960|+password|s3cret", ""},
+             {"no password leaves a bare +password", "/g/CoDWaWmp.exe", "", "", "/g/CoDWaWmp.exe",
+              "+connect|A:28960|+password", ""},
+             {"typed relative path is made absolute", "cod/CoDWaWmp.exe", "s3cret", "", "@",
+              "+connect|A:28960|+password|s3cret", ""}});
     }
     void plan()
     {
         QFETCH(QString, path);
-        QFETCH(QString, parameters);
-        QFETCH(bool, windowsProgram);
-        QFETCH(bool, commandLineHost);
-        QFETCH(QString, installedLayer);
+        QFETCH(QString, password);
+        QFETCH(QString, flags);
         QFETCH(QString, program);
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, arguments);
         QFETCH(QString, commandLine);
-        const GameLaunch::Host host{commandLineHost, [&](const QString& name) {
-                                        return name == QLatin1String("wine") ? installedLayer
-                                                                             : QString();
+        const QString layer = flags.contains('l') ? QStringLiteral("/usr/bin/wine") : QString();
+        const GameLaunch::Host host{flags.contains('c'), [&](const QString& name) {
+                                        return name == QLatin1String("wine") ? layer : QString();
                                     }};
 
-        const GameStart start = GameLaunch::plan(path, parameters, windowsProgram, host);
+        const GameStart start =
+            GameLaunch::plan(path, QStringLiteral("+connect A:28960 +password ") + password,
+                             flags.contains('w'), host);
 
-        QCOMPARE(start.program, program);
-        QCOMPARE(start.arguments, arguments);
+        QCOMPARE(start.program, program == "@" ? QDir::current().absoluteFilePath(path) : program);
+        QCOMPARE(start.arguments, arguments.split('|', Qt::SkipEmptyParts));
         QCOMPARE(start.commandLine, commandLine);
         QCOMPARE(start.workingFolder, GameLaunch::workingFolder(path));
     }

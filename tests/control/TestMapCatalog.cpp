@@ -33,30 +33,6 @@ private Q_SLOTS:
         QCOMPARE(selection.asksForName, asks);
         QCOMPARE(selection.picture, picture);
     }
-
-    void changeMapSendsTheCaption_data()
-    {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("nothing chosen") << "Select a map" << true << QString();
-        QTest::newRow("map") << "mp_dome" << false << "map mp_dome";
-        QTest::newRow("cancelled custom") << "" << false << "map ";
-        QTest::newRow("blanks in name") << " my map " << false << "map  my map ";
-        QTest::newRow("semicolon") << "mp_x;quit" << false << "map mp_x;quit";
-        QTest::newRow("other letter case") << "select a map" << false << "map select a map";
-    }
-    void changeMapSendsTheCaption()
-    {
-        QFETCH(QString, caption);
-        QFETCH(bool, refused);
-        QFETCH(QString, command);
-        const std::optional<QString> sent = MapCatalog::changeMapCommand(caption);
-        QCOMPARE(!sent.has_value(), refused);
-        if (sent) {
-            QCOMPARE(*sent, command);
-        }
-    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestMapCatalog)

@@ -1,7 +1,20 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/MapRotation.h"
 
 using namespace garrison;
+using garrison::test::addTextRows;
+
+namespace {
+// In the tables: the command or text is refused.
+const QString kRefused = QStringLiteral("<refused>");
+
+void compare(const std::optional<QString>& actual, const QString& expected)
+{
+    QCOMPARE(actual.value_or(kRefused), expected);
+    QCOMPARE(actual.has_value(), expected != kRefused);
+}
+} // namespace
 
 class TestMapRotation : public QObject {
     Q_OBJECT
@@ -9,75 +22,42 @@ class TestMapRotation : public QObject {
 private Q_SLOTS:
     void addAppendsOnePair_data()
     {
-        QTest::addColumn<QString>("rotation");
-        QTest::addColumn<QString>("gameType");
-        QTest::addColumn<QString>("map");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("first pair") << ""
-                                    << "dm"
-                                    << "mp_castle" << false << "gametype dm map mp_castle";
-        QTest::newRow("second pair")
-            << "gametype dm map mp_castle"
-            << "sd"
-            << "mp_dome" << false << "gametype dm map mp_castle gametype sd map mp_dome";
-        QTest::newRow("duplicate")
-            << "gametype dm map mp_castle"
-            << "dm"
-            << "mp_castle" << false << "gametype dm map mp_castle gametype dm map mp_castle";
-        QTest::newRow("no game type") << "gametype dm map mp_castle"
-                                      << ""
-                                      << "mp_dome" << true << QString();
-        QTest::newRow("no map") << ""
-                                << "sd"
-                                << "" << true << QString();
-        QTest::newRow("blanks only count as text") << ""
-                                                   << " "
-                                                   << " " << false << "gametype   map  ";
-        QTest::newRow("hand edit kept")
-            << "gametype \"x\"\r\n"
-            << "tdm"
-            << "my map" << false << "gametype \"x\"\r\n gametype tdm map my map";
+        addTextRows({"rotation", "gameType", "map", "result"},
+                    {{"first pair", "", "dm", "mp_castle", "gametype dm map mp_castle"},
+                     {"second pair", "gametype dm map mp_castle", "sd", "mp_dome",
+                      "gametype dm map mp_castle gametype sd map mp_dome"},
+                     {"duplicate", "gametype dm map mp_castle", "dm", "mp_castle",
+                      "gametype dm map mp_castle gametype dm map mp_castle"},
+                     {"no game type", "gametype dm map mp_castle", "", "mp_dome", "<refused>"},
+                     {"no map", "", "sd", "", "<refused>"},
+                     {"blanks only count as text", "", " ", " ", "gametype   map  "},
+                     {"hand edit kept", "gametype \"x\"\r\n", "tdm", "my map",
+                      "gametype \"x\"\r\n gametype tdm map my map"}});
     }
     void addAppendsOnePair()
     {
         QFETCH(QString, rotation);
         QFETCH(QString, gameType);
         QFETCH(QString, map);
-        QFETCH(bool, refused);
         QFETCH(QString, result);
-        const std::optional<QString> added = MapRotation::add(rotation, gameType, map);
-        QCOMPARE(!added.has_value(), refused);
-        if (added) {
-            QCOMPARE(*added, result);
-        }
+        compare(MapRotation::add(rotation, gameType, map), result);
     }
 
     void commandQuotesTheTextAsItStands_data()
     {
-        QTest::addColumn<QString>("rotation");
-        QTest::addColumn<bool>("refused");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("empty") << "" << true << QString();
-        QTest::newRow("example") << "gametype dm map mp_castle gametype sd map mp_dome" << false
-                                 << "set sv_mapRotation \"gametype dm map mp_castle gametype sd "
-                                    "map mp_dome\"";
-        QTest::newRow("quotes inside")
-            << "a \"b\" c" << false << "set sv_mapRotation \"a \"b\" c\"";
-        QTest::newRow("line breaks") << "a\r\nb\r\n"
-                                     << false << "set sv_mapRotation \"a\r\nb\r\n\"";
-        QTest::newRow("one blank") << " " << false << "set sv_mapRotation \" \"";
+        addTextRows({"rotation", "command"},
+                    {{"empty", "", "<refused>"},
+                     {"example", "gametype dm map mp_castle gametype sd map mp_dome",
+                      "set sv_mapRotation \"gametype dm map mp_castle gametype sd map mp_dome\""},
+                     {"quotes inside", "a \"b\" c", "set sv_mapRotation \"a \"b\" c\""},
+                     {"line breaks", "a\r\nb\r\n", "set sv_mapRotation \"a\r\nb\r\n\""},
+                     {"one blank", " ", "set sv_mapRotation \" \""}});
     }
     void commandQuotesTheTextAsItStands()
     {
         QFETCH(QString, rotation);
-        QFETCH(bool, refused);
         QFETCH(QString, command);
-        const std::optional<QString> sent = MapRotation::command(rotation);
-        QCOMPARE(!sent.has_value(), refused);
-        if (sent) {
-            QCOMPARE(*sent, command);
-        }
+        compare(MapRotation::command(rotation), command);
     }
 };
 

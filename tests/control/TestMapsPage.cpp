@@ -1,23 +1,18 @@
 #include "FakeDialogs.h"
+#include "RecordingSender.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/MapPreview.h"
 #include "control/MapsPage.h"
-#include "rcon/CommandSender.h"
 
 #include <QLabel>
 #include <QListWidget>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 
 namespace {
-
-class Recorder final : public CommandSender {
-public:
-    QStringList sent;
-    void Send(const QString& cmd) override { sent << cmd; }
-    void WaitSend(const QString& Cmdz) override { sent << QStringLiteral("deferred ") + Cmdz; }
-};
 
 const QStringList kPictures = {"Image12", "Image13", "Image14", "Image15", "Image16",
                                "Image17", "Image18", "Image19", "Image20", "Image21",
@@ -28,7 +23,7 @@ const QStringList kPictures = {"Image12", "Image13", "Image14", "Image15", "Imag
 class TestMapsPage : public QObject {
     Q_OBJECT
 
-    Recorder m_sender;
+    test::RecordingSender m_sender;
     FakeDialogs m_dialogs;
     std::unique_ptr<MapsPage> m_page;
 
@@ -63,28 +58,13 @@ private Q_SLOTS:
     void init()
     {
         m_sender.sent.clear();
+        m_sender.waited.clear();
         m_dialogs.calls.clear();
         m_dialogs.texts.clear();
         m_page = std::make_unique<MapsPage>(m_sender, m_dialogs);
         m_page->show();
     }
     void cleanup() { m_page.reset(); }
-
-    void startsWithTheListAndTheDefaultPicture()
-    {
-        QStringList entries;
-        for (int row = 0; row < list()->count(); ++row) {
-            entries << list()->item(row)->text();
-        }
-        QCOMPARE(entries, QStringList({"mp_airfield", "mp_asylum", "mp_castle", "mp_courtyard",
-                                       "mp_dome", "mp_downfall", "mp_hangar", "mp_makin",
-                                       "mp_outskirts", "mp_roundhouse", "mp_seelow", "mp_shrine",
-                                       "mp_suburban", "Custom Map"}));
-        QCOMPARE(chosen(), QStringLiteral("Select a map"));
-        QCOMPARE(visiblePictures(), QStringList{QStringLiteral("Image27")});
-        QCOMPARE(m_page->findChild<QLabel*>(QStringLiteral("Label14"))->text(),
-                 QStringLiteral("Change map to select"));
-    }
 
     void changeWithoutAChoiceIsRefused()
     {
@@ -96,54 +76,62 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs.calls[0].icon, BoxIcon::Information);
     }
 
+    // Nothing is chosen at the start, nor by tabbing into the list, which ends in the custom map.
     void tabbingIntoTheListChoosesNothing()
     {
+        QCOMPARE(list()->count(), 14);
+        QCOMPARE(list()->item(13)->text(), QStringLiteral("Custom Map"));
         list()->setFocus(Qt::TabFocusReason);
         QCOMPARE(chosen(), QStringLiteral("Select a map"));
         QCOMPARE(visiblePictures(), QStringList{QStringLiteral("Image27")});
     }
 
+    // The list's rows in order: the map each names and the only picture shown for it.
     void eachMapShowsOnlyItsPicture_data()
     {
         QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("map");
         QTest::addColumn<QString>("picture");
-        const char* pictures[] = {"Image12", "Image13", "Image14", "Image16", "Image17",
-                                  "Image18", "Image19", "Image20", "Image21", "Image22",
-                                  "Image23", "Image15", "Image24"};
+        const char* rows[][2] = {
+            {"mp_airfield", "Image12"},   {"mp_asylum", "Image13"}, {"mp_castle", "Image14"},
+            {"mp_courtyard", "Image16"},  {"mp_dome", "Image17"},   {"mp_downfall", "Image18"},
+            {"mp_hangar", "Image19"},     {"mp_makin", "Image20"},  {"mp_outskirts", "Image21"},
+            {"mp_roundhouse", "Image22"}, {"mp_seelow", "Image23"}, {"mp_shrine", "Image15"},
+            {"mp_suburban", "Image24"}};
         for (int row = 0; row < 13; ++row) {
-            QTest::addRow("row %d %s", row, pictures[row])
-                << row << QString::fromLatin1(pictures[row]);
+            QTest::newRow(rows[row][0]) << row << rows[row][0] << rows[row][1];
         }
     }
     void eachMapShowsOnlyItsPicture()
     {
         QFETCH(int, row);
+        QFETCH(QString, map);
         QFETCH(QString, picture);
         clickEntry(row);
-        const QString map = list()->item(row)->text();
         QCOMPARE(chosen(), map);
         QCOMPARE(visiblePictures(), QStringList{picture});
         changeMap();
         QCOMPARE(m_sender.sent, QStringList{QStringLiteral("map ") + map});
         QVERIFY(m_dialogs.calls.isEmpty());
+        QVERIFY(m_sender.waited.isEmpty());
     }
 
+    // Only the untouched caption refuses; the same words typed go out.
     void customMapIsTyped_data()
     {
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<QString>("command");
-        QTest::newRow("typed") << std::optional<QString>(QStringLiteral("mp_newmap"))
-                               << "map mp_newmap";
-        QTest::newRow("cancelled") << std::optional<QString>() << "map ";
-        QTest::newRow("blanks and semicolon")
-            << std::optional<QString>(QStringLiteral(" my map;quit")) << "map  my map;quit";
+        addTextRows({"answer", "command"},
+                    {{"typed", "mp_newmap", "map mp_newmap"},
+                     {"cancelled", "<cancel>", "map "},
+                     {"blanks and semicolon", " my map;quit", "map  my map;quit"},
+                     {"caption in other letters", "select a map", "map select a map"}});
     }
     void customMapIsTyped()
     {
-        QFETCH(std::optional<QString>, answer);
+        QFETCH(QString, answer);
         QFETCH(QString, command);
+        const bool cancelled = answer == QLatin1String("<cancel>");
         clickEntry(4);
-        m_dialogs.texts.enqueue(answer);
+        m_dialogs.texts.enqueue(cancelled ? std::nullopt : std::optional<QString>(answer));
         clickEntry(13);
 
         QCOMPARE(m_dialogs.calls.size(), 1);
@@ -152,7 +140,7 @@ private Q_SLOTS:
                  QStringLiteral("Type the name of the map (example: mp_newmap)"));
         QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("Custom Map"));
         QCOMPARE(m_dialogs.calls[0].preset, QStringLiteral("mp_"));
-        QCOMPARE(chosen(), answer.value_or(QString()));
+        QCOMPARE(chosen(), cancelled ? QString() : answer);
         QCOMPARE(visiblePictures(), QStringList{QStringLiteral("Image17")});
         changeMap();
         QCOMPARE(m_sender.sent, QStringList{command});

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "control/TerminalPage.h"
 #include "rcon/RconClient.h"
 
@@ -7,6 +8,7 @@
 #include <QSignalSpy>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 // The command line against a real (unconnected) client: what it sends, echoes and records.
 class TestTerminalPage : public QObject {
@@ -32,11 +34,9 @@ private Q_SLOTS:
 
     void enterSendsAsTypedAndKeepsIt_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::newRow("status") << "status";
-        QTest::newRow("mapname") << "mapname";
-        QTest::newRow("blanks kept") << "  say hi  ";
-        QTest::newRow("colour codes and quotes") << "say \"^1red\";quit";
+        addTextRows({"typed"}, {{"status", "status"},
+                                {"blanks kept", "  say hi  "},
+                                {"colour codes and quotes", "say \"^1red\";quit"}});
     }
     void enterSendsAsTypedAndKeepsIt()
     {
@@ -56,30 +56,26 @@ private Q_SLOTS:
         QCOMPARE(commandLine()->text(), typed);
     }
 
+    // Steps split at ",": "=text" types into an emptied line, "enter" sends, "up" and "down"
+    // walk; shown is the line after each up and down.
     void upAndDownRecallTheCommandsOfThisRun_data()
     {
-        // Steps: "=text" types into an emptied line, "enter" sends, "up" and "down" walk.
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("shown"); // the line after each up and down
-        QTest::newRow("back to the oldest and forth to the newest")
-            << QStringList{"=status", "enter", "=mapname", "enter", "=say hi", "enter",
-                           "up",      "up",    "up",       "down",  "down",    "down"}
-            << QStringList{"mapname", "status", "status", "mapname", "say hi", "say hi"};
-        QTest::newRow("the line being typed comes back")
-            << QStringList{"=status", "enter", "=sv_host", "up", "down"}
-            << QStringList{"status", "sv_host"};
-        QTest::newRow("repeats and empty lines kept once")
-            << QStringList{"=a", "enter", "enter", "=", "enter", "=b", "enter", "up", "up"}
-            << QStringList{"a", "a"};
-        QTest::newRow("nothing sent yet")
-            << QStringList{"=draft", "up", "down"} << QStringList{"draft", "draft"};
+        addTextRows(
+            {"steps", "shown"},
+            {{"back to the oldest and forth to the newest",
+              "=status,enter,=mapname,enter,=say hi,enter,up,up,up,down,down,down",
+              "mapname,status,status,mapname,say hi,say hi"},
+             {"the line being typed comes back", "=status,enter,=sv_host,up,down",
+              "status,sv_host"},
+             {"repeats and empty lines kept once", "=a,enter,enter,=,enter,=b,enter,up,up", "a,a"},
+             {"nothing sent yet", "=draft,up,down", "draft,draft"}});
     }
     void upAndDownRecallTheCommandsOfThisRun()
     {
-        QFETCH(QStringList, steps);
-        QFETCH(QStringList, shown);
+        QFETCH(QString, steps);
+        QFETCH(QString, shown);
         QStringList seen;
-        for (const QString& step : steps) {
+        for (const QString& step : steps.split(',')) {
             if (step.startsWith('=')) {
                 commandLine()->clear();
                 QTest::keyClicks(commandLine(), step.mid(1));
@@ -90,7 +86,7 @@ private Q_SLOTS:
                 seen << commandLine()->text();
             }
         }
-        QCOMPARE(seen, shown);
+        QCOMPARE(seen, shown.split(','));
     }
 
     void refusedCommandLineSendsNothing()

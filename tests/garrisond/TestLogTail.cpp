@@ -10,55 +10,47 @@ class TestLogTail : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void readsTheEnd_data();
-    void readsTheEnd();
-    void reportsAMissingFile();
+    void readsTheEnd_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<QByteArray>("tail");
+        const auto row = [](const char* tag, const QByteArray& content, qint64 maxBytes,
+                            const QByteArray& tail) {
+            QTest::newRow(tag) << content << maxBytes << tail;
+        };
+        row("short file whole", "a\nb\n", 100, "a\r\nb\r\n");
+        row("CR LF kept", "a\r\nb\r\n", 100, "a\r\nb\r\n");
+        row("cut at a line start", "first\nsecond\nthird\n", 10, "third\r\n");
+        row("cut exactly at a line start", "first\nsecond\n", 7, "second\r\n");
+        row("one long line kept as cut", "abcdefghij", 4, "ghij");
+        row("empty", "", 100, "");
+        row("8-bit bytes untouched", "\xe9\x80\n", 100, "\xe9\x80\r\n");
+    }
+    void readsTheEnd()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, maxBytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("games_mp.log"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QByteArray tail;
+        QString error;
+        QVERIFY2(LogTail::read(path, maxBytes, &tail, &error), qPrintable(error));
+        QTEST(tail, "tail");
+    }
+    void reportsAMissingFile()
+    {
+        QByteArray tail;
+        QString error;
+        QVERIFY(!LogTail::read(QStringLiteral("/nonexistent/games_mp.log"), 100, &tail, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!LogTail::read(QString(), 100, &tail, &error));
+    }
 };
-
-void TestLogTail::readsTheEnd_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<qint64>("maxBytes");
-    QTest::addColumn<QByteArray>("tail");
-    QTest::newRow("short file whole")
-        << QByteArray("a\nb\n") << qint64(100) << QByteArray("a\r\nb\r\n");
-    QTest::newRow("CR LF kept") << QByteArray("a\r\nb\r\n") << qint64(100)
-                                << QByteArray("a\r\nb\r\n");
-    QTest::newRow("cut at a line start")
-        << QByteArray("first\nsecond\nthird\n") << qint64(10) << QByteArray("third\r\n");
-    QTest::newRow("cut exactly at a line start")
-        << QByteArray("first\nsecond\n") << qint64(7) << QByteArray("second\r\n");
-    QTest::newRow("one long line kept as cut")
-        << QByteArray("abcdefghij") << qint64(4) << QByteArray("ghij");
-    QTest::newRow("empty") << QByteArray() << qint64(100) << QByteArray();
-    QTest::newRow("8-bit bytes untouched")
-        << QByteArray("\xe9\x80\n") << qint64(100) << QByteArray("\xe9\x80\r\n");
-}
-
-void TestLogTail::readsTheEnd()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(qint64, maxBytes);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("games_mp.log"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
-    QByteArray tail;
-    QString error;
-    QVERIFY2(LogTail::read(path, maxBytes, &tail, &error), qPrintable(error));
-    QTEST(tail, "tail");
-}
-
-void TestLogTail::reportsAMissingFile()
-{
-    QByteArray tail;
-    QString error;
-    QVERIFY(!LogTail::read(QStringLiteral("/nonexistent/games_mp.log"), 100, &tail, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!LogTail::read(QString(), 100, &tail, &error));
-}
 
 GARRISON_TEST_GUILESS_MAIN(TestLogTail)
 #include "TestLogTail.moc"

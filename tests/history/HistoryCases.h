@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TextRows.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryQueries.h"
 #include "history/HistoryRecorder.h"
@@ -68,53 +69,48 @@ inline void clear(const HistoryDatabase& database)
     }
 }
 
+// Statuses split at " / "; counts of players, names, addresses, sessions and count rows; the
+// last score of the latest session of guid 1111111111 ("" for none).
 inline void recording_data()
 {
-    QTest::addColumn<QStringList>("statuses");
-    // players, names, addresses, sessions, count rows
-    QTest::addColumn<QList<int>>("counts");
-    QTest::addColumn<QString>("lastScore"); // of the latest session of guid 1111111111
-
-    const QString bob = QStringLiteral("0|5|1111111111|^1Bob|198.51.100.7:28960");
-    QTest::newRow("one player") << QStringList{"A@0: " + bob} << QList<int>{1, 1, 1, 1, 1} << "5";
-    QTest::newRow("present again: one session, last score")
-        << QStringList{"A@0: " + bob, "A@5: 0|17|1111111111|^1Bob|198.51.100.7:28961"}
-        << QList<int>{1, 1, 1, 1, 2} << "17";
-    QTest::newRow("renamed under the same guid")
-        << QStringList{"A@0: " + bob, "A@1: 0|6|1111111111|^2Robert|198.51.100.7:28960"}
-        << QList<int>{1, 2, 1, 1, 2} << "6";
-    QTest::newRow("absent in between: two sessions")
-        << QStringList{"A@0: " + bob, "A@1: ", "A@2: 0|9|1111111111|^1Bob|198.51.100.7:28960"}
-        << QList<int>{1, 1, 1, 2, 3} << "9";
-    QTest::newRow("long gap: two sessions")
-        << QStringList{"A@0: " + bob, "A@31: " + bob} << QList<int>{1, 1, 1, 2, 2} << "5";
-    QTest::newRow("guid player on two servers is one player")
-        << QStringList{"A@0: " + bob, "B@1: 3|1|1111111111|Bob|203.0.113.9:28960"}
-        << QList<int>{1, 2, 2, 2, 2} << "1";
-    QTest::newRow("without guid: by name and server")
-        << QStringList{"A@0: 1|0|0|Bot1|bot; 2|0||^3Joe|203.0.113.5:28960",
-                       "A@1: 1|0|0|^5bot1|bot; 2|0||^3Joe|203.0.113.6:28960", "B@1: 1|0|0|Bot1|bot"}
-        << QList<int>{3, 4, 4, 3, 3} << "";
-    QTest::newRow("padded cells and head rows")
-        << QStringList{"A@0: |||| ; 0|    5|1111111111|^1Bob           |198.51.100.7:28960"}
-        << QList<int>{1, 1, 1, 1, 1} << "5";
+    addTextRows(
+        {"statuses", "counts", "lastScore"},
+        {{"one player", "A@0: @bob", "1 1 1 1 1", "5"},
+         {"present again: one session, last score",
+          "A@0: @bob / A@5: 0|17|1111111111|^1Bob|198.51.100.7:28961", "1 1 1 1 2", "17"},
+         {"renamed under the same guid",
+          "A@0: @bob / A@1: 0|6|1111111111|^2Robert|198.51.100.7:28960", "1 2 1 1 2", "6"},
+         {"absent in between: two sessions",
+          "A@0: @bob / A@1:  / A@2: 0|9|1111111111|^1Bob|198.51.100.7:28960", "1 1 1 2 3", "9"},
+         {"long gap: two sessions", "A@0: @bob / A@31: @bob", "1 1 1 2 2", "5"},
+         {"guid player on two servers is one player",
+          "A@0: @bob / B@1: 3|1|1111111111|Bob|203.0.113.9:28960", "1 2 2 2 2", "1"},
+         {"without guid: by name and server",
+          "A@0: 1|0|0|Bot1|bot; 2|0||^3Joe|203.0.113.5:28960 / "
+          "A@1: 1|0|0|^5bot1|bot; 2|0||^3Joe|203.0.113.6:28960 / B@1: 1|0|0|Bot1|bot",
+          "3 4 4 3 3", ""},
+         {"padded cells and head rows",
+          "A@0: |||| ; 0|    5|1111111111|^1Bob           |198.51.100.7:28960", "1 1 1 1 1", "5"}});
 }
 
 inline void recording(HistoryDatabase& database)
 {
-    QFETCH(QStringList, statuses);
-    QFETCH(QList<int>, counts);
+    QFETCH(QString, statuses);
+    QFETCH(QString, counts);
     QFETCH(QString, lastScore);
     clear(database);
     HistoryRecorder recorder(database);
-    Script{statuses}.play(recorder);
-    const QList<int> found = {
-        count(database, QStringLiteral("SELECT count(*) FROM players")),
-        count(database, QStringLiteral("SELECT count(*) FROM names")),
-        count(database, QStringLiteral("SELECT count(*) FROM addresses")),
-        count(database, QStringLiteral("SELECT count(*) FROM sessions")),
-        count(database, QStringLiteral("SELECT count(*) FROM player_counts"))};
-    QCOMPARE(found, counts);
+    Script{statuses
+               .replace(QLatin1String("@bob"),
+                        QLatin1String("0|5|1111111111|^1Bob|198.51.100.7:28960"))
+               .split(QLatin1String(" / "))}
+        .play(recorder);
+    QStringList found;
+    for (const char* table : {"players", "names", "addresses", "sessions", "player_counts"}) {
+        found << QString::number(
+            count(database, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))));
+    }
+    QCOMPARE(found.join(QLatin1Char(' ')), counts);
     HistoryQueries queries(database);
     const std::optional<qint64> bob =
         queries.playerId(kServer, QStringLiteral("1111111111"), QString());
@@ -124,28 +120,26 @@ inline void recording(HistoryDatabase& database)
     }
 }
 
-// Names of the players found, in order.
+// Names of the players found, in order, split at ",".
 inline void search_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("found");
-    QTest::newRow("fragment, any case") << "ROB" << QStringList{"^2Robert"};
-    QTest::newRow("across colour codes") << "jack" << QStringList{"^1Ja^2ck"};
-    QTest::newRow("short fragment") << "ck" << QStringList{"^1Ja^2ck"};
-    QTest::newRow("colour codes typed") << "^2rob" << QStringList{"^2Robert"};
-    QTest::newRow("guid beginning") << "22222" << QStringList{"^1Ja^2ck"};
-    QTest::newRow("address beginning") << "198.51.100." << QStringList{"^1Ja^2ck", "^2Robert"};
-    QTest::newRow("latest first") << "r" << QStringList{"^2Robert", "Oliver_x"};
-    QTest::newRow("wildcards are text") << "%" << QStringList{};
-    QTest::newRow("underscore is text") << "r_x" << QStringList{"Oliver_x"};
-    QTest::newRow("quote") << "\"" << QStringList{};
-    QTest::newRow("nothing") << "zzz" << QStringList{};
+    addTextRows({"text", "found"}, {{"fragment, any case", "ROB", "^2Robert"},
+                                    {"across colour codes", "jack", "^1Ja^2ck"},
+                                    {"short fragment", "ck", "^1Ja^2ck"},
+                                    {"colour codes typed", "^2rob", "^2Robert"},
+                                    {"guid beginning", "22222", "^1Ja^2ck"},
+                                    {"address beginning", "198.51.100.", "^1Ja^2ck,^2Robert"},
+                                    {"latest first", "r", "^2Robert,Oliver_x"},
+                                    {"wildcards are text", "%", ""},
+                                    {"underscore is text", "r_x", "Oliver_x"},
+                                    {"quote", "\"", ""},
+                                    {"nothing", "zzz", ""}});
 }
 
 inline void search(HistoryDatabase& database)
 {
     QFETCH(QString, text);
-    QFETCH(QStringList, found);
+    QFETCH(QString, found);
     clear(database);
     HistoryRecorder recorder(database);
     Script{{"A@0: 0|1|1111111111|^1Bob|198.51.100.7:28960; 1|1||Oliver_x|203.0.113.1:1",
@@ -156,7 +150,7 @@ inline void search(HistoryDatabase& database)
     for (const SearchHit& hit : HistoryQueries(database).search(text)) {
         names.append(hit.name);
     }
-    QCOMPARE(names, found);
+    QCOMPARE(names, found.split(QLatin1Char(','), Qt::SkipEmptyParts));
 }
 
 } // namespace garrison::test::HistoryCases

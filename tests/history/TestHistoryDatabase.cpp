@@ -1,5 +1,6 @@
 #include "HistoryCases.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "history/History.h"
 #include "history/HistoryCsv.h"
 
@@ -13,6 +14,7 @@
 
 using namespace garrison;
 namespace Cases = garrison::test::HistoryCases;
+using garrison::test::addTextRows;
 
 // The SQLite history: opening every kind of file, recording, searching, retention.
 class TestHistoryDatabase : public QObject {
@@ -85,23 +87,18 @@ private Q_SLOTS:
     // Files GARRISON cannot use are opened as far as they allow and never changed.
     void filesAreLeftAsTheyAre_data()
     {
-        QTest::addColumn<QString>("content"); // "garbage", "foreign", "newer", "read-only"
-        QTest::addColumn<int>("state");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("damaged") << "garbage" << int(HistoryDatabase::State::Unavailable)
-                                 << "cannot be used";
-        QTest::newRow("another program's")
-            << "foreign" << int(HistoryDatabase::State::Unavailable) << "tables of another program";
-        QTest::newRow("newer version")
-            << "newer" << int(HistoryDatabase::State::ReadOnly) << "newer GARRISON (version 7)";
-        QTest::newRow("read-only file")
-            << "read-only" << int(HistoryDatabase::State::ReadOnly) << "is read-only";
+        addTextRows({"content", "state", "problem"},
+                    {{"damaged", "garbage", "Unavailable", "cannot be used"},
+                     {"another program's", "foreign", "Unavailable", "tables of another program"},
+                     {"newer version", "newer", "ReadOnly", "newer GARRISON (version 7)"},
+                     {"read-only file", "read-only", "ReadOnly", "is read-only"}});
     }
     void filesAreLeftAsTheyAre()
     {
         QFETCH(QString, content);
-        QFETCH(int, state);
+        QFETCH(QString, state);
         QFETCH(QString, problem);
+        const bool readOnly = state == QLatin1String("ReadOnly");
         const QString file = path(QStringLiteral("old.sqlite"));
         if (content == QLatin1String("garbage")) {
             QFile garbage(file);
@@ -133,12 +130,13 @@ private Q_SLOTS:
         QSignalSpy said(&history, &History::statusMessage);
         history.open(sqlite(file), 90);
         HistoryDatabase database(sqlite(file));
-        QCOMPARE(int(database.open()), state);
+        QCOMPARE(database.open(),
+                 readOnly ? HistoryDatabase::State::ReadOnly : HistoryDatabase::State::Unavailable);
         QVERIFY2(database.problem().contains(problem), qPrintable(database.problem()));
         QCOMPARE(said.count(), 1);
         history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
                              Cases::kStart);
-        if (state == int(HistoryDatabase::State::ReadOnly)) {
+        if (readOnly) {
             QCOMPARE(history.state(), History::State::ReadOnly);
             QCOMPARE(history.queries()->search(QStringLiteral("bob")).size(), 1);
         }
@@ -229,18 +227,11 @@ private Q_SLOTS:
 
     void csvFields_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("plain") << "^1Bob"
-                               << "^1Bob";
-        QTest::newRow("comma") << "a,b"
-                               << "\"a,b\"";
-        QTest::newRow("quote") << "say \"hi\""
-                               << "\"say \"\"hi\"\"\"";
-        QTest::newRow("line break") << "a\r\nb"
-                                    << "\"a\r\nb\"";
-        QTest::newRow("formula") << "=cmd()"
-                                 << "\"'=cmd()\"";
+        addTextRows({"text", "field"}, {{"plain", "^1Bob", "^1Bob"},
+                                        {"comma", "a,b", "\"a,b\""},
+                                        {"quote", "say \"hi\"", "\"say \"\"hi\"\"\""},
+                                        {"line break", "a\r\nb", "\"a\r\nb\""},
+                                        {"formula", "=cmd()", "\"'=cmd()\""}});
     }
     void csvFields()
     {

@@ -95,12 +95,8 @@ private Q_SLOTS:
         selectRow(row);
         QVERIFY(m_main->historyText(player).startsWith(QStringLiteral("First seen ")));
         // The grid's name tool tip carries the same note below the name.
-        QVERIFY(m_main->playersPage()
-                    .grid()
-                    .currentIndex()
-                    .data(Qt::ToolTipRole)
-                    .toString()
-                    .contains(QLatin1String("\nFirst seen ")));
+        const QModelIndex name = m_main->playersPage().grid().currentIndex();
+        QVERIFY(name.data(Qt::ToolTipRole).toString().contains(QLatin1String("\nFirst seen ")));
 
         m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
         m_main->tellWindow().findChild<QLineEdit*>(QStringLiteral("Text1"))->setText("no camping");

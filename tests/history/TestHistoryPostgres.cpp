@@ -72,25 +72,22 @@ public:
     }
     HistoryConnection connection() const
     {
-        HistoryConnection connection;
-        connection.kind = HistoryConnection::Kind::Postgres;
-        connection.host = QStringLiteral("127.0.0.1");
-        connection.port = m_port;
-        connection.database = QStringLiteral("postgres");
-        connection.user = QStringLiteral("garrison");
-        return connection;
+        return {HistoryConnection::Kind::Postgres,
+                {},
+                QStringLiteral("127.0.0.1"),
+                m_port,
+                QStringLiteral("postgres"),
+                QStringLiteral("garrison"),
+                {}};
     }
 
 private:
     static QString findBinary(const QString& name)
     {
-        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql"))
-                                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString& version : versions) {
-            const QString candidate =
-                QStringLiteral("/usr/lib/postgresql/%1/bin/%2").arg(version, name);
-            if (QFileInfo(candidate).isExecutable()) {
-                return candidate;
+        const QDir versions(QStringLiteral("/usr/lib/postgresql"));
+        for (const QString& version : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (QFileInfo(versions.filePath(version + "/bin/" + name)).isExecutable()) {
+                return versions.filePath(version + "/bin/" + name);
             }
         }
         return QStandardPaths::findExecutable(name);

@@ -1,5 +1,6 @@
 #include "FakeDialogs.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "login/ConnectionProfiles.h"
 #include "login/LoginWindow.h"
 #include "platform/SettingsStore.h"
@@ -12,14 +13,13 @@
 #include <QSettings>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 
 namespace {
 
 const char* const kFields[] = {"Text3", "Text9", "Text1", "Text2",
                                "Text4", "Text6", "Text5", "Text7"};
-const char* const kLoadItems[] = {"LoadServer1", "LoadServer2z", "LoadServer3z", "ls4", "ls5",
-                                  "ls6",         "ls7",          "ls8",          "ls9", "ls10"};
 
 QString storeFile()
 {
@@ -53,15 +53,6 @@ private Q_SLOTS:
         m_dialogs = FakeDialogs();
     }
 
-    void freshStoreHasTheDesignCaptions()
-    {
-        LoginWindow window(m_dialogs);
-        for (int n = 1; n <= 10; ++n) {
-            QCOMPARE(item(window, QLatin1String(kLoadItems[n - 1]))->text(),
-                     QStringLiteral("Load Server %1").arg(n));
-        }
-    }
-
     void loadingAnEmptySlotClearsTheFields()
     {
         LoginWindow window(m_dialogs);
@@ -85,7 +76,6 @@ private Q_SLOTS:
         QTest::newRow("plain, daemon mode") << "192.0.2.1" << true;
         QTest::newRow("awkward characters")
             << QStringLiteral(u" a b = [c] / \\ \"d\" 'e' ; Jörg Ürgen ") << false;
-        QTest::newRow("looks like a section") << "[LOGIN2]\nName=x" << false;
     }
     void saveThenLoadRoundTrips()
     {
@@ -144,18 +134,11 @@ private Q_SLOTS:
 
     void storedLevelSelectsOnlyAnExactItem_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("admin") << "admin"
-                               << "admin";
-        QTest::newRow("mp") << "mp"
-                            << "mp";
-        QTest::newRow("Admin") << "Admin"
-                               << "poweradmin";
-        QTest::newRow("empty") << ""
-                               << "poweradmin";
-        QTest::newRow("blank") << " mp"
-                               << "poweradmin";
+        addTextRows({"stored", "selected"}, {{"admin", "admin", "admin"},
+                                             {"mp", "mp", "mp"},
+                                             {"Admin", "Admin", "poweradmin"},
+                                             {"empty", "", "poweradmin"},
+                                             {"blank", " mp", "poweradmin"}});
     }
     void storedLevelSelectsOnlyAnExactItem()
     {
@@ -166,19 +149,6 @@ private Q_SLOTS:
         levels(window)->setCurrentIndex(2);
         item(window, QStringLiteral("ls5"))->trigger();
         QCOMPARE(levels(window)->currentText(), selected);
-    }
-
-    void anotherExecutableHasItsOwnProfiles()
-    {
-        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
-                             QStringLiteral("Name"), QStringLiteral("Other program"));
-        SettingsStore::write(QStringLiteral("garrison-copy"), QStringLiteral("[LOGIN1]"),
-                             QStringLiteral("IPAddress"), QStringLiteral("198.51.100.9"));
-        LoginWindow window(m_dialogs);
-        QCOMPARE(item(window, QStringLiteral("LoadServer1"))->text(),
-                 QStringLiteral("Load Server 1"));
-        item(window, QStringLiteral("LoadServer1"))->trigger();
-        QCOMPARE(field(window, "Text4")->text(), QString());
     }
 
     void garbageInTheStoreIsSurvived()

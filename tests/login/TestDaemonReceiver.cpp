@@ -1,119 +1,54 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "login/DaemonReceiver.h"
 
 using namespace garrison;
 using Kind = DaemonReceiver::Kind;
-
-Q_DECLARE_METATYPE(DaemonReceiver::Kind)
+using garrison::test::addTextRows;
 
 class TestDaemonReceiver : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Flags before ("rcon log", "-" unset), message, what it is taken as, its text, flags after.
     void rulesApplyInOrder_data()
     {
-        QTest::addColumn<QString>("rconPending");
-        QTest::addColumn<QString>("logPending");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("rconPendingAfter");
-        QTest::addColumn<QString>("logPendingAfter");
-
-        QTest::newRow("password, even when it reads admin")
-            << "1"
-            << "1"
-            << "admin" << Kind::RconPassword << "admin"
-            << "0"
-            << "1";
-        QTest::newRow("armed log takes a level word") << "0"
-                                                      << "1"
-                                                      << "admin" << Kind::Log << "admin"
-                                                      << "0"
-                                                      << "0";
-        QTest::newRow("level answer") << ""
-                                      << ""
-                                      << "poweradmin" << Kind::LevelAnswer << "poweradmin"
-                                      << "1"
-                                      << "";
-        QTest::newRow("mp") << "0"
-                            << "0"
-                            << "mp" << Kind::LevelAnswer << "mp"
-                            << "1"
-                            << "0";
-        QTest::newRow("level word with a line end") << "0"
-                                                    << "0"
-                                                    << "admin\r\n"
-                                                    << Kind::Other << "admin\r\n"
-                                                    << "0"
-                                                    << "0";
-        QTest::newRow("level word with a blank") << ""
-                                                 << ""
-                                                 << " mp" << Kind::Other << " mp"
-                                                 << ""
-                                                 << "";
-        QTest::newRow("level word in capitals") << ""
-                                                << ""
-                                                << "Admin" << Kind::Other << "Admin"
-                                                << ""
-                                                << "";
-        QTest::newRow("part of a level word") << ""
-                                              << ""
-                                              << "power" << Kind::Other << "power"
-                                              << ""
-                                              << "";
-        QTest::newRow("ADDUSER with blank")
-            << ""
-            << ""
-            << "ADDUSER carol was added" << Kind::Notice << "carol was added"
-            << ""
-            << "";
-        QTest::newRow("ADDUSER without blank") << ""
-                                               << ""
-                                               << "ADDUSERcarol" << Kind::Notice << "ADDUSERcarol"
-                                               << ""
-                                               << "";
-        QTest::newRow("every ADDUSER-blank goes")
-            << ""
-            << ""
-            << "ADDUSER a, ADDUSER b" << Kind::Notice << "a, b"
-            << ""
-            << "";
-        QTest::newRow("CHANGERCON")
-            << ""
-            << ""
-            << "CHANGERCON the password changed" << Kind::Notice << "the password changed"
-            << ""
-            << "";
-        QTest::newRow("refusal") << ""
-                                 << ""
-                                 << "DENIED Wrong user name" << Kind::Other
-                                 << "DENIED Wrong user name"
-                                 << ""
-                                 << "";
-        QTest::newRow("empty flag is off") << ""
-                                           << ""
-                                           << "x" << Kind::Other << "x"
-                                           << ""
-                                           << "";
+        addTextRows(
+            {"before", "message", "kind", "text", "after"},
+            {{"password, even when it reads admin", "1 1", "admin", "RconPassword", "admin", "0 1"},
+             {"armed log takes a level word", "0 1", "admin", "Log", "admin", "0 0"},
+             {"level answer", "- -", "poweradmin", "LevelAnswer", "poweradmin", "1 -"},
+             {"mp", "0 0", "mp", "LevelAnswer", "mp", "1 0"},
+             {"level word with a line end", "0 0", "admin\r\n", "Other", "admin\r\n", "0 0"},
+             {"level word with a blank", "- -", " mp", "Other", " mp", "- -"},
+             {"level word in capitals", "- -", "Admin", "Other", "Admin", "- -"},
+             {"part of a level word", "- -", "power", "Other", "power", "- -"},
+             {"ADDUSER with blank", "- -", "ADDUSER carol was added", "Notice", "carol was added",
+              "- -"},
+             {"ADDUSER without blank", "- -", "ADDUSERcarol", "Notice", "ADDUSERcarol", "- -"},
+             {"every ADDUSER-blank goes", "- -", "ADDUSER a, ADDUSER b", "Notice", "a, b", "- -"},
+             {"CHANGERCON", "- -", "CHANGERCON the password changed", "Notice",
+              "the password changed", "- -"},
+             {"refusal", "- -", "DENIED Wrong user name", "Other", "DENIED Wrong user name", "- -"},
+             {"empty flag is off", "- -", "x", "Other", "x", "- -"}});
     }
     void rulesApplyInOrder()
     {
-        QFETCH(QString, rconPending);
-        QFETCH(QString, logPending);
+        QFETCH(QString, before);
         QFETCH(QString, message);
-        QFETCH(Kind, kind);
+        QFETCH(QString, kind);
         QFETCH(QString, text);
-        QFETCH(QString, rconPendingAfter);
-        QFETCH(QString, logPendingAfter);
+        QFETCH(QString, after);
         DaemonReceiver receiver;
-        receiver.RconPassPending = rconPending;
-        receiver.LogPending = logPending;
+        receiver.RconPassPending = before.section(' ', 0, 0).remove('-');
+        receiver.LogPending = before.section(' ', 1, 1).remove('-');
         const DaemonReceiver::Taken taken = receiver.take(message);
-        QCOMPARE(taken.kind, kind);
+        const QStringList kinds{"RconPassword", "Log", "LevelAnswer", "Notice", "Other"};
+        QCOMPARE(kinds.value(int(taken.kind)), kind);
         QCOMPARE(taken.text, text);
-        QCOMPARE(receiver.RconPassPending, rconPendingAfter);
-        QCOMPARE(receiver.LogPending, logPendingAfter);
+        QCOMPARE((receiver.RconPassPending.isEmpty() ? "-" : receiver.RconPassPending) + ' ' +
+                     (receiver.LogPending.isEmpty() ? "-" : receiver.LogPending),
+                 after);
     }
 
     void aLaterLevelWordRunsTheHandOffAgain()

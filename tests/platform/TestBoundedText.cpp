@@ -1,7 +1,9 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/BoundedText.h"
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 class TestBoundedText : public QObject {
     Q_OBJECT
@@ -9,28 +11,22 @@ class TestBoundedText : public QObject {
 private Q_SLOTS:
     void keepNewest_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qsizetype>("limit");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("within the limit")
-            << QStringLiteral("ab\r\ncd") << qsizetype(6) << QStringLiteral("ab\r\ncd");
         // 16 characters, limit 12: keep about 9, from the next line on.
-        QTest::newRow("cut after the next line break")
-            << QStringLiteral("aaaa\r\nbbbb\r\ncccc") << qsizetype(12) << QStringLiteral("cccc");
-        QTest::newRow("no line break: cut where it falls")
-            << QStringLiteral("0123456789abcdef") << qsizetype(12) << QStringLiteral("789abcdef");
-        QTest::newRow("cut right before a line break")
-            << QStringLiteral("0123456\r\n9abcdef") << qsizetype(12) << QStringLiteral("9abcdef");
-        QTest::newRow("cut between CR and LF keeps no half break")
-            << QStringLiteral("012345\r\n89abcdef") << qsizetype(12) << QStringLiteral("89abcdef");
+        addTextRows({"text", "limit", "kept"},
+                    {{"within the limit", "ab\r\ncd", "6", "ab\r\ncd"},
+                     {"cut after the next line break", "aaaa\r\nbbbb\r\ncccc", "12", "cccc"},
+                     {"no line break: cut where it falls", "0123456789abcdef", "12", "789abcdef"},
+                     {"cut right before a line break", "0123456\r\n9abcdef", "12", "9abcdef"},
+                     {"cut between CR and LF keeps no half break", "012345\r\n89abcdef", "12",
+                      "89abcdef"}});
     }
     void keepNewest()
     {
         QFETCH(QString, text);
-        QFETCH(qsizetype, limit);
+        QFETCH(QString, limit);
         QFETCH(QString, kept);
         const qsizetype before = text.size();
-        QCOMPARE(BoundedText::keepNewest(text, limit), before - kept.size());
+        QCOMPARE(BoundedText::keepNewest(text, limit.toLongLong()), before - kept.size());
         QCOMPARE(text, kept);
     }
 };

@@ -1,10 +1,12 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/SettingsStore.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -26,21 +28,12 @@ private Q_SLOTS:
 
     void valuesRoundTrip_data()
     {
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::newRow("bracketed section") << "[LOGIN1]"
-                                           << "Name"
-                                           << "My server";
-        QTest::newRow("configs") << "[Configs]"
-                                 << "Path"
-                                 << "C:\\Games\\CoDWaW\\CoDWaWmp.exe";
-        QTest::newRow("awkward characters")
-            << "[LOGIN10]"
-            << "Pass" << QStringLiteral(u"a=b;[c]/d\\e \"f\" ümlaut");
-        QTest::newRow("empty value") << "[LOGIN2]"
-                                     << "Levelz"
-                                     << "";
+        addTextRows({"section", "key", "value"},
+                    {{"bracketed section", "[LOGIN1]", "Name", "My server"},
+                     {"configs", "[Configs]", "Path", "C:\\Games\\CoDWaW\\CoDWaWmp.exe"},
+                     {"awkward characters", "[LOGIN10]", "Pass", "a=b;[c]/d\\e \"f\" ümlaut"},
+                     {"looks like a section", "[LOGIN2]", "Name", "[LOGIN3]\nName=x"},
+                     {"empty value", "[LOGIN2]", "Levelz", ""}});
     }
     void valuesRoundTrip()
     {

@@ -1,7 +1,9 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "players/PlayerCommands.h"
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 class TestPlayerCommands : public QObject {
     Q_OBJECT
@@ -9,35 +11,19 @@ class TestPlayerCommands : public QObject {
 private Q_SLOTS:
     void punkBusterSlotIsLeadingNumberPlusOne_data()
     {
-        QTest::addColumn<QString>("slot");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("0") << "  0"
-                           << "1";
-        QTest::newRow("7") << "  7"
-                           << "8";
-        QTest::newRow("11") << " 11"
-                            << "12";
-        QTest::newRow("blanks around") << " 3 "
-                                       << "4";
-        QTest::newRow("no number") << "x"
-                                   << "1";
-        QTest::newRow("empty") << ""
-                               << "1";
-        QTest::newRow("only blanks") << "   "
-                                     << "1";
-        QTest::newRow("number then letters") << "12ab"
-                                             << "13";
-        QTest::newRow("leading zeros") << "007"
-                                       << "8";
-        QTest::newRow("negative") << "-5"
-                                  << "-4";
-        QTest::newRow("number after letters") << "a5"
-                                              << "1";
-        QTest::newRow("inner blank ends the number") << "1 2"
-                                                     << "2";
-        QTest::newRow("tab is not trimmed") << "\t3"
-                                            << "1";
-        QTest::newRow("non-latin digits") << QString::fromUtf8("\u0663") << "1";
+        addTextRows({"slot", "expected"}, {{"0", "  0", "1"},
+                                           {"11", " 11", "12"},
+                                           {"blanks around", " 3 ", "4"},
+                                           {"no number", "x", "1"},
+                                           {"empty", "", "1"},
+                                           {"only blanks", "   ", "1"},
+                                           {"number then letters", "12ab", "13"},
+                                           {"leading zeros", "007", "8"},
+                                           {"negative", "-5", "-4"},
+                                           {"number after letters", "a5", "1"},
+                                           {"inner blank ends the number", "1 2", "2"},
+                                           {"tab is not trimmed", "\t3", "1"},
+                                           {"non-latin digits", "\u0663", "1"}});
     }
     void punkBusterSlotIsLeadingNumberPlusOne()
     {
@@ -59,29 +45,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("cells");
         QTest::addColumn<QString>("report");
-        QTest::newRow("player") << QStringList{"Nickname^7     ", "   10", "  48",
-                                               "1234567890",      "  7",   "192.0.2.10:28960"}
-                                << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
-                                   "Slot:  7\r\n"
-                                   "Player Name: Nickname^7     \r\n"
-                                   "Hash: 1234567890\r\n"
-                                   "Current Score: 10\r\n"
-                                   "IP Address : 192.0.2.10:28960";
+        // A whole player row is the menu's report row (TestPlayerMenu).
+        const QString head =
+            QStringLiteral("Player Report : Created on 12-04-2026 at 13:05:09\r\n");
         QTest::newRow("score keeps trailing blanks, negative score")
             << QStringList{"a", "  -3 ", "", "", "", ""}
-            << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
-               "Slot:\r\n"
-               "Player Name: a\r\n"
-               "Hash: \r\n"
-               "Current Score: -3 \r\n"
-               "IP Address : ";
-        QTest::newRow("missing cells") << QStringList{}
-                                       << "Player Report : Created on 12-04-2026 at 13:05:09\r\n"
-                                          "Slot:\r\n"
-                                          "Player Name: \r\n"
-                                          "Hash: \r\n"
-                                          "Current Score: \r\n"
-                                          "IP Address : ";
+            << head + "Slot:\r\nPlayer Name: a\r\nHash: \r\nCurrent Score: -3 \r\nIP Address : ";
+        QTest::newRow("missing cells")
+            << QStringList{}
+            << head + "Slot:\r\nPlayer Name: \r\nHash: \r\nCurrent Score: \r\nIP Address : ";
     }
     void reportHasSixLines()
     {

@@ -29,23 +29,13 @@ public:
     QStringList shown;
 };
 
-// A "status" player line with every field in its columns.
-QString statusLine(const QString& slot, const QString& score, const QString& ping,
-                   const QString& guid, const QString& name, const QString& address)
+// A player's grid row as the status parser cuts it: padded cells, the slot right-aligned.
+QList<QStandardItem*> gridRow(const QString& slot, const QString& name)
 {
-    return slot.rightJustified(3) + ' ' + score.rightJustified(5) + ' ' + ping.rightJustified(4) +
-           ' ' + guid.leftJustified(10) + ' ' + name.leftJustified(15) + "    0    " +
-           address.leftJustified(21) + " 12345 25000";
-}
-
-// The grid's cut of a status line: fixed positions, the address trimmed and rid of "0 ".
-QList<QStandardItem*> gridRow(const QString& line)
-{
-    QString address = line.mid(50, 21).trimmed();
-    address.remove(QStringLiteral("0 "));
     QList<QStandardItem*> row;
-    for (const QString& cell : {line.mid(26, 15), line.mid(4, 5), line.mid(10, 4), line.mid(15, 10),
-                                line.mid(0, 3), address}) {
+    for (const QString& cell : {name.leftJustified(15), QStringLiteral("   10"),
+                                QStringLiteral("  48"), QStringLiteral("1234567890"),
+                                slot.rightJustified(3), QStringLiteral("192.0.2.10:28960")}) {
         row.append(new QStandardItem(cell));
     }
     return row;
@@ -66,9 +56,8 @@ class TestPlayerMenu : public QObject {
     // A residue row first, as the grid keeps one, then the player.
     void selectPlayer(const QString& slot, const QString& name)
     {
-        m_model->appendRow(gridRow(QString()));
-        m_model->appendRow(
-            gridRow(statusLine(slot, "10", "48", "1234567890", name, "192.0.2.10:28960")));
+        m_model->insertRow(0);
+        m_model->appendRow(gridRow(slot, name));
         m_grid->setCurrentIndex(m_model->index(1, 0));
     }
     void choose(const QString& entry)
@@ -98,43 +87,6 @@ private Q_SLOTS:
         m_model.reset();
     }
 
-    void menusHaveTheirEntriesInOrder_data()
-    {
-        // "objectName=caption" per entry, separated by "|"; no caption is a separator.
-        addTextRows(
-            {"menu", "entries"},
-            {{"menuz", "menuz",
-              "createplayerreportz=Create Player Report|copyaxz=Copy|asds=|warnplayerz=Warn "
-              "Player|checkplayerz=Check Player|kickxxx=Kick|banp=Ban Player|xaprtsd=|"
-              "screenshotp=Screenshot Player|screenshotdwuencez=Screenshot Sequence|historysep=|"
-              "historyz=History…"},
-             {"copy", "copyaxz", "copynamez=Copy Name|copyhash=Copy Hash|copyipz=Copy IP"},
-             {"check", "checkplayerz",
-              "checkonpunksbusted=Check on Punksbusted|checkonpbbansz=Check on PBBans"},
-             {"kick", "kickxxx",
-              "kickplay=Kick Player|clientkick=Client Kick Player|pbkickwithreason="
-              "Punkbuster Kick with reason"},
-             {"ban", "banp",
-              "banplayerz=Ban Player|clientbanz=Ban Player by Client |pbbancli=Punkbuster "
-              "Ban with reason|sdsd=|tempbanplayerz=Temporarily Player Ban|"
-              "TemporarilyClientBanz=Temporarily Client Ban|sdsdsdsd=|unbanplayerz=Unban "
-              "Player"}});
-    }
-    void menusHaveTheirEntriesInOrder()
-    {
-        QFETCH(QString, menu);
-        QFETCH(QString, entries);
-        QMenu* shown = menu == QLatin1String("menuz") ? &m_menu->menuz()
-                                                      : m_menu->menuz().findChild<QMenu*>(menu);
-        QVERIFY(shown);
-        QStringList actual;
-        for (const QAction* action : shown->actions()) {
-            actual.append(action->objectName() + '=' + action->text());
-        }
-        QCOMPARE(actual.join(u'|'), entries);
-        QCOMPARE(m_menu->menuz().title(), QStringLiteral("Menu"));
-    }
-
     void plainEntriesSendTheirCommand_data()
     {
         QTest::addColumn<QString>("slot");
@@ -145,11 +97,7 @@ private Q_SLOTS:
             const char* slot;
             const char* trimmed;
             const char* punkBuster;
-        } slots[] = {{"0", "0", "1"},
-                     {"7", "7", "8"},
-                     {"11", "11", "12"},
-                     {" 3 ", "3", "4"},
-                     {"x", "x", "1"}};
+        } slots[] = {{"11", "11", "12"}, {" 3 ", "3", "4"}, {"x", "x", "1"}};
         for (const auto& slot : slots) {
             const QString trimmed = QLatin1String(slot.trimmed);
             const QString punkBuster = QLatin1String(slot.punkBuster);
@@ -199,38 +147,30 @@ private Q_SLOTS:
         QVERIFY(m_viewer->shown.isEmpty());
     }
 
+    // Answers: "" takes both presets, "<cancel>" cancels that box, otherwise "public|private".
     void reasonEntriesAskTwiceThenSend_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QList<std::optional<QString>>>("answers");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("titles");
-        const QStringList kickTitles{"Kick - Public Reason", "Kick - Private Reason"};
-        const QStringList banTitles{"Ban - Public Reason", "Ba - Private Reason"};
-        using Answers = QList<std::optional<QString>>;
-        QTest::newRow("kick, defaults")
-            << "pbkickwithreason" << Answers{} << "pb_sv_kick 4 0 Teamkill Teamkill" << kickTitles;
-        QTest::newRow("kick, both cancelled")
-            << "pbkickwithreason" << Answers{std::nullopt, std::nullopt} << "pb_sv_kick 4 0  "
-            << kickTitles;
-        QTest::newRow("kick, typed") << "pbkickwithreason" << Answers{"camping", "spawn kill"}
-                                     << "pb_sv_kick 4 0 camping spawn kill" << kickTitles;
-        QTest::newRow("ban, defaults")
-            << "pbbancli" << Answers{} << "pb_sv_ban 4 0 Teamkill Teamkill" << banTitles;
-        QTest::newRow("ban, public cancelled")
-            << "pbbancli" << Answers{std::nullopt, "cheat"} << "pb_sv_ban 4 0  cheat" << banTitles;
-        QTest::newRow("ban, quotes and semicolons") << "pbbancli" << Answers{"\"x\";quit", "^1y"}
-                                                    << "pb_sv_ban 4 0 \"x\";quit ^1y" << banTitles;
+        addTextRows(
+            {"entry", "answers", "command"},
+            {{"kick, defaults", "pbkickwithreason", "", "pb_sv_kick 4 0 Teamkill Teamkill"},
+             {"kick, both cancelled", "pbkickwithreason", "<cancel>|<cancel>", "pb_sv_kick 4 0  "},
+             {"kick, typed", "pbkickwithreason", "camping|spawn kill",
+              "pb_sv_kick 4 0 camping spawn kill"},
+             {"ban, defaults", "pbbancli", "", "pb_sv_ban 4 0 Teamkill Teamkill"},
+             {"ban, public cancelled", "pbbancli", "<cancel>|cheat", "pb_sv_ban 4 0  cheat"},
+             {"ban, quotes and semicolons", "pbbancli", "\"x\";quit|^1y",
+              "pb_sv_ban 4 0 \"x\";quit ^1y"}});
     }
     void reasonEntriesAskTwiceThenSend()
     {
         QFETCH(QString, entry);
-        QFETCH(QList<std::optional<QString>>, answers);
+        QFETCH(QString, answers);
         QFETCH(QString, command);
-        QFETCH(QStringList, titles);
         selectPlayer(" 3 ", "Player");
-        for (const auto& answer : answers) {
-            m_dialogs->texts.enqueue(answer);
+        for (const QString& answer : answers.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            m_dialogs->texts.enqueue(answer == QLatin1String("<cancel>")
+                                         ? std::nullopt
+                                         : std::optional<QString>(answer));
         }
         // A grid refill while a box is open does not change the player being acted on.
         m_dialogs->whileOpen = [this](const FakeDialogs::Call&) {
@@ -239,10 +179,12 @@ private Q_SLOTS:
         choose(entry);
         QCOMPARE(m_sender->sent, QStringList{command});
         QCOMPARE(m_dialogs->calls.size(), 2);
-        const QString what = entry == QLatin1String("pbbancli") ? "ban" : "kick";
-        QCOMPARE(m_dialogs->calls[0].caption, titles[0]);
+        const bool ban = entry == QLatin1String("pbbancli");
+        const QString what = ban ? "ban" : "kick";
+        QCOMPARE(m_dialogs->calls[0].caption, ban ? "Ban - Public Reason" : "Kick - Public Reason");
         QCOMPARE(m_dialogs->calls[0].text, "Type here the public reason of this " + what);
-        QCOMPARE(m_dialogs->calls[1].caption, titles[1]);
+        QCOMPARE(m_dialogs->calls[1].caption,
+                 ban ? "Ba - Private Reason" : "Kick - Private Reason");
         QCOMPARE(m_dialogs->calls[1].text, "Type here the private reason of this " + what);
         for (const auto& call : m_dialogs->calls) {
             QCOMPARE(call.kind, FakeDialogs::Call::Input);
@@ -294,33 +236,31 @@ private Q_SLOTS:
 
     void withoutAPlayerEntriesSendEmptyArguments_data()
     {
-        QTest::addColumn<bool>("residueRow");
-        QTest::newRow("no current row") << false;
-        QTest::newRow("residue row") << true;
+        QTest::addColumn<QString>("current"); // "none", "residue" or "no model"
+        QTest::newRow("no current row") << "none";
+        QTest::newRow("residue row") << "residue";
+        QTest::newRow("no model") << "no model";
     }
     void withoutAPlayerEntriesSendEmptyArguments()
     {
-        QFETCH(bool, residueRow);
+        QFETCH(QString, current);
         selectPlayer("7", "Nickname^7");
-        m_grid->setCurrentIndex(residueRow ? m_model->index(0, 0) : QModelIndex());
+        m_grid->setCurrentIndex(current == "residue" ? m_model->index(0, 0) : QModelIndex());
+        if (current == "no model") {
+            m_grid->setModel(nullptr);
+        }
         QSignalSpy warned(m_menu.get(), &PlayerMenu::warnRequested);
-        for (const char* entry : {"kickplay", "clientkick", "screenshotp", "pbkickwithreason",
-                                  "unbanplayerz", "copyhash", "warnplayerz"}) {
+        for (const char* entry :
+             {"kickplay", "clientkick", "screenshotp", "pbkickwithreason", "unbanplayerz",
+              "TemporarilyClientBanz", "copyhash", "warnplayerz"}) {
             choose(QLatin1String(entry));
         }
-        QCOMPARE(m_sender->sent, (QStringList{"kick ", "clientkick ", "pb_sv_getss 1",
-                                              "pb_sv_kick 1 0 Teamkill Teamkill", "unbanuser "}));
+        QCOMPARE(m_sender->sent,
+                 (QStringList{"kick ", "clientkick ", "pb_sv_getss 1",
+                              "pb_sv_kick 1 0 Teamkill Teamkill", "unbanuser ", "tempbanClient "}));
         QVERIFY(m_viewer->shown.isEmpty());
         QCOMPARE(warned.size(), 1);
         QCOMPARE(warned[0][0].toString(), QString());
-    }
-
-    void withoutAModelEntriesSendEmptyArguments()
-    {
-        m_grid->setModel(nullptr);
-        choose(QStringLiteral("kickplay"));
-        choose(QStringLiteral("TemporarilyClientBanz"));
-        QCOMPARE(m_sender->sent, (QStringList{"kick ", "tempbanClient "}));
     }
 
     void onlyTheCheckEntriesAreSwitchedOff()

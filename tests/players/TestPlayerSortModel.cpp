@@ -1,10 +1,12 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/ColourContrast.h"
 #include "players/GameColours.h"
 #include "players/PlayerSortModel.h"
 #include "rcon/PlayerGridModel.h"
 
 using namespace garrison;
+using garrison::test::addTextRows;
 
 // The player grid's order and the names' colours, through the proxy the grid shows.
 class TestPlayerSortModel : public QObject {
@@ -13,36 +15,17 @@ class TestPlayerSortModel : public QObject {
 private Q_SLOTS:
     void namesSplitIntoColourRuns_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("runs"); // code:text, separated by |
-        QTest::addColumn<QString>("toolTip");
-        QTest::newRow("no code is white") << "Nickname"
-                                          << "7:Nickname"
-                                          << "Nickname";
-        QTest::newRow("two colours") << "^1Red^7Baron"
-                                     << "1:Red|7:Baron"
-                                     << "RedBaron";
-        QTest::newRow("code at the end") << "Nickname^7     "
-                                         << "7:Nickname|7:     "
-                                         << "Nickname";
-        QTest::newRow("codes in a row") << "^1^2x"
-                                        << "2:x"
-                                        << "x";
-        QTest::newRow("black") << "^0Shadow"
-                               << "0:Shadow"
-                               << "Shadow";
-        QTest::newRow("not a colour code") << "a^8b^^1c"
-                                           << "7:a^8b^|1:c"
-                                           << "a^8b^c";
-        QTest::newRow("lone caret at the end") << "x^"
-                                               << "7:x^"
-                                               << "x^";
-        QTest::newRow("only codes") << "^1^2"
-                                    << ""
-                                    << "";
-        QTest::newRow("residue row") << "               "
-                                     << "7:               "
-                                     << "";
+        // runs: code:text, separated by |
+        addTextRows({"name", "runs", "toolTip"},
+                    {{"no code is white", "Nickname", "7:Nickname", "Nickname"},
+                     {"two colours", "^1Red^7Baron", "1:Red|7:Baron", "RedBaron"},
+                     {"code at the end", "Nickname^7     ", "7:Nickname|7:     ", "Nickname"},
+                     {"codes in a row", "^1^2x", "2:x", "x"},
+                     {"black", "^0Shadow", "0:Shadow", "Shadow"},
+                     {"not a colour code", "a^8b^^1c", "7:a^8b^|1:c", "a^8b^c"},
+                     {"lone caret at the end", "x^", "7:x^", "x^"},
+                     {"only codes", "^1^2", "", ""},
+                     {"residue row", "               ", "7:               ", ""}});
     }
     void namesSplitIntoColourRuns()
     {
@@ -79,67 +62,52 @@ private Q_SLOTS:
         }
     }
 
+    // Cells and the order shown are split at "|"; "down" sorts downwards.
     void columnsSortAsTheyRead_data()
     {
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<QStringList>("sorted");
-        const int up = Qt::AscendingOrder;
-        const int down = Qt::DescendingOrder;
-        QTest::newRow("names without codes, any case, numbers in them")
-            << int(PlayerRow::Name) << up
-            << QStringList{"^1Zed", "alpha", "^7Bravo^3", "Player10", "Player2"}
-            << QStringList{"alpha", "^7Bravo^3", "Player2", "Player10", "^1Zed"};
-        QTest::newRow("empty names last, also downwards")
-            << int(PlayerRow::Name) << down << QStringList{"", "b", "^2", "a"}
-            << QStringList{"b", "a", "", "^2"};
-        QTest::newRow("scores as numbers")
-            << int(PlayerRow::Score) << up << QStringList{"10", "9", "-3", "100"}
-            << QStringList{"-3", "9", "10", "100"};
-        QTest::newRow("padded slots")
-            << int(PlayerRow::Slot) << up << QStringList{" 10", "  2", "", "  1"}
-            << QStringList{"  1", "  2", " 10", ""};
-        QTest::newRow("pings before connecting players")
-            << int(PlayerRow::Ping) << up << QStringList{"CNCT", "48", "999", "ZMBI", "5"}
-            << QStringList{"5", "48", "999", "CNCT", "ZMBI"};
-        QTest::newRow("pings downwards, empty still last")
-            << int(PlayerRow::Ping) << down << QStringList{"", "CNCT", "48", "5"}
-            << QStringList{"CNCT", "48", "5", ""};
-        QTest::newRow("guids longer than any integer")
-            << int(PlayerRow::Guid) << up
-            << QStringList{"123456789012345678901", "", "999", "123456789012345678900"}
-            << QStringList{"999", "123456789012345678900", "123456789012345678901", ""};
-        QTest::newRow("addresses by their numbers, names after")
-            << int(PlayerRow::Address) << up
-            << QStringList{"192.0.2.10:28960", "loopback",     "10.0.0.2:28960", "bot",
-                           "192.0.2.9:28961",  "192.0.2.9:500"}
-            << QStringList{"10.0.0.2:28960",   "192.0.2.9:500", "192.0.2.9:28961",
-                           "192.0.2.10:28960", "bot",           "loopback"};
+        addTextRows(
+            {"column", "order", "cells", "sorted"},
+            {{"names without codes, any case, numbers in them", "name", "up",
+              "^1Zed|alpha|^7Bravo^3|Player10|Player2", "alpha|^7Bravo^3|Player2|Player10|^1Zed"},
+             {"empty names last, also downwards", "name", "down", "|b|^2|a", "b|a||^2"},
+             {"scores as numbers", "score", "up", "10|9|-3|100", "-3|9|10|100"},
+             {"padded slots", "slot", "up", " 10|  2||  1", "  1|  2| 10|"},
+             {"pings before connecting players", "ping", "up", "CNCT|48|999|ZMBI|5",
+              "5|48|999|CNCT|ZMBI"},
+             {"pings downwards, empty still last", "ping", "down", "|CNCT|48|5", "CNCT|48|5|"},
+             {"guids longer than any integer", "guid", "up",
+              "123456789012345678901||999|123456789012345678900",
+              "999|123456789012345678900|123456789012345678901|"},
+             {"addresses by their numbers, names after", "address", "up",
+              "192.0.2.10:28960|loopback|1.2.3|10.0.0.2:28960|bot|192.0.2.9:28961|192.0.2.9:500",
+              "10.0.0.2:28960|192.0.2.9:500|192.0.2.9:28961|192.0.2.10:28960|1.2.3|bot|loopback"}});
     }
     void columnsSortAsTheyRead()
     {
-        QFETCH(int, column);
-        QFETCH(int, order);
-        QFETCH(QStringList, cells);
-        QFETCH(QStringList, sorted);
+        QFETCH(QString, column);
+        QFETCH(QString, order);
+        QFETCH(QString, cells);
+        QFETCH(QString, sorted);
+        // In the order of PlayerRow's columns.
+        const int index =
+            QStringList{"name", "score", "ping", "guid", "slot", "address"}.indexOf(column);
         QList<PlayerRow> rows;
-        for (const QString& cell : cells) {
+        for (const QString& cell : cells.split('|')) {
             PlayerRow row;
-            row[column] = cell;
+            row[index] = cell;
             rows.append(row);
         }
         PlayerGridModel grid;
         PlayerSortModel sortModel;
         sortModel.setSourceModel(&grid);
-        sortModel.sort(column, static_cast<Qt::SortOrder>(order));
+        sortModel.sort(index, order == "down" ? Qt::DescendingOrder : Qt::AscendingOrder);
         // Every refresh replaces the rows; the order holds.
         grid.setRows(rows);
         QStringList shown;
         for (int row = 0; row < sortModel.rowCount(); ++row) {
-            shown << sortModel.index(row, column).data().toString();
+            shown << sortModel.index(row, index).data().toString();
         }
-        QCOMPARE(shown, sorted);
+        QCOMPARE(shown, sorted.split('|'));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "ReferenceTextLines.h"
 #include "rcon/TextLines.h"
 #include "support/TestMain.h"
+#include "support/TextRows.h"
 
 #include <QTest>
 
@@ -14,20 +15,15 @@ class TestTextLines : public QObject {
 private Q_SLOTS:
     void stripColourCodes_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("none") << "plain"
-                              << "plain";
-        QTest::newRow("every code") << "^0a^1b^2c^3d^4e^5f^6g^7h"
-                                    << "abcdefgh";
-        QTest::newRow("name") << "^1Red^7Baron^7"
-                              << "RedBaron";
-        QTest::newRow("other carets stay") << "^8x^a^^ ^"
-                                           << "^8x^a^^ ^";
-        QTest::newRow("later code frees an earlier one") << "^^70"
-                                                         << "^0";
-        QTest::newRow("one pass per code") << "^^11"
-                                           << "^1";
+        test::addTextRows({"text", "expected"},
+                          {
+                              {"none", "plain", "plain"},
+                              {"every code", "^0a^1b^2c^3d^4e^5f^6g^7h", "abcdefgh"},
+                              {"name", "^1Red^7Baron^7", "RedBaron"},
+                              {"other carets stay", "^8x^a^^ ^", "^8x^a^^ ^"},
+                              {"later code frees an earlier one", "^^70", "^0"},
+                              {"one pass per code", "^^11", "^1"},
+                          });
     }
     void stripColourCodes()
     {
@@ -70,26 +66,18 @@ private Q_SLOTS:
 
     void collapseBlankLines_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("nothing to do") << "a\r\nb"
-                                       << "a\r\nb";
-        QTest::newRow("one blank line") << "a\r\n\r\nb"
-                                        << "a\r\nb";
-        QTest::newRow("long run") << "a\r\n\r\n\r\n\r\n\r\nb"
-                                  << "a\r\nb";
-        QTest::newRow("leading and trailing") << "\r\n\r\na\r\n\r\n"
-                                              << "\r\na\r\n";
-        QTest::newRow("blanks are not blank lines") << "a\r\n \r\n\r\nb"
-                                                    << "a\r\n \r\nb";
-        QTest::newRow("CR before a run") << "\r\r\n\r\n\n"
-                                         << "\r\r\n\n";
-        QTest::newRow("lone LF between") << "\r\n\n\r\n"
-                                         << "\r\n\n\r\n";
-        QTest::newRow("odd CR at the end") << "\r\n\r\n\r"
-                                           << "\r\n\r";
-        QTest::newRow("empty") << ""
-                               << "";
+        test::addTextRows({"text", "expected"},
+                          {
+                              {"nothing to do", "a\r\nb", "a\r\nb"},
+                              {"one blank line", "a\r\n\r\nb", "a\r\nb"},
+                              {"long run", "a\r\n\r\n\r\n\r\n\r\nb", "a\r\nb"},
+                              {"leading and trailing", "\r\n\r\na\r\n\r\n", "\r\na\r\n"},
+                              {"blanks are not blank lines", "a\r\n \r\n\r\nb", "a\r\n \r\nb"},
+                              {"CR before a run", "\r\r\n\r\n\n", "\r\r\n\n"},
+                              {"lone LF between", "\r\n\n\r\n", "\r\n\n\r\n"},
+                              {"odd CR at the end", "\r\n\r\n\r", "\r\n\r"},
+                              {"empty", "", ""},
+                          });
     }
     void collapseBlankLines()
     {

@@ -55,87 +55,40 @@ class TestSimProgram : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void helpNamesEveryOption();
-    void badOptionsFail_data();
-    void badOptionsFail();
-    void answersAndStops_data();
-    void answersAndStops();
+    void answersAndStops_data()
+    {
+        QTest::addColumn<QString>("ending");
+
+        QTest::newRow("SIGTERM") << "SIGTERM";
+        QTest::newRow("SIGINT") << "SIGINT";
+        QTest::newRow("Quit") << "Quit";
+    }
+    void answersAndStops()
+    {
+        QFETCH(QString, ending);
+        QProcess process;
+        const quint16 port = launch(process, {QStringLiteral("--password"), QStringLiteral("pw"),
+                                              QStringLiteral("--map"), QStringLiteral("mp_dome")});
+        QVERIFY(port != 0);
+
+        QVERIFY(ask(port, QStringLiteral("pw"), QStringLiteral("status"))
+                    .startsWith(QStringLiteral("map: mp_dome\nnum score")));
+        QCOMPARE(ask(port, QStringLiteral("other"), QStringLiteral("status")),
+                 QStringLiteral("Invalid password.\n"));
+
+        if (ending == QStringLiteral("Quit")) {
+            QUdpSocket client;
+            client.writeDatagram(SimRequest::encode(QStringLiteral("pw"), ending),
+                                 QHostAddress(QHostAddress::LocalHost), port);
+        } else {
+            ::kill(static_cast<pid_t>(process.processId()),
+                   ending == QStringLiteral("SIGINT") ? SIGINT : SIGTERM);
+        }
+        QVERIFY(process.waitForFinished(kTimeoutMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
 };
-
-void TestSimProgram::helpNamesEveryOption()
-{
-    QProcess process;
-    process.start(QStringLiteral(GARRISON_SIM_PROGRAM), {QStringLiteral("--help")});
-    QVERIFY(process.waitForFinished(kTimeoutMs));
-    const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
-
-    QCOMPARE(process.exitCode(), 0);
-    for (const char* option : {"--port", "--address", "--password", "--players", "--seed",
-                               "--cooldown-ms", "--tick-ms", "--log", "--map", "--gametype"}) {
-        QVERIFY2(help.contains(QLatin1String(option)), option);
-    }
-    QVERIFY(help.contains(QStringLiteral("28960")));
-    QVERIFY(help.contains(QStringLiteral("127.0.0.1")));
-}
-
-void TestSimProgram::badOptionsFail_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("port") << QStringList{"--port", "70000"} << "--port";
-    QTest::newRow("address") << QStringList{"--address", "nowhere"} << "--address";
-    QTest::newRow("players") << QStringList{"--players", "-1"} << "--players";
-    QTest::newRow("stray argument") << QStringList{"extra"} << "unexpected argument extra";
-}
-
-void TestSimProgram::badOptionsFail()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    QProcess process;
-    process.start(QStringLiteral(GARRISON_SIM_PROGRAM), arguments);
-    QVERIFY(process.waitForFinished(kTimeoutMs));
-
-    QCOMPARE(process.exitCode(), 1);
-    QVERIFY(process.readAllStandardError().contains(message.toLatin1()));
-    QVERIFY(process.readAllStandardOutput().isEmpty());
-}
-
-void TestSimProgram::answersAndStops_data()
-{
-    QTest::addColumn<QString>("ending");
-
-    QTest::newRow("SIGTERM") << "SIGTERM";
-    QTest::newRow("SIGINT") << "SIGINT";
-    QTest::newRow("Quit") << "Quit";
-}
-
-void TestSimProgram::answersAndStops()
-{
-    QFETCH(QString, ending);
-    QProcess process;
-    const quint16 port = launch(process, {QStringLiteral("--password"), QStringLiteral("pw"),
-                                          QStringLiteral("--map"), QStringLiteral("mp_dome")});
-    QVERIFY(port != 0);
-
-    QVERIFY(ask(port, QStringLiteral("pw"), QStringLiteral("status"))
-                .startsWith(QStringLiteral("map: mp_dome\nnum score")));
-    QCOMPARE(ask(port, QStringLiteral("other"), QStringLiteral("status")),
-             QStringLiteral("Invalid password.\n"));
-
-    if (ending == QStringLiteral("Quit")) {
-        QUdpSocket client;
-        client.writeDatagram(SimRequest::encode(QStringLiteral("pw"), ending),
-                             QHostAddress(QHostAddress::LocalHost), port);
-    } else {
-        ::kill(static_cast<pid_t>(process.processId()),
-               ending == QStringLiteral("SIGINT") ? SIGINT : SIGTERM);
-    }
-    QVERIFY(process.waitForFinished(kTimeoutMs));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-}
 
 GARRISON_TEST_GUILESS_MAIN(TestSimProgram)
 #include "TestSimProgram.moc"
