@@ -2,6 +2,9 @@
 
 #include "platform/AnsiText.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace garrison {
 
 namespace {
@@ -18,6 +21,9 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &DaemonLink::onError);
     connect(&m_socket, &QTcpSocket::bytesWritten, this,
             [this] { setStatus(QStringLiteral("Completed Data Transmission")); });
+    m_logQuiet.setSingleShot(true);
+    m_logQuiet.setInterval(kLogQuietMs);
+    connect(&m_logQuiet, &QTimer::timeout, this, &DaemonLink::logComplete);
 }
 
 void DaemonLink::setCredentialsSource(std::function<Credentials()> source)
@@ -129,6 +135,8 @@ void DaemonLink::islo(const QString& value)
 void DaemonLink::close()
 {
     m_inSession = false;
+    m_logQuiet.stop();
+    m_log.clear();
     m_socket.abort();
 }
 
@@ -145,15 +153,21 @@ void DaemonLink::echoCommand(const QString& command)
 
 void DaemonLink::onReadyRead()
 {
-    // Everything one receive event delivers is one message.
+    // Everything one receive event delivers is one message, but for the rest of a log.
+    if (m_logQuiet.isActive()) {
+        const QString more = fromAnsi(m_socket.readAll());
+        m_log.append(QStringView(more).first(std::min(more.size(), kLogLimit - m_log.size())));
+        m_logQuiet.start();
+        return;
+    }
     const DaemonReceiver::Taken taken = m_receiver.take(fromAnsi(m_socket.readAll()));
     switch (taken.kind) {
     case DaemonReceiver::Kind::RconPassword:
         Q_EMIT rconPasswordReceived(taken.text);
         return;
     case DaemonReceiver::Kind::Log:
-        setStatus(QStringLiteral("Received Log"));
-        Q_EMIT logReceived(taken.text);
+        m_log = taken.text.left(kLogLimit);
+        m_logQuiet.start();
         return;
     case DaemonReceiver::Kind::LevelAnswer:
         setStatus(QStringLiteral("Received Data!"));
@@ -168,8 +182,7 @@ void DaemonLink::onReadyRead()
     case DaemonReceiver::Kind::Notice:
         setStatus(QStringLiteral("Received Data!"));
         QMetaObject::invokeMethod(
-            this, [this, text = taken.text] { Q_EMIT noticeReceived(text); },
-            Qt::QueuedConnection);
+            this, [this, text = taken.text] { Q_EMIT noticeReceived(text); }, Qt::QueuedConnection);
         return;
     case DaemonReceiver::Kind::Other:
         setStatus(QStringLiteral("Received Data!"));
@@ -178,8 +191,20 @@ void DaemonLink::onReadyRead()
     }
 }
 
+void DaemonLink::logComplete()
+{
+    setStatus(QStringLiteral("Received Log"));
+    const QString log = std::exchange(m_log, QString());
+    Q_EMIT logReceived(log);
+}
+
 void DaemonLink::onError(QAbstractSocket::SocketError error)
 {
+    // What came of a log before the link went is shown.
+    if (m_logQuiet.isActive()) {
+        m_logQuiet.stop();
+        logComplete();
+    }
     const int number = socketErrorNumber(error);
     if (number == kLinkLost) {
         // A daemon that hangs up before granting anything (a refused login) is not a lost

@@ -26,6 +26,10 @@ public:
 
     // The error number of a link that is no longer usable (lost, closed, reset).
     static constexpr int kLinkLost = 40006;
+    // A log comes in as many receive events as it takes; it is whole once this long passes
+    // without more of it. Beyond kLogLimit characters the rest is not kept.
+    static constexpr int kLogQuietMs = 400;
+    static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
 
     explicit DaemonLink(QObject* parent = nullptr);
 
@@ -70,10 +74,14 @@ private:
     void onTimer1();
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
+    void logComplete();
 
     QTcpSocket m_socket;
     QTimer m_timer1;
     DaemonReceiver m_receiver;
+    // The log as far as it came; it is being received while m_logQuiet runs.
+    QString m_log;
+    QTimer m_logQuiet;
     QString m_statusz = QStringLiteral("none");
     bool m_inSession = false;
     QString m_status;
