@@ -171,6 +171,13 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(&m_rcon, &RconClient::echoed, this,
             [this](const QString& line) { console().appendText(line); });
     connect(&m_rcon, &RconClient::datagramReceived, this, &MainWindow::receive);
+    connect(&m_rcon, &RconClient::datagramsLost, this, [this](quint64 count) {
+        const QString text = (count == 1 ? tr("1 reply from the server was lost")
+                                         : tr("%1 replies from the server were lost").arg(count)) +
+                             tr(": they came faster than GARRISON could take them.");
+        console().appendText(QStringLiteral("\r\n[") + text + QStringLiteral("]\r\n"));
+        showStatus(text);
+    });
     connect(&m_rcon, &RconClient::commandSent, this, &MainWindow::commandSent);
     connect(&m_statusReply, &StatusReply::tableReady, this, &MainWindow::takeStatusTable);
 

@@ -1,6 +1,7 @@
 #include "RconClient.h"
 
 #include "platform/AnsiText.h"
+#include "platform/SocketDrops.h"
 #include "rcon/DaemonEcho.h"
 #include "rcon/RconDatagram.h"
 
@@ -78,6 +79,9 @@ RconClient::RconClient(QObject* parent)
     }
     connect(&m_reading, &QTimer::timeout, this, &RconClient::readPending);
     connect(&m_handling, &QTimer::timeout, this, &RconClient::handleReceived);
+    m_dropCheck.setSingleShot(true);
+    m_dropCheck.setInterval(kDropCheckMs);
+    connect(&m_dropCheck, &QTimer::timeout, this, &RconClient::checkDrops);
 }
 
 std::optional<RconClient::Failure> RconClient::Connect(const QString& host, const QString& portText,
@@ -112,6 +116,7 @@ void RconClient::close()
     m_received.clear();
     m_reading.stop();
     m_handling.stop();
+    m_dropCheck.stop();
 }
 
 bool RconClient::isOpen() const
@@ -132,6 +137,7 @@ bool RconClient::ensureConnected()
         m_socket.connectToHost(m_peer->address, m_peer->port);
         // Room for a burst of replies while the window is busy (the system caps the size).
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
+        m_drops = SocketDrops::count(m_socket.socketDescriptor()).value_or(0);
     }
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
@@ -199,12 +205,26 @@ void RconClient::readPending()
 
 void RconClient::takeFromSocket()
 {
-    for (int i = 0; i < kReadBatch && m_socket.hasPendingDatagrams(); ++i) {
+    int taken = 0;
+    for (; taken < kReadBatch && m_socket.hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid()) {
             break; // an ICMP error (nobody listening) surfaces here; it is not a reply
         }
         m_received.enqueue(datagram.data());
+    }
+    if (taken >= kBurst && !m_dropCheck.isActive()) {
+        m_dropCheck.start();
+    }
+}
+
+void RconClient::checkDrops()
+{
+    const std::optional<quint64> drops = SocketDrops::count(m_socket.socketDescriptor());
+    if (drops && *drops > m_drops) {
+        const quint64 lost = *drops - m_drops;
+        m_drops = *drops;
+        Q_EMIT datagramsLost(lost);
     }
 }
 

@@ -33,6 +33,9 @@ public:
     static constexpr int kReadBatch = 2048;
     // Time spent handing on received datagrams before the event loop gets its turn.
     static constexpr int kHandlingSliceMs = 8;
+    // After a burst of this many datagrams at once, the system is asked whether it dropped any.
+    static constexpr int kBurst = 32;
+    static constexpr int kDropCheckMs = 250;
 
     struct Failure {
         int number = 0;
@@ -83,6 +86,9 @@ Q_SIGNALS:
     void echoed(const QString& text);
     // One datagram from the server, as it arrived.
     void datagramReceived(const QByteArray& datagram);
+    // The system dropped this many datagrams since the last report: they came faster than
+    // the window could take them.
+    void datagramsLost(quint64 count);
 
 private:
     void onTimer2();
@@ -90,6 +96,7 @@ private:
     void takeFromSocket();
     void handleReceived();
     bool ensureConnected();
+    void checkDrops();
 
     struct Peer {
         QHostAddress address;
@@ -101,6 +108,9 @@ private:
     QTimer m_timer2;
     QTimer m_reading;
     QTimer m_handling;
+    QTimer m_dropCheck;
+    // What the system had dropped for this socket at the last look.
+    quint64 m_drops = 0;
     QQueue<QByteArray> m_received;
     QString m_password;
     QString m_daemonFlag;

@@ -213,6 +213,29 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.at(0).at(0).toByteArray(), big);
     }
+
+    // A flood while the window is busy overflows the system's buffer: every datagram is then
+    // either handed on or counted as lost.
+    void everyDatagramIsTakenOrCounted()
+    {
+        UdpPeer peer;
+        RconClient client;
+        QVERIFY(
+            !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")));
+        QVERIFY(peer.waitFor(1));
+        int received = 0;
+        quint64 lost = 0;
+        connect(&client, &RconClient::datagramReceived, this, [&received] { ++received; });
+        connect(&client, &RconClient::datagramsLost, this,
+                [&lost](quint64 count) { lost += count; });
+        constexpr int kSent = 10000;
+        const QByteArray reply = UdpPeer::replyDatagram(QByteArray(1000, 'x'));
+        for (int i = 0; i < kSent; ++i) {
+            peer.reply(reply);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(quint64(received) + lost, quint64(kSent), 10000);
+        QVERIFY(lost > 0);
+    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestRconClient)
