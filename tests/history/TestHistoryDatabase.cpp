@@ -223,6 +223,10 @@ private Q_SLOTS:
         const qint64 again = *queries.playerId(Cases::kServer, "1111111111", "");
         QCOMPARE(queries.record(again)->names.size(), 1);
         QCOMPARE(queries.record(again)->sessions.size(), 1);
+        // A database that went away: the action is not reported as recorded.
+        m_database->db().close();
+        QVERIFY(!recorder.recordAction({Cases::kStart + 120, Cases::kServer, "alice", "kick ^1Old",
+                                        "1111111111", "^1Old", "0", "198.51.100.1:1", ""}));
     }
 
     void csvFields_data()

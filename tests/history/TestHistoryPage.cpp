@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
@@ -68,6 +69,7 @@ private Q_SLOTS:
         m_sim = std::make_unique<SimFixture>();
         QVERIFY(m_sim->start());
         m_dialogs = std::make_unique<FakeDialogs>();
+        setHistoryKeepDays(45);
         m_main = std::make_unique<MainWindow>(*m_dialogs);
         connectMain();
     }
@@ -171,6 +173,7 @@ private Q_SLOTS:
     {
         child<QToolButton>("Image12")->click();
         QCOMPARE(m_main->currentPage(), MainWindow::Page::History);
+        QCOMPARE(child<QSpinBox>("spnKeepDays")->value(), 45);
         const PlayerRow player = m_main->gridModel().row(humanRow());
         const QString name = player[PlayerRow::Name].trimmed();
         auto* results = child<QTreeWidget>("lstResults");

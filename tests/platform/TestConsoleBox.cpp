@@ -1,5 +1,7 @@
 #include "TestMain.h"
+#include "platform/ColourContrast.h"
 #include "platform/ConsoleBox.h"
+#include "platform/ReadableColours.h"
 
 using namespace garrison;
 
@@ -82,6 +84,29 @@ private Q_SLOTS:
         } else {
             QCOMPARE(box.text(), expected);
         }
+    }
+
+    // The transcript boxes keep the theme's text colour on a background that it reads on.
+    void transcriptReadsInBothThemes_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<QColor>("text");
+        QTest::newRow("light") << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("dark") << QColor(0x20, 0x20, 0x20) << QColor(0xF0, 0xF0, 0xF0);
+    }
+    void transcriptReadsInBothThemes()
+    {
+        QFETCH(QColor, window);
+        QFETCH(QColor, text);
+        QPalette theme;
+        theme.setColor(QPalette::Window, window);
+        theme.setColor(QPalette::Base, window);
+        theme.setColor(QPalette::Text, text);
+        ConsoleBox box;
+        ReadableColours::setTranscriptBackground(box, theme);
+        QCOMPARE(box.palette().color(QPalette::Text), text);
+        QVERIFY(ColourContrast::ratio(box.palette().color(QPalette::Text).rgb(),
+                                      box.palette().color(QPalette::Base).rgb()) >= 4.5);
     }
 };
 
