@@ -446,13 +446,16 @@ private:
 
 // For n from 1 to the line count: if line n of the text as it now stands passes the test,
 // every occurrence of its text is removed from the whole text.
-QString removeLines(const QString& input, LineTest removes)
+QString removeLines(const QString& input, LineTest removes, const std::atomic<bool>* stop = nullptr)
 {
     QString text = input;
     Lines lines(text);
     const qsizetype count = lines.count();
     qsizetype step = 0;
     while (step < std::min(count, lines.count())) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            return QString();
+        }
         RemovalRound round(text, lines, removes);
         const qsizetype hardStep = round.plan(step, std::min(count, lines.count()));
         if (!round.hasPatterns()) {
@@ -475,7 +478,13 @@ QString removeLines(const QString& input, LineTest removes)
 
 QString LogFilter::MasterParse(const QString& raw)
 {
-    const QString text = RemoveBlanks(CleanU2(CleanU(raw)));
+    return MasterParse(raw, nullptr);
+}
+
+QString LogFilter::MasterParse(const QString& raw, const std::atomic<bool>* stop)
+{
+    const QString text = RemoveBlanks(removeLines(removeLines(raw, &LogFilter::lacksMarker, stop),
+                                                  &LogFilter::mentionsCvars, stop));
     // Every "ú" becomes " - ", built in one go: growing a long text in place would copy it
     // several times.
     const QStringView view(text);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <atomic>
 
 namespace garrison {
 
@@ -18,6 +19,9 @@ public:
     // The whole pipeline: CleanU, CleanU2, RemoveBlanks, then every "ú" becomes " - ".
     // Whether to show the result is for the caller: see worthShowing.
     static QString MasterParse(const QString& raw);
+    // The same, abandoned between two rounds of removals once stop is set: the result is
+    // then meaningless (a log whose removals reach back takes a round per such line).
+    static QString MasterParse(const QString& raw, const std::atomic<bool>* stop);
 
     // Removes the text of every line without the marker "ú" (either case) from the whole text.
     static QString CleanU(const QString& text);

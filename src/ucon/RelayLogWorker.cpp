@@ -13,6 +13,9 @@ namespace garrison {
 struct RelayLogWorker::PassChannel {
     QMutex mutex;
     RelayLogWorker* worker = nullptr;
+    // Set when the worker goes: a pass still running gives up, so that the end of the
+    // program need not wait for it.
+    std::atomic<bool> stop = false;
 };
 
 RelayLogWorker::RelayLogWorker(QObject* parent)
@@ -35,6 +38,7 @@ RelayLogWorker::RelayLogWorker(QObject* parent)
 RelayLogWorker::~RelayLogWorker()
 {
     // A pass still running finds nobody to hand its result to.
+    m_channel->stop = true;
     const QMutexLocker lock(&m_channel->mutex);
     m_channel->worker = nullptr;
 }
@@ -112,7 +116,8 @@ void RelayLogWorker::startWholePass()
     QThreadPool::globalInstance()->start([channel = m_channel, path = m_follower.path(),
                                           bytes = m_follower.offset(),
                                           generation = m_tail.generation()] {
-        const QString filtered = LogFilter::MasterParse(RelayLogFollower::readBack(path, bytes));
+        const QString filtered =
+            LogFilter::MasterParse(RelayLogFollower::readBack(path, bytes), &channel->stop);
         const QMutexLocker lock(&channel->mutex);
         if (channel->worker) {
             RelayLogWorker* worker = channel->worker;

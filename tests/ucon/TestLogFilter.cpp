@@ -209,6 +209,13 @@ private Q_SLOTS:
                                 QString::fromUtf8(difference)));
         }
     }
+
+    // A pass that the log worker abandons (the program ends) stops at once.
+    void stoppedPassGivesUp()
+    {
+        const std::atomic<bool> stop = true;
+        QCOMPARE(LogFilter::MasterParse(QStringLiteral(u"aúb\r\nnoise\r\n"), &stop), QString());
+    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestLogFilter)
