@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace garrison {
 
@@ -82,9 +83,13 @@ void LogTailFilter::GramFilter::add(QStringView text, qsizetype from)
         // and a line passes only when all of its grams do. A full layer stays as it is, so
         // that a growing log never hashes its kept text again.
         if (m_layers.empty() ||
-            std::size_t(m_layers.back().count) * 8 >= m_layers.back().bits.size() * 64) {
-            const std::size_t words = m_layers.empty() ? 1024 : m_layers.back().bits.size() * 2;
-            m_layers.push_back({std::vector<quint64>(words, 0), 0});
+            std::size_t(m_layers.back().count) * 8 >= m_layers.back().words * 64) {
+            const std::size_t words = m_layers.empty() ? 1024 : m_layers.back().words * 2;
+            auto* bits = static_cast<quint64*>(std::calloc(words, sizeof(quint64)));
+            if (!bits) {
+                throw std::bad_alloc();
+            }
+            m_layers.push_back({Layer::Bits(bits), words, 0});
         }
         set(m_layers.back(), gramHash(text.utf16() + end - kGram));
         ++m_layers.back().count;
@@ -109,7 +114,7 @@ bool LogTailFilter::GramFilter::mayContain(QStringView needle) const
 void LogTailFilter::GramFilter::set(Layer& layer, quint64 hash)
 {
     const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
-    const std::size_t mask = layer.bits.size() * 64 - 1;
+    const std::size_t mask = layer.words * 64 - 1;
     const std::size_t first = std::size_t(mixed >> 32) & mask;
     const std::size_t second = std::size_t(mixed) & mask;
     layer.bits[first >> 6] |= quint64(1) << (first & 63);
@@ -119,7 +124,7 @@ void LogTailFilter::GramFilter::set(Layer& layer, quint64 hash)
 bool LogTailFilter::GramFilter::test(const Layer& layer, quint64 hash)
 {
     const quint64 mixed = hash * 0x9E3779B97F4A7C15ULL;
-    const std::size_t mask = layer.bits.size() * 64 - 1;
+    const std::size_t mask = layer.words * 64 - 1;
     const std::size_t first = std::size_t(mixed >> 32) & mask;
     const std::size_t second = std::size_t(mixed) & mask;
     return (layer.bits[first >> 6] >> (first & 63) & 1) != 0 &&

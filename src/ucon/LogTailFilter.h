@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace garrison {
@@ -64,7 +66,14 @@ private:
     private:
         // The grams in turn fill layers of twice the size of the one before; a gram is in one.
         struct Layer {
-            std::vector<quint64> bits;
+            // Zeroed by the system as the pages are first touched: a big layer costs nothing
+            // when it is made, so that no single append pays for clearing it.
+            struct Free {
+                void operator()(quint64* words) const { std::free(words); }
+            };
+            using Bits = std::unique_ptr<quint64[], Free>;
+            Bits bits;
+            std::size_t words = 0;
             qsizetype count = 0;
         };
         static void set(Layer& layer, quint64 hash);
