@@ -131,6 +131,13 @@ bool LogTailFilter::GramFilter::test(const Layer& layer, quint64 hash)
            (layer.bits[second >> 6] >> (second & 63) & 1) != 0;
 }
 
+void LogTailFilter::KeySet::clear()
+{
+    for (QSet<quint64>& shard : m_shards) {
+        shard.clear();
+    }
+}
+
 LogTailFilter::LogTailFilter()
 {
     clear();

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -81,6 +82,18 @@ private:
         std::vector<Layer> m_layers;
     };
 
+    // A set of millions of keys, in shards: growing one rehashes only its shard, so that no
+    // single append pays for rehashing them all.
+    class KeySet {
+    public:
+        void clear();
+        void insert(quint64 key) { m_shards[key >> 58].insert(key); }
+        bool contains(quint64 key) const { return m_shards[key >> 58].contains(key); }
+
+    private:
+        std::array<QSet<quint64>, 64> m_shards;
+    };
+
     bool extend(qsizetype to);
     bool filterLastLine(QString& output) const;
     bool onlyWholeLines(qsizetype from, qsizetype to) const;
@@ -113,7 +126,7 @@ private:
     // Every removed line text of eight characters or more, as the hash of the whole text and
     // its length, and the lengths of those that end in the same eight characters; shorter ones
     // apart, as text.
-    QSet<quint64> m_patterns;
+    KeySet m_patterns;
     QHash<quint64, std::vector<qsizetype>> m_lengths;
     std::vector<quint64> m_powers;
     QSet<QString> m_shortPatterns;
