@@ -16,6 +16,8 @@ public:
     static constexpr int kSilenceMs = 4000;
 
     explicit AnswerWatch(QObject* parent = nullptr);
+    // How long silence lasts before the note (kSilenceMs; tests shorten it).
+    void setSilenceMs(int ms) { m_timer.setInterval(ms); }
 
     // A session towards host:port begins; nothing has been heard yet.
     void sessionStarted(const QString& host, const QString& port);

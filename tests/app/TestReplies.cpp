@@ -6,7 +6,9 @@
 #include "app/ReaderWindow.h"
 #include "platform/ConsoleBox.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -142,6 +144,8 @@ private Q_SLOTS:
         m_main->Send(QStringLiteral("serverinfo"));
         QTRY_VERIFY_WITH_TIMEOUT(m_main->reader().isVisible(), 3000);
         QVERIFY(m_main->reader().Text1().text().contains(QStringLiteral("Server info settings:")));
+        m_main->reader().findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
+        QVERIFY(!m_main->reader().isVisible());
 
         auto* on = m_main->findChild<QLabel*>(QStringLiteral("Label86"));
         auto* off = m_main->findChild<QLabel*>(QStringLiteral("Label87"));

@@ -1,5 +1,6 @@
 #include "TestMain.h"
 #include "UdpPeer.h"
+#include "rcon/AnswerWatch.h"
 #include "rcon/DaemonEcho.h"
 #include "rcon/RconClient.h"
 #include "rcon/RconDatagram.h"
@@ -212,6 +213,21 @@ private Q_SLOTS:
         QVERIFY(received.wait(2000));
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.at(0).at(0).toByteArray(), big);
+    }
+
+    // The no-answer note is for a server that never answered: a reply, or the end of the
+    // session, ends the wait.
+    void answerWatchWaitsOnlyForTheFirstReply()
+    {
+        AnswerWatch watch;
+        watch.setSilenceMs(20);
+        QSignalSpy silence(&watch, &AnswerWatch::silence);
+        watch.sessionStarted(QStringLiteral("127.0.0.1"), QStringLiteral("28960"));
+        watch.replyReceived();
+        QVERIFY(!silence.wait(200));
+        watch.sessionStarted(QStringLiteral("127.0.0.1"), QStringLiteral("28960"));
+        watch.stop();
+        QVERIFY(!silence.wait(200));
     }
 
     // A flood while the window is busy overflows the system's buffer: every datagram is then
