@@ -26,6 +26,12 @@ using garrison::test::FakeDialogs;
 
 namespace {
 
+// Far above what these take on an idle machine (tens of milliseconds), far below what the
+// window froze for before the tail and the reception were reworked (seconds per tick, 20 s
+// for a flood): a loaded machine that shares its two processors with other tests and builds
+// must not fail them.
+constexpr qint64 kStallBoundMs = 3000;
+
 // The longest time the event loop went without a turn while it was watched.
 class StallWatch {
 public:
@@ -92,7 +98,7 @@ private Q_SLOTS:
         const StallWatch watch;
         worker.Timer1_Timer();
         QTRY_VERIFY_WITH_TIMEOUT(!worker.catchingUp(), 60000);
-        QVERIFY2(watch.longestMs() < 1500, qPrintable(QString::number(watch.longestMs())));
+        QVERIFY2(watch.longestMs() < kStallBoundMs, qPrintable(QString::number(watch.longestMs())));
         QCOMPARE(m_main->chatPage().transcript(), worker.Text7());
         QVERIFY(worker.tail().incremental());
 
@@ -102,7 +108,7 @@ private Q_SLOTS:
         QElapsedTimer tick;
         tick.start();
         worker.Timer1_Timer();
-        QVERIFY2(tick.elapsed() < 200, qPrintable(QString::number(tick.elapsed())));
+        QVERIFY2(tick.elapsed() < kStallBoundMs / 3, qPrintable(QString::number(tick.elapsed())));
         QVERIFY(!worker.catchingUp());
         QCOMPARE(m_main->chatPage().transcript(), worker.Text7());
         QVERIFY(worker.Text7().contains(QStringLiteral("Player1: gg 100993")));
@@ -167,7 +173,7 @@ private Q_SLOTS:
         sender.join();
         ::close(server);
         QVERIFY(inOrder);
-        QVERIFY2(watch.longestMs() < 1500, qPrintable(QString::number(watch.longestMs())));
+        QVERIFY2(watch.longestMs() < kStallBoundMs, qPrintable(QString::number(watch.longestMs())));
         const QString& console = m_main->console().text();
         QVERIFY(console.size() <= ConsoleBox::kConsoleLimit);
         QVERIFY(console.startsWith(ConsoleBox::kDroppedNotice));
