@@ -3,7 +3,6 @@
 #include "login/DaemonReceiver.h"
 
 using namespace garrison;
-using Kind = DaemonReceiver::Kind;
 using garrison::test::addTextRows;
 
 class TestDaemonReceiver : public QObject {
@@ -49,15 +48,6 @@ private Q_SLOTS:
         QCOMPARE((receiver.RconPassPending.isEmpty() ? "-" : receiver.RconPassPending) + ' ' +
                      (receiver.LogPending.isEmpty() ? "-" : receiver.LogPending),
                  after);
-    }
-
-    void aLaterLevelWordRunsTheHandOffAgain()
-    {
-        DaemonReceiver receiver;
-        QCOMPARE(receiver.take(QStringLiteral("admin")).kind, Kind::LevelAnswer);
-        QCOMPARE(receiver.take(QStringLiteral("secret")).kind, Kind::RconPassword);
-        QCOMPARE(receiver.take(QStringLiteral("admin")).kind, Kind::LevelAnswer);
-        QCOMPARE(receiver.RconPassPending, QStringLiteral("1"));
     }
 };
 
