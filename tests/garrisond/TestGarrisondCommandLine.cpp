@@ -19,46 +19,43 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        QFile config(file(QStringLiteral("garrisond.conf")));
+        QFile config(file("garrisond.conf"));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("pbkdf2_iterations = 1000\n");
     }
-    void addsUsersWithoutKeepingThePassword()
+    void addsListsAndRemovesUsers()
     {
-        const Result result = run({"--add-user", "alice", "--levels", "mp,admin"}, "Sw0rdf1sh!\n");
-        QCOMPARE(result.exitCode, 0);
-        QFile accounts(file(QStringLiteral("garrisond-accounts.json")));
+        QCOMPARE(run({"--add-user", "alice", "--levels", "mp,admin"}, "Sw0rdf1sh!\n").exitCode, 0);
+        QFile accounts(file("garrisond-accounts.json"));
         QVERIFY(accounts.open(QIODevice::ReadOnly));
         QVERIFY(!accounts.readAll().contains("Sw0rdf1sh"));
         QCOMPARE(accounts.permissions() & (QFile::ReadGroup | QFile::ReadOther),
                  QFile::Permissions());
-
         AccountStore store(accounts.fileName());
         QString error;
         QVERIFY(store.load(&error));
-        const auto* alice = store.find(QStringLiteral("alice"));
+        const auto* alice = store.find("alice");
         QVERIFY(alice != nullptr);
         QCOMPARE(alice->levels, QStringList({"mp", "admin"}));
-        QVERIFY(alice->password.matches(QStringLiteral("Sw0rdf1sh!")));
+        QVERIFY(alice->password.matches("Sw0rdf1sh!"));
         QCOMPARE(alice->password.iterations(), 1000);
 
         QCOMPARE(run({"--list-users"}).out, QByteArray("alice mp,admin\n"));
-    }
-    void removesUsers()
-    {
-        QCOMPARE(run({"--add-user", "bob", "--levels", "mp"}, "pw\n").exitCode, 0);
-        QCOMPARE(run({"--remove-user", "bob"}).exitCode, 0);
+        QCOMPARE(run({"--remove-user", "alice"}).exitCode, 0);
         QCOMPARE(run({"--list-users"}).out, QByteArray());
-        QVERIFY(run({"--remove-user", "bob"}).exitCode != 0);
+        QVERIFY(run({"--remove-user", "alice"}).exitCode != 0);
     }
-    void setsTheRconPassword()
+    void setsTheRconPasswordAndDescribesItsKeys()
     {
         QCOMPARE(run({"--set-rcon-password"}, "n3w pass\r\n").exitCode, 0);
         DaemonConfig config;
         QString error;
-        QVERIFY(DaemonConfig::load(file(QStringLiteral("garrisond.conf")), &config, &error));
+        QVERIFY(DaemonConfig::load(file("garrisond.conf"), &config, &error));
         QCOMPARE(config.rconPassword, QStringLiteral("n3w pass"));
         QCOMPARE(config.passwordIterations, 1000);
+        const Result help = run({"--help"});
+        QVERIFY(help.exitCode == 0 && help.out.contains("--add-user") &&
+                help.out.contains("rcon_password"));
     }
     // The arguments are separated by blanks.
     void refusesBadInvocations_data()
@@ -83,13 +80,7 @@ private Q_SLOTS:
         const Result result = run(arguments.split(u' ', Qt::SkipEmptyParts), input.toUtf8());
         QCOMPARE(result.exitCode, 1);
         QVERIFY(result.err.startsWith("garrisond: "));
-        QVERIFY(!QFile::exists(file(QStringLiteral("garrisond-accounts.json"))));
-    }
-    void helpDescribesOptionsAndKeys()
-    {
-        const Result help = run({"--help"});
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("--add-user") && help.out.contains("rcon_password"));
+        QVERIFY(!QFile::exists(file("garrisond-accounts.json")));
     }
 
 private:
@@ -98,27 +89,18 @@ private:
         QByteArray out;
         QByteArray err;
     };
-    Result run(QStringList arguments, const QByteArray& input = QByteArray())
+    // The process is killed when it takes too long; its exit code is -1 then.
+    Result run(const QStringList& arguments, const QByteArray& input = QByteArray())
     {
-        arguments.prepend(file(QStringLiteral("garrisond.conf")));
-        arguments.prepend(QStringLiteral("--config"));
         QProcess process;
-        process.start(QStringLiteral(GARRISOND_PATH), arguments);
-        Result result;
-        if (!process.waitForStarted(5000)) {
-            return result;
-        }
+        process.start(QStringLiteral(GARRISOND_PATH),
+                      QStringList{"--config", file("garrisond.conf")} + arguments);
         process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished(1000);
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        const bool ended =
+            process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit;
+        return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
+                process.readAllStandardError()};
     }
     QString file(const QString& name) const { return m_dir->filePath(name); }
     std::unique_ptr<QTemporaryDir> m_dir;
