@@ -88,12 +88,6 @@ private Q_SLOTS:
             {
                 {"registered capital", "g_allowvote",
                  "\"g_allowVote\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n", "8"},
-                {"anti-cheat switch", "sv_punkbuster",
-                 "\"sv_punkbuster\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n", "8"},
-                {"voice is off", "sv_voice",
-                 "\"sv_voice\" is: \"0^7\" default: \"0^7\"\n  Domain is 0 or 1\n", "8"},
-                {"team balance", "scr_teambalance",
-                 "\"scr_teambalance\" is: \"1^7\" default: \"1^7\"\n  Domain is 0 or 1\n", "8"},
                 {"text", "sv_hostname",
                  "\"sv_hostname\" is: \"CoDWaWHost^7\" default: \"CoDWaWHost^7\"\n"
                  "  Domain is any text\n",
