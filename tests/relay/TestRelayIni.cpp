@@ -1,6 +1,7 @@
 #include "RelayIni.h"
 #include "RelayWire.h"
 #include "TestMain.h"
+#include "TextRows.h"
 
 using garrison::relay::RelayIni;
 using garrison::relay::RelayWire;
@@ -12,28 +13,18 @@ private Q_SLOTS:
     // What was read as "host port address port login password", or empty when refused.
     void parse_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("read");
-        const QByteArray written =
-            "server=10.0.0.5:28960\r\nmyaddr=192.168.1.2:55556\r\n"
-            "login=GARRISON-192.168.1.2\r\npassword=GrsnUcon_192.168.1.2\r\n";
-        QTest::newRow("as GARRISON writes it")
-            << written
-            << "10.0.0.5 28960 192.168.1.2 55556 GARRISON-192.168.1.2 GrsnUcon_192.168.1.2";
-        for (const char* missing : {"server", "myaddr", "login", "password"}) {
-            QByteArray content = written;
-            const qsizetype at = content.indexOf(missing);
-            content.remove(at, content.indexOf('\n', at) + 1 - at);
-            QTest::newRow(qPrintable(QStringLiteral("no %1").arg(QLatin1String(missing))))
-                << content << QString();
-        }
-        QTest::newRow("server without port")
-            << QByteArray("server=a\nmyaddr=b:2\nlogin=l\npassword=p") << QString();
+        garrison::test::addTextRows(
+            {"content", "read"},
+            {{"as GARRISON writes it",
+              "server=10.0.0.5:28960\r\nmyaddr=192.168.1.2:55556\r\n"
+              "login=GARRISON-192.168.1.2\r\npassword=GrsnUcon_192.168.1.2\r\n",
+              "10.0.0.5 28960 192.168.1.2 55556 GARRISON-192.168.1.2 GrsnUcon_192.168.1.2"},
+             {"server without port", "server=a\nmyaddr=b:2\nlogin=l\npassword=p", ""}});
     }
     void parse()
     {
-        QFETCH(QByteArray, content);
-        const std::optional<RelayIni> ini = RelayIni::parse(content);
+        QFETCH(QString, content);
+        const std::optional<RelayIni> ini = RelayIni::parse(content.toLatin1());
         const QStringList read = ini ? QStringList{ini->serverHost,
                                                    QString::number(ini->serverPort),
                                                    ini->myAddress,

@@ -78,9 +78,6 @@ private Q_SLOTS:
         QCOMPARE(lines.at(0), "Relay started on 127.0.0.1:" + QByteArray::number(myPort) + "\r");
         QVERIFY(lines.at(1).startsWith("Connected to server 127.0.0.1:"));
         QCOMPARE(lines.at(2), QByteArray("PunkBuster Server\xFAKick Command Issued\r"));
-        for (const QByteArray& line : lines.first(2)) {
-            QVERIFY2(!line.contains('\xFA'), line.constData());
-        }
         QCOMPARE(m_relay.state(), QProcess::Running);
     }
 };
