@@ -12,19 +12,17 @@ private Q_SLOTS:
     void parses_data()
     {
         garrison::test::addTextRows({"message", "user", "password", "level"},
-                                    {
-                                        {"plain", "alice:pw-admin", "alice", "pw", "admin"},
-                                        {"dash in password", "alice:a-b-mp", "alice", "a-b", "mp"},
-                                        {"colon in password", "alice:a:b-mp", "alice", "a:b", "mp"},
-                                        {"dash in name", "al-ice:pw-mp", "al-ice", "pw", "mp"},
-                                        {"empty password", "alice:-mp", "alice", "", "mp"},
-                                        {"empty level", "alice:pw-", "alice", "pw", ""},
-                                        {"no colon", "alice-pw-mp", "", "", ""},
-                                        {"no dash", "alice:pw", "", "", ""},
-                                        {"dash only before colon", "a-lice:pw", "", "", ""},
-                                        {"empty name", ":pw-mp", "", "", ""},
-                                        {"request word", "getrconpass", "", "", ""},
-                                    });
+                                    {{"plain", "alice:pw-admin", "alice", "pw", "admin"},
+                                     {"dash in password", "alice:a-b-mp", "alice", "a-b", "mp"},
+                                     {"colon in password", "alice:a:b-mp", "alice", "a:b", "mp"},
+                                     {"dash in name", "al-ice:pw-mp", "al-ice", "pw", "mp"},
+                                     {"empty password", "alice:-mp", "alice", "", "mp"},
+                                     {"empty level", "alice:pw-", "alice", "pw", ""},
+                                     {"no colon", "alice-pw-mp", "", "", ""},
+                                     {"no dash", "alice:pw", "", "", ""},
+                                     {"dash only before colon", "a-lice:pw", "", "", ""},
+                                     {"empty name", ":pw-mp", "", "", ""},
+                                     {"request word", "getrconpass", "", "", ""}});
     }
     void parses()
     {

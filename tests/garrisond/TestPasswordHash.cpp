@@ -11,16 +11,14 @@ private Q_SLOTS:
     void matchesOnlyTheSamePassword_data()
     {
         garrison::test::addTextRows({"stored", "given", "matches"},
-                                    {
-                                        {"same", "s3cret", "s3cret", "yes"},
-                                        {"other case", "s3cret", "S3cret", ""},
-                                        {"prefix", "s3cret", "s3cre", ""},
-                                        {"trailing blank", "s3cret", "s3cret ", ""},
-                                        {"empty given", "s3cret", "", ""},
-                                        {"non-ASCII same", "pässwörd€", "pässwörd€", "yes"},
-                                        {"non-ASCII other", "pässwörd", "passwort", ""},
-                                        {"dash and colon", "a-b:c", "a-b:c", "yes"},
-                                    });
+                                    {{"same", "s3cret", "s3cret", "yes"},
+                                     {"other case", "s3cret", "S3cret", ""},
+                                     {"prefix", "s3cret", "s3cre", ""},
+                                     {"trailing blank", "s3cret", "s3cret ", ""},
+                                     {"empty given", "s3cret", "", ""},
+                                     {"non-ASCII same", "pässwörd€", "pässwörd€", "yes"},
+                                     {"non-ASCII other", "pässwörd", "passwort", ""},
+                                     {"dash and colon", "a-b:c", "a-b:c", "yes"}});
     }
     void matchesOnlyTheSamePassword()
     {
