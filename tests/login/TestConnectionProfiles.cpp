@@ -33,39 +33,17 @@ class TestConnectionProfiles : public QObject {
 
     FakeDialogs m_dialogs;
 
-    static QLineEdit* field(LoginWindow& window, const char* name)
+    template <typename T = QLineEdit> static T* find(LoginWindow& window, const QString& name)
     {
-        return window.findChild<QLineEdit*>(QLatin1String(name));
+        return window.findChild<T*>(name);
     }
-    static QComboBox* levels(LoginWindow& window)
-    {
-        return window.findChild<QComboBox*>(QStringLiteral("Combo1"));
-    }
-    static QAction* item(LoginWindow& window, const QString& name)
-    {
-        return window.findChild<QAction*>(name);
-    }
+    static QComboBox* levels(LoginWindow& window) { return find<QComboBox>(window, "Combo1"); }
 
 private Q_SLOTS:
     void init()
     {
         QFile::remove(storeFile());
         m_dialogs = FakeDialogs();
-    }
-
-    void loadingAnEmptySlotClearsTheFields()
-    {
-        LoginWindow window(m_dialogs);
-        for (const char* name : kFields) {
-            field(window, name)->setText(QStringLiteral("something"));
-        }
-        levels(window)->setCurrentIndex(2);
-        item(window, QStringLiteral("ls7"))->trigger();
-        for (const char* name : kFields) {
-            QCOMPARE(field(window, name)->text(),
-                     QByteArray(name) == "Text7" ? QStringLiteral("55555") : QString());
-        }
-        QCOMPARE(levels(window)->currentText(), QStringLiteral("poweradmin"));
     }
 
     void saveThenLoadRoundTrips_data()
@@ -88,11 +66,11 @@ private Q_SLOTS:
             }
             int i = 0;
             for (const char* name : kFields) {
-                field(window, name)->setText(value + QString::number(i++));
+                find(window, name)->setText(value + QString::number(i++));
             }
             levels(window)->setCurrentIndex(1);
             m_dialogs.texts.enqueue(QStringLiteral("Home server"));
-            item(window, QStringLiteral("ss3"))->trigger();
+            find<QAction>(window, "ss3")->trigger();
         }
         QCOMPARE(m_dialogs.calls.size(), 1);
         QCOMPARE(m_dialogs.calls[0].text, QStringLiteral("Please enter a name for the server"));
@@ -101,12 +79,11 @@ private Q_SLOTS:
 
         // A new window (as after a restart) shows the name and loads every field.
         LoginWindow window(m_dialogs);
-        QCOMPARE(item(window, QStringLiteral("LoadServer3z"))->text(),
-                 QStringLiteral("Home server"));
-        item(window, QStringLiteral("LoadServer3z"))->trigger();
+        QCOMPARE(find<QAction>(window, "LoadServer3z")->text(), QStringLiteral("Home server"));
+        find<QAction>(window, "LoadServer3z")->trigger();
         int i = 0;
         for (const char* name : kFields) {
-            QCOMPARE(field(window, name)->text(), value + QString::number(i++));
+            QCOMPARE(find(window, name)->text(), value + QString::number(i++));
         }
         QCOMPARE(levels(window)->currentText(), QStringLiteral("admin"));
 
@@ -120,13 +97,12 @@ private Q_SLOTS:
         {
             LoginWindow window(m_dialogs);
             m_dialogs.texts.enqueue(std::nullopt);
-            item(window, QStringLiteral("ss10"))->trigger();
+            find<QAction>(window, "ss10")->trigger();
             // Saving does not rename the item until the window is loaded again.
-            QCOMPARE(item(window, QStringLiteral("ls10"))->text(),
-                     QStringLiteral("Load Server 10"));
+            QCOMPARE(find<QAction>(window, "ls10")->text(), QStringLiteral("Load Server 10"));
         }
         LoginWindow window(m_dialogs);
-        QCOMPARE(item(window, QStringLiteral("ls10"))->text(), QString());
+        QCOMPARE(find<QAction>(window, "ls10")->text(), QString());
         QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN10]"), QStringLiteral("Name"),
                                      QStringLiteral("absent")),
                  QString());
@@ -140,15 +116,24 @@ private Q_SLOTS:
                                              {"empty", "", "poweradmin"},
                                              {"blank", " mp", "poweradmin"}});
     }
+    // Slot 5 holds only a level: loading it clears every other field (the relay port falls back
+    // to 55555).
     void storedLevelSelectsOnlyAnExactItem()
     {
         QFETCH(QString, stored);
         QFETCH(QString, selected);
         SettingsStore::write(QStringLiteral("[LOGIN5]"), QStringLiteral("Levelz"), stored);
         LoginWindow window(m_dialogs);
+        for (const char* name : kFields) {
+            find(window, name)->setText(QStringLiteral("something"));
+        }
         levels(window)->setCurrentIndex(2);
-        item(window, QStringLiteral("ls5"))->trigger();
+        find<QAction>(window, "ls5")->trigger();
         QCOMPARE(levels(window)->currentText(), selected);
+        for (const char* name : kFields) {
+            QCOMPARE(find(window, name)->text(),
+                     QByteArray(name) == "Text7" ? QStringLiteral("55555") : QString());
+        }
     }
 
     void garbageInTheStoreIsSurvived()
@@ -162,11 +147,10 @@ private Q_SLOTS:
                                   95));
         }
         LoginWindow window(m_dialogs);
-        QCOMPARE(item(window, QStringLiteral("LoadServer1"))->text(),
-                 QStringLiteral("Load Server 1"));
-        QCOMPARE(item(window, QStringLiteral("LoadServer2z"))->text(), QStringLiteral("Kept"));
+        QCOMPARE(find<QAction>(window, "LoadServer1")->text(), QStringLiteral("Load Server 1"));
+        QCOMPARE(find<QAction>(window, "LoadServer2z")->text(), QStringLiteral("Kept"));
         m_dialogs.texts.enqueue(QStringLiteral("New"));
-        item(window, QStringLiteral("ss1"))->trigger();
+        find<QAction>(window, "ss1")->trigger();
 
         QCOMPARE(ConnectionProfiles::caption(1), QStringLiteral("New"));
         QCOMPARE(ConnectionProfiles::caption(2), QStringLiteral("Kept"));
