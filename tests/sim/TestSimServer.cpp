@@ -1,9 +1,6 @@
 #include "SimRedirectBuffer.h"
-#include "SimRequest.h"
 #include "support/SimFixture.h"
 #include "support/TestMain.h"
-
-#include <QSignalSpy>
 
 using namespace garrison::sim;
 using garrison::test::SimFixture;
@@ -11,13 +8,6 @@ using garrison::test::SimFixture;
 namespace {
 
 const QByteArray kHeader = QByteArrayLiteral("\xFF\xFF\xFF\xFFprint\n");
-
-SimSettings settingsWith(int players)
-{
-    SimSettings settings = SimFixture::frozenSettings();
-    settings.players = players;
-    return settings;
-}
 
 } // namespace
 
@@ -28,18 +18,17 @@ private Q_SLOTS:
     void longRepliesAreSplit_data()
     {
         QTest::addColumn<QString>("command");
-
         QTest::newRow("status of 40 players") << "status";
         QTest::newRow("ban list") << "pb_sv_banlist";
     }
     void longRepliesAreSplit()
     {
         QFETCH(QString, command);
-        SimFixture sim(settingsWith(40));
+        SimSettings settings = SimFixture::frozenSettings();
+        settings.players = 40;
+        SimFixture sim(settings);
         QVERIFY(sim.start());
-
         const QList<QByteArray> datagrams = sim.rcon(command);
-
         QVERIFY(datagrams.size() >= 3);
         for (const QByteArray& datagram : datagrams) {
             QVERIFY(datagram.startsWith(kHeader));
@@ -52,22 +41,6 @@ private Q_SLOTS:
             std::any_of(datagrams.cbegin(), datagrams.cend() - 1,
                         [](const QByteArray& d) { return !d.endsWith('\n'); });
         QCOMPARE(cutInsideALine, command == QStringLiteral("status"));
-    }
-    void cooldownDropsEarlyRequests()
-    {
-        SimSettings settings = SimFixture::frozenSettings();
-        settings.cooldownMs = 60000;
-        SimFixture sim(settings);
-        QVERIFY(sim.start());
-        QSignalSpy dropped(&sim.server(), &SimServer::requestDropped);
-        QSignalSpy answered(&sim.server(), &SimServer::requestAnswered);
-
-        QCOMPARE(sim.rcon(QStringLiteral("mapname")).size(), 1);
-        sim.sendRaw(SimRequest::encode(sim.password(), QStringLiteral("status")));
-
-        QVERIFY(dropped.wait(SimFixture::kTimeoutMs));
-        QCOMPARE(dropped.first().first().toString(), QStringLiteral("status"));
-        QCOMPARE(answered.size(), 1);
     }
 };
 
