@@ -38,11 +38,7 @@ class TestLoginWindow : public QObject {
 
     template <typename T> T* child(const char* name)
     {
-        T* widget = m_window->findChild<T*>(QLatin1String(name));
-        if (!widget) {
-            qFatal("no control %s", name);
-        }
-        return widget;
+        return m_window->findChild<T*>(QLatin1String(name));
     }
     void fill(const char* name, const QString& text) { child<QLineEdit>(name)->setText(text); }
     // Where a user clicks an option: on its circle, not in the empty middle of a wide row.
