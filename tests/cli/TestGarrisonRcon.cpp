@@ -37,9 +37,7 @@ Run runRcon(const QStringList& arguments, const QProcessEnvironment& environment
     process.write(input);
     process.closeWriteChannel();
     if (!finished.wait(kRunMs)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
+        return {}; // the process is killed with its QProcess
     }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
@@ -51,7 +49,6 @@ QString writeFile(const QString& name, const QByteArray& text, QFile::Permission
     QFile file(path);
     file.open(QIODevice::WriteOnly);
     file.write(text);
-    file.close();
     file.setPermissions(permissions);
     return path;
 }
