@@ -345,24 +345,21 @@ private Q_SLOTS:
         Client client(port());
         logIn(client);
         client.socket.setReadBufferSize(1);
+        const auto heard = [this] { return audited(" getlog").size(); };
         int answered = 0;
         for (; answered < 60; ++answered) {
-            const qsizetype before = audited(" getlog").size();
+            const qsizetype before = heard();
             client.send("getlog");
             client.socket.flush();
-            if (!waitUntil([&] { return audited(" getlog").size() != before; }, 300, 10)) {
+            if (!waitUntil([&] { return heard() != before; }, 300, 10)) {
                 break;
             }
         }
         QVERIFY2(answered <= 30, qPrintable(QString::number(answered)));
-        const qsizetype heard = audited(" getlog").size();
+        const qsizetype stalled = heard();
         client.socket.setReadBufferSize(0);
-        QVERIFY(waitUntil(
-            [&] {
-                client.socket.readAll();
-                return audited(" getlog").size() != heard;
-            },
-            kWaitMs, 10));
+        QVERIFY(
+            waitUntil([&] { return client.socket.readAll(), heard() != stalled; }, kWaitMs, 10));
     }
     void mpCannotStartTheServer()
     {
@@ -446,8 +443,8 @@ private Q_SLOTS:
                                   file("garrisond-accounts.json")};
         for (const QString& path : secrets.first(2)) {
             QFile existing(path);
-            QVERIFY(existing.open(QIODevice::Append));
-            QVERIFY(existing.setPermissions(existing.permissions() | QFile::ReadOther));
+            QVERIFY(existing.open(QIODevice::Append) &&
+                    existing.setPermissions(existing.permissions() | QFile::ReadOther));
         }
         DaemonConfig config;
         QString error;
