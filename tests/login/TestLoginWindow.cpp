@@ -91,6 +91,9 @@ private Q_SLOTS:
         // The window opens in direct mode with no level chosen.
         check(enabledInRconMode);
         QCOMPARE(child<QComboBox>("Combo1")->currentIndex(), -1);
+        // Both passwords stay hidden on screen.
+        QCOMPARE(child<QLineEdit>("Text2")->echoMode(), QLineEdit::Password);
+        QCOMPARE(child<QLineEdit>("Text6")->echoMode(), QLineEdit::Password);
         choose("Option1");
         check(enabledInDaemonMode);
         QVERIFY(child<QPushButton>("Command3")->isEnabled());
