@@ -1,6 +1,5 @@
 #include "SimFixture.h"
 
-#include "SimRedirectBuffer.h"
 #include "SimRequest.h"
 
 #include <QSignalSpy>
@@ -38,11 +37,6 @@ QList<QByteArray> SimFixture::rcon(const QString& command, int timeoutMs)
         return {};
     }
     return receive(answered.first().at(1).toInt(), timeoutMs);
-}
-
-QString SimFixture::rconText(const QString& command, int timeoutMs)
-{
-    return sim::SimRedirectBuffer::join(rcon(command, timeoutMs));
 }
 
 void SimFixture::sendRaw(const QByteArray& datagram)

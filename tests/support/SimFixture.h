@@ -35,8 +35,6 @@ public:
     // Sends one request with the fixture's password and returns every reply datagram, header
     // included; empty when none came within the time.
     QList<QByteArray> rcon(const QString& command, int timeoutMs = kTimeoutMs);
-    // The same, joined into one text without the headers.
-    QString rconText(const QString& command, int timeoutMs = kTimeoutMs);
 
     // Raw traffic on the client socket, for malformed requests.
     void sendRaw(const QByteArray& datagram);

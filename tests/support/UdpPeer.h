@@ -38,9 +38,6 @@ public:
     // The reply header followed by text.
     static QByteArray replyDatagram(const QByteArray& text);
 
-Q_SIGNALS:
-    void datagramArrived(const QByteArray& data);
-
 private:
     QUdpSocket m_socket;
     QList<Datagram> m_received;
