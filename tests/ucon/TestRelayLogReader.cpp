@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/AnsiText.h"
 #include "ucon/RelayLogReader.h"
 
@@ -7,6 +8,7 @@
 #include <QRandomGenerator>
 
 using namespace garrison;
+using garrison::test::visible;
 
 namespace {
 
@@ -19,12 +21,6 @@ QString writeLog(const QString& name, const QByteArray& bytes)
     }
     file.write(bytes);
     return path;
-}
-
-QString visible(QString text)
-{
-    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
-        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
 }
 
 // Line by line as the description goes: a line ends at CR or CR LF, the lines are joined by
