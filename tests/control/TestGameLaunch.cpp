@@ -94,15 +94,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content"); // null: no such file
         QTest::addColumn<bool>("expected");
-        QTest::newRow("MZ header whatever the name")
-            << QStringLiteral("game.bin") << QByteArray("MZ\x90\0", 4) << true;
-        QTest::newRow("script named .exe")
-            << QStringLiteral("CoDWaWmp.exe") << QByteArray("#!/bin/sh\n") << false;
-        QTest::newRow("empty file named .exe")
-            << QStringLiteral("empty.exe") << QByteArray("") << false;
-        QTest::newRow("missing .EXE") << QStringLiteral("missing.EXE") << QByteArray() << true;
-        QTest::newRow("missing without suffix")
-            << QStringLiteral("missing") << QByteArray() << false;
+        const auto row = [](const char* tag, const char* name, const QByteArray& content,
+                            bool expected) { QTest::newRow(tag) << name << content << expected; };
+        row("MZ header whatever the name", "game.bin", QByteArray("MZ\x90\0", 4), true);
+        row("script named .exe", "CoDWaWmp.exe", "#!/bin/sh\n", false);
+        row("empty file named .exe", "empty.exe", "", false);
+        row("missing .EXE", "missing.EXE", QByteArray(), true);
+        row("missing without suffix", "missing", QByteArray(), false);
     }
     void isWindowsProgram()
     {

@@ -35,14 +35,9 @@ QString describe(BoxIcon icon, BoxButtons buttons)
     if (buttons == BoxButtons::YesNo) {
         return icon == BoxIcon::None ? QStringLiteral("yes/no") : QStringLiteral("odd yes/no");
     }
-    switch (icon) {
-    case BoxIcon::None:
-        return QStringLiteral("plain");
-    case BoxIcon::Information:
-        return QStringLiteral("information");
-    default:
-        return QStringLiteral("other");
-    }
+    return icon == BoxIcon::None          ? QStringLiteral("plain")
+           : icon == BoxIcon::Information ? QStringLiteral("information")
+                                          : QStringLiteral("other");
 }
 
 } // namespace
