@@ -107,13 +107,8 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(bool, expected);
-        const QString path = QDir(test::scratchFolder()).filePath(name);
-        QFile::remove(path);
-        if (!content.isNull()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        const QString path = test::scratchFolder() + QLatin1Char('/') + name;
+        QVERIFY(content.isNull() ? !QFile::exists(path) : test::writeFile(path, content));
         QCOMPARE(GameLaunch::isWindowsProgram(path), expected);
     }
 };

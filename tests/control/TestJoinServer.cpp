@@ -176,16 +176,15 @@ private Q_SLOTS:
         const QString record = folder + QStringLiteral("/record.txt");
         const QString game = folder + QStringLiteral("/CoDWaWmp.exe");
         QFile::remove(record);
-        QFile script(game);
-        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write(QStringLiteral("#!/bin/sh\n"
-                                    "{ pwd -P; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                    "> '%1.part'\n"
-                                    "mv '%1.part' '%1'\n")
-                         .arg(record)
-                         .toLocal8Bit());
-        script.close();
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(test::writeFile(
+            game,
+            QStringLiteral("#!/bin/sh\n"
+                           "{ pwd -P; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
+                           "> '%1.part'\n"
+                           "mv '%1.part' '%1'\n")
+                .arg(record)
+                .toLocal8Bit(),
+            true));
 
         openConfig();
         inConfig<QLineEdit>("Text1")->setText(game);

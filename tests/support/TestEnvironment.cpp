@@ -40,4 +40,13 @@ QString scratchFolder()
     return scratch().path();
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes, bool executable)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size() &&
+           (!executable ||
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
 } // namespace garrison::test

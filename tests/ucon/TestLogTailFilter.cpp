@@ -141,10 +141,7 @@ private Q_SLOTS:
             } else {
                 content += growth(random, Kind(kind), lines, stream);
             }
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(content);
-            file.close();
+            QVERIFY(test::writeFile(path, content));
 
             // Small slices, so that a piece often ends inside a line or a line break.
             const qint64 slice = qint64(random.bounded(1, 200));

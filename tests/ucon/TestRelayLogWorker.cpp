@@ -163,11 +163,8 @@ private Q_SLOTS:
     // A stand-in relay records where and how it was started; the timer then reads the log.
     void loadStartsTheRelayAndTheTimer()
     {
-        QFile script(AppFolder::filePath(RelayLogWorker::kRelayProgram));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho \"$(pwd) $*\" > started.txt\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(test::writeFile(AppFolder::filePath(RelayLogWorker::kRelayProgram),
+                                "#!/bin/sh\necho \"$(pwd) $*\" > started.txt\n", true));
         const QString record = AppFolder::filePath(QStringLiteral("started.txt"));
         QFile::remove(record);
         writeLog("t\xFAtick\r\n");
