@@ -23,9 +23,9 @@ struct RecordingEcho : DaemonEcho {
 };
 
 // Connects the client to the peer; true once its first "status" has arrived.
-bool connectTo(RconClient& client, UdpPeer& peer, const QString& password = QStringLiteral("pw"))
+bool connectTo(RconClient& client, UdpPeer& peer)
 {
-    return !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), password) &&
+    return !client.Connect(QStringLiteral("127.0.0.1"), peer.portText(), QStringLiteral("pw")) &&
            peer.waitFor(1);
 }
 
@@ -51,6 +51,9 @@ private Q_SLOTS:
             "p\xE4sswort say Gr\xFC\xDF\x65 \x80");
         row("nothing is quoted or escaped", u"a b", u"say \"x\";quit", "a b say \"x\";quit");
     }
+    // The client puts exactly these bytes on the wire. It echoes each command as it leaves
+    // (LastCommand already that command), in the system's time format without its time zone,
+    // whatever the locale.
     void requestDatagram()
     {
         QFETCH(QString, password);
@@ -58,38 +61,27 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QCOMPARE(RconDatagram::request(password, command), bytes);
 
-        // The client puts exactly these bytes on the wire.
-        UdpPeer peer;
-        RconClient client;
-        QVERIFY(connectTo(client, peer, password));
-        QCOMPARE(peer.lastData(), RconDatagram::request(password, QStringLiteral("status")));
-        client.Send(command);
-        QVERIFY(peer.waitFor(2));
-        QCOMPARE(peer.lastData(), bytes);
-    }
-
-    void sendEchoesBeforeTheDatagramLeaves()
-    {
         UdpPeer peer;
         RconClient client;
         client.setClock([] { return QDateTime(QDate(2026, 12, 4), QTime(13, 5, 9)); });
         QStringList lastCommandAtEcho;
-        connect(&client, &RconClient::echoed, this,
-                [&] { lastCommandAtEcho.append(client.LastCommand()); });
-        QSignalSpy echoes(&client, &RconClient::echoed);
-        QVERIFY(
-            !client.Connect(QStringLiteral("localhost"), peer.portText(), QStringLiteral("pw")));
-        client.Send(QStringLiteral("mapname"));
-
-        QCOMPARE(lastCommandAtEcho, (QStringList{"status", "mapname"}));
-        const QString line = echoes.at(1).at(0).toString();
-        // The system's time format without its time zone, whatever the locale.
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral("^\r\n\\[[0-9:.]*05:09[ APMapm.]*\\] - /mapname\r\n$"))
-                     .match(line)
-                     .hasMatch(),
-                 qPrintable(line));
+        QStringList echoes;
+        connect(&client, &RconClient::echoed, this, [&](const QString& line) {
+            lastCommandAtEcho << client.LastCommand();
+            echoes << line;
+        });
+        QVERIFY(!client.Connect(QStringLiteral("localhost"), peer.portText(), password));
+        QVERIFY(peer.waitFor(1));
+        QCOMPARE(peer.lastData(), RconDatagram::request(password, QStringLiteral("status")));
+        client.Send(command);
         QVERIFY(peer.waitFor(2));
+        QCOMPARE(peer.lastData(), bytes);
+        QCOMPARE(lastCommandAtEcho, (QStringList{"status", command}));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\r\n\\[[0-9:.]*05:09[ APMapm.]*\\] - /") +
+                                    QRegularExpression::escape(command) + QStringLiteral("\r\n$"))
+                     .match(echoes.at(1))
+                     .hasMatch(),
+                 qPrintable(echoes.at(1)));
     }
 
     // A second WaitSend within the second replaces the first and starts the count again. With
