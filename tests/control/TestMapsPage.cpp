@@ -57,10 +57,8 @@ class TestMapsPage : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_sender.sent.clear();
-        m_sender.waited.clear();
-        m_dialogs.calls.clear();
-        m_dialogs.texts.clear();
+        m_sender = {};
+        m_dialogs = {};
         m_page = std::make_unique<MapsPage>(m_sender, m_dialogs);
         m_page->show();
     }

@@ -213,18 +213,15 @@ private Q_SLOTS:
     void publishList_data()
     {
         // Every prefix the lists carry, the colon-less forms after those with a colon.
-        const char* const prefixes[] = {
-            "^3PunkBuster Server:", "^1PunkBuster Server:", "^2PunkBuster Server:",
-            "^4PunkBuster Server:", "^6PunkBuster Server:", "^7PunkBuster Server:",
-            "^5PunkBustr Server:",  "^5PunkBuster Server:", "^5PunkBuster Server",
-            "^4PunkBuster Server",  "^3PunkBuster Server",  "^2PunkBuster Server",
-            "^1PunkBuster Server",  "^6PunkBuster Server",  "^7PunkBuster Server",
-            "^3PunkBuster Serve:",
-        };
+        const QString prefixes = QStringLiteral(
+            "^3PunkBuster Server:|^1PunkBuster Server:|^2PunkBuster Server:|^4PunkBuster Server:|"
+            "^6PunkBuster Server:|^7PunkBuster Server:|^5PunkBustr Server:|^5PunkBuster Server:|"
+            "^5PunkBuster Server|^4PunkBuster Server|^3PunkBuster Server|^2PunkBuster Server|"
+            "^1PunkBuster Server|^6PunkBuster Server|^7PunkBuster Server|^3PunkBuster Serve:");
         QString every;
         QString cleaned;
-        for (const char* prefix : prefixes) {
-            every += QLatin1String(prefix) + QStringLiteral(" x\r\n");
+        for (const QString& prefix : prefixes.split(u'|')) {
+            every += prefix + QStringLiteral(" x\r\n");
             cleaned += QStringLiteral(" x\r\n");
         }
         for (const char* prefix : {"^1PunkBuster Server:", "^3PunkBuster Server:",
