@@ -22,7 +22,7 @@ class TestChatPage : public QObject {
     Q_OBJECT
 
     FakeDialogs m_dialogs;
-    std::unique_ptr<RecordingSender> m_sender;
+    RecordingSender m_sender;
     std::unique_ptr<ChatPage> m_page;
 
     QLineEdit* input() { return m_page->findChild<QLineEdit*>(QStringLiteral("txtsay1")); }
@@ -38,16 +38,12 @@ class TestChatPage : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_sender = std::make_unique<RecordingSender>();
-        m_page = std::make_unique<ChatPage>(*m_sender, m_dialogs);
+        m_sender = {};
+        m_page = std::make_unique<ChatPage>(m_sender, m_dialogs);
         m_page->setClock([] { return kNow; });
         m_page->show();
     }
-    void cleanup()
-    {
-        m_page.reset();
-        m_sender.reset();
-    }
+    void cleanup() { m_page.reset(); }
 
     // Colour buttons pressed first, split at blanks; no command: nothing said, nothing logged.
     void enterSaysAndLogs_data()
@@ -80,11 +76,11 @@ private Q_SLOTS:
         enter();
 
         if (command.isEmpty()) {
-            QVERIFY(m_sender->sent.isEmpty());
+            QVERIFY(m_sender.sent.isEmpty());
             QVERIFY(transcript()->text().isEmpty());
             return;
         }
-        QCOMPARE(m_sender->sent, QStringList{command});
+        QCOMPARE(m_sender.sent, QStringList{command});
         QCOMPARE(transcript()->text(),
                  "[01.04.2026 03:05:09]-> You Said: " + command.mid(QStringLiteral("say ").size()));
         QVERIFY(input()->text().isEmpty());
@@ -125,7 +121,7 @@ private Q_SLOTS:
         QCOMPARE(input()->text(), "ab" + code);
         QCOMPARE(input()->cursorPosition(), input()->text().size());
         QCOMPARE(m_page->focusWidget(), input());
-        QVERIFY(m_sender->sent.isEmpty());
+        QVERIFY(m_sender.sent.isEmpty());
     }
 };
 

@@ -34,13 +34,13 @@ QStringList stored()
 class TestJoinServer : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<MainWindow> m_main;
 
     // A new main window, as at a program start: it reads the join settings when it loads.
     void startMain()
     {
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_main = std::make_unique<MainWindow>(m_dialogs);
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("28960"),
                                 QStringLiteral("rconpw"));
         m_main->show();
@@ -82,21 +82,17 @@ private Q_SLOTS:
     void init()
     {
         storeJoinSettings(QString(), QString());
-        m_dialogs = std::make_unique<FakeDialogs>();
+        m_dialogs = {};
         startMain();
     }
-    void cleanup()
-    {
-        m_main.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { m_main.reset(); }
 
     void joinWithoutExecutableAsksToConfigure()
     {
         clickLabel("Label91");
 
-        QCOMPARE(m_dialogs->calls.size(), 1);
-        const FakeDialogs::Call& box = m_dialogs->calls.first();
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const FakeDialogs::Call& box = m_dialogs.calls.first();
         QCOMPARE(box.kind, FakeDialogs::Call::Message);
         QCOMPARE(box.text, QStringLiteral("You need to config this first!"));
         QCOMPARE(box.caption, QStringLiteral("Config!"));
@@ -126,13 +122,13 @@ private Q_SLOTS:
         QCOMPARE(m_main->findChildren<QWidget*>(QStringLiteral("joinserverconfig")).size(), 1);
         QCOMPARE(inConfig<QLineEdit>("Text2")->text(), QStringLiteral("edited"));
         if (!chosen.isEmpty()) {
-            m_dialogs->files.enqueue(chosen);
+            m_dialogs.files.enqueue(chosen);
         }
 
         QTest::mouseClick(inConfig<QPushButton>("Command1"), Qt::LeftButton);
 
-        QCOMPARE(m_dialogs->calls.size(), 1);
-        const FakeDialogs::Call& dialog = m_dialogs->calls.first();
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const FakeDialogs::Call& dialog = m_dialogs.calls.first();
         QCOMPARE(dialog.kind, FakeDialogs::Call::OpenFile);
         QCOMPARE(dialog.text, QStringLiteral("Select the codwaw.exe"));
         QCOMPARE(dialog.preset, QStringLiteral("File Type (*.exe);;All files (*)"));
@@ -154,7 +150,7 @@ private Q_SLOTS:
         storeJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"), QStringLiteral("old"));
         startMain();
         openConfig();
-        m_dialogs->files.enqueue(QStringLiteral("/elsewhere/CoDWaWmp.exe"));
+        m_dialogs.files.enqueue(QStringLiteral("/elsewhere/CoDWaWmp.exe"));
         QTest::mouseClick(inConfig<QPushButton>("Command1"), Qt::LeftButton);
         inConfig<QLineEdit>("Text2")->setText(QStringLiteral("new pw"));
 
@@ -199,7 +195,7 @@ private Q_SLOTS:
         QCOMPARE(lines.takeLast(), QString());
         QCOMPARE(lines.takeFirst(), QDir(folder).canonicalPath());
         QCOMPARE(lines, QStringList({"+connect", "127.0.0.1:28960", "+password", "s3cret"}));
-        QVERIFY(m_dialogs->calls.isEmpty());
+        QVERIFY(m_dialogs.calls.isEmpty());
     }
 };
 
