@@ -164,12 +164,8 @@ private Q_SLOTS:
         for (int slot = 0; slot < 64; ++slot) {
             const QString name = QStringLiteral("^%1Name %2 rate^7xyz").arg(slot % 8).arg(slot, 2);
             full += guidLine(slot, name, 15, QStringLiteral("198.51.100.%1:28960").arg(slot));
-            rows.append(QStringLiteral("%1|%2|%3|%4|%5|198.51.100.%5:28960")
-                            .arg(name)
-                            .arg(slot * 10)
-                            .arg(40 + slot)
-                            .arg(1000000000 + slot)
-                            .arg(slot));
+            rows.append(name + QString::asprintf("|%d|%d|%d|%d|198.51.100.%d:28960", slot * 10,
+                                                 40 + slot, 1000000000 + slot, slot, slot));
         }
         QTest::newRow("64 players with 15-character coloured names") << full + "\n"
                                                                      << "mp_castle" << rows;

@@ -25,10 +25,7 @@ public:
     quint16 port() const { return m_socket.localPort(); }
     QString portText() const { return QString::number(port()); }
     const QList<Datagram>& received() const { return m_received; }
-    QByteArray lastData() const
-    {
-        return m_received.isEmpty() ? QByteArray() : m_received.constLast().data;
-    }
+    QByteArray lastData() const { return m_received.value(m_received.size() - 1).data; }
     // Waits (bounded) until at least count datagrams have arrived.
     bool waitFor(int count, int timeoutMs = 5000);
     void clear() { m_received.clear(); }
