@@ -64,22 +64,16 @@ const QList<QByteArray> kJunk = {"a",     "b",  "ab",          "ba",    "\xFA", 
                                  "cvars", " ",  "\r",          "\n",    "\n\r", "a\xFA",
                                  "\r\n",  "\0", "babababab\r", "xy\xFA"};
 
-QByteArray junk(QRandomGenerator& random)
-{
-    QByteArray bytes;
-    for (int i = int(random.bounded(1, 12)); i > 0; --i) {
-        bytes += kJunk.at(random.bounded(kJunk.size()));
-    }
-    return bytes;
-}
-
 // What the file grows by; a relay that writes a few bytes at a time takes them from stream.
 QByteArray growth(QRandomGenerator& random, Kind kind, QList<QByteArray>& lines, QByteArray& stream)
 {
-    if (kind == Kind::Junk) {
-        return junk(random);
-    }
     QByteArray bytes;
+    if (kind == Kind::Junk) {
+        for (int i = int(random.bounded(1, 12)); i > 0; --i) {
+            bytes += kJunk.at(random.bounded(kJunk.size()));
+        }
+        return bytes;
+    }
     for (int i = int(random.bounded(1, 30)); i > 0; --i) {
         lines << relayLine(random, lines);
         bytes += lines.constLast();
