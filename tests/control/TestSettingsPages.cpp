@@ -66,9 +66,8 @@ class TestSettingsPages : public QObject {
     void fill(const QStringList& fields)
     {
         for (const QString& field : fields) {
-            const QString name = field.section(QLatin1Char('='), 0, 0);
-            const QString value = field.section(QLatin1Char('='), 1);
-            QWidget* widget = child<QWidget>(name);
+            const QString value = field.section(u'=', 1);
+            QWidget* widget = child<QWidget>(field.section(u'=', 0, 0));
             if (auto* line = qobject_cast<QLineEdit*>(widget)) {
                 line->setText(value);
             } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -76,7 +75,7 @@ class TestSettingsPages : public QObject {
             } else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) {
                 text->setPlainText(value);
             } else {
-                qFatal("cannot fill %s", qPrintable(name));
+                qFatal("cannot fill %s", qPrintable(field));
             }
         }
     }
