@@ -12,39 +12,35 @@ class TestGameLaunch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void parameters_data()
-    {
-        addTextRows({"password", "expected"},
-                    {{"no password keeps the blank", "", "+connect 10.0.0.5:28960 +password "},
-                     {"password", "s3cret", "+connect 10.0.0.5:28960 +password s3cret"},
-                     {"password with a blank", "two words",
-                      "+connect 10.0.0.5:28960 +password two words"}});
-    }
-    void parameters()
-    {
-        QFETCH(QString, password);
-        QFETCH(QString, expected);
-        QCOMPARE(
-            GameLaunch::parameters(QStringLiteral("10.0.0.5"), QStringLiteral("28960"), password),
-            expected);
-    }
-
-    void workingFolder_data()
+    // parameters() for 10.0.0.5:28960 and a password; workingFolder() for a path.
+    void texts_data()
     {
         addTextRows(
-            {"path", "expected"},
-            {{"backslash and CoDWaWmp.exe", "C:\\Games\\CoD WaW\\CoDWaWmp.exe",
+            {"function", "input", "expected"},
+            {{"no password keeps the blank", "parameters", "",
+              "+connect 10.0.0.5:28960 +password "},
+             {"password", "parameters", "s3cret", "+connect 10.0.0.5:28960 +password s3cret"},
+             {"password with a blank", "parameters", "two words",
+              "+connect 10.0.0.5:28960 +password two words"},
+             {"backslash and CoDWaWmp.exe", "workingFolder", "C:\\Games\\CoD WaW\\CoDWaWmp.exe",
               "C:\\Games\\CoD WaW\\"},
-             {"slash and CoDWaWmp.exe", "/games/cod/CoDWaWmp.exe", "/games/cod/"},
-             {"codwaw.exe is kept whole", "C:\\Games\\codwaw.exe", "C:\\Games\\codwaw.exe"},
-             {"other letter case is kept whole", "/games/codwawmp.exe", "/games/codwawmp.exe"},
-             {"every occurrence goes", "/x/CoDWaWmp.exe/CoDWaWmp.exe", "/x//"}});
+             {"slash and CoDWaWmp.exe", "workingFolder", "/games/cod/CoDWaWmp.exe", "/games/cod/"},
+             {"codwaw.exe is kept whole", "workingFolder", "C:\\Games\\codwaw.exe",
+              "C:\\Games\\codwaw.exe"},
+             {"other letter case is kept whole", "workingFolder", "/games/codwawmp.exe",
+              "/games/codwawmp.exe"},
+             {"every occurrence goes", "workingFolder", "/x/CoDWaWmp.exe/CoDWaWmp.exe", "/x//"}});
     }
-    void workingFolder()
+    void texts()
     {
-        QFETCH(QString, path);
+        QFETCH(QString, function);
+        QFETCH(QString, input);
         QFETCH(QString, expected);
-        QCOMPARE(GameLaunch::workingFolder(path), expected);
+        QCOMPARE(
+            function == QLatin1String("parameters")
+                ? GameLaunch::parameters(QStringLiteral("10.0.0.5"), QStringLiteral("28960"), input)
+                : GameLaunch::workingFolder(input),
+            expected);
     }
 
     // Flags: w for a windows program, c for a host that takes one command line, l for an
@@ -94,28 +90,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content"); // null: no such file
         QTest::addColumn<bool>("expected");
-        QTest::newRow("MZ header whatever the name")
-            << QStringLiteral("game.bin") << QByteArray("MZ\x90\0", 4) << true;
-        QTest::newRow("script named .exe")
-            << QStringLiteral("CoDWaWmp.exe") << QByteArray("#!/bin/sh\n") << false;
-        QTest::newRow("empty file named .exe")
-            << QStringLiteral("empty.exe") << QByteArray("") << false;
-        QTest::newRow("missing .EXE") << QStringLiteral("missing.EXE") << QByteArray() << true;
-        QTest::newRow("missing without suffix")
-            << QStringLiteral("missing") << QByteArray() << false;
+        const auto row = [](const char* tag, const char* name, const QByteArray& content,
+                            bool expected) { QTest::newRow(tag) << name << content << expected; };
+        row("MZ header whatever the name", "game.bin", QByteArray("MZ\x90\0", 4), true);
+        row("script named .exe", "CoDWaWmp.exe", "#!/bin/sh\n", false);
+        row("empty file named .exe", "empty.exe", "", false);
+        row("missing .EXE", "missing.EXE", QByteArray(), true);
+        row("missing without suffix", "missing", QByteArray(), false);
     }
     void isWindowsProgram()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(bool, expected);
-        const QString path = QDir(test::scratchFolder()).filePath(name);
-        QFile::remove(path);
-        if (!content.isNull()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        const QString path = test::scratchFolder() + QLatin1Char('/') + name;
+        QVERIFY(content.isNull() ? !QFile::exists(path) : test::writeFile(path, content));
         QCOMPARE(GameLaunch::isWindowsProgram(path), expected);
     }
 };

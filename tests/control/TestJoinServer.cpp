@@ -1,5 +1,6 @@
 #include "FakeDialogs.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/MainWindow.h"
 #include "platform/SettingsStore.h"
 
@@ -11,6 +12,7 @@
 #include <QPushButton>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 
 namespace {
@@ -21,26 +23,24 @@ void storeJoinSettings(const QString& path, const QString& password)
     SettingsStore::write(kSection, QStringLiteral("Path"), path);
     SettingsStore::write(kSection, QStringLiteral("ServerPass"), password);
 }
-QString storedPath()
+// The stored path and password.
+QStringList stored()
 {
-    return SettingsStore::read(kSection, QStringLiteral("Path"));
-}
-QString storedPassword()
-{
-    return SettingsStore::read(kSection, QStringLiteral("ServerPass"));
+    return {SettingsStore::read(kSection, QStringLiteral("Path")),
+            SettingsStore::read(kSection, QStringLiteral("ServerPass"))};
 }
 } // namespace
 
 class TestJoinServer : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<MainWindow> m_main;
 
     // A new main window, as at a program start: it reads the join settings when it loads.
     void startMain()
     {
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        m_main = std::make_unique<MainWindow>(m_dialogs);
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("28960"),
                                 QStringLiteral("rconpw"));
         m_main->show();
@@ -82,21 +82,17 @@ private Q_SLOTS:
     void init()
     {
         storeJoinSettings(QString(), QString());
-        m_dialogs = std::make_unique<FakeDialogs>();
+        m_dialogs = {};
         startMain();
     }
-    void cleanup()
-    {
-        m_main.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { m_main.reset(); }
 
     void joinWithoutExecutableAsksToConfigure()
     {
         clickLabel("Label91");
 
-        QCOMPARE(m_dialogs->calls.size(), 1);
-        const FakeDialogs::Call& box = m_dialogs->calls.first();
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const FakeDialogs::Call& box = m_dialogs.calls.first();
         QCOMPARE(box.kind, FakeDialogs::Call::Message);
         QCOMPARE(box.text, QStringLiteral("You need to config this first!"));
         QCOMPARE(box.caption, QStringLiteral("Config!"));
@@ -106,104 +102,85 @@ private Q_SLOTS:
         QVERIFY(!configWindow()->isModal());
     }
 
-    void configWindowShowsTheCurrentValues()
+    // The window shows the current values; a second "(config)" brings the open window forward,
+    // edits and all. Browse sets the path, or clears it when cancelled, and stores nothing.
+    void configWindowShowsAndBrowses_data()
     {
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("file chosen") << QStringLiteral("/games/cod waw/CoDWaWmp.exe");
+        QTest::newRow("cancelled") << QString();
+    }
+    void configWindowShowsAndBrowses()
+    {
+        QFETCH(QString, chosen);
         m_main->setJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"), QStringLiteral("pw"));
         openConfig();
-
         QCOMPARE(inConfig<QLineEdit>("Text1")->text(), QStringLiteral("/games/CoDWaWmp.exe"));
         QCOMPARE(inConfig<QLineEdit>("Text2")->text(), QStringLiteral("pw"));
-
-        // A second "(config)" brings the open window forward, edits and all.
         inConfig<QLineEdit>("Text2")->setText(QStringLiteral("edited"));
         clickLabel("Label92");
         QCOMPARE(m_main->findChildren<QWidget*>(QStringLiteral("joinserverconfig")).size(), 1);
         QCOMPARE(inConfig<QLineEdit>("Text2")->text(), QStringLiteral("edited"));
-    }
-
-    void browseSetsThePath_data()
-    {
-        QTest::addColumn<QString>("chosen"); // empty: the dialog is cancelled
-        QTest::newRow("file chosen") << QStringLiteral("/games/cod waw/CoDWaWmp.exe");
-        QTest::newRow("cancelled") << QString();
-    }
-    void browseSetsThePath()
-    {
-        QFETCH(QString, chosen);
-        m_main->setJoinSettings(QStringLiteral("/old/CoDWaWmp.exe"), QString());
-        openConfig();
         if (!chosen.isEmpty()) {
-            m_dialogs->files.enqueue(chosen);
+            m_dialogs.files.enqueue(chosen);
         }
 
         QTest::mouseClick(inConfig<QPushButton>("Command1"), Qt::LeftButton);
 
-        QCOMPARE(m_dialogs->calls.size(), 1);
-        const FakeDialogs::Call& dialog = m_dialogs->calls.first();
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        const FakeDialogs::Call& dialog = m_dialogs.calls.first();
         QCOMPARE(dialog.kind, FakeDialogs::Call::OpenFile);
         QCOMPARE(dialog.text, QStringLiteral("Select the codwaw.exe"));
         QCOMPARE(dialog.preset, QStringLiteral("File Type (*.exe);;All files (*)"));
         QCOMPARE(dialog.folder, QDir::currentPath());
         QCOMPARE(inConfig<QLineEdit>("Text1")->text(), chosen);
-        QCOMPARE(storedPath(), QString());
+        QCOMPARE(stored(), QStringList({"", ""}));
     }
 
-    void savePersistsAcrossARestart()
+    // Save keeps the edits (a browsed path too) across a restart; Cancel forgets them.
+    void closingTheConfigWindow_data()
     {
-        openConfig();
-        inConfig<QLineEdit>("Text1")->setText(QStringLiteral("D:\\CoD\\CoDWaWmp.exe"));
-        inConfig<QLineEdit>("Text2")->setText(QStringLiteral("join pw"));
-
-        pressInConfig("Command2");
-
-        QCOMPARE(storedPath(), QStringLiteral("D:\\CoD\\CoDWaWmp.exe"));
-        QCOMPARE(storedPassword(), QStringLiteral("join pw"));
-        QCOMPARE(m_main->txtiw3mp(), QStringLiteral("D:\\CoD\\CoDWaWmp.exe"));
-        QCOMPARE(m_main->txtserverpass(), QStringLiteral("join pw"));
-
-        m_main.reset();
-        startMain();
-        QCOMPARE(m_main->txtiw3mp(), QStringLiteral("D:\\CoD\\CoDWaWmp.exe"));
-        QCOMPARE(m_main->txtserverpass(), QStringLiteral("join pw"));
+        addTextRows({"button", "kept"}, {{"save", "Command2", "/elsewhere/CoDWaWmp.exe|new pw"},
+                                         {"cancel", "Command3", "/games/CoDWaWmp.exe|old"}});
     }
-
-    void cancelAfterEditsChangesNothing()
+    void closingTheConfigWindow()
     {
+        QFETCH(QString, button);
+        QFETCH(QString, kept);
         storeJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"), QStringLiteral("old"));
         startMain();
         openConfig();
-        m_dialogs->files.enqueue(QStringLiteral("/elsewhere/CoDWaWmp.exe"));
+        m_dialogs.files.enqueue(QStringLiteral("/elsewhere/CoDWaWmp.exe"));
         QTest::mouseClick(inConfig<QPushButton>("Command1"), Qt::LeftButton);
-        inConfig<QLineEdit>("Text2")->setText(QStringLiteral("new"));
+        inConfig<QLineEdit>("Text2")->setText(QStringLiteral("new pw"));
 
-        pressInConfig("Command3");
+        pressInConfig(qPrintable(button));
 
-        QCOMPARE(storedPath(), QStringLiteral("/games/CoDWaWmp.exe"));
-        QCOMPARE(storedPassword(), QStringLiteral("old"));
-        QCOMPARE(m_main->txtiw3mp(), QStringLiteral("/games/CoDWaWmp.exe"));
-        QCOMPARE(m_main->txtserverpass(), QStringLiteral("old"));
+        QCOMPARE(stored(), kept.split(u'|'));
+        QCOMPARE(QStringList({m_main->txtiw3mp(), m_main->txtserverpass()}), kept.split(u'|'));
+        m_main.reset();
+        startMain();
+        QCOMPARE(QStringList({m_main->txtiw3mp(), m_main->txtserverpass()}), kept.split(u'|'));
     }
 
     // Without a password the command line keeps a bare "+password" (see TestGameLaunch).
     void joinStartsTheConfiguredProgram()
     {
         // A stand-in game in a folder with a blank in its name, which records what it got.
-        const QDir scratch(test::scratchFolder());
-        const QString folder = scratch.filePath(QStringLiteral("game folder"));
+        const QString folder = test::scratchFolder() + QStringLiteral("/game folder");
         QVERIFY(QDir().mkpath(folder));
-        const QString record = QDir(folder).filePath(QStringLiteral("record.txt"));
+        const QString record = folder + QStringLiteral("/record.txt");
+        const QString game = folder + QStringLiteral("/CoDWaWmp.exe");
         QFile::remove(record);
-        const QString game = QDir(folder).filePath(QStringLiteral("CoDWaWmp.exe"));
-        QFile script(game);
-        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        script.write(QStringLiteral("#!/bin/sh\n"
-                                    "{ pwd -P; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                    "> '%1.part'\n"
-                                    "mv '%1.part' '%1'\n")
-                         .arg(record)
-                         .toLocal8Bit());
-        script.close();
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(test::writeFile(
+            game,
+            QStringLiteral("#!/bin/sh\n"
+                           "{ pwd -P; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
+                           "> '%1.part'\n"
+                           "mv '%1.part' '%1'\n")
+                .arg(record)
+                .toLocal8Bit(),
+            true));
 
         openConfig();
         inConfig<QLineEdit>("Text1")->setText(game);
@@ -218,7 +195,7 @@ private Q_SLOTS:
         QCOMPARE(lines.takeLast(), QString());
         QCOMPARE(lines.takeFirst(), QDir(folder).canonicalPath());
         QCOMPARE(lines, QStringList({"+connect", "127.0.0.1:28960", "+password", "s3cret"}));
-        QVERIFY(m_dialogs->calls.isEmpty());
+        QVERIFY(m_dialogs.calls.isEmpty());
     }
 };
 

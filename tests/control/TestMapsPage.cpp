@@ -57,33 +57,28 @@ class TestMapsPage : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_sender.sent.clear();
-        m_sender.waited.clear();
-        m_dialogs.calls.clear();
-        m_dialogs.texts.clear();
+        m_sender = {};
+        m_dialogs = {};
         m_page = std::make_unique<MapsPage>(m_sender, m_dialogs);
         m_page->show();
     }
     void cleanup() { m_page.reset(); }
 
-    void changeWithoutAChoiceIsRefused()
-    {
-        changeMap();
-        QVERIFY(m_sender.sent.isEmpty());
-        QCOMPARE(m_dialogs.calls.size(), 1);
-        QCOMPARE(m_dialogs.calls[0].text, QStringLiteral("Please select a map first!"));
-        QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("Map"));
-        QCOMPARE(m_dialogs.calls[0].icon, BoxIcon::Information);
-    }
-
-    // Nothing is chosen at the start, nor by tabbing into the list, which ends in the custom map.
-    void tabbingIntoTheListChoosesNothing()
+    // Nothing is chosen at the start, nor by tabbing into the list, which ends in the custom map;
+    // a change without a choice is refused.
+    void nothingChosenIsRefused()
     {
         QCOMPARE(list()->count(), 14);
         QCOMPARE(list()->item(13)->text(), QStringLiteral("Custom Map"));
         list()->setFocus(Qt::TabFocusReason);
         QCOMPARE(chosen(), QStringLiteral("Select a map"));
         QCOMPARE(visiblePictures(), QStringList{QStringLiteral("Image27")});
+        changeMap();
+        QVERIFY(m_sender.sent.isEmpty());
+        QCOMPARE(m_dialogs.calls.size(), 1);
+        QCOMPARE(m_dialogs.calls[0].text, QStringLiteral("Please select a map first!"));
+        QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("Map"));
+        QCOMPARE(m_dialogs.calls[0].icon, BoxIcon::Information);
     }
 
     // The list's rows in order: the map each names and the only picture shown for it.

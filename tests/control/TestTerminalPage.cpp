@@ -14,7 +14,7 @@ using garrison::test::addTextRows;
 class TestTerminalPage : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<RconClient> m_rcon;
+    RconClient m_rcon; // shared: each test reads only what it sent itself
     std::unique_ptr<TerminalPage> m_page;
 
     QLineEdit* commandLine() { return m_page->findChild<QLineEdit*>(QStringLiteral("Text7")); }
@@ -22,15 +22,10 @@ class TestTerminalPage : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_rcon = std::make_unique<RconClient>();
-        m_page = std::make_unique<TerminalPage>(*m_rcon);
+        m_page = std::make_unique<TerminalPage>(m_rcon);
         m_page->show();
     }
-    void cleanup()
-    {
-        m_page.reset();
-        m_rcon.reset();
-    }
+    void cleanup() { m_page.reset(); }
 
     void enterSendsAsTypedAndKeepsIt_data()
     {
@@ -41,14 +36,14 @@ private Q_SLOTS:
     void enterSendsAsTypedAndKeepsIt()
     {
         QFETCH(QString, typed);
-        QSignalSpy echoes(m_rcon.get(), &RconClient::echoed);
+        QSignalSpy echoes(&m_rcon, &RconClient::echoed);
         QTest::keyClicks(commandLine(), typed);
 
         QTest::keyClick(commandLine(), Qt::Key_Return);
         QTest::keyClick(commandLine(), Qt::Key_Enter);
 
         // Routed like the program's own query: the reply goes wherever LastCommand says.
-        QCOMPARE(m_rcon->LastCommand(), typed);
+        QCOMPARE(m_rcon.LastCommand(), typed);
         QCOMPARE(echoes.size(), 2);
         for (const QList<QVariant>& echo : echoes) {
             QVERIFY(echo.at(0).toString().endsWith("] - /" + typed + "\r\n"));
@@ -92,13 +87,13 @@ private Q_SLOTS:
     void refusedCommandLineSendsNothing()
     {
         m_page->setCommandLineAllowed(false);
-        QSignalSpy echoes(m_rcon.get(), &RconClient::echoed);
+        QSignalSpy echoes(&m_rcon, &RconClient::echoed);
         QTest::keyClick(commandLine(), Qt::Key_Return);
         QCOMPARE(echoes.size(), 0);
         m_page->setCommandLineAllowed(true);
         // The refusal text stays until replaced; it is what the user then sends.
         QTest::keyClick(commandLine(), Qt::Key_Return);
-        QCOMPARE(m_rcon->LastCommand(),
+        QCOMPARE(m_rcon.LastCommand(),
                  QStringLiteral("Sorry but you dont have access to full console command..."));
     }
 

@@ -18,6 +18,7 @@ private Q_SLOTS:
         QCOMPARE(toAnsi(text), all);
     }
 
+    // Both ways where the text is in the code page; outside it a character becomes one "?".
     void encode_data()
     {
         QTest::addColumn<QString>("text");
@@ -29,6 +30,8 @@ private Q_SLOTS:
         QTest::newRow("outside the code page") << QStringLiteral(u"a\u0416b") << QByteArray("a?b");
         QTest::newRow("astral character is one ?")
             << QStringLiteral(u"x\U0001F600y") << QByteArray("x?y");
+        QTest::newRow("high controls")
+            << QStringLiteral(u"\u20AC\u0178\u00FF") << QByteArray("\x80\x9F\xFF");
         QTest::newRow("empty") << QString() << QByteArray();
     }
     void encode()
@@ -36,11 +39,9 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
         QCOMPARE(toAnsi(text), bytes);
-    }
-
-    void decodeKnowsTheHighControls()
-    {
-        QCOMPARE(fromAnsi(QByteArray("\x80\x9F\xFF")), QStringLiteral(u"\u20AC\u0178\u00FF"));
+        if (!bytes.contains('?')) {
+            QCOMPARE(fromAnsi(bytes), text);
+        }
     }
 };
 

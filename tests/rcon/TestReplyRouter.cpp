@@ -170,81 +170,58 @@ private Q_SLOTS:
               "label");
     }
 
-    void invalidPassword_data()
+    // isInvalidPassword on replies, changesMap on commands, hostNameWanted on the host label.
+    void predicates_data()
     {
         test::addTextRows(
-            {"reply", "invalid"},
-            {
-                {"alone", "Invalid password.\r\n", "yes"},
-                {"twice", "Invalid password.\r\nInvalid password.\r\n", "yes"},
-                {"after other lines", "map: mp_castle\r\nInvalid password.\r\n", "yes"},
-                {"coloured and padded", " ^1Invalid password.^7 \r\n", "yes"},
-                {"small letters", "invalid password.\r\n", ""},
-                {"inside a chat line", "console: Invalid password. lol\r\n", ""},
-                {"newer engine's refusal", "Bad rconpassword.\r\n", ""},
-            });
+            {"function", "text", "holds"},
+            {{"invalid alone", "invalid", "Invalid password.\r\n", "yes"},
+             {"invalid twice", "invalid", "Invalid password.\r\nInvalid password.\r\n", "yes"},
+             {"invalid after other lines", "invalid", "map: mp_castle\r\nInvalid password.\r\n",
+              "yes"},
+             {"invalid coloured and padded", "invalid", " ^1Invalid password.^7 \r\n", "yes"},
+             {"invalid in small letters", "invalid", "invalid password.\r\n", ""},
+             {"invalid inside a chat line", "invalid", "console: Invalid password. lol\r\n", ""},
+             {"newer engine's refusal", "invalid", "Bad rconpassword.\r\n", ""},
+             {"map", "map", "map mp_castle", "yes"},
+             {"map in any case", "map", "Map mp_castle", "yes"},
+             {"map after leading blanks", "map", "  map_restart", "yes"},
+             {"fast restart", "map", "fast_restart", "yes"},
+             {"rotate", "map", "map_rotate", "yes"},
+             {"developer map", "map", "devmap mp_dome", "yes"},
+             {"asking the map", "map", "mapname", ""},
+             {"rotation variable", "map", "sv_mapRotation gametype tdm map mp_dome", ""},
+             {"saying map", "map", "say map mp_castle next", ""},
+             {"host wanted while loading", "host", "loading...", "yes"},
+             {"host wanted without one", "host", "nohostname", "yes"},
+             {"known host", "host", "My Server", ""},
+             {"loading in other case", "host", "Loading...", ""},
+             {"empty host", "host", "", ""}});
     }
-    void invalidPassword()
+    void predicates()
     {
-        QFETCH(QString, reply);
-        QFETCH(QString, invalid);
-        QCOMPARE(ReplyRouter::isInvalidPassword(reply), !invalid.isEmpty());
-    }
-
-    void changesMap_data()
-    {
-        test::addTextRows({"command", "changes"},
-                          {
-                              {"map", "map mp_castle", "yes"},
-                              {"any case", "Map mp_castle", "yes"},
-                              {"leading blanks", "  map_restart", "yes"},
-                              {"fast restart", "fast_restart", "yes"},
-                              {"rotate", "map_rotate", "yes"},
-                              {"developer map", "devmap mp_dome", "yes"},
-                              {"asking the map", "mapname", ""},
-                              {"rotation variable", "sv_mapRotation gametype tdm map mp_dome", ""},
-                              {"saying map", "say map mp_castle next", ""},
-                          });
-    }
-    void changesMap()
-    {
-        QFETCH(QString, command);
-        QFETCH(QString, changes);
-        QCOMPARE(ReplyRouter::changesMap(command), !changes.isEmpty());
-    }
-
-    void hostNameWanted_data()
-    {
-        test::addTextRows({"label", "wanted"}, {
-                                                   {"loading", "loading...", "yes"},
-                                                   {"no host name", "nohostname", "yes"},
-                                                   {"known", "My Server", ""},
-                                                   {"case differs", "Loading...", ""},
-                                                   {"empty", "", ""},
-                                               });
-    }
-    void hostNameWanted()
-    {
-        QFETCH(QString, label);
-        QFETCH(QString, wanted);
-        QCOMPARE(ReplyRouter::hostNameWanted(label), !wanted.isEmpty());
+        QFETCH(QString, function);
+        QFETCH(QString, text);
+        QFETCH(QString, holds);
+        const bool result = function == QLatin1String("invalid")
+                                ? ReplyRouter::isInvalidPassword(text)
+                            : function == QLatin1String("map") ? ReplyRouter::changesMap(text)
+                                                               : ReplyRouter::hostNameWanted(text);
+        QCOMPARE(result, !holds.isEmpty());
     }
 
     void publishList_data()
     {
         // Every prefix the lists carry, the colon-less forms after those with a colon.
-        const char* const prefixes[] = {
-            "^3PunkBuster Server:", "^1PunkBuster Server:", "^2PunkBuster Server:",
-            "^4PunkBuster Server:", "^6PunkBuster Server:", "^7PunkBuster Server:",
-            "^5PunkBustr Server:",  "^5PunkBuster Server:", "^5PunkBuster Server",
-            "^4PunkBuster Server",  "^3PunkBuster Server",  "^2PunkBuster Server",
-            "^1PunkBuster Server",  "^6PunkBuster Server",  "^7PunkBuster Server",
-            "^3PunkBuster Serve:",
-        };
+        const QString prefixes = QStringLiteral(
+            "^3PunkBuster Server:|^1PunkBuster Server:|^2PunkBuster Server:|^4PunkBuster Server:|"
+            "^6PunkBuster Server:|^7PunkBuster Server:|^5PunkBustr Server:|^5PunkBuster Server:|"
+            "^5PunkBuster Server|^4PunkBuster Server|^3PunkBuster Server|^2PunkBuster Server|"
+            "^1PunkBuster Server|^6PunkBuster Server|^7PunkBuster Server|^3PunkBuster Serve:");
         QString every;
         QString cleaned;
-        for (const char* prefix : prefixes) {
-            every += QLatin1String(prefix) + QStringLiteral(" x\r\n");
+        for (const QString& prefix : prefixes.split(u'|')) {
+            every += prefix + QStringLiteral(" x\r\n");
             cleaned += QStringLiteral(" x\r\n");
         }
         for (const char* prefix : {"^1PunkBuster Server:", "^3PunkBuster Server:",

@@ -48,105 +48,80 @@ QString received(const QByteArray& text)
     return RconDatagram::cleanReply("\xFF\xFF\xFF\xFFprint\n" + text);
 }
 
+// Lines as reception leaves them ("^7 " after a name has become three blanks), each followed
+// by "case -> row", the row empty when the line is no player's.
+const char* const kPlayerLines = R"(
+  0    10   48 1234567890 Sniper              0 192.0.2.10:28960      12345 25000
+plain -> Sniper|10|48|1234567890|0|192.0.2.10:28960
+ 12     0   71  987654321 Lagger            353 203.0.113.74:28960     4711 25000
+lastmsg in the hundreds keeps the whole port -> Lagger|0|71|987654321|12|203.0.113.74:28960
+  3    -2  999         42 ^1Red^7Baron         0 198.51.100.7:28961       7 25000
+coloured name keeps its codes -> ^1Red^7Baron|-2|999|42|3|198.51.100.7:28961
+ 11  1234    0    7654321 pirate              12 192.0.2.1:28960      12345 25000
+name holding rate -> pirate|1234|0|7654321|11|192.0.2.1:28960
+  4     5   60      31337 Nickname            40 192.0.2.4:28960        222 20000
+name holding name and a long pad -> Nickname|5|60|31337|4|192.0.2.4:28960
+  6     0   33        123 "Sgt" Pépé’s €     7 192.0.2.6:28960         66  5000
+blanks, quotes and Windows-1252 letters -> "Sgt" Pépé’s €|0|33|123|6|192.0.2.6:28960
+  2     1   50        777 1 2.3.4.5:6 7 8      9 192.0.2.2:28960          2 25000
+name that looks like a line's end -> 1 2.3.4.5:6 7 8|1|50|777|2|192.0.2.2:28960
+ 63    99  120 1000000063 ^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q   0 192.0.2.63:28960        63 25000
+coloured letter by letter -> ^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q|99|120|1000000063|63|192.0.2.63:28960
+ 17     0    0          0 bot0                0 bot                        0  5000
+bot -> bot0|0|0|0|17|bot
+  0     0    0          0 Host                0 loopback              12345 25000
+listen server host -> Host|0|0|0|0|loopback
+  4     0 CNCT 1640001234 NewRecruit       1500 192.0.2.44:28960       -300 25000
+connecting -> NewRecruit|0|CNCT|1640001234|4|192.0.2.44:28960
+  9     7 ZMBI 1640005678 Gone              1200 192.0.2.9:28960         99 25000
+leaving -> Gone|7|ZMBI|1640005678|9|192.0.2.9:28960
+  5     0   30         77 Laggy               5 192.0.2.30:-25536    -1234 25000
+port kept in a signed short -> Laggy|0|30|77|5|192.0.2.30:40000
+  1     0   30         77 Nick^7          0 192.0.2.30:28960         4 25000
+text that skipped reception keeps no reset -> Nick|0|30|77|1|192.0.2.30:28960
+  1    12   80 Visor^7           50 192.0.2.1:27960     1234 25000
+older layout without guid -> Visor|12|80||1|192.0.2.1:27960
+ 3     0    0 Murielle        ^7bot                                     16384
+ioquake3 bot -> Murielle|0|0||3|bot
+ 7    -1  105 ^4Blue^7Fox        ^7192.0.2.77:27960                        25000
+ioquake3 player -> ^4Blue^7Fox|-1|105||7|192.0.2.77:27960
+num score ping guid       name            lastmsg address               qport  rate
+column header ->
+--- ----- ---- ---------- --------------- ------- --------------------- ------ -----
+dashes ->
+map: mp_castle
+map line ->
+
+empty ->
+Invalid password.
+invalid password ->
+  5     0   30         77 Laggy               5 192.0.2.30:28
+cut inside the address ->
+  5     0   30 192.0.2.30:28960 25000
+nothing between the numbers ->
+  x     0   30         77 Laggy   5 192.0.2.30:28960 4 25000
+letters for a number ->
+  5     0   30         77 Laggy   5 192.0.2.30 4 25000
+address without port ->
+  5     0   30         77 Laggy   5 192.0.2.30:70000 4 25000
+port out of range ->
+)";
+
 } // namespace
 
 class TestStatusParser : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Lines as reception leaves them: "^7 " after a name has become three blanks.
     void playerLine_data()
     {
-        test::addTextRows(
-            {"line", "row"},
-            {
-                {"plain",
-                 "  0    10   48 1234567890 Sniper              0 192.0.2.10:28960  "
-                 "    12345 25000",
-                 "Sniper|10|48|1234567890|0|192.0.2.10:28960"},
-                {"lastmsg in the hundreds keeps the whole port",
-                 " 12     0   71  987654321 Lagger            353 203.0.113.74:28960     4711 "
-                 "25000",
-                 "Lagger|0|71|987654321|12|203.0.113.74:28960"},
-                {"coloured name keeps its codes",
-                 "  3    -2  999         42 ^1Red^7Baron         0 198.51.100.7:28961       7 "
-                 "25000",
-                 "^1Red^7Baron|-2|999|42|3|198.51.100.7:28961"},
-                {"name holding rate",
-                 " 11  1234    0    7654321 pirate              12 "
-                 "192.0.2.1:28960      12345 25000",
-                 "pirate|1234|0|7654321|11|192.0.2.1:28960"},
-                {"name holding name and a long pad",
-                 "  4     5   60      31337 Nickname            40 192.0.2.4:28960        "
-                 "222 20000",
-                 "Nickname|5|60|31337|4|192.0.2.4:28960"},
-                {"blanks, quotes and Windows-1252 letters",
-                 "  6     0   33        123 \"Sgt\" Pépé’s €     7 192.0.2.6:28960         "
-                 "66  5000",
-                 "\"Sgt\" Pépé’s €|0|33|123|6|192.0.2.6:28960"},
-                {"name that looks like a line's end",
-                 "  2     1   50        777 1 2.3.4.5:6 7 8      9 192.0.2.2:28960          2 "
-                 "25000",
-                 "1 2.3.4.5:6 7 8|1|50|777|2|192.0.2.2:28960"},
-                {"coloured letter by letter",
-                 " 63    99  120 1000000063 ^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q   0 "
-                 "192.0.2.63:28960        63 25000",
-                 "^1F^2i^3f^4t^5e^6e^7n_chars_x^2Q|99|120|1000000063|63|192.0.2.63:28960"},
-                {"bot",
-                 " 17     0    0          0 bot0                0 bot                 "
-                 "       0  5000",
-                 "bot0|0|0|0|17|bot"},
-                {"listen server host",
-                 "  0     0    0          0 Host                0 loopback "
-                 "             12345 25000",
-                 "Host|0|0|0|0|loopback"},
-                {"connecting",
-                 "  4     0 CNCT 1640001234 NewRecruit       1500 192.0.2.44:28960 "
-                 "      -300 25000",
-                 "NewRecruit|0|CNCT|1640001234|4|192.0.2.44:28960"},
-                {"leaving",
-                 "  9     7 ZMBI 1640005678 Gone              1200 192.0.2.9:28960  "
-                 "       99 25000",
-                 "Gone|7|ZMBI|1640005678|9|192.0.2.9:28960"},
-                {"port kept in a signed short",
-                 "  5     0   30         77 Laggy               5 192.0.2.30:-25536    -1234 "
-                 "25000",
-                 "Laggy|0|30|77|5|192.0.2.30:40000"},
-                {"text that skipped reception keeps no reset",
-                 "  1     0   30         77 Nick^7          0 192.0.2.30:28960         4 25000",
-                 "Nick|0|30|77|1|192.0.2.30:28960"},
-                {"older layout without guid",
-                 "  1    12   80 Visor^7           50 192.0.2.1:27960     1234 25000",
-                 "Visor|12|80||1|192.0.2.1:27960"},
-                {"ioquake3 bot",
-                 " 3     0    0 Murielle        ^7bot                        "
-                 "             16384",
-                 "Murielle|0|0||3|bot"},
-                {"ioquake3 player",
-                 " 7    -1  105 ^4Blue^7Fox        ^7192.0.2.77:27960     "
-                 "                   25000",
-                 "^4Blue^7Fox|-1|105||7|192.0.2.77:27960"},
-                {"column header",
-                 "num score ping guid       name            lastmsg address               qport "
-                 " rate",
-                 ""},
-                {"dashes",
-                 "--- ----- ---- ---------- --------------- ------- "
-                 "--------------------- ------ -----",
-                 ""},
-                {"map line", "map: mp_castle", ""},
-                {"empty", "", ""},
-                {"invalid password", "Invalid password.", ""},
-                {"cut inside the address",
-                 "  5     0   30         77 Laggy               5 192.0.2.30:28", ""},
-                {"nothing between the numbers", "  5     0   30 192.0.2.30:28960 25000", ""},
-                {"letters for a number",
-                 "  x     0   30         77 Laggy   5 192.0.2.30:28960 4 25000", ""},
-                {"address without port", "  5     0   30         77 Laggy   5 192.0.2.30 4 25000",
-                 ""},
-                {"port out of range",
-                 "  5     0   30         77 Laggy   5 192.0.2.30:70000 4 25000", ""},
-            });
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("row");
+        const QStringList lines = QString::fromUtf8(kPlayerLines).split(u'\n');
+        for (qsizetype i = 1; i + 1 < lines.size(); i += 2) {
+            QTest::newRow(qPrintable(lines[i + 1].section(QStringLiteral(" ->"), 0, 0)))
+                << lines[i] << lines[i + 1].section(QStringLiteral(" ->"), 1).trimmed();
+        }
     }
     void playerLine()
     {
@@ -189,12 +164,8 @@ private Q_SLOTS:
         for (int slot = 0; slot < 64; ++slot) {
             const QString name = QStringLiteral("^%1Name %2 rate^7xyz").arg(slot % 8).arg(slot, 2);
             full += guidLine(slot, name, 15, QStringLiteral("198.51.100.%1:28960").arg(slot));
-            rows.append(QStringLiteral("%1|%2|%3|%4|%5|198.51.100.%5:28960")
-                            .arg(name)
-                            .arg(slot * 10)
-                            .arg(40 + slot)
-                            .arg(1000000000 + slot)
-                            .arg(slot));
+            rows.append(name + QString::asprintf("|%d|%d|%d|%d|198.51.100.%d:28960", slot * 10,
+                                                 40 + slot, 1000000000 + slot, slot, slot));
         }
         QTest::newRow("64 players with 15-character coloured names") << full + "\n"
                                                                      << "mp_castle" << rows;

@@ -47,34 +47,27 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("datagrams");
         QTest::addColumn<QStringList>("atOnce");   // tables given as the datagrams arrive
         QTest::addColumn<QStringList>("afterGap"); // tables given once nothing more comes
-
+        const auto row = [](const char* tag, const QStringList& datagrams,
+                            const QStringList& atOnce, const QStringList& afterGap = {}) {
+            QTest::newRow(tag) << datagrams << atOnce << afterGap;
+        };
         const QString two = kHeader + line(0, "Sniper") + line(1, "Red Baron") + "\r\n";
-        QTest::newRow("whole in one datagram")
-            << QStringList{two} << QStringList{"mp_castle:Sniper,Red Baron"} << QStringList{};
-        QTest::newRow("cut inside a line")
-            << QStringList{two.left(kHeader.size() + 30), two.mid(kHeader.size() + 30, 50),
-                           two.mid(kHeader.size() + 80)}
-            << QStringList{"mp_castle:Sniper,Red Baron"} << QStringList{};
-        QTest::newRow("cut between the line break and the empty line")
-            << QStringList{two.chopped(2), QStringLiteral("\r\n")}
-            << QStringList{"mp_castle:Sniper,Red Baron"} << QStringList{};
-        QTest::newRow("no players")
-            << QStringList{kHeader + "\r\n"} << QStringList{"mp_castle:"} << QStringList{};
-        QTest::newRow("two replies back to back")
-            << QStringList{two + kHeader + line(5, "Doc") + "\r\n"}
-            << QStringList{"mp_castle:Sniper,Red Baron", "mp_castle:Doc"} << QStringList{};
-        QTest::newRow("end lost") << QStringList{kHeader + line(0, "Sniper")} << QStringList{}
-                                  << QStringList{"mp_castle:Sniper"};
-        QTest::newRow("no table") << QStringList{"Unknown command \"status\"\r\n"} << QStringList{}
-                                  << QStringList{};
-        QTest::newRow("older text is dropped when status is sent")
-            << QStringList{QStringLiteral("\"sv_hostname\" is: \"x^7\"\r\n") + kHeader +
-                               line(3, "Old"),
-                           kRestart, kHeader + line(4, "New") + "\r\n"}
-            << QStringList{"mp_castle:New"} << QStringList{};
-        QTest::newRow("a late reply after the table waits for the next one")
-            << QStringList{two, QStringLiteral("Sgt Pepper^7 was kicked\r\n")}
-            << QStringList{"mp_castle:Sniper,Red Baron"} << QStringList{};
+        const QStringList both{"mp_castle:Sniper,Red Baron"};
+        const qsizetype cut = kHeader.size() + 30;
+        row("whole in one datagram", {two}, both);
+        row("cut inside a line", {two.left(cut), two.mid(cut, 50), two.mid(cut + 50)}, both);
+        row("cut between the line break and the empty line", {two.chopped(2), "\r\n"}, both);
+        row("no players", {kHeader + "\r\n"}, {"mp_castle:"});
+        row("two replies back to back", {two + kHeader + line(5, "Doc") + "\r\n"},
+            both + QStringList{"mp_castle:Doc"});
+        row("end lost", {kHeader + line(0, "Sniper")}, {}, {"mp_castle:Sniper"});
+        row("no table", {"Unknown command \"status\"\r\n"}, {});
+        row("older text is dropped when status is sent",
+            {"\"sv_hostname\" is: \"x^7\"\r\n" + kHeader + line(3, "Old"), kRestart,
+             kHeader + line(4, "New") + "\r\n"},
+            {"mp_castle:New"});
+        row("a late reply after the table waits for the next one",
+            {two, "Sgt Pepper^7 was kicked\r\n"}, both);
     }
     void assembly()
     {

@@ -13,23 +13,38 @@ class TestTextLines : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void stripColourCodes_data()
+    // StripColourCodes, and the collapse of blank lines (which must agree with the definition).
+    void textToText_data()
     {
-        test::addTextRows({"text", "expected"},
-                          {
-                              {"none", "plain", "plain"},
-                              {"every code", "^0a^1b^2c^3d^4e^5f^6g^7h", "abcdefgh"},
-                              {"name", "^1Red^7Baron^7", "RedBaron"},
-                              {"other carets stay", "^8x^a^^ ^", "^8x^a^^ ^"},
-                              {"later code frees an earlier one", "^^70", "^0"},
-                              {"one pass per code", "^^11", "^1"},
-                          });
+        test::addTextRows(
+            {"function", "text", "expected"},
+            {{"no codes", "strip", "plain", "plain"},
+             {"every code", "strip", "^0a^1b^2c^3d^4e^5f^6g^7h", "abcdefgh"},
+             {"name", "strip", "^1Red^7Baron^7", "RedBaron"},
+             {"other carets stay", "strip", "^8x^a^^ ^", "^8x^a^^ ^"},
+             {"later code frees an earlier one", "strip", "^^70", "^0"},
+             {"one pass per code", "strip", "^^11", "^1"},
+             {"nothing to collapse", "collapse", "a\r\nb", "a\r\nb"},
+             {"one blank line", "collapse", "a\r\n\r\nb", "a\r\nb"},
+             {"long run", "collapse", "a\r\n\r\n\r\n\r\n\r\nb", "a\r\nb"},
+             {"leading and trailing", "collapse", "\r\n\r\na\r\n\r\n", "\r\na\r\n"},
+             {"blanks are not blank lines", "collapse", "a\r\n \r\n\r\nb", "a\r\n \r\nb"},
+             {"CR before a run", "collapse", "\r\r\n\r\n\n", "\r\r\n\n"},
+             {"lone LF between", "collapse", "\r\n\n\r\n", "\r\n\n\r\n"},
+             {"odd CR at the end", "collapse", "\r\n\r\n\r", "\r\n\r"},
+             {"empty", "collapse", "", ""}});
     }
-    void stripColourCodes()
+    void textToText()
     {
+        QFETCH(QString, function);
         QFETCH(QString, text);
         QFETCH(QString, expected);
-        QCOMPARE(StripColourCodes(text), expected);
+        if (function == QLatin1String("strip")) {
+            QCOMPARE(StripColourCodes(text), expected);
+        } else {
+            QCOMPARE(garrison::collapseBlankLines(text), expected);
+            QCOMPARE(collapseByRepetition(text), expected);
+        }
     }
 
     void lines_data()
@@ -62,29 +77,6 @@ private Q_SLOTS:
         QCOMPARE(GetTextboxLine(text, 0), QString());
         QCOMPARE(GetTextboxLine(text, -1), QString());
         QCOMPARE(GetTextboxLine(text, static_cast<int>(lines.size()) + 1), QString());
-    }
-
-    void collapseBlankLines_data()
-    {
-        test::addTextRows({"text", "expected"},
-                          {
-                              {"nothing to do", "a\r\nb", "a\r\nb"},
-                              {"one blank line", "a\r\n\r\nb", "a\r\nb"},
-                              {"long run", "a\r\n\r\n\r\n\r\n\r\nb", "a\r\nb"},
-                              {"leading and trailing", "\r\n\r\na\r\n\r\n", "\r\na\r\n"},
-                              {"blanks are not blank lines", "a\r\n \r\n\r\nb", "a\r\n \r\nb"},
-                              {"CR before a run", "\r\r\n\r\n\n", "\r\r\n\n"},
-                              {"lone LF between", "\r\n\n\r\n", "\r\n\n\r\n"},
-                              {"odd CR at the end", "\r\n\r\n\r", "\r\n\r"},
-                              {"empty", "", ""},
-                          });
-    }
-    void collapseBlankLines()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QCOMPARE(garrison::collapseBlankLines(text), expected);
-        QCOMPARE(collapseByRepetition(text), expected);
     }
 };
 

@@ -18,7 +18,6 @@ struct MainWindowFixture {
     std::unique_ptr<MainWindow> main = std::make_unique<MainWindow>(*dialogs);
 
     MainWindowFixture() { main->show(); }
-    ~MainWindowFixture() { main.reset(); }
 
     // Logs in to the peer; true once its first "status" has arrived.
     bool connect()

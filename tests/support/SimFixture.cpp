@@ -1,6 +1,5 @@
 #include "SimFixture.h"
 
-#include "SimRedirectBuffer.h"
 #include "SimRequest.h"
 
 #include <QSignalSpy>
@@ -37,36 +36,28 @@ QList<QByteArray> SimFixture::rcon(const QString& command, int timeoutMs)
     if (!answered.wait(timeoutMs)) {
         return {};
     }
-    return receive(answered.first().at(1).toInt(), timeoutMs);
-}
-
-QString SimFixture::rconText(const QString& command, int timeoutMs)
-{
-    return sim::SimRedirectBuffer::join(rcon(command, timeoutMs));
+    const int count = answered.first().at(1).toInt();
+    QList<QByteArray> datagrams;
+    [[maybe_unused]] const bool complete = QTest::qWaitFor(
+        [&] {
+            while (m_client.hasPendingDatagrams()) {
+                const qint64 size = m_client.pendingDatagramSize();
+                if (size < 0) {
+                    break;
+                }
+                QByteArray datagram(static_cast<qsizetype>(size), '\0');
+                m_client.readDatagram(datagram.data(), datagram.size());
+                datagrams.append(datagram);
+            }
+            return datagrams.size() >= count;
+        },
+        timeoutMs);
+    return datagrams;
 }
 
 void SimFixture::sendRaw(const QByteArray& datagram)
 {
-    m_client.writeDatagram(datagram, address(), m_port);
-}
-
-QList<QByteArray> SimFixture::receive(int count, int timeoutMs)
-{
-    QList<QByteArray> datagrams;
-    const auto drain = [&] {
-        while (m_client.hasPendingDatagrams()) {
-            const qint64 size = m_client.pendingDatagramSize();
-            if (size < 0) {
-                break;
-            }
-            QByteArray datagram(static_cast<qsizetype>(size), '\0');
-            m_client.readDatagram(datagram.data(), datagram.size());
-            datagrams.append(datagram);
-        }
-        return datagrams.size() >= count;
-    };
-    [[maybe_unused]] const bool complete = QTest::qWaitFor(drain, timeoutMs);
-    return datagrams;
+    m_client.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), m_port);
 }
 
 } // namespace garrison::test

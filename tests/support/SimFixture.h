@@ -12,7 +12,7 @@
 namespace garrison::test {
 
 // A simulated game server inside the test process, on 127.0.0.1 and a free port, with a
-// private client socket for talking to it. Players stand still unless the test calls tick().
+// private client socket for talking to it. Players stand still: no simulation timer runs.
 class SimFixture {
 public:
     static constexpr int kTimeoutMs = 5000;
@@ -26,22 +26,16 @@ public:
     // False when nothing could be bound; the server's errorString() says why.
     bool start();
     quint16 port() const { return m_port; }
-    QHostAddress address() const { return QHostAddress(QHostAddress::LocalHost); }
     QString password() const { return m_server->settings().password; }
     sim::SimServer& server() { return *m_server; }
     sim::SimConsole& console() { return m_server->console(); }
-    void tick(int ms) { m_server->tick(ms); }
 
     // Sends one request with the fixture's password and returns every reply datagram, header
     // included; empty when none came within the time.
     QList<QByteArray> rcon(const QString& command, int timeoutMs = kTimeoutMs);
-    // The same, joined into one text without the headers.
-    QString rconText(const QString& command, int timeoutMs = kTimeoutMs);
 
     // Raw traffic on the client socket, for malformed requests.
     void sendRaw(const QByteArray& datagram);
-    // Waits until `count` datagrams have arrived; returns what arrived.
-    QList<QByteArray> receive(int count, int timeoutMs = kTimeoutMs);
 
 private:
     std::unique_ptr<sim::SimServer> m_server;

@@ -20,10 +20,9 @@ QTemporaryDir& scratch()
 void prepareEnvironment()
 {
     const QDir root(scratch().path());
-    root.mkpath(QStringLiteral("config"));
-    root.mkpath(QStringLiteral("data"));
-    root.mkpath(QStringLiteral("runtime"));
-    root.mkpath(QStringLiteral("app"));
+    for (const char* folder : {"config", "data", "runtime", "app"}) {
+        root.mkpath(QLatin1String(folder));
+    }
     QFile::setPermissions(root.filePath(QStringLiteral("runtime")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toLocal8Bit());
@@ -38,6 +37,15 @@ void prepareEnvironment()
 QString scratchFolder()
 {
     return scratch().path();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes, bool executable)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size() &&
+           (!executable ||
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 } // namespace garrison::test

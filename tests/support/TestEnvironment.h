@@ -13,4 +13,7 @@ void prepareEnvironment();
 // The private folder of this test process (removed when the process ends).
 QString scratchFolder();
 
+// Writes the file anew, executable for a script; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes, bool executable = false);
+
 } // namespace garrison::test

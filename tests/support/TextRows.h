@@ -22,4 +22,11 @@ inline void addTextRows(std::initializer_list<const char*> columns,
     }
 }
 
+// The text with CR and LF spelt out, for failure messages about line ends.
+inline QString visible(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
+        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
+}
+
 } // namespace garrison::test

@@ -17,7 +17,6 @@ UdpPeer::UdpPeer(QObject* parent) : QObject(parent)
             }
             m_received.append({datagram.data(), datagram.senderAddress(),
                                static_cast<quint16>(datagram.senderPort())});
-            Q_EMIT datagramArrived(datagram.data());
         }
     });
 }

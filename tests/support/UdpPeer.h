@@ -25,10 +25,7 @@ public:
     quint16 port() const { return m_socket.localPort(); }
     QString portText() const { return QString::number(port()); }
     const QList<Datagram>& received() const { return m_received; }
-    QByteArray lastData() const
-    {
-        return m_received.isEmpty() ? QByteArray() : m_received.constLast().data;
-    }
+    QByteArray lastData() const { return m_received.value(m_received.size() - 1).data; }
     // Waits (bounded) until at least count datagrams have arrived.
     bool waitFor(int count, int timeoutMs = 5000);
     void clear() { m_received.clear(); }
@@ -37,9 +34,6 @@ public:
     void reply(const QByteArray& data);
     // The reply header followed by text.
     static QByteArray replyDatagram(const QByteArray& text);
-
-Q_SIGNALS:
-    void datagramArrived(const QByteArray& data);
 
 private:
     QUdpSocket m_socket;

@@ -1,5 +1,6 @@
 #include "LiteralLogFilter.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/AnsiText.h"
 #include "ucon/LogFilter.h"
 #include "ucon/LogTailFilter.h"
@@ -11,14 +12,9 @@
 #include <QRandomGenerator>
 
 using namespace garrison;
+using garrison::test::visible;
 
 namespace {
-
-QString visible(QString text)
-{
-    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
-        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
-}
 
 // Appends as the relay's log worker does, filtering the whole log (whole()) where the tail
 // asks for that.
@@ -50,9 +46,7 @@ QByteArray relayLine(QRandomGenerator& random, const QList<QByteArray>& earlier)
         }
     }
     if (kind == 41) {
-        return "\xFA"
-               "cvars check " +
-               QByteArray::number(random.bounded(5)) + "\r\n";
+        return QByteArray("\xFA") + "cvars check " + QByteArray::number(random.bounded(5)) + "\r\n";
     }
     if (kind == 42) {
         return "\r\n";
@@ -70,22 +64,16 @@ const QList<QByteArray> kJunk = {"a",     "b",  "ab",          "ba",    "\xFA", 
                                  "cvars", " ",  "\r",          "\n",    "\n\r", "a\xFA",
                                  "\r\n",  "\0", "babababab\r", "xy\xFA"};
 
-QByteArray junk(QRandomGenerator& random)
-{
-    QByteArray bytes;
-    for (int i = int(random.bounded(1, 12)); i > 0; --i) {
-        bytes += kJunk.at(random.bounded(kJunk.size()));
-    }
-    return bytes;
-}
-
 // What the file grows by; a relay that writes a few bytes at a time takes them from stream.
 QByteArray growth(QRandomGenerator& random, Kind kind, QList<QByteArray>& lines, QByteArray& stream)
 {
-    if (kind == Kind::Junk) {
-        return junk(random);
-    }
     QByteArray bytes;
+    if (kind == Kind::Junk) {
+        for (int i = int(random.bounded(1, 12)); i > 0; --i) {
+            bytes += kJunk.at(random.bounded(kJunk.size()));
+        }
+        return bytes;
+    }
     for (int i = int(random.bounded(1, 30)); i > 0; --i) {
         lines << relayLine(random, lines);
         bytes += lines.constLast();
@@ -147,10 +135,7 @@ private Q_SLOTS:
             } else {
                 content += growth(random, Kind(kind), lines, stream);
             }
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(content);
-            file.close();
+            QVERIFY(test::writeFile(path, content));
 
             // Small slices, so that a piece often ends inside a line or a line break.
             const qint64 slice = qint64(random.bounded(1, 200));
@@ -214,39 +199,33 @@ private Q_SLOTS:
         QCOMPARE(tail.filtered(), LogFilter::MasterParse(log));
     }
 
-    // A new line whose text occurs in lines already shown takes it out of them.
+    // A new line whose text occurs in lines already shown takes it out of them. The pieces are
+    // split at "|".
     void newLineReachesBack_data()
     {
-        QTest::addColumn<QStringList>("pieces");
-        QTest::addColumn<QString>("filtered");
-        QTest::addColumn<bool>("incremental");
-        QTest::newRow("noise inside an earlier chat line")
-            << QStringList{QStringLiteral(u"xú abc\r\r\n"), QStringLiteral(u"abc\r"),
-                           QStringLiteral(u"\r\nnext\r")}
-            << QStringLiteral(u"x -  \r\n") << false;
-        QTest::newRow("last line cuts, then grows into another text")
-            << QStringList{QStringLiteral(u"xú abc\r\r\n"), QStringLiteral(u"abc"),
-                           QStringLiteral(u"d\r\r\nyú")}
-            << QStringLiteral(u"x -  abc\r\r\ny - ") << true;
-        QTest::newRow("earlier noise inside a new chat line")
-            << QStringList{QStringLiteral(u"noise\r\r\n"), QStringLiteral(u"aú noise\r\r\n")}
-            << QStringLiteral(u"\r\na -  \r\n") << false;
-        QTest::newRow("earlier noise takes the line break before a new chat line")
-            << QStringList{QStringLiteral(u"\nab\r\n"), QStringLiteral(u"abú c\r\n")}
-            << QStringLiteral(u"\r -  c\r\n") << false;
+        test::addTextRows({"pieces", "filtered", "incremental"},
+                          {{"noise inside an earlier chat line", "xú abc\r\r\n|abc\r|\r\nnext\r",
+                            "x -  \r\n", ""},
+                           {"last line cuts, then grows into another text",
+                            "xú abc\r\r\n|abc|d\r\r\nyú", "x -  abc\r\r\ny - ", "yes"},
+                           {"earlier noise inside a new chat line", "noise\r\r\n|aú noise\r\r\n",
+                            "\r\na -  \r\n", ""},
+                           {"earlier noise takes the line break before a new chat line",
+                            "\nab\r\n|abú c\r\n", "\r -  c\r\n", ""}});
     }
     void newLineReachesBack()
     {
-        QFETCH(QStringList, pieces);
+        QFETCH(QString, pieces);
+        QFETCH(QString, incremental);
         QString log;
         LogTailFilter tail;
-        for (const QString& piece : pieces) {
+        for (const QString& piece : pieces.split(u'|')) {
             log += piece;
             append(tail, piece, false, [&log] { return log; });
             QCOMPARE(visible(tail.filtered()), visible(LogFilter::MasterParse(log)));
         }
         QTEST(tail.filtered(), "filtered");
-        QTEST(tail.incremental(), "incremental");
+        QCOMPARE(tail.incremental(), !incremental.isEmpty());
     }
 
     // A whole pass that the tail moved past (its last line came in whole and was taken on its

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/AnsiText.h"
 #include "ucon/RelayLogReader.h"
 
@@ -7,25 +8,9 @@
 #include <QRandomGenerator>
 
 using namespace garrison;
+using garrison::test::visible;
 
 namespace {
-
-QString writeLog(const QString& name, const QByteArray& bytes)
-{
-    const QString path = QDir(test::scratchFolder()).filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return {};
-    }
-    file.write(bytes);
-    return path;
-}
-
-QString visible(QString text)
-{
-    return text.replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
-        .replace(QLatin1Char('\n'), QStringLiteral("<LF>"));
-}
 
 // Line by line as the description goes: a line ends at CR or CR LF, the lines are joined by
 // CR LF, then every LF becomes CR LF.
@@ -78,7 +63,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
-        const QString path = writeLog(QStringLiteral("pbucon.log"), bytes);
+        const QString path = test::scratchFolder() + QStringLiteral("/pbucon.log");
+        QVERIFY(test::writeFile(path, bytes));
         const std::optional<QString> text = RelayLogReader::ReadRelayLog(path);
         QVERIFY(text.has_value());
         QCOMPARE(visible(*text), visible(expected));
@@ -99,9 +85,10 @@ private Q_SLOTS:
                 bytes.append("ab\r\n"[random.bounded(4)]);
             }
         }
+        const QString path = test::scratchFolder() + QStringLiteral("/pieces.log");
         for (const QByteArray& bytes : std::as_const(files)) {
-            const std::optional<QString> text =
-                RelayLogReader::ReadRelayLog(writeLog(QStringLiteral("pieces.log"), bytes));
+            QVERIFY(test::writeFile(path, bytes));
+            const std::optional<QString> text = RelayLogReader::ReadRelayLog(path);
             QVERIFY(text.has_value());
             QVERIFY2(*text == readLineByLine(bytes),
                      qPrintable(visible(fromAnsi(bytes.left(200)))));

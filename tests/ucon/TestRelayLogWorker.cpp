@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "TextRows.h"
 #include "platform/AnsiText.h"
 #include "platform/AppFolder.h"
 #include "ucon/LogFilter.h"
@@ -16,10 +17,10 @@ namespace {
 
 const QString kLog = QStringLiteral("pbucon.log");
 
-void writeLog(const QByteArray& content)
+void writeLog(const QByteArray& content, QIODevice::OpenMode mode = QIODevice::Truncate)
 {
     QFile file(AppFolder::filePath(kLog));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(file.open(QIODevice::WriteOnly | mode));
     file.write(content);
 }
 
@@ -35,50 +36,41 @@ private Q_SLOTS:
         QFile::remove(AppFolder::filePath(RelayLogWorker::kRelayProgram));
     }
 
+    // Logs in Windows-1252 ("ú" is the marker byte). CR LF files read back with CR CR LF joins:
+    // a removed line takes its stray CR along.
     void tick_data()
     {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QString>("Text7");
-        QTest::addColumn<bool>("shown");
-
-        // CR LF files read back with CR CR LF joins: a removed line takes its stray CR along.
-        QTest::newRow("CR LF lines")
-            << QByteArray("Relay started\r\nPunkBuster Server\xFAKick\r\nChat\xFA"
-                          "Bob: hi\r\n")
-            << QStringLiteral("\r\nPunkBuster Server - Kick\r\r\nChat - Bob: hi") << true;
-        QTest::newRow("LF-only lines come out split")
-            << QByteArray("Relay started\nA\xFA"
-                          "a\nB\xFA"
-                          "b\n")
-            << QStringLiteral("\r\nA - a\r\nB - b\r\n") << true;
-        QTest::newRow("status lines only: nothing to show")
-            << QByteArray("Relay started on 127.0.0.1:55556\r\nConnected to server\r\n")
-            << QStringLiteral("\r\n") << false;
-        QTest::newRow("bare CR LF result: nothing to show")
-            << QByteArray("noise\nmore\n") << QStringLiteral("\r\n") << false;
-        QTest::newRow("empty log") << QByteArray() << QString() << false;
-        QTest::newRow("cvars line dropped") << QByteArray("a\xFA"
-                                                          "CVARS check\r\nb\xFA"
-                                                          "ok")
-                                            << QStringLiteral("\r\nb - ok") << true;
+        test::addTextRows(
+            {"log", "Text7", "shown"},
+            {{"CR LF lines", "Relay started\r\nPunkBuster ServerúKick\r\nChatúBob: hi\r\n",
+              "\r\nPunkBuster Server - Kick\r\r\nChat - Bob: hi", "yes"},
+             {"LF-only lines come out split", "Relay started\nAúa\nBúb\n", "\r\nA - a\r\nB - b\r\n",
+              "yes"},
+             {"status lines only: nothing to show",
+              "Relay started on 127.0.0.1:55556\r\nConnected to server\r\n", "\r\n", ""},
+             {"bare CR LF result: nothing to show", "noise\nmore\n", "\r\n", ""},
+             {"empty log", "", "", ""},
+             {"cvars line dropped", "aúCVARS check\r\nbúok", "\r\nb - ok", "yes"}});
     }
     void tick()
     {
-        QFETCH(QByteArray, log);
+        QFETCH(QString, log);
         QFETCH(QString, Text7);
-        QFETCH(bool, shown);
-        writeLog(log);
+        QFETCH(QString, shown);
+        writeLog(toAnsi(log));
         RelayLogWorker worker;
         QSignalSpy filtered(&worker, &RelayLogWorker::logFiltered);
         worker.Timer1_Timer();
         QCOMPARE(worker.Text7(), Text7);
-        QCOMPARE(filtered.size(), shown ? 1 : 0);
-        if (shown) {
+        QCOMPARE(filtered.size(), shown.isEmpty() ? 0 : 1);
+        if (!shown.isEmpty()) {
             QCOMPARE(filtered.constFirst().constFirst().toString(), Text7);
         }
     }
 
-    void missingLogKeepsTheLastText()
+    // Only what is appended is handed on (the chat box rebuilt from the changes is the
+    // filtered log); a missing log keeps the last text, and a new one is read from its start.
+    void followsTheLog()
     {
         RelayLogWorker worker;
         QSignalSpy filtered(&worker, &RelayLogWorker::logFiltered);
@@ -87,36 +79,10 @@ private Q_SLOTS:
         QCOMPARE(worker.tail().rawSize(), 0);
         QCOMPARE(filtered.size(), 0);
 
-        writeLog("x\xFAone\r\n");
-        worker.Timer1_Timer();
-        QCOMPARE(worker.Text7(), QStringLiteral("x - one"));
-        QCOMPARE(filtered.size(), 1);
-
-        QVERIFY(QFile::remove(AppFolder::filePath(kLog)));
-        worker.Timer1_Timer();
-        QCOMPARE(worker.Text7(), QStringLiteral("x - one"));
-        QCOMPARE(filtered.size() + changed.size(), 1);
-
-        // A new log (the next login deleted the old one) is read from its start.
-        writeLog("y\xFAtwo\r\n");
-        worker.Timer1_Timer();
-        QCOMPARE(worker.Text7(), QStringLiteral("y - two"));
-        QCOMPARE(filtered.size(), 2);
-        QCOMPARE(filtered.constLast().constFirst().toString(), QStringLiteral("y - two"));
-    }
-
-    // Only what was appended is handed on; the chat box rebuilt from the changes is the
-    // filtered log.
-    void appendedLinesAreHandedOnAlone()
-    {
         writeLog("a\xFAone\r\nnoise\r\n");
-        RelayLogWorker worker;
-        QSignalSpy changed(&worker, &RelayLogWorker::logChanged);
         worker.Timer1_Timer();
-        QFile file(AppFolder::filePath(kLog));
-        QVERIFY(file.open(QIODevice::Append));
-        file.write("b\xFAtwo\r\n");
-        file.close();
+        QCOMPARE(filtered.size(), 1);
+        writeLog("b\xFAtwo\r\n", QIODevice::Append);
         worker.Timer1_Timer();
         QCOMPARE(changed.size(), 1);
         // The removed last line left a line break behind.
@@ -126,6 +92,18 @@ private Q_SLOTS:
         QCOMPARE(worker.Text7(), QStringLiteral("a - one\r\r\nb - two"));
         worker.Timer1_Timer();
         QCOMPARE(changed.size(), 1);
+
+        QVERIFY(QFile::remove(AppFolder::filePath(kLog)));
+        worker.Timer1_Timer();
+        QCOMPARE(worker.Text7(), QStringLiteral("a - one\r\r\nb - two"));
+        QCOMPARE(filtered.size() + changed.size(), 2);
+
+        // The next login deleted the old log.
+        writeLog("y\xFAtwo\r\n");
+        worker.Timer1_Timer();
+        QCOMPARE(worker.Text7(), QStringLiteral("y - two"));
+        QCOMPARE(filtered.size(), 2);
+        QCOMPARE(filtered.constLast().constFirst().toString(), QStringLiteral("y - two"));
     }
 
     // A blank line's removal reaches into every line: the log is filtered whole, on another
@@ -144,10 +122,7 @@ private Q_SLOTS:
         QCOMPARE(worker->Text7(),
                  LogFilter::MasterParse(RelayLogReader::fromFileContent(fromAnsi(log))));
 
-        QFile file(AppFolder::filePath(kLog));
-        QVERIFY(file.open(QIODevice::Append));
-        file.write("c\xFAthree\r\n");
-        file.close();
+        writeLog("c\xFAthree\r\n", QIODevice::Append);
         worker->Timer1_Timer();
         worker.reset();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
@@ -176,49 +151,24 @@ private Q_SLOTS:
         QVERIFY(worker.tail().incremental());
     }
 
+    // A stand-in relay records where and how it was started; the timer then reads the log.
     void loadStartsTheRelayAndTheTimer()
     {
-        RelayLogWorker worker;
-        QCOMPARE(worker.objectName(), QStringLiteral("Form5"));
-        QVERIFY(!worker.Timer1().isActive());
-        QStringList started;
-        worker.setStarter(
-            [&](const QString& program, const QStringList& arguments, const QString& folder) {
-                started << program << arguments << folder;
-                return false;
-            });
-        worker.Form_Load();
-        QCOMPARE(started, QStringList({AppFolder::filePath(QStringLiteral("pbucon.exe")),
-                                       QStringLiteral("ini=codwaw.ini"), AppFolder::path()}));
-        QVERIFY(worker.Timer1().isActive());
-        QCOMPARE(worker.Timer1().interval(), 5000);
-    }
-
-    void timerTicksReadTheLog()
-    {
-        writeLog("t\xFAtick\r\n");
-        RelayLogWorker worker;
-        worker.setStarter([](const QString&, const QStringList&, const QString&) { return true; });
-        worker.setTickInterval(20);
-        QSignalSpy filtered(&worker, &RelayLogWorker::logFiltered);
-        worker.Form_Load();
-        QVERIFY(filtered.wait(2000));
-        QCOMPARE(filtered.constFirst().constFirst().toString(), QStringLiteral("t - tick"));
-    }
-
-    void defaultStarterRunsTheProgramInTheAppFolder()
-    {
-        // A stand-in that records where and how it was started, then ends.
-        QFile script(AppFolder::filePath(RelayLogWorker::kRelayProgram));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho \"$(pwd) $*\" > started.txt\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(test::writeFile(AppFolder::filePath(RelayLogWorker::kRelayProgram),
+                                "#!/bin/sh\necho \"$(pwd) $*\" > started.txt\n", true));
         const QString record = AppFolder::filePath(QStringLiteral("started.txt"));
         QFile::remove(record);
+        writeLog("t\xFAtick\r\n");
 
         RelayLogWorker worker;
+        QSignalSpy filtered(&worker, &RelayLogWorker::logFiltered);
+        QVERIFY(!worker.Timer1().isActive());
         worker.Form_Load();
+        QVERIFY(worker.Timer1().isActive());
+        QCOMPARE(worker.Timer1().interval(), 5000);
+        worker.setTickInterval(20);
+        QVERIFY(filtered.wait(2000));
+        QCOMPARE(filtered.constFirst().constFirst().toString(), QStringLiteral("t - tick"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile(record).size() > 0, 5000);
         QFile file(record);
         QVERIFY(file.open(QIODevice::ReadOnly));
