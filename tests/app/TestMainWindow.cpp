@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/MainWindow.h"
 #include "platform/ConsoleBox.h"
 #include "rcon/RconDatagram.h"
@@ -16,6 +17,7 @@
 #include <QToolButton>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 using garrison::test::UdpPeer;
 
@@ -44,51 +46,39 @@ class TestMainWindow : public QObject {
         return test::MainWindowFixture::request(QString::fromLatin1(command));
     }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
-    // Our own controls (named, unlike Qt's inner parts) that are shown under this widget.
-    static QList<QWidget*> shownControls(const QWidget& parent)
-    {
-        QList<QWidget*> controls;
-        // A tab bar names its own scroll arrows.
-        if (qobject_cast<const QTabBar*>(&parent)) {
-            return controls;
-        }
-        for (QWidget* child : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (child->isVisible() && !child->isWindow() && !child->objectName().isEmpty() &&
-                !child->objectName().startsWith(QLatin1String("qt_"))) {
-                controls.append(child);
-            }
-        }
-        return controls;
-    }
+    // Our own shown controls (named, unlike Qt's inner parts; a tab bar names its own scroll
+    // arrows) lie inside their parent, apart from each other, with room for their captions.
     static void checkPlacement(const QWidget& parent)
     {
         // A scroll area's content may be larger than its view; it scrolls.
         const bool scrolled = parent.objectName() == QLatin1String("qt_scrollarea_viewport");
-        const QList<QWidget*> controls = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        const QList<QWidget*> named = shownControls(parent);
-        for (qsizetype i = 0; i < named.size(); ++i) {
-            const QWidget& control = *named[i];
-            const QByteArray name = control.objectName().toLatin1();
-            QVERIFY2(scrolled || parent.rect().contains(control.geometry()), name);
-            const auto* label = qobject_cast<const QLabel*>(&control);
-            const auto* button = qobject_cast<const QAbstractButton*>(&control);
-            // A caption needs its room; a colour swatch has none and a fixed size.
-            if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())) {
-                const QSize needed = control.minimumSizeHint();
-                QVERIFY2(control.width() >= needed.width() && control.height() >= needed.height(),
-                         name + " is cut");
+        QList<const QWidget*> named;
+        for (const QWidget* control : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isVisible() || control->isWindow()) {
+                continue;
             }
-            for (qsizetype j = i + 1; j < named.size(); ++j) {
-                QVERIFY2(!control.geometry().intersects(named[j]->geometry()),
-                         name + " overlaps " + named[j]->objectName().toLatin1());
-            }
-        }
-        for (const QWidget* child : controls) {
-            if (child->isVisible() && !child->isWindow()) {
-                checkPlacement(*child);
-                if (QTest::currentTestFailed()) {
-                    return;
+            const QByteArray name = control->objectName().toLatin1();
+            if (!name.isEmpty() && !name.startsWith("qt_") &&
+                !qobject_cast<const QTabBar*>(&parent)) {
+                QVERIFY2(scrolled || parent.rect().contains(control->geometry()), name);
+                const auto* label = qobject_cast<const QLabel*>(control);
+                const auto* button = qobject_cast<const QAbstractButton*>(control);
+                // A caption needs its room; a colour swatch has none and a fixed size.
+                if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())) {
+                    const QSize needed = control->minimumSizeHint();
+                    QVERIFY2(control->width() >= needed.width() &&
+                                 control->height() >= needed.height(),
+                             name + " is cut");
                 }
+                for (const QWidget* other : named) {
+                    QVERIFY2(!control->geometry().intersects(other->geometry()),
+                             name + " overlaps " + other->objectName().toLatin1());
+                }
+                named.append(control);
+            }
+            checkPlacement(*control);
+            if (QTest::currentTestFailed()) {
+                return;
             }
         }
     }
@@ -108,13 +98,9 @@ private Q_SLOTS:
     void everyPageFitsTheSmallestWindow_data()
     {
         QTest::addColumn<MainWindow::Page>("page");
-        QTest::newRow("players") << MainWindow::Page::Players;
-        QTest::newRow("chat") << MainWindow::Page::Chat;
-        QTest::newRow("settings") << MainWindow::Page::Settings;
-        QTest::newRow("maps") << MainWindow::Page::Maps;
-        QTest::newRow("admin") << MainWindow::Page::Admin;
-        QTest::newRow("terminal") << MainWindow::Page::Terminal;
-        QTest::newRow("history") << MainWindow::Page::History;
+        for (int page = 0; page <= int(MainWindow::Page::History); ++page) {
+            QTest::addRow("page %d", page) << MainWindow::Page(page);
+        }
     }
     void everyPageFitsTheSmallestWindow()
     {
@@ -199,12 +185,44 @@ private Q_SLOTS:
         m_main->setLevel(level);
         click("Image10");
         QVERIFY(child<QWidget>("SeeTerminalp")->isVisible());
-        auto* commandLine = child<QLineEdit>("Text7");
-        QCOMPARE(commandLine->isEnabled(), enabled);
-        if (!enabled) {
-            QCOMPARE(commandLine->text(),
-                     QStringLiteral("Sorry but you dont have access to full console command..."));
+        QCOMPARE(child<QLineEdit>("Text7")->isEnabled(), enabled);
+    }
+
+    // Daemon administration needs a daemon session; stopping the server asks first.
+    void adminLabels_data()
+    {
+        addTextRows(
+            {"page", "control", "answer", "box", "sent"},
+            {{"start", "admin", "Labelstart", "", "You need to be on Daemon mode to start server!",
+              ""},
+             {"log", "chat", "Label93", "", "You need to be on Daemon mode to get logs!", ""},
+             {"stop, no", "admin", "Label76", "no", "Are you sure you want to CLOSE the server?",
+              ""},
+             {"stop, yes", "admin", "Label76", "yes", "Are you sure you want to CLOSE the server?",
+              "killserver"}});
+    }
+    void adminLabels()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, control);
+        QFETCH(QString, answer);
+        QFETCH(QString, box);
+        QFETCH(QString, sent);
+        m_main->IdentDaemon(QStringLiteral("0"));
+        if (!answer.isEmpty()) {
+            m_dialogs->answers.enqueue(answer == u"yes" ? BoxAnswer::Yes : BoxAnswer::No);
         }
+        m_main->showPage(page == u"chat" ? MainWindow::Page::Chat : MainWindow::Page::Admin);
+        click(control.toLatin1().constData());
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QCOMPARE(m_dialogs->calls[0].text, box);
+        if (answer.isEmpty()) {
+            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+        } else {
+            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
+            QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
+        }
+        QCOMPARE(m_main->rcon().LastCommand() == u"killserver", !sent.isEmpty());
     }
 
     void headerClicksQueryTheServer()
@@ -257,8 +275,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!note->isVisible(), 2000);
     }
 
-    // Sending again and the keys that send are the terminal page's table.
-    void commandLineSendsAsTyped()
+    // Sending again and the keys that send are the terminal page's table, how a reply is
+    // cleaned the reply router's: here the command goes out, is echoed once, and the cleaned
+    // reply follows.
+    void commandLineSendsAndTheReplyIsCleanedIntoTheConsole()
     {
         connectToPeer();
         click("Image10");
@@ -267,12 +287,6 @@ private Q_SLOTS:
         QVERIFY(m_peer->waitFor(2));
         QCOMPARE(m_peer->lastData(), request(" say hi "));
         QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 1);
-    }
-
-    // How a reply is cleaned is the reply router's table; here only that it reaches the console.
-    void repliesAreCleanedIntoTheConsole()
-    {
-        connectToPeer();
         const QString before = m_main->console().text();
         m_peer->reply(UdpPeer::replyDatagram("Nick^7 x\n"));
         QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().size() > before.size(), 2000);
