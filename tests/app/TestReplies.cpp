@@ -155,28 +155,24 @@ private Q_SLOTS:
         QCOMPARE(off->frameShape(), QFrame::NoFrame);
     }
 
+    // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
     void floodsOfDatagramsAreAllShown()
     {
-        // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
         test::UdpPeer server;
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), server.portText(), "pw");
         QVERIFY(m_main->Connect());
         QVERIFY(server.waitFor(1));
         m_main->Send(QStringLiteral("sv_maxclients"));
         QVERIFY(server.waitFor(2));
+        QString lines;
         for (int i = 0; i < 2000; ++i) {
             server.reply(test::UdpPeer::replyDatagram("line " + QByteArray::number(i) + '\n'));
+            lines += QStringLiteral("line %1\r\n").arg(i);
             if (i % 50 == 49) {
                 QCoreApplication::processEvents(); // the window keeps up while they arrive
             }
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(QStringLiteral("line 1999\r\n")),
-                                 5000);
-        const QString console = m_main->console().text();
-        for (int i = 0; i < 2000; ++i) {
-            QVERIFY2(console.contains(QStringLiteral("line %1\r\n").arg(i)),
-                     qPrintable(QString::number(i)));
-        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(lines), 5000);
     }
 };
 

@@ -1,18 +1,15 @@
-#include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestMain.h"
-#include "UdpPeer.h"
 #include "app/MainWindow.h"
 #include "app/ProgressWindow.h"
 #include "app/UconSetup.h"
 #include "control/ChatPage.h"
 #include "rcon/CommandSender.h"
-#include "rcon/RconDatagram.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QToolButton>
 
 using namespace garrison;
-using garrison::test::FakeDialogs;
 using garrison::test::UdpPeer;
 
 namespace {
@@ -41,9 +38,9 @@ private:
 class TestUconSetup : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_main;
-    std::unique_ptr<UdpPeer> m_peer;
+    std::unique_ptr<test::MainWindowFixture> m_fixture;
+    MainWindow* m_main = nullptr;
+    UdpPeer* m_peer = nullptr;
     int m_started = 0; // relay starts
     QList<int> m_waits;
 
@@ -60,48 +57,35 @@ class TestUconSetup : public QObject {
             }
         });
     }
-    void clickChat()
+    void click(const QString& button)
     {
-        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image6")),
-                          Qt::LeftButton);
+        QTest::mouseClick(m_main->findChild<QToolButton*>(button), Qt::LeftButton);
     }
+    void clickChat() { click(QStringLiteral("Image6")); }
     void connectMain()
     {
         m_main->keepUconIdentity(kIdentity);
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), m_peer->portText(),
-                                QStringLiteral("pw"));
-        QVERIFY(m_main->Connect());
-        QVERIFY(m_peer->waitFor(1));
+        QVERIFY(m_fixture->connect());
         m_peer->clear();
-    }
-    QByteArray request(const QString& command)
-    {
-        return RconDatagram::request(QStringLiteral("pw"), command);
     }
 
 private Q_SLOTS:
     void init()
     {
-        m_dialogs = std::make_unique<FakeDialogs>();
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
-        m_peer = std::make_unique<UdpPeer>();
+        m_fixture = std::make_unique<test::MainWindowFixture>();
+        m_main = m_fixture->main.get();
+        m_peer = m_fixture->peer.get();
         m_started = 0;
         m_waits.clear();
-        m_main->show();
     }
-    void cleanup()
-    {
-        m_main.reset();
-        m_peer.reset();
-        m_dialogs.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void stepsWithTheirCaptions()
     {
         QWidget window;
         const UconSetup* watched = nullptr;
         CaptionSender sender(watched);
-        ChatPage chat(sender, *m_dialogs, &window);
+        ChatPage chat(sender, *m_fixture->dialogs, &window);
         UconSetup setup(sender, chat, &window);
         watched = &setup;
         QStringList captionsWhileWaiting;
@@ -153,7 +137,7 @@ private Q_SLOTS:
             if (ending == QLatin1String("close")) {
                 m_main->close();
             } else {
-                QTest::mouseClick(m_main->findChild<QToolButton*>(ending), Qt::LeftButton);
+                click(ending);
             }
         });
         clickChat();
@@ -194,15 +178,14 @@ private Q_SLOTS:
         QCOMPARE(m_peer->received().size(), 5);
         const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
         for (qsizetype i = 0; i < steps.size(); ++i) {
-            QCOMPARE(m_peer->received().at(i).data, request(steps.at(i).command));
+            QCOMPARE(m_peer->received().at(i).data, m_fixture->request(steps.at(i).command));
         }
-        QCOMPARE(m_peer->received().at(4).data, request(QStringLiteral("marker")));
+        QCOMPARE(m_peer->received().at(4).data, m_fixture->request(QStringLiteral("marker")));
         QCOMPARE(m_started, 1);
         QCOMPARE(m_waits.size(), 3);
         // The relay already runs when the session ends: the tail goes on until the program
         // ends, and a click after the log out starts nothing.
-        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image4")),
-                          Qt::LeftButton);
+        click(QStringLiteral("Image4"));
         clickChat();
         QCOMPARE(m_started, 1);
         QCOMPARE(m_waits.size(), 3);
