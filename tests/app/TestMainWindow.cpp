@@ -42,10 +42,6 @@ class TestMainWindow : public QObject {
     }
     void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
-    static QByteArray request(const char* command)
-    {
-        return test::MainWindowFixture::request(QString::fromLatin1(command));
-    }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
     // Our own shown controls (named, unlike Qt's inner parts; a tab bar names its own scroll
     // arrows) lie inside their parent, apart from each other, with room for their captions.
@@ -204,10 +200,10 @@ private Q_SLOTS:
         connectToPeer();
         QTest::mouseClick(child<QLabel>("Label3"), Qt::LeftButton);
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request("mapname"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("mapname"));
         QTest::mouseClick(child<QLabel>("Label6"), Qt::LeftButton);
         QVERIFY(m_peer->waitFor(3));
-        QCOMPARE(m_peer->lastData(), request("sv_hostname"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("sv_hostname"));
     }
 
     void playersButtonStartsAFreshTable()
@@ -228,7 +224,7 @@ private Q_SLOTS:
         click("Image5");
         QVERIFY(child<QWidget>("Picture1")->isVisible());
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request("status"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("status"));
         m_peer->reply(
             UdpPeer::replyDatagram(header + QByteArray(line).replace("%1", "New") + "\n"));
         QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rowCount(), 1, 2000);
@@ -259,7 +255,7 @@ private Q_SLOTS:
         QTest::keyClicks(child<QLineEdit>("Text7"), QStringLiteral(" say hi "));
         QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request(" say hi "));
+        QCOMPARE(m_peer->lastData(), m_fixture->request(" say hi "));
         QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 1);
         const QString before = m_main->console().text();
         m_peer->reply(UdpPeer::replyDatagram("Nick^7 x\n"));
