@@ -19,18 +19,11 @@ const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.
 // Remembers each command together with the step the progress window showed when it went out.
 class CaptionSender final : public CommandSender {
 public:
-    explicit CaptionSender(const UconSetup*& setup) : m_setup(setup) {}
-    void Send(const QString& cmd) override
-    {
-        const ProgressWindow* progress = m_setup ? m_setup->progressWindow() : nullptr;
-        sent.append({cmd, progress && progress->isVisible() ? progress->step() : QString()});
-    }
+    void Send(const QString& cmd) override { sent.append({cmd, step()}); }
     void WaitSend(const QString& Cmdz) override { Send(Cmdz); }
 
+    std::function<QString()> step;
     QList<QStringList> sent;
-
-private:
-    const UconSetup*& m_setup;
 };
 
 } // namespace
@@ -83,11 +76,13 @@ private Q_SLOTS:
     void stepsWithTheirCaptions()
     {
         QWidget window;
-        const UconSetup* watched = nullptr;
-        CaptionSender sender(watched);
+        CaptionSender sender;
         ChatPage chat(sender, *m_fixture->dialogs, &window);
         UconSetup setup(sender, chat, &window);
-        watched = &setup;
+        sender.step = [&setup] {
+            const ProgressWindow* progress = setup.progressWindow();
+            return progress && progress->isVisible() ? progress->step() : QString();
+        };
         QStringList captionsWhileWaiting;
         prepare(setup, [&] {
             QVERIFY(setup.progressWindow() && setup.progressWindow()->isVisible());
