@@ -1,17 +1,27 @@
 #include "MainWindowFixture.h"
+#include "SimFixture.h"
 #include "TestMain.h"
 #include "TextRows.h"
 #include "app/MainWindow.h"
 #include "app/UconSetup.h"
 #include "platform/ConsoleBox.h"
+#include "players/PlayerMenu.h"
+#include "players/PlayerSortModel.h"
+#include "players/PlayersPage.h"
+#include "players/ToolsMenu.h"
 #include "rcon/RconDatagram.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
@@ -329,6 +339,71 @@ private Q_SLOTS:
         QCOMPARE(exitRequested.size(), 1);
         QVERIFY(relay.waitForFinished(5000));
         QVERIFY(!m_main->rcon().isOpen());
+    }
+
+    // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
+    // moved, and the address found on the clipboard.
+    void copyIpPutsTheAddressUnderTheMouseOnTheClipboard()
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(m_main));
+        test::SimFixture sim;
+        QVERIFY(sim.start());
+        QTableView& view = m_main->playersPage().grid();
+        view.setModel(&m_main->playersPage().sortModel());
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(sim.port()),
+                                sim.password());
+        QVERIFY(m_main->Connect());
+        // The map query follows the whole status reply.
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->rcon().LastCommand(), QStringLiteral("mapname"), 5000);
+
+        QHeaderView& header = *view.horizontalHeader();
+        QTest::mouseClick(
+            header.viewport(), Qt::LeftButton, {},
+            QPoint(header.sectionViewportPosition(PlayerRow::Address) + 4, header.height() / 2));
+        QCOMPARE(header.sortIndicatorSection(), int(PlayerRow::Address));
+        const QSortFilterProxyModel& sorted = m_main->playersPage().sortModel();
+        int moved = -1;
+        for (int row = 0; row < sorted.rowCount() && moved < 0; ++row) {
+            if (sorted.mapToSource(sorted.index(row, 0)).row() != row &&
+                !sorted.index(row, PlayerRow::Address).data().toString().isEmpty()) {
+                moved = row;
+            }
+        }
+        QVERIFY(moved >= 0);
+        const QString address = sorted.index(moved, PlayerRow::Address).data().toString();
+
+        QGuiApplication::clipboard()->clear();
+        QSignalSpy said(m_main, &MainWindow::statusMessage);
+        const QPoint point = view.visualRect(sorted.index(moved, PlayerRow::Name)).center();
+        QTest::mousePress(view.viewport(), Qt::RightButton, {}, point);
+        QTest::mouseRelease(view.viewport(), Qt::RightButton, {}, point);
+        QVERIFY(m_main->playerMenu().menuz().isVisible());
+        m_main->playerMenu().entry(QStringLiteral("copyipz"))->trigger();
+        m_main->playerMenu().menuz().hide();
+
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
+        QCOMPARE(said.size(), 1);
+        QVERIFY(said[0][0].toString().contains(address));
+    }
+
+    void toolsLabelOpensTheToolsMenu()
+    {
+        QTest::mouseClick(m_main->findChild<QLabel*>(QStringLiteral("Label97")), Qt::LeftButton);
+        QVERIFY(m_main->toolsMenu().toolsz().isVisible());
+        m_main->toolsMenu().toolsz().hide();
+    }
+
+    // What is said and logged is TestChatPage's table; here it reaches the server.
+    void chatGoesOutAsSay()
+    {
+        connectToPeer();
+        m_main->showPage(MainWindow::Page::Chat);
+        auto* input = m_main->findChild<QLineEdit*>(QStringLiteral("txtsay1"));
+        input->clear();
+        QTest::keyClicks(input, QStringLiteral(" hello "));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(m_peer->waitFor(2));
+        QCOMPARE(m_peer->lastData(), m_fixture->request(QStringLiteral("say hello")));
     }
 };
 
