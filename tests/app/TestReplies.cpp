@@ -4,19 +4,28 @@
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "app/UconSetup.h"
+#include "control/ChatPage.h"
+#include "platform/AppFolder.h"
 #include "platform/ConsoleBox.h"
+#include "ucon/RelayLogWorker.h"
+#include "ucon/UconIni.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QUdpSocket>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
 using garrison::test::SimFixture;
 
-// The main window's reply handling against the simulated game server on 127.0.0.1.
+// The main window's reply handling against the simulated game server on 127.0.0.1, and the
+// relay's log reaching the chat page.
 class TestReplies : public QObject {
     Q_OBJECT
 
@@ -173,6 +182,55 @@ private Q_SLOTS:
             }
         }
         QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(lines), 5000);
+    }
+
+    // With the real relay program in the program's folder.
+    void kickReachesTheChatBox()
+    {
+        const QString relayCopy = AppFolder::filePath(QStringLiteral("pbucon.exe"));
+        QFile::remove(relayCopy);
+        QVERIFY(QFile::copy(QStringLiteral(GARRISON_RELAY_PATH), relayCopy));
+        constexpr int kTimeoutMs = 10000;
+        const QString relayPort = [] {
+            QUdpSocket probe;
+            probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
+            return QString::number(probe.localPort());
+        }();
+        const UconIdentity identity = UconIdentity::forAddress(QStringLiteral("127.0.0.1"));
+        const QString serverPort = QString::number(m_sim->port());
+        UconIni::write(AppFolder::path(),
+                       UconIni::text(QStringLiteral("127.0.0.1"), serverPort, relayPort, identity));
+        m_main->keepUconIdentity(identity);
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), serverPort, m_sim->password());
+        QVERIFY(m_main->Connect());
+
+        // The test's own child, ended when it goes: the test ends exactly the process it started.
+        QProcess relay;
+        UconSetup& setup = m_main->uconSetup();
+        setup.setWait([](int) {});
+        setup.worker().setTickInterval(100);
+        setup.worker().setStarter(
+            [&relay](const QString& program, const QStringList& arguments, const QString& folder) {
+                relay.setWorkingDirectory(folder);
+                relay.start(program, arguments);
+                return relay.waitForStarted(kTimeoutMs);
+            });
+        m_main->show();
+        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image6")),
+                          Qt::LeftButton);
+        QCOMPARE(relay.state(), QProcess::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->server().uconFeed().relays().size(), 1, kTimeoutMs);
+
+        m_sim->rcon(QStringLiteral("pb_sv_kick 1 0 testing"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_main->chatPage().transcript().contains(
+                QStringLiteral("PunkBuster Server - Kick Command Issued (testing) for (slot#1)")),
+            kTimeoutMs);
+        const QString shown = m_main->chatPage().transcript();
+        QVERIFY2(!shown.contains(QStringLiteral("Relay started")), qPrintable(shown));
+        QVERIFY2(!shown.contains(QChar(0xFA)), qPrintable(shown));
+        QVERIFY(m_main->chatPage().txtsay2().textCursor().atEnd());
+        QVERIFY(QFile::exists(AppFolder::filePath(QStringLiteral("pbucon.log"))));
     }
 };
 
