@@ -3,13 +3,17 @@
 #include "TestMain.h"
 #include "TextRows.h"
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
 #include "app/UconSetup.h"
+#include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
+#include "rcon/CommandSender.h"
 #include "rcon/RconDatagram.h"
+#include "ucon/RelayLogWorker.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -34,6 +38,22 @@ using garrison::test::UdpPeer;
 
 Q_DECLARE_METATYPE(MainWindow::Page)
 
+namespace {
+
+const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+
+// Remembers each command together with the step the progress window showed when it went out.
+class CaptionSender final : public CommandSender {
+public:
+    void Send(const QString& cmd) override { sent.append({cmd, step()}); }
+    void WaitSend(const QString& Cmdz) override { Send(Cmdz); }
+
+    std::function<QString()> step;
+    QList<QStringList> sent;
+};
+
+} // namespace
+
 class TestMainWindow : public QObject {
     Q_OBJECT
 
@@ -41,6 +61,8 @@ class TestMainWindow : public QObject {
     MainWindow* m_main = nullptr;
     FakeDialogs* m_dialogs = nullptr;
     UdpPeer* m_peer = nullptr;
+    int m_started = 0; // relay starts
+    QList<int> m_waits;
 
     template <typename T> T* child(const char* name)
     {
@@ -50,9 +72,33 @@ class TestMainWindow : public QObject {
         }
         return widget;
     }
-    void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    void click(const QString& name)
+    {
+        QTest::mouseClick(child<QWidget>(qPrintable(name)), Qt::LeftButton);
+    }
+    void clickChat() { click(QStringLiteral("Image6")); }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
+    void prepare(UconSetup& setup, std::function<void()> duringWait = {})
+    {
+        setup.worker().setStarter([this](const QString&, const QStringList&, const QString&) {
+            ++m_started;
+            return true;
+        });
+        setup.setWait([this, duringWait](int ms) {
+            m_waits.append(ms);
+            if (duringWait) {
+                duringWait();
+            }
+        });
+    }
+    void connectMain()
+    {
+        m_main->keepUconIdentity(kIdentity);
+        QVERIFY(m_fixture->connect());
+        m_peer->clear();
+    }
+
     // Our own shown controls (named, unlike Qt's inner parts; a tab bar names its own scroll
     // arrows) lie inside their parent, apart from each other, with room for their captions.
     static void checkPlacement(const QWidget& parent)
@@ -97,6 +143,8 @@ private Q_SLOTS:
         m_main = m_fixture->main.get();
         m_dialogs = m_fixture->dialogs.get();
         m_peer = m_fixture->peer.get();
+        m_started = 0;
+        m_waits.clear();
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -193,7 +241,7 @@ private Q_SLOTS:
             m_dialogs->answers.enqueue(answer == u"yes" ? BoxAnswer::Yes : BoxAnswer::No);
         }
         m_main->showPage(page == u"chat" ? MainWindow::Page::Chat : MainWindow::Page::Admin);
-        click(control.toLatin1().constData());
+        click(control);
         QCOMPARE(m_dialogs->calls.size(), 1);
         QCOMPARE(m_dialogs->calls[0].text, box);
         if (answer.isEmpty()) {
@@ -404,6 +452,119 @@ private Q_SLOTS:
         QTest::keyClick(input, Qt::Key_Return);
         QVERIFY(m_peer->waitFor(2));
         QCOMPARE(m_peer->lastData(), m_fixture->request(QStringLiteral("say hello")));
+    }
+
+    void stepsWithTheirCaptions()
+    {
+        QWidget window;
+        CaptionSender sender;
+        ChatPage chat(sender, *m_dialogs, &window);
+        UconSetup setup(sender, chat, &window);
+        sender.step = [&setup] {
+            const ProgressWindow* progress = setup.progressWindow();
+            return progress && progress->isVisible() ? progress->step() : QString();
+        };
+        QStringList captionsWhileWaiting;
+        prepare(setup, [&] {
+            QVERIFY(setup.progressWindow() && setup.progressWindow()->isVisible());
+            captionsWhileWaiting.append(setup.progressWindow()->step());
+        });
+
+        setup.firstVisit(kIdentity);
+        const QList<QStringList> expected = {
+            {"pb_sv_uconadd 2 192.168.1.20 GARRISON-192.168.1.20 " + kIdentity.password,
+             "Addin You to PBUCON User List"},
+            {"pb_sv_USessionLimit 16", "Changing Session Limits"},
+            {"pb_sv_writecfg", "Writing Configs..."},
+            {"pb_sv_writecfg pbucon.use", "Setting up PBUCON.USE"}};
+        QCOMPARE(sender.sent, expected);
+        QCOMPARE(m_waits, QList<int>({1000, 1000, 1000}));
+        QCOMPARE(captionsWhileWaiting,
+                 QStringList({expected[0][1], expected[1][1], expected[2][1]}));
+        QVERIFY(!setup.progressWindow());
+        QVERIFY(!window.findChild<ProgressWindow*>());
+        // What the relay is started with is TestRelayLogWorker's.
+        QCOMPARE(m_started, 1);
+        QVERIFY(setup.worker().Timer1().isActive());
+        QVERIFY(setup.started());
+    }
+
+    // An exit or a log out during the registration's waits ends it there: nothing more is
+    // sent and no relay starts, neither when the wait returns nor later in that session.
+    void sessionEndCancelsTheSeries_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("atWait");
+        for (const char* ending : {"Image11", "close", "Image4"}) {
+            for (int wait = 1; wait <= 3; ++wait) {
+                QTest::addRow("%s at wait %d", ending, wait) << QString::fromLatin1(ending) << wait;
+            }
+        }
+    }
+    void sessionEndCancelsTheSeries()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, atWait);
+        connectMain();
+        prepare(m_main->uconSetup(), [&] {
+            if (m_waits.size() != atWait) {
+                return;
+            }
+            if (ending == QLatin1String("close")) {
+                m_main->close();
+            } else {
+                click(ending);
+            }
+        });
+        clickChat();
+        const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
+        QCOMPARE(m_main->rcon().LastCommand(), steps.at(atWait - 1).command);
+        QCOMPARE(m_waits.size(), atWait);
+        QCOMPARE(m_started, 0);
+        QVERIFY(!m_main->uconSetup().progressWindow());
+        QVERIFY(!m_main->uconSetup().worker().Timer1().isActive());
+        QVERIFY(!m_main->uconSetup().started());
+        QTest::qWait(50);
+        QCOMPARE(m_started, 0);
+    }
+
+    void laterClicksOnlySwitchThePage_data()
+    {
+        QTest::addColumn<bool>("duringSetup");
+        QTest::newRow("after the setup") << false;
+        QTest::newRow("while the setup waits") << true;
+    }
+    void laterClicksOnlySwitchThePage()
+    {
+        QFETCH(bool, duringSetup);
+        connectMain();
+        prepare(m_main->uconSetup(), [&] {
+            if (duringSetup && m_waits.size() == 1) {
+                clickChat();
+            }
+        });
+        clickChat();
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        m_main->showPage(MainWindow::Page::Players);
+        clickChat();
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        // Datagrams keep their order on loopback: the four steps, then the marker right after.
+        m_main->Send(QStringLiteral("marker"));
+        QVERIFY(m_peer->waitFor(5));
+        QCOMPARE(m_peer->received().size(), 5);
+        const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            QCOMPARE(m_peer->received().at(i).data, m_fixture->request(steps.at(i).command));
+        }
+        QCOMPARE(m_peer->received().at(4).data, m_fixture->request(QStringLiteral("marker")));
+        QCOMPARE(m_started, 1);
+        QCOMPARE(m_waits.size(), 3);
+        // The relay already runs when the session ends: the tail goes on until the program
+        // ends, and a click after the log out starts nothing.
+        click(QStringLiteral("Image4"));
+        clickChat();
+        QCOMPARE(m_started, 1);
+        QCOMPARE(m_waits.size(), 3);
     }
 };
 
