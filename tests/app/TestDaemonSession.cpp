@@ -142,7 +142,6 @@ private Q_SLOTS:
         QVERIFY(login().daemonLink().isConnected());
         // The simulated server accepted the password: its status reply fills the grid.
         QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
-        QVERIFY(!main.console().text().contains(QStringLiteral("Invalid password")));
     }
 
     void theSelectedLevelWinsOverTheAnsweredOne()

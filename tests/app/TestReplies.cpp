@@ -47,10 +47,6 @@ class TestReplies : public QObject {
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_main;
 
-    QString label(const char* name)
-    {
-        return m_main->findChild<QLabel*>(QLatin1String(name))->text();
-    }
     void connectWith(const QString& password)
     {
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(m_sim->port()),
@@ -70,6 +66,7 @@ class TestReplies : public QObject {
         [&] { QVERIFY2(found, name); }();
         return found;
     }
+    QString label(const char* name) { return child<QLabel>(name)->text(); }
     QString serverKey() const { return QStringLiteral("127.0.0.1:%1").arg(m_sim->port()); }
     // Selects the first grid row with a guid, a human player, through the user's sort order.
     PlayerRow selectHuman()

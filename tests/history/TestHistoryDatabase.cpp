@@ -184,7 +184,6 @@ private Q_SLOTS:
     {
         HistoryRecorder recorder(*m_database);
         HistoryQueries queries(*m_database);
-        const QString day = QString::number(24 * 60);
         Cases::Script{
             {"A@0: 0|1|1111111111|Old|198.51.100.1:1; 1|1|2222222222|Kept|198.51.100.2:1",
              "A@" + QString::number(24 * 60 * 100) + ": 1|1|2222222222|Kept|198.51.100.2:1"}}
