@@ -329,7 +329,9 @@ private Q_SLOTS:
         QCOMPARE(m_main->console().text(), before + QStringLiteral("Nick   x\r\n"));
     }
 
-    void logOutKeepsTheWindowOpen()
+    // Log out keeps the window open; Disconnect resets and hides it; a failed Connect asks for
+    // the login window (its box is TestSession's).
+    void logOutDisconnectAndFailedConnect()
     {
         connectToPeer();
         QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
@@ -340,10 +342,7 @@ private Q_SLOTS:
         QCOMPARE(label("Label4"), QStringLiteral("0"));
         QVERIFY(m_main->isVisible());
         QVERIFY(!m_main->rcon().isOpen());
-    }
 
-    void disconnectResetsAndHides()
-    {
         connectToPeer();
         m_main->Disconnect();
         QCOMPARE(label("Label6"), QStringLiteral("loading..."));
@@ -355,16 +354,11 @@ private Q_SLOTS:
         // A deferred command still armed is echoed into the emptied console.
         m_main->Send(QStringLiteral("sv_hostname"));
         QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /sv_hostname\r\n")));
-    }
 
-    // The box itself is TestSession's; behind it the login window comes forward again.
-    void connectFailureAsksForTheLoginWindow()
-    {
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
                                 QStringLiteral("pw"));
-        QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
         QVERIFY(!m_main->Connect());
-        QCOMPARE(loginRequested.size(), 1);
+        QCOMPARE(loginRequested.size(), 2);
     }
 
     void exitEndsTheRelay_data()
