@@ -129,21 +129,6 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    void grantedSessionTakesThePasswordFromTheDaemon()
-    {
-        startSession(QStringLiteral("admin"));
-        MainWindow& main = *m_app->mainWindow();
-        QCOMPARE(m_dialogs->calls.at(0).text, QStringLiteral("Access Granted to alice as admin"));
-        QCOMPARE(m_dialogs->calls.at(0).caption, QStringLiteral("GARRISON"));
-        QCOMPARE(main.txtRcon(), m_sim->password());
-        QCOMPARE(main.level(), QStringLiteral("admin"));
-        QCOMPARE(main.rcon().DaemonFlag(), QStringLiteral("1"));
-        QVERIFY(!login().isVisible());
-        QVERIFY(login().daemonLink().isConnected());
-        // The simulated server accepted the password: its status reply fills the grid.
-        QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
-    }
-
     void theSelectedLevelWinsOverTheAnsweredOne()
     {
         // A daemon that answers "mp" to any login, then the password.
@@ -216,7 +201,7 @@ private Q_SLOTS:
         login().daemonLink().Timer1().stop();
     }
 
-    void deferredCommandIsEchoedTwiceAndSentOnce()
+    void deferredCommandIsEchoedTwiceAndSentOnceUntilTheLinkIsLost()
     {
         startSession(QStringLiteral("mp"));
         MainWindow& main = *m_app->mainWindow();
@@ -233,11 +218,8 @@ private Q_SLOTS:
             3000);
         QTest::qWait(200);
         QCOMPARE(answered, 1);
-    }
 
-    void lostLinkEndsTheSessionAtTheLoginWindow()
-    {
-        startSession(QStringLiteral("mp"));
+        // A lost link ends the session at the login window.
         m_dialogs->calls.clear();
         m_daemon.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
@@ -250,10 +232,22 @@ private Q_SLOTS:
         QVERIFY(!login().daemonLink().isConnected());
     }
 
-    void daemonAdministrationInADaemonSession()
+    // Last: the page it leaves is restored in the next session.
+    void grantedSessionTakesThePasswordAndAdministersTheServer()
     {
         startSession(QStringLiteral("admin"));
         MainWindow& main = *m_app->mainWindow();
+        QCOMPARE(m_dialogs->calls.at(0).text, QStringLiteral("Access Granted to alice as admin"));
+        QCOMPARE(m_dialogs->calls.at(0).caption, QStringLiteral("GARRISON"));
+        QCOMPARE(main.txtRcon(), m_sim->password());
+        QCOMPARE(main.level(), QStringLiteral("admin"));
+        QCOMPARE(main.rcon().DaemonFlag(), QStringLiteral("1"));
+        QVERIFY(!login().isVisible());
+        QVERIFY(login().daemonLink().isConnected());
+        // The simulated server accepted the password: its status reply fills the grid.
+        QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
+
+        // Daemon administration: the server starts, the log arrives.
         m_dialogs->calls.clear();
         main.findChild<QAbstractButton*>(QStringLiteral("Image9"))->click();
         QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Labelstart")), Qt::LeftButton);
