@@ -254,6 +254,7 @@ private Q_SLOTS:
     }
 
     // What the chat line says and logs is TestChatPage's table; here it reaches the server.
+    // The tools label opens the tools menu.
     void headerClicksAndTheChatLineReachTheServer()
     {
         connectToPeer();
@@ -270,6 +271,9 @@ private Q_SLOTS:
         QTest::keyClick(input, Qt::Key_Return);
         QVERIFY(m_peer->waitFor(4));
         QCOMPARE(m_peer->lastData(), m_fixture->request(QStringLiteral("say hello")));
+        QTest::mouseClick(child<QLabel>("Label97"), Qt::LeftButton);
+        QVERIFY(m_main->toolsMenu().toolsz().isVisible());
+        m_main->toolsMenu().toolsz().hide();
     }
 
     void playersButtonStartsAFreshTable()
@@ -298,7 +302,7 @@ private Q_SLOTS:
         QCOMPARE(label("Label4"), QStringLiteral("1"));
     }
 
-    void silentServerGetsANoteUntilItAnswers()
+    void silentServerGetsANoteThenTheCommandLineIsAnswered()
     {
         connectToPeer();
         auto* note = child<QLabel>("lblNoAnswer");
@@ -309,14 +313,10 @@ private Q_SLOTS:
         QVERIFY(m_dialogs->calls.isEmpty());
         m_peer->reply(UdpPeer::replyDatagram("late\n"));
         QTRY_VERIFY_WITH_TIMEOUT(!note->isVisible(), 2000);
-    }
 
-    // Sending again and the keys that send are the terminal page's table, how a reply is
-    // cleaned the reply router's: here the command goes out, is echoed once, and the cleaned
-    // reply follows.
-    void commandLineSendsAndTheReplyIsCleanedIntoTheConsole()
-    {
-        connectToPeer();
+        // Sending again and the keys that send are the terminal page's table, how a reply is
+        // cleaned the reply router's: here the command goes out, is echoed once, and the
+        // cleaned reply follows.
         click("Image10");
         QTest::keyClicks(child<QLineEdit>("Text7"), QStringLiteral(" say hi "));
         QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
@@ -434,13 +434,6 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
         QCOMPARE(said.size(), 1);
         QVERIFY(said[0][0].toString().contains(address));
-    }
-
-    void toolsLabelOpensTheToolsMenu()
-    {
-        QTest::mouseClick(m_main->findChild<QLabel*>(QStringLiteral("Label97")), Qt::LeftButton);
-        QVERIFY(m_main->toolsMenu().toolsz().isVisible());
-        m_main->toolsMenu().toolsz().hide();
     }
 
     void stepsWithTheirCaptions()
