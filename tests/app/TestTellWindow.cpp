@@ -70,7 +70,7 @@ private Q_SLOTS:
     }
 
     // Reopening the open window keeps the draft; whatever closes it forgets the message.
-    void reopeningKeepsTheDraftAndCancelForgetsIt()
+    void reopenCancelAndAFailedSend()
     {
         m_window->warn(QStringLiteral("3"));
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("draft"));
@@ -86,10 +86,8 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
         click("Command1");
         QCOMPARE(m_sender.sent, (QStringList{"tell 5 draft", "tell 4 "}));
-    }
 
-    void closesEvenWhenSendingFails()
-    {
+        // It closes even when sending fails.
         FailingSender failing;
         TellWindow window(failing);
         window.warn(QStringLiteral("3"));

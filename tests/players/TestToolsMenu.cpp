@@ -12,7 +12,7 @@ class TestToolsMenu : public QObject {
 
 private Q_SLOTS:
     // The switched-off entries have nothing connected: only their state matters.
-    void linksOpenTheirPagesAndTheRestIsOff()
+    void linksOpenTheirPagesTheRestIsOffAndALeftClickOpens()
     {
         ToolsMenu menu;
         QStringList opened;
@@ -27,11 +27,7 @@ private Q_SLOTS:
                                   "addnewusertodaemonz", "changerconpasswordindaemonz"}) {
             QVERIFY2(!menu.entry(QLatin1String(entry))->isEnabled(), entry);
         }
-    }
-
-    void onlyALeftClickOpens()
-    {
-        ToolsMenu menu;
+        // Only a left click opens it.
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
             const bool opens = button == Qt::LeftButton;
             QCOMPARE(menu.labelClicked(button, QPoint(10, 10)), opens);
