@@ -167,7 +167,7 @@ private Q_SLOTS:
         QVERIFY(!m_app->mainWindow() || !m_app->mainWindow()->isVisible());
     }
 
-    void loginNeedsTheDaemonsAddressAndCredentials()
+    void loginNeedsTheDaemonsAddressCredentialsAndConnection()
     {
         logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"), QString());
         QCOMPARE(boxTexts(),
@@ -186,10 +186,9 @@ private Q_SLOTS:
         // Quit leaves no connection to the daemon behind.
         field<QAbstractButton>("Command2")->click();
         QVERIFY(!login().daemonLink().isConnected());
-    }
 
-    void refusedConnectionShowsTheSocketError()
-    {
+        // A refused connection shows the socket error.
+        m_dialogs->calls.clear();
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const QString closedPort = QString::number(probe.serverPort());
