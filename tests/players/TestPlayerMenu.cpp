@@ -247,11 +247,7 @@ private Q_SLOTS:
         QVERIFY(m_f->viewer.shown.isEmpty());
         QCOMPARE(warned.size(), 1);
         QCOMPARE(warned[0][0].toString(), QString());
-    }
-
-    // Their entries have nothing connected: only the state matters.
-    void onlyTheCheckEntriesAreSwitchedOff()
-    {
+        // Only the check entries are switched off; they have nothing connected.
         const QSet<QString> off{"checkplayerz", "checkonpunksbusted", "checkonpbbansz"};
         for (const QAction* action : m_f->menu.menuz().findChildren<QAction*>()) {
             if (!action->objectName().isEmpty()) {
