@@ -116,6 +116,7 @@ private:
 class TestHistoryPostgres : public QObject {
     Q_OBJECT
 
+    // Destroyed in reverse: the test's connection closes before the server stops.
     PostgresServer m_server;
     std::unique_ptr<HistoryDatabase> m_database;
 
@@ -134,12 +135,6 @@ private Q_SLOTS:
         QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
         QVERIFY(m_database->hasFragmentIndex());
     }
-    void cleanupTestCase()
-    {
-        m_database.reset();
-        m_server.stop();
-    }
-
     void recording_data() { Cases::recording_data(); }
     void recording() { Cases::recording(*m_database); }
     void search_data() { Cases::search_data(); }
