@@ -67,7 +67,6 @@ class TestReplies : public QObject {
         return found;
     }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
-    QString serverKey() const { return QStringLiteral("127.0.0.1:%1").arg(m_sim->port()); }
     // Selects the first grid row with a guid, a human player, through the user's sort order.
     PlayerRow selectHuman()
     {
@@ -295,7 +294,7 @@ private Q_SLOTS:
         const PlayerAction& kick = record.actions[0];
         QCOMPARE(kick.command, QStringLiteral("kick ") + player[PlayerRow::Name]);
         QCOMPARE(kick.actor, QStringLiteral("rcon"));
-        QCOMPARE(kick.serverKey, serverKey());
+        QCOMPARE(kick.serverKey, QStringLiteral("127.0.0.1:%1").arg(m_sim->port()));
         QCOMPARE(kick.slot, player[PlayerRow::Slot].trimmed());
         QCOMPARE(record.actions[1].reason, QStringLiteral("no camping"));
         QCOMPARE(child<QTreeWidget>("lstActions")->topLevelItemCount(), 2);
