@@ -90,12 +90,6 @@ class TestMainWindow : public QObject {
             }
         });
     }
-    void connectMain()
-    {
-        m_main->keepUconIdentity(kIdentity);
-        QVERIFY(m_fixture->connect());
-        m_peer->clear();
-    }
 
     // Our own shown controls (named, unlike Qt's inner parts; a tab bar names its own scroll
     // arrows) lie inside their parent, apart from each other, with room for their captions.
@@ -483,7 +477,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, ending);
         QFETCH(int, atWait);
-        connectMain();
+        m_main->keepUconIdentity(kIdentity);
+        QVERIFY(m_fixture->connect());
+        m_peer->clear();
         prepare(m_main->uconSetup(), [&] {
             if (m_waits.size() != atWait) {
                 return;
@@ -515,7 +511,9 @@ private Q_SLOTS:
     void laterClicksOnlySwitchThePage()
     {
         QFETCH(bool, duringSetup);
-        connectMain();
+        m_main->keepUconIdentity(kIdentity);
+        QVERIFY(m_fixture->connect());
+        m_peer->clear();
         prepare(m_main->uconSetup(), [&] {
             if (duringSetup && m_waits.size() == 1) {
                 clickChat();
