@@ -66,15 +66,11 @@ class TestDaemonSession : public QObject {
         return m_dialogs->calls.size() == 1 ? m_dialogs->calls[0].text
                                             : QString::number(m_dialogs->calls.size()) + " boxes";
     }
-    void waitForMain()
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
-    }
     // Logs in as alice with the given level and waits for the main window.
     void startSession(const QString& level)
     {
         logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
-        waitForMain();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
         // The header chain (status, mapname, sv_hostname) ends with the host name in place;
         // until then its echoes may share a packet with what the test sends next.
         auto* hostName = m_app->mainWindow()->findChild<QLabel*>(QStringLiteral("Label6"));
@@ -145,7 +141,7 @@ private Q_SLOTS:
         });
         logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("poweradmin"),
               QString::number(daemon.serverPort()));
-        waitForMain();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
         QCOMPARE(m_dialogs->calls.at(0).text,
                  QStringLiteral("Access Granted to alice as poweradmin"));
         QCOMPARE(m_app->mainWindow()->level(), QStringLiteral("poweradmin"));

@@ -74,7 +74,6 @@ class TestMainWindow : public QObject {
     {
         QTest::mouseClick(child<QWidget>(qPrintable(name)), Qt::LeftButton);
     }
-    void clickChat() { click(QStringLiteral("Image6")); }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
     void prepare(UconSetup& setup, std::function<void()> duringWait = {})
@@ -490,7 +489,7 @@ private Q_SLOTS:
                 click(ending);
             }
         });
-        clickChat();
+        click("Image6");
         const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
         QCOMPARE(m_main->rcon().LastCommand(), steps.at(atWait - 1).command);
         QCOMPARE(m_waits.size(), atWait);
@@ -516,13 +515,13 @@ private Q_SLOTS:
         m_peer->clear();
         prepare(m_main->uconSetup(), [&] {
             if (duringSetup && m_waits.size() == 1) {
-                clickChat();
+                click("Image6");
             }
         });
-        clickChat();
+        click("Image6");
         QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
         m_main->showPage(MainWindow::Page::Players);
-        clickChat();
+        click("Image6");
         QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
         // Datagrams keep their order on loopback: the four steps, then the marker right after.
         m_main->Send(QStringLiteral("marker"));
@@ -538,7 +537,7 @@ private Q_SLOTS:
         // The relay already runs when the session ends: the tail goes on until the program
         // ends, and a click after the log out starts nothing.
         click(QStringLiteral("Image4"));
-        clickChat();
+        click("Image6");
         QCOMPARE(m_started, 1);
         QCOMPARE(m_waits.size(), 3);
     }
