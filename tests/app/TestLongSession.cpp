@@ -37,11 +37,9 @@ class StallWatch {
 public:
     StallWatch()
     {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout,
-                         [this] { m_longest = std::max(m_longest, m_sinceLast.restart()); });
+        m_timer.callOnTimeout([this] { m_longest = std::max(m_longest, m_sinceLast.restart()); });
         m_sinceLast.start();
-        m_timer.start();
+        m_timer.start(0);
     }
     qint64 longestMs() const { return m_longest; }
 

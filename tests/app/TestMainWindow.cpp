@@ -1,25 +1,56 @@
 #include "MainWindowFixture.h"
+#include "SimFixture.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
+#include "app/UconSetup.h"
+#include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
+#include "players/PlayerMenu.h"
+#include "players/PlayerSortModel.h"
+#include "players/PlayersPage.h"
+#include "players/ToolsMenu.h"
+#include "rcon/CommandSender.h"
 #include "rcon/RconDatagram.h"
+#include "ucon/RelayLogWorker.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 using garrison::test::UdpPeer;
 
-Q_DECLARE_METATYPE(MainWindow::Page)
+namespace {
+
+const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+
+// Remembers each command together with the step the progress window showed when it went out.
+class CaptionSender final : public CommandSender {
+public:
+    void Send(const QString& cmd) override { sent.append({cmd, step()}); }
+    void WaitSend(const QString& Cmdz) override { Send(Cmdz); }
+
+    std::function<QString()> step;
+    QList<QStringList> sent;
+};
+
+} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -28,6 +59,8 @@ class TestMainWindow : public QObject {
     MainWindow* m_main = nullptr;
     FakeDialogs* m_dialogs = nullptr;
     UdpPeer* m_peer = nullptr;
+    int m_started = 0; // relay starts
+    QList<int> m_waits;
 
     template <typename T> T* child(const char* name)
     {
@@ -37,58 +70,59 @@ class TestMainWindow : public QObject {
         }
         return widget;
     }
-    void click(const char* name) { QTest::mouseClick(child<QWidget>(name), Qt::LeftButton); }
+    void click(const QString& name)
+    {
+        QTest::mouseClick(child<QWidget>(qPrintable(name)), Qt::LeftButton);
+    }
     QString label(const char* name) { return child<QLabel>(name)->text(); }
-    static QByteArray request(const char* command)
-    {
-        return test::MainWindowFixture::request(QString::fromLatin1(command));
-    }
     void connectToPeer() { QVERIFY(m_fixture->connect()); }
-    // Our own controls (named, unlike Qt's inner parts) that are shown under this widget.
-    static QList<QWidget*> shownControls(const QWidget& parent)
+    void prepare(UconSetup& setup, std::function<void()> duringWait = {})
     {
-        QList<QWidget*> controls;
-        // A tab bar names its own scroll arrows.
-        if (qobject_cast<const QTabBar*>(&parent)) {
-            return controls;
-        }
-        for (QWidget* child : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (child->isVisible() && !child->isWindow() && !child->objectName().isEmpty() &&
-                !child->objectName().startsWith(QLatin1String("qt_"))) {
-                controls.append(child);
+        setup.worker().setStarter([this](const QString&, const QStringList&, const QString&) {
+            ++m_started;
+            return true;
+        });
+        setup.setWait([this, duringWait](int ms) {
+            m_waits.append(ms);
+            if (duringWait) {
+                duringWait();
             }
-        }
-        return controls;
+        });
     }
+
+    // Our own shown controls (named, unlike Qt's inner parts; a tab bar names its own scroll
+    // arrows) lie inside their parent, apart from each other, with room for their captions.
     static void checkPlacement(const QWidget& parent)
     {
         // A scroll area's content may be larger than its view; it scrolls.
         const bool scrolled = parent.objectName() == QLatin1String("qt_scrollarea_viewport");
-        const QList<QWidget*> controls = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        const QList<QWidget*> named = shownControls(parent);
-        for (qsizetype i = 0; i < named.size(); ++i) {
-            const QWidget& control = *named[i];
-            const QByteArray name = control.objectName().toLatin1();
-            QVERIFY2(scrolled || parent.rect().contains(control.geometry()), name);
-            const auto* label = qobject_cast<const QLabel*>(&control);
-            const auto* button = qobject_cast<const QAbstractButton*>(&control);
-            // A caption needs its room; a colour swatch has none and a fixed size.
-            if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())) {
-                const QSize needed = control.minimumSizeHint();
-                QVERIFY2(control.width() >= needed.width() && control.height() >= needed.height(),
-                         name + " is cut");
+        QList<const QWidget*> named;
+        for (const QWidget* control : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isVisible() || control->isWindow()) {
+                continue;
             }
-            for (qsizetype j = i + 1; j < named.size(); ++j) {
-                QVERIFY2(!control.geometry().intersects(named[j]->geometry()),
-                         name + " overlaps " + named[j]->objectName().toLatin1());
-            }
-        }
-        for (const QWidget* child : controls) {
-            if (child->isVisible() && !child->isWindow()) {
-                checkPlacement(*child);
-                if (QTest::currentTestFailed()) {
-                    return;
+            const QByteArray name = control->objectName().toLatin1();
+            if (!name.isEmpty() && !name.startsWith("qt_") &&
+                !qobject_cast<const QTabBar*>(&parent)) {
+                QVERIFY2(scrolled || parent.rect().contains(control->geometry()), name);
+                const auto* label = qobject_cast<const QLabel*>(control);
+                const auto* button = qobject_cast<const QAbstractButton*>(control);
+                // A caption needs its room; a colour swatch has none and a fixed size.
+                if ((label && !label->text().isEmpty()) || (button && !button->text().isEmpty())) {
+                    const QSize needed = control->minimumSizeHint();
+                    QVERIFY2(control->width() >= needed.width() &&
+                                 control->height() >= needed.height(),
+                             name + " is cut");
                 }
+                for (const QWidget* other : named) {
+                    QVERIFY2(!control->geometry().intersects(other->geometry()),
+                             name + " overlaps " + other->objectName().toLatin1());
+                }
+                named.append(control);
+            }
+            checkPlacement(*control);
+            if (QTest::currentTestFailed()) {
+                return;
             }
         }
     }
@@ -100,6 +134,8 @@ private Q_SLOTS:
         m_main = m_fixture->main.get();
         m_dialogs = m_fixture->dialogs.get();
         m_peer = m_fixture->peer.get();
+        m_started = 0;
+        m_waits.clear();
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -107,20 +143,16 @@ private Q_SLOTS:
     // every page shows its controls whole, inside their parents and apart from each other.
     void everyPageFitsTheSmallestWindow_data()
     {
-        QTest::addColumn<MainWindow::Page>("page");
-        QTest::newRow("players") << MainWindow::Page::Players;
-        QTest::newRow("chat") << MainWindow::Page::Chat;
-        QTest::newRow("settings") << MainWindow::Page::Settings;
-        QTest::newRow("maps") << MainWindow::Page::Maps;
-        QTest::newRow("admin") << MainWindow::Page::Admin;
-        QTest::newRow("terminal") << MainWindow::Page::Terminal;
-        QTest::newRow("history") << MainWindow::Page::History;
+        QTest::addColumn<int>("page");
+        for (int page = 0; page <= int(MainWindow::Page::History); ++page) {
+            QTest::addRow("page %d", page) << page;
+        }
     }
     void everyPageFitsTheSmallestWindow()
     {
-        QFETCH(MainWindow::Page, page);
+        QFETCH(int, page);
         const QSize smallest(900, 500);
-        m_main->showPage(page);
+        m_main->showPage(MainWindow::Page(page));
         m_main->resize(smallest);
         QVERIFY(QTest::qWaitForWindowExposed(m_main));
         QCoreApplication::processEvents();
@@ -128,94 +160,111 @@ private Q_SLOTS:
         checkPlacement(*m_main);
     }
 
+    // Access per page, "+" opens and "-" is refused: settings, admin, maps, chat, then the
+    // terminal's command line.
     void pagesAreGated_data()
     {
-        QTest::addColumn<QString>("flag");
-        QTest::addColumn<QString>("level");
-        QTest::addColumn<QByteArray>("button");
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<bool>("opens");
-        for (const char* level : {"mp", "admin", "poweradmin", "Admin", ""}) {
-            for (const auto& [button, page] :
-                 {std::pair{"Image7", "SeeSettings"}, std::pair{"Image9", "seeAdmin"}}) {
-                const bool allowed =
-                    QByteArray(level) == "admin" || QByteArray(level) == "poweradmin";
-                QTest::addRow("daemon %s %s", level, page)
-                    << "1" << level << QByteArray(button) << QByteArray(page) << allowed;
-                QTest::addRow("direct %s %s", level, page)
-                    << "0" << level << QByteArray(button) << QByteArray(page) << true;
-            }
-        }
-        for (const auto& [name, button, page] :
-             {std::tuple{"maps", "Image8", "seeMaps"}, std::tuple{"chat", "Image6", "SeeChatp"}}) {
-            QTest::newRow(name) << QStringLiteral("1") << QStringLiteral("mp") << QByteArray(button)
-                                << QByteArray(page) << true;
-        }
+        addTextRows({"flag", "level", "access"}, {{"daemon mp", "1", "mp", "--++-"},
+                                                  {"daemon admin", "1", "admin", "++++-"},
+                                                  {"daemon poweradmin", "1", "poweradmin", "+++++"},
+                                                  {"daemon Admin", "1", "Admin", "--++-"},
+                                                  {"daemon Poweradmin", "1", "Poweradmin", "--++-"},
+                                                  {"daemon no level", "1", "", "--++-"},
+                                                  {"direct mp", "0", "mp", "+++++"},
+                                                  {"direct admin", "0", "admin", "+++++"},
+                                                  {"direct no level", "0", "", "+++++"}});
     }
     void pagesAreGated()
     {
         QFETCH(QString, flag);
         QFETCH(QString, level);
-        QFETCH(QByteArray, button);
-        QFETCH(QByteArray, page);
-        QFETCH(bool, opens);
+        QFETCH(QString, access);
         m_main->IdentDaemon(flag);
         m_main->setLevel(level);
-
-        click(button.constData());
-
-        QCOMPARE(child<QWidget>(page.constData())->isVisible(), opens);
-        QCOMPARE(child<QWidget>("Picture1")->isVisible(), !opens);
-        QCOMPARE(child<QTableView>("Grid")->isVisible(), !opens);
-        if (opens) {
-            QVERIFY(m_dialogs->calls.isEmpty());
-        } else {
-            QCOMPARE(m_dialogs->calls.size(), 1);
-            QCOMPARE(m_dialogs->calls[0].text,
-                     QStringLiteral("Sorry you dont have access to this area!"));
-            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Access Denied"));
-            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+        m_main->uconSetup().setWait([](int) {}); // the chat page's first visit registers
+        int at = 0;
+        for (const auto& [button, page] : {std::pair{"Image7", "SeeSettings"},
+                                           {"Image9", "seeAdmin"},
+                                           {"Image8", "seeMaps"},
+                                           {"Image6", "SeeChatp"}}) {
+            const bool opens = access.at(at++) == u'+';
+            m_main->showPage(MainWindow::Page::Players);
+            m_dialogs->calls.clear();
+            click(button);
+            QVERIFY2(child<QWidget>(page)->isVisible() == opens, button);
+            QCOMPARE(child<QWidget>("Picture1")->isVisible(), !opens);
+            QCOMPARE(child<QTableView>("Grid")->isVisible(), !opens);
+            QCOMPARE(m_dialogs->calls.size(), opens ? 0 : 1);
+            if (!opens) {
+                QCOMPARE(m_dialogs->calls[0].text,
+                         QStringLiteral("Sorry you dont have access to this area!"));
+                QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Access Denied"));
+                QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
+            }
         }
-    }
-
-    void terminalCommandLineIsGated_data()
-    {
-        QTest::addColumn<QString>("flag");
-        QTest::addColumn<QString>("level");
-        QTest::addColumn<bool>("enabled");
-        for (const auto& [flag, level, enabled] :
-             {std::tuple{"0", "mp", true}, std::tuple{"1", "poweradmin", true},
-              std::tuple{"1", "admin", false}, std::tuple{"1", "mp", false},
-              std::tuple{"1", "Poweradmin", false}}) {
-            QTest::addRow("%s %s", flag, level) << flag << level << enabled;
-        }
-    }
-    void terminalCommandLineIsGated()
-    {
-        QFETCH(QString, flag);
-        QFETCH(QString, level);
-        QFETCH(bool, enabled);
-        m_main->IdentDaemon(flag);
-        m_main->setLevel(level);
         click("Image10");
         QVERIFY(child<QWidget>("SeeTerminalp")->isVisible());
-        auto* commandLine = child<QLineEdit>("Text7");
-        QCOMPARE(commandLine->isEnabled(), enabled);
-        if (!enabled) {
-            QCOMPARE(commandLine->text(),
-                     QStringLiteral("Sorry but you dont have access to full console command..."));
-        }
+        QCOMPARE(child<QLineEdit>("Text7")->isEnabled(), access.at(4) == u'+');
     }
 
-    void headerClicksQueryTheServer()
+    // Daemon administration needs a daemon session; stopping the server asks first.
+    void adminLabels_data()
+    {
+        addTextRows(
+            {"page", "control", "answer", "box", "sent"},
+            {{"start", "admin", "Labelstart", "", "You need to be on Daemon mode to start server!",
+              ""},
+             {"log", "chat", "Label93", "", "You need to be on Daemon mode to get logs!", ""},
+             {"stop, no", "admin", "Label76", "no", "Are you sure you want to CLOSE the server?",
+              ""},
+             {"stop, yes", "admin", "Label76", "yes", "Are you sure you want to CLOSE the server?",
+              "killserver"}});
+    }
+    void adminLabels()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, control);
+        QFETCH(QString, answer);
+        QFETCH(QString, box);
+        QFETCH(QString, sent);
+        m_main->IdentDaemon(QStringLiteral("0"));
+        if (!answer.isEmpty()) {
+            m_dialogs->answers.enqueue(answer == u"yes" ? BoxAnswer::Yes : BoxAnswer::No);
+        }
+        m_main->showPage(page == u"chat" ? MainWindow::Page::Chat : MainWindow::Page::Admin);
+        click(control);
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QCOMPARE(m_dialogs->calls[0].text, box);
+        if (answer.isEmpty()) {
+            QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Information);
+        } else {
+            QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
+            QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
+        }
+        QCOMPARE(m_main->rcon().LastCommand() == u"killserver", !sent.isEmpty());
+    }
+
+    // What the chat line says and logs is TestChatPage's table; here it reaches the server.
+    // The tools label opens the tools menu.
+    void headerClicksAndTheChatLineReachTheServer()
     {
         connectToPeer();
         QTest::mouseClick(child<QLabel>("Label3"), Qt::LeftButton);
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request("mapname"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("mapname"));
         QTest::mouseClick(child<QLabel>("Label6"), Qt::LeftButton);
         QVERIFY(m_peer->waitFor(3));
-        QCOMPARE(m_peer->lastData(), request("sv_hostname"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("sv_hostname"));
+        m_main->showPage(MainWindow::Page::Chat);
+        auto* input = m_main->findChild<QLineEdit*>(QStringLiteral("txtsay1"));
+        input->clear();
+        QTest::keyClicks(input, QStringLiteral(" hello "));
+        QTest::keyClick(input, Qt::Key_Return);
+        QVERIFY(m_peer->waitFor(4));
+        QCOMPARE(m_peer->lastData(), m_fixture->request(QStringLiteral("say hello")));
+        QTest::mouseClick(child<QLabel>("Label97"), Qt::LeftButton);
+        QVERIFY(m_main->toolsMenu().toolsz().isVisible());
+        m_main->toolsMenu().toolsz().hide();
     }
 
     void playersButtonStartsAFreshTable()
@@ -236,7 +285,7 @@ private Q_SLOTS:
         click("Image5");
         QVERIFY(child<QWidget>("Picture1")->isVisible());
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request("status"));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("status"));
         m_peer->reply(
             UdpPeer::replyDatagram(header + QByteArray(line).replace("%1", "New") + "\n"));
         QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rowCount(), 1, 2000);
@@ -244,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(label("Label4"), QStringLiteral("1"));
     }
 
-    void silentServerGetsANoteUntilItAnswers()
+    void silentServerGetsANoteThenTheCommandLineIsAnswered()
     {
         connectToPeer();
         auto* note = child<QLabel>("lblNoAnswer");
@@ -255,31 +304,25 @@ private Q_SLOTS:
         QVERIFY(m_dialogs->calls.isEmpty());
         m_peer->reply(UdpPeer::replyDatagram("late\n"));
         QTRY_VERIFY_WITH_TIMEOUT(!note->isVisible(), 2000);
-    }
 
-    // Sending again and the keys that send are the terminal page's table.
-    void commandLineSendsAsTyped()
-    {
-        connectToPeer();
+        // Sending again and the keys that send are the terminal page's table, how a reply is
+        // cleaned the reply router's: here the command goes out, is echoed once, and the
+        // cleaned reply follows.
         click("Image10");
         QTest::keyClicks(child<QLineEdit>("Text7"), QStringLiteral(" say hi "));
         QTest::keyClick(child<QLineEdit>("Text7"), Qt::Key_Return);
         QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), request(" say hi "));
+        QCOMPARE(m_peer->lastData(), m_fixture->request(" say hi "));
         QCOMPARE(m_main->console().text().count(QStringLiteral("] - / say hi \r\n")), 1);
-    }
-
-    // How a reply is cleaned is the reply router's table; here only that it reaches the console.
-    void repliesAreCleanedIntoTheConsole()
-    {
-        connectToPeer();
         const QString before = m_main->console().text();
         m_peer->reply(UdpPeer::replyDatagram("Nick^7 x\n"));
         QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().size() > before.size(), 2000);
         QCOMPARE(m_main->console().text(), before + QStringLiteral("Nick   x\r\n"));
     }
 
-    void logOutKeepsTheWindowOpen()
+    // Log out keeps the window open; Disconnect resets and hides it; a failed Connect asks for
+    // the login window (its box is TestSession's).
+    void logOutDisconnectAndFailedConnect()
     {
         connectToPeer();
         QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
@@ -290,10 +333,7 @@ private Q_SLOTS:
         QCOMPARE(label("Label4"), QStringLiteral("0"));
         QVERIFY(m_main->isVisible());
         QVERIFY(!m_main->rcon().isOpen());
-    }
 
-    void disconnectResetsAndHides()
-    {
         connectToPeer();
         m_main->Disconnect();
         QCOMPARE(label("Label6"), QStringLiteral("loading..."));
@@ -305,16 +345,11 @@ private Q_SLOTS:
         // A deferred command still armed is echoed into the emptied console.
         m_main->Send(QStringLiteral("sv_hostname"));
         QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /sv_hostname\r\n")));
-    }
 
-    // The box itself is TestSession's; behind it the login window comes forward again.
-    void connectFailureAsksForTheLoginWindow()
-    {
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
                                 QStringLiteral("pw"));
-        QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
         QVERIFY(!m_main->Connect());
-        QCOMPARE(loginRequested.size(), 1);
+        QCOMPARE(loginRequested.size(), 2);
     }
 
     void exitEndsTheRelay_data()
@@ -345,6 +380,166 @@ private Q_SLOTS:
         QCOMPARE(exitRequested.size(), 1);
         QVERIFY(relay.waitForFinished(5000));
         QVERIFY(!m_main->rcon().isOpen());
+    }
+
+    // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
+    // moved, and the address found on the clipboard.
+    void copyIpPutsTheAddressUnderTheMouseOnTheClipboard()
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(m_main));
+        test::SimFixture sim;
+        QVERIFY(sim.start());
+        QTableView& view = m_main->playersPage().grid();
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(sim.port()),
+                                sim.password());
+        QVERIFY(m_main->Connect());
+        // The map query follows the whole status reply.
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->rcon().LastCommand(), QStringLiteral("mapname"), 5000);
+
+        QHeaderView& header = *view.horizontalHeader();
+        QTest::mouseClick(
+            header.viewport(), Qt::LeftButton, {},
+            QPoint(header.sectionViewportPosition(PlayerRow::Address) + 4, header.height() / 2));
+        QCOMPARE(header.sortIndicatorSection(), int(PlayerRow::Address));
+        const QSortFilterProxyModel& sorted = m_main->playersPage().sortModel();
+        int moved = -1;
+        for (int row = 0; row < sorted.rowCount() && moved < 0; ++row) {
+            if (sorted.mapToSource(sorted.index(row, 0)).row() != row &&
+                !sorted.index(row, PlayerRow::Address).data().toString().isEmpty()) {
+                moved = row;
+            }
+        }
+        QVERIFY(moved >= 0);
+        const QString address = sorted.index(moved, PlayerRow::Address).data().toString();
+
+        QGuiApplication::clipboard()->clear();
+        QSignalSpy said(m_main, &MainWindow::statusMessage);
+        const QPoint point = view.visualRect(sorted.index(moved, PlayerRow::Name)).center();
+        QTest::mousePress(view.viewport(), Qt::RightButton, {}, point);
+        QTest::mouseRelease(view.viewport(), Qt::RightButton, {}, point);
+        QVERIFY(m_main->playerMenu().menuz().isVisible());
+        m_main->playerMenu().entry(QStringLiteral("copyipz"))->trigger();
+        m_main->playerMenu().menuz().hide();
+
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
+        QCOMPARE(said.size(), 1);
+        QVERIFY(said[0][0].toString().contains(address));
+    }
+
+    void stepsWithTheirCaptions()
+    {
+        QWidget window;
+        CaptionSender sender;
+        ChatPage chat(sender, *m_dialogs, &window);
+        UconSetup setup(sender, chat, &window);
+        sender.step = [&setup] {
+            const ProgressWindow* progress = setup.progressWindow();
+            return progress && progress->isVisible() ? progress->step() : QString();
+        };
+        QStringList captionsWhileWaiting;
+        prepare(setup, [&] {
+            QVERIFY(setup.progressWindow() && setup.progressWindow()->isVisible());
+            captionsWhileWaiting.append(setup.progressWindow()->step());
+        });
+
+        setup.firstVisit(kIdentity);
+        const QList<QStringList> expected = {
+            {"pb_sv_uconadd 2 192.168.1.20 GARRISON-192.168.1.20 " + kIdentity.password,
+             "Addin You to PBUCON User List"},
+            {"pb_sv_USessionLimit 16", "Changing Session Limits"},
+            {"pb_sv_writecfg", "Writing Configs..."},
+            {"pb_sv_writecfg pbucon.use", "Setting up PBUCON.USE"}};
+        QCOMPARE(sender.sent, expected);
+        QCOMPARE(m_waits, QList<int>({1000, 1000, 1000}));
+        QCOMPARE(captionsWhileWaiting,
+                 QStringList({expected[0][1], expected[1][1], expected[2][1]}));
+        QVERIFY(!window.findChild<ProgressWindow*>());
+        // What the relay is started with is TestRelayLogWorker's.
+        QCOMPARE(m_started, 1);
+        QVERIFY(setup.worker().Timer1().isActive());
+        QVERIFY(setup.started());
+    }
+
+    // An exit or a log out during the registration's waits ends it there: nothing more is
+    // sent and no relay starts, neither when the wait returns nor later in that session.
+    void sessionEndCancelsTheSeries_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("atWait");
+        for (const char* ending : {"Image11", "close", "Image4"}) {
+            for (int wait = 1; wait <= 3; ++wait) {
+                QTest::addRow("%s at wait %d", ending, wait) << QString::fromLatin1(ending) << wait;
+            }
+        }
+    }
+    void sessionEndCancelsTheSeries()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, atWait);
+        m_main->keepUconIdentity(kIdentity);
+        QVERIFY(m_fixture->connect());
+        m_peer->clear();
+        prepare(m_main->uconSetup(), [&] {
+            if (m_waits.size() != atWait) {
+                return;
+            }
+            if (ending == QLatin1String("close")) {
+                m_main->close();
+            } else {
+                click(ending);
+            }
+        });
+        click("Image6");
+        const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
+        QCOMPARE(m_main->rcon().LastCommand(), steps.at(atWait - 1).command);
+        QCOMPARE(m_waits.size(), atWait);
+        QCOMPARE(m_started, 0);
+        QVERIFY(!m_main->uconSetup().progressWindow());
+        QVERIFY(!m_main->uconSetup().worker().Timer1().isActive());
+        QVERIFY(!m_main->uconSetup().started());
+        QTest::qWait(50);
+        QCOMPARE(m_started, 0);
+    }
+
+    void laterClicksOnlySwitchThePage_data()
+    {
+        QTest::addColumn<bool>("duringSetup");
+        QTest::newRow("after the setup") << false;
+        QTest::newRow("while the setup waits") << true;
+    }
+    void laterClicksOnlySwitchThePage()
+    {
+        QFETCH(bool, duringSetup);
+        m_main->keepUconIdentity(kIdentity);
+        QVERIFY(m_fixture->connect());
+        m_peer->clear();
+        prepare(m_main->uconSetup(), [&] {
+            if (duringSetup && m_waits.size() == 1) {
+                click("Image6");
+            }
+        });
+        click("Image6");
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        m_main->showPage(MainWindow::Page::Players);
+        click("Image6");
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
+        // Datagrams keep their order on loopback: the four steps, then the marker right after.
+        m_main->Send(QStringLiteral("marker"));
+        QVERIFY(m_peer->waitFor(5));
+        QCOMPARE(m_peer->received().size(), 5);
+        const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            QCOMPARE(m_peer->received().at(i).data, m_fixture->request(steps.at(i).command));
+        }
+        QCOMPARE(m_peer->received().at(4).data, m_fixture->request(QStringLiteral("marker")));
+        QCOMPARE(m_started, 1);
+        QCOMPARE(m_waits.size(), 3);
+        // The relay already runs when the session ends: the tail goes on until the program
+        // ends, and a click after the log out starts nothing.
+        click(QStringLiteral("Image4"));
+        click("Image6");
+        QCOMPARE(m_started, 1);
+        QCOMPARE(m_waits.size(), 3);
     }
 };
 

@@ -4,19 +4,42 @@
 #include "UdpPeer.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "app/TellWindow.h"
+#include "app/UconSetup.h"
+#include "control/ChatPage.h"
+#include "history/History.h"
+#include "history/HistoryConnection.h"
+#include "history/HistoryPage.h"
+#include "history/HistoryQueries.h"
+#include "platform/AppFolder.h"
 #include "platform/ConsoleBox.h"
+#include "players/PlayerMenu.h"
+#include "players/PlayerSortModel.h"
+#include "players/PlayersPage.h"
+#include "ucon/RelayLogWorker.h"
+#include "ucon/UconIni.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <QUdpSocket>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
 using garrison::test::SimFixture;
 
-// The main window's reply handling against the simulated game server on 127.0.0.1.
+// The main window against the simulated game server on 127.0.0.1: its replies, the
+// relay's log reaching the chat page, and the player history.
 class TestReplies : public QObject {
     Q_OBJECT
 
@@ -24,10 +47,6 @@ class TestReplies : public QObject {
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_main;
 
-    QString label(const char* name)
-    {
-        return m_main->findChild<QLabel*>(QLatin1String(name))->text();
-    }
     void connectWith(const QString& password)
     {
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(m_sim->port()),
@@ -35,6 +54,33 @@ class TestReplies : public QObject {
         m_main->IdentDaemon(QStringLiteral("0"));
         QVERIFY(m_main->Connect());
         m_main->show();
+    }
+    void connectToHuman()
+    {
+        connectWith(m_sim->password());
+        QTRY_VERIFY_WITH_TIMEOUT(!selectHuman()[PlayerRow::Guid].isEmpty(), 5000);
+    }
+    template <typename T> T* child(const char* name)
+    {
+        T* found = m_main->findChild<T*>(QLatin1String(name));
+        [&] { QVERIFY2(found, name); }();
+        return found;
+    }
+    QString label(const char* name) { return child<QLabel>(name)->text(); }
+    // Selects the first grid row with a guid, a human player, through the user's sort order.
+    PlayerRow selectHuman()
+    {
+        for (int row = 0; row < m_main->gridModel().rowCount(); ++row) {
+            const PlayerRow player = m_main->gridModel().row(row);
+            if (!player[PlayerRow::Slot].trimmed().isEmpty() &&
+                player[PlayerRow::Guid].trimmed().size() > 1) {
+                PlayersPage& page = m_main->playersPage();
+                page.grid().setCurrentIndex(
+                    page.sortModel().mapFromSource(m_main->gridModel().index(row, 0)));
+                return player;
+            }
+        }
+        return {};
     }
 
     // What the simulated server really has, as the grid should show it.
@@ -66,6 +112,7 @@ private Q_SLOTS:
         QVERIFY(m_sim->start());
         m_sim->console().reply(QStringLiteral("sv_hostname ^1Garrison ^7Test"));
         m_dialogs = std::make_unique<FakeDialogs>();
+        setHistoryKeepDays(45);
         m_main = std::make_unique<MainWindow>(*m_dialogs);
     }
     void cleanup()
@@ -122,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(label("Label4"), QStringLiteral("0"));
     }
 
-    void listsArePublishedOnceWithEveryPart()
+    void listsReaderAndIndicatorsTakeTheirReplies()
     {
         connectWith(m_sim->password());
         QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
@@ -135,12 +182,8 @@ private Q_SLOTS:
         QCOMPARE(m_main->findChild<ConsoleBox*>(QStringLiteral("Text10"))->text(), list);
         QTest::qWait(1500);
         QCOMPARE(published.size(), 1);
-    }
 
-    void readerAndIndicatorsTakeTheirReplies()
-    {
-        connectWith(m_sim->password());
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
+        // The reader and the indicators take theirs.
         m_main->Send(QStringLiteral("serverinfo"));
         QTRY_VERIFY_WITH_TIMEOUT(m_main->reader().isVisible(), 3000);
         QVERIFY(m_main->reader().Text1().text().contains(QStringLiteral("Server info settings:")));
@@ -155,28 +198,163 @@ private Q_SLOTS:
         QCOMPARE(off->frameShape(), QFrame::NoFrame);
     }
 
+    // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
     void floodsOfDatagramsAreAllShown()
     {
-        // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
         test::UdpPeer server;
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), server.portText(), "pw");
         QVERIFY(m_main->Connect());
         QVERIFY(server.waitFor(1));
         m_main->Send(QStringLiteral("sv_maxclients"));
         QVERIFY(server.waitFor(2));
+        QString lines;
         for (int i = 0; i < 2000; ++i) {
             server.reply(test::UdpPeer::replyDatagram("line " + QByteArray::number(i) + '\n'));
+            lines += QStringLiteral("line %1\r\n").arg(i);
             if (i % 50 == 49) {
                 QCoreApplication::processEvents(); // the window keeps up while they arrive
             }
         }
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(QStringLiteral("line 1999\r\n")),
-                                 5000);
-        const QString console = m_main->console().text();
-        for (int i = 0; i < 2000; ++i) {
-            QVERIFY2(console.contains(QStringLiteral("line %1\r\n").arg(i)),
-                     qPrintable(QString::number(i)));
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(lines), 5000);
+    }
+
+    // With the real relay program in the program's folder.
+    void kickReachesTheChatBox()
+    {
+        const QString relayCopy = AppFolder::filePath(QStringLiteral("pbucon.exe"));
+        QFile::remove(relayCopy);
+        QVERIFY(QFile::copy(QStringLiteral(GARRISON_RELAY_PATH), relayCopy));
+        constexpr int kTimeoutMs = 10000;
+        const QString relayPort = [] {
+            QUdpSocket probe;
+            probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
+            return QString::number(probe.localPort());
+        }();
+        const UconIdentity identity = UconIdentity::forAddress(QStringLiteral("127.0.0.1"));
+        const QString serverPort = QString::number(m_sim->port());
+        UconIni::write(AppFolder::path(),
+                       UconIni::text(QStringLiteral("127.0.0.1"), serverPort, relayPort, identity));
+        m_main->keepUconIdentity(identity);
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), serverPort, m_sim->password());
+        QVERIFY(m_main->Connect());
+
+        // The test's own child, ended when it goes: the test ends exactly the process it started.
+        QProcess relay;
+        UconSetup& setup = m_main->uconSetup();
+        setup.setWait([](int) {});
+        setup.worker().setTickInterval(100);
+        setup.worker().setStarter(
+            [&relay](const QString& program, const QStringList& arguments, const QString& folder) {
+                relay.setWorkingDirectory(folder);
+                relay.start(program, arguments);
+                return relay.waitForStarted(kTimeoutMs);
+            });
+        m_main->show();
+        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image6")),
+                          Qt::LeftButton);
+        QCOMPARE(relay.state(), QProcess::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->server().uconFeed().relays().size(), 1, kTimeoutMs);
+
+        m_sim->rcon(QStringLiteral("pb_sv_kick 1 0 testing"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_main->chatPage().transcript().contains(
+                QStringLiteral("PunkBuster Server - Kick Command Issued (testing) for (slot#1)")),
+            kTimeoutMs);
+        const QString shown = m_main->chatPage().transcript();
+        QVERIFY2(!shown.contains(QStringLiteral("Relay started")), qPrintable(shown));
+        QVERIFY2(!shown.contains(QChar(0xFA)), qPrintable(shown));
+        QVERIFY(m_main->chatPage().txtsay2().textCursor().atEnd());
+        QVERIFY(QFile::exists(AppFolder::filePath(QStringLiteral("pbucon.log"))));
+    }
+
+    // What the grid shows and what the player menu does ends up in the history and on the
+    // History page.
+    void kickWarningAndSearchOnTheHistoryPage()
+    {
+        connectToHuman();
+        QCOMPARE(m_main->history().state(), History::State::Recording);
+        const PlayerRow player = selectHuman();
+        QVERIFY(m_main->historyText(player).startsWith(QStringLiteral("First seen ")));
+        // The grid's name tool tip carries the same note below the name.
+        const QModelIndex name = m_main->playersPage().grid().currentIndex();
+        QVERIFY(name.data(Qt::ToolTipRole).toString().contains(QLatin1String("\nFirst seen ")));
+
+        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
+        m_main->tellWindow().findChild<QLineEdit*>(QStringLiteral("Text1"))->setText("no camping");
+        m_main->tellWindow().findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
+
+        m_main->playerMenu().entry(QStringLiteral("historyz"))->trigger();
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::History);
+        const std::optional<qint64> shown = m_main->historyPage().currentPlayer();
+        QVERIFY(shown);
+        const PlayerRecord record = *m_main->history().queries()->record(*shown);
+        QCOMPARE(record.guid, player[PlayerRow::Guid].trimmed());
+        QCOMPARE(record.actions.size(), 2);
+        const PlayerAction& kick = record.actions[0];
+        QCOMPARE(kick.command, QStringLiteral("kick ") + player[PlayerRow::Name]);
+        QCOMPARE(kick.actor, QStringLiteral("rcon"));
+        QCOMPARE(kick.serverKey, QStringLiteral("127.0.0.1:%1").arg(m_sim->port()));
+        QCOMPARE(kick.slot, player[PlayerRow::Slot].trimmed());
+        QCOMPARE(record.actions[1].reason, QStringLiteral("no camping"));
+        QCOMPARE(child<QTreeWidget>("lstActions")->topLevelItemCount(), 2);
+        // GARRISON_SCREENSHOTS=folder keeps a picture of the page for the README.
+        if (const QString shots = qEnvironmentVariable("GARRISON_SCREENSHOTS"); !shots.isEmpty()) {
+            child<QTabWidget>("tabs")->setCurrentIndex(3);
+            child<QLineEdit>("txtSearch")->setText(player[PlayerRow::Name].trimmed().left(3));
+            m_main->resize(1000, 640);
+            m_main->grab().save(shots + QStringLiteral("/history-page.png"));
+            child<QTabWidget>("tabs")->setCurrentIndex(5);
+            m_main->grab().save(shots + QStringLiteral("/history-chart.png"));
         }
+
+        // Exported as the administrator would pass it on.
+        const QString file = test::scratchFolder() + QStringLiteral("/record.csv");
+        m_main->historyPage().setSaveFileChooser([&](const QString&) { return file; });
+        child<QPushButton>("cmdExportRecord")->click();
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().contains("kick " + player[PlayerRow::Name].toUtf8()));
+
+        // From the page button: the keep-days value, and a search as you type.
+        m_main->showPage(MainWindow::Page::Players);
+        child<QToolButton>("Image12")->click();
+        QCOMPARE(m_main->currentPage(), MainWindow::Page::History);
+        QCOMPARE(child<QSpinBox>("spnKeepDays")->value(), 45);
+        auto* results = child<QTreeWidget>("lstResults");
+        child<QLineEdit>("txtSearch")->clear();
+        QTest::keyClicks(child<QLineEdit>("txtSearch"),
+                         player[PlayerRow::Name].trimmed().right(3).toUpper());
+        QVERIFY(results->topLevelItemCount() >= 1);
+        results->setCurrentItem(results->topLevelItem(0));
+        QVERIFY(child<QLabel>("lblPlayer")->text().contains(QStringLiteral("first seen")));
+        QVERIFY(child<QTreeWidget>("lstSessions")->topLevelItemCount() >= 1);
+    }
+
+    // A history that cannot be used costs nothing but the history.
+    void damagedHistoryLeavesTheServerAdministered()
+    {
+        m_main.reset();
+        const QString path = HistoryConnection::defaultSqlitePath();
+        QFile::rename(path, path + QStringLiteral(".good"));
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        QFile garbage(path);
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'Z')));
+        garbage.close();
+
+        m_main = std::make_unique<MainWindow>(*m_dialogs);
+        connectToHuman();
+        m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
+        QVERIFY(m_main->rcon().LastCommand().startsWith(QStringLiteral("kick ")));
+        m_main->playerMenu().entry(QStringLiteral("historyz"))->trigger();
+        QCOMPARE(m_main->history().state(), History::State::Off);
+        QVERIFY(child<QLabel>("lblState")->text().contains(QStringLiteral("cannot be used")));
+        QVERIFY(m_dialogs->calls.isEmpty());
+        // That the file stays as it was is TestHistoryDatabase::filesAreLeftAsTheyAre's.
+        m_main.reset();
+        QFile::remove(path);
+        QFile::rename(path + QStringLiteral(".good"), path);
     }
 };
 

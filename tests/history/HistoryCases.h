@@ -20,14 +20,8 @@ inline const QString kOther = QStringLiteral("192.0.2.2:28960");
 inline PlayerRow row(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char('|'));
-    PlayerRow row;
-    row[PlayerRow::Slot] = parts.value(0);
-    row[PlayerRow::Score] = parts.value(1);
-    row[PlayerRow::Ping] = QStringLiteral("50");
-    row[PlayerRow::Guid] = parts.value(2);
-    row[PlayerRow::Name] = parts.value(3);
-    row[PlayerRow::Address] = parts.value(4);
-    return row;
+    return PlayerRow{{parts.value(3), parts.value(1), QStringLiteral("50"), parts.value(2),
+                      parts.value(0), parts.value(4)}};
 }
 
 // One status table per entry: "server@minutes: row; row; ...".

@@ -40,6 +40,11 @@ class TestHistoryDatabase : public QObject {
                    ? QCryptographicHash::hash(data.readAll(), QCryptographicHash::Sha256)
                    : QByteArray();
     }
+    static void recordEve(History& history)
+    {
+        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
+                             Cases::kStart);
+    }
     // A file as another program (or version) left it.
     void writeDatabase(const QString& file, const QStringList& statements)
     {
@@ -98,12 +103,14 @@ private Q_SLOTS:
         QFETCH(QString, content);
         QFETCH(QString, state);
         QFETCH(QString, problem);
+        if (content == u"read-only" && geteuid() == 0) {
+            QSKIP("root writes to read-only files");
+        }
         const bool readOnly = state == QLatin1String("ReadOnly");
         const QString file = path(QStringLiteral("old.sqlite"));
         if (content == QLatin1String("garbage")) {
             QFile garbage(file);
-            QVERIFY(garbage.open(QIODevice::WriteOnly));
-            garbage.write(QByteArray(8192, '\x5a'));
+            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')));
         } else if (content == QLatin1String("foreign")) {
             writeDatabase(file, {QStringLiteral("CREATE TABLE scores (a, b)")});
         } else {
@@ -113,14 +120,9 @@ private Q_SLOTS:
                 HistoryRecorder recorder(current);
                 Cases::Script{{"A@0: 0|1|1111111111|Bob|198.51.100.7:1"}}.play(recorder);
             }
-            if (content == QLatin1String("newer")) {
-                writeDatabase(file, {QStringLiteral("UPDATE meta SET value = '7'"),
-                                     QStringLiteral("PRAGMA journal_mode=DELETE")});
-            } else {
-                if (geteuid() == 0) {
-                    QSKIP("root writes to read-only files");
-                }
-                writeDatabase(file, {QStringLiteral("PRAGMA journal_mode=DELETE")});
+            writeDatabase(file, {content == u"newer" ? "UPDATE meta SET value = '7'" : "SELECT 1",
+                                 "PRAGMA journal_mode=DELETE"});
+            if (content == u"read-only") {
                 QFile::setPermissions(file, QFile::ReadOwner);
             }
         }
@@ -134,8 +136,7 @@ private Q_SLOTS:
                  readOnly ? HistoryDatabase::State::ReadOnly : HistoryDatabase::State::Unavailable);
         QVERIFY2(database.problem().contains(problem), qPrintable(database.problem()));
         QCOMPARE(said.count(), 1);
-        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
-                             Cases::kStart);
+        recordEve(history);
         if (readOnly) {
             QCOMPARE(history.state(), History::State::ReadOnly);
             QCOMPARE(history.queries()->search(QStringLiteral("bob")).size(), 1);
@@ -161,8 +162,7 @@ private Q_SLOTS:
         history.open(sqlite(file), 90);
         QElapsedTimer clock;
         clock.start();
-        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
-                             Cases::kStart);
+        recordEve(history);
         QVERIFY(clock.elapsed() < 1000);
         QTRY_COMPARE(history.state(), History::State::Paused);
         QVERIFY(said.last().first().toString().contains(QStringLiteral("locked")));
@@ -172,8 +172,7 @@ private Q_SLOTS:
 
         QSqlQuery(other).exec(QStringLiteral("COMMIT"));
         QTRY_COMPARE(history.state(), History::State::Recording);
-        history.recordStatus(Cases::kServer, QString(), {Cases::row("0|1|3333333333|Eve|x:1")},
-                             Cases::kStart);
+        recordEve(history);
         QVERIFY2(history.queries(), qPrintable(history.problem()));
         QCOMPARE(history.queries()->search(QStringLiteral("eve")).size(), 1);
         other.close();
@@ -185,7 +184,6 @@ private Q_SLOTS:
     {
         HistoryRecorder recorder(*m_database);
         HistoryQueries queries(*m_database);
-        const QString day = QString::number(24 * 60);
         Cases::Script{
             {"A@0: 0|1|1111111111|Old|198.51.100.1:1; 1|1|2222222222|Kept|198.51.100.2:1",
              "A@" + QString::number(24 * 60 * 100) + ": 1|1|2222222222|Kept|198.51.100.2:1"}}

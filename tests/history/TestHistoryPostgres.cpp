@@ -25,8 +25,13 @@ public:
     // Empty when it runs; otherwise why not.
     QString start()
     {
-        const QString initdb = findBinary(QStringLiteral("initdb"));
-        if (initdb.isEmpty()) {
+        QStringList folders;
+        const QDir versions(QStringLiteral("/usr/lib/postgresql"));
+        for (const QString& version : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            folders << versions.filePath(version + "/bin");
+        }
+        QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"), folders);
+        if (initdb.isEmpty() && (initdb = QStandardPaths::findExecutable("initdb")).isEmpty()) {
             return QStringLiteral("no PostgreSQL server binaries (install the Debian package "
                                   "postgresql)");
         }
@@ -44,29 +49,24 @@ public:
         probe.listen(QHostAddress::LocalHost, 0);
         m_port = probe.serverPort();
         probe.close();
-        QString output;
-        if (!run(QStringLiteral("initdb"),
-                 {"-D", data(), "-U", "garrison", "-A", "trust", "--no-sync", "-E", "UTF8",
-                  "--locale=C"},
-                 output)) {
-            return QStringLiteral("initdb failed: ") + output;
+        if (!run(QStringLiteral("initdb"), {"-D", data(), "-U", "garrison", "-A", "trust",
+                                            "--no-sync", "-E", "UTF8", "--locale=C"})) {
+            return QStringLiteral("initdb failed: ") + m_output;
         }
         return resume() ? QString() : QStringLiteral("the server did not start: ") + m_output;
     }
     bool resume()
     {
-        m_running = run(
-            QStringLiteral("pg_ctl"),
-            {"-D", data(), "-l", m_dir->filePath("log"), "-w", "-t", "30", "-o",
-             QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -F").arg(m_port).arg(m_dir->path()), "start"},
-            m_output);
-        return m_running;
+        return m_running = run(
+                   QStringLiteral("pg_ctl"),
+                   {"-D", data(), "-l", m_dir->filePath("log"), "-w", "-t", "30", "-o",
+                    QStringLiteral("-h 127.0.0.1 -p %1 -k %2 -F").arg(m_port).arg(m_dir->path()),
+                    "start"});
     }
     void stop()
     {
         if (m_running) {
-            QString output;
-            run(QStringLiteral("pg_ctl"), {"-D", data(), "-m", "fast", "-w", "stop"}, output);
+            run(QStringLiteral("pg_ctl"), {"-D", data(), "-m", "fast", "-w", "stop"});
             m_running = false;
         }
     }
@@ -82,18 +82,9 @@ public:
     }
 
 private:
-    static QString findBinary(const QString& name)
-    {
-        const QDir versions(QStringLiteral("/usr/lib/postgresql"));
-        for (const QString& version : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            if (QFileInfo(versions.filePath(version + "/bin/" + name)).isExecutable()) {
-                return versions.filePath(version + "/bin/" + name);
-            }
-        }
-        return QStandardPaths::findExecutable(name);
-    }
     QString data() const { return m_dir->filePath(QStringLiteral("data")); }
-    bool run(const QString& tool, const QStringList& arguments, QString& output) const
+    // Keeps the tool's output for the failure message.
+    bool run(const QString& tool, const QStringList& arguments)
     {
         QProcess process;
         QString program = m_bin + QLatin1Char('/') + tool;
@@ -107,7 +98,7 @@ private:
         process.start(program, all);
         const bool ok = process.waitForFinished(60000) &&
                         process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-        output = QString::fromLocal8Bit(process.readAll());
+        m_output = QString::fromLocal8Bit(process.readAll());
         return ok;
     }
 
@@ -125,6 +116,7 @@ private:
 class TestHistoryPostgres : public QObject {
     Q_OBJECT
 
+    // Destroyed in reverse: the test's connection closes before the server stops.
     PostgresServer m_server;
     std::unique_ptr<HistoryDatabase> m_database;
 
@@ -143,12 +135,6 @@ private Q_SLOTS:
         QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
         QVERIFY(m_database->hasFragmentIndex());
     }
-    void cleanupTestCase()
-    {
-        m_database.reset();
-        m_server.stop();
-    }
-
     void recording_data() { Cases::recording_data(); }
     void recording() { Cases::recording(*m_database); }
     void search_data() { Cases::search_data(); }

@@ -46,23 +46,27 @@ QList<QStandardItem*> gridRow(const QString& slot, const QString& name)
 class TestPlayerMenu : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTableView> m_grid;
-    std::unique_ptr<QStandardItemModel> m_model;
-    std::unique_ptr<RecordingSender> m_sender;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<RecordingViewer> m_viewer;
-    std::unique_ptr<PlayerMenu> m_menu;
+    // Declared in the order they are needed; the menu goes first.
+    struct Fixture {
+        QTableView grid;
+        QStandardItemModel model{0, 6};
+        RecordingSender sender;
+        FakeDialogs dialogs;
+        RecordingViewer viewer;
+        PlayerMenu menu{grid, sender, dialogs, viewer};
+    };
+    std::unique_ptr<Fixture> m_f;
 
     // A residue row first, as the grid keeps one, then the player.
     void selectPlayer(const QString& slot, const QString& name)
     {
-        m_model->insertRow(0);
-        m_model->appendRow(gridRow(slot, name));
-        m_grid->setCurrentIndex(m_model->index(1, 0));
+        m_f->model.insertRow(0);
+        m_f->model.appendRow(gridRow(slot, name));
+        m_f->grid.setCurrentIndex(m_f->model.index(1, 0));
     }
     void choose(const QString& entry)
     {
-        QAction* action = m_menu->entry(entry);
+        QAction* action = m_f->menu.entry(entry);
         QVERIFY2(action, qPrintable(entry));
         action->trigger();
     }
@@ -70,22 +74,12 @@ class TestPlayerMenu : public QObject {
 private Q_SLOTS:
     void init()
     {
-        m_grid = std::make_unique<QTableView>();
-        m_model = std::make_unique<QStandardItemModel>(0, 6);
-        m_grid->setModel(m_model.get());
-        m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-        m_sender = std::make_unique<RecordingSender>();
-        m_dialogs = std::make_unique<FakeDialogs>();
-        m_viewer = std::make_unique<RecordingViewer>();
-        m_menu = std::make_unique<PlayerMenu>(*m_grid, *m_sender, *m_dialogs, *m_viewer);
-        m_menu->setClock([] { return kNow; });
+        m_f = std::make_unique<Fixture>();
+        m_f->grid.setModel(&m_f->model);
+        m_f->grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_f->menu.setClock([] { return kNow; });
     }
-    void cleanup()
-    {
-        m_menu.reset();
-        m_grid.reset();
-        m_model.reset();
-    }
+    void cleanup() { m_f.reset(); }
 
     void plainEntriesSendTheirCommand_data()
     {
@@ -93,38 +87,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("command");
-        const struct {
-            const char* slot;
-            const char* trimmed;
-            const char* punkBuster;
-        } slots[] = {{"11", "11", "12"}, {" 3 ", "3", "4"}, {"x", "x", "1"}};
-        for (const auto& slot : slots) {
-            const QString trimmed = QLatin1String(slot.trimmed);
-            const QString punkBuster = QLatin1String(slot.punkBuster);
-            const QList<std::pair<const char*, QString>> commands = {
-                {"clientkick", "clientkick " + trimmed},
-                {"clientbanz", "banclient " + trimmed},
-                {"TemporarilyClientBanz", "tempbanClient " + trimmed},
-                {"screenshotp", "pb_sv_getss " + punkBuster},
-                {"screenshotdwuencez", "PB_SV_Task 10 180 PB_SV_GETSS " + punkBuster},
-                {"kickplay", "kick " + QStringLiteral("Player").leftJustified(15)},
-            };
-            for (const auto& [entry, command] : commands) {
-                QTest::addRow("%s slot '%s'", entry, slot.slot)
-                    << slot.slot << "Player" << entry << command;
+        // The slot as shown, trimmed (%1), and as PunkBuster counts it (%2); %3 the name.
+        for (const auto& [slot, trimmed, punkBuster] :
+             {std::tuple{"11", "11", "12"}, {" 3 ", "3", "4"}, {"x", "x", "1"}}) {
+            for (const auto& [entry, command] :
+                 {std::pair{"clientkick", "clientkick %1"},
+                  {"clientbanz", "banclient %1"},
+                  {"TemporarilyClientBanz", "tempbanClient %1"},
+                  {"screenshotp", "pb_sv_getss %2"},
+                  {"screenshotdwuencez", "PB_SV_Task 10 180 PB_SV_GETSS %2"},
+                  {"kickplay", "kick %3"}}) {
+                QTest::addRow("%s slot '%s'", entry, slot)
+                    << slot << "Player" << entry
+                    << QString::fromLatin1(command)
+                           .replace("%1", trimmed)
+                           .replace("%2", punkBuster)
+                           .replace("%3", QStringLiteral("Player").leftJustified(15));
             }
         }
-        const char* names[] = {"Nickname^7", "\"a\";quit", "               ", " ^1x^7 "};
-        for (const char* name : names) {
-            const QString cell = QString::fromLatin1(name).leftJustified(15);
-            const QList<std::pair<const char*, QString>> commands = {
-                {"kickplay", "kick " + cell},
-                {"banplayerz", "banuser " + cell},
-                {"tempbanplayerz", "tempbanUser " + cell},
-                {"unbanplayerz", "unbanuser " + cell},
-            };
-            for (const auto& [entry, command] : commands) {
-                QTest::addRow("%s name '%s'", entry, name) << "5" << name << entry << command;
+        for (const char* name : {"Nickname^7", "\"a\";quit", "               ", " ^1x^7 "}) {
+            for (const auto& [entry, command] : {std::pair{"kickplay", "kick "},
+                                                 {"banplayerz", "banuser "},
+                                                 {"tempbanplayerz", "tempbanUser "},
+                                                 {"unbanplayerz", "unbanuser "}}) {
+                QTest::addRow("%s name '%s'", entry, name)
+                    << "5" << name << entry
+                    << command + QString::fromLatin1(name).leftJustified(15);
             }
         }
     }
@@ -135,16 +123,16 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, command);
         selectPlayer(slot, name);
-        QSignalSpy acted(m_menu.get(), &PlayerMenu::playerActed);
+        QSignalSpy acted(&m_f->menu, &PlayerMenu::playerActed);
         choose(entry);
-        QCOMPARE(m_sender->sent, QStringList{command});
+        QCOMPARE(m_f->sender.sent, QStringList{command});
         // The history hears of every command that acts on a player, with his row.
         QCOMPARE(acted.count(), 1);
         QCOMPARE(acted.first().at(1).toString(), command);
         QCOMPARE(acted.first().at(0).toStringList().value(PlayerCommands::Slot),
-                 m_model->index(1, 4).data().toString());
-        QVERIFY(m_dialogs->calls.isEmpty());
-        QVERIFY(m_viewer->shown.isEmpty());
+                 m_f->model.index(1, 4).data().toString());
+        QVERIFY(m_f->dialogs.calls.isEmpty());
+        QVERIFY(m_f->viewer.shown.isEmpty());
     }
 
     // Answers: "" takes both presets, "<cancel>" cancels that box, otherwise "public|private".
@@ -168,38 +156,42 @@ private Q_SLOTS:
         QFETCH(QString, command);
         selectPlayer(" 3 ", "Player");
         for (const QString& answer : answers.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-            m_dialogs->texts.enqueue(answer == QLatin1String("<cancel>")
-                                         ? std::nullopt
-                                         : std::optional<QString>(answer));
+            m_f->dialogs.texts.enqueue(answer == QLatin1String("<cancel>")
+                                           ? std::nullopt
+                                           : std::optional<QString>(answer));
         }
         // A grid refill while a box is open does not change the player being acted on.
-        m_dialogs->whileOpen = [this](const FakeDialogs::Call&) {
-            m_model->removeRows(0, m_model->rowCount());
+        m_f->dialogs.whileOpen = [this](const FakeDialogs::Call&) {
+            m_f->model.removeRows(0, m_f->model.rowCount());
         };
         choose(entry);
-        QCOMPARE(m_sender->sent, QStringList{command});
-        QCOMPARE(m_dialogs->calls.size(), 2);
+        QCOMPARE(m_f->sender.sent, QStringList{command});
+        QCOMPARE(m_f->dialogs.calls.size(), 2);
         const bool ban = entry == QLatin1String("pbbancli");
         const QString what = ban ? "ban" : "kick";
-        QCOMPARE(m_dialogs->calls[0].caption, ban ? "Ban - Public Reason" : "Kick - Public Reason");
-        QCOMPARE(m_dialogs->calls[0].text, "Type here the public reason of this " + what);
-        QCOMPARE(m_dialogs->calls[1].caption,
+        QCOMPARE(m_f->dialogs.calls[0].caption,
+                 ban ? "Ban - Public Reason" : "Kick - Public Reason");
+        QCOMPARE(m_f->dialogs.calls[0].text, "Type here the public reason of this " + what);
+        QCOMPARE(m_f->dialogs.calls[1].caption,
                  ban ? "Ba - Private Reason" : "Kick - Private Reason");
-        QCOMPARE(m_dialogs->calls[1].text, "Type here the private reason of this " + what);
-        for (const auto& call : m_dialogs->calls) {
+        QCOMPARE(m_f->dialogs.calls[1].text, "Type here the private reason of this " + what);
+        for (const auto& call : m_f->dialogs.calls) {
             QCOMPARE(call.kind, FakeDialogs::Call::Input);
             QCOMPARE(call.preset, QStringLiteral("Teamkill"));
         }
     }
 
+    // Entries that send nothing: copies, the report, and the warning with the slot as shown
+    // (blanks on both sides kept).
     void copiesGoToTheClipboardAndTheReportToTheReader_data()
     {
         addTextRows({"entry", "text"},
-                    {{"name", "copynamez", "Nickname^7     "},
+                    {{"warn", "warnplayerz", " 7 "},
+                     {"name", "copynamez", "Nickname^7     "},
                      {"hash", "copyhash", "1234567890"},
                      {"ip keeps its port", "copyipz", "192.0.2.10:28960"},
                      {"report", "createplayerreportz",
-                      "Player Report : Created on 12-04-2026 at 13:05:09\r\nSlot:  7\r\n"
+                      "Player Report : Created on 12-04-2026 at 13:05:09\r\nSlot: 7 \r\n"
                       "Player Name: Nickname^7     \r\nHash: 1234567890\r\nCurrent Score: 10\r\n"
                       "IP Address : 192.0.2.10:28960"}});
     }
@@ -208,30 +200,24 @@ private Q_SLOTS:
         QFETCH(QString, entry);
         QFETCH(QString, text);
         QGuiApplication::clipboard()->clear();
-        QSignalSpy said(m_menu.get(), &PlayerMenu::statusMessage);
-        selectPlayer("7", "Nickname^7");
+        QSignalSpy said(&m_f->menu, &PlayerMenu::statusMessage);
+        QSignalSpy warned(&m_f->menu, &PlayerMenu::warnRequested);
+        selectPlayer(" 7 ", "Nickname^7");
         choose(entry);
         choose(entry);
-        if (entry == "createplayerreportz") {
-            QCOMPARE(m_viewer->shown, (QStringList{text, text}));
+        if (entry == "warnplayerz") {
+            QCOMPARE(warned.size(), 2);
+            QCOMPARE(warned[0][0].toString(), text);
+        } else if (entry == "createplayerreportz") {
+            QCOMPARE(m_f->viewer.shown, (QStringList{text, text}));
             QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
         } else {
             QCOMPARE(QGuiApplication::clipboard()->text(), text);
-            QVERIFY(m_viewer->shown.isEmpty());
+            QVERIFY(m_f->viewer.shown.isEmpty());
             QCOMPARE(said.size(), 2);
             QVERIFY(said[0][0].toString().endsWith(": " + text));
         }
-        QVERIFY(m_sender->sent.isEmpty());
-    }
-
-    void warnAsksForTheTellWindowWithTheSlotAsShown()
-    {
-        selectPlayer(" 3 ", "Player");
-        QSignalSpy warned(m_menu.get(), &PlayerMenu::warnRequested);
-        choose(QStringLiteral("warnplayerz"));
-        QCOMPARE(warned.size(), 1);
-        QCOMPARE(warned[0][0].toString(), QStringLiteral(" 3 "));
-        QVERIFY(m_sender->sent.isEmpty());
+        QVERIFY(m_f->sender.sent.isEmpty());
     }
 
     void withoutAPlayerEntriesSendEmptyArguments_data()
@@ -245,45 +231,35 @@ private Q_SLOTS:
     {
         QFETCH(QString, current);
         selectPlayer("7", "Nickname^7");
-        m_grid->setCurrentIndex(current == "residue" ? m_model->index(0, 0) : QModelIndex());
+        m_f->grid.setCurrentIndex(current == "residue" ? m_f->model.index(0, 0) : QModelIndex());
         if (current == "no model") {
-            m_grid->setModel(nullptr);
+            m_f->grid.setModel(nullptr);
         }
-        QSignalSpy warned(m_menu.get(), &PlayerMenu::warnRequested);
+        QSignalSpy warned(&m_f->menu, &PlayerMenu::warnRequested);
         for (const char* entry :
              {"kickplay", "clientkick", "screenshotp", "pbkickwithreason", "unbanplayerz",
               "TemporarilyClientBanz", "copyhash", "warnplayerz"}) {
             choose(QLatin1String(entry));
         }
-        QCOMPARE(m_sender->sent,
+        QCOMPARE(m_f->sender.sent,
                  (QStringList{"kick ", "clientkick ", "pb_sv_getss 1",
                               "pb_sv_kick 1 0 Teamkill Teamkill", "unbanuser ", "tempbanClient "}));
-        QVERIFY(m_viewer->shown.isEmpty());
+        QVERIFY(m_f->viewer.shown.isEmpty());
         QCOMPARE(warned.size(), 1);
         QCOMPARE(warned[0][0].toString(), QString());
-    }
-
-    void onlyTheCheckEntriesAreSwitchedOff()
-    {
+        // Only the check entries are switched off; they have nothing connected.
         const QSet<QString> off{"checkplayerz", "checkonpunksbusted", "checkonpbbansz"};
-        for (const QAction* action : m_menu->menuz().findChildren<QAction*>()) {
+        for (const QAction* action : m_f->menu.menuz().findChildren<QAction*>()) {
             if (!action->objectName().isEmpty()) {
                 QVERIFY2(action->isEnabled() != off.contains(action->objectName()),
                          qPrintable(action->objectName()));
             }
         }
-        selectPlayer("7", "Nickname^7");
-        for (const QString& entry : off) {
-            choose(entry);
-        }
-        QVERIFY(m_sender->sent.isEmpty());
-        QVERIFY(m_viewer->shown.isEmpty());
-        QVERIFY(m_dialogs->calls.isEmpty());
     }
 
     void onlyTheRightButtonAloneOpensTheMenu_data()
     {
-        QTest::addColumn<QList<Qt::MouseButton>>("presses");
+        QTest::addColumn<QList<Qt::MouseButton>>("buttons");
         QTest::addColumn<bool>("opens");
         using Presses = QList<Qt::MouseButton>;
         QTest::newRow("right") << Presses{Qt::RightButton} << true;
@@ -294,25 +270,25 @@ private Q_SLOTS:
     }
     void onlyTheRightButtonAloneOpensTheMenu()
     {
-        QFETCH(QList<Qt::MouseButton>, presses);
+        QFETCH(QList<Qt::MouseButton>, buttons);
         QFETCH(bool, opens);
         selectPlayer("7", "Nickname^7");
-        m_grid->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
-        QWidget* viewport = m_grid->viewport();
-        const QPoint onResidueRow = m_grid->visualRect(m_model->index(0, 1)).center();
+        m_f->grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_f->grid));
+        QWidget* viewport = m_f->grid.viewport();
+        const QPoint onResidueRow = m_f->grid.visualRect(m_f->model.index(0, 1)).center();
 
-        for (Qt::MouseButton button : presses) {
+        for (Qt::MouseButton button : buttons) {
             QTest::mousePress(viewport, button, {}, onResidueRow);
         }
-        const bool opened = m_menu->menuz().isVisible();
-        m_menu->menuz().hide();
-        for (Qt::MouseButton button : presses) {
+        const bool opened = m_f->menu.menuz().isVisible();
+        m_f->menu.menuz().hide();
+        for (Qt::MouseButton button : buttons) {
             QTest::mouseRelease(viewport, button, {}, onResidueRow);
         }
 
         QCOMPARE(opened, opens);
-        QVERIFY(m_sender->sent.isEmpty());
+        QVERIFY(m_f->sender.sent.isEmpty());
     }
 };
 
