@@ -190,6 +190,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
         QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("An error has occured!\r\n")));
         QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Error n:10061"));
+        // The login timer goes on waiting for the link and says that there is none.
+        QTRY_COMPARE_WITH_TIMEOUT(login().daemonLink().status(),
+                                  QStringLiteral("Not currently connected to host"), 2000);
         login().daemonLink().Timer1().stop();
     }
 

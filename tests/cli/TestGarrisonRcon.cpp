@@ -160,6 +160,17 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, exitCode.toInt());
     }
 
+    void helpAndVersionGoToStdout()
+    {
+        for (const auto& [option, holds] : {std::pair{"--help", "Usage: garrison-rcon [options]"},
+                                            std::pair{"--version", "garrison-rcon "}}) {
+            const Run run = runRcon({QString::fromLatin1(option)}, environment(QString()));
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY2(run.out.startsWith(QLatin1String(holds)), qPrintable(run.out));
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        }
+    }
+
     void statusJsonHoldsTheSimulatorsPlayers()
     {
         QSignalSpy answered(&m_sim->server(), &garrison::sim::SimServer::requestAnswered);

@@ -138,22 +138,26 @@ private Q_SLOTS:
     // Answers: "" takes both presets, "<cancel>" cancels that box, otherwise "public|private".
     void reasonEntriesAskTwiceThenSend_data()
     {
-        addTextRows(
-            {"entry", "answers", "command"},
-            {{"kick, defaults", "pbkickwithreason", "", "pb_sv_kick 4 0 Teamkill Teamkill"},
-             {"kick, both cancelled", "pbkickwithreason", "<cancel>|<cancel>", "pb_sv_kick 4 0  "},
-             {"kick, typed", "pbkickwithreason", "camping|spawn kill",
-              "pb_sv_kick 4 0 camping spawn kill"},
-             {"ban, defaults", "pbbancli", "", "pb_sv_ban 4 0 Teamkill Teamkill"},
-             {"ban, public cancelled", "pbbancli", "<cancel>|cheat", "pb_sv_ban 4 0  cheat"},
-             {"ban, quotes and semicolons", "pbbancli", "\"x\";quit|^1y",
-              "pb_sv_ban 4 0 \"x\";quit ^1y"}});
+        addTextRows({"entry", "answers", "command", "reason"},
+                    {{"kick, defaults", "pbkickwithreason", "", "pb_sv_kick 4 0 Teamkill Teamkill",
+                      "Teamkill / Teamkill"},
+                     {"kick, both cancelled", "pbkickwithreason", "<cancel>|<cancel>",
+                      "pb_sv_kick 4 0  ", " / "},
+                     {"kick, typed", "pbkickwithreason", "camping|spawn kill",
+                      "pb_sv_kick 4 0 camping spawn kill", "camping / spawn kill"},
+                     {"ban, defaults", "pbbancli", "", "pb_sv_ban 4 0 Teamkill Teamkill",
+                      "Teamkill / Teamkill"},
+                     {"ban, public cancelled", "pbbancli", "<cancel>|cheat", "pb_sv_ban 4 0  cheat",
+                      " / cheat"},
+                     {"ban, quotes and semicolons", "pbbancli", "\"x\";quit|^1y",
+                      "pb_sv_ban 4 0 \"x\";quit ^1y", "\"x\";quit / ^1y"}});
     }
     void reasonEntriesAskTwiceThenSend()
     {
         QFETCH(QString, entry);
         QFETCH(QString, answers);
         QFETCH(QString, command);
+        QFETCH(QString, reason);
         selectPlayer(" 3 ", "Player");
         for (const QString& answer : answers.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
             m_f->dialogs.texts.enqueue(answer == QLatin1String("<cancel>")
@@ -164,8 +168,12 @@ private Q_SLOTS:
         m_f->dialogs.whileOpen = [this](const FakeDialogs::Call&) {
             m_f->model.removeRows(0, m_f->model.rowCount());
         };
+        QSignalSpy acted(&m_f->menu, &PlayerMenu::playerActed);
         choose(entry);
         QCOMPARE(m_f->sender.sent, QStringList{command});
+        // The history keeps both reasons of the punishment.
+        QCOMPARE(acted.count(), 1);
+        QCOMPARE(acted.first().at(2).toString(), reason);
         QCOMPARE(m_f->dialogs.calls.size(), 2);
         const bool ban = entry == QLatin1String("pbbancli");
         const QString what = ban ? "ban" : "kick";
