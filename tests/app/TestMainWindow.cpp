@@ -13,6 +13,7 @@
 #include "players/ToolsMenu.h"
 #include "rcon/CommandSender.h"
 #include "rcon/RconDatagram.h"
+#include "rcon/StatusReply.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QAbstractButton>
@@ -39,6 +40,15 @@ using garrison::test::UdpPeer;
 namespace {
 
 const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+
+// A status table without its ending empty line, and one player line ("%1" is the name).
+const QByteArray kStatusHeader = "map: mp_dome\n"
+                                 "num score ping guid       name            lastmsg address        "
+                                 "       qport  rate\n"
+                                 "--- ----- ---- ---------- --------------- ------- ------------"
+                                 "--------- ------ -----\n";
+const QByteArray kStatusLine = "  0     0   48       1234 %1             0 192.0.2.1:28960  "
+                               "     1 25000\n";
 
 // Remembers each command together with the step the progress window showed when it went out.
 class CaptionSender final : public CommandSender {
@@ -270,24 +280,17 @@ private Q_SLOTS:
     void playersButtonStartsAFreshTable()
     {
         connectToPeer();
-        const QByteArray header =
-            "map: mp_dome\n"
-            "num score ping guid       name            lastmsg address        "
-            "       qport  rate\n"
-            "--- ----- ---- ---------- --------------- ------- ------------"
-            "--------- ------ -----\n";
-        const QByteArray line = "  0     0   48       1234 %1             0 192.0.2.1:28960  "
-                                "     1 25000\n";
         QSignalSpy arrived(&m_main->rcon(), &RconClient::datagramReceived);
-        m_peer->reply(UdpPeer::replyDatagram(header + QByteArray(line).replace("%1", "Old")));
+        m_peer->reply(
+            UdpPeer::replyDatagram(kStatusHeader + QByteArray(kStatusLine).replace("%1", "Old")));
         QVERIFY(arrived.wait(2000));
         click("Image8");
         click("Image5");
         QVERIFY(child<QWidget>("Picture1")->isVisible());
         QVERIFY(m_peer->waitFor(2));
         QCOMPARE(m_peer->lastData(), m_fixture->request("status"));
-        m_peer->reply(
-            UdpPeer::replyDatagram(header + QByteArray(line).replace("%1", "New") + "\n"));
+        m_peer->reply(UdpPeer::replyDatagram(kStatusHeader +
+                                             QByteArray(kStatusLine).replace("%1", "New") + "\n"));
         QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rowCount(), 1, 2000);
         QCOMPARE(m_main->gridModel().row(0)[PlayerRow::Name], QStringLiteral("New"));
         QCOMPARE(label("Label4"), QStringLiteral("1"));
@@ -326,8 +329,14 @@ private Q_SLOTS:
     {
         connectToPeer();
         QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
+        // A table that the log out cuts short does not fill the grid afterwards.
+        QSignalSpy arrived(&m_main->rcon(), &RconClient::datagramReceived);
+        m_peer->reply(UdpPeer::replyDatagram(kStatusHeader + kStatusLine));
+        QVERIFY(arrived.wait(2000));
         click("Image4");
         QCOMPARE(loginRequested.size(), 1);
+        QTest::qWait(3 * StatusReply::kQuietGapMs);
+        QCOMPARE(m_main->gridModel().rowCount(), 0);
         QCOMPARE(label("Label6"), QStringLiteral("nohostname"));
         QCOMPARE(label("Label3"), QStringLiteral("nomap"));
         QCOMPARE(label("Label4"), QStringLiteral("0"));
