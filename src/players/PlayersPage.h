@@ -36,6 +36,8 @@ public:
     QStringList selectedCells() const;
     // Puts the selected row on the clipboard, its cells separated by tabs.
     void copySelectedRow();
+    // Runs while the automatic refresh is on; tests shorten its interval.
+    QTimer& refreshTimer() { return m_refreshTimer; }
 
 Q_SIGNALS:
     // The automatic refresh is due; the main window decides whether to ask the server now.

@@ -17,6 +17,7 @@
 #include "ucon/RelayLogWorker.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
@@ -294,6 +296,28 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rowCount(), 1, 2000);
         QCOMPARE(m_main->gridModel().row(0)[PlayerRow::Name], QStringLiteral("New"));
         QCOMPARE(label("Label4"), QStringLiteral("1"));
+    }
+
+    // The automatic refresh asks for the players at each tick, and the choice is remembered.
+    void autoRefreshAsksForStatusAndIsRemembered()
+    {
+        connectToPeer();
+        click("Image5");
+        QTimer& timer = m_main->playersPage().refreshTimer();
+        child<QSpinBox>("spnRefreshSeconds")->setValue(7);
+        child<QCheckBox>("chkAutoRefresh")->setChecked(true);
+        QCOMPARE(timer.interval(), 7000);
+        QVERIFY(timer.isActive());
+        const int before = m_peer->received().size();
+        timer.setInterval(20);
+        QVERIFY(m_peer->waitFor(before + 2));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("status"));
+        child<QCheckBox>("chkAutoRefresh")->setChecked(false);
+        QVERIFY(!timer.isActive());
+        child<QCheckBox>("chkAutoRefresh")->setChecked(true);
+        PlayersPage again;
+        QCOMPARE(again.refreshTimer().interval(), 7000);
+        QVERIFY(again.refreshTimer().isActive());
     }
 
     void silentServerGetsANoteThenTheCommandLineIsAnswered()
