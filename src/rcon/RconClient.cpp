@@ -9,6 +9,7 @@
 #include <QHostInfo>
 #include <QLocale>
 #include <QNetworkDatagram>
+#include <utility>
 
 namespace garrison {
 
@@ -189,7 +190,8 @@ void RconClient::onTimer2()
         return;
     }
     m_timer2.stop();
-    Send(m_pendingCommand);
+    // Empty before it leaves: whoever reacts to the send may arm the slot anew.
+    Send(std::exchange(m_pendingCommand, QString()));
 }
 
 void RconClient::readPending()

@@ -84,8 +84,9 @@ private Q_SLOTS:
                  qPrintable(echoes.at(1)));
     }
 
-    // A second WaitSend within the second replaces the first and starts the count again. With
-    // the daemon on, each command is echoed to it when asked for and again when it leaves.
+    // A second WaitSend within the second replaces the first and starts the count again; the
+    // slot is empty once it has left. With the daemon on, each command is echoed to it when
+    // asked for and again when it leaves.
     void waitSendLeavesAboutTwoSecondsAfterTheLastCall()
     {
         UdpPeer peer;
@@ -109,6 +110,7 @@ private Q_SLOTS:
         QCOMPARE(client.LastCommand(), QStringLiteral("mapname"));
         QCOMPARE(echo.echoes, (QStringList{"status", "first", "mapname", "mapname"}));
         QVERIFY(!client.Timer2().isActive());
+        QVERIFY(client.PendingCommand().isEmpty());
         // The first never leaves.
         QTest::qWait(1500);
         QCOMPARE(peer.received().size(), 2);
