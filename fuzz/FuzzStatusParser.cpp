@@ -24,6 +24,14 @@ bool isDigits(const QString& text)
            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+bool isHexGuid(const QString& text)
+{
+    return text.size() == 32 && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+               return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
+                      (c >= u'A' && c <= u'F');
+           });
+}
+
 // What every row promises to the grid, the player menu and the history.
 bool wellFormed(const PlayerRow& row)
 {
@@ -31,7 +39,8 @@ bool wellFormed(const PlayerRow& row)
     const QString& address = row[PlayerRow::Address];
     return !name.isEmpty() && name.front() > u' ' && name.back() > u' ' &&
            isDigits(row[PlayerRow::Slot]) &&
-           (row[PlayerRow::Guid].isEmpty() || isDigits(row[PlayerRow::Guid])) &&
+           (row[PlayerRow::Guid].isEmpty() || isDigits(row[PlayerRow::Guid]) ||
+            isHexGuid(row[PlayerRow::Guid])) &&
            !address.isEmpty() && StripColourCodes(address) == address && !address.contains(u' ');
 }
 

@@ -9,6 +9,7 @@
 #include <QHostInfo>
 #include <QLocale>
 #include <QNetworkDatagram>
+#include <utility>
 
 namespace garrison {
 
@@ -17,6 +18,7 @@ namespace {
 constexpr int kTickInterval = 1000;
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 constexpr int kDeferralTarget = 2;
+constexpr int kMaxDatagram = 65536;
 
 // The numbers users know from the Windows socket control and the VB runtime.
 constexpr int kTypeMismatch = 13;
@@ -124,9 +126,8 @@ bool RconClient::isOpen() const
     return m_peer.has_value();
 }
 
-// A "port unreachable" answer (the server is not up yet, or restarting) leaves the socket
-// unconnected; the next command connects it again, as a datagram socket that never
-// noticed would.
+// A "port unreachable" answer (the server is not up yet, or restarting) does not end the
+// connection; should the socket still have lost it, the next command connects it again.
 bool RconClient::ensureConnected()
 {
     if (!m_peer) {
@@ -189,13 +190,13 @@ void RconClient::onTimer2()
         return;
     }
     m_timer2.stop();
-    Send(m_pendingCommand);
+    // Empty before it leaves: whoever reacts to the send may arm the slot anew.
+    Send(std::exchange(m_pendingCommand, QString()));
 }
 
 void RconClient::readPending()
 {
-    takeFromSocket();
-    if (m_socket.hasPendingDatagrams()) {
+    if (takeFromSocket()) {
         m_reading.start();
     }
     if (!m_received.isEmpty() && !m_handling.isActive()) {
@@ -203,18 +204,40 @@ void RconClient::readPending()
     }
 }
 
-void RconClient::takeFromSocket()
+bool RconClient::takeFromSocket()
 {
+    // A handler may have closed the socket.
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        return false;
+    }
     int taken = 0;
     for (; taken < kReadBatch && m_socket.hasPendingDatagrams(); ++taken) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid()) {
-            break; // an ICMP error (nobody listening) surfaces here; it is not a reply
+            break;
         }
         m_received.enqueue(datagram.data());
     }
     if (taken >= kBurst && !m_dropCheck.isActive()) {
         m_dropCheck.start();
+    }
+    if (taken == kReadBatch) {
+        return true;
+    }
+    rearmReading();
+    return false;
+}
+
+// A "port unreachable" answer is announced like a datagram, and the socket announces nothing
+// more until a datagram is read: without this read the session would stay deaf for good. The
+// read fails on the answer (taking it away) or finds nothing, or finds a reply that came since
+// the last look.
+void RconClient::rearmReading()
+{
+    m_spare.resize(kMaxDatagram);
+    const qint64 size = m_socket.readDatagram(m_spare.data(), m_spare.size());
+    if (size > 0) {
+        m_received.enqueue(m_spare.left(size));
     }
 }
 

@@ -93,7 +93,9 @@ Q_SIGNALS:
 private:
     void onTimer2();
     void readPending();
-    void takeFromSocket();
+    // True when it stopped at the batch size: more may be waiting.
+    bool takeFromSocket();
+    void rearmReading();
     void handleReceived();
     bool ensureConnected();
     void checkDrops();
@@ -112,6 +114,7 @@ private:
     // What the system had dropped for this socket at the last look.
     quint64 m_drops = 0;
     QQueue<QByteArray> m_received;
+    QByteArray m_spare;
     QString m_password;
     QString m_daemonFlag;
     QString m_lastCommand;

@@ -2,6 +2,7 @@
 
 #include "rcon/TextLines.h"
 
+#include <algorithm>
 #include <array>
 
 namespace garrison::StatusParser {
@@ -9,15 +10,20 @@ namespace garrison::StatusParser {
 namespace {
 
 struct Layout {
-    bool guid = false;        // a guid column after the ping
+    bool guid = false;        // a guid column after the ping; it may hold nothing
     bool lastMessage = false; // lastmsg before and qport after the address
 };
 
 constexpr Layout kGuidLayout{true, true};
 constexpr Layout kClassicLayout{false, true};
 constexpr Layout kShortLayout{false, false};
-// Tried in this order when no column header says which one a line has.
-constexpr std::array kLayouts = {kGuidLayout, kClassicLayout, kShortLayout};
+// Tried in this order when no column header says which one a line has. A line of the older
+// layout without guid reads the same as one whose guid column is empty.
+constexpr std::array kLayouts = {kGuidLayout, kShortLayout};
+
+constexpr int kGuidHexDigits = 32;
+constexpr int kLowestPrintedPort = -32768;
+constexpr int kHighestPort = 65535;
 
 // As the engine's own tokenizer sees it.
 bool isBlank(QChar c)
@@ -25,17 +31,14 @@ bool isBlank(QChar c)
     return c <= u' ';
 }
 
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
 bool isDigits(QStringView text)
 {
-    if (text.isEmpty()) {
-        return false;
-    }
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
-            return false;
-        }
-    }
-    return true;
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit);
 }
 
 bool isSignedNumber(QStringView text)
@@ -46,7 +49,111 @@ bool isSignedNumber(QStringView text)
 bool isPing(QStringView text)
 {
     // Players still connecting, and those whose connection is being dropped.
-    return isDigits(text) || text == u"CNCT" || text == u"ZMBI";
+    return isDigits(text) || text == u"CNCT" || text == u"ZMBI" || text == u"CON" || text == u"ZMB";
+}
+
+// The engine's number, or the hexadecimal one of servers with another authentication.
+bool isGuid(QStringView text)
+{
+    const auto isHex = [](QChar c) {
+        return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    };
+    return isDigits(text) ||
+           (text.size() == kGuidHexDigits && std::all_of(text.begin(), text.end(), isHex));
+}
+
+// A whole number as the engine prints it (no leading zeros), within the bounds.
+std::optional<int> printedNumber(QStringView text, int lowest, int highest)
+{
+    const QStringView digits = text.startsWith(u'-') ? text.sliced(1) : text;
+    if (!isDigits(digits) || digits.size() > 5 || (digits.size() > 1 && digits.front() == u'0')) {
+        return std::nullopt;
+    }
+    const int number = text.toInt();
+    return number >= lowest && number <= highest ? std::optional(number) : std::nullopt;
+}
+
+// Engines that keep the port in a signed short print ports above 32767 as negative; no client
+// sends from port 0.
+std::optional<int> printedPort(QStringView text)
+{
+    const std::optional<int> port = printedNumber(text, kLowestPrintedPort, kHighestPort);
+    if (!port || *port == 0) {
+        return std::nullopt;
+    }
+    return *port < 0 ? *port + 65536 : *port;
+}
+
+// The ways to read the start of text as a dotted quad, the longest first: where the colon after
+// it got lost, digits of the port follow the last number directly.
+QList<qsizetype> dottedQuadLengths(QStringView text)
+{
+    qsizetype at = 0;
+    for (int dots = 0; dots < 3; ++dots) {
+        const qsizetype dot = text.indexOf(u'.', at);
+        if (dot < 0 || !printedNumber(text.sliced(at, dot - at), 0, 255)) {
+            return {};
+        }
+        at = dot + 1;
+    }
+    QList<qsizetype> lengths;
+    for (qsizetype digits = std::min<qsizetype>(3, text.size() - at); digits > 0; --digits) {
+        if (printedNumber(text.sliced(at, digits), 0, 255)) {
+            lengths.append(at + digits);
+        }
+    }
+    return lengths;
+}
+
+// A qport printed right after the address filled its column of at least five characters: a
+// shorter one would have had blanks in front of it.
+bool isGluedQport(QStringView text)
+{
+    return text.size() >= 5 && printedNumber(text, kLowestPrintedPort, kHighestPort);
+}
+
+// "ip:port" from what the engine printed for an address: "a.b.c.d:port", where a column
+// overflowed also "a.b.c.dport", each with the qport glued to it when qportFollows. Empty when
+// the text is none of these.
+QString ipAndPort(QStringView text, bool qportFollows)
+{
+    for (const qsizetype quad : dottedQuadLengths(text)) {
+        QStringView rest = text.sliced(quad);
+        if (rest.startsWith(u':')) {
+            rest = rest.sliced(1);
+        }
+        for (qsizetype length = std::min<qsizetype>(6, rest.size()); length > 0; --length) {
+            const std::optional<int> port = printedPort(rest.first(length));
+            const QStringView after = rest.sliced(length);
+            if (port && (qportFollows ? isGluedQport(after) : after.isEmpty())) {
+                return text.first(quad).toString() + u':' + QString::number(*port);
+            }
+        }
+    }
+    return {};
+}
+
+// The address of the layouts with a qport after it, which carry no colour codes.
+QString qportLayoutAddress(QStringView word, bool qportGlued)
+{
+    if (!qportGlued && (word == u"bot" || word == u"loopback")) {
+        return word.toString();
+    }
+    return ipAndPort(word, qportGlued);
+}
+
+// The newer layout writes a colour reset before the address and no port after it.
+QString shortLayoutAddress(QStringView word)
+{
+    const QString address = StripColourCodes(word.toString());
+    if (address == QLatin1String("bot") || address == QLatin1String("loopback")) {
+        return address;
+    }
+    if (address.contains(u':')) {
+        return ipAndPort(address, false);
+    }
+    const QList<qsizetype> quads = dottedQuadLengths(address);
+    return !quads.isEmpty() && quads.constFirst() == address.size() ? address : QString();
 }
 
 // Walks the words of a line from either end.
@@ -76,6 +183,8 @@ public:
         }
         return m_line.sliced(m_back, end - m_back);
     }
+    // Leaves the first characters of the word last taken from the back to the rest.
+    void leaveToRest(qsizetype characters) { m_back += characters; }
     QStringView rest() const { return m_line.sliced(m_front, m_back - m_front); }
 
 private:
@@ -97,33 +206,6 @@ QStringView trimmed(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
-// "ip:port", "bot" or "loopback"; empty when the word is none of them.
-QString cleanAddress(QStringView word)
-{
-    QString address = StripColourCodes(word.toString());
-    if (address == QLatin1String("bot") || address == QLatin1String("loopback")) {
-        return address;
-    }
-    const qsizetype colon = address.lastIndexOf(u':');
-    // A caret left over is no part of any address ("^^77" strips to "^7").
-    if (colon <= 0 || address.contains(u'^')) {
-        return {};
-    }
-    const QStringView port = QStringView(address).sliced(colon + 1);
-    if (!isSignedNumber(port) || port.size() > 6) {
-        return {};
-    }
-    const int number = port.toInt();
-    // Engines that keep the port in a signed short print ports above 32767 as negative.
-    if (number < -32768 || number > 65535) {
-        return {};
-    }
-    if (number < 0) {
-        address = address.left(colon + 1) + QString::number(number + 65536);
-    }
-    return address;
-}
-
 QString cleanName(QStringView between)
 {
     QStringView name = trimmed(between);
@@ -135,46 +217,78 @@ QString cleanName(QStringView between)
     return name.toString();
 }
 
+// Takes the address and, where the layout has them, qport and lastmsg from the back of the
+// words, which keep the name. Blanks between them vanish where a field overflows its column:
+// the address runs into the qport, and a long name into a lastmsg of seven digits.
+QString takeAddress(Words& words, Layout layout)
+{
+    if (!layout.lastMessage) {
+        return shortLayoutAddress(words.takeBack());
+    }
+    const Words beforeQport = words;
+    QString address;
+    if (isSignedNumber(words.takeBack())) {
+        address = qportLayoutAddress(words.takeBack(), false);
+    }
+    if (address.isEmpty()) {
+        words = beforeQport;
+        address = qportLayoutAddress(words.takeBack(), true);
+    }
+    if (address.isEmpty()) {
+        return {};
+    }
+    const QStringView lastMessage = words.takeBack();
+    if (isSignedNumber(lastMessage)) {
+        return address;
+    }
+    const qsizetype reset = lastMessage.lastIndexOf(u"^7");
+    if (reset < 0 || !isSignedNumber(lastMessage.sliced(reset + 2))) {
+        return {};
+    }
+    words.leaveToRest(reset);
+    return address;
+}
+
+// What follows the guid (or the ping): name, then the fields taken by takeAddress, then rate.
+std::optional<PlayerRow> parseRest(Words words, Layout layout)
+{
+    if (!isDigits(words.takeBack())) {
+        return std::nullopt; // the rate
+    }
+    PlayerRow row;
+    row[PlayerRow::Address] = takeAddress(words, layout);
+    row[PlayerRow::Name] = cleanName(words.rest());
+    if (row[PlayerRow::Address].isEmpty() || row[PlayerRow::Name].isEmpty()) {
+        return std::nullopt;
+    }
+    return row;
+}
+
 std::optional<PlayerRow> parseLine(QStringView line, Layout layout)
 {
     Words words(line);
-    PlayerRow row;
     const QStringView slot = words.takeFront();
     const QStringView score = words.takeFront();
     const QStringView ping = words.takeFront();
     if (!isDigits(slot) || !isSignedNumber(score) || !isPing(ping)) {
         return std::nullopt;
     }
+    std::optional<PlayerRow> row;
     if (layout.guid) {
-        const QStringView guid = words.takeFront();
-        if (!isDigits(guid)) {
-            return std::nullopt;
+        Words afterGuid = words;
+        const QStringView guid = afterGuid.takeFront();
+        if (isGuid(guid) && (row = parseRest(afterGuid, layout))) {
+            (*row)[PlayerRow::Guid] = guid.toString();
         }
-        row[PlayerRow::Guid] = guid.toString();
     }
-    const QStringView rate = words.takeBack();
-    if (!isDigits(rate)) {
+    // An empty guid column (a player not yet authenticated) leaves the name after the ping; a
+    // name that is one number is read as such once it is not needed for the guid.
+    if (!row && !(row = parseRest(words, layout))) {
         return std::nullopt;
     }
-    if (layout.lastMessage && !isSignedNumber(words.takeBack())) {
-        return std::nullopt; // the qport
-    }
-    const QString address = cleanAddress(words.takeBack());
-    if (address.isEmpty()) {
-        return std::nullopt;
-    }
-    if (layout.lastMessage && !isDigits(words.takeBack())) {
-        return std::nullopt;
-    }
-    const QString name = cleanName(words.rest());
-    if (name.isEmpty()) {
-        return std::nullopt;
-    }
-    row[PlayerRow::Name] = name;
-    row[PlayerRow::Score] = score.toString();
-    row[PlayerRow::Ping] = ping.toString();
-    row[PlayerRow::Slot] = slot.toString();
-    row[PlayerRow::Address] = address;
+    (*row)[PlayerRow::Score] = score.toString();
+    (*row)[PlayerRow::Ping] = ping.toString();
+    (*row)[PlayerRow::Slot] = slot.toString();
     return row;
 }
 

@@ -17,6 +17,11 @@ namespace garrison {
 //   num score ping guid name lastmsg address qport rate   (guid servers)
 //   num score ping name lastmsg address qport rate        (older servers without guid)
 //   cl score ping name address rate                       (newer servers without guid)
+// Real servers print more than the tidy table: guids of 32 hexadecimal digits or none at all,
+// ports above 32767 as negative numbers, and where a field overflows its column the blank
+// after it goes missing (an address runs into its qport, a long name into a long lastmsg) or
+// even the colon between address and port (then the longest dotted quad leaves the port). The
+// newer layout prints the address without a port.
 namespace StatusParser {
 
 struct StatusTable {
@@ -30,8 +35,10 @@ StatusTable parse(QStringView statusReplyText);
 
 // One player line of any known layout; nullopt for anything else (header, dashes, residue).
 // Cells hold clean values: the name keeps its colour codes but loses the padding and the
-// colour reset the server writes after it; the address is "ip:port", "bot" or "loopback" without
-// colour codes, and a port the server printed as a negative 16-bit number is the real port.
+// colour reset the server writes after it; the address is "ip:port" (or the bare ip the newer
+// layout prints), "bot" or "loopback" without colour codes, and a port the server printed as a
+// negative 16-bit number is the real port. A guid column left empty gives an empty guid; a name
+// that begins with a number then loses it to the guid, as nothing tells the two apart.
 std::optional<PlayerRow> parsePlayerLine(QStringView line);
 
 } // namespace StatusParser

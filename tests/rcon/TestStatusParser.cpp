@@ -79,12 +79,34 @@ leaving -> Gone|7|ZMBI|1640005678|9|192.0.2.9:28960
 port kept in a signed short -> Laggy|0|30|77|5|192.0.2.30:40000
   1     0   30         77 Nick^7          0 192.0.2.30:28960         4 25000
 text that skipped reception keeps no reset -> Nick|0|30|77|1|192.0.2.30:28960
+  2    10   75 0123456789abcdef0123456789abcdef Sgt Pepper             15 203.0.113.104:28960    12718  5000
+hex guid -> Sgt Pepper|10|75|0123456789abcdef0123456789abcdef|2|203.0.113.104:28960
+  5     0   50 ABCDEF0123456789ABCDEF0123456789 Dead Beef               3 192.0.2.5:28960        -4242 25000
+hex guid in capitals -> Dead Beef|0|50|ABCDEF0123456789ABCDEF0123456789|5|192.0.2.5:28960
+  4     0 CNCT            NewRecruit              0 192.0.2.100:28960     -10829 25000
+empty guid -> NewRecruit|0|CNCT||4|192.0.2.100:28960
+  8     0   60  1337                   12 192.0.2.8:28960          808 25000
+empty guid before a name that is a number -> 1337|0|60||8|192.0.2.8:28960
+  6     0   92  509026796 Gluey                  56 198.51.100.7:-10803-23569 25000
+negative port glued to negative qport -> Gluey|0|92|509026796|6|198.51.100.7:54733
+ 10     0   88         77 Widest                  1 203.113.100.207:-3276812345 25000
+address filling its column glued to a qport -> Widest|0|88|77|10|203.113.100.207:32768
+  7     0   47 1363774835 Colonless              15 198.51.100.6328960     12718  5000
+colon lost -> Colonless|0|47|1363774835|7|198.51.100.63:28960
+  1     0   47 1363774835 Shortest               15 198.51.100.12345       12718  5000
+colon lost takes the longest dotted quad -> Shortest|0|47|1363774835|1|198.51.100.123:45
+  3     0   47 1363774835 Both                   15 198.51.100.63-10803-23569 25000
+colon lost and qport glued -> Both|0|47|1363774835|3|198.51.100.63:54733
+  9     0  999 1640005678 Sixteen_Letters_^71234567 192.0.2.9:28960         99 25000
+long name glued to a long lastmsg -> Sixteen_Letters_|0|999|1640005678|9|192.0.2.9:28960
   1    12   80 Visor^7           50 192.0.2.1:27960     1234 25000
 older layout without guid -> Visor|12|80||1|192.0.2.1:27960
  3     0    0 Murielle        ^7bot                                     16384
 ioquake3 bot -> Murielle|0|0||3|bot
  7    -1  105 ^4Blue^7Fox        ^7192.0.2.77:27960                        25000
 ioquake3 player -> ^4Blue^7Fox|-1|105||7|192.0.2.77:27960
+ 4     0  CON Lagger          ^7192.0.2.4                               25000
+ioquake3 address without port -> Lagger|0|CON||4|192.0.2.4
 num score ping guid       name            lastmsg address               qport  rate
 column header ->
 --- ----- ---- ---------- --------------- ------- --------------------- ------ -----

@@ -55,10 +55,17 @@ private Q_SLOTS:
     {
         QFETCH(QString, ending);
         QProcess process;
-        const quint16 port = launch(process, {"--password", "pw", "--map", "mp_dome"});
+        const quint16 port = launch(
+            process, {"--password", "pw", "--map", "mp_dome", "--hex-guids", "--high-ports"});
         QVERIFY(port != 0);
 
-        QVERIFY(ask(port, "pw", "status").startsWith(QStringLiteral("map: mp_dome\nnum score")));
+        // A wide guid column, and the row of slot 1 runs into its qport.
+        const QString status = ask(port, "pw", "status");
+        QVERIFY2(status.startsWith(QStringLiteral("map: mp_dome\nnum score ping guid ") +
+                                   QString(28, u' ') + QStringLiteral("name")),
+                 qPrintable(status));
+        QVERIFY2(status.contains(QRegularExpression(QStringLiteral("\n  1 .*:-\\d+-\\d+ "))),
+                 qPrintable(status));
         QCOMPARE(ask(port, "other", "status"), QStringLiteral("Invalid password.\n"));
 
         if (ending == QStringLiteral("Quit")) {

@@ -1,4 +1,6 @@
 #include "SimRedirectBuffer.h"
+#include "rcon/RconDatagram.h"
+#include "rcon/StatusParser.h"
 #include "support/SimFixture.h"
 #include "support/TestMain.h"
 
@@ -41,6 +43,47 @@ private Q_SLOTS:
             std::any_of(datagrams.cbegin(), datagrams.cend() - 1,
                         [](const QByteArray& d) { return !d.endsWith('\n'); });
         QCOMPARE(cutInsideALine, command == QStringLiteral("status"));
+    }
+
+    // Every player of the table, however his row is printed, becomes a grid row with his slot,
+    // name, guid and address, after reception as the program does it.
+    void statusParsesIntoEveryPlayer_data()
+    {
+        QTest::addColumn<bool>("hexGuids");
+        QTest::addColumn<bool>("highPorts");
+        QTest::newRow("plain") << false << false;
+        QTest::newRow("hex guids") << true << false;
+        QTest::newRow("high ports") << false << true;
+    }
+    void statusParsesIntoEveryPlayer()
+    {
+        QFETCH(bool, hexGuids);
+        QFETCH(bool, highPorts);
+        SimSettings settings = SimFixture::frozenSettings();
+        settings.players = 24;
+        settings.hexGuids = hexGuids;
+        settings.highPorts = highPorts;
+        SimFixture sim(settings);
+        QVERIFY(sim.start());
+        QString reply;
+        for (const QByteArray& datagram : sim.rcon(QStringLiteral("status"))) {
+            reply += garrison::RconDatagram::cleanReply(datagram);
+        }
+        QStringList parsed;
+        for (const garrison::PlayerRow& row : garrison::StatusParser::parse(reply).rows) {
+            parsed << QStringList{row[row.Slot], row[row.Name], row[row.Guid], row[row.Address]}
+                          .join(u'|');
+        }
+        QStringList expected;
+        for (const SimPlayer& player : sim.console().world().players()) {
+            const QString address = player.kind == SimPlayer::Kind::Human
+                                        ? player.ip + u':' + QString::number(player.port)
+                                        : player.addressText();
+            expected << QStringList{QString::number(player.slot), player.name,
+                                    sim.console().statusGuid(player), address}
+                            .join(u'|');
+        }
+        QCOMPARE(parsed, expected);
     }
 };
 

@@ -34,7 +34,7 @@ const QStringList SimConsole::kMaps = {
 
 SimConsole::SimConsole(const SimSettings& settings, QObject* parent)
     : QObject(parent), m_dvars(SimDvarTable::withDefaults()), m_world(settings.seed, this),
-      m_punkBuster(m_world, this)
+      m_punkBuster(m_world, this), m_hexGuids(settings.hexGuids), m_highPorts(settings.highPorts)
 {
     connect(&m_world, &SimWorld::chatLine, this, &SimConsole::chatLine);
     connect(&m_world, &SimWorld::gameLogLine, this, &SimConsole::gameLogLine);
@@ -54,6 +54,7 @@ SimConsole::SimConsole(const SimSettings& settings, QObject* parent)
         m_dvars.set(u"sv_maxclients", QString::number(std::min(settings.players, 64)));
     }
     m_world.setMaxClients(m_dvars.value(u"sv_maxclients").toInt());
+    m_world.setHighPorts(settings.highPorts);
     m_world.populate(settings.players);
 }
 
@@ -187,10 +188,17 @@ void SimConsole::run(const Line& line, SimRedirectBuffer& out)
 void SimConsole::status(SimRedirectBuffer& out) const
 {
     out.print(QStringLiteral("map: %1\n").arg(m_dvars.value(u"mapname")));
-    out.print(
-        u"num score ping guid       name            lastmsg address               qport  rate\n");
-    out.print(
-        u"--- ----- ---- ---------- --------------- ------- --------------------- ------ -----\n");
+    if (m_hexGuids) {
+        out.print(u"num score ping guid                             name            lastmsg "
+                  u"address               qport  rate\n");
+        out.print(u"--- ----- ---- -------------------------------- --------------- ------- "
+                  u"--------------------- ------ -----\n");
+    } else {
+        out.print(u"num score ping guid       name            lastmsg address               qport "
+                  u" rate\n");
+        out.print(u"--- ----- ---- ---------- --------------- ------- --------------------- ------ "
+                  u"-----\n");
+    }
     for (const SimPlayer& player : m_world.players()) {
         out.print(QString::asprintf("%3i ", player.slot));
         out.print(QString::asprintf("%5i ", player.score));
@@ -201,21 +209,51 @@ void SimConsole::status(SimRedirectBuffer& out) const
         } else {
             out.print(QString::asprintf("%4i ", std::min(player.ping, 999)));
         }
-        out.print(QString::asprintf("%10i ", player.guid));
+        out.print(statusGuid(player).rightJustified(m_hexGuids ? 32 : 10) + u' ');
         out.print(player.name);
         out.print(u"^7");
         // Padding counts only visible characters, so coloured names push the rest right; the
         // engine always writes at least one blank.
         out.printBlanks(std::max(16 - SimText::visibleLength(player.name), 1));
         out.print(QString::asprintf("%7i ", player.lastMsg));
-        const QString address = player.addressText();
-        out.print(address);
-        out.printBlanks(std::max(22 - static_cast<int>(address.size()), 1));
-        out.print(QString::asprintf("%6i", static_cast<qint16>(player.qport)));
+        statusAddress(player, out);
         out.print(QString::asprintf(" %5i", player.rate));
         out.print(u"\n");
     }
     out.print(u"\n");
+}
+
+QString SimConsole::statusGuid(const SimPlayer& player) const
+{
+    if (!m_hexGuids || player.kind == Kind::Bot) {
+        return QString::number(player.guid);
+    }
+    // Nobody has vouched for a player who is still connecting.
+    if (player.state == State::Connecting) {
+        return {};
+    }
+    return player.slot % 2 == 0 ? player.pbGuid : player.pbGuid.toUpper();
+}
+
+// The address, padded to its column, and the qport. An address with a negative port fills
+// the column, and servers print it one of three ways: padded all the same, running into the
+// qport, or without its colon.
+void SimConsole::statusAddress(const SimPlayer& player, SimRedirectBuffer& out) const
+{
+    QString address = player.addressText();
+    const QString qport = QString::asprintf("%6i", static_cast<qint16>(player.qport));
+    if (m_highPorts && player.kind == Kind::Human) {
+        if (player.slot % 3 == 1) {
+            out.print(address + qport.trimmed());
+            return;
+        }
+        if (player.slot % 3 == 2) {
+            address.remove(u':');
+        }
+    }
+    out.print(address);
+    out.printBlanks(std::max(22 - static_cast<int>(address.size()), 1));
+    out.print(qport);
 }
 
 void SimConsole::infoSettings(SimDvarTable::Flag flag, SimRedirectBuffer& out) const

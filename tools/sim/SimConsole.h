@@ -37,6 +37,9 @@ public:
     SimDvarTable& dvars() { return m_dvars; }
     SimPunkBuster& punkBuster() { return m_punkBuster; }
 
+    // The guid as the status table prints it.
+    QString statusGuid(const SimPlayer& player) const;
+
     // The engine's tokenizer: blanks separate, double quotes group.
     static QStringList tokenize(QStringView line, QList<qsizetype>* starts = nullptr);
 
@@ -59,6 +62,7 @@ private:
 
     void run(const Line& line, SimRedirectBuffer& out);
     void status(SimRedirectBuffer& out) const;
+    void statusAddress(const SimPlayer& player, SimRedirectBuffer& out) const;
     void infoSettings(SimDvarTable::Flag flag, SimRedirectBuffer& out) const;
     void dvarCommand(const Line& line, const SimDvarTable::Dvar& dvar, SimRedirectBuffer& out);
     void setCommand(const Line& line, SimRedirectBuffer& out);
@@ -79,6 +83,8 @@ private:
     SimWorld m_world;
     SimPunkBuster m_punkBuster;
     bool m_shutDown = false;
+    bool m_hexGuids = false;
+    bool m_highPorts = false;
 };
 
 } // namespace garrison::sim

@@ -16,6 +16,11 @@ struct SimSettings {
     // Interval of the player simulation; 0 freezes it until someone calls tick().
     int tickMs = 1000;
     QString logFile;
+    // Guids as servers with another authentication print them: 32 hexadecimal digits.
+    bool hexGuids = false;
+    // Players on ports above 32767, which the engine prints negative, so that their addresses
+    // overflow the status column.
+    bool highPorts = false;
 };
 
 } // namespace garrison::sim

@@ -246,8 +246,10 @@ SimPlayer SimWorld::makePlayer(const Candidate& candidate, int slot) const
     player.guid = static_cast<qint32>(hash & 0x7FFFFFFF);
     player.ip = QString::fromUtf16(kNetworks[hash % kNetworks.size()]) +
                 QString::number(1 + (hash >> 8) % 254);
-    player.port = (hash >> 16) % 4 == 0 ? static_cast<quint16>(40000 + hash % 20000) : 28960;
-    player.qport = static_cast<quint16>(hash >> 3);
+    player.port =
+        (hash >> 16) % 4 == 0 || m_highPorts ? static_cast<quint16>(40000 + hash % 20000) : 28960;
+    // High qports print as six characters, filling their column.
+    player.qport = static_cast<quint16>(m_highPorts ? 32768 + (hash >> 3) % 20000 : hash >> 3);
     player.rate = kRates[(hash >> 5) % kRates.size()];
     return player;
 }

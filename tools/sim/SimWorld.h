@@ -26,6 +26,8 @@ public:
     void populate(int count);
     void setMaxClients(int maxClients);
     int maxClients() const { return m_maxClients; }
+    // Humans who join from now on use ports and qports above 32767.
+    void setHighPorts(bool highPorts) { m_highPorts = highPorts; }
 
     // Sorted by slot.
     const QList<SimPlayer>& players() const { return m_players; }
@@ -78,6 +80,7 @@ private:
     qint64 m_now = 0;
     int m_target = 0;
     int m_maxClients = 24;
+    bool m_highPorts = false;
 };
 
 } // namespace garrison::sim

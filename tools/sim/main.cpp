@@ -72,6 +72,13 @@ int main(int argc, char** argv)
          QStringLiteral("name"), defaults.map},
         {QStringLiteral("gametype"), QStringLiteral("Game type to start with."),
          QStringLiteral("name"), defaults.gametype},
+        {QStringLiteral("hex-guids"),
+         QStringLiteral("Print guids of 32 hexadecimal digits in status, as servers with another "
+                        "authentication do (none for players still connecting).")},
+        {QStringLiteral("high-ports"),
+         QStringLiteral("Give the players ports and qports above 32767, which status prints "
+                        "negative; their addresses overflow the column and run into the qport "
+                        "or lose the colon, as on real servers.")},
         {QStringLiteral("relay-log"),
          QStringLiteral("Replay an evening: append chat and PunkBuster lines to this relay log "
                         "(pbucon.log)."),
@@ -124,6 +131,8 @@ int main(int argc, char** argv)
     settings.logFile = parser.value(QStringLiteral("log"));
     settings.map = parser.value(QStringLiteral("map"));
     settings.gametype = parser.value(QStringLiteral("gametype"));
+    settings.hexGuids = parser.isSet(QStringLiteral("hex-guids"));
+    settings.highPorts = parser.isSet(QStringLiteral("high-ports"));
 
     if (!readNumber(parser, QStringLiteral("relay-rate"), 1, 600000, &number)) {
         return fail(QStringLiteral("--relay-rate needs a number of lines a minute"));
