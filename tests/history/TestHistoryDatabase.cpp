@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace garrison;
@@ -60,7 +61,18 @@ class TestHistoryDatabase : public QObject {
         QSqlDatabase::removeDatabase(QStringLiteral("setup"));
     }
 
+    static QString mode(const QString& file)
+    {
+        struct stat status {};
+        return ::stat(QFile::encodeName(file).constData(), &status) == 0
+                   ? QString::number(status.st_mode & 07777, 8)
+                   : QStringLiteral("missing");
+    }
+
 private Q_SLOTS:
+    // The usual umask, which would leave new files readable by everybody.
+    void initTestCase() { ::umask(022); }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -87,6 +99,41 @@ private Q_SLOTS:
         HistoryDatabase again(sqlite(path()));
         QCOMPARE(again.open(), HistoryDatabase::State::Ready);
         QCOMPARE(again.foundVersion(), HistorySchema::kVersion);
+    }
+
+    // The history and the files SQLite keeps beside it are the owner's only, from the start.
+    // An older version's file, open to others and in use (its WAL and shared memory then
+    // exist, with the file's mode), is closed to them.
+    void filesAreTheOwnersOnly_data()
+    {
+        addTextRows({"olderMode"}, {{"fresh", ""}, {"older file in use", "644"}});
+    }
+    void filesAreTheOwnersOnly()
+    {
+        QFETCH(QString, olderMode);
+        const QString file = path(QStringLiteral("own.sqlite"));
+        QSqlDatabase older;
+        if (!olderMode.isEmpty()) {
+            QCOMPARE(HistoryDatabase(sqlite(file)).open(), HistoryDatabase::State::Ready);
+            QCOMPARE(::chmod(QFile::encodeName(file).constData(), olderMode.toUInt(nullptr, 8)), 0);
+            older = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "older");
+            older.setDatabaseName(file);
+            QVERIFY(older.open());
+            QVERIFY(QSqlQuery(older).exec(QStringLiteral("UPDATE meta SET value = value")));
+            QCOMPARE(mode(file + QStringLiteral("-wal")), olderMode);
+        }
+        {
+            HistoryDatabase database(sqlite(file));
+            QCOMPARE(database.open(), HistoryDatabase::State::Ready);
+            HistoryRecorder recorder(database);
+            Cases::Script{{"A@0: 0|1|1111111111|Bob|198.51.100.7:1"}}.play(recorder);
+            for (const char* suffix : {"", "-wal", "-shm"}) {
+                QCOMPARE(mode(file + QLatin1String(suffix)), QStringLiteral("600"));
+            }
+        }
+        older.close();
+        older = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("older"));
     }
 
     // Files GARRISON cannot use are opened as far as they allow and never changed.
