@@ -274,6 +274,54 @@ private Q_SLOTS:
                                         "1111111111", "^1Old", "0", "198.51.100.1:1", ""}));
     }
 
+    // The lines a user sees in the exported files: names as the game shows them, the player
+    // named in his record's first line. "record" is a record with two names (the coloured one
+    // the latest), "unnamed" one whose names are purged, "search" a search result.
+    void csvTexts_data()
+    {
+        addTextRows(
+            {"csv", "line"},
+            {{"player named by his latest name", "record",
+              "RedBaron,1111111111,2025-12-06 05:46:40,cheats"},
+             {"names without colour codes", "record",
+              "RedBaron,192.0.2.1:28960,2025-12-06 05:46:40,2025-12-06 06:46:40"},
+             {"host name without colour codes", "record",
+              "192.0.2.1:28960,Host A,2025-12-06 05:46:40,2025-12-06 06:46:40,17"},
+             {"action: the name shown, the command as sent", "record",
+              "2025-12-06 06:46:40,192.0.2.1:28960,alice,kick ^1Red^7Baron,RedBaron,3,"
+              "198.51.100.7:28960,tk"},
+             {"no name left: the guid", "unnamed", "1111111111,1111111111,2025-12-06 05:46:40,"},
+             {"search hit without colour codes", "search",
+              "RedBaron,1111111111,192.0.2.1:28960,2025-12-06 06:46:40"}});
+    }
+    void csvTexts()
+    {
+        QFETCH(QString, csv);
+        QFETCH(QString, line);
+        const HistoryTime later = Cases::kStart + 3600;
+        PlayerRecord record;
+        record.guid = QStringLiteral("1111111111");
+        record.notes = QStringLiteral("cheats");
+        record.firstSeen = Cases::kStart;
+        record.names = {{"^1Red^7Baron", Cases::kServer, Cases::kStart, later},
+                        {"Baron", Cases::kServer, Cases::kStart, Cases::kStart}};
+        record.sessions = {{Cases::kServer, "^3Host ^7A", Cases::kStart, later, "17"}};
+        record.actions = {{later, Cases::kServer, "alice", "kick ^1Red^7Baron", "1111111111",
+                           "^1Red^7Baron", "3", "198.51.100.7:28960", "tk"}};
+        QString text;
+        if (csv == u"search") {
+            text = HistoryCsv::searchResult(
+                {{42, "1111111111", "^1Red^7Baron", Cases::kServer, later}});
+        } else {
+            if (csv == u"unnamed") {
+                record.names.clear();
+                record.notes.clear();
+            }
+            text = HistoryCsv::record(record);
+        }
+        QVERIFY2(text.split(QStringLiteral("\r\n")).contains(line), qPrintable(text));
+    }
+
     void csvFields_data()
     {
         addTextRows({"text", "field"}, {{"plain", "^1Bob", "^1Bob"},
