@@ -9,10 +9,10 @@ namespace garrison::cli {
 // What garrison-rcon's exit code tells a script.
 enum ExitCode : int {
     kReplyReceived = 0,
-    kFailed = 1, // the machine refused something: no socket, an unreadable file
+    kFailed = 1, // the machine refused something: no socket
     kBadPassword = 2,
     kNoAnswer = 3,
-    kBadArguments = 4,
+    kBadArguments = 4, // also any problem with the password file: the caller's to fix
     kHostNotFound = 5,
 };
 

@@ -73,7 +73,7 @@ PasswordSource::Result PasswordSource::readFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly)) {
         return failure(
             QStringLiteral("--password-file: cannot read %1: %2").arg(path, file.errorString()),
-            kFailed);
+            kBadArguments);
     }
     return {firstLine(file.read(4096)), QString(), kReplyReceived};
 }

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <optional>
 
 namespace garrison::cli {
 
@@ -28,7 +29,7 @@ QString shown(const QString& text, bool raw)
     return raw ? text : StripColourCodes(text);
 }
 
-// Digits become JSON numbers; "CNCT", "ZMBI", addresses and empty guids stay text.
+// Digits become JSON numbers; addresses and empty guids stay text.
 QJsonValue jsonCell(const QString& text, int column)
 {
     static const QRegularExpression number(QStringLiteral("^-?\\d{1,9}$"));
@@ -36,6 +37,29 @@ QJsonValue jsonCell(const QString& text, int column)
         return text.toInt();
     }
     return text;
+}
+
+// The ping cell holds a number for an active player and a word for the others.
+struct Ping {
+    std::optional<int> milliseconds;
+    QString state;
+};
+
+Ping ping(const QString& cell)
+{
+    const QString text = cell.trimmed();
+    bool number = false;
+    const int milliseconds = text.toInt(&number);
+    if (number) {
+        return {milliseconds, QStringLiteral("active")};
+    }
+    if (text == QLatin1String("CNCT")) {
+        return {std::nullopt, QStringLiteral("connecting")};
+    }
+    if (text == QLatin1String("ZMBI")) {
+        return {std::nullopt, QStringLiteral("zombie")};
+    }
+    return {std::nullopt, QStringLiteral("unknown")};
 }
 
 QString csvField(const QString& text)
@@ -51,7 +75,8 @@ QString csvField(const QString& text)
 
 } // namespace
 
-StatusReport StatusReport::fromReplies(const QString& statusText, const QString& hostText)
+StatusReport StatusReport::fromReplies(const QString& statusText, const QString& hostText,
+                                       const QDateTime& time)
 {
     const StatusParser::StatusTable table = StatusParser::parse(statusText);
     QString host = ReplyRouter::parseHostName(hostText);
@@ -60,40 +85,56 @@ StatusReport StatusReport::fromReplies(const QString& statusText, const QString&
     if (const QRegularExpressionMatch match = quoted.match(hostText); match.hasMatch()) {
         host = match.captured(1);
     }
-    return {host, table.map, table.rows};
+    return {host, table.map, table.rows, time};
 }
 
-QString StatusReport::format(Format format, bool raw) const
+QString StatusReport::format(Format format, bool raw, bool csvHeader) const
 {
     const QString hostShown = shown(host, raw);
     const QString mapShown = shown(map, raw);
+    const QString timeShown = time.toUTC().toString(Qt::ISODate);
     if (format == Format::Json) {
         QJsonArray players;
         for (const PlayerRow& row : rows) {
             QJsonObject player;
             for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
-                player.insert(kJsonNames[static_cast<size_t>(column)],
-                              jsonCell(shown(row[column], raw), column));
+                if (column != PlayerRow::Ping) {
+                    player.insert(kJsonNames[static_cast<size_t>(column)],
+                                  jsonCell(shown(row[column], raw), column));
+                }
             }
+            const Ping reading = ping(row[PlayerRow::Ping]);
+            player.insert(QStringLiteral("ping"), reading.milliseconds
+                                                      ? QJsonValue(*reading.milliseconds)
+                                                      : QJsonValue(QJsonValue::Null));
+            player.insert(QStringLiteral("state"), reading.state);
             players.append(player);
         }
         const QJsonObject object{{QStringLiteral("host"), hostShown},
                                  {QStringLiteral("map"), mapShown},
+                                 {QStringLiteral("time"), timeShown},
                                  {QStringLiteral("players"), players}};
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
     }
     if (format == Format::Csv) {
-        QStringList header;
-        for (const QLatin1StringView name : kJsonNames) {
-            header.append(name);
+        QString text;
+        if (csvHeader) {
+            QStringList header;
+            for (const QLatin1StringView name : kJsonNames) {
+                header.append(name);
+            }
+            text = header.join(QLatin1Char(',')) + QStringLiteral(",host,map,state,time\n");
         }
-        QString text = header.join(QLatin1Char(',')) + QStringLiteral(",host,map\n");
         for (const PlayerRow& row : rows) {
+            const Ping reading = ping(row[PlayerRow::Ping]);
             QStringList fields;
             for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
-                fields.append(csvField(shown(row[column], raw)));
+                fields.append(column == PlayerRow::Ping
+                                  ? (reading.milliseconds ? QString::number(*reading.milliseconds)
+                                                          : QString())
+                                  : csvField(shown(row[column], raw)));
             }
-            fields << csvField(hostShown) << csvField(mapShown);
+            fields << csvField(hostShown) << csvField(mapShown) << reading.state << timeShown;
             text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
         }
         return text;

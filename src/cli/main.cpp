@@ -12,6 +12,7 @@
 #include "rcon/TextLines.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
@@ -125,17 +126,24 @@ public:
         if (code != kReplyReceived) {
             return code;
         }
+        const QDateTime time = QDateTime::currentDateTimeUtc();
         QString hostText;
         ask(QStringLiteral("sv_hostname"), &hostText, /*raw=*/true);
-        say(stdout, StatusReport::fromReplies(statusText, hostText)
-                        .format(m_request.format, m_request.raw));
+        // Rounds of watch make one CSV file: the header comes once.
+        const QString text = StatusReport::fromReplies(statusText, hostText, time)
+                                 .format(m_request.format, m_request.raw, !m_csvHeaderWritten);
+        m_csvHeaderWritten = true;
+        if (!text.isEmpty()) {
+            say(stdout, text);
+        }
         return kReplyReceived;
     }
 
     // Every line of standard input is a command; blank lines and "#" comments are skipped.
+    // The first command without an answer ends the run: the next ones would only wait out
+    // the timeout each and repeat the error.
     int fromStdin()
     {
-        int result = kReplyReceived;
         std::string line;
         while (std::getline(std::cin, line)) {
             const QString command = QString::fromUtf8(line).trimmed();
@@ -144,16 +152,15 @@ public:
             }
             QString text;
             const int code = ask(command, &text);
-            if (code == kBadPassword) {
+            if (code != kReplyReceived) {
+                say(stderr, QStringLiteral("garrison-rcon: stopped at \"%1\"; the commands "
+                                           "after it are not sent")
+                                .arg(command));
                 return code;
             }
-            if (code == kReplyReceived) {
-                say(stdout, text);
-            } else {
-                result = code;
-            }
+            say(stdout, text);
         }
-        return result;
+        return kReplyReceived;
     }
 
     // Until interrupted, or until the server refuses the password.
@@ -196,6 +203,7 @@ private:
     const Request& m_request;
     const Target& m_target;
     RconExchange& m_exchange;
+    bool m_csvHeaderWritten = false;
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "HistoryCsv.h"
 
+#include "players/GameColours.h"
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -17,6 +19,17 @@ QString line(const QStringList& fields)
         quoted.append(field(text));
     }
     return quoted.join(QLatin1Char(',')) + kLineEnd;
+}
+
+// Names and host names as the game shows them; commands keep their codes, as they were sent.
+QString shown(const QString& text)
+{
+    return GameColours::shownText(text);
+}
+
+QString playerTitle(const PlayerRecord& record)
+{
+    return record.names.isEmpty() ? record.guid : shown(record.names.constFirst().text);
 }
 
 } // namespace
@@ -44,9 +57,9 @@ QString time(HistoryTime at)
 QString searchResult(const QList<SearchHit>& hits)
 {
     QString text = line({QStringLiteral("Name"), QStringLiteral("Guid"), QStringLiteral("Server"),
-                         QStringLiteral("Last seen")});
+                         QStringLiteral("Last seen (UTC)")});
     for (const SearchHit& hit : hits) {
-        text += line({hit.name, hit.guid, hit.serverKey, time(hit.lastSeen)});
+        text += line({shown(hit.name), hit.guid, hit.serverKey, time(hit.lastSeen)});
     }
     return text;
 }
@@ -54,33 +67,34 @@ QString searchResult(const QList<SearchHit>& hits)
 QString record(const PlayerRecord& record)
 {
     QString text = line({QStringLiteral("Player"), QStringLiteral("Guid"),
-                         QStringLiteral("First seen"), QStringLiteral("Notes")});
-    text +=
-        line({QString::number(record.playerId), record.guid, time(record.firstSeen), record.notes});
-    const auto seen = [&text](const QString& title, const QList<SeenText>& entries) {
-        text += kLineEnd + line({title, QStringLiteral("Server"), QStringLiteral("First seen"),
-                                 QStringLiteral("Last seen")});
+                         QStringLiteral("First seen (UTC)"), QStringLiteral("Notes")});
+    text += line({playerTitle(record), record.guid, time(record.firstSeen), record.notes});
+    const auto seen = [&text](const QString& title, const QList<SeenText>& entries,
+                              const auto& shownText) {
+        text +=
+            kLineEnd + line({title, QStringLiteral("Server"), QStringLiteral("First seen (UTC)"),
+                             QStringLiteral("Last seen (UTC)")});
         for (const SeenText& entry : entries) {
-            text +=
-                line({entry.text, entry.serverKey, time(entry.firstSeen), time(entry.lastSeen)});
+            text += line({shownText(entry.text), entry.serverKey, time(entry.firstSeen),
+                          time(entry.lastSeen)});
         }
     };
-    seen(QStringLiteral("Name"), record.names);
-    seen(QStringLiteral("Address"), record.addresses);
-    text += kLineEnd +
-            line({QStringLiteral("Session server"), QStringLiteral("Host name"),
-                  QStringLiteral("Started"), QStringLiteral("Ended"), QStringLiteral("Score")});
+    seen(QStringLiteral("Name"), record.names, shown);
+    seen(QStringLiteral("Address"), record.addresses, [](const QString& text) { return text; });
+    text += kLineEnd + line({QStringLiteral("Session server"), QStringLiteral("Host name"),
+                             QStringLiteral("Started (UTC)"), QStringLiteral("Ended (UTC)"),
+                             QStringLiteral("Score")});
     for (const SessionEntry& session : record.sessions) {
-        text += line({session.serverKey, session.hostName, time(session.started),
+        text += line({session.serverKey, shown(session.hostName), time(session.started),
                       time(session.ended), session.score});
     }
     text += kLineEnd +
-            line({QStringLiteral("Action time"), QStringLiteral("Server"), QStringLiteral("By"),
-                  QStringLiteral("Command"), QStringLiteral("Name"), QStringLiteral("Slot"),
-                  QStringLiteral("Address"), QStringLiteral("Reason")});
+            line({QStringLiteral("Action time (UTC)"), QStringLiteral("Server"),
+                  QStringLiteral("By"), QStringLiteral("Command"), QStringLiteral("Name"),
+                  QStringLiteral("Slot"), QStringLiteral("Address"), QStringLiteral("Reason")});
     for (const PlayerAction& action : record.actions) {
-        text += line({time(action.at), action.serverKey, action.actor, action.command, action.name,
-                      action.slot, action.address, action.reason});
+        text += line({time(action.at), action.serverKey, action.actor, action.command,
+                      shown(action.name), action.slot, action.address, action.reason});
     }
     return text;
 }

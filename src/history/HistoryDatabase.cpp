@@ -1,7 +1,10 @@
 #include "HistoryDatabase.h"
 
+#include "platform/PrivateFile.h"
+
 #include <QAtomicInteger>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -107,6 +110,12 @@ HistoryDatabase::State HistoryDatabase::openSqlite()
 {
     const QFileInfo file(m_connection.path);
     const QString where = m_connection.description();
+    // Names, addresses and notes about people are for the user alone. SQLite gives the WAL
+    // and shared-memory files it creates the database file's permissions; older files of
+    // every kind are made private here.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        PrivateFile::restrict(m_connection.path + QLatin1String(suffix));
+    }
     bool writable = true;
     if (file.exists()) {
         if (!file.isFile() || !file.isReadable()) {
@@ -123,6 +132,10 @@ HistoryDatabase::State HistoryDatabase::openSqlite()
                     QStringLiteral("The player history cannot be created in %1; nothing is "
                                    "recorded.")
                         .arg(QDir::toNativeSeparators(file.absolutePath())));
+    } else {
+        // An empty file is an empty database to SQLite, which keeps the permissions it finds.
+        QFile created(m_connection.path);
+        PrivateFile::open(created, QIODevice::WriteOnly | QIODevice::NewOnly);
     }
 
     QSqlDatabase db = QSqlDatabase::addDatabase(m_connection.driverName(), m_name);

@@ -4,6 +4,8 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryQueries.h"
 #include "platform/Dialogs.h"
+#include "players/GameColours.h"
+#include "players/PlayerNameDelegate.h"
 #include "ui_HistoryPage.h"
 
 #include <QChart>
@@ -13,6 +15,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineSeries>
+#include <QLocale>
 #include <QSaveFile>
 #include <QValueAxis>
 
@@ -22,7 +25,7 @@ namespace {
 
 QString shown(HistoryTime at)
 {
-    return QDateTime::fromSecsSinceEpoch(at).toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+    return HistoryQueries::localTime(at);
 }
 
 void fill(QTreeWidget& list, const QStringList& headers, const QList<QStringList>& rows)
@@ -60,6 +63,10 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
                               m_ui->lstSessions, m_ui->lstActions}) {
         list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     }
+    // Names and host names in their game colours, as the player grid draws them.
+    m_ui->lstResults->setItemDelegateForColumn(0, new PlayerNameDelegate(m_ui->lstResults));
+    m_ui->lstNames->setItemDelegateForColumn(0, new PlayerNameDelegate(m_ui->lstNames));
+    m_ui->lstSessions->setItemDelegateForColumn(1, new PlayerNameDelegate(m_ui->lstSessions));
 
     connect(m_ui->txtSearch, &QLineEdit::textChanged, this, &HistoryPage::search);
     connect(m_ui->lstResults, &QTreeWidget::currentItemChanged, this, [this] {
@@ -184,7 +191,9 @@ void HistoryPage::refresh()
         }
         m_ui->lblPlayer->setText(
             QStringLiteral("%1 — guid %2, first seen %3")
-                .arg(record->names.isEmpty() ? QStringLiteral("?") : record->names.first().text,
+                .arg(record->names.isEmpty()
+                         ? QStringLiteral("?")
+                         : GameColours::shownText(record->names.constFirst().text),
                      record->guid.isEmpty() ? QStringLiteral("none") : record->guid,
                      shown(record->firstSeen)));
     } else {
@@ -225,7 +234,8 @@ void HistoryPage::refreshChart()
     chart->addSeries(series);
     chart->legend()->hide();
     auto* time = new QDateTimeAxis;
-    time->setFormat(week ? QStringLiteral("dd.MM") : QStringLiteral("hh:mm"));
+    time->setFormat(week ? QLocale().dateFormat(QLocale::ShortFormat)
+                         : QLocale().timeFormat(QLocale::ShortFormat));
     time->setRange(from, now);
     chart->addAxis(time, Qt::AlignBottom);
     series->attachAxis(time);

@@ -4,6 +4,7 @@
 #include "history/HistoryKeys.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QSet>
 #include <QSqlQuery>
 
@@ -35,6 +36,11 @@ QString likeLiteral(QString text)
 } // namespace
 
 HistoryQueries::HistoryQueries(HistoryDatabase& database) : m_database(database) {}
+
+QString HistoryQueries::localTime(HistoryTime at)
+{
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(at), QLocale::ShortFormat);
+}
 
 QList<SearchHit> HistoryQueries::search(const QString& text) const
 {
@@ -213,8 +219,7 @@ QString HistoryQueries::tooltipText(const QString& serverKey, const QString& gui
     }
     const int names = query.value(1).toInt();
     return QStringLiteral("First seen %1, %2 %3")
-        .arg(QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong())
-                 .toString(QStringLiteral("dd.MM.yyyy hh:mm")))
+        .arg(localTime(query.value(0).toLongLong()))
         .arg(names)
         .arg(names == 1 ? QStringLiteral("name") : QStringLiteral("names"));
 }

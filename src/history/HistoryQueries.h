@@ -18,6 +18,9 @@ public:
 
     explicit HistoryQueries(HistoryDatabase& database);
 
+    // A time as the user's locale writes it (short date and time, local time zone).
+    static QString localTime(HistoryTime at);
+
     // Players with a name containing the text (colour codes and case ignored), a guid or an
     // address starting with it; the most recently seen first.
     QList<SearchHit> search(const QString& text) const;
@@ -25,7 +28,8 @@ public:
     // The player a grid row shows, when the history knows him.
     std::optional<qint64> playerId(const QString& serverKey, const QString& guid,
                                    const QString& name) const;
-    // "First seen 04.12.2026 13:05, 3 names" for the grid's name tooltip; empty when unknown.
+    // "First seen 12/4/26 1:05 PM, 3 names" for the grid's name tooltip (the time as
+    // localTime gives it); empty when unknown.
     QString tooltipText(const QString& serverKey, const QString& guid, const QString& name) const;
     QList<CountSample> playerCounts(const QString& serverKey, HistoryTime from) const;
 

@@ -1,6 +1,7 @@
 #include "UconIni.h"
 
 #include "platform/AnsiText.h"
+#include "platform/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,8 +31,10 @@ void UconIni::write(const QString& folder, const QString& text)
     const QDir dir(folder);
     QFile::remove(dir.filePath(kIniFile));
     QFile::remove(dir.filePath(kLogFile));
+    // The ini holds the UCON password. A file that could not be deleted is still made private.
     QFile file(dir.filePath(kIniFile));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    PrivateFile::restrict(file.fileName());
+    if (PrivateFile::open(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(toAnsi(text + QStringLiteral("\r\n")));
     }
 }

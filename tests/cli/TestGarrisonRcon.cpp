@@ -3,6 +3,7 @@
 #include "support/TestMain.h"
 #include "support/TextRows.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -104,8 +105,9 @@ private Q_SLOTS:
 
     // Arguments split at blanks; @sim stands for the simulator's address, @closed and @silent
     // for a port that refuses and one that never answers, @private and @shared for password
-    // files. Password "-": GARRISON_RCON_PASSWORD unset. Every row that succeeds asks for the
-    // host name, which must be on stdout; a failure leaves stdout empty.
+    // files; after " < " comes standard input, its lines split at "|". Password "-":
+    // GARRISON_RCON_PASSWORD unset. Every row that succeeds asks for the host name, which must
+    // be on stdout; a failure leaves stdout empty and says what went wrong once.
     void exitCodes_data()
     {
         addTextRows(
@@ -117,6 +119,10 @@ private Q_SLOTS:
              {"wrong password", "@sim -- status", "wrong", "2", "Invalid password."},
              {"closed port", "@closed -- status", "secret", "3", "connection refused"},
              {"silent server", "@silent --timeout 0.3 -- status", "secret", "3", "no answer"},
+             {"--stdin stops at a silent server",
+              "@silent --timeout 0.3 --stdin < status|say one|say two", "secret", "3", "no answer"},
+             {"--stdin stops at a closed port", "@closed --stdin < status|say one", "secret", "3",
+              "connection refused"},
              {"host not found", "--host no-such-host.invalid -- status", "secret", "5",
               "host not found"},
              {"no server", "-- status", "secret", "4", "--host"},
@@ -152,11 +158,15 @@ private Q_SLOTS:
             .replace(QLatin1String("@silent"), at(m_silent.localPort()))
             .replace(QLatin1String("@private"), m_privateFile)
             .replace(QLatin1String("@shared"), m_sharedFile);
-        const Run run = runRcon(line.split(u' ', Qt::SkipEmptyParts),
-                                environment(password == u"-" ? QString() : password));
+        const QStringList parts = line.split(QStringLiteral(" < "));
+        const Run run = runRcon(
+            parts.constFirst().split(u' ', Qt::SkipEmptyParts),
+            environment(password == u"-" ? QString() : password),
+            parts.size() > 1 ? QString(parts.constLast()).replace(u'|', u'\n').toUtf8() + '\n'
+                             : QByteArray());
         QVERIFY2(exitCode == u"0" ? run.out.contains(u"CoDWaWHost") : run.out.isEmpty(),
                  qPrintable(run.out));
-        QVERIFY2(run.err.contains(stderrHolds), qPrintable(run.err));
+        QVERIFY2(stderrHolds.isEmpty() || run.err.count(stderrHolds) == 1, qPrintable(run.err));
         QCOMPARE(run.exitCode, exitCode.toInt());
     }
 
@@ -171,8 +181,13 @@ private Q_SLOTS:
         }
     }
 
+    // Besides the simulator's players (one of them still connecting), one who has left.
     void statusJsonHoldsTheSimulatorsPlayers()
     {
+        garrison::sim::SimPlayer zombie = m_sim->console().world().players().constLast();
+        zombie.slot = 30;
+        zombie.state = garrison::sim::SimPlayer::State::Zombie;
+        m_sim->console().world().addPlayer(zombie);
         QSignalSpy answered(&m_sim->server(), &garrison::sim::SimServer::requestAnswered);
         const Run run = runRcon({"--host", "127.0.0.1", "--port", QString::number(m_sim->port()),
                                  "status", "--format", "json"},
@@ -199,6 +214,47 @@ private Q_SLOTS:
                     ? simulated.ip + QLatin1Char(':') + QString::number(simulated.port)
                     : simulated.addressText();
             QCOMPARE(player.value(QStringLiteral("address")).toString(), address);
+            using State = garrison::sim::SimPlayer::State;
+            const QJsonValue ping = player.value(QStringLiteral("ping"));
+            QCOMPARE(ping, simulated.state == State::Active
+                               ? QJsonValue(std::min(simulated.ping, 999))
+                               : QJsonValue(QJsonValue::Null));
+            QCOMPARE(player.value(QStringLiteral("state")).toString(),
+                     QString::fromLatin1(simulated.state == State::Active       ? "active"
+                                         : simulated.state == State::Connecting ? "connecting"
+                                                                                : "zombie"));
+        }
+        QVERIFY(QDateTime::fromString(status.value(QStringLiteral("time")).toString(), Qt::ISODate)
+                    .isValid());
+    }
+
+    // Rounds of watch make one CSV file: one header, every line with the time of its status
+    // reply in ISO 8601 (UTC).
+    void watchCsvHasOneHeaderAndATimeColumn()
+    {
+        const QDateTime started = QDateTime::currentDateTimeUtc().addSecs(-1);
+        QProcess process;
+        process.setProcessEnvironment(environment(m_sim->password()));
+        process.start(QStringLiteral(GARRISON_RCON_PROGRAM),
+                      {"--host", "127.0.0.1", "--port", QString::number(m_sim->port()), "--pace",
+                       "0", "watch", "--interval", "0.1", "status", "--format", "csv"});
+        const qsizetype players = m_sim->console().world().players().size();
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (out += process.readAllStandardOutput()).count('\n') >= 1 + 3 * players, kRunMs);
+        process.kill();
+        process.waitForFinished();
+        const QDateTime ended = QDateTime::currentDateTimeUtc().addSecs(1);
+
+        const QStringList lines = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.constFirst(),
+                 QStringLiteral("name,score,ping,guid,slot,address,host,map,state,time"));
+        for (const QString& line : lines.mid(1)) {
+            const QStringList fields = line.split(u',');
+            QCOMPARE(fields.size(), 10);
+            const QDateTime time = QDateTime::fromString(fields.constLast(), Qt::ISODate);
+            QVERIFY2(time.timeSpec() == Qt::UTC && time >= started && time <= ended,
+                     qPrintable(line));
         }
     }
 

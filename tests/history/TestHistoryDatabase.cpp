@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace garrison;
@@ -60,7 +61,18 @@ class TestHistoryDatabase : public QObject {
         QSqlDatabase::removeDatabase(QStringLiteral("setup"));
     }
 
+    static QString mode(const QString& file)
+    {
+        struct stat status {};
+        return ::stat(QFile::encodeName(file).constData(), &status) == 0
+                   ? QString::number(status.st_mode & 07777, 8)
+                   : QStringLiteral("missing");
+    }
+
 private Q_SLOTS:
+    // The usual umask, which would leave new files readable by everybody.
+    void initTestCase() { ::umask(022); }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -87,6 +99,41 @@ private Q_SLOTS:
         HistoryDatabase again(sqlite(path()));
         QCOMPARE(again.open(), HistoryDatabase::State::Ready);
         QCOMPARE(again.foundVersion(), HistorySchema::kVersion);
+    }
+
+    // The history and the files SQLite keeps beside it are the owner's only, from the start.
+    // An older version's file, open to others and in use (its WAL and shared memory then
+    // exist, with the file's mode), is closed to them.
+    void filesAreTheOwnersOnly_data()
+    {
+        addTextRows({"olderMode"}, {{"fresh", ""}, {"older file in use", "644"}});
+    }
+    void filesAreTheOwnersOnly()
+    {
+        QFETCH(QString, olderMode);
+        const QString file = path(QStringLiteral("own.sqlite"));
+        QSqlDatabase older;
+        if (!olderMode.isEmpty()) {
+            QCOMPARE(HistoryDatabase(sqlite(file)).open(), HistoryDatabase::State::Ready);
+            QCOMPARE(::chmod(QFile::encodeName(file).constData(), olderMode.toUInt(nullptr, 8)), 0);
+            older = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "older");
+            older.setDatabaseName(file);
+            QVERIFY(older.open());
+            QVERIFY(QSqlQuery(older).exec(QStringLiteral("UPDATE meta SET value = value")));
+            QCOMPARE(mode(file + QStringLiteral("-wal")), olderMode);
+        }
+        {
+            HistoryDatabase database(sqlite(file));
+            QCOMPARE(database.open(), HistoryDatabase::State::Ready);
+            HistoryRecorder recorder(database);
+            Cases::Script{{"A@0: 0|1|1111111111|Bob|198.51.100.7:1"}}.play(recorder);
+            for (const char* suffix : {"", "-wal", "-shm"}) {
+                QCOMPARE(mode(file + QLatin1String(suffix)), QStringLiteral("600"));
+            }
+        }
+        older.close();
+        older = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("older"));
     }
 
     // Files GARRISON cannot use are opened as far as they allow and never changed.
@@ -225,6 +272,54 @@ private Q_SLOTS:
         m_database->db().close();
         QVERIFY(!recorder.recordAction({Cases::kStart + 120, Cases::kServer, "alice", "kick ^1Old",
                                         "1111111111", "^1Old", "0", "198.51.100.1:1", ""}));
+    }
+
+    // The lines a user sees in the exported files: names as the game shows them, the player
+    // named in his record's first line. "record" is a record with two names (the coloured one
+    // the latest), "unnamed" one whose names are purged, "search" a search result.
+    void csvTexts_data()
+    {
+        addTextRows(
+            {"csv", "line"},
+            {{"player named by his latest name", "record",
+              "RedBaron,1111111111,2025-12-06 05:46:40,cheats"},
+             {"names without colour codes", "record",
+              "RedBaron,192.0.2.1:28960,2025-12-06 05:46:40,2025-12-06 06:46:40"},
+             {"host name without colour codes", "record",
+              "192.0.2.1:28960,Host A,2025-12-06 05:46:40,2025-12-06 06:46:40,17"},
+             {"action: the name shown, the command as sent", "record",
+              "2025-12-06 06:46:40,192.0.2.1:28960,alice,kick ^1Red^7Baron,RedBaron,3,"
+              "198.51.100.7:28960,tk"},
+             {"no name left: the guid", "unnamed", "1111111111,1111111111,2025-12-06 05:46:40,"},
+             {"search hit without colour codes", "search",
+              "RedBaron,1111111111,192.0.2.1:28960,2025-12-06 06:46:40"}});
+    }
+    void csvTexts()
+    {
+        QFETCH(QString, csv);
+        QFETCH(QString, line);
+        const HistoryTime later = Cases::kStart + 3600;
+        PlayerRecord record;
+        record.guid = QStringLiteral("1111111111");
+        record.notes = QStringLiteral("cheats");
+        record.firstSeen = Cases::kStart;
+        record.names = {{"^1Red^7Baron", Cases::kServer, Cases::kStart, later},
+                        {"Baron", Cases::kServer, Cases::kStart, Cases::kStart}};
+        record.sessions = {{Cases::kServer, "^3Host ^7A", Cases::kStart, later, "17"}};
+        record.actions = {{later, Cases::kServer, "alice", "kick ^1Red^7Baron", "1111111111",
+                           "^1Red^7Baron", "3", "198.51.100.7:28960", "tk"}};
+        QString text;
+        if (csv == u"search") {
+            text = HistoryCsv::searchResult(
+                {{42, "1111111111", "^1Red^7Baron", Cases::kServer, later}});
+        } else {
+            if (csv == u"unnamed") {
+                record.names.clear();
+                record.notes.clear();
+            }
+            text = HistoryCsv::record(record);
+        }
+        QVERIFY2(text.split(QStringLiteral("\r\n")).contains(line), qPrintable(text));
     }
 
     void csvFields_data()

@@ -5,11 +5,13 @@
 #include "ucon/LogFilter.h"
 #include "ucon/RelayLogReader.h"
 #include "ucon/RelayLogWorker.h"
+#include "ucon/UconIni.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace garrison;
 
@@ -33,6 +35,7 @@ private Q_SLOTS:
     void cleanup()
     {
         QFile::remove(AppFolder::filePath(kLog));
+        QFile::remove(AppFolder::filePath(UconIni::kIniFile));
         QFile::remove(AppFolder::filePath(RelayLogWorker::kRelayProgram));
     }
 
@@ -149,6 +152,20 @@ private Q_SLOTS:
         QCOMPARE(worker.Text7(),
                  LogFilter::MasterParse(RelayLogReader::fromFileContent(fromAnsi(log))));
         QVERIFY(worker.tail().incremental());
+    }
+
+    // The ini the relay reads holds the UCON password: never readable by others, not even
+    // under the usual umask or while it is written.
+    void iniIsTheOwnersOnly()
+    {
+        const mode_t saved = ::umask(022);
+        UconIni::write(AppFolder::path(), QStringLiteral("password=GrsnUcon_x"));
+        ::umask(saved);
+        struct stat status {};
+        QCOMPARE(
+            ::stat(QFile::encodeName(AppFolder::filePath(UconIni::kIniFile)).constData(), &status),
+            0);
+        QCOMPARE(status.st_mode & 0777, 0600u);
     }
 
     // A stand-in relay records where and how it was started; the timer then reads the log.
