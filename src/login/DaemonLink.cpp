@@ -229,13 +229,14 @@ void DaemonLink::onError(QAbstractSocket::SocketError error)
     }
     const int number = socketErrorNumber(error);
     if (number == kLinkLost) {
-        // A daemon that hangs up before granting anything is not a lost session: the status
-        // line says so, unless it shows the refusal that came first, and the user may log in
-        // again.
+        // The status line keeps a refusal that came first: it says why.
+        if (m_lastRefusal.isEmpty()) {
+            setStatus(QStringLiteral("Not currently connected to host"));
+        }
+        // A daemon that hangs up before granting anything is not a lost session: the user may
+        // log in again.
         if (m_inSession) {
             Q_EMIT linkLost();
-        } else if (m_lastRefusal.isEmpty()) {
-            setStatus(QStringLiteral("Not currently connected to host"));
         }
         return;
     }
