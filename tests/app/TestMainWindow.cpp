@@ -172,6 +172,22 @@ private Q_SLOTS:
         checkPlacement(*m_main);
     }
 
+    // Controls are found by name (tests, the screenshot tool): no two widgets of the window
+    // share one.
+    void controlNamesAreUnique()
+    {
+        QMultiHash<QString, const QWidget*> named;
+        for (const QWidget* widget : m_main->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_"))) {
+                named.insert(name, widget);
+            }
+        }
+        for (const QString& name : named.uniqueKeys()) {
+            QVERIFY2(named.count(name) == 1, qPrintable(name));
+        }
+    }
+
     // Access per page, "+" opens and "-" is refused: settings, admin, maps, chat, then the
     // terminal's command line.
     void pagesAreGated_data()
