@@ -285,7 +285,8 @@ private Q_SLOTS:
                                    "map my map\"")});
     }
 
-    // Number boxes keep only the digits typed; Enter in a box sends like its button.
+    // Number boxes keep only the digits typed; Enter in a box sends like its button, and what
+    // is typed after that replaces the value.
     void typingAndEnterInABox_data()
     {
         addTextRows({"box", "typed", "kept", "first"},
@@ -293,7 +294,8 @@ private Q_SLOTS:
                      {"min ping", "Text27", "4x;2 05", "4205", "Send sv_minping 4205"},
                      {"max ping", "Text26", "-300.5", "3005", "Send sv_minping 0"},
                      {"private slots", "Text44", "1a2b3", "12", "Send sv_privateclients 12"},
-                     {"ban number", "Text11", "#7 ", "7", "Send pb_sv_unban 7"}});
+                     {"ban number", "Text11", "#7 ", "7", "Send pb_sv_unban 7"},
+                     {"slots password", "Text45", "pw", "pw", "Send set sv_privatePassword pw"}});
     }
     void typingAndEnterInABox()
     {
@@ -309,6 +311,8 @@ private Q_SLOTS:
         QTest::keyClick(field, Qt::Key_Return);
         QVERIFY(!m_sender.log.isEmpty());
         QCOMPARE(m_sender.log.constFirst(), first);
+        QTest::keyClicks(field, QStringLiteral("9"));
+        QCOMPARE(field->text(), QStringLiteral("9"));
     }
 
     void labelButtonsWorkFromTheKeyboard()
