@@ -78,11 +78,18 @@ bool SettingsPage::setServerName()
 
 bool SettingsPage::changePing()
 {
-    if (!SettingsCommands::isNumber(m_ui->Text27->text()) ||
-        !SettingsCommands::isNumber(m_ui->Text26->text())) {
+    switch (SettingsCommands::checkPing(m_ui->Text27->text(), m_ui->Text26->text())) {
+    case SettingsCommands::PingProblem::NotNumbers:
         Q_EMIT statusMessage(tr("Min ping and max ping each take a number of milliseconds; "
                                 "nothing was sent."));
         return false;
+    case SettingsCommands::PingProblem::MinimumAboveMaximum:
+        Q_EMIT statusMessage(tr("Min ping %1 is above max ping %2, so no player could join; "
+                                "nothing was sent.")
+                                 .arg(m_ui->Text27->text(), m_ui->Text26->text()));
+        return false;
+    case SettingsCommands::PingProblem::None:
+        break;
     }
     const SettingsCommands::Ping ping =
         SettingsCommands::ping(m_ui->Text27->text(), m_ui->Text26->text());
