@@ -154,6 +154,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_playerMenu.get(), &PlayerMenu::playerActed, this, &MainWindow::recordAction);
     connect(m_playerMenu.get(), &PlayerMenu::historyRequested, this, &MainWindow::openHistory);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
+    // A server left at the game's default name gets an empty one: it stays clickable.
+    m_ui->Label6->setPlaceholder(tr("(no name)"));
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });
