@@ -219,13 +219,15 @@ private:
                         kIncomplete);
         }
         if (reply.lost > 0) {
-            return fail(QStringLiteral("%1: %2 datagrams of the reply to \"%3\" were lost (they "
-                                       "came faster than garrison-rcon could read them); it is "
-                                       "incomplete")
-                            .arg(where)
-                            .arg(reply.lost)
-                            .arg(command),
-                        kIncomplete);
+            return fail(
+                QStringLiteral("%1: %2 of the reply to \"%3\" %4 lost (%5 faster than "
+                               "garrison-rcon could read); it is incomplete")
+                    .arg(where,
+                         reply.lost == 1 ? QStringLiteral("1 datagram")
+                                         : QStringLiteral("%1 datagrams").arg(reply.lost),
+                         command, reply.lost == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                         reply.lost == 1 ? QStringLiteral("it came") : QStringLiteral("they came")),
+                kIncomplete);
         }
         return kReplyReceived;
     }
