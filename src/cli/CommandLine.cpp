@@ -40,8 +40,9 @@ QList<QCommandLineOption> options()
          QStringLiteral("ms")},
         {kFormat, QStringLiteral("Output of status: table, json or csv (default table)."),
          QStringLiteral("format")},
-        {kRaw, QStringLiteral("Keep the colour codes.")},
-        {kTimeout, QStringLiteral("Seconds to wait for an answer (default 3)."),
+        {kRaw, QStringLiteral("Keep the colour codes (control characters are always shown "
+                              "escaped).")},
+        {kTimeout, QStringLiteral("Seconds a reply may take, from the request (default 3)."),
          QStringLiteral("seconds")},
         {kInterval, QStringLiteral("Seconds between two rounds of watch (default 10)."),
          QStringLiteral("seconds")},
@@ -248,8 +249,10 @@ QString helpText()
     }
     text += QStringLiteral(
         "\nExit codes: 0 reply received, 2 invalid password, 3 no answer within the timeout,\n"
-        "4 bad arguments, 5 host not found, 1 anything else. Replies go to standard output,\n"
-        "messages to standard error.\n");
+        "4 bad arguments, 5 host not found, 6 incomplete reply (datagrams lost, or cut at\n"
+        "8 MiB or at the timeout; what came is printed), 1 anything else. Replies go to\n"
+        "standard output, messages to standard error; control characters in them are shown\n"
+        "as JSON escapes (\\u001b), never sent to the terminal.\n");
     return text;
 }
 

@@ -14,6 +14,9 @@ enum ExitCode : int {
     kNoAnswer = 3,
     kBadArguments = 4, // also any problem with the password file: the caller's to fix
     kHostNotFound = 5,
+    // Part of the reply is missing: datagrams were lost, or it was cut because it grew too
+    // long or was still coming at the timeout. What came is printed all the same.
+    kIncomplete = 6,
 };
 
 enum class Format { Table, Json, Csv };

@@ -1,5 +1,6 @@
 #include "RconExchange.h"
 
+#include "platform/SocketDrops.h"
 #include "rcon/RconDatagram.h"
 
 #include <QDeadlineTimer>
@@ -7,6 +8,7 @@
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QTimer>
+#include <QVariant>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -43,13 +45,37 @@ std::optional<QHostAddress> RconExchange::resolve(const QString& host)
 // Connected to the one server, so that datagrams from anywhere else never count as replies.
 bool RconExchange::open(QString* error)
 {
-    m_socket.connectToHost(m_address, m_port);
+    connectSocket();
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
         *error = m_socket.errorString();
         return false;
     }
-    watchForRefusal();
     return true;
+}
+
+void RconExchange::connectSocket()
+{
+    m_socket.abort();
+    m_socket.connectToHost(m_address, m_port);
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                 QVariant(kReceiveBuffer));
+        watchForRefusal();
+    }
+}
+
+// Datagrams that came late for an earlier command; a server that never stops sending gets no
+// more of our time than one reply's worth.
+void RconExchange::discardLate()
+{
+    qsizetype discarded = 0;
+    while (discarded < kMaxReplyBytes && m_socket.hasPendingDatagrams()) {
+        const QNetworkDatagram late = m_socket.receiveDatagram();
+        if (!late.isValid()) {
+            break;
+        }
+        discarded += late.data().size() + 1;
+    }
 }
 
 // A closed port answers with "port unreachable". Qt takes that pending socket error while it
@@ -108,38 +134,53 @@ void RconExchange::waitForPace()
 RconExchange::Reply RconExchange::ask(const QString& command)
 {
     waitForPace();
-    while (m_socket.hasPendingDatagrams()) {
-        if (!m_socket.receiveDatagram().isValid()) {
-            break;
-        }
-    }
+    discardLate();
     // A refused command before leaves the socket unconnected; this one tries again.
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
-        m_socket.abort();
-        m_socket.connectToHost(m_address, m_port);
-        watchForRefusal();
+        connectSocket();
     }
+    const std::optional<quint64> dropsBefore = SocketDrops::count(m_socket.socketDescriptor());
     const QByteArray request = RconDatagram::request(m_password, command);
     if (m_socket.write(request) < 0) {
         m_socket.write(request);
     }
     m_sinceLastSend.start();
+    const QDeadlineTimer deadline(m_timeoutMs);
 
     Reply reply;
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&m_socket, &QUdpSocket::readyRead, &loop, [&] {
         while (m_socket.hasPendingDatagrams()) {
+            // After the timeout only silence may end the reply.
+            if (deadline.hasExpired()) {
+                reply.outcome = Reply::Outcome::Unfinished;
+                loop.quit();
+                return;
+            }
             const QNetworkDatagram datagram = m_socket.receiveDatagram();
             if (!datagram.isValid()) {
                 return;
             }
             reply.datagrams += datagram.data();
             ++reply.datagramCount;
+            if (reply.datagrams.size() > kMaxReplyBytes) {
+                reply.outcome = Reply::Outcome::TooLong;
+                loop.quit();
+                return;
+            }
             reply.outcome = Reply::Outcome::Answered;
-            timer.start(kQuietMs);
+            quiet.start(kQuietMs);
+        }
+    });
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, [&] {
+        // A reply under way gets its quiet time to end.
+        if (reply.datagramCount == 0) {
+            loop.quit();
         }
     });
     QTimer refusalCheck;
@@ -151,9 +192,13 @@ RconExchange::Reply RconExchange::ask(const QString& command)
         }
     });
     refusalCheck.start();
-    timer.start(m_timeoutMs);
+    timeout.start(m_timeoutMs);
     loop.exec();
     QObject::disconnect(&m_socket, nullptr, &loop, nullptr);
+    const std::optional<quint64> dropsAfter = SocketDrops::count(m_socket.socketDescriptor());
+    if (dropsBefore && dropsAfter && *dropsAfter > *dropsBefore) {
+        reply.lost = *dropsAfter - *dropsBefore;
+    }
     return reply;
 }
 

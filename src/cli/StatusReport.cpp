@@ -1,5 +1,7 @@
 #include "StatusReport.h"
 
+#include "cli/TerminalText.h"
+#include "platform/CsvText.h"
 #include "rcon/ReplyRouter.h"
 #include "rcon/StatusParser.h"
 #include "rcon/TextLines.h"
@@ -24,9 +26,15 @@ constexpr std::array<int, PlayerRow::ColumnCount> kTableOrder = {
     PlayerRow::Slot, PlayerRow::Name, PlayerRow::Score,
     PlayerRow::Ping, PlayerRow::Guid, PlayerRow::Address};
 
-QString shown(const QString& text, bool raw)
+QString plain(const QString& text, bool raw)
 {
     return raw ? text : StripColourCodes(text);
+}
+
+// Control characters are always shown, never sent to the terminal (JSON escapes them itself).
+QString shown(const QString& text, bool raw)
+{
+    return TerminalText::field(plain(text, raw));
 }
 
 // Digits become JSON numbers; addresses and empty guids stay text.
@@ -62,17 +70,6 @@ Ping ping(const QString& cell)
     return {std::nullopt, QStringLiteral("unknown")};
 }
 
-QString csvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 } // namespace
 
 StatusReport StatusReport::fromReplies(const QString& statusText, const QString& hostText,
@@ -100,7 +97,7 @@ QString StatusReport::format(Format format, bool raw, bool csvHeader) const
             for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
                 if (column != PlayerRow::Ping) {
                     player.insert(kJsonNames[static_cast<size_t>(column)],
-                                  jsonCell(shown(row[column], raw), column));
+                                  jsonCell(plain(row[column], raw), column));
                 }
             }
             const Ping reading = ping(row[PlayerRow::Ping]);
@@ -110,11 +107,12 @@ QString StatusReport::format(Format format, bool raw, bool csvHeader) const
             player.insert(QStringLiteral("state"), reading.state);
             players.append(player);
         }
-        const QJsonObject object{{QStringLiteral("host"), hostShown},
-                                 {QStringLiteral("map"), mapShown},
+        const QJsonObject object{{QStringLiteral("host"), plain(host, raw)},
+                                 {QStringLiteral("map"), plain(map, raw)},
                                  {QStringLiteral("time"), timeShown},
                                  {QStringLiteral("players"), players}};
-        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        return TerminalText::json(
+            QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
     }
     if (format == Format::Csv) {
         QString text;
@@ -132,9 +130,10 @@ QString StatusReport::format(Format format, bool raw, bool csvHeader) const
                 fields.append(column == PlayerRow::Ping
                                   ? (reading.milliseconds ? QString::number(*reading.milliseconds)
                                                           : QString())
-                                  : csvField(shown(row[column], raw)));
+                                  : CsvText::field(shown(row[column], raw)));
             }
-            fields << csvField(hostShown) << csvField(mapShown) << reading.state << timeShown;
+            fields << CsvText::field(hostShown) << CsvText::field(mapShown) << reading.state
+                   << timeShown;
             text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
         }
         return text;

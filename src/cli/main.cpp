@@ -5,6 +5,7 @@
 #include "cli/PasswordSource.h"
 #include "cli/RconExchange.h"
 #include "cli/StatusReport.h"
+#include "cli/TerminalText.h"
 #include "login/ConnectionProfiles.h"
 #include "platform/SettingsStore.h"
 #include "rcon/RconDatagram.h"
@@ -116,19 +117,19 @@ public:
         if (!m_request.status) {
             QString text;
             const int code = ask(m_request.command, &text);
-            if (code == kReplyReceived) {
-                say(stdout, text);
+            if (printable(code)) {
+                say(stdout, TerminalText::reply(text));
             }
             return code;
         }
         QString statusText;
         const int code = ask(QStringLiteral("status"), &statusText, /*raw=*/true);
-        if (code != kReplyReceived) {
+        if (!printable(code)) {
             return code;
         }
         const QDateTime time = QDateTime::currentDateTimeUtc();
         QString hostText;
-        ask(QStringLiteral("sv_hostname"), &hostText, /*raw=*/true);
+        const int hostCode = ask(QStringLiteral("sv_hostname"), &hostText, /*raw=*/true);
         // Rounds of watch make one CSV file: the header comes once.
         const QString text = StatusReport::fromReplies(statusText, hostText, time)
                                  .format(m_request.format, m_request.raw, !m_csvHeaderWritten);
@@ -136,7 +137,7 @@ public:
         if (!text.isEmpty()) {
             say(stdout, text);
         }
-        return kReplyReceived;
+        return code == kIncomplete || hostCode == kIncomplete ? kIncomplete : kReplyReceived;
     }
 
     // Every line of standard input is a command; blank lines and "#" comments are skipped.
@@ -152,13 +153,15 @@ public:
             }
             QString text;
             const int code = ask(command, &text);
+            if (printable(code)) {
+                say(stdout, TerminalText::reply(text));
+            }
             if (code != kReplyReceived) {
                 say(stderr, QStringLiteral("garrison-rcon: stopped at \"%1\"; the commands "
                                            "after it are not sent")
                                 .arg(command));
                 return code;
             }
-            say(stdout, text);
         }
         return kReplyReceived;
     }
@@ -177,6 +180,9 @@ public:
     }
 
 private:
+    static bool printable(int code) { return code == kReplyReceived || code == kIncomplete; }
+
+    // The reply's text, also when only part of it came (kIncomplete, said on stderr).
     int ask(const QString& command, QString* text, bool raw = false)
     {
         const RconExchange::Reply reply = m_exchange.ask(command);
@@ -194,8 +200,34 @@ private:
         *text = replyText(reply.datagrams, raw || m_request.raw);
         if (isBadPassword(*text)) {
             return fail(QStringLiteral("%1: the server refuses the password: %2")
-                            .arg(where, text->trimmed()),
+                            .arg(where, TerminalText::field(text->trimmed())),
                         kBadPassword);
+        }
+        using Outcome = RconExchange::Reply::Outcome;
+        if (reply.outcome == Outcome::TooLong) {
+            return fail(QStringLiteral("%1: the reply to \"%2\" grew past %3 MiB and was cut "
+                                       "there; it is incomplete")
+                            .arg(where, command)
+                            .arg(RconExchange::kMaxReplyBytes / (1024 * 1024)),
+                        kIncomplete);
+        }
+        if (reply.outcome == Outcome::Unfinished) {
+            return fail(QStringLiteral("%1: the reply to \"%2\" was still coming after %3 s "
+                                       "(--timeout) and was cut there; it is incomplete")
+                            .arg(where, command)
+                            .arg(m_request.timeoutMs / 1000.0),
+                        kIncomplete);
+        }
+        if (reply.lost > 0) {
+            return fail(
+                QStringLiteral("%1: %2 of the reply to \"%3\" %4 lost (%5 faster than "
+                               "garrison-rcon could read); it is incomplete")
+                    .arg(where,
+                         reply.lost == 1 ? QStringLiteral("1 datagram")
+                                         : QStringLiteral("%1 datagrams").arg(reply.lost),
+                         command, reply.lost == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                         reply.lost == 1 ? QStringLiteral("it came") : QStringLiteral("they came")),
+                kIncomplete);
         }
         return kReplyReceived;
     }

@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QThread>
-#include <atomic>
 
 namespace garrison {
 
@@ -47,6 +47,12 @@ void History::open(const HistoryConnection& connection, int keepDays)
     m_connection = connection;
     m_keepDays = keepDays;
     m_said.clear();
+    if (const QString invalid = connection.invalidity(); !invalid.isEmpty()) {
+        m_problem = invalid;
+        say(invalid);
+        Q_EMIT stateChanged();
+        return;
+    }
     m_database = std::make_unique<HistoryDatabase>(connection);
     m_daily.start();
     if (connection.kind == HistoryConnection::Kind::Postgres &&
@@ -71,6 +77,7 @@ void History::close()
     m_database.reset();
     m_paused = false;
     m_problem.clear();
+    m_linkNote.clear();
 }
 
 void History::connectDatabase()
@@ -79,6 +86,13 @@ void History::connectDatabase()
     m_queries.reset();
     const HistoryDatabase::State state = m_database->open();
     m_problem = m_database->problem();
+    m_linkNote = m_database->encrypted() == false
+                     ? QStringLiteral("The link to the shared player history %1 is not "
+                                      "encrypted: names, notes and your login cross the network "
+                                      "readable. Once the server offers TLS, choose the SSL mode "
+                                      "\"require\" or \"verify-full\" on the Storage tab.")
+                           .arg(m_connection.description())
+                     : QString();
     m_paused = state == HistoryDatabase::State::Busy;
     if (state == HistoryDatabase::State::Ready || state == HistoryDatabase::State::ReadOnly) {
         m_queries = std::make_unique<HistoryQueries>(*m_database);
@@ -89,6 +103,7 @@ void History::connectDatabase()
             say(QStringLiteral("The player history is recorded again."));
         }
         m_said.clear();
+        say(m_linkNote);
         purge(QDateTime::currentSecsSinceEpoch());
     } else {
         say(m_problem);
@@ -152,35 +167,43 @@ void History::probe()
     if (m_probe) {
         return;
     }
-    auto reached = std::make_shared<std::atomic_bool>(false);
+    // Written by the thread before it finishes, read after.
+    struct Outcome {
+        bool reached = false;
+        QString error;
+    };
+    auto outcome = std::make_shared<Outcome>();
     const HistoryConnection connection = m_connection;
-    m_probe = QThread::create([connection, reached] {
+    m_probe = QThread::create([connection, outcome] {
         const QString name = QStringLiteral("garrison-history-probe-%1")
                                  .arg(reinterpret_cast<quintptr>(QThread::currentThreadId()));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(connection.driverName(), name);
             connection.configure(db);
-            reached->store(db.open());
+            outcome->reached = db.open();
+            outcome->error = db.lastError().databaseText().trimmed();
             db.close();
         }
         QSqlDatabase::removeDatabase(name);
     });
-    connect(m_probe, &QThread::finished, this, [this, reached] {
+    connect(m_probe, &QThread::finished, this, [this, outcome] {
         m_probe->deleteLater();
         m_probe = nullptr;
         if (!m_database) {
             return;
         }
-        if (reached->load()) {
+        if (outcome->reached) {
             connectDatabase();
             return;
         }
-        if (m_problem.startsWith(QLatin1String("Connecting"))) {
-            m_problem = QStringLiteral("The shared player history %1 cannot be reached; recording "
-                                       "resumes when it is back.")
-                            .arg(m_connection.description());
-        }
+        // The server's or the driver's own words: a refused TLS link, a wrong password and an
+        // unreachable host call for different fixes.
+        m_problem = QStringLiteral("The shared player history %1 cannot be used (%2); GARRISON "
+                                   "tries again every %3 seconds.")
+                        .arg(m_connection.description(), outcome->error)
+                        .arg(m_retry.interval() / 1000.0);
         say(m_problem);
+        Q_EMIT stateChanged();
         m_retry.start();
     });
     m_probe->start();

@@ -39,6 +39,8 @@ public:
     State state() const;
     // The current problem in one sentence; empty while recording.
     const QString& problem() const { return m_problem; }
+    // A warning about the link to a shared history that is not encrypted; empty otherwise.
+    const QString& linkNote() const { return m_linkNote; }
     const HistoryConnection& connection() const { return m_connection; }
 
     void recordStatus(const QString& serverKey, const QString& hostName,
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<HistoryQueries> m_queries;
     bool m_paused = false;
     QString m_problem;
+    QString m_linkNote;
     QString m_said;
     QTimer m_retry;
     QTimer m_daily;

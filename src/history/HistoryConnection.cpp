@@ -39,6 +39,11 @@ HistoryConnection HistoryConnection::fromSettings()
     connection.database = SettingsStore::read(kSection, QStringLiteral("Name"));
     connection.user = SettingsStore::read(kSection, QStringLiteral("User"));
     connection.password = SettingsStore::read(kSection, QStringLiteral("Password"));
+    const QString sslMode = SettingsStore::read(kSection, QStringLiteral("SslMode"));
+    if (sslMode == kSslRequire || sslMode == kSslVerifyFull) {
+        connection.sslMode = sslMode;
+    }
+    connection.rootCertificate = SettingsStore::read(kSection, QStringLiteral("RootCertificate"));
     return connection;
 }
 
@@ -51,6 +56,8 @@ void HistoryConnection::save() const
     SettingsStore::write(kSection, QStringLiteral("Name"), database);
     SettingsStore::write(kSection, QStringLiteral("User"), user);
     SettingsStore::write(kSection, QStringLiteral("Password"), password);
+    SettingsStore::write(kSection, QStringLiteral("SslMode"), sslMode);
+    SettingsStore::write(kSection, QStringLiteral("RootCertificate"), rootCertificate);
 }
 
 QString HistoryConnection::description() const
@@ -77,7 +84,26 @@ void HistoryConnection::configure(QSqlDatabase& db) const
     db.setDatabaseName(database);
     db.setUserName(user);
     db.setPassword(password);
-    db.setConnectOptions(kPostgresOptions);
+    QString options = kPostgresOptions + QStringLiteral(";sslmode=") + sslMode;
+    if (!rootCertificate.isEmpty()) {
+        // Quoted as libpq reads a value; the driver turns every ";" into a blank (see
+        // invalidity()).
+        QString quoted = rootCertificate;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('\''), QLatin1String("\\'"));
+        options += QStringLiteral(";sslrootcert='") + quoted + QLatin1Char('\'');
+    }
+    db.setConnectOptions(options);
+}
+
+QString HistoryConnection::invalidity() const
+{
+    if (kind == Kind::Postgres && rootCertificate.contains(QLatin1Char(';'))) {
+        return QStringLiteral("The certificate file's name may not hold a \";\" (%1): rename "
+                              "the file or put it elsewhere.")
+            .arg(rootCertificate);
+    }
+    return {};
 }
 
 int historyKeepDays()

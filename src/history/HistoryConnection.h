@@ -18,11 +18,21 @@ struct HistoryConnection {
     QString database;
     QString user;
     QString password;
+    // How the link to PostgreSQL is encrypted: "prefer" (TLS when the server offers it, else
+    // plain), "require" (TLS or nothing) or "verify-full" (TLS to a server whose certificate,
+    // signed by rootCertificate's authority, names the host).
+    QString sslMode = kSslPrefer;
+    QString rootCertificate; // empty: PostgreSQL's own default, ~/.postgresql/root.crt
+
+    static inline const QString kSslPrefer = QStringLiteral("prefer");
+    static inline const QString kSslRequire = QStringLiteral("require");
+    static inline const QString kSslVerifyFull = QStringLiteral("verify-full");
 
     // $XDG_DATA_HOME/GARRISON/history.sqlite (the data folder of the platform elsewhere).
     static QString defaultSqlitePath();
     // Section "[History]" of the settings store: "Database" ("sqlite" or "postgresql"),
-    // "Host", "Port", "Name", "User", "Password".
+    // "Host", "Port", "Name", "User", "Password", "SslMode", "RootCertificate". An SSL mode
+    // this program does not offer reads as "prefer".
     static HistoryConnection fromSettings();
     void save() const;
 
@@ -30,6 +40,8 @@ struct HistoryConnection {
     QString description() const;
     // Sets driver options and login data on a connection made with driverName().
     void configure(QSqlDatabase& db) const;
+    // What makes configure() unusable, for the user; empty when nothing does.
+    QString invalidity() const;
     QString driverName() const;
 };
 

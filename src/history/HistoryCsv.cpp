@@ -1,5 +1,6 @@
 #include "HistoryCsv.h"
 
+#include "platform/CsvText.h"
 #include "players/GameColours.h"
 
 #include <QDateTime>
@@ -16,7 +17,7 @@ QString line(const QStringList& fields)
     QStringList quoted;
     quoted.reserve(fields.size());
     for (const QString& text : fields) {
-        quoted.append(field(text));
+        quoted.append(CsvText::field(text));
     }
     return quoted.join(QLatin1Char(',')) + kLineEnd;
 }
@@ -33,20 +34,6 @@ QString playerTitle(const PlayerRecord& record)
 }
 
 } // namespace
-
-QString field(const QString& text)
-{
-    // A leading sign would make spreadsheets read a name as a formula.
-    const bool formula = !text.isEmpty() && QStringLiteral("=+-@").contains(text.front());
-    if (!formula && !text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
-        return text;
-    }
-    QString escaped = text;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + (formula ? QStringLiteral("'") : QString()) + escaped +
-           QLatin1Char('"');
-}
 
 QString time(HistoryTime at)
 {

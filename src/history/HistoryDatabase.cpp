@@ -97,6 +97,7 @@ HistoryDatabase::State HistoryDatabase::open()
     QSqlDatabase::removeDatabase(m_name);
     m_problem.clear();
     m_fragmentIndex = false;
+    m_encrypted.reset();
     if (!QSqlDatabase::isDriverAvailable(m_connection.driverName())) {
         return fail(State::Unavailable,
                     QStringLiteral("The player history needs the Qt SQL driver %1, which is not "
@@ -203,6 +204,13 @@ HistoryDatabase::State HistoryDatabase::openPostgres()
     m_connection.configure(db);
     if (!db.open()) {
         return failFromError(QStringLiteral("connect"), db.lastError());
+    }
+    // With the SSL mode "prefer" the server decides; the window tells the user when it chose
+    // a plain link.
+    QSqlQuery ssl(db);
+    if (ssl.exec(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")) &&
+        ssl.next()) {
+        m_encrypted = ssl.value(0).toBool();
     }
     int version = 0;
     if (!readVersion(version)) {

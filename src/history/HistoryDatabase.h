@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 class QSqlError;
 
@@ -36,6 +37,9 @@ public:
     HistorySchema::Dialect dialect() const;
     const HistoryConnection& connection() const { return m_connection; }
     bool hasFragmentIndex() const { return m_fragmentIndex; }
+    // Whether the link to a database server is encrypted (TLS); nothing for a file, or when the
+    // server does not say.
+    std::optional<bool> encrypted() const { return m_encrypted; }
     bool writable() const { return m_state == State::Ready; }
     // The schema version found in the database (before migrating).
     int foundVersion() const { return m_foundVersion; }
@@ -57,6 +61,7 @@ private:
     State m_state = State::Unavailable;
     QString m_problem;
     bool m_fragmentIndex = false;
+    std::optional<bool> m_encrypted;
     int m_foundVersion = 0;
 };
 

@@ -50,6 +50,13 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
       })
 {
     m_ui->setupUi(this);
+    m_ui->cboSslMode->addItem(QStringLiteral("prefer: encrypted when the server offers it"),
+                              HistoryConnection::kSslPrefer);
+    m_ui->cboSslMode->addItem(QStringLiteral("require: encrypted, or no connection"),
+                              HistoryConnection::kSslRequire);
+    m_ui->cboSslMode->addItem(
+        QStringLiteral("verify-full: encrypted, to the server its certificate names"),
+        HistoryConnection::kSslVerifyFull);
     m_ui->lstResults->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Guid"),
                                        QStringLiteral("Server"), QStringLiteral("Last seen")});
     m_chart = new QChartView(m_ui->chartArea);
@@ -116,6 +123,8 @@ void HistoryPage::showState()
     m_ui->lblState->setVisible(!problem.isEmpty());
     m_ui->lblLocation->setText(QStringLiteral("History kept in ") +
                                m_history.connection().description());
+    m_ui->lblLink->setText(m_history.linkNote());
+    m_ui->lblLink->setVisible(!m_history.linkNote().isEmpty());
     const bool writable = m_history.state() == History::State::Recording;
     m_ui->cmdSaveNotes->setEnabled(writable && m_player.has_value());
     m_ui->cmdForget->setEnabled(writable && m_player.has_value());
@@ -303,6 +312,8 @@ void HistoryPage::loadStorage()
     m_ui->txtDatabase->setText(connection.database);
     m_ui->txtUser->setText(connection.user);
     m_ui->txtPassword->setText(connection.password);
+    m_ui->cboSslMode->setCurrentIndex(m_ui->cboSslMode->findData(connection.sslMode));
+    m_ui->txtRootCertificate->setText(connection.rootCertificate);
 }
 
 void HistoryPage::applyStorage()
@@ -315,6 +326,8 @@ void HistoryPage::applyStorage()
     connection.database = m_ui->txtDatabase->text().trimmed();
     connection.user = m_ui->txtUser->text().trimmed();
     connection.password = m_ui->txtPassword->text();
+    connection.sslMode = m_ui->cboSslMode->currentData().toString();
+    connection.rootCertificate = m_ui->txtRootCertificate->text().trimmed();
     connection.save();
     m_history.setKeepDays(m_ui->spnKeepDays->value());
     m_history.open(connection, m_ui->spnKeepDays->value());

@@ -9,6 +9,7 @@
 #include <QHostInfo>
 #include <QLocale>
 #include <QNetworkDatagram>
+#include <QVariant>
 #include <utility>
 
 namespace garrison {
@@ -16,7 +17,6 @@ namespace garrison {
 namespace {
 
 constexpr int kTickInterval = 1000;
-constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 constexpr int kDeferralTarget = 2;
 constexpr int kMaxDatagram = 65536;
 
@@ -116,6 +116,8 @@ void RconClient::close()
     m_peer.reset();
     m_socket.abort();
     m_received.clear();
+    m_receivedBytes = 0;
+    m_queueDrops = 0;
     m_reading.stop();
     m_handling.stop();
     m_dropCheck.stop();
@@ -137,7 +139,8 @@ bool RconClient::ensureConnected()
         m_socket.abort();
         m_socket.connectToHost(m_peer->address, m_peer->port);
         // Room for a burst of replies while the window is busy (the system caps the size).
-        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                 QVariant(kReceiveBuffer));
         m_drops = SocketDrops::count(m_socket.socketDescriptor()).value_or(0);
     }
     return m_socket.state() == QAbstractSocket::ConnectedState;
@@ -216,9 +219,9 @@ bool RconClient::takeFromSocket()
         if (!datagram.isValid()) {
             break;
         }
-        m_received.enqueue(datagram.data());
+        enqueue(datagram.data());
     }
-    if (taken >= kBurst && !m_dropCheck.isActive()) {
+    if ((taken >= kBurst || m_queueDrops > 0) && !m_dropCheck.isActive()) {
         m_dropCheck.start();
     }
     if (taken == kReadBatch) {
@@ -237,16 +240,30 @@ void RconClient::rearmReading()
     m_spare.resize(kMaxDatagram);
     const qint64 size = m_socket.readDatagram(m_spare.data(), m_spare.size());
     if (size > 0) {
-        m_received.enqueue(m_spare.left(size));
+        enqueue(m_spare.left(size));
     }
+}
+
+void RconClient::enqueue(const QByteArray& datagram)
+{
+    if (m_received.size() >= kMaxQueuedDatagrams ||
+        m_receivedBytes + datagram.size() > kMaxQueuedBytes) {
+        ++m_queueDrops;
+        return;
+    }
+    m_receivedBytes += datagram.size();
+    m_received.enqueue(datagram);
 }
 
 void RconClient::checkDrops()
 {
+    quint64 lost = std::exchange(m_queueDrops, 0);
     const std::optional<quint64> drops = SocketDrops::count(m_socket.socketDescriptor());
     if (drops && *drops > m_drops) {
-        const quint64 lost = *drops - m_drops;
+        lost += *drops - m_drops;
         m_drops = *drops;
+    }
+    if (lost > 0) {
         Q_EMIT datagramsLost(lost);
     }
 }
@@ -258,7 +275,9 @@ void RconClient::handleReceived()
     // A handler may close the socket (which empties the queue) or open a modal box, whose
     // event loop hands on the next datagrams: take each from the queue only when it is due.
     while (!m_received.isEmpty() && slice.elapsed() < kHandlingSliceMs) {
-        Q_EMIT datagramReceived(m_received.dequeue());
+        const QByteArray datagram = m_received.dequeue();
+        m_receivedBytes -= datagram.size();
+        Q_EMIT datagramReceived(datagram);
         // Keeps the system's buffer empty while the handlers work.
         takeFromSocket();
     }

@@ -25,10 +25,22 @@ class DaemonEcho;
 // Reception keeps the window alive under a flood: the socket is emptied quickly into a queue
 // (so that the system's buffer does not overflow and drop datagrams), and the queue is handed
 // on in slices of a few milliseconds, with a return to the event loop between two of them.
+// The queue is bounded: what a server sends faster than the window hands it on is dropped
+// once the queue is full, and counted with the system's own drops.
 class RconClient : public QObject, public CommandSender {
     Q_OBJECT
 
 public:
+    // The system's buffer for received datagrams that the socket asks for (the system caps it).
+    static constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+    // The queue holds as much as that buffer again, so it never drops what the system would have
+    // kept. A 64-player status (under 8 KB) or a long serverinfo (a few KB) is handed on as it
+    // comes and never nears it; only a flood fills it, and the window is through such a
+    // backlog within a few seconds (about half a millisecond a datagram in a debug build)
+    // instead of growing by gigabytes and draining long after the flood. The count bounds a
+    // flood of tiny datagrams, each of which costs a handler's call.
+    static constexpr qsizetype kMaxQueuedBytes = kReceiveBuffer;
+    static constexpr qsizetype kMaxQueuedDatagrams = 4096;
     // Datagrams taken from the socket in one go.
     static constexpr int kReadBatch = 2048;
     // Time spent handing on received datagrams before the event loop gets its turn.
@@ -86,8 +98,8 @@ Q_SIGNALS:
     void echoed(const QString& text);
     // One datagram from the server, as it arrived.
     void datagramReceived(const QByteArray& datagram);
-    // The system dropped this many datagrams since the last report: they came faster than
-    // the window could take them.
+    // The system or the full queue dropped this many datagrams since the last report: they
+    // came faster than the window could take them.
     void datagramsLost(quint64 count);
 
 private:
@@ -96,6 +108,7 @@ private:
     // True when it stopped at the batch size: more may be waiting.
     bool takeFromSocket();
     void rearmReading();
+    void enqueue(const QByteArray& datagram);
     void handleReceived();
     bool ensureConnected();
     void checkDrops();
@@ -113,7 +126,10 @@ private:
     QTimer m_dropCheck;
     // What the system had dropped for this socket at the last look.
     quint64 m_drops = 0;
+    // Dropped because the queue was full, since the last report.
+    quint64 m_queueDrops = 0;
     QQueue<QByteArray> m_received;
+    qsizetype m_receivedBytes = 0;
     QByteArray m_spare;
     QString m_password;
     QString m_daemonFlag;

@@ -9,9 +9,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QUdpSocket>
+#include <functional>
+#include <signal.h>
 
 using garrison::SettingsStore;
 using garrison::test::addTextRows;
@@ -29,12 +34,15 @@ struct Run {
 
 // Runs garrison-rcon while this thread's event loop keeps the simulator answering.
 Run runRcon(const QStringList& arguments, const QProcessEnvironment& environment,
-            const QByteArray& input = {})
+            const QByteArray& input = {}, qint64* pid = nullptr)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     QSignalSpy finished(&process, &QProcess::finished);
     process.start(QStringLiteral(GARRISON_RCON_PROGRAM), arguments);
+    if (pid) {
+        *pid = process.processId();
+    }
     process.write(input);
     process.closeWriteChannel();
     if (!finished.wait(kRunMs)) {
@@ -53,6 +61,79 @@ QString writeFile(const QString& name, const QByteArray& text, QFile::Permission
     file.setPermissions(permissions);
     return path;
 }
+
+// A game server on 127.0.0.1 that answers each command with what answer() makes of it; the
+// answer may also go on sending through send().
+class HostileServer : public QObject {
+public:
+    using Answer = std::function<void(HostileServer& server, const QByteArray& command)>;
+
+    explicit HostileServer(Answer answer) : m_answer(std::move(answer))
+    {
+        m_socket.bind(QHostAddress(QHostAddress::LocalHost), 0);
+        connect(&m_socket, &QUdpSocket::readyRead, this, [this] {
+            while (m_socket.hasPendingDatagrams()) {
+                const QNetworkDatagram request = m_socket.receiveDatagram();
+                m_client = request.senderAddress();
+                m_clientPort = static_cast<quint16>(request.senderPort());
+                // "\xFF\xFF\xFF\xFFrcon password command"
+                m_answer(*this, request.data().mid(4).split(' ').value(2));
+            }
+        });
+    }
+    QString address() const
+    {
+        return QStringLiteral("--host 127.0.0.1 --port ") + QString::number(m_socket.localPort());
+    }
+    void send(const QByteArray& text)
+    {
+        m_socket.writeDatagram(QByteArrayLiteral("\xFF\xFF\xFF\xFFprint\n") + text, m_client,
+                               m_clientPort);
+    }
+
+private:
+    QUdpSocket m_socket;
+    Answer m_answer;
+    QHostAddress m_client;
+    quint16 m_clientPort = 0;
+};
+
+// A status reply of the guid layout, one line per name.
+QByteArray statusText(const QList<QByteArray>& names)
+{
+    QByteArray text = "map: mp_castle\n"
+                      "num score ping guid       name            lastmsg address               "
+                      "qport  rate\n"
+                      "--- ----- ---- ---------- --------------- ------- --------------------- "
+                      "------ -----\n";
+    for (int slot = 0; slot < names.size(); ++slot) {
+        const QByteArray& name = names[slot];
+        text += QString::asprintf("%3d %5d %4d %10d ", slot, 10 - 15 * slot, 50, 1000000 + slot)
+                    .toLatin1() +
+                name + "^7" + QByteArray(std::max(16 - int(name.size()), 1), ' ') +
+                QString::asprintf("%7d 10.0.%d.%d:28960        %6d %5d\n", 0, slot / 256,
+                                  slot % 256, slot, 25000)
+                    .toLatin1();
+    }
+    return text;
+}
+
+// What a terminal acts on: the C0 controls but line feed and tab, DEL and the C1 controls.
+qsizetype controlCharacters(const QString& output)
+{
+    static const QRegularExpression control(
+        QStringLiteral("[\\x{0}-\\x{8}\\x{b}-\\x{1f}\\x{7f}-\\x{9f}]"));
+    return output.count(control);
+}
+
+bool stopped(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.open(QIODevice::ReadOnly) && stat.readAll().split(')').constLast().startsWith(" T");
+}
+
+// How the escapes of the hostile texts below are printed, as JSON writes them.
+constexpr const char* kShownEscapes = "hidden\\u001b[0m\\u009d0;c1\\u0007\\roverwritten\\u007f";
 
 } // namespace
 
@@ -256,6 +337,110 @@ private Q_SLOTS:
             QVERIFY2(time.timeSpec() == Qt::UTC && time >= started && time <= ended,
                      qPrintable(line));
         }
+    }
+
+    // What a hostile server puts in its replies reaches no terminal as control characters,
+    // in any output format: each is shown as JSON writes it. CSV guards names that a
+    // spreadsheet would run as formulas. A row's arguments follow the server's address.
+    void hostileTextIsShownNotObeyed_data()
+    {
+        addTextRows(
+            {"arguments", "stdoutHolds"},
+            {{"reply", "-- sv_hostname", "Evil\\u001b]0;owned\\u0007\\u001b[2J"},
+             {"raw reply keeps colours only", "--raw -- sv_hostname", "^1Evil\\u001b]0;owned"},
+             {"table", "status", "Bob\\u001b]52;c;cGF5bG9hZA==\\u0007\\u001b]0;owned"},
+             {"csv", "status --format csv", "\"'=HYPERLINK(\"\"http://x.invalid\"\")\",-5,50,"},
+             {"csv shows controls", "status --format csv", kShownEscapes},
+             {"json", "status --format json", kShownEscapes}});
+    }
+    void hostileTextIsShownNotObeyed()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, stdoutHolds);
+        const QByteArray escapes = "\x1b]0;owned\x07\x1b[2J\x1b[8mhidden\x1b[0m\x9d"
+                                   "0;c1\x07\roverwritten\x7f";
+        HostileServer hostile([&](HostileServer& server, const QByteArray& command) {
+            server.send(command == "status"
+                            ? statusText({"Bob\x1b]52;c;cGF5bG9hZA==\x07" + escapes,
+                                          "=HYPERLINK(\"http://x.invalid\")", "Plain"})
+                            : "\"sv_hostname\" is: \"^1Evil" + escapes + "^7\" default: \"x^7\"\n");
+        });
+        const Run run = runRcon((hostile.address() + u' ' + arguments).split(u' '),
+                                environment(QStringLiteral("secret")));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(controlCharacters(run.out + run.err) == 0,
+                 (run.out + run.err).toUtf8().toPercentEncoding(" \n\\\"'=,:;[]^"));
+        QVERIFY2(run.out.contains(stdoutHolds), qPrintable(run.out));
+    }
+
+    // A reply that does not come whole says so and exits with 6, after printing what came: one
+    // that never ends stops at the size bound or at the timeout counted from the request, and
+    // one that comes faster than the program reads (here: while it is stopped, as on a busy
+    // machine) counts what the system dropped. A reply that begins just before the timeout
+    // still ends whole.
+    void incompleteRepliesEndWithSix_data()
+    {
+        addTextRows({"exitCode", "stderrHolds"},
+                    {{"endless flood", "6", "grew past 8 MiB"},
+                     {"endless trickle", "6", "was still coming after 1 s"},
+                     {"faster than read", "6", "datagrams of the reply to \"status\" were lost"},
+                     {"late but whole", "0", ""}});
+    }
+    void incompleteRepliesEndWithSix()
+    {
+        QFETCH(QString, exitCode);
+        QFETCH(QString, stderrHolds);
+        const QString sending = QString::fromLatin1(QTest::currentDataTag());
+        constexpr int kRows = 20000;
+        qint64 pid = 0;
+        QTimer sender;
+        const QByteArray chunk(1300, 'x');
+        HostileServer hostile([&](HostileServer& server, const QByteArray& command) {
+            if (sending == u"endless flood") {
+                connect(&sender, &QTimer::timeout, &server, [&] {
+                    for (int i = 0; i < 100; ++i) {
+                        server.send(chunk);
+                    }
+                });
+                sender.start(0);
+            } else if (sending == u"endless trickle") {
+                connect(&sender, &QTimer::timeout, &server, [&] { server.send(chunk); });
+                sender.start(50);
+            } else if (sending == u"late but whole") {
+                QTimer::singleShot(800, &server, [&] { server.send("late\n"); });
+            } else if (command == "status") {
+                // One row a datagram: more than the system keeps for a stopped reader.
+                ::kill(pid_t(pid), SIGSTOP);
+                QVERIFY(QTest::qWaitFor([&] { return stopped(pid); }, 5000));
+                const QList<QByteArray> lines =
+                    statusText(QList<QByteArray>(kRows, "Name")).split('\n');
+                for (const QByteArray& line : lines) {
+                    server.send(line + '\n');
+                }
+                ::kill(pid_t(pid), SIGCONT);
+            } else {
+                server.send("\"sv_hostname\" is: \"Busy^7\" default: \"x^7\"\n");
+            }
+        });
+        // One second is enough for the rows that wait for the timeout; the stopped reader keeps
+        // the default, so that only the lost datagrams make its reply incomplete.
+        const QString command = sending == u"faster than read"
+                                    ? QStringLiteral("status --format csv")
+                                    : QStringLiteral("--timeout 1 -- sv_hostname");
+        QElapsedTimer clock;
+        clock.start();
+        const Run run = runRcon((hostile.address() + u' ' + command).split(u' '),
+                                environment(QStringLiteral("secret")), {}, &pid);
+        sender.stop();
+        QCOMPARE(run.exitCode, exitCode.toInt());
+        QVERIFY2(stderrHolds.isEmpty() ? run.err.isEmpty() : run.err.count(stderrHolds) == 1,
+                 qPrintable(run.err));
+        // What came is printed all the same.
+        QVERIFY2(run.out.contains(sending == u"late but whole"     ? "late"
+                                  : sending == u"faster than read" ? "Name"
+                                                                   : "xxx"),
+                 qPrintable(run.out.left(200)));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void stdinCommandsArePacedForAThrottlingServer()

@@ -3,6 +3,7 @@
 #include "TextRows.h"
 #include "history/History.h"
 #include "history/HistoryCsv.h"
+#include "platform/CsvText.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -328,13 +329,16 @@ private Q_SLOTS:
                                         {"comma", "a,b", "\"a,b\""},
                                         {"quote", "say \"hi\"", "\"say \"\"hi\"\"\""},
                                         {"line break", "a\r\nb", "\"a\r\nb\""},
-                                        {"formula", "=cmd()", "\"'=cmd()\""}});
+                                        {"formula", "=cmd()", "\"'=cmd()\""},
+                                        {"sign before a formula", "-2+3", "\"'-2+3\""},
+                                        {"at sign", "@SUM(A1)", "\"'@SUM(A1)\""},
+                                        {"negative score", "-5", "-5"}});
     }
     void csvFields()
     {
         QFETCH(QString, text);
         QFETCH(QString, field);
-        QCOMPARE(HistoryCsv::field(text), field);
+        QCOMPARE(CsvText::field(text), field);
     }
 };
 

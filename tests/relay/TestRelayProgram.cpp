@@ -42,7 +42,8 @@ private Q_SLOTS:
         m_relay.waitForFinished(kTimeoutMs);
     }
 
-    // Hello from the ini's port, then what the server sends, line by line, in the log.
+    // Hello from the ini's port, then what the server sends, line by line, in the log; lines
+    // from another address, or from the server's address but another port, are not logged.
     void announcesItselfAndLogsWhatItReceives()
     {
         const quint16 myPort = freePort();
@@ -67,6 +68,13 @@ private Q_SLOTS:
         m_server.reply("garbage");
         m_server.reply(QByteArray(64 * 1024 - 100, '\xFA'));
         m_server.reply(kHeader + "ucon_line PunkBuster Server\xFAKick Command Issued\n");
+        for (const QHostAddress& source :
+             {QHostAddress(QStringLiteral("127.0.0.2")), QHostAddress(QHostAddress::LocalHost)}) {
+            QUdpSocket stranger;
+            QVERIFY(stranger.bind(source, 0));
+            stranger.writeDatagram(kHeader + "ucon_line PunkBuster Server\xFAspoofed", hello.sender,
+                                   hello.senderPort);
+        }
         m_server.reply(kHeader + "ucon_line Chat\xFA"
                                  "B\xE9la: hi");
         QTRY_VERIFY_WITH_TIMEOUT(log().endsWith("Chat\xFA"
@@ -74,10 +82,11 @@ private Q_SLOTS:
                                  kTimeoutMs);
 
         const QList<QByteArray> lines = log().split('\n');
-        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.size(), 6);
         QCOMPARE(lines.at(0), "Relay started on 127.0.0.1:" + QByteArray::number(myPort) + "\r");
         QVERIFY(lines.at(1).startsWith("Connected to server 127.0.0.1:"));
         QCOMPARE(lines.at(2), QByteArray("PunkBuster Server\xFAKick Command Issued\r"));
+        QVERIFY2(lines.at(3).startsWith("Relay ignores datagrams from 127.0.0.2:"), lines.at(3));
         QCOMPARE(m_relay.state(), QProcess::Running);
     }
 };

@@ -77,11 +77,30 @@ void Relay::sendHello()
                            m_ini.serverPort);
 }
 
+// Only the server's own datagrams count: anybody can send a datagram to the relay's port, and
+// a line taken from a stranger would reach the administrator's chat page as the server's.
+bool Relay::fromServer(const QHostAddress& sender, quint16 senderPort) const
+{
+    return senderPort == m_ini.serverPort &&
+           sender.isEqual(m_server, QHostAddress::TolerantConversion);
+}
+
 void Relay::readPending()
 {
     while (m_socket.hasPendingDatagrams()) {
-        const qint64 size = m_socket.readDatagram(m_buffer.data(), m_buffer.size());
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 size =
+            m_socket.readDatagram(m_buffer.data(), m_buffer.size(), &sender, &senderPort);
         if (size < 0) {
+            continue;
+        }
+        if (!fromServer(sender, senderPort)) {
+            if (!m_strangerLogged) {
+                m_strangerLogged = true;
+                log("Relay ignores datagrams from " + sender.toString().toLatin1() + ':' +
+                    QByteArray::number(senderPort) + ": only the server's are read");
+            }
             continue;
         }
         const QByteArrayView datagram(m_buffer.constData(), size);

@@ -12,7 +12,8 @@
 namespace garrison::relay {
 
 // Listens on the ini's own address, announces itself to the server and appends every console
-// line it is sent to the log, CR LF ended. Its own status lines carry no UCON marker, so the
+// line the server sends to the log, CR LF ended; datagrams from any other address or port are
+// dropped. Its own status lines carry no UCON marker, so the
 // program that tails the log filters them out.
 class Relay : public QObject {
     Q_OBJECT
@@ -29,6 +30,7 @@ public:
 
 private:
     void sendHello();
+    bool fromServer(const QHostAddress& sender, quint16 senderPort) const;
     void readPending();
     void log(const QByteArray& line);
 
@@ -40,6 +42,7 @@ private:
     QByteArray m_buffer;
     QString m_error;
     bool m_welcomed = false;
+    bool m_strangerLogged = false;
 };
 
 } // namespace garrison::relay
