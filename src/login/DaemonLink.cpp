@@ -73,7 +73,7 @@ void DaemonLink::login(const QString& host, const QString& portText)
     if (m_socket.state() != QAbstractSocket::UnconnectedState) {
         m_socket.abort();
     }
-    m_inSession = false;
+    forgetConversation();
     bool isNumber = false;
     const uint port = portText.trimmed().toUInt(&isNumber);
     if (!isNumber || port > 65535) {
@@ -134,10 +134,18 @@ void DaemonLink::islo(const QString& value)
 
 void DaemonLink::close()
 {
+    forgetConversation();
+    m_socket.abort();
+}
+
+void DaemonLink::forgetConversation()
+{
     m_inSession = false;
     m_logQuiet.stop();
     m_log.clear();
-    m_socket.abort();
+    m_statusz = QStringLiteral("none");
+    m_receiver = DaemonReceiver();
+    m_lastRefusal.clear();
 }
 
 bool DaemonLink::isConnected() const
@@ -153,6 +161,7 @@ void DaemonLink::echoCommand(const QString& command)
 
 void DaemonLink::onReadyRead()
 {
+    m_lastRefusal.clear();
     // Everything one receive event delivers is one message, but for the rest of a log.
     if (m_logQuiet.isActive()) {
         const QString more = fromAnsi(m_socket.readAll());
@@ -184,6 +193,19 @@ void DaemonLink::onReadyRead()
         QMetaObject::invokeMethod(
             this, [this, text = taken.text] { Q_EMIT noticeReceived(text); }, Qt::QueuedConnection);
         return;
+    case DaemonReceiver::Kind::Refusal:
+        // Final: the credentials are not sent again, and nothing stays granted.
+        m_timer1.stop();
+        m_statusz = QStringLiteral("none");
+        m_lastRefusal = taken.text;
+        setStatus(QStringLiteral("Refused: ") + taken.text);
+        QMetaObject::invokeMethod(
+            this,
+            [this, reason = taken.text, inSession = m_inSession] {
+                Q_EMIT refused(reason, inSession);
+            },
+            Qt::QueuedConnection);
+        return;
     case DaemonReceiver::Kind::Other:
         setStatus(QStringLiteral("Received Data!"));
         m_statusz = QStringLiteral("none");
@@ -207,12 +229,14 @@ void DaemonLink::onError(QAbstractSocket::SocketError error)
     }
     const int number = socketErrorNumber(error);
     if (number == kLinkLost) {
-        // A daemon that hangs up before granting anything (a refused login) is not a lost
-        // session: the status line says so and the user may log in again.
+        // The status line keeps a refusal that came first: it says why.
+        if (m_lastRefusal.isEmpty()) {
+            setStatus(QStringLiteral("Not currently connected to host"));
+        }
+        // A daemon that hangs up before granting anything is not a lost session: the user may
+        // log in again.
         if (m_inSession) {
             Q_EMIT linkLost();
-        } else {
-            setStatus(QStringLiteral("Not currently connected to host"));
         }
         return;
     }

@@ -51,6 +51,8 @@ public:
 
     const QString& statusz() const { return m_statusz; }
     const QString& status() const { return m_status; }
+    // The daemon's reason when its last message was a refusal ("DENIED " and the reason).
+    const QString& lastRefusal() const { return m_lastRefusal; }
     QTimer& Timer1() { return m_timer1; }
     QTcpSocket& Winsock1() { return m_socket; }
     const DaemonReceiver& receiver() const { return m_receiver; }
@@ -66,6 +68,8 @@ Q_SIGNALS:
     void rconPasswordReceived(const QString& password);
     void logReceived(const QString& log);
     void noticeReceived(const QString& text);
+    // The daemon refused the login or, in a session, a request or the session itself.
+    void refused(const QString& reason, bool inSession);
     void linkLost();
     void linkFailed(int number, const QString& description);
 
@@ -75,6 +79,8 @@ private:
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
     void logComplete();
+    // A new link starts a new conversation: nothing granted, no answer awaited.
+    void forgetConversation();
 
     QTcpSocket m_socket;
     QTimer m_timer1;
@@ -85,6 +91,7 @@ private:
     QString m_statusz = QStringLiteral("none");
     bool m_inSession = false;
     QString m_status;
+    QString m_lastRefusal;
     std::function<Credentials()> m_credentials;
 };
 

@@ -29,6 +29,9 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
     if (message.startsWith(QLatin1String("CHANGERCON"))) {
         return {Kind::Notice, QString(message).remove(QStringLiteral("CHANGERCON "))};
     }
+    if (message.startsWith(QLatin1String("DENIED "))) {
+        return {Kind::Refusal, message.mid(7)};
+    }
     return {Kind::Other, message};
 }
 

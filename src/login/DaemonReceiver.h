@@ -14,11 +14,12 @@ public:
         Log,          // the answer to "getlog"
         LevelAnswer,  // exactly "mp", "admin" or "poweradmin": the login was accepted
         Notice,       // "ADDUSER…" or "CHANGERCON…": text to show the user
-        Other,        // anything else, a refused login among them
+        Refusal,      // "DENIED " and the daemon's reason: a refused login or request
+        Other,        // anything else
     };
     struct Taken {
         Kind kind;
-        QString text; // the password, the log, or the notice with its prefix removed
+        QString text; // the password, the log, the notice or refusal with its prefix removed
     };
 
     Taken take(const QString& message);

@@ -14,6 +14,11 @@
 
 namespace {
 const QString kGeometryKey = QStringLiteral("LoginGeometry");
+// garrisond's reason for a wrong user name, password or level alike: the window gives its own
+// advice instead.
+const QString kWrongCredentials = QStringLiteral("Wrong user name, password or level");
+const QString kCheckCredentials =
+    QStringLiteral("Check is password, username and level are correct!");
 } // namespace
 
 namespace garrison {
@@ -54,6 +59,7 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
     connect(&m_link, &DaemonLink::noticeReceived, this, [this](const QString& text) {
         m_dialogs.message(text, QStringLiteral("GARRISON Daemon"), BoxIcon::Information);
     });
+    connect(&m_link, &DaemonLink::refused, this, &LoginWindow::showRefusal);
     connect(&m_link, &DaemonLink::linkLost, this, &LoginWindow::showLinkLost);
     connect(&m_link, &DaemonLink::linkFailed, this, [this](int number, const QString& description) {
         m_dialogs.message(QStringLiteral("An error has occured!\r\n") + description,
@@ -298,23 +304,46 @@ void LoginWindow::grantOrDeny()
         m_dialogs.message(QStringLiteral("Access Granted to ") + userName() +
                               QStringLiteral(" as ") + level,
                           kProgramCaption, BoxIcon::None);
+        // A link lost while the box was open has ended the session already.
+        if (!m_link.isConnected()) {
+            return;
+        }
         Q_EMIT daemonAccessGranted(level, m_ui->Text3->text(), m_ui->Text4->text(),
                                    m_ui->Text5->text());
         return;
     }
-    m_dialogs.message(QStringLiteral("Access Denied to ") + userName() +
-                          QStringLiteral(" : Check is password, username and level are correct!"),
-                      kProgramCaption, BoxIcon::None);
+    denyAccess(kCheckCredentials);
+}
+
+void LoginWindow::denyAccess(const QString& advice)
+{
     m_ui->Command1->setEnabled(false);
+    m_dialogs.message(QStringLiteral("Access Denied to ") + userName() + QStringLiteral(" : ") +
+                          advice,
+                      kProgramCaption, BoxIcon::None);
 }
 
 void LoginWindow::showLinkLost()
 {
-    m_dialogs.message(QStringLiteral("GARRISON lost connection with the daemon!\r\n"
-                                     "Please wait a few seconds and reconnect again!"),
-                      kProgramCaption, BoxIcon::Critical);
+    // A daemon that hangs up right after a refusal has said why in the refusal's box.
+    if (m_link.lastRefusal().isEmpty()) {
+        m_dialogs.message(QStringLiteral("GARRISON lost connection with the daemon!\r\n"
+                                         "Please wait a few seconds and reconnect again!"),
+                          kProgramCaption, BoxIcon::Critical);
+    }
     m_link.close();
+    // Nothing is granted any more: a session needs a new login.
+    m_ui->Command1->setEnabled(false);
     Q_EMIT daemonLinkLost();
+}
+
+void LoginWindow::showRefusal(const QString& reason, bool inSession)
+{
+    if (inSession) {
+        m_dialogs.message(reason, QStringLiteral("GARRISON Daemon"), BoxIcon::Critical);
+        return;
+    }
+    denyAccess(reason == kWrongCredentials ? kCheckCredentials : reason);
 }
 
 } // namespace garrison

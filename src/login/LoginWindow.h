@@ -73,7 +73,9 @@ private:
     void selectRconMode();
     void startDaemonLogin();
     void grantOrDeny();
+    void denyAccess(const QString& advice);
     void showLinkLost();
+    void showRefusal(const QString& reason, bool inSession);
     void setFieldEnabled(QWidget* field, bool enabled);
     QList<QAction*> loadItems() const;
     QList<QAction*> saveItems() const;

@@ -5,6 +5,7 @@
 #include "PasswordHash.h"
 #include "SimFixture.h"
 #include "TestMain.h"
+#include "TextRows.h"
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
@@ -21,6 +22,7 @@
 #include <QTemporaryDir>
 
 using namespace garrison;
+using garrison::test::addTextRows;
 using garrison::test::FakeDialogs;
 using garrison::test::SimFixture;
 
@@ -31,6 +33,7 @@ class TestDaemonSession : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<garrisond::DaemonServer> m_daemon;
+    QTcpSocket m_holder; // a client that takes the daemon's places before a login
     std::unique_ptr<SimFixture> m_sim;
     std::unique_ptr<AppController> m_app;
     FakeDialogs* m_dialogs = nullptr;
@@ -60,6 +63,34 @@ class TestDaemonSession : public QObject {
         field<QAbstractButton>("Command3")->click();
     }
     QString daemonPort() const { return QString::number(m_daemon->serverPort()); }
+    void startDaemon(const QByteArray& extraConfig = QByteArray())
+    {
+        m_daemon.reset();
+        write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
+                                    "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
+                                    "server_command = /bin/sleep 60\n" +
+                                    extraConfig);
+        garrisond::DaemonConfig loaded;
+        QString error;
+        QVERIFY2(garrisond::DaemonConfig::load(file("garrisond.conf"), &loaded, &error),
+                 qPrintable(error));
+        m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
+        QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
+    }
+    // No levels: no account.
+    void setAliceLevels(const QStringList& levels)
+    {
+        garrisond::AccountStore store(file("garrisond-accounts.json"));
+        QString error;
+        QVERIFY(store.load(&error));
+        if (levels.isEmpty()) {
+            store.remove(QStringLiteral("alice"));
+        } else {
+            store.put({QStringLiteral("alice"), garrisond::PasswordHash::create("alicepw", 1000),
+                       levels});
+        }
+        QVERIFY(store.save(&error));
+    }
     // The text of the only box shown, or how many there were.
     QString onlyBox() const
     {
@@ -85,21 +116,8 @@ private Q_SLOTS:
         m_sim = std::make_unique<SimFixture>();
         QVERIFY(m_sim->start());
         write("games_mp.log", "  0:00 InitGame: \\g_gametype\\tdm\n  0:05 J;123;0;Bob\n");
-        write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
-                                    "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
-                                    "server_command = /bin/sleep 60\n");
-        garrisond::AccountStore store(file("garrisond-accounts.json"));
-        QString error;
-        QVERIFY(store.load(&error));
-        store.put({QStringLiteral("alice"),
-                   garrisond::PasswordHash::create("alicepw", 1000),
-                   {QStringLiteral("mp"), QStringLiteral("admin")}});
-        QVERIFY(store.save(&error));
-        garrisond::DaemonConfig loaded;
-        QVERIFY2(garrisond::DaemonConfig::load(file("garrisond.conf"), &loaded, &error),
-                 qPrintable(error));
-        m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
-        QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
+        setAliceLevels({QStringLiteral("mp"), QStringLiteral("admin")});
+        startDaemon();
 
         auto dialogs = std::make_unique<FakeDialogs>();
         m_dialogs = dialogs.get();
@@ -117,6 +135,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
+        m_holder.abort();
         m_app.reset();
         m_daemon.reset();
         m_sim.reset();
@@ -148,16 +167,43 @@ private Q_SLOTS:
         QCOMPARE(m_app->mainWindow()->txtRcon(), QStringLiteral("secret"));
     }
 
-    void wrongPasswordIsDenied()
+    // Each refusal is told when it comes, in place of "Received Data!", and leaves Connect off.
+    // The holder, there to fill the daemon first, logs in with its message or only connects
+    // with an empty one ("-": no holder).
+    void refusalsAreToldAtLogin_data()
     {
-        logIn(QStringLiteral("alice"), QStringLiteral("wrong"), QStringLiteral("mp"), daemonPort());
-        QTRY_COMPARE_WITH_TIMEOUT(field<QLabel>("Label3")->text(), QStringLiteral("Received Data!"),
-                                  5000);
-        // The denial's box and buttons are
-        // TestLoginWindow::daemonModeConnectWithoutAGrantIsDenied's.
-        field<QAbstractButton>("Command1")->click();
-        QCOMPARE(m_dialogs->calls.size(), 1);
-        QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("Access Denied to alice")));
+        const char* check = "Check is password, username and level are correct!";
+        addTextRows({"password", "level", "config", "holder", "advice"},
+                    {{"wrong password", "wrong", "mp", "", "-", check},
+                     {"level not granted", "alicepw", "poweradmin", "", "-", check},
+                     {"locked out", "wrong", "mp", "lockout_failures = 1", "-",
+                      "Too many failed logins, try again later"},
+                     {"too many connections", "alicepw", "mp", "max_anonymous_per_address = 1", "",
+                      "Too many connections from this address"},
+                     {"too many users", "alicepw", "mp", "max_clients = 1", "alice:alicepw-admin",
+                      "Too many users are logged in, try again later"}});
+    }
+    void refusalsAreToldAtLogin()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, level);
+        QFETCH(QString, config);
+        QFETCH(QString, holder);
+        QFETCH(QString, advice);
+        startDaemon(config.toUtf8() + '\n');
+        if (holder != QLatin1String("-")) {
+            m_holder.connectToHost(QHostAddress::LocalHost, m_daemon->serverPort());
+            QTRY_COMPARE_WITH_TIMEOUT(m_daemon->sessionCount(), 1, 5000);
+            m_holder.write(holder.toUtf8());
+            QTRY_VERIFY_WITH_TIMEOUT(holder.isEmpty() || m_holder.bytesAvailable() > 0, 5000);
+        }
+        logIn(QStringLiteral("alice"), password, level, daemonPort());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
+        QCOMPARE(onlyBox(), QStringLiteral("Access Denied to alice : ") + advice);
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("GARRISON"));
+        QVERIFY(!field<QAbstractButton>("Command1")->isEnabled());
+        QVERIFY(!login().daemonLink().Timer1().isActive());
+        QVERIFY(field<QLabel>("Label3")->text() != QStringLiteral("Received Data!"));
         QVERIFY(!m_app->mainWindow() || !m_app->mainWindow()->isVisible());
     }
 
@@ -196,7 +242,7 @@ private Q_SLOTS:
         login().daemonLink().Timer1().stop();
     }
 
-    void deferredCommandIsEchoedTwiceAndSentOnceUntilTheLinkIsLost()
+    void deferredCommandIsEchoedTwiceAndSentOnce()
     {
         startSession(QStringLiteral("mp"));
         MainWindow& main = *m_app->mainWindow();
@@ -213,18 +259,75 @@ private Q_SLOTS:
             3000);
         QTest::qWait(200);
         QCOMPARE(answered, 1);
+    }
 
-        // A lost link ends the session at the login window.
-        m_dialogs->calls.clear();
-        m_daemon.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
-        QCOMPARE(m_dialogs->calls[0].text,
-                 QStringLiteral("GARRISON lost connection with the daemon!\r\nPlease wait a few "
-                                "seconds and reconnect again!"));
-        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
-        QVERIFY(!m_app->mainWindow()->isVisible());
+    // However the daemon lets a session go, the main window goes, the login window says why, and
+    // nothing granted is left for Connect to open a session with.
+    void sessionEndsWhenTheDaemonLetsGo_data()
+    {
+        // How: the account is "removed", or the daemon "stop"s. When: "session", "logged out" (at
+        // the login window, link open) or "grant box" (while the grant is shown).
+        const char* removed =
+            "The daemon account \"alice\" was removed; log in with another account";
+        const char* lost = "GARRISON lost connection with the daemon!\r\n"
+                           "Please wait a few seconds and reconnect again!";
+        addTextRows({"how", "when", "told", "caption"},
+                    {{"account removed", "removed", "session", removed, "GARRISON Daemon"},
+                     {"account removed after a log-out", "removed", "logged out", removed,
+                      "GARRISON Daemon"},
+                     {"daemon gone", "stop", "session", lost, "GARRISON"},
+                     {"daemon gone during the grant", "stop", "grant box", lost, "GARRISON"}});
+    }
+    void sessionEndsWhenTheDaemonLetsGo()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, when);
+        QFETCH(QString, told);
+        QFETCH(QString, caption);
+        const auto letGo = [&] {
+            if (how == QLatin1String("stop")) {
+                m_daemon.reset();
+                return;
+            }
+            setAliceLevels({});
+            m_daemon->reload();
+        };
+        const auto granting = m_dialogs->whileOpen;
+        if (when == QLatin1String("grant box")) {
+            m_dialogs->whileOpen = [&](const FakeDialogs::Call& call) {
+                if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
+                    letGo();
+                    QTRY_VERIFY_WITH_TIMEOUT(!login().daemonLink().isConnected(), 5000);
+                }
+            };
+            logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("admin"),
+                  daemonPort());
+            QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 2, 5000);
+            m_dialogs->calls.removeFirst();
+        } else {
+            startSession(QStringLiteral("admin"));
+            if (when == QLatin1String("logged out")) {
+                m_app->mainWindow()->findChild<QAbstractButton*>(QStringLiteral("Image4"))->click();
+                QVERIFY(login().isVisible());
+            }
+            m_dialogs->calls.clear();
+            letGo();
+            QTRY_VERIFY_WITH_TIMEOUT(!login().daemonLink().isConnected(), 5000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(onlyBox(), told, 5000);
+        QCOMPARE(m_dialogs->calls[0].caption, caption);
         QVERIFY(login().isVisible());
-        QVERIFY(!login().daemonLink().isConnected());
+        QVERIFY(!m_app->mainWindow()->isVisible());
+        QVERIFY(!field<QAbstractButton>("Command1")->isEnabled());
+        QCOMPARE(login().statusz(), QStringLiteral("none"));
+
+        if (when == QLatin1String("grant box")) {
+            // A new daemon's level answer is taken as such, though the lost link awaited the
+            // password.
+            m_dialogs->whileOpen = granting;
+            startDaemon();
+            startSession(QStringLiteral("admin"));
+        }
     }
 
     // Last: the page it leaves is restored in the next session.

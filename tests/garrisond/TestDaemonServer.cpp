@@ -229,7 +229,7 @@ private Q_SLOTS:
     }
     // The client takes the message after the level answer as the RCON password, however long it
     // takes to ask for it: a notice waits until the password is sent. Notices reach members only
-    // and carry no password; a removed account's session ends.
+    // and carry no password.
     void tellsMembersOfAccountChanges()
     {
         startServer();
@@ -255,13 +255,48 @@ private Q_SLOTS:
                  changed.constData());
         QCOMPARE(member.exchange("getrconpass"), QByteArray("fresh"));
         QCOMPARE(stranger.socket.bytesAvailable(), 0);
-
+    }
+    // A session whose account or level is taken away is told why and closed; others stay. Before
+    // the RCON password is asked for, the reason would be taken as the password: it is not sent.
+    void endsSessionsWhoseAccountGoes_data()
+    {
+        QTest::addColumn<QStringList>("levelsLeft"); // empty: the account is removed
+        QTest::addColumn<bool>("passwordAsked");
+        QTest::addColumn<QByteArray>("told");
+        QTest::newRow("account removed")
+            << QStringList() << true
+            << QByteArray("DENIED The daemon account \"carol\" was removed");
+        QTest::newRow("level taken away")
+            << QStringList{"admin"} << true
+            << QByteArray("DENIED The daemon account \"carol\" no longer has the level mp");
+        QTest::newRow("removed before the password") << QStringList() << false << QByteArray();
+    }
+    void endsSessionsWhoseAccountGoes()
+    {
+        QFETCH(QStringList, levelsLeft);
+        QFETCH(bool, passwordAsked);
+        QFETCH(QByteArray, told);
+        addAccount("carol", "c", {"mp", "admin"});
+        startServer();
+        Client member(port());
+        logIn(member);
         Client carol(port());
         QCOMPARE(carol.exchange("carol:c-mp"), QByteArray("mp"));
-        AccountStore store(file("garrisond-accounts.json"));
-        QVERIFY(store.load(&error) && store.remove("carol") && store.save(&error));
+        if (passwordAsked) {
+            QCOMPARE(carol.exchange("getrconpass"), kRcon);
+        }
+        if (levelsLeft.isEmpty()) {
+            AccountStore store(file("garrisond-accounts.json"));
+            QString error;
+            QVERIFY(store.load(&error) && store.remove("carol") && store.save(&error));
+        } else {
+            addAccount("carol", "c", levelsLeft);
+        }
         QVERIFY(carol.waitClosed());
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 2, kWaitMs);
+        const QByteArray said = carol.socket.readAll();
+        QVERIFY2(told.isEmpty() ? said.isEmpty() : said.startsWith(told), said.constData());
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 1, kWaitMs);
+        QCOMPARE(member.exchange("getrconpass"), kRcon);
     }
     void dropsClientsThatDoNotLogIn()
     {

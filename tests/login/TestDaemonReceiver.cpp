@@ -28,7 +28,7 @@ private Q_SLOTS:
              {"every ADDUSER-blank goes", "- -", "ADDUSER a, ADDUSER b", "Notice", "a, b", "- -"},
              {"CHANGERCON", "- -", "CHANGERCON the password changed", "Notice",
               "the password changed", "- -"},
-             {"refusal", "- -", "DENIED Wrong user name", "Other", "DENIED Wrong user name", "- -"},
+             {"refusal", "- -", "DENIED Wrong user name", "Refusal", "Wrong user name", "- -"},
              {"empty flag is off", "- -", "x", "Other", "x", "- -"}});
     }
     void rulesApplyInOrder()
@@ -42,7 +42,7 @@ private Q_SLOTS:
         receiver.RconPassPending = before.section(' ', 0, 0).remove('-');
         receiver.LogPending = before.section(' ', 1, 1).remove('-');
         const DaemonReceiver::Taken taken = receiver.take(message);
-        const QStringList kinds{"RconPassword", "Log", "LevelAnswer", "Notice", "Other"};
+        const QStringList kinds{"RconPassword", "Log", "LevelAnswer", "Notice", "Refusal", "Other"};
         QCOMPARE(kinds.value(int(taken.kind)), kind);
         QCOMPARE(taken.text, text);
         QCOMPARE((receiver.RconPassPending.isEmpty() ? "-" : receiver.RconPassPending) + ' ' +

@@ -220,6 +220,15 @@ void ClientSession::close(const QString& reason)
     }
 }
 
+void ClientSession::refuseAndClose(const QByteArray& refusal, const QString& reason)
+{
+    // Until "getrconpass" is answered the client would take any answer as the RCON password.
+    if (!m_holdNotices) {
+        send(refusal);
+    }
+    close(reason);
+}
+
 void ClientSession::abortConnection(const QString& reason)
 {
     if (m_closing) {

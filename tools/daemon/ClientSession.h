@@ -45,6 +45,9 @@ public:
     // Queued; sent when no other answer is close.
     void sendNotice(const QByteArray& message);
     void close(const QString& reason);
+    // Tells the client why, then closes: a client that is told nothing can only report a lost
+    // link.
+    void refuseAndClose(const QByteArray& refusal, const QString& reason);
 
 Q_SIGNALS:
     void closed();

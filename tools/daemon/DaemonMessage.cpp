@@ -64,4 +64,18 @@ QByteArray DaemonMessage::rconChangedNotice()
                                            "new one."));
 }
 
+QByteArray DaemonMessage::accountRemovedRefusal(const QString& name)
+{
+    return WireText::encode(
+        QStringLiteral("DENIED The daemon account \"%1\" was removed; log in with another account")
+            .arg(name));
+}
+
+QByteArray DaemonMessage::levelRemovedRefusal(const QString& name, const QString& level)
+{
+    return WireText::encode(QStringLiteral("DENIED The daemon account \"%1\" no longer has the "
+                                           "level %2; log in with another level")
+                                .arg(name, level));
+}
+
 } // namespace garrisond

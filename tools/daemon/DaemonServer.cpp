@@ -180,8 +180,13 @@ void DaemonServer::applyAccounts(const AccountStore& fresh)
             continue;
         }
         const Account* account = m_accounts.find(session->account());
-        if (account == nullptr || !account->levels.contains(session->level())) {
-            session->close(QStringLiteral("account or level removed"));
+        if (account == nullptr) {
+            session->refuseAndClose(DaemonMessage::accountRemovedRefusal(session->account()),
+                                    QStringLiteral("account removed"));
+        } else if (!account->levels.contains(session->level())) {
+            session->refuseAndClose(
+                DaemonMessage::levelRemovedRefusal(session->account(), session->level()),
+                QStringLiteral("level removed"));
         }
     }
 }

@@ -48,7 +48,8 @@ public:
     // (shortly after they happen, several changes at once count as one).
     void watchFiles();
     // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
-    // "CHANGERCON", and sessions whose account or level went away are closed. A file that
+    // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
+    // file that
     // cannot be read leaves the previous state in force; the result is false then.
     bool reload();
 
