@@ -85,7 +85,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
                  {m_ui->Image8, QStyle::SP_DirIcon},
                  {m_ui->Image9, QStyle::SP_DriveNetIcon},
                  {m_ui->Image10, QStyle::SP_ComputerIcon},
-                 {m_ui->Image12, QStyle::SP_FileDialogContentsView},
+                 {m_ui->ImageHistory, QStyle::SP_FileDialogContentsView},
                  {m_ui->Image4, QStyle::SP_ArrowBack},
                  {m_ui->Image11, QStyle::SP_DialogCloseButton}};
     for (const auto& entry : icons) {
@@ -114,7 +114,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
     connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
-    connect(m_ui->Image12, &QToolButton::clicked, this, [this] { openHistory({}); });
+    connect(m_ui->ImageHistory, &QToolButton::clicked, this, [this] { openHistory({}); });
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
     m_players->setSourceModel(m_gridModel);
@@ -154,6 +154,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_playerMenu.get(), &PlayerMenu::playerActed, this, &MainWindow::recordAction);
     connect(m_playerMenu.get(), &PlayerMenu::historyRequested, this, &MainWindow::openHistory);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
+    // A server left at the game's default name gets an empty one: it stays clickable.
+    m_ui->Label6->setPlaceholder(tr("(no name)"));
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });

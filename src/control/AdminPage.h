@@ -36,10 +36,11 @@ Q_SIGNALS:
     void stopServerRequested();
 
 private:
-    void setPrivateSlots();
-    void setSlotsPassword();
+    // These three return whether the command went out.
+    bool setPrivateSlots();
+    bool setSlotsPassword();
     void requestBanList();
-    void unban();
+    bool unban();
     void addBadName();
     void requestBadNameList();
     void restartPunkbuster();

@@ -35,8 +35,9 @@ Q_SIGNALS:
     void statusMessage(const QString& text);
 
 private:
-    void setServerName();
-    void changePing();
+    // Both return whether the command went out.
+    bool setServerName();
+    bool changePing();
     void addToRotation();
     void sendRotation();
     // Text12 with its line breaks as CR LF, the way the program's multi-line texts hold them.

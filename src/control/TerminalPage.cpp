@@ -1,5 +1,6 @@
 #include "TerminalPage.h"
 
+#include "control/CommandButtons.h"
 #include "platform/ConsoleBox.h"
 #include "platform/ReadableColours.h"
 #include "rcon/CommandSender.h"
@@ -19,7 +20,10 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
     m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_ui->txtOutput->setLimit(ConsoleBox::kConsoleLimit);
     applyTranscriptColours();
-    connect(m_ui->Text7, &QLineEdit::returnPressed, this, &TerminalPage::sendCommandLine);
+    sendOnEnter(*m_ui->Text7, [this] {
+        sendCommandLine();
+        return true;
+    });
     m_ui->Text7->installEventFilter(this);
 
     m_ui->txtOutput->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -59,7 +63,7 @@ void TerminalPage::setCommandLineAllowed(bool allowed)
 
 void TerminalPage::sendCommandLine()
 {
-    // Sent as typed and kept, so that Enter again sends it again.
+    // Sent as typed and kept (selected), so that Enter again sends it again.
     const QString command = m_ui->Text7->text();
     m_history.add(command);
     m_sender.Send(command);

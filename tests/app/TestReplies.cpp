@@ -318,7 +318,7 @@ private Q_SLOTS:
 
         // From the page button: the keep-days value, and a search as you type.
         m_main->showPage(MainWindow::Page::Players);
-        child<QToolButton>("Image12")->click();
+        child<QToolButton>("ImageHistory")->click();
         QCOMPARE(m_main->currentPage(), MainWindow::Page::History);
         QCOMPARE(child<QSpinBox>("spnKeepDays")->value(), 45);
         auto* results = child<QTreeWidget>("lstResults");

@@ -49,6 +49,11 @@ private Q_SLOTS:
             QVERIFY(echo.at(0).toString().endsWith("] - /" + typed + "\r\n"));
         }
         QCOMPARE(commandLine()->text(), typed);
+
+        // What is typed next replaces the line instead of running on from it.
+        QTest::keyClicks(commandLine(), QStringLiteral("g_gametype"));
+        QTest::keyClick(commandLine(), Qt::Key_Return);
+        QCOMPARE(m_rcon.LastCommand(), QStringLiteral("g_gametype"));
     }
 
     // Steps split at ",": "=text" types into an emptied line, "enter" sends, "up" and "down"
