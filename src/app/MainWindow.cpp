@@ -262,6 +262,7 @@ void MainWindow::IdentDaemon(const QString& Result)
 
 bool MainWindow::Connect()
 {
+    startSession();
     m_answerWatch.sessionStarted(m_Text3, m_Text4);
     const std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
     if (!failure) {
@@ -273,6 +274,34 @@ bool MainWindow::Connect()
                       BoxIcon::Critical);
     Q_EMIT loginWindowRequested();
     return false;
+}
+
+void MainWindow::startSession()
+{
+    endWatching();
+    // A list still arriving from the previous server is not published into this session.
+    m_lists.Timer3().stop();
+    m_lists.clear();
+    // No rows, no selection: the players page has nothing of the last server left.
+    m_gridModel.setRows({});
+    m_playerMenu->startSession();
+    m_warnedCells.clear();
+    m_tell->startSession();
+    m_reader->startSession();
+    m_ui->Label6->setText(kLoading);
+    m_ui->Label3->setText(kLoading);
+    m_ui->Label4->setText(QStringLiteral("0"));
+    showStatus(QString());
+    m_chat->startSession();
+    m_settings->startSession();
+    m_maps->startSession();
+    m_admin->startSession();
+    m_terminal->startSession();
+    m_historyPage->setServer(serverKey());
+    if ((currentPage() == Page::Settings || currentPage() == Page::Admin) && !pageAllowed()) {
+        switchPage(Page::Players);
+    }
+    m_terminal->setCommandLineAllowed(commandLineAllowed());
 }
 
 void MainWindow::Disconnect()
@@ -493,11 +522,15 @@ void MainWindow::gatedPage(Page page)
                       QStringLiteral("Access Denied"), BoxIcon::Critical);
 }
 
+bool MainWindow::commandLineAllowed() const
+{
+    return m_rcon.DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("poweradmin");
+}
+
 void MainWindow::openTerminal()
 {
     showPage(Page::Terminal);
-    m_terminal->setCommandLineAllowed(m_rcon.DaemonFlag() != QLatin1String("1") ||
-                                      m_level == QLatin1String("poweradmin"));
+    m_terminal->setCommandLineAllowed(commandLineAllowed());
 }
 
 void MainWindow::logOut()

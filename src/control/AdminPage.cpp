@@ -45,6 +45,14 @@ QString AdminPage::listText() const
     return m_ui->Text10->text();
 }
 
+void AdminPage::startSession()
+{
+    m_ui->Text10->clearText();
+    m_ui->Text11->setText(QStringLiteral("0"));
+    m_ui->Text44->setText(QStringLiteral("0"));
+    m_ui->Text45->setText(QStringLiteral("Password"));
+}
+
 bool AdminPage::setPrivateSlots()
 {
     if (!SettingsCommands::isNumber(m_ui->Text44->text().trimmed())) {

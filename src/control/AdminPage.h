@@ -24,6 +24,8 @@ public:
     // The published ban list or bad-name list (Text10).
     void setListText(const QString& text);
     QString listText() const;
+    // A new session: no list, the boxes as the page opens.
+    void startSession();
 
 Q_SIGNALS:
     // Something for the main window's status line.

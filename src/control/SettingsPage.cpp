@@ -33,17 +33,12 @@ SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* par
     allowDigitsOnly(*m_ui->Text27, 4);
     allowDigitsOnly(*m_ui->Text26, 4);
 
-    for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
-                          m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
-        showBorder(label, false);
-    }
-
     m_ui->Combo1->addItems(MapCatalog::mapNames());
     m_ui->Combo2->addItems(MapCatalog::gameTypes());
     for (QComboBox* combo : {m_ui->Combo1, m_ui->Combo2}) {
-        combo->setCurrentIndex(-1);
         combo->setInsertPolicy(QComboBox::NoInsert);
     }
+    startSession();
     m_ui->Combo1->lineEdit()->setPlaceholderText(tr("choose a map"));
     m_ui->Combo2->lineEdit()->setPlaceholderText(tr("choose a game type"));
 
@@ -68,6 +63,22 @@ void SettingsPage::setIndicator(Indicator which, bool on)
     const auto& [onLabel, offLabel] = pairs[static_cast<int>(which)];
     showBorder(onLabel, on);
     showBorder(offLabel, !on);
+}
+
+void SettingsPage::startSession()
+{
+    m_ui->Text8->clear();
+    m_ui->Text27->setText(QStringLiteral("0"));
+    m_ui->Text26->setText(QStringLiteral("300"));
+    for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
+                          m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
+        showBorder(label, false);
+    }
+    for (QComboBox* combo : {m_ui->Combo1, m_ui->Combo2}) {
+        combo->setCurrentIndex(-1);
+        combo->clearEditText();
+    }
+    m_ui->Text12->clear();
 }
 
 bool SettingsPage::setServerName()

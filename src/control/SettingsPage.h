@@ -29,6 +29,8 @@ public:
     // The server's answer to an option's query: a single-line border on the label of the
     // current state, none on the other.
     void setIndicator(Indicator which, bool on);
+    // A new session: the boxes as the page opens, no indicator lit, no rotation.
+    void startSession();
 
 Q_SIGNALS:
     // Something for the main window's status line.

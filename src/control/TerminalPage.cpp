@@ -13,6 +13,11 @@
 
 namespace garrison {
 
+namespace {
+const QString kRefusal =
+    QStringLiteral("Sorry but you dont have access to full console command...");
+} // namespace
+
 TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::TerminalPage>()), m_sender(sender)
 {
@@ -53,12 +58,23 @@ ConsoleBox& TerminalPage::console()
 void TerminalPage::setCommandLineAllowed(bool allowed)
 {
     if (allowed) {
+        // The refusal is the program's text, never a command to send.
+        if (m_ui->Text7->text() == kRefusal) {
+            m_ui->Text7->clear();
+        }
         m_ui->Text7->setEnabled(true);
         return;
     }
-    m_ui->Text7->setText(
-        QStringLiteral("Sorry but you dont have access to full console command..."));
+    m_ui->Text7->setText(kRefusal);
     m_ui->Text7->setEnabled(false);
+}
+
+void TerminalPage::startSession()
+{
+    m_ui->txtOutput->clearText();
+    m_ui->Text7->clear();
+    m_ui->lblFindResult->clear();
+    m_ui->findBar->hide();
 }
 
 void TerminalPage::sendCommandLine()

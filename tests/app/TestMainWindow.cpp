@@ -239,6 +239,50 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>("Text7")->isEnabled(), access.at(4) == u'+');
     }
 
+    // The page in view when a session ends stays for the next session only if that one may
+    // open it, and the terminal's command line follows the new session's access. A session is
+    // the daemon flag and the level.
+    void nextSessionGetsItsOwnAccess_data()
+    {
+        addTextRows(
+            {"button", "first", "second", "shown", "commandLine"},
+            {{"terminal, direct then daemon mp", "Image10", "0", "1 mp", "SeeTerminalp", "refused"},
+             {"terminal, daemon mp then direct", "Image10", "1 mp", "0", "SeeTerminalp", "empty"},
+             {"terminal, daemon admin then poweradmin", "Image10", "1 admin", "1 poweradmin",
+              "SeeTerminalp", "empty"},
+             {"admin, daemon admin then mp", "Image9", "1 admin", "1 mp", "Picture1", "refused"},
+             {"settings, direct then daemon Admin", "Image7", "0", "1 Admin", "Picture1",
+              "refused"},
+             {"maps, direct then daemon mp", "Image8", "0", "1 mp", "seeMaps", "refused"}});
+    }
+    void nextSessionGetsItsOwnAccess()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, shown);
+        QFETCH(QString, commandLine);
+        const auto startSession = [this](const QString& access) {
+            m_main->IdentDaemon(access.section(u' ', 0, 0));
+            m_main->setLevel(access.section(u' ', 1));
+            connectToPeer();
+        };
+        startSession(first);
+        click(button);
+        auto* line = child<QLineEdit>("Text7");
+        if (line->isEnabled()) {
+            line->setText(QStringLiteral("kick 3"));
+        }
+        click("Image4");
+        startSession(second);
+        QVERIFY(child<QWidget>(qPrintable(shown))->isVisible());
+        QCOMPARE(line->isEnabled(), commandLine == u"empty");
+        QCOMPARE(line->text(),
+                 commandLine == u"empty"
+                     ? QString()
+                     : QStringLiteral("Sorry but you dont have access to full console command..."));
+    }
+
     // Daemon administration needs a daemon session; stopping the server asks first.
     void adminLabels_data()
     {
