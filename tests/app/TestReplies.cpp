@@ -89,26 +89,6 @@ class TestReplies : public QObject {
         return {};
     }
 
-    // What the simulated server really has, as the grid should show it.
-    QList<PlayerRow> serverPlayers() { return serverPlayers(*m_sim); }
-    static QList<PlayerRow> serverPlayers(SimFixture& server)
-    {
-        QList<PlayerRow> rows;
-        for (const sim::SimPlayer& player : server.console().world().players()) {
-            using State = sim::SimPlayer::State;
-            const QString ping = player.state == State::Connecting ? QStringLiteral("CNCT")
-                                 : player.state == State::Zombie   ? QStringLiteral("ZMBI")
-                                                                   : QString::number(player.ping);
-            const QString address = player.kind == sim::SimPlayer::Kind::Human
-                                        ? player.ip + u':' + QString::number(player.port)
-                                        : player.addressText();
-            rows.append(
-                PlayerRow{{player.name, QString::number(player.score), ping,
-                           QString::number(player.guid), QString::number(player.slot), address}});
-        }
-        return rows;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -131,7 +111,7 @@ private Q_SLOTS:
 
     void playersHeaderAndStatusLineFollowTheServer()
     {
-        const QList<PlayerRow> players = serverPlayers();
+        const QList<PlayerRow> players = m_sim->gridRows();
         connectWith(m_sim->password());
         QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rows(), players, 3000);
         QCOMPARE(label("Label4"), QStringLiteral("14"));
@@ -302,7 +282,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Second"), 8000);
         QCOMPARE(label("Label3"), QStringLiteral("mp_makin"));
-        QCOMPARE(m_main->gridModel().rows(), serverPlayers(second));
+        QCOMPARE(m_main->gridModel().rows(), second.gridRows());
         QVERIFY(!m_main->lists().Timer3().isActive());
         nothingOfTheFirst();
     }

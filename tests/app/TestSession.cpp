@@ -1,4 +1,5 @@
 #include "BoxAnswerer.h"
+#include "ProgramWindows.h"
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/AppController.h"
@@ -13,7 +14,9 @@
 
 using namespace garrison;
 using garrison::test::BoxAnswerer;
+using garrison::test::connectDirectly;
 using garrison::test::UdpPeer;
+using garrison::test::visibleWindow;
 
 // The whole program in this process: launch(), the real login window, real message boxes.
 class TestSession : public QObject {
@@ -21,26 +24,6 @@ class TestSession : public QObject {
 
     AppController* m_app = nullptr;
     int m_quits = 0;
-
-    QWidget* topLevel(const char* objectName)
-    {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName() == QLatin1String(objectName) && widget->isVisible()) {
-                return widget;
-            }
-        }
-        return nullptr;
-    }
-    void login(const QString& port, const QString& password)
-    {
-        QWidget* form = topLevel("Form4");
-        QVERIFY(form);
-        form->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("127.0.0.1"));
-        form->findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(port);
-        form->findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(password);
-        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command1")),
-                          Qt::LeftButton);
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -53,29 +36,29 @@ private Q_SLOTS:
     void refusedLoginsShowARealBoxAndStayAtTheLoginWindow()
     {
         BoxAnswerer boxes;
-        login(QString(), QStringLiteral("pw"));
+        connectDirectly(QString(), QStringLiteral("pw"));
         QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, 5000);
         QCOMPARE(boxes.last().text,
                  QStringLiteral("Please type Server IP , Port , UCON Port and Rcon password"));
         QCOMPARE(boxes.last().caption, QStringLiteral("GARRISON"));
         QCOMPARE(boxes.last().icon, QMessageBox::Information);
-        login(QStringLiteral("abc"), QStringLiteral("pw"));
+        connectDirectly(QStringLiteral("abc"), QStringLiteral("pw"));
         QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 2, 5000);
         QCOMPARE(boxes.last().caption, QStringLiteral("Error nº: 13"));
         QVERIFY(boxes.last().text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
         QCOMPARE(boxes.last().icon, QMessageBox::Critical);
-        QVERIFY(topLevel("Form4"));
-        QVERIFY(!topLevel("Main"));
+        QVERIFY(visibleWindow("Form4"));
+        QVERIFY(!visibleWindow("Main"));
     }
 
     void directLoginTalksToTheServerUntilLogOutAndQuit()
     {
         UdpPeer server;
-        login(server.portText(), QStringLiteral("secret"));
+        connectDirectly(server.portText(), QStringLiteral("secret"));
         QVERIFY(server.waitFor(1));
         QCOMPARE(server.lastData(), RconDatagram::request(QStringLiteral("secret"), "status"));
-        QTRY_VERIFY_WITH_TIMEOUT(topLevel("Main"), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(!topLevel("Form4"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow("Main"), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!visibleWindow("Form4"), 2000);
 
         MainWindow* main = m_app->mainWindow();
         QVERIFY(main);
@@ -92,7 +75,7 @@ private Q_SLOTS:
 
         // Log out shows a fresh login window in front of the main window; Quit ends the program.
         QTest::mouseClick(main->findChild<QWidget*>(QStringLiteral("Image4")), Qt::LeftButton);
-        QWidget* form = topLevel("Form4");
+        QWidget* form = visibleWindow("Form4");
         QVERIFY(form);
         QVERIFY(main->isVisible());
         QVERIFY(form->findChild<QLineEdit*>(QStringLiteral("Text4"))->text().isEmpty());

@@ -20,6 +20,10 @@ void BoxAnswerer::poll()
     if (!modal || modal == m_answering || !modal->isVisible()) {
         return;
     }
+    if (auto* message = qobject_cast<QMessageBox*>(modal);
+        message && m_hold && m_hold(message->text())) {
+        return;
+    }
     m_answering = modal;
     // A new box may be allocated where the last one was: forget a box once it is done.
     if (auto* dialog = qobject_cast<QDialog*>(modal)) {

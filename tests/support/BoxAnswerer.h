@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 namespace garrison::test {
 
@@ -25,6 +26,9 @@ public:
 
     int count() const { return static_cast<int>(m_boxes.size()); }
     Box last() const { return m_boxes.isEmpty() ? Box{} : m_boxes.constLast(); }
+    // A message box stays open (the program's events go on) while this says so of its text, as
+    // for a user who is still reading it.
+    void setHold(std::function<bool(const QString& text)> hold) { m_hold = std::move(hold); }
 
 private:
     void poll();
@@ -32,6 +36,7 @@ private:
     QTimer m_timer;
     QList<Box> m_boxes;
     QWidget* m_answering = nullptr;
+    std::function<bool(const QString&)> m_hold;
 };
 
 } // namespace garrison::test

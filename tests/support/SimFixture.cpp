@@ -19,13 +19,16 @@ sim::SimSettings SimFixture::frozenSettings()
 
 SimFixture::SimFixture(const sim::SimSettings& settings)
     : m_server(std::make_unique<sim::SimServer>(settings))
-{}
+{
+    QObject::connect(m_server.get(), &sim::SimServer::requestAnswered, m_server.get(),
+                     [this](const QString& command) { m_answered.append(command); });
+}
 
 SimFixture::~SimFixture() = default;
 
-bool SimFixture::start()
+bool SimFixture::start(quint16 port)
 {
-    m_port = m_server->start(QHostAddress(QHostAddress::LocalHost), 0);
+    m_port = m_server->start(QHostAddress(QHostAddress::LocalHost), port);
     return m_port != 0 && m_client.bind(QHostAddress(QHostAddress::LocalHost), 0);
 }
 
@@ -53,6 +56,25 @@ QList<QByteArray> SimFixture::rcon(const QString& command, int timeoutMs)
         },
         timeoutMs);
     return datagrams;
+}
+
+QList<PlayerRow> SimFixture::gridRows()
+{
+    QList<PlayerRow> rows;
+    for (const sim::SimPlayer& player : console().world().players()) {
+        using State = sim::SimPlayer::State;
+        const QString ping = player.state == State::Connecting ? QStringLiteral("CNCT")
+                             : player.state == State::Zombie   ? QStringLiteral("ZMBI")
+                                                               : QString::number(player.ping);
+        // The status table prints ports above 32767 negative; the grid shows the real one.
+        const QString address = player.kind == sim::SimPlayer::Kind::Human
+                                    ? player.ip + u':' + QString::number(player.port)
+                                    : player.addressText();
+        rows.append(
+            PlayerRow{{player.name, QString::number(player.score), ping,
+                       console().statusGuid(player), QString::number(player.slot), address}});
+    }
+    return rows;
 }
 
 void SimFixture::sendRaw(const QByteArray& datagram)

@@ -2,12 +2,25 @@
 
 #include "SimServer.h"
 #include "SimSettings.h"
+#include "rcon/PlayerRow.h"
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QStringList>
+#include <QTest>
 #include <QUdpSocket>
 #include <memory>
+
+namespace garrison {
+
+// A grid row in a failed comparison, its cells separated by "|".
+inline char* toString(const PlayerRow& row)
+{
+    return QTest::toString(QStringList(row.cells.begin(), row.cells.end()).join(u'|'));
+}
+
+} // namespace garrison
 
 namespace garrison::test {
 
@@ -23,12 +36,17 @@ public:
     explicit SimFixture(const sim::SimSettings& settings = frozenSettings());
     ~SimFixture();
 
-    // False when nothing could be bound; the server's errorString() says why.
-    bool start();
+    // On the given port, or a free one; false when nothing could be bound (the server's
+    // errorString() says why).
+    bool start(quint16 port = 0);
     quint16 port() const { return m_port; }
     QString password() const { return m_server->settings().password; }
     sim::SimServer& server() { return *m_server; }
     sim::SimConsole& console() { return m_server->console(); }
+    // Every command the server answered, in order, whoever sent it.
+    const QStringList& answered() const { return m_answered; }
+    // The players now on the server, as the player grid shows them.
+    QList<PlayerRow> gridRows();
 
     // Sends one request with the fixture's password and returns every reply datagram, header
     // included; empty when none came within the time.
@@ -41,6 +59,7 @@ private:
     std::unique_ptr<sim::SimServer> m_server;
     QUdpSocket m_client;
     quint16 m_port = 0;
+    QStringList m_answered;
 };
 
 } // namespace garrison::test

@@ -1,0 +1,390 @@
+// An administrator's evening with the whole program in this process (launch(), the real login
+// window, real message boxes), against simulated game servers in this process and a garrisond
+// program, all on 127.0.0.1. The functions run in order and share the program, as one evening
+// does; each one goes on from where the last one left the windows.
+#include "BoxAnswerer.h"
+#include "ProgramWindows.h"
+#include "SimFixture.h"
+#include "TestEnvironment.h"
+#include "TestMain.h"
+#include "app/AppController.h"
+#include "app/MainWindow.h"
+#include "app/ReaderWindow.h"
+#include "app/launch.h"
+#include "platform/ConsoleBox.h"
+#include "players/PlayerMenu.h"
+#include "players/PlayersPage.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+using namespace garrison;
+using garrison::test::BoxAnswerer;
+using garrison::test::connectDirectly;
+using garrison::test::SimFixture;
+using garrison::test::visibleWindow;
+
+namespace {
+
+// Every step waits for what a user would wait for; the deferred sends of the header chain take
+// two seconds each.
+constexpr int kTimeoutMs = 10000;
+// Not a multiple of the deferral's one-second tick: a refresh on the deferral's tick would
+// send "status" before the reply to the deferred command came, and that reply would be taken
+// for part of the status table (a 200 ms refresh locks onto the deferral's ticks so).
+constexpr int kRefreshMs = 1100;
+
+sim::SimSettings simSettings(quint32 seed, int players, const QString& map)
+{
+    sim::SimSettings settings = SimFixture::frozenSettings();
+    settings.seed = seed;
+    settings.players = players;
+    settings.map = map;
+    return settings;
+}
+
+// A player whose name no simulated server has on its own.
+sim::SimPlayer player(int slot, const char* name)
+{
+    sim::SimPlayer player;
+    player.slot = slot;
+    player.name = QLatin1String(name);
+    player.guid = 4242 + slot;
+    player.ip = QStringLiteral("203.0.113.") + QString::number(slot);
+    player.ping = 40 + slot;
+    return player;
+}
+
+} // namespace
+
+class TestEvening : public QObject {
+    Q_OBJECT
+
+    AppController* m_app = nullptr;
+    std::unique_ptr<BoxAnswerer> m_boxes;
+    std::unique_ptr<SimFixture> m_first;
+    std::unique_ptr<SimFixture> m_second;
+    std::unique_ptr<SimFixture> m_late;
+    QTemporaryDir m_daemonFolder;
+    QProcess m_daemon;
+
+    MainWindow& main() { return *m_app->mainWindow(); }
+    template <typename T = QWidget> T* child(const char* name)
+    {
+        T* found = main().findChild<T*>(QLatin1String(name));
+        [&] { QVERIFY2(found, name); }();
+        return found;
+    }
+    QString label(const char* name) { return child<QLabel>(name)->text(); }
+    void click(const char* name) { QTest::mouseClick(child(name), Qt::LeftButton); }
+    // The grid as the user sees it, in the order shown.
+    QList<PlayerRow> shownRows()
+    {
+        const QAbstractItemModel& model = *main().playersPage().grid().model();
+        QList<PlayerRow> rows;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            PlayerRow shown;
+            for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
+                shown[column] = model.index(row, column).data().toString();
+            }
+            rows.append(shown);
+        }
+        return rows;
+    }
+    // Waits for the session's header chain (status, mapname, sv_hostname) to end with the host
+    // name, and for the grid to show the server's players.
+    void waitForTheServer(SimFixture& sim, const QString& hostName, const QString& map)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow("Main"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), hostName, kTimeoutMs);
+        QCOMPARE(label("Label3"), map);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRows(), sim.gridRows(), kTimeoutMs);
+        QCOMPARE(label("Label4"), QString::number(sim.gridRows().size()));
+    }
+    // The commands a user sent, without the program's own status and header queries.
+    static QStringList userCommands(const QStringList& answered)
+    {
+        QStringList commands = answered;
+        commands.removeIf([](const QString& command) {
+            return command == u"status" || command == u"mapname" || command == u"sv_hostname";
+        });
+        return commands;
+    }
+    void logOut()
+    {
+        click("Image4");
+        QVERIFY(visibleWindow("Form4"));
+    }
+    int garrisond(const QStringList& arguments, const QByteArray& input = {})
+    {
+        QProcess run;
+        run.start(QStringLiteral(GARRISON_DAEMON_PATH),
+                  QStringList{QStringLiteral("--config"),
+                              m_daemonFolder.filePath(QStringLiteral("garrisond.conf"))} +
+                      arguments);
+        run.write(input);
+        run.closeWriteChannel();
+        return run.waitForFinished(kTimeoutMs) ? run.exitCode() : -1;
+    }
+    // Keeps a picture of the main window when GARRISON_SCREENSHOTS names a folder.
+    void shoot(const char* name)
+    {
+        if (const QString folder = qEnvironmentVariable("GARRISON_SCREENSHOTS");
+            !folder.isEmpty()) {
+            main().grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        sim::SimSettings settings = simSettings(1, 10, QStringLiteral("mp_castle"));
+        settings.password = QStringLiteral("evening");
+        m_first = std::make_unique<SimFixture>(settings);
+        QVERIFY(m_first->start());
+        m_first->console().reply(QStringLiteral("sv_hostname ^1Garrison ^7Evening"));
+        m_first->console().world().addPlayer(player(12, "Nightowl"));
+        m_boxes = std::make_unique<BoxAnswerer>();
+        m_app = &launch();
+        m_app->setQuit([] {});
+    }
+    void cleanupTestCase()
+    {
+        m_daemon.terminate();
+        m_daemon.waitForFinished(kTimeoutMs);
+    }
+
+    void firstLoginFillsTheHeaderAndTheGrid()
+    {
+        connectDirectly(QString::number(m_first->port()), m_first->password());
+        waitForTheServer(*m_first, QStringLiteral("Garrison Evening"), QStringLiteral("mp_castle"));
+        QCOMPARE(m_first->answered(),
+                 QStringList({QStringLiteral("status"), QStringLiteral("mapname"),
+                              QStringLiteral("sv_hostname")}));
+        QVERIFY(!visibleWindow("Form4"));
+        QCOMPARE(m_boxes->count(), 0);
+        shoot("1-first-login");
+    }
+
+    // Someone joins; the grid shows him without a click, and the refresh goes on asking.
+    void automaticRefreshFollowsTheServer()
+    {
+        child<QCheckBox>("chkAutoRefresh")->click();
+        main().playersPage().refreshTimer().setInterval(kRefreshMs);
+        const qsizetype asked = m_first->answered().count(QStringLiteral("status"));
+        m_first->console().world().addPlayer(player(17, "Latecomer"));
+        QTRY_COMPARE_WITH_TIMEOUT(shownRows(), m_first->gridRows(), kTimeoutMs);
+        QCOMPARE(label("Label4"), QStringLiteral("12"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_first->answered().count(QStringLiteral("status")) >= asked + 2,
+                                 kTimeoutMs);
+        shoot("2-after-automatic-refresh");
+    }
+
+    void kickFromThePlayerMenuLeavesTheGridAtTheNextRefresh()
+    {
+        QTableView& grid = main().playersPage().grid();
+        const int row = static_cast<int>(shownRows().indexOf(m_first->gridRows().constLast()));
+        QCOMPARE(grid.model()->index(row, PlayerRow::Name).data().toString(),
+                 QStringLiteral("Latecomer"));
+        const QPoint point = grid.visualRect(grid.model()->index(row, PlayerRow::Name)).center();
+        QTest::mousePress(grid.viewport(), Qt::RightButton, {}, point);
+        QTest::mouseRelease(grid.viewport(), Qt::RightButton, {}, point);
+        QMenu& menu = main().playerMenu().menuz();
+        QVERIFY(menu.isVisible());
+        main().playerMenu().entry(QStringLiteral("kickplay"))->trigger();
+        menu.hide();
+        QTRY_COMPARE_WITH_TIMEOUT(userCommands(m_first->answered()),
+                                  QStringList{QStringLiteral("kick Latecomer")}, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label4"), QStringLiteral("11"), kTimeoutMs);
+        QCOMPARE(shownRows(), m_first->gridRows());
+    }
+
+    // Each command goes out as it was typed, whatever was typed before.
+    void commandsTypedOnTheTerminalReachTheServerAsTyped()
+    {
+        click("Image10");
+        auto* line = child<QLineEdit>("Text7");
+        for (const QString& typed : {QStringLiteral("say hello"), QStringLiteral("g_gametype")}) {
+            QTest::keyClicks(line, typed);
+            QTest::keyClick(line, Qt::Key_Return);
+        }
+        const QStringList sent = {QStringLiteral("kick Latecomer"), QStringLiteral("say hello"),
+                                  QStringLiteral("g_gametype")};
+        QTRY_COMPARE_WITH_TIMEOUT(userCommands(m_first->answered()), sent, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            main().console().text().contains(QStringLiteral("\"g_gametype\" is: \"tdm^7\"")),
+            kTimeoutMs);
+        QVERIFY(main().console().text().contains(QStringLiteral("console: hello\r\n")));
+        shoot("3-terminal-after-two-commands");
+    }
+
+    // The first server in the reader and on the Maps page, then a log out and a log in to a
+    // second one whose status table has hexadecimal guids and addresses with high ports: the grid
+    // shows its rows, and no window shows anything of the first server.
+    void theSecondServerShowsNothingOfTheFirst()
+    {
+        click("Image9");
+        click("Label16");
+        QTRY_VERIFY_WITH_TIMEOUT(main().reader().isVisible(), kTimeoutMs);
+        click("Image8");
+        child<QListWidget>("List1")->setCurrentRow(4);
+        QVERIFY(!label("Label13").isEmpty());
+        click("Image5");
+        shoot("4-before-the-second-login");
+
+        sim::SimSettings settings = simSettings(2, 16, QStringLiteral("mp_dome"));
+        settings.password = QStringLiteral("second");
+        settings.hexGuids = true;
+        settings.highPorts = true;
+        m_second = std::make_unique<SimFixture>(settings);
+        QVERIFY(m_second->start());
+        m_second->console().reply(QStringLiteral("sv_hostname Second Front"));
+        logOut();
+        connectDirectly(QString::number(m_second->port()), m_second->password());
+        waitForTheServer(*m_second, QStringLiteral("Second Front"), QStringLiteral("mp_dome"));
+        shoot("5-after-the-second-login");
+
+        const QStringList firstOnly = {QStringLiteral("Garrison"), QStringLiteral("Nightowl"),
+                                       QStringLiteral("Latecomer"), QStringLiteral("hello")};
+        QList<QWidget*> windows = main().findChildren<QWidget*>();
+        windows += main().reader().findChildren<QWidget*>();
+        for (QWidget* widget : windows) {
+            QString shown;
+            if (auto* lineEdit = qobject_cast<QLineEdit*>(widget)) {
+                shown = lineEdit->text();
+            } else if (auto* text = qobject_cast<QLabel*>(widget)) {
+                shown = text->text() + text->toolTip();
+            } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+                shown = box->toPlainText();
+            }
+            for (const QString& marker : firstOnly) {
+                QVERIFY2(!shown.contains(marker),
+                         qPrintable(widget->objectName() + QStringLiteral(" shows ") + marker));
+            }
+        }
+    }
+
+    // A log in to a port where nothing listens yet: once a server starts there, the grid
+    // shows its players.
+    void aServerThatComesUpLaterIsHeard()
+    {
+        click("Image5");
+        logOut();
+        const quint16 port = [] {
+            QUdpSocket probe;
+            probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
+            return probe.localPort();
+        }();
+        connectDirectly(QString::number(port), QStringLiteral("secret"));
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow("Main"), kTimeoutMs);
+        // The automatic refresh keeps asking; the refusals of the closed port come back.
+        int asked = 0;
+        const QMetaObject::Connection counting =
+            connect(&main().rcon(), &RconClient::commandSent, this, [&asked] { ++asked; });
+        QTRY_VERIFY_WITH_TIMEOUT(asked >= 3, kTimeoutMs);
+        disconnect(counting);
+        m_late = std::make_unique<SimFixture>(simSettings(3, 5, QStringLiteral("mp_makin")));
+        m_late->console().reply(QStringLiteral("sv_hostname Late Night"));
+        QVERIFY(m_late->start(port));
+        waitForTheServer(*m_late, QStringLiteral("Late Night"), QStringLiteral("mp_makin"));
+    }
+
+    // Through garrisond, serving the first server: a wrong password is told at Login, a granted
+    // session runs the server, and removing the account ends the session at the login window.
+    void daemonSessionUntilTheAccountIsRemoved()
+    {
+        QVERIFY(test::writeFile(m_daemonFolder.filePath(QStringLiteral("garrisond.conf")),
+                                "rcon_password = " + m_first->password().toUtf8() +
+                                    "\npbkdf2_iterations = 1000\n"));
+        QCOMPARE(garrisond({QStringLiteral("--add-user"), QStringLiteral("alice"),
+                            QStringLiteral("--levels"), QStringLiteral("mp,admin")},
+                           "alicepw\n"),
+                 0);
+        const QString daemonPort = [] {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            return QString::number(probe.serverPort());
+        }();
+        m_daemon.start(QStringLiteral(GARRISON_DAEMON_PATH),
+                       {QStringLiteral("--config"),
+                        m_daemonFolder.filePath(QStringLiteral("garrisond.conf")),
+                        QStringLiteral("--port"), daemonPort});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += m_daemon.readAllStandardError()).contains("listening on"),
+                                 kTimeoutMs);
+
+        logOut();
+        QWidget& form = *visibleWindow("Form4");
+        const auto field = [&form](const char* name) {
+            return form.findChild<QWidget*>(QLatin1String(name));
+        };
+        qobject_cast<QAbstractButton*>(field("Option1"))->click();
+        for (const auto& [name, text] : {std::pair{"Text3", QStringLiteral("127.0.0.1")},
+                                         {"Text9", daemonPort},
+                                         {"Text1", QStringLiteral("alice")},
+                                         {"Text2", QStringLiteral("wrong")},
+                                         {"Text4", QStringLiteral("127.0.0.1")},
+                                         {"Text5", QString::number(m_first->port())}}) {
+            qobject_cast<QLineEdit*>(field(name))->setText(text);
+        }
+        qobject_cast<QComboBox*>(field("Combo1"))->setCurrentText(QStringLiteral("admin"));
+        const int boxes = m_boxes->count();
+        QTest::mouseClick(field("Command3"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), boxes + 1, kTimeoutMs);
+        QCOMPARE(m_boxes->last().text,
+                 QStringLiteral("Access Denied to alice : Check is password, username and level "
+                                "are correct!"));
+        QVERIFY(!field("Command1")->isEnabled());
+
+        // The password arrives while the grant is shown, as the user reads it.
+        m_boxes->setHold([this](const QString& text) {
+            return text.startsWith(QStringLiteral("Access Granted to ")) &&
+                   main().txtRcon() != m_first->password();
+        });
+        qobject_cast<QLineEdit*>(field("Text2"))->setText(QStringLiteral("alicepw"));
+        const qsizetype answered = m_first->answered().size();
+        QTest::mouseClick(field("Command3"), Qt::LeftButton);
+        waitForTheServer(*m_first, QStringLiteral("Garrison Evening"), QStringLiteral("mp_castle"));
+        QCOMPARE(m_boxes->last().text, QStringLiteral("Access Granted to alice as admin"));
+        QVERIFY(!form.isVisible());
+        click("Image7");
+        click("Label86");
+        click("Label85");
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("Label86")->frameShape(), QFrame::Box, kTimeoutMs);
+        QCOMPARE(userCommands(m_first->answered().mid(answered)),
+                 QStringList({QStringLiteral("sv_voice 1"), QStringLiteral("sv_voice")}));
+        click("Image10");
+        QVERIFY(!child("Text7")->isEnabled());
+
+        QCOMPARE(garrisond({QStringLiteral("--remove-user"), QStringLiteral("alice")}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), kTimeoutMs);
+        QCOMPARE(m_boxes->last().text,
+                 QStringLiteral("The daemon account \"alice\" was removed; log in with another "
+                                "account"));
+        QCOMPARE(m_boxes->last().caption, QStringLiteral("GARRISON Daemon"));
+        QVERIFY(form.isVisible());
+        QVERIFY(!field("Command1")->isEnabled());
+
+        // A direct session after it may type on the Terminal page again, with nothing of the
+        // refusal left in the line for Enter to send.
+        qobject_cast<QAbstractButton*>(field("Option2"))->click();
+        connectDirectly(QString::number(m_first->port()), m_first->password());
+        QTRY_VERIFY_WITH_TIMEOUT(main().isVisible(), kTimeoutMs);
+        QVERIFY(child("Text7")->isEnabled());
+        QCOMPARE(child<QLineEdit>("Text7")->text(), QString());
+    }
+};
+
+GARRISON_TEST_MAIN(TestEvening)
+#include "TestEvening.moc"
