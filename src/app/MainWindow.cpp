@@ -32,6 +32,7 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QTableView>
+#include <algorithm>
 
 namespace garrison {
 
@@ -45,6 +46,8 @@ const QStringList kPageNames = {QStringLiteral("Players"),  QStringLiteral("Chat
                                 QStringLiteral("Admin"),    QStringLiteral("Terminal"),
                                 QStringLiteral("History")};
 const QString kMapName = QStringLiteral("mapname");
+// Long enough for the last datagram of a reply to follow its first on a distant server.
+constexpr qint64 kRefreshQuietMs = 1500;
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
@@ -99,6 +102,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
         Send(QStringLiteral("status"));
     });
     connect(m_players, &PlayersPage::refreshRequested, this, &MainWindow::autoRefresh);
+    m_refreshRetry.setSingleShot(true);
+    connect(&m_refreshRetry, &QTimer::timeout, this, &MainWindow::autoRefresh);
     m_uconSetup = new UconSetup(*this, *m_chat, this);
     connect(this, &MainWindow::exitRequested, m_uconSetup, &UconSetup::cancel);
     connect(this, &MainWindow::loginWindowRequested, m_uconSetup, &UconSetup::cancel);
@@ -279,6 +284,8 @@ bool MainWindow::Connect()
 void MainWindow::startSession()
 {
     endWatching();
+    m_rcon.cancelDeferral();
+    m_refreshRetry.stop();
     // A list still arriving from the previous server is not published into this session.
     m_lists.Timer3().stop();
     m_lists.clear();
@@ -476,11 +483,18 @@ void MainWindow::restoreLastPage()
 }
 
 // The automatic refresh asks only while the grid is in view and nothing else waits: a deferred
-// command would be replaced by the "mapname" query that the status reply arms.
+// command would be replaced by the "mapname" query that the status reply arms, and the reply
+// to a command just sent would be routed as part of the status table. A refresh that finds the
+// line busy asks again once it has been quiet long enough.
 void MainWindow::autoRefresh()
 {
-    if (!isVisible() || currentPage() != Page::Players || !m_rcon.isOpen() ||
-        !m_rcon.PendingCommand().isEmpty()) {
+    m_refreshRetry.stop();
+    if (!isVisible() || currentPage() != Page::Players || !m_rcon.isOpen()) {
+        return;
+    }
+    const qint64 quiet = m_rcon.quietMs();
+    if (!m_rcon.PendingCommand().isEmpty() || quiet < kRefreshQuietMs) {
+        m_refreshRetry.start(static_cast<int>(std::max<qint64>(kRefreshQuietMs - quiet, 100)));
         return;
     }
     Send(QStringLiteral("status"));

@@ -12,6 +12,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -182,6 +183,7 @@ private:
     HistoryPage* m_historyPage = nullptr;
     QString m_daemonUser;
     QStringList m_warnedCells;
+    QTimer m_refreshRetry;
 
     QString m_Text3;
     QString m_Text4;

@@ -84,6 +84,7 @@ RconClient::RconClient(QObject* parent)
     m_dropCheck.setSingleShot(true);
     m_dropCheck.setInterval(kDropCheckMs);
     connect(&m_dropCheck, &QTimer::timeout, this, &RconClient::checkDrops);
+    m_activity.start();
 }
 
 std::optional<RconClient::Failure> RconClient::Connect(const QString& host, const QString& portText,
@@ -163,6 +164,7 @@ void RconClient::Send(const QString& cmd)
     }
     // Replaced before the datagram leaves: a late reply is routed as an answer to this command.
     m_lastCommand = cmd;
+    m_activity.restart();
     const QDateTime now = m_clock();
     Q_EMIT commandSent(cmd, now);
     Q_EMIT echoed(echoLine(cmd, now.time()));
@@ -184,6 +186,12 @@ void RconClient::WaitSend(const QString& Cmdz)
     m_tickCounter = QStringLiteral("1");
     m_pendingCommand = Cmdz;
     m_timer2.start();
+}
+
+void RconClient::cancelDeferral()
+{
+    m_timer2.stop();
+    m_pendingCommand.clear();
 }
 
 void RconClient::onTimer2()
@@ -277,6 +285,7 @@ void RconClient::handleReceived()
     while (!m_received.isEmpty() && slice.elapsed() < kHandlingSliceMs) {
         const QByteArray datagram = m_received.dequeue();
         m_receivedBytes -= datagram.size();
+        m_activity.restart();
         Q_EMIT datagramReceived(datagram);
         // Keeps the system's buffer empty while the handlers work.
         takeFromSocket();

@@ -75,6 +75,12 @@ public:
 
     QString LastCommand() const { return m_lastCommand; }
     QString PendingCommand() const { return m_pendingCommand; }
+    // Empties the deferral slot without sending: a new session must not receive a command
+    // that the previous one deferred.
+    void cancelDeferral();
+    // Milliseconds since the last command left or the last datagram was handed on; a command
+    // sent now would have its reply mixed with the tail of one still arriving.
+    qint64 quietMs() const { return m_activity.elapsed(); }
 
     // Shared by the deferral (Timer2, waits for 2) and the list publication (Timer3, waits for
     // 3). Each timer stops once the counter has reached its own target, so two overlapping
@@ -121,6 +127,7 @@ private:
     QUdpSocket m_socket;
     std::optional<Peer> m_peer;
     QTimer m_timer2;
+    QElapsedTimer m_activity;
     QTimer m_reading;
     QTimer m_handling;
     QTimer m_dropCheck;
