@@ -34,11 +34,19 @@ LoginWindow& AppController::showLoginWindow()
         connect(m_login, &LoginWindow::quitRequested, this, &AppController::endProgram);
         connect(m_login, &LoginWindow::daemonAccessGranted, this,
                 &AppController::startDaemonSession);
-        connect(m_login, &LoginWindow::rconPasswordArrived, this,
-                [this](const QString& password) { ensureMainWindow().setRconPassword(password); });
+        connect(m_login, &LoginWindow::rconPasswordArrived, this, [this](const QString& password) {
+            ensureMainWindow().setRconPassword(password);
+            if (const std::optional<Grant> grant = std::exchange(m_grantAwaitingPassword, {})) {
+                startDaemonSession(grant->level, grant->daemonHost, grant->serverHost,
+                                   grant->serverPort);
+            }
+        });
         connect(m_login, &LoginWindow::daemonLogArrived, this,
                 [this](const QString& log) { ensureMainWindow().reader().showText(log); });
         connect(m_login, &LoginWindow::daemonLinkLost, this, &AppController::endDaemonSession);
+        // A new login's grant replaces one that was still waiting for its password.
+        connect(&m_login->daemonLink(), &DaemonLink::loginSent, this,
+                [this] { m_grantAwaitingPassword.reset(); });
     }
     m_login->show();
     m_login->raise();
@@ -80,7 +88,16 @@ void AppController::startDirectSession(const QString& host, const QString& port,
 void AppController::startDaemonSession(const QString& level, const QString& daemonHost,
                                        const QString& serverHost, const QString& serverPort)
 {
+    // Only the password this link's daemon handed out will do: one kept from an earlier
+    // session may belong to another server.
+    const std::optional<QString> password =
+        m_login ? m_login->daemonLink().rconPassword() : std::nullopt;
+    if (!password) {
+        m_grantAwaitingPassword = Grant{level, daemonHost, serverHost, serverPort};
+        return;
+    }
     MainWindow& main = ensureMainWindow();
+    main.setRconPassword(*password);
     main.takeDaemonGrant(level, daemonHost, serverHost, serverPort);
     main.setDaemonUser(m_login ? m_login->userName() : QString());
     main.IdentDaemon(QStringLiteral("1"));
@@ -106,6 +123,7 @@ void AppController::restoreLastPageOnce()
 
 void AppController::endDaemonSession()
 {
+    m_grantAwaitingPassword.reset();
     if (m_main) {
         m_main->Disconnect();
     }

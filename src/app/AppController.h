@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace garrison {
 
@@ -56,6 +57,14 @@ private:
     QPointer<LoginWindow> m_login;
     std::function<void()> m_quit;
     bool m_pageRestored = false;
+    // A grant that came before the daemon's RCON password: the session starts when it arrives.
+    struct Grant {
+        QString level;
+        QString daemonHost;
+        QString serverHost;
+        QString serverPort;
+    };
+    std::optional<Grant> m_grantAwaitingPassword;
     AllocatorTrim m_allocatorTrim;
 };
 

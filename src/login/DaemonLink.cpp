@@ -146,6 +146,7 @@ void DaemonLink::forgetConversation()
     m_statusz = QStringLiteral("none");
     m_receiver = DaemonReceiver();
     m_lastRefusal.clear();
+    m_rconPassword.reset();
 }
 
 bool DaemonLink::isConnected() const
@@ -172,6 +173,7 @@ void DaemonLink::onReadyRead()
     const DaemonReceiver::Taken taken = m_receiver.take(fromAnsi(m_socket.readAll()));
     switch (taken.kind) {
     case DaemonReceiver::Kind::RconPassword:
+        m_rconPassword = taken.text;
         Q_EMIT rconPasswordReceived(taken.text);
         return;
     case DaemonReceiver::Kind::Log:
@@ -229,6 +231,7 @@ void DaemonLink::onError(QAbstractSocket::SocketError error)
     }
     const int number = socketErrorNumber(error);
     if (number == kLinkLost) {
+        m_rconPassword.reset();
         // The status line keeps a refusal that came first: it says why.
         if (m_lastRefusal.isEmpty()) {
             setStatus(QStringLiteral("Not currently connected to host"));

@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace garrison {
 
@@ -53,6 +54,9 @@ public:
     const QString& status() const { return m_status; }
     // The daemon's reason when its last message was a refusal ("DENIED " and the reason).
     const QString& lastRefusal() const { return m_lastRefusal; }
+    // The game server's RCON password as this link's daemon handed it out; nothing before it
+    // came, and nothing once the link is gone or a new login begins.
+    const std::optional<QString>& rconPassword() const { return m_rconPassword; }
     QTimer& Timer1() { return m_timer1; }
     QTcpSocket& Winsock1() { return m_socket; }
     const DaemonReceiver& receiver() const { return m_receiver; }
@@ -92,6 +96,7 @@ private:
     bool m_inSession = false;
     QString m_status;
     QString m_lastRefusal;
+    std::optional<QString> m_rconPassword;
     std::function<Credentials()> m_credentials;
 };
 

@@ -242,6 +242,16 @@ private Q_SLOTS:
         login().daemonLink().Timer1().stop();
     }
 
+    // A password that comes only after the grant box has closed: the session waits for it
+    // rather than connecting with none.
+    void passwordAfterTheGrantBox()
+    {
+        m_dialogs->whileOpen = {};
+        startSession(QStringLiteral("admin"));
+        QCOMPARE(m_app->mainWindow()->txtRcon(), m_sim->password());
+        QCOMPARE(onlyBox(), QStringLiteral("Access Granted to alice as admin"));
+    }
+
     void deferredCommandIsEchoedTwiceAndSentOnce()
     {
         startSession(QStringLiteral("mp"));
