@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Replays known attacks on garrisond against a real daemon on 127.0.0.1.
 
-Usage: tools/daemon/replay-attacks.py build/release/bin/garrisond [--flood-seconds N]
+Usage: daemon/replay-attacks.py build/release/bin/garrisond [--flood-seconds N]
 
 Each attack starts from a fresh folder and daemon, is bounded in count and time, and prints
 one line with its figure. Everything listens and connects on loopback addresses only.
