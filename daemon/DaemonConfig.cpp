@@ -1,10 +1,10 @@
 #include "DaemonConfig.h"
 
+#include "SecretFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 namespace garrisond {
 
@@ -68,22 +68,21 @@ QString DaemonConfig::describeKeys()
         "                       reading from it; twice this drops it (default 8388608)\n");
 }
 
-bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error)
+bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
+                        Purpose purpose)
 {
     *config = defaults(filePath);
-    QFile file(filePath);
-    if (!file.exists()) {
-        return true;
-    }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(filePath, file.errorString());
+    QByteArray content;
+    bool missing = false;
+    const auto use = purpose == Purpose::Edit ? SecretFile::Use::Edit : SecretFile::Use::Serve;
+    if (!SecretFile::read(filePath, use, &content, &missing, error)) {
         return false;
     }
     const QDir base = QFileInfo(filePath).absoluteDir();
     int lineNumber = 0;
-    while (!file.atEnd()) {
+    for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
         }
@@ -160,17 +159,14 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
 bool DaemonConfig::writeRconPassword(const QString& filePath, const QString& password,
                                      QString* error)
 {
-    QStringList lines;
-    QFile existing(filePath);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            *error = QStringLiteral("cannot read %1: %2").arg(filePath, existing.errorString());
-            return false;
-        }
-        lines = QString::fromUtf8(existing.readAll()).split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.constLast().isEmpty()) {
-            lines.removeLast();
-        }
+    QByteArray content;
+    bool missing = false;
+    if (!SecretFile::read(filePath, SecretFile::Use::Edit, &content, &missing, error)) {
+        return false;
+    }
+    QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
     }
     const QString newLine = kRconKey + QStringLiteral(" = ") + password;
     bool replaced = false;
@@ -186,18 +182,8 @@ bool DaemonConfig::writeRconPassword(const QString& filePath, const QString& pas
     if (!replaced) {
         lines.append(newLine);
     }
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
-        return false;
-    }
-    return true;
+    return SecretFile::write(filePath, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(),
+                             error);
 }
 
 } // namespace garrisond

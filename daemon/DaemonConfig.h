@@ -10,6 +10,12 @@ namespace garrisond {
 // paths are taken from the folder of the file. The file holds the game server's RCON password,
 // so it should be readable by its owner only; the daemon writes it that way.
 struct DaemonConfig {
+    // A missing file gives the defaults.
+    enum class Purpose {
+        Serve,
+        Edit, // root may read the service user's file (see SecretFile)
+    };
+
     static constexpr qint64 kDefaultLogTailBytes = 256 * 1024;
 
     QString filePath; // empty when built in code
@@ -36,8 +42,9 @@ struct DaemonConfig {
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);
-    // A missing file gives the defaults; unknown keys and bad values are errors.
-    static bool load(const QString& filePath, DaemonConfig* config, QString* error);
+    // Unknown keys and bad values are errors.
+    static bool load(const QString& filePath, DaemonConfig* config, QString* error,
+                     Purpose purpose = Purpose::Serve);
     // Rewrites the "rcon_password" line (adding it if absent) and keeps every other line.
     static bool writeRconPassword(const QString& filePath, const QString& password, QString* error);
     // The keys with their meaning, for --help.

@@ -3,7 +3,7 @@
 #include "ClientSession.h"
 #include "DaemonMessage.h"
 #include "LogTail.h"
-#include "SecretFiles.h"
+#include "SecretFile.h"
 #include "WireText.h"
 
 #include <QFileInfo>
@@ -71,7 +71,13 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     for (int n = 1; n < m_config.auditLogFiles; ++n) {
         secrets.append(m_config.auditLogPath + QLatin1Char('.') + QString::number(n));
     }
-    for (const QString& line : SecretFiles::secure(secrets)) {
+    // Every file is checked before any is touched: a daemon that refuses to start changes
+    // nothing.
+    QStringList notes;
+    if (!SecretFile::secure(secrets, &notes, &m_error)) {
+        return false;
+    }
+    for (const QString& line : std::as_const(notes)) {
         Q_EMIT warning(line);
     }
     if (!m_accounts.load(&m_error)) {

@@ -5,6 +5,7 @@
 #include "DaemonServer.h"
 #include "GarrisonVersion.h"
 #include "PasswordHash.h"
+#include "SecretFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -114,7 +115,7 @@ int addUser(const DaemonConfig& config, const QString& name, const QString& leve
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     if (!store.load(&error)) {
         return fail(error);
     }
@@ -134,7 +135,7 @@ int removeUser(const DaemonConfig& config, const QString& name)
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     QString error;
     if (!store.load(&error)) {
         return fail(error);
@@ -151,7 +152,7 @@ int removeUser(const DaemonConfig& config, const QString& name)
 
 int listUsers(const DaemonConfig& config)
 {
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     QString error;
     if (!store.load(&error)) {
         return fail(error);
@@ -288,13 +289,15 @@ int main(int argc, char** argv)
                        removeUserOption, listUsersOption, rconOption});
     parser.process(app);
 
-    DaemonConfig config;
-    QString error;
-    if (!DaemonConfig::load(parser.value(configOption), &config, &error)) {
-        return fail(error);
-    }
     const int actions = int(parser.isSet(addUserOption)) + int(parser.isSet(removeUserOption)) +
                         int(parser.isSet(listUsersOption)) + int(parser.isSet(rconOption));
+    DaemonConfig config;
+    QString error;
+    if (!DaemonConfig::load(parser.value(configOption), &config, &error,
+                            actions > 0 ? DaemonConfig::Purpose::Edit
+                                        : DaemonConfig::Purpose::Serve)) {
+        return fail(error);
+    }
     if (actions > 1) {
         return fail(QStringLiteral("give at most one of --add-user, --remove-user, --list-users "
                                    "and --set-rcon-password"));
