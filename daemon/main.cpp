@@ -6,12 +6,14 @@
 #include "GarrisonVersion.h"
 #include "PasswordHash.h"
 #include "SecretFile.h"
+#include "WireText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QLockFile>
 #include <QSocketNotifier>
+#include <QStringDecoder>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
@@ -37,8 +39,26 @@ int fail(const QString& message)
     return 1;
 }
 
-// One line from standard input; the terminal does not echo it when it is a terminal.
-bool readSecret(const QString& prompt, QString* secret)
+// Names and passwords must arrive as typed: text that is not UTF-8 would be read with
+// replacement characters (two names the same, a password nobody can type), and a character
+// outside Windows-1252 cannot be sent by GARRISON at all.
+bool isSendable(const QString& what, const QString& text, QString* error)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        if (!WireText::isEncodable(character)) {
+            *error = QStringLiteral("%1 holds \"%2\", which has no byte in Windows-1252, the "
+                                    "code page of GARRISON's link to the daemon")
+                         .arg(what, character);
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line from standard input; the terminal does not echo it when it is a terminal. False,
+// with the reason, when there is none or it is not UTF-8 text that GARRISON can send.
+bool readSecret(const QString& prompt, QString* secret, QString* error)
 {
     const bool terminal = ::isatty(STDIN_FILENO) == 1;
     termios saved{};
@@ -58,8 +78,17 @@ bool readSecret(const QString& prompt, QString* secret)
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    *secret = QString::fromStdString(line);
-    return ok;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    *secret = decoder.decode(QByteArrayView(line.data(), qsizetype(line.size())));
+    if (!ok) {
+        *error = QStringLiteral("no password on standard input");
+        return false;
+    }
+    if (decoder.hasError()) {
+        *error = QStringLiteral("the password is not valid UTF-8 text");
+        return false;
+    }
+    return isSendable(QStringLiteral("the password"), *secret, error);
 }
 
 // Edits of a file are read-change-save; two at once would lose one of them. The lock is a file
@@ -102,13 +131,18 @@ int addUser(const DaemonConfig& config, const QString& name, const QString& leve
                         .arg(name));
     }
     QString error;
+    if (!isSendable(QStringLiteral("the user name"), name, &error)) {
+        return fail(error);
+    }
     const QStringList levels = AccountStore::parseLevels(levelList, &error);
     if (levels.isEmpty()) {
         return fail(QStringLiteral("--levels: ") + error);
     }
     QString password;
-    if (!readSecret(QStringLiteral("Password for %1: ").arg(name), &password) ||
-        password.isEmpty() || hasControlCharacters(password)) {
+    if (!readSecret(QStringLiteral("Password for %1: ").arg(name), &password, &error)) {
+        return fail(error);
+    }
+    if (password.isEmpty() || hasControlCharacters(password)) {
         return fail(QStringLiteral("no usable password on standard input"));
     }
     const EditLock lock(config.accountsPath);
@@ -167,8 +201,11 @@ int listUsers(const DaemonConfig& config)
 int setRconPassword(const DaemonConfig& config)
 {
     QString password;
-    if (!readSecret(QStringLiteral("RCON password: "), &password) || password.isEmpty() ||
-        password.trimmed() != password || hasControlCharacters(password)) {
+    QString error;
+    if (!readSecret(QStringLiteral("RCON password: "), &password, &error)) {
+        return fail(error);
+    }
+    if (password.isEmpty() || password.trimmed() != password || hasControlCharacters(password)) {
         return fail(QStringLiteral("no usable password on standard input (not empty, no blanks "
                                    "at either end)"));
     }
@@ -176,7 +213,6 @@ int setRconPassword(const DaemonConfig& config)
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    QString error;
     if (!DaemonConfig::writeRconPassword(config.filePath, password, &error)) {
         return fail(error);
     }
@@ -234,6 +270,13 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    for (int n = 1; n < argc; ++n) {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        [[maybe_unused]] const QString text = decoder.decode(QByteArrayView(argv[n]));
+        if (decoder.hasError()) {
+            return fail(QStringLiteral("argument %1 is not valid UTF-8 text").arg(n));
+        }
+    }
     QCoreApplication::setApplicationName(QStringLiteral("garrisond"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(garrison::kVersion));
 

@@ -58,7 +58,8 @@ private Q_SLOTS:
         QVERIFY(help.exitCode == 0 && help.out.contains("--add-user") &&
                 help.out.contains("rcon_password"));
     }
-    // The arguments are separated by blanks.
+    // The arguments are separated by blanks; arguments and input are percent-encoded, so that
+    // they can hold bytes that are not UTF-8.
     void refusesBadInvocations_data()
     {
         garrison::test::addTextRows(
@@ -72,13 +73,29 @@ private Q_SLOTS:
              {"two actions", "--list-users --remove-user a", ""},
              {"blank-edged RCON password", "--set-rcon-password", " x\n"},
              {"serve without port", "", ""},
-             {"serve on a bad address", "--port 1 --address localhost.example", ""}});
+             {"serve on a bad address", "--port 1 --address localhost.example", ""},
+             {"name not UTF-8", "--add-user al%FFice --levels mp", "pw\n"},
+             {"name that GARRISON cannot send", "--add-user %E5%90%8D --levels mp", "pw\n"},
+             {"password not UTF-8", "--add-user alice --levels mp", "p%E4ss\n"},
+             {"password that GARRISON cannot send", "--add-user alice --levels mp",
+              "%E2%82%AC%E2%84%A2%E2%88%9E\n"},
+             {"RCON password not UTF-8", "--set-rcon-password", "p%E4ss\n"}});
     }
     void refusesBadInvocations()
     {
         QFETCH(QString, arguments);
         QFETCH(QString, input);
-        const Result result = run(arguments.split(u' ', Qt::SkipEmptyParts), input.toUtf8());
+        // QProcess passes arguments as UTF-8: other bytes come from the shell's printf.
+        QString script = QStringLiteral("exec \"$0\" --config \"$1\"");
+        for (const QString& word : arguments.split(u' ', Qt::SkipEmptyParts)) {
+            QString octal;
+            for (const char byte : QByteArray::fromPercentEncoding(word.toLatin1())) {
+                octal += QStringLiteral("\\%1").arg(uchar(byte), 3, 8, QLatin1Char('0'));
+            }
+            script += QStringLiteral(" \"$(printf '%1')\"").arg(octal);
+        }
+        const Result result = run({}, QByteArray::fromPercentEncoding(input.toUtf8()),
+                                  {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script});
         QCOMPARE(result.exitCode, 1);
         QVERIFY(result.err.startsWith("garrisond: "));
         QVERIFY(!QFile::exists(file("garrisond-accounts.json")));
@@ -200,12 +217,19 @@ private:
         QByteArray out;
         QByteArray err;
     };
-    // The process is killed when it takes too long; its exit code is -1 then.
-    Result run(const QStringList& arguments, const QByteArray& input = QByteArray())
+    // The process is killed when it takes too long; its exit code is -1 then. With `through`
+    // (a program and its first arguments), garrisond's path and the configuration's follow them.
+    Result run(const QStringList& arguments, const QByteArray& input = QByteArray(),
+               const QStringList& through = {})
     {
         QProcess process;
-        process.start(QStringLiteral(GARRISOND_PATH),
-                      QStringList{"--config", file("garrisond.conf")} + arguments);
+        if (through.isEmpty()) {
+            process.start(QStringLiteral(GARRISOND_PATH),
+                          QStringList{"--config", file("garrisond.conf")} + arguments);
+        } else {
+            process.start(through.first(),
+                          through.mid(1) + QStringList{GARRISOND_PATH, file("garrisond.conf")});
+        }
         process.write(input);
         process.closeWriteChannel();
         const bool ended =
