@@ -78,14 +78,20 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     if (!SecretFile::read(filePath, use, &content, &missing, error)) {
         return false;
     }
+    if (missing && purpose == Purpose::Reload) {
+        *error = filePath + QStringLiteral(" is gone");
+        return false;
+    }
     const QDir base = QFileInfo(filePath).absoluteDir();
     int lineNumber = 0;
+    int settings = 0;
     for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
         const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
         }
+        ++settings;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         const QString where = QStringLiteral("%1:%2: ").arg(filePath).arg(lineNumber);
         if (equals < 0) {
@@ -148,6 +154,11 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             *error = where + QStringLiteral("unknown key or bad value for \"%1\"").arg(key);
             return false;
         }
+    }
+    // An editor empties the file before it writes it anew: that must not blank a running daemon.
+    if (settings == 0 && purpose == Purpose::Reload) {
+        *error = filePath + QStringLiteral(" holds no setting");
+        return false;
     }
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");

@@ -10,10 +10,10 @@ namespace garrisond {
 // paths are taken from the folder of the file. The file holds the game server's RCON password,
 // so it should be readable by its owner only; the daemon writes it that way.
 struct DaemonConfig {
-    // A missing file gives the defaults.
     enum class Purpose {
-        Serve,
-        Edit, // root may read the service user's file (see SecretFile)
+        Serve,  // a missing file gives the defaults
+        Edit,   // the same; root may read the service user's file (see SecretFile)
+        Reload, // a running daemon's: a missing file, or one without a setting, is refused
     };
 
     static constexpr qint64 kDefaultLogTailBytes = 256 * 1024;

@@ -130,18 +130,26 @@ bool DaemonServer::reload()
     QString error;
     if (!m_config.filePath.isEmpty()) {
         DaemonConfig fresh;
-        if (DaemonConfig::load(m_config.filePath, &fresh, &error)) {
-            applyConfig(fresh);
-        } else {
-            Q_EMIT warning(QStringLiteral("configuration not reloaded: ") + error);
+        if (!DaemonConfig::load(m_config.filePath, &fresh, &error, DaemonConfig::Purpose::Reload)) {
             ok = false;
+        } else if (fresh.rconPassword.isEmpty() && !m_config.rconPassword.isEmpty()) {
+            error = m_config.filePath + QStringLiteral(" has no rcon_password");
+            ok = false;
+        } else {
+            applyConfig(fresh);
+        }
+        if (!ok) {
+            Q_EMIT warning(QStringLiteral("configuration not reloaded, the running one stays in "
+                                          "force: ") +
+                           error);
         }
     }
     AccountStore fresh(m_config.accountsPath);
     if (fresh.load(&error)) {
         applyAccounts(fresh);
     } else {
-        Q_EMIT warning(QStringLiteral("accounts not reloaded: ") + error);
+        Q_EMIT warning(QStringLiteral("accounts not reloaded, the running ones stay in force: ") +
+                       error);
         ok = false;
     }
     Q_EMIT reloaded();

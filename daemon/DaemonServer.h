@@ -49,8 +49,8 @@ public:
     void watchFiles();
     // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
     // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
-    // file that
-    // cannot be read leaves the previous state in force; the result is false then.
+    // file that cannot be read, or a configuration that is gone, holds no setting or has lost
+    // the RCON password, leaves the running state in force with a warning; false then.
     bool reload();
 
     void setClock(Clock clock) { m_clock = std::move(clock); }

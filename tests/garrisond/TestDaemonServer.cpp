@@ -256,6 +256,38 @@ private Q_SLOTS:
         QCOMPARE(member.exchange("getrconpass"), QByteArray("fresh"));
         QCOMPARE(stranger.socket.bytesAvailable(), 0);
     }
+    // A configuration that is not valid (as an editor leaves it half-way, too) is not taken for
+    // the defaults: the RCON password stays, members hear nothing, the settings stay in force.
+    void keepsTheRunningConfigurationWhenTheNewOneIsNotValid_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "(none)": the file is deleted
+        QTest::newRow("emptied") << QByteArray();
+        QTest::newRow("deleted") << QByteArray("(none)");
+        QTest::newRow("comments only") << QByteArray("# rcon_password = x\n");
+        QTest::newRow("broken line") << QByteArray("rcon_password = x\nrcon_password\n");
+        QTest::newRow("password left out") << QByteArray("game_log = games_mp.log\n");
+    }
+    void keepsTheRunningConfigurationWhenTheNewOneIsNotValid()
+    {
+        QFETCH(QByteArray, content);
+        startServer();
+        Client member(port());
+        logIn(member);
+        QSignalSpy reloaded(m_server.get(), &DaemonServer::reloaded);
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        if (content == "(none)") {
+            QVERIFY(QFile::remove(file("garrisond.conf")));
+        } else {
+            writeFile("garrisond.conf", content);
+        }
+        QVERIFY(reloaded.wait(kWaitMs));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.at(0).at(0).toString().contains("the running one stays"),
+                 qPrintable(warnings.at(0).at(0).toString()));
+        QCOMPARE(member.exchange("getrconpass"), kRcon);
+        QCOMPARE(m_server->config().passwordIterations, 1000);
+        QCOMPARE(m_server->sessionCount(), 1);
+    }
     // A session whose account or level is taken away is told why and closed; others stay. Before
     // the RCON password is asked for, the reason would be taken as the password: it is not sent.
     void endsSessionsWhoseAccountGoes_data()
