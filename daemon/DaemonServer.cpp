@@ -48,7 +48,10 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
         rewatch();
         reload();
     });
-    connect(&m_summaryTimer, &QTimer::timeout, this, [this] { writeSummaries(); });
+    connect(&m_summaryTimer, &QTimer::timeout, this, [this] {
+        writeSummaries();
+        reportAuditLoss(false);
+    });
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
@@ -63,6 +66,8 @@ DaemonServer::~DaemonServer()
         delete session;
     }
     writeSummaries(true);
+    m_auditLossReported = QDateTime();
+    reportAuditLoss(false);
 }
 
 bool DaemonServer::start(const QHostAddress& address, quint16 port)
@@ -426,7 +431,7 @@ void DaemonServer::writeSummaries(bool all)
     for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
         writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
     }
-    if (m_refusals.isEmpty()) {
+    if (m_refusals.isEmpty() && m_auditLost == 0) {
         m_summaryTimer.stop();
     }
 }
@@ -434,10 +439,35 @@ void DaemonServer::writeSummaries(bool all)
 void DaemonServer::writeAudit(const QString& address, const QString& who, const QString& event,
                               const QString& detail)
 {
-    if (!m_audit.record(now(), address, who, event, detail)) {
-        Q_EMIT warning(QStringLiteral("cannot write the audit log %1: %2")
-                           .arg(m_audit.path(), m_audit.errorString()));
+    const bool written = m_audit.record(now(), address, who, event, detail);
+    if (!written) {
+        ++m_auditLost;
+        m_auditLossReason = m_audit.errorString();
+        if (!m_summaryTimer.isActive()) {
+            m_summaryTimer.start();
+        }
     }
+    reportAuditLoss(written);
+}
+
+void DaemonServer::reportAuditLoss(bool writtenAgain)
+{
+    // A full disk fails every line: the operator hears of it at once, then once a minute.
+    const QDateTime at = now();
+    if (m_auditLost == 0 ||
+        (m_auditLossReported.isValid() && m_auditLossReported.secsTo(at) < 60)) {
+        return;
+    }
+    const QString lost =
+        m_auditLost == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(m_auditLost);
+    Q_EMIT warning(writtenAgain ? QStringLiteral("the audit log %1 is written again; %2 could not "
+                                                 "be written before (%3)")
+                                      .arg(m_audit.path(), lost, m_auditLossReason)
+                                : QStringLiteral("cannot write the audit log %1: %2; %3 lost "
+                                                 "(reported at most once a minute)")
+                                      .arg(m_audit.path(), m_auditLossReason, lost));
+    m_auditLost = 0;
+    m_auditLossReported = at;
 }
 
 } // namespace garrisond

@@ -98,13 +98,17 @@ private:
     void rewatch();
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
+    void reportAuditLoss(bool writtenAgain);
 
     DaemonConfig m_config;
     AccountStore m_accounts;
     LockoutTable m_lockout;
     AuditLog m_audit;
     RefusalSummary m_refusals;
-    QTimer m_summaryTimer;
+    QTimer m_summaryTimer; // also while lost audit lines wait to be reported
+    int m_auditLost = 0;
+    QString m_auditLossReason;
+    QDateTime m_auditLossReported;
     LoginQueue m_loginQueue;
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;

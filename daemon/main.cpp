@@ -269,6 +269,8 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write fails with EFBIG; the audit log reports that itself.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     for (int n = 1; n < argc; ++n) {
         QStringDecoder decoder(QStringDecoder::Utf8);

@@ -11,11 +11,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace garrisond;
@@ -532,17 +535,9 @@ private Q_SLOTS:
         writeConfig("server_command = /bin/sh -c \"ls -l /proc/self/fd/ > fds.txt\"\n"
                     "server_directory = " +
                     m_dir->path().toUtf8() + "\n");
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const quint16 daemonPort = probe.serverPort();
-        probe.close();
         QProcess daemon;
-        daemon.start(QStringLiteral(GARRISOND_PATH),
-                     {"--config", file("garrisond.conf"), "--port", QString::number(daemonPort)});
-        QByteArray said;
-        QVERIFY(QTest::qWaitFor(
-            [&] { return (said += daemon.readAllStandardError()).contains("listening"); },
-            kWaitMs));
+        const quint16 daemonPort = startDaemon(daemon);
+        QVERIFY(daemonPort != 0);
         Client client(daemonPort);
         logIn(client);
         client.send("startserver");
@@ -575,6 +570,68 @@ private Q_SLOTS:
         const QString all = auditLines().join(QLatin1Char('\n'));
         QVERIFY(all.contains(QStringLiteral("user=alice level=(unknown level)")));
         QVERIFY(!all.contains(QStringLiteral("secretpart")));
+    }
+
+    // The audit log under failure. Every line is lost here (its folder is missing): the operator
+    // hears of it once a minute with the count, not once per line.
+    void reportsLostAuditLinesOnceAMinute()
+    {
+        writeConfig("audit_log = gone/garrisond-audit.log\n");
+        startServer();
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        Client client(port());
+        logIn(client);
+        for (int i = 0; i < 20; ++i) {
+            client.exchange("getrconpass");
+        }
+        QCOMPARE(warnings.size(), 0);
+        m_now = m_now.addSecs(60);
+        client.exchange("getrconpass");
+        QCOMPARE(warnings.size(), 1);
+        const QString said = warnings.at(0).at(0).toString();
+        const auto lost = QRegularExpression(QStringLiteral("; (\\d+) lines lost")).match(said);
+        QVERIFY2(lost.hasMatch() && lost.captured(1).toInt() >= 22, qPrintable(said));
+    }
+    // Past a file-size limit (as on a full disk) the daemon is not killed by SIGXFSZ, says so
+    // once, goes on serving, and leaves no part of a line in the log.
+    void survivesAFullDisk()
+    {
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon, {}, [] {
+            const rlimit limit{2048, 2048};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QVERIFY(daemonPort != 0);
+        Client client(daemonPort);
+        logIn(client);
+        const auto complaints = [&] {
+            m_said += daemon.readAllStandardError();
+            return m_said.count("audit log");
+        };
+        const auto running = [&] { return daemon.state() == QProcess::Running; };
+        for (int i = 0; i < 40 && complaints() == 0 && running(); ++i) {
+            const qint64 before = auditBytes();
+            client.send("alice - say " + QByteArray(100, 'x'));
+            waitUntil([&] { return auditBytes() != before || complaints() > 0 || !running(); });
+        }
+        for (int i = 0; i < 5; ++i) {
+            client.send("alice - say " + QByteArray(100, 'y'));
+            client.socket.flush();
+        }
+        QVERIFY(running());
+        Client other(daemonPort);
+        QCOMPARE(other.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(other.exchange("getrconpass"), kRcon);
+        QCOMPARE(complaints(), 1);
+        QFile audit(file("garrisond-audit.log"));
+        QVERIFY(audit.open(QIODevice::ReadOnly));
+        const QByteArray content = audit.readAll();
+        QVERIFY(content.size() <= 2048 && content.endsWith('\n'));
+        for (const QByteArray& line : content.trimmed().split('\n')) {
+            QVERIFY2(line.startsWith("20") && line.count(" 127.0.0.1 ") == 1, line.constData());
+        }
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
     }
 
 private:
@@ -612,6 +669,32 @@ private:
         m_server->watchFiles();
     }
     quint16 port() const { return m_server->serverPort(); }
+    // Starts the real garrisond (behind `prefix`, such as setpriv, and with `modifier` run in
+    // its process before it starts) on a free port; the port once it listens, or 0. What it
+    // said on stderr so far is in m_said.
+    quint16 startDaemon(QProcess& daemon, const QStringList& prefix = {},
+                        const std::function<void()>& modifier = {})
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0)) {
+            return 0;
+        }
+        const quint16 daemonPort = probe.serverPort();
+        probe.close();
+        if (modifier) {
+            daemon.setChildProcessModifier(modifier);
+        }
+        const QStringList arguments{GARRISOND_PATH, "--config", file("garrisond.conf"), "--port",
+                                    QString::number(daemonPort)};
+        const QStringList command = prefix + arguments;
+        daemon.start(command.first(), command.mid(1));
+        m_said.clear();
+        return QTest::qWaitFor(
+                   [&] { return (m_said += daemon.readAllStandardError()).contains("listening"); },
+                   kWaitMs)
+                   ? daemonPort
+                   : 0;
+    }
     QStringList auditLines() const
     {
         QFile audit(file("garrisond-audit.log"));
@@ -635,6 +718,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<DaemonServer> m_server;
     QDateTime m_now;
+    QByteArray m_said;
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestDaemonServer)
