@@ -52,6 +52,8 @@ public:
     // file that cannot be read, or a configuration that is gone, holds no setting or has lost
     // the RCON password, leaves the running state in force with a warning; false then.
     bool reload();
+    // The next audit record opens the file anew.
+    void reopenAuditLog() { m_audit.reopen(); }
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
     QDateTime now() const { return m_clock(); }

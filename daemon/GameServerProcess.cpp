@@ -1,5 +1,9 @@
 #include "GameServerProcess.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace garrisond {
 
 GameServerProcess::GameServerProcess(QObject* parent) : QObject(parent)
@@ -27,6 +31,15 @@ GameServerProcess::StartResult GameServerProcess::start(const QString& program,
         return StartResult::AlreadyRunning;
     }
     m_process.setWorkingDirectory(workingDirectory);
+    // In the child, between fork and exec: system calls only. The game server must not outlive
+    // the daemon, however the daemon ends (a stop of the service, a crash, SIGKILL).
+    const pid_t daemon = ::getpid();
+    m_process.setChildProcessModifier([daemon] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != daemon) {
+            ::_exit(1);
+        }
+    });
     m_process.start(program, arguments);
     return m_process.waitForStarted(5000) ? StartResult::Started : StartResult::Failed;
 }

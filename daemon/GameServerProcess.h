@@ -7,8 +7,9 @@
 namespace garrisond {
 
 // The game server that "startserver" starts. It runs as the daemon's child: one at a time, and
-// it is stopped when the daemon stops (the daemon cannot tell whether a server that it did not
-// start is running). Its output goes to the daemon's own standard output and error.
+// it is stopped when the daemon stops, or sent SIGTERM when the daemon dies (the daemon cannot
+// tell whether a server that it did not start is running). Its output goes to the daemon's own
+// standard output and error.
 class GameServerProcess : public QObject {
     Q_OBJECT
 

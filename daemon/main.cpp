@@ -15,6 +15,7 @@
 #include <QSocketNotifier>
 #include <QStringDecoder>
 #include <QTextStream>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -220,13 +221,49 @@ int setRconPassword(const DaemonConfig& config)
     return 0;
 }
 
-// SIGINT and SIGTERM end the event loop, so that the game server child is stopped cleanly.
+// Signals reach the event loop through a pipe, one byte each: SIGINT and SIGTERM end it (and
+// with it the game server that the daemon started), SIGHUP reloads the configuration and the
+// accounts, SIGUSR1 opens the audit log anew (after an outside log rotation).
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool catchSignals(QCoreApplication& app, DaemonServer& server)
+{
+    // Close-on-exec: the game server, started by the daemon, must not be able to signal it.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &server] {
+        unsigned char numbers[16];
+        for (ssize_t got; (got = ::read(g_signalPipe[0], numbers, sizeof numbers)) > 0;) {
+            for (ssize_t n = 0; n < got; ++n) {
+                if (numbers[n] == SIGHUP) {
+                    err() << "garrisond: SIGHUP: reloading the configuration and the accounts"
+                          << Qt::endl;
+                    server.reload();
+                } else if (numbers[n] == SIGUSR1) {
+                    err() << "garrisond: SIGUSR1: opening the audit log anew" << Qt::endl;
+                    server.reopenAuditLog();
+                } else {
+                    app.quit();
+                }
+            }
+        }
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) {
+        ::sigaction(number, &action, nullptr);
+    }
+    return true;
 }
 
 int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addressText,
@@ -248,18 +285,13 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     DaemonServer server(config);
     QObject::connect(&server, &DaemonServer::warning, &app,
                      [](const QString& text) { err() << "garrisond: " << text << Qt::endl; });
+    if (!catchSignals(app, server)) {
+        return fail(QStringLiteral("cannot catch signals: ") + qt_error_string(errno));
+    }
     if (!server.start(address, static_cast<quint16>(port))) {
         return fail(server.errorString());
     }
     server.watchFiles();
-
-    // Close-on-exec: the game server, started by the daemon, must not be able to stop it.
-    if (::pipe2(g_signalPipe, O_CLOEXEC) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-    }
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;
     return app.exec();

@@ -17,6 +17,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <csignal>
 #include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -572,6 +573,55 @@ private Q_SLOTS:
         QVERIFY(!all.contains(QStringLiteral("secretpart")));
     }
 
+    // The daemon's process. SIGHUP and SIGUSR1 (as the service's reload and an outside log
+    // rotation send them) must not end it; SIGTERM and SIGINT end it and the game server it
+    // started, which must not be left running without it, not even after SIGKILL.
+    void answersSignals_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("said"); // empty: the daemon ends
+        QTest::newRow("SIGHUP reloads") << int(SIGHUP) << QByteArray("SIGHUP: reloading");
+        QTest::newRow("SIGUSR1 reopens the audit log")
+            << int(SIGUSR1) << QByteArray("SIGUSR1: opening the audit log");
+        QTest::newRow("SIGTERM stops") << int(SIGTERM) << QByteArray();
+        QTest::newRow("SIGINT stops") << int(SIGINT) << QByteArray();
+        QTest::newRow("SIGKILL") << int(SIGKILL) << QByteArray();
+    }
+    void answersSignals()
+    {
+        QFETCH(int, number);
+        QFETCH(QByteArray, said);
+        writeConfig("server_command = /bin/sh -c \"echo $$ > game.pid; exec sleep 60\"\n"
+                    "server_directory = " +
+                    m_dir->path().toUtf8() + "\n");
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon);
+        QVERIFY(daemonPort != 0);
+        Client client(daemonPort);
+        logIn(client);
+        client.send("startserver");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file("game.pid")).size() > 0, kWaitMs);
+        QFile pidFile(file("game.pid"));
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const QString game = QStringLiteral("/proc/%1").arg(pidFile.readAll().trimmed());
+        const auto gameRunning = [&] {
+            QFile status(game + QStringLiteral("/status"));
+            return status.open(QIODevice::ReadOnly) && !status.readAll().contains("State:\tZ");
+        };
+        QVERIFY(gameRunning());
+        QVERIFY(::kill(pid_t(daemon.processId()), number) == 0);
+        if (said.isEmpty()) {
+            QVERIFY(daemon.waitForFinished(kWaitMs));
+            QCOMPARE(daemon.exitStatus() == QProcess::NormalExit, number != SIGKILL);
+            QTRY_VERIFY_WITH_TIMEOUT(!gameRunning(), kWaitMs);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT((m_said += daemon.readAllStandardError()).contains(said), kWaitMs);
+        QCOMPARE(client.exchange("getrconpass"), kRcon);
+        QVERIFY(gameRunning());
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+    }
     // The audit log under failure. Every line is lost here (its folder is missing): the operator
     // hears of it once a minute with the count, not once per line.
     void reportsLostAuditLinesOnceAMinute()
