@@ -117,7 +117,7 @@ bool AuditLog::append(const QByteArray& line)
 {
     struct stat status {};
     if (::fstat(m_fd, &status) != 0) {
-        m_error = qt_error_string(errno);
+        m_error = QStringLiteral("cannot write %1: %2").arg(m_path, qt_error_string(errno));
         return false;
     }
     const QByteArray text = m_lineOpen ? '\n' + line : line;
@@ -130,7 +130,7 @@ bool AuditLog::append(const QByteArray& line)
         if (errno == EINTR) {
             continue;
         }
-        m_error = qt_error_string(errno);
+        m_error = QStringLiteral("cannot write %1: %2").arg(m_path, qt_error_string(errno));
         // On a full disk or past a file-size limit a part of the line may be in: cut it off, or
         // else the next line would be glued to it.
         if (done > 0 && ::ftruncate(m_fd, status.st_size) != 0) {
@@ -152,7 +152,7 @@ bool AuditLog::record(const QDateTime& when, const QString& address, const QStri
     struct stat status {};
     if (::fstat(m_fd, &status) == 0 && status.st_size + line.size() > m_maxBytes) {
         if (!rotate()) {
-            m_error = QStringLiteral("cannot rotate the file: ") + qt_error_string(errno);
+            m_error = QStringLiteral("cannot rotate %1: %2").arg(m_path, qt_error_string(errno));
             return false;
         }
         if (!open()) {

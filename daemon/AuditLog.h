@@ -32,6 +32,7 @@ public:
                 const QString& event, const QString& detail = QString());
     // The next record opens the file anew.
     void reopen();
+    // What went wrong, with the file's name.
     QString errorString() const { return m_error; }
 
     static QString formatLine(const QDateTime& when, const QString& address, const QString& who,

@@ -460,12 +460,12 @@ void DaemonServer::reportAuditLoss(bool writtenAgain)
     }
     const QString lost =
         m_auditLost == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(m_auditLost);
-    Q_EMIT warning(writtenAgain ? QStringLiteral("the audit log %1 is written again; %2 could not "
-                                                 "be written before (%3)")
-                                      .arg(m_audit.path(), lost, m_auditLossReason)
-                                : QStringLiteral("cannot write the audit log %1: %2; %3 lost "
-                                                 "(reported at most once a minute)")
-                                      .arg(m_audit.path(), m_auditLossReason, lost));
+    Q_EMIT warning(writtenAgain ? QStringLiteral("the audit log is written again; %1 could not "
+                                                 "be written before: %2")
+                                      .arg(lost, m_auditLossReason)
+                                : QStringLiteral("the audit log lost %1 (reported at most once a "
+                                                 "minute): %2")
+                                      .arg(lost, m_auditLossReason));
     m_auditLost = 0;
     m_auditLossReported = at;
 }

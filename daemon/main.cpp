@@ -21,6 +21,8 @@
 #include <fcntl.h>
 #include <iostream>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -301,6 +303,11 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
 
 int main(int argc, char** argv)
 {
+    // The daemon holds the RCON password and, while it checks them, login passwords: no core
+    // dump may keep them, and no other process of its user may read its memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     // Past a file-size limit a write fails with EFBIG; the audit log reports that itself.
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);

@@ -718,9 +718,9 @@ def attack_core_dumps(binary):
                              "--"])
         pid = daemon.process.pid
         core = [l for l in open("/proc/%d/limits" % pid) if l.startswith("Max core file size")]
-        owner = pwd.getpwuid(os.stat("/proc/%d" % pid).st_uid).pw_name
+        owner = pwd.getpwuid(os.stat("/proc/%d/status" % pid).st_uid).pw_name
         report(18, "core dumps of a daemon run as nobody",
-               "core limit %s; /proc/PID owned by %s (%s)"
+               "core limit %s; /proc/PID/status owned by %s (%s)"
                % (" ".join(core[0].split()[4:6]) if core else "?", owner,
                   "not dumpable" if owner == "root" else "DUMPABLE"))
     finally:

@@ -20,6 +20,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace garrisond;
@@ -622,6 +623,27 @@ private Q_SLOTS:
         daemon.terminate();
         QVERIFY(daemon.waitForFinished(kWaitMs));
     }
+    // Run as a user of its own (nobody here), the daemon leaves no core dump and keeps its
+    // memory from that user's other processes: the files of its /proc entry are root's then.
+    void keepsItsMemoryToItself()
+    {
+        if (::geteuid() != 0) {
+            QSKIP("running the daemon as another user needs root");
+        }
+        giveFilesTo(kNobody);
+        QProcess daemon;
+        QVERIFY(startDaemon(daemon, asNobody()) != 0);
+        const QString process = QStringLiteral("/proc/%1").arg(daemon.processId());
+        QCOMPARE(QFileInfo(process + QStringLiteral("/status")).ownerId(), 0u);
+        QFile limits(process + QStringLiteral("/limits"));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QString text = QString::fromLatin1(limits.readAll());
+        const QString core =
+            text.split(u'\n').filter(QStringLiteral("Max core file size")).value(0);
+        QCOMPARE(core.simplified().split(u' ').mid(4, 2), QStringList({"0", "0"}));
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+    }
     // The audit log under failure. Every line is lost here (its folder is missing): the operator
     // hears of it once a minute with the count, not once per line.
     void reportsLostAuditLinesOnceAMinute()
@@ -639,7 +661,7 @@ private Q_SLOTS:
         client.exchange("getrconpass");
         QCOMPARE(warnings.size(), 1);
         const QString said = warnings.at(0).at(0).toString();
-        const auto lost = QRegularExpression(QStringLiteral("; (\\d+) lines lost")).match(said);
+        const auto lost = QRegularExpression(QStringLiteral("lost (\\d+) lines")).match(said);
         QVERIFY2(lost.hasMatch() && lost.captured(1).toInt() >= 22, qPrintable(said));
     }
     // Past a file-size limit (as on a full disk) the daemon is not killed by SIGXFSZ, says so
@@ -719,6 +741,27 @@ private:
         m_server->watchFiles();
     }
     quint16 port() const { return m_server->serverPort(); }
+    static constexpr uid_t kNobody = 65534;
+    // setpriv's arguments to run a program as nobody, holding the capabilities to change its
+    // user when `mayChangeUser`.
+    static QStringList asNobody(bool mayChangeUser = false)
+    {
+        QStringList prefix{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        if (mayChangeUser) {
+            prefix << "--inh-caps=+setuid,+setgid"
+                   << "--ambient-caps=+setuid,+setgid";
+        }
+        return prefix << "--";
+    }
+    // Opens the test's folder to others and gives the daemon's files to `uid`, for a daemon run
+    // as that user.
+    void giveFilesTo(uid_t uid)
+    {
+        QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
+        for (const QFileInfo& entry : QDir(m_dir->path()).entryInfoList(QDir::Files)) {
+            QVERIFY(::chown(QFile::encodeName(entry.filePath()).constData(), uid, uid) == 0);
+        }
+    }
     // Starts the real garrisond (behind `prefix`, such as setpriv, and with `modifier` run in
     // its process before it starts) on a free port; the port once it listens, or 0. What it
     // said on stderr so far is in m_said.
