@@ -44,6 +44,9 @@ QString DaemonConfig::describeKeys()
         "  rcon_password        the game server's RCON password, answered to \"getrconpass\"\n"
         "  server_command       the game server's command line, started on \"startserver\"\n"
         "                       (split at blanks; group with double quotes)\n"
+        "  server_user          the user the game server runs as, so that it cannot change\n"
+        "                       the daemon's files (default: the daemon's own user; needs\n"
+        "                       root or CAP_SETUID and CAP_SETGID; read at start only)\n"
         "  server_directory     working folder of the game server (default: the daemon's)\n"
         "  game_log             the game server's log file, answered to \"getlog\"\n"
         "  log_tail_bytes       how much of the end of the log to send (default 262144)\n"
@@ -107,6 +110,8 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             config->serverArguments = QProcess::splitCommand(value);
             config->serverProgram =
                 config->serverArguments.isEmpty() ? QString() : config->serverArguments.takeFirst();
+        } else if (key == QLatin1String("server_user")) {
+            config->serverUser = value;
         } else if (key == QLatin1String("server_directory")) {
             config->serverDirectory = resolve(base, value);
         } else if (key == QLatin1String("game_log")) {

@@ -23,6 +23,7 @@ struct DaemonConfig {
     QString serverProgram;
     QStringList serverArguments;
     QString serverDirectory;
+    QString serverUser; // empty: the daemon's own user
     QString gameLogPath;
     qint64 logTailBytes = kDefaultLogTailBytes;
     QString auditLogPath;

@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 #include <utility>
 
 namespace garrisond {
@@ -88,6 +89,18 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     if (!m_accounts.load(&m_error)) {
         return false;
     }
+    if (!m_config.serverUser.isEmpty()) {
+        const std::optional<ServerUser> user = ServerUser::find(m_config.serverUser, &m_error);
+        if (!user || !user->canSwitch(&m_error)) {
+            return false;
+        }
+        if (user->uid() == ::geteuid()) {
+            Q_EMIT warning(QStringLiteral("server_user %1 is garrisond's own user: the game "
+                                          "server can change garrisond's files")
+                               .arg(user->name()));
+        }
+        m_gameServer.setUser(*user);
+    }
     if (!m_server.listen(address, port)) {
         m_error = m_server.errorString();
         return false;
@@ -141,6 +154,11 @@ bool DaemonServer::reload()
             error = m_config.filePath + QStringLiteral(" has no rcon_password");
             ok = false;
         } else {
+            if (fresh.serverUser != m_config.serverUser) {
+                Q_EMIT warning(QStringLiteral("server_user is read at start only: the game "
+                                              "server runs as before until garrisond restarts"));
+                fresh.serverUser = m_config.serverUser;
+            }
             applyConfig(fresh);
         }
         if (!ok) {

@@ -30,11 +30,20 @@ GameServerProcess::StartResult GameServerProcess::start(const QString& program,
     if (isRunning()) {
         return StartResult::AlreadyRunning;
     }
+    m_error.clear();
+    if (m_user && !m_user->canSwitch(&m_error)) {
+        return StartResult::Failed;
+    }
     m_process.setWorkingDirectory(workingDirectory);
     // In the child, between fork and exec: system calls only. The game server must not outlive
-    // the daemon, however the daemon ends (a stop of the service, a crash, SIGKILL).
+    // the daemon, however the daemon ends (a stop of the service, a crash, SIGKILL); the
+    // setting goes after the change of user, which clears it.
     const pid_t daemon = ::getpid();
-    m_process.setChildProcessModifier([daemon] {
+    const std::function<void()> switchUser = m_user ? m_user->childSwitch() : nullptr;
+    m_process.setChildProcessModifier([daemon, switchUser] {
+        if (switchUser) {
+            switchUser();
+        }
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != daemon) {
             ::_exit(1);
@@ -54,10 +63,21 @@ void GameServerProcess::stop(int graceMs)
     if (!isRunning()) {
         return;
     }
-    m_process.terminate();
+    signal(SIGTERM);
     if (!m_process.waitForFinished(graceMs)) {
-        m_process.kill();
+        signal(SIGKILL);
         m_process.waitForFinished(graceMs);
+    }
+}
+
+void GameServerProcess::signal(int number)
+{
+    const auto pid = static_cast<pid_t>(m_process.processId());
+    if (!m_user) {
+        ::kill(pid, number);
+    } else if (!m_user->signal(pid, number)) {
+        m_error = QStringLiteral("cannot signal the game server (%1): %2")
+                      .arg(m_user->name(), qt_error_string(errno));
     }
 }
 

@@ -293,6 +293,16 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     if (!server.start(address, static_cast<quint16>(port))) {
         return fail(server.errorString());
     }
+    if (const std::optional<ServerUser>& user = server.gameServer().user()) {
+        QString error;
+        if (!user->confine(&error)) {
+            return fail(error);
+        }
+    } else {
+        err() << "garrisond: warning: no server_user configured: the game server runs as "
+                 "garrisond's own user and can change its configuration, accounts and audit log"
+              << Qt::endl;
+    }
     server.watchFiles();
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;

@@ -542,7 +542,7 @@ def attack_startup_files(binary):
 
 
 GAME_SERVER_ATTACK = (
-    'server_command = /bin/sh -c "'
+    'server_command = /bin/sh -c "echo $$ > game.pid; '
     "for f in %(d)s/garrisond.conf %(d)s/garrisond-accounts.json %(d)s/garrisond-audit.log; "
     "do echo x >> $f && echo wrote $(basename $f); done > report.txt 2>/dev/null; "
     "touch %(d)s/planted 2>/dev/null && echo planted >> report.txt; "
@@ -557,6 +557,7 @@ def attack_game_server(binary):
     server as server_user (games), garrisond holding only the capability to switch to it."""
     daemon = Daemon(binary)
     game = tempfile.mkdtemp(prefix="garrisond-game-")
+    game_pid = None
     try:
         os.chmod(game, 0o755)
         games = pwd.getpwnam("games")
@@ -586,14 +587,21 @@ def attack_game_server(binary):
         log = exchange(sock, "getlog")
         sock.close()
         deeds = [w for w in ("wrote", "planted", "signalled") if w in done]
+        alive = daemon.alive()
+        game_pid = int(open(os.path.join(game, "game.pid")).read())
+        daemon.stop()
+        time.sleep(0.5)
         report(13, "game server against the daemon's files",
-               "%s; game server uid %s; %s; getlog %s; daemon %s"
+               "%s; game server uid %s; %s; getlog %s; daemon %s; after SIGTERM game server %s"
                % (how, done[done.index("uid") + 1] if "uid" in done else "?",
                   " ".join(done[:done.index("uid")]) if deeds else "wrote nothing",
                   "SERVED the accounts" if "pbkdf2" in log else "did not serve the accounts",
-                  "alive" if daemon.alive() else "DEAD"))
+                  "alive" if alive else "DEAD",
+                  "RUNNING" if game_pid_alive(game_pid) else "stopped"))
     finally:
         daemon.stop()
+        if game_pid and game_pid_alive(game_pid):
+            os.kill(game_pid, signal.SIGKILL)
         shutil.rmtree(game, ignore_errors=True)
 
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -644,6 +646,72 @@ private Q_SLOTS:
         daemon.terminate();
         QVERIFY(daemon.waitForFinished(kWaitMs));
     }
+    // The service's setting: the daemon runs as a user of its own (nobody here) with only the
+    // capabilities to switch to server_user (games here), whom the game server runs as. The game
+    // server tries to write the daemon's files, plant one beside them, signal the daemon and make
+    // its log lead to the accounts: all in vain, and it keeps no capability. It still stops with
+    // the daemon, which may not signal another user's process by itself.
+    void gameServerCannotTouchTheDaemonsFiles()
+    {
+        if (::geteuid() != 0) {
+            QSKIP("running the daemon and the game server as other users needs root");
+        }
+        const uid_t games = ::getpwnam("games")->pw_uid;
+        QVERIFY(QDir(m_dir->path()).mkdir("game"));
+        QVERIFY(::chown(QFile::encodeName(file("game")).constData(), games, games) == 0);
+        const QByteArray own = m_dir->path().toUtf8() + '/';
+        writeConfig("server_user = games\nserver_directory = game\ngame_log = game/games_mp.log\n"
+                    "server_command = /bin/sh -c \"echo $$ > pid; for f in garrisond.conf "
+                    "garrisond-accounts.json garrisond-audit.log; do echo x >> " +
+                    own + "$f && echo wrote $f; done > report 2>/dev/null; touch " + own +
+                    "planted 2>/dev/null && echo planted >> report; kill -HUP $PPID 2>/dev/null "
+                    "&& echo signalled >> report; ln -s " +
+                    own +
+                    "garrisond-accounts.json games_mp.log; grep Cap /proc/self/status >> "
+                    "report; id -u >> report; echo done >> report; exec sleep 60\"\n");
+        giveFilesTo(::getpwnam("nobody")->pw_uid);
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon, asNobody(true));
+        QVERIFY2(daemonPort != 0, m_said.constData());
+        Client client(daemonPort);
+        logIn(client);
+        client.send("startserver");
+        // Should the test stop half-way, the daemon (killed then) could not take the game server
+        // along: this test started it, this test ends it.
+        const auto leftOver = qScopeGuard([this] {
+            QFile pid(file("game/pid"));
+            if (pid.open(QIODevice::ReadOnly)) {
+                ::kill(pid.readAll().trimmed().toInt(), SIGKILL);
+            }
+        });
+        const auto report = [this] {
+            QFile done(file("game/report"));
+            return done.open(QIODevice::ReadOnly) ? QString::fromLatin1(done.readAll()) : QString();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(report().endsWith(QStringLiteral("done\n")),
+                                  (m_said + daemon.readAllStandardError()).constData(), kWaitMs);
+        const QString said = report();
+        for (const char* set : {"CapInh", "CapPrm", "CapEff", "CapAmb"}) {
+            QVERIFY2(said.contains(QLatin1String(set) + QStringLiteral(":\t0000000000000000")),
+                     qPrintable(said));
+        }
+        QVERIFY2(said.endsWith(QStringLiteral("%1\ndone\n").arg(games)), qPrintable(said));
+        for (const char* name :
+             {"garrisond.conf", "garrisond-accounts.json", "garrisond-audit.log"}) {
+            QFile own(file(name));
+            QVERIFY(own.open(QIODevice::ReadOnly) && !own.readAll().endsWith("x\n"));
+        }
+        QVERIFY(!QFile::exists(file("planted")));
+        const QByteArray log = client.exchange("getlog");
+        QVERIFY2(!log.contains("pbkdf2") && log.contains("symbolic link"), log.constData());
+        QCOMPARE(daemon.state(), QProcess::Running);
+        QFile pid(file("game/pid"));
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const QString game = QStringLiteral("/proc/%1/status").arg(pid.readAll().trimmed());
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(game), kWaitMs);
+    }
     // The audit log under failure. Every line is lost here (its folder is missing): the operator
     // hears of it once a minute with the count, not once per line.
     void reportsLostAuditLinesOnceAMinute()
@@ -753,11 +821,12 @@ private:
         }
         return prefix << "--";
     }
-    // Opens the test's folder to others and gives the daemon's files to `uid`, for a daemon run
-    // as that user.
+    // Gives the test's folder and the daemon's files to `uid`, for a daemon run as that user, and
+    // lets others pass through the folder.
     void giveFilesTo(uid_t uid)
     {
         QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(m_dir->path()).constData(), uid, uid) == 0);
         for (const QFileInfo& entry : QDir(m_dir->path()).entryInfoList(QDir::Files)) {
             QVERIFY(::chown(QFile::encodeName(entry.filePath()).constData(), uid, uid) == 0);
         }
