@@ -345,7 +345,8 @@ int main(int argc, char** argv)
             "Passwords are read from standard input (one line). A running daemon notices "
             "changes of the configuration and accounts files on its own and tells its "
             "logged-in clients about new users (ADDUSER) and a new RCON password "
-            "(CHANGERCON); clients whose account or level was removed are disconnected.\n\n") +
+            "(CHANGERCON); clients whose account or level was removed are disconnected. SIGHUP "
+            "reloads both files too, SIGUSR1 reopens the audit log.\n\n") +
         DaemonConfig::describeKeys());
     parser.addHelpOption();
     parser.addVersionOption();
