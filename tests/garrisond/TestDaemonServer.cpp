@@ -625,33 +625,14 @@ private Q_SLOTS:
         daemon.terminate();
         QVERIFY(daemon.waitForFinished(kWaitMs));
     }
-    // Run as a user of its own (nobody here), the daemon leaves no core dump and keeps its
-    // memory from that user's other processes: the files of its /proc entry are root's then.
-    void keepsItsMemoryToItself()
-    {
-        if (::geteuid() != 0) {
-            QSKIP("running the daemon as another user needs root");
-        }
-        giveFilesTo(kNobody);
-        QProcess daemon;
-        QVERIFY(startDaemon(daemon, asNobody()) != 0);
-        const QString process = QStringLiteral("/proc/%1").arg(daemon.processId());
-        QCOMPARE(QFileInfo(process + QStringLiteral("/status")).ownerId(), 0u);
-        QFile limits(process + QStringLiteral("/limits"));
-        QVERIFY(limits.open(QIODevice::ReadOnly));
-        const QString text = QString::fromLatin1(limits.readAll());
-        const QString core =
-            text.split(u'\n').filter(QStringLiteral("Max core file size")).value(0);
-        QCOMPARE(core.simplified().split(u' ').mid(4, 2), QStringList({"0", "0"}));
-        daemon.terminate();
-        QVERIFY(daemon.waitForFinished(kWaitMs));
-    }
     // The service's setting: the daemon runs as a user of its own (nobody here) with only the
-    // capabilities to switch to server_user (games here), whom the game server runs as. The game
-    // server tries to write the daemon's files, plant one beside them, signal the daemon and make
-    // its log lead to the accounts: all in vain, and it keeps no capability. It still stops with
-    // the daemon, which may not signal another user's process by itself.
-    void gameServerCannotTouchTheDaemonsFiles()
+    // capabilities to switch to server_user (games here), whom the game server runs as. The
+    // daemon leaves no core dump and keeps its memory from its user's other processes (the files
+    // of its /proc entry are root's then). The game server tries to write the daemon's files,
+    // plant one beside them, signal the daemon and make its log lead to the accounts: all in
+    // vain, and it keeps no capability. It still stops with the daemon, which may not signal
+    // another user's process by itself.
+    void holdsInTheServicesSetting()
     {
         if (::geteuid() != 0) {
             QSKIP("running the daemon and the game server as other users needs root");
@@ -671,8 +652,17 @@ private Q_SLOTS:
                     "report; id -u >> report; echo done >> report; exec sleep 60\"\n");
         giveFilesTo(::getpwnam("nobody")->pw_uid);
         QProcess daemon;
-        const quint16 daemonPort = startDaemon(daemon, asNobody(true));
+        const quint16 daemonPort = startDaemon(daemon, asNobody());
         QVERIFY2(daemonPort != 0, m_said.constData());
+        const QString process = QStringLiteral("/proc/%1").arg(daemon.processId());
+        QCOMPARE(QFileInfo(process + QStringLiteral("/status")).ownerId(), 0u);
+        QFile limits(process + QStringLiteral("/limits"));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QString core = QString::fromLatin1(limits.readAll())
+                                 .split(u'\n')
+                                 .filter(QStringLiteral("Max core file size"))
+                                 .value(0);
+        QCOMPARE(core.simplified().split(u' ').mid(4, 2), QStringList({"0", "0"}));
         Client client(daemonPort);
         logIn(client);
         client.send("startserver");
@@ -809,17 +799,17 @@ private:
         m_server->watchFiles();
     }
     quint16 port() const { return m_server->serverPort(); }
-    static constexpr uid_t kNobody = 65534;
-    // setpriv's arguments to run a program as nobody, holding the capabilities to change its
-    // user when `mayChangeUser`.
-    static QStringList asNobody(bool mayChangeUser = false)
+    // setpriv's arguments to run a program as nobody with the capabilities to change its user,
+    // as the service runs the daemon.
+    static QStringList asNobody()
     {
-        QStringList prefix{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-        if (mayChangeUser) {
-            prefix << "--inh-caps=+setuid,+setgid"
-                   << "--ambient-caps=+setuid,+setgid";
-        }
-        return prefix << "--";
+        return {"setpriv",
+                "--reuid=nobody",
+                "--regid=nogroup",
+                "--clear-groups",
+                "--inh-caps=+setuid,+setgid",
+                "--ambient-caps=+setuid,+setgid",
+                "--"};
     }
     // Gives the test's folder and the daemon's files to `uid`, for a daemon run as that user, and
     // lets others pass through the folder.

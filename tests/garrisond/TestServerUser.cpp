@@ -71,18 +71,12 @@ private Q_SLOTS:
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0);
     }
-    void refusesRootAndUnknownUsers_data()
+    // A game server run as root could do anything, the daemon's files included.
+    void refusesRoot()
     {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("root") << QStringLiteral("root");
-        QTest::newRow("unknown") << QStringLiteral("no-such-user-here");
-    }
-    void refusesRootAndUnknownUsers()
-    {
-        QFETCH(QString, name);
         QString error;
-        QVERIFY(!ServerUser::find(name, &error));
-        QVERIFY(error.contains(name));
+        QVERIFY(!ServerUser::find(QStringLiteral("root"), &error));
+        QVERIFY(error.contains(QStringLiteral("root")));
     }
 };
 
