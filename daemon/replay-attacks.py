@@ -628,10 +628,11 @@ def attack_full_disk(binary):
         daemon.process.terminate()
         said = daemon.process.communicate(timeout=10)[1]
         daemon.process = None
-        complaints = [l for l in said.splitlines() if "audit" in l]
+        complaints = [l for l in said.splitlines() if "audit log" in l and "lost" in l]
         ending = "at a line end" if content.endswith(b"\n") else "IN THE MIDDLE OF A LINE"
         report(14, "audit log on a full disk (RLIMIT_FSIZE)",
-               "%d commands: daemon %s (getrconpass %r), log %d B ends %s, %d stderr lines"
+               "%d commands: daemon %s (getrconpass %r), log %d B ends %s, %d stderr lines "
+               "about lost lines"
                % (sent, "alive" if alive else "KILLED", password, len(content), ending,
                   len(complaints)))
     finally:
