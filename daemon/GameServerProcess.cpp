@@ -36,8 +36,8 @@ GameServerProcess::StartResult GameServerProcess::start(const QString& program,
     }
     m_process.setWorkingDirectory(workingDirectory);
     // In the child, between fork and exec: system calls only. The game server must not outlive
-    // the daemon, however the daemon ends (a stop of the service, a crash, SIGKILL); the
-    // setting goes after the change of user, which clears it.
+    // the daemon (see the class comment for the one exception); the setting goes after the
+    // change of user, which clears it.
     const pid_t daemon = ::getpid();
     const std::function<void()> switchUser = m_user ? m_user->childSwitch() : nullptr;
     m_process.setChildProcessModifier([daemon, switchUser] {
