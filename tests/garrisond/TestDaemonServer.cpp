@@ -11,11 +11,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <csignal>
+#include <functional>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace garrisond;
@@ -255,6 +262,38 @@ private Q_SLOTS:
                  changed.constData());
         QCOMPARE(member.exchange("getrconpass"), QByteArray("fresh"));
         QCOMPARE(stranger.socket.bytesAvailable(), 0);
+    }
+    // A configuration that is not valid (as an editor leaves it half-way, too) is not taken for
+    // the defaults: the RCON password stays, members hear nothing, the settings stay in force.
+    void keepsTheRunningConfigurationWhenTheNewOneIsNotValid_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "(none)": the file is deleted
+        QTest::newRow("emptied") << QByteArray();
+        QTest::newRow("deleted") << QByteArray("(none)");
+        QTest::newRow("comments only") << QByteArray("# rcon_password = x\n");
+        QTest::newRow("broken line") << QByteArray("rcon_password = x\nrcon_password\n");
+        QTest::newRow("password left out") << QByteArray("game_log = games_mp.log\n");
+    }
+    void keepsTheRunningConfigurationWhenTheNewOneIsNotValid()
+    {
+        QFETCH(QByteArray, content);
+        startServer();
+        Client member(port());
+        logIn(member);
+        QSignalSpy reloaded(m_server.get(), &DaemonServer::reloaded);
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        if (content == "(none)") {
+            QVERIFY(QFile::remove(file("garrisond.conf")));
+        } else {
+            writeFile("garrisond.conf", content);
+        }
+        QVERIFY(reloaded.wait(kWaitMs));
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.at(0).at(0).toString().contains("the running one stays"),
+                 qPrintable(warnings.at(0).at(0).toString()));
+        QCOMPARE(member.exchange("getrconpass"), kRcon);
+        QCOMPARE(m_server->config().passwordIterations, 1000);
+        QCOMPARE(m_server->sessionCount(), 1);
     }
     // A session whose account or level is taken away is told why and closed; others stay. Before
     // the RCON password is asked for, the reason would be taken as the password: it is not sent.
@@ -500,17 +539,9 @@ private Q_SLOTS:
         writeConfig("server_command = /bin/sh -c \"ls -l /proc/self/fd/ > fds.txt\"\n"
                     "server_directory = " +
                     m_dir->path().toUtf8() + "\n");
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        const quint16 daemonPort = probe.serverPort();
-        probe.close();
         QProcess daemon;
-        daemon.start(QStringLiteral(GARRISOND_PATH),
-                     {"--config", file("garrisond.conf"), "--port", QString::number(daemonPort)});
-        QByteArray said;
-        QVERIFY(QTest::qWaitFor(
-            [&] { return (said += daemon.readAllStandardError()).contains("listening"); },
-            kWaitMs));
+        const quint16 daemonPort = startDaemon(daemon);
+        QVERIFY(daemonPort != 0);
         Client client(daemonPort);
         logIn(client);
         client.send("startserver");
@@ -543,6 +574,194 @@ private Q_SLOTS:
         const QString all = auditLines().join(QLatin1Char('\n'));
         QVERIFY(all.contains(QStringLiteral("user=alice level=(unknown level)")));
         QVERIFY(!all.contains(QStringLiteral("secretpart")));
+    }
+
+    // The daemon's process. SIGHUP and SIGUSR1 (as the service's reload and an outside log
+    // rotation send them) must not end it; SIGTERM and SIGINT end it and the game server it
+    // started, which must not be left running without it, not even after SIGKILL.
+    void answersSignals_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("said"); // empty: the daemon ends
+        QTest::newRow("SIGHUP reloads") << int(SIGHUP) << QByteArray("SIGHUP: reloading");
+        QTest::newRow("SIGUSR1 reopens the audit log")
+            << int(SIGUSR1) << QByteArray("SIGUSR1: opening the audit log");
+        QTest::newRow("SIGTERM stops") << int(SIGTERM) << QByteArray();
+        QTest::newRow("SIGINT stops") << int(SIGINT) << QByteArray();
+        QTest::newRow("SIGKILL") << int(SIGKILL) << QByteArray();
+    }
+    void answersSignals()
+    {
+        QFETCH(int, number);
+        QFETCH(QByteArray, said);
+        writeConfig("server_command = /bin/sh -c \"echo $$ > game.pid; exec sleep 60\"\n"
+                    "server_directory = " +
+                    m_dir->path().toUtf8() + "\n");
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon);
+        QVERIFY(daemonPort != 0);
+        Client client(daemonPort);
+        logIn(client);
+        client.send("startserver");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file("game.pid")).size() > 0, kWaitMs);
+        QFile pidFile(file("game.pid"));
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const QString game = QStringLiteral("/proc/%1").arg(pidFile.readAll().trimmed());
+        const auto gameRunning = [&] {
+            QFile status(game + QStringLiteral("/status"));
+            return status.open(QIODevice::ReadOnly) && !status.readAll().contains("State:\tZ");
+        };
+        QVERIFY(gameRunning());
+        QVERIFY(::kill(pid_t(daemon.processId()), number) == 0);
+        if (said.isEmpty()) {
+            QVERIFY(daemon.waitForFinished(kWaitMs));
+            QCOMPARE(daemon.exitStatus() == QProcess::NormalExit, number != SIGKILL);
+            QTRY_VERIFY_WITH_TIMEOUT(!gameRunning(), kWaitMs);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT((m_said += daemon.readAllStandardError()).contains(said), kWaitMs);
+        QCOMPARE(client.exchange("getrconpass"), kRcon);
+        QVERIFY(gameRunning());
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+    }
+    // The service's setting: the daemon runs as a user of its own (nobody here) with only the
+    // capabilities to switch to server_user (games here), whom the game server runs as. The
+    // daemon leaves no core dump and keeps its memory from its user's other processes (the files
+    // of its /proc entry are root's then). The game server tries to write the daemon's files,
+    // plant one beside them, signal the daemon and make its log lead to the accounts: all in
+    // vain, and it keeps no capability. It still stops with the daemon, which may not signal
+    // another user's process by itself.
+    void holdsInTheServicesSetting()
+    {
+        if (::geteuid() != 0) {
+            QSKIP("running the daemon and the game server as other users needs root");
+        }
+        const uid_t games = ::getpwnam("games")->pw_uid;
+        QVERIFY(QDir(m_dir->path()).mkdir("game"));
+        QVERIFY(::chown(QFile::encodeName(file("game")).constData(), games, games) == 0);
+        const QByteArray own = m_dir->path().toUtf8() + '/';
+        writeConfig("server_user = games\nserver_directory = game\ngame_log = game/games_mp.log\n"
+                    "server_command = /bin/sh -c \"echo $$ > pid; for f in garrisond.conf "
+                    "garrisond-accounts.json garrisond-audit.log; do echo x >> " +
+                    own + "$f && echo wrote $f; done > report 2>/dev/null; touch " + own +
+                    "planted 2>/dev/null && echo planted >> report; kill -HUP $PPID 2>/dev/null "
+                    "&& echo signalled >> report; ln -s " +
+                    own +
+                    "garrisond-accounts.json games_mp.log; grep Cap /proc/self/status >> "
+                    "report; id -u >> report; echo done >> report; exec sleep 60\"\n");
+        giveFilesTo(::getpwnam("nobody")->pw_uid);
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon, asNobody());
+        QVERIFY2(daemonPort != 0, m_said.constData());
+        const QString process = QStringLiteral("/proc/%1").arg(daemon.processId());
+        QCOMPARE(QFileInfo(process + QStringLiteral("/status")).ownerId(), 0u);
+        QFile limits(process + QStringLiteral("/limits"));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QString core = QString::fromLatin1(limits.readAll())
+                                 .split(u'\n')
+                                 .filter(QStringLiteral("Max core file size"))
+                                 .value(0);
+        QCOMPARE(core.simplified().split(u' ').mid(4, 2), QStringList({"0", "0"}));
+        Client client(daemonPort);
+        logIn(client);
+        client.send("startserver");
+        // Should the test stop half-way, the daemon (killed then) could not take the game server
+        // along: this test started it, this test ends it.
+        const auto leftOver = qScopeGuard([this] {
+            QFile pid(file("game/pid"));
+            if (pid.open(QIODevice::ReadOnly)) {
+                ::kill(pid.readAll().trimmed().toInt(), SIGKILL);
+            }
+        });
+        const auto report = [this] {
+            QFile done(file("game/report"));
+            return done.open(QIODevice::ReadOnly) ? QString::fromLatin1(done.readAll()) : QString();
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(report().endsWith(QStringLiteral("done\n")),
+                                  (m_said + daemon.readAllStandardError()).constData(), kWaitMs);
+        const QString said = report();
+        for (const char* set : {"CapInh", "CapPrm", "CapEff", "CapAmb"}) {
+            QVERIFY2(said.contains(QLatin1String(set) + QStringLiteral(":\t0000000000000000")),
+                     qPrintable(said));
+        }
+        QVERIFY2(said.endsWith(QStringLiteral("%1\ndone\n").arg(games)), qPrintable(said));
+        for (const char* name :
+             {"garrisond.conf", "garrisond-accounts.json", "garrisond-audit.log"}) {
+            QFile own(file(name));
+            QVERIFY(own.open(QIODevice::ReadOnly) && !own.readAll().endsWith("x\n"));
+        }
+        QVERIFY(!QFile::exists(file("planted")));
+        const QByteArray log = client.exchange("getlog");
+        QVERIFY2(!log.contains("pbkdf2") && log.contains("symbolic link"), log.constData());
+        QCOMPARE(daemon.state(), QProcess::Running);
+        QFile pid(file("game/pid"));
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const QString game = QStringLiteral("/proc/%1/status").arg(pid.readAll().trimmed());
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(game), kWaitMs);
+    }
+    // The audit log under failure. Every line is lost here (its folder is missing): the operator
+    // hears of it once a minute with the count, not once per line.
+    void reportsLostAuditLinesOnceAMinute()
+    {
+        writeConfig("audit_log = gone/garrisond-audit.log\n");
+        startServer();
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        Client client(port());
+        logIn(client);
+        for (int i = 0; i < 20; ++i) {
+            client.exchange("getrconpass");
+        }
+        QCOMPARE(warnings.size(), 0);
+        m_now = m_now.addSecs(60);
+        client.exchange("getrconpass");
+        QCOMPARE(warnings.size(), 1);
+        const QString said = warnings.at(0).at(0).toString();
+        const auto lost = QRegularExpression(QStringLiteral("lost (\\d+) lines")).match(said);
+        QVERIFY2(lost.hasMatch() && lost.captured(1).toInt() >= 22, qPrintable(said));
+    }
+    // Past a file-size limit (as on a full disk) the daemon is not killed by SIGXFSZ, says so
+    // once, goes on serving, and leaves no part of a line in the log.
+    void survivesAFullDisk()
+    {
+        QProcess daemon;
+        const quint16 daemonPort = startDaemon(daemon, {}, [] {
+            const rlimit limit{2048, 2048};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QVERIFY(daemonPort != 0);
+        Client client(daemonPort);
+        logIn(client);
+        const auto complaints = [&] {
+            m_said += daemon.readAllStandardError();
+            return m_said.count("audit log");
+        };
+        const auto running = [&] { return daemon.state() == QProcess::Running; };
+        for (int i = 0; i < 40 && complaints() == 0 && running(); ++i) {
+            const qint64 before = auditBytes();
+            client.send("alice - say " + QByteArray(100, 'x'));
+            waitUntil([&] { return auditBytes() != before || complaints() > 0 || !running(); });
+        }
+        for (int i = 0; i < 5; ++i) {
+            client.send("alice - say " + QByteArray(100, 'y'));
+            client.socket.flush();
+        }
+        QVERIFY(running());
+        Client other(daemonPort);
+        QCOMPARE(other.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(other.exchange("getrconpass"), kRcon);
+        QCOMPARE(complaints(), 1);
+        QFile audit(file("garrisond-audit.log"));
+        QVERIFY(audit.open(QIODevice::ReadOnly));
+        const QByteArray content = audit.readAll();
+        QVERIFY(content.size() <= 2048 && content.endsWith('\n'));
+        for (const QByteArray& line : content.trimmed().split('\n')) {
+            QVERIFY2(line.startsWith("20") && line.count(" 127.0.0.1 ") == 1, line.constData());
+        }
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWaitMs));
     }
 
 private:
@@ -580,6 +799,54 @@ private:
         m_server->watchFiles();
     }
     quint16 port() const { return m_server->serverPort(); }
+    // setpriv's arguments to run a program as nobody with the capabilities to change its user,
+    // as the service runs the daemon.
+    static QStringList asNobody()
+    {
+        return {"setpriv",
+                "--reuid=nobody",
+                "--regid=nogroup",
+                "--clear-groups",
+                "--inh-caps=+setuid,+setgid",
+                "--ambient-caps=+setuid,+setgid",
+                "--"};
+    }
+    // Gives the test's folder and the daemon's files to `uid`, for a daemon run as that user, and
+    // lets others pass through the folder.
+    void giveFilesTo(uid_t uid)
+    {
+        QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(m_dir->path()).constData(), uid, uid) == 0);
+        for (const QFileInfo& entry : QDir(m_dir->path()).entryInfoList(QDir::Files)) {
+            QVERIFY(::chown(QFile::encodeName(entry.filePath()).constData(), uid, uid) == 0);
+        }
+    }
+    // Starts the real garrisond (behind `prefix`, such as setpriv, and with `modifier` run in
+    // its process before it starts) on a free port; the port once it listens, or 0. What it
+    // said on stderr so far is in m_said.
+    quint16 startDaemon(QProcess& daemon, const QStringList& prefix = {},
+                        const std::function<void()>& modifier = {})
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0)) {
+            return 0;
+        }
+        const quint16 daemonPort = probe.serverPort();
+        probe.close();
+        if (modifier) {
+            daemon.setChildProcessModifier(modifier);
+        }
+        const QStringList arguments{GARRISOND_PATH, "--config", file("garrisond.conf"), "--port",
+                                    QString::number(daemonPort)};
+        const QStringList command = prefix + arguments;
+        daemon.start(command.first(), command.mid(1));
+        m_said.clear();
+        return QTest::qWaitFor(
+                   [&] { return (m_said += daemon.readAllStandardError()).contains("listening"); },
+                   kWaitMs)
+                   ? daemonPort
+                   : 0;
+    }
     QStringList auditLines() const
     {
         QFile audit(file("garrisond-audit.log"));
@@ -603,6 +870,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<DaemonServer> m_server;
     QDateTime m_now;
+    QByteArray m_said;
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestDaemonServer)

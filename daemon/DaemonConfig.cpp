@@ -1,10 +1,10 @@
 #include "DaemonConfig.h"
 
+#include "SecretFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 
 namespace garrisond {
 
@@ -44,6 +44,9 @@ QString DaemonConfig::describeKeys()
         "  rcon_password        the game server's RCON password, answered to \"getrconpass\"\n"
         "  server_command       the game server's command line, started on \"startserver\"\n"
         "                       (split at blanks; group with double quotes)\n"
+        "  server_user          the user the game server runs as, so that it cannot change\n"
+        "                       the daemon's files (default: the daemon's own user; needs\n"
+        "                       root or CAP_SETUID and CAP_SETGID; read at start only)\n"
         "  server_directory     working folder of the game server (default: the daemon's)\n"
         "  game_log             the game server's log file, answered to \"getlog\"\n"
         "  log_tail_bytes       how much of the end of the log to send (default 262144)\n"
@@ -68,25 +71,30 @@ QString DaemonConfig::describeKeys()
         "                       reading from it; twice this drops it (default 8388608)\n");
 }
 
-bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error)
+bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
+                        Purpose purpose)
 {
     *config = defaults(filePath);
-    QFile file(filePath);
-    if (!file.exists()) {
-        return true;
+    QByteArray content;
+    bool missing = false;
+    const auto use = purpose == Purpose::Edit ? SecretFile::Use::Edit : SecretFile::Use::Serve;
+    if (!SecretFile::read(filePath, use, &content, &missing, error)) {
+        return false;
     }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(filePath, file.errorString());
+    if (missing && purpose == Purpose::Reload) {
+        *error = filePath + QStringLiteral(" is gone");
         return false;
     }
     const QDir base = QFileInfo(filePath).absoluteDir();
     int lineNumber = 0;
-    while (!file.atEnd()) {
+    int settings = 0;
+    for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const QString line = QString::fromUtf8(bytes).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
         }
+        ++settings;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         const QString where = QStringLiteral("%1:%2: ").arg(filePath).arg(lineNumber);
         if (equals < 0) {
@@ -102,6 +110,8 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             config->serverArguments = QProcess::splitCommand(value);
             config->serverProgram =
                 config->serverArguments.isEmpty() ? QString() : config->serverArguments.takeFirst();
+        } else if (key == QLatin1String("server_user")) {
+            config->serverUser = value;
         } else if (key == QLatin1String("server_directory")) {
             config->serverDirectory = resolve(base, value);
         } else if (key == QLatin1String("game_log")) {
@@ -150,6 +160,11 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             return false;
         }
     }
+    // An editor empties the file before it writes it anew: that must not blank a running daemon.
+    if (settings == 0 && purpose == Purpose::Reload) {
+        *error = filePath + QStringLiteral(" holds no setting");
+        return false;
+    }
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
         return false;
@@ -160,17 +175,14 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
 bool DaemonConfig::writeRconPassword(const QString& filePath, const QString& password,
                                      QString* error)
 {
-    QStringList lines;
-    QFile existing(filePath);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            *error = QStringLiteral("cannot read %1: %2").arg(filePath, existing.errorString());
-            return false;
-        }
-        lines = QString::fromUtf8(existing.readAll()).split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.constLast().isEmpty()) {
-            lines.removeLast();
-        }
+    QByteArray content;
+    bool missing = false;
+    if (!SecretFile::read(filePath, SecretFile::Use::Edit, &content, &missing, error)) {
+        return false;
+    }
+    QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) {
+        lines.removeLast();
     }
     const QString newLine = kRconKey + QStringLiteral(" = ") + password;
     bool replaced = false;
@@ -186,18 +198,8 @@ bool DaemonConfig::writeRconPassword(const QString& filePath, const QString& pas
     if (!replaced) {
         lines.append(newLine);
     }
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(filePath, file.errorString());
-        return false;
-    }
-    return true;
+    return SecretFile::write(filePath, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(),
+                             error);
 }
 
 } // namespace garrisond

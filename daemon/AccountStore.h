@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PasswordHash.h"
+#include "SecretFile.h"
 
 #include <QList>
 #include <QString>
@@ -18,7 +19,7 @@ struct Account {
 // file holds names, password hashes and levels, never a password.
 class AccountStore {
 public:
-    explicit AccountStore(QString path);
+    explicit AccountStore(QString path, SecretFile::Use use = SecretFile::Use::Serve);
 
     static bool isLevel(const QString& word);
     // Names must survive the login text "user:password-level": no ":" and no control
@@ -29,7 +30,7 @@ public:
 
     // A missing file counts as an empty store.
     bool load(QString* error);
-    // Replaces the file in one step and leaves it readable by its owner only.
+    // Replaces the file in one step; a new file is readable by its owner only (SecretFile).
     bool save(QString* error) const;
 
     const QList<Account>& accounts() const { return m_accounts; }
@@ -41,6 +42,7 @@ public:
 
 private:
     QString m_path;
+    SecretFile::Use m_use;
     QList<Account> m_accounts;
 };
 

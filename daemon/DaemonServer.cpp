@@ -3,13 +3,14 @@
 #include "ClientSession.h"
 #include "DaemonMessage.h"
 #include "LogTail.h"
-#include "SecretFiles.h"
+#include "SecretFile.h"
 #include "WireText.h"
 
 #include <QFileInfo>
 #include <QTcpSocket>
 #include <algorithm>
 #include <map>
+#include <unistd.h>
 #include <utility>
 
 namespace garrisond {
@@ -48,7 +49,10 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
         rewatch();
         reload();
     });
-    connect(&m_summaryTimer, &QTimer::timeout, this, [this] { writeSummaries(); });
+    connect(&m_summaryTimer, &QTimer::timeout, this, [this] {
+        writeSummaries();
+        reportAuditLoss(false);
+    });
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
@@ -63,6 +67,8 @@ DaemonServer::~DaemonServer()
         delete session;
     }
     writeSummaries(true);
+    m_auditLossReported = QDateTime();
+    reportAuditLoss(false);
 }
 
 bool DaemonServer::start(const QHostAddress& address, quint16 port)
@@ -71,11 +77,29 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     for (int n = 1; n < m_config.auditLogFiles; ++n) {
         secrets.append(m_config.auditLogPath + QLatin1Char('.') + QString::number(n));
     }
-    for (const QString& line : SecretFiles::secure(secrets)) {
+    // Every file is checked before any is touched: a daemon that refuses to start changes
+    // nothing.
+    QStringList notes;
+    if (!SecretFile::secure(secrets, &notes, &m_error)) {
+        return false;
+    }
+    for (const QString& line : std::as_const(notes)) {
         Q_EMIT warning(line);
     }
     if (!m_accounts.load(&m_error)) {
         return false;
+    }
+    if (!m_config.serverUser.isEmpty()) {
+        const std::optional<ServerUser> user = ServerUser::find(m_config.serverUser, &m_error);
+        if (!user || !user->canSwitch(&m_error)) {
+            return false;
+        }
+        if (user->uid() == ::geteuid()) {
+            Q_EMIT warning(QStringLiteral("server_user %1 is garrisond's own user: the game "
+                                          "server can change garrisond's files")
+                               .arg(user->name()));
+        }
+        m_gameServer.setUser(*user);
     }
     if (!m_server.listen(address, port)) {
         m_error = m_server.errorString();
@@ -124,18 +148,31 @@ bool DaemonServer::reload()
     QString error;
     if (!m_config.filePath.isEmpty()) {
         DaemonConfig fresh;
-        if (DaemonConfig::load(m_config.filePath, &fresh, &error)) {
-            applyConfig(fresh);
-        } else {
-            Q_EMIT warning(QStringLiteral("configuration not reloaded: ") + error);
+        if (!DaemonConfig::load(m_config.filePath, &fresh, &error, DaemonConfig::Purpose::Reload)) {
             ok = false;
+        } else if (fresh.rconPassword.isEmpty() && !m_config.rconPassword.isEmpty()) {
+            error = m_config.filePath + QStringLiteral(" has no rcon_password");
+            ok = false;
+        } else {
+            if (fresh.serverUser != m_config.serverUser) {
+                Q_EMIT warning(QStringLiteral("server_user is read at start only: the game "
+                                              "server runs as before until garrisond restarts"));
+                fresh.serverUser = m_config.serverUser;
+            }
+            applyConfig(fresh);
+        }
+        if (!ok) {
+            Q_EMIT warning(QStringLiteral("configuration not reloaded, the running one stays in "
+                                          "force: ") +
+                           error);
         }
     }
     AccountStore fresh(m_config.accountsPath);
     if (fresh.load(&error)) {
         applyAccounts(fresh);
     } else {
-        Q_EMIT warning(QStringLiteral("accounts not reloaded: ") + error);
+        Q_EMIT warning(QStringLiteral("accounts not reloaded, the running ones stay in force: ") +
+                       error);
         ok = false;
     }
     Q_EMIT reloaded();
@@ -412,7 +449,7 @@ void DaemonServer::writeSummaries(bool all)
     for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
         writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
     }
-    if (m_refusals.isEmpty()) {
+    if (m_refusals.isEmpty() && m_auditLost == 0) {
         m_summaryTimer.stop();
     }
 }
@@ -420,10 +457,35 @@ void DaemonServer::writeSummaries(bool all)
 void DaemonServer::writeAudit(const QString& address, const QString& who, const QString& event,
                               const QString& detail)
 {
-    if (!m_audit.record(now(), address, who, event, detail)) {
-        Q_EMIT warning(QStringLiteral("cannot write the audit log %1: %2")
-                           .arg(m_audit.path(), m_audit.errorString()));
+    const bool written = m_audit.record(now(), address, who, event, detail);
+    if (!written) {
+        ++m_auditLost;
+        m_auditLossReason = m_audit.errorString();
+        if (!m_summaryTimer.isActive()) {
+            m_summaryTimer.start();
+        }
     }
+    reportAuditLoss(written);
+}
+
+void DaemonServer::reportAuditLoss(bool writtenAgain)
+{
+    // A full disk fails every line: the operator hears of it at once, then once a minute.
+    const QDateTime at = now();
+    if (m_auditLost == 0 ||
+        (m_auditLossReported.isValid() && m_auditLossReported.secsTo(at) < 60)) {
+        return;
+    }
+    const QString lost =
+        m_auditLost == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(m_auditLost);
+    Q_EMIT warning(writtenAgain ? QStringLiteral("the audit log is written again; %1 could not "
+                                                 "be written before: %2")
+                                      .arg(lost, m_auditLossReason)
+                                : QStringLiteral("the audit log lost %1 (reported at most once a "
+                                                 "minute): %2")
+                                      .arg(lost, m_auditLossReason));
+    m_auditLost = 0;
+    m_auditLossReported = at;
 }
 
 } // namespace garrisond

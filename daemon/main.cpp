@@ -5,18 +5,24 @@
 #include "DaemonServer.h"
 #include "GarrisonVersion.h"
 #include "PasswordHash.h"
+#include "SecretFile.h"
+#include "WireText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QLockFile>
 #include <QSocketNotifier>
+#include <QStringDecoder>
 #include <QTextStream>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <iostream>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -36,8 +42,26 @@ int fail(const QString& message)
     return 1;
 }
 
-// One line from standard input; the terminal does not echo it when it is a terminal.
-bool readSecret(const QString& prompt, QString* secret)
+// Names and passwords must arrive as typed: text that is not UTF-8 would be read with
+// replacement characters (two names the same, a password nobody can type), and a character
+// outside Windows-1252 cannot be sent by GARRISON at all.
+bool isSendable(const QString& what, const QString& text, QString* error)
+{
+    for (const char32_t c : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&c, 1);
+        if (!WireText::isEncodable(character)) {
+            *error = QStringLiteral("%1 holds \"%2\", which has no byte in Windows-1252, the "
+                                    "code page of GARRISON's link to the daemon")
+                         .arg(what, character);
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line from standard input; the terminal does not echo it when it is a terminal. False,
+// with the reason, when there is none or it is not UTF-8 text that GARRISON can send.
+bool readSecret(const QString& prompt, QString* secret, QString* error)
 {
     const bool terminal = ::isatty(STDIN_FILENO) == 1;
     termios saved{};
@@ -57,8 +81,17 @@ bool readSecret(const QString& prompt, QString* secret)
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    *secret = QString::fromStdString(line);
-    return ok;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    *secret = decoder.decode(QByteArrayView(line.data(), qsizetype(line.size())));
+    if (!ok) {
+        *error = QStringLiteral("no password on standard input");
+        return false;
+    }
+    if (decoder.hasError()) {
+        *error = QStringLiteral("the password is not valid UTF-8 text");
+        return false;
+    }
+    return isSendable(QStringLiteral("the password"), *secret, error);
 }
 
 // Edits of a file are read-change-save; two at once would lose one of them. The lock is a file
@@ -101,20 +134,25 @@ int addUser(const DaemonConfig& config, const QString& name, const QString& leve
                         .arg(name));
     }
     QString error;
+    if (!isSendable(QStringLiteral("the user name"), name, &error)) {
+        return fail(error);
+    }
     const QStringList levels = AccountStore::parseLevels(levelList, &error);
     if (levels.isEmpty()) {
         return fail(QStringLiteral("--levels: ") + error);
     }
     QString password;
-    if (!readSecret(QStringLiteral("Password for %1: ").arg(name), &password) ||
-        password.isEmpty() || hasControlCharacters(password)) {
+    if (!readSecret(QStringLiteral("Password for %1: ").arg(name), &password, &error)) {
+        return fail(error);
+    }
+    if (password.isEmpty() || hasControlCharacters(password)) {
         return fail(QStringLiteral("no usable password on standard input"));
     }
     const EditLock lock(config.accountsPath);
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     if (!store.load(&error)) {
         return fail(error);
     }
@@ -134,7 +172,7 @@ int removeUser(const DaemonConfig& config, const QString& name)
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     QString error;
     if (!store.load(&error)) {
         return fail(error);
@@ -151,7 +189,7 @@ int removeUser(const DaemonConfig& config, const QString& name)
 
 int listUsers(const DaemonConfig& config)
 {
-    AccountStore store(config.accountsPath);
+    AccountStore store(config.accountsPath, SecretFile::Use::Edit);
     QString error;
     if (!store.load(&error)) {
         return fail(error);
@@ -166,8 +204,11 @@ int listUsers(const DaemonConfig& config)
 int setRconPassword(const DaemonConfig& config)
 {
     QString password;
-    if (!readSecret(QStringLiteral("RCON password: "), &password) || password.isEmpty() ||
-        password.trimmed() != password || hasControlCharacters(password)) {
+    QString error;
+    if (!readSecret(QStringLiteral("RCON password: "), &password, &error)) {
+        return fail(error);
+    }
+    if (password.isEmpty() || password.trimmed() != password || hasControlCharacters(password)) {
         return fail(QStringLiteral("no usable password on standard input (not empty, no blanks "
                                    "at either end)"));
     }
@@ -175,7 +216,6 @@ int setRconPassword(const DaemonConfig& config)
     if (!lock.locked()) {
         return fail(lock.error());
     }
-    QString error;
     if (!DaemonConfig::writeRconPassword(config.filePath, password, &error)) {
         return fail(error);
     }
@@ -183,13 +223,49 @@ int setRconPassword(const DaemonConfig& config)
     return 0;
 }
 
-// SIGINT and SIGTERM end the event loop, so that the game server child is stopped cleanly.
+// Signals reach the event loop through a pipe, one byte each: SIGINT and SIGTERM end it (and
+// with it the game server that the daemon started), SIGHUP reloads the configuration and the
+// accounts, SIGUSR1 opens the audit log anew (after an outside log rotation).
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool catchSignals(QCoreApplication& app, DaemonServer& server)
+{
+    // Close-on-exec: the game server, started by the daemon, must not be able to signal it.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app, &server] {
+        unsigned char numbers[16];
+        for (ssize_t got; (got = ::read(g_signalPipe[0], numbers, sizeof numbers)) > 0;) {
+            for (ssize_t n = 0; n < got; ++n) {
+                if (numbers[n] == SIGHUP) {
+                    err() << "garrisond: SIGHUP: reloading the configuration and the accounts"
+                          << Qt::endl;
+                    server.reload();
+                } else if (numbers[n] == SIGUSR1) {
+                    err() << "garrisond: SIGUSR1: opening the audit log anew" << Qt::endl;
+                    server.reopenAuditLog();
+                } else {
+                    app.quit();
+                }
+            }
+        }
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) {
+        ::sigaction(number, &action, nullptr);
+    }
+    return true;
 }
 
 int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addressText,
@@ -211,18 +287,23 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     DaemonServer server(config);
     QObject::connect(&server, &DaemonServer::warning, &app,
                      [](const QString& text) { err() << "garrisond: " << text << Qt::endl; });
+    if (!catchSignals(app, server)) {
+        return fail(QStringLiteral("cannot catch signals: ") + qt_error_string(errno));
+    }
     if (!server.start(address, static_cast<quint16>(port))) {
         return fail(server.errorString());
     }
-    server.watchFiles();
-
-    // Close-on-exec: the game server, started by the daemon, must not be able to stop it.
-    if (::pipe2(g_signalPipe, O_CLOEXEC) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
+    if (const std::optional<ServerUser>& user = server.gameServer().user()) {
+        QString error;
+        if (!user->confine(&error)) {
+            return fail(error);
+        }
+    } else {
+        err() << "garrisond: warning: no server_user configured: the game server runs as "
+                 "garrisond's own user and can change its configuration, accounts and audit log"
+              << Qt::endl;
     }
+    server.watchFiles();
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;
     return app.exec();
@@ -232,7 +313,21 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
 
 int main(int argc, char** argv)
 {
+    // The daemon holds the RCON password and, while it checks them, login passwords: no core
+    // dump may keep them, and no other process of its user may read its memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    // Past a file-size limit a write fails with EFBIG; the audit log reports that itself.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
+    for (int n = 1; n < argc; ++n) {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        [[maybe_unused]] const QString text = decoder.decode(QByteArrayView(argv[n]));
+        if (decoder.hasError()) {
+            return fail(QStringLiteral("argument %1 is not valid UTF-8 text").arg(n));
+        }
+    }
     QCoreApplication::setApplicationName(QStringLiteral("garrisond"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(garrison::kVersion));
 
@@ -250,7 +345,8 @@ int main(int argc, char** argv)
             "Passwords are read from standard input (one line). A running daemon notices "
             "changes of the configuration and accounts files on its own and tells its "
             "logged-in clients about new users (ADDUSER) and a new RCON password "
-            "(CHANGERCON); clients whose account or level was removed are disconnected.\n\n") +
+            "(CHANGERCON); clients whose account or level was removed are disconnected. SIGHUP "
+            "reloads both files too, SIGUSR1 reopens the audit log.\n\n") +
         DaemonConfig::describeKeys());
     parser.addHelpOption();
     parser.addVersionOption();
@@ -288,13 +384,15 @@ int main(int argc, char** argv)
                        removeUserOption, listUsersOption, rconOption});
     parser.process(app);
 
-    DaemonConfig config;
-    QString error;
-    if (!DaemonConfig::load(parser.value(configOption), &config, &error)) {
-        return fail(error);
-    }
     const int actions = int(parser.isSet(addUserOption)) + int(parser.isSet(removeUserOption)) +
                         int(parser.isSet(listUsersOption)) + int(parser.isSet(rconOption));
+    DaemonConfig config;
+    QString error;
+    if (!DaemonConfig::load(parser.value(configOption), &config, &error,
+                            actions > 0 ? DaemonConfig::Purpose::Edit
+                                        : DaemonConfig::Purpose::Serve)) {
+        return fail(error);
+    }
     if (actions > 1) {
         return fail(QStringLiteral("give at most one of --add-user, --remove-user, --list-users "
                                    "and --set-rcon-password"));

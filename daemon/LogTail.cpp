@@ -1,18 +1,36 @@
 #include "LogTail.h"
 
 #include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace garrisond {
 
 bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QString* error)
 {
-    QFile file(path);
     if (path.isEmpty()) {
         *error = QStringLiteral("no game log is configured");
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The game server may write its folder: a link there could lead to the daemon's own files.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        *error = fd < 0 && errno == ELOOP ? QStringLiteral("it is a symbolic link")
+                 : fd < 0                 ? qt_error_string(errno)
+                                          : QStringLiteral("it is not a plain file");
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         *error = file.errorString();
+        ::close(fd);
         return false;
     }
     const qint64 size = file.size();

@@ -14,6 +14,11 @@ QByteArray WireText::encode(const QString& text)
     return garrison::tools::Cp1252::encode(text);
 }
 
+bool WireText::isEncodable(const QString& text)
+{
+    return decode(encode(text)) == text;
+}
+
 bool WireText::hasControlBytes(const QByteArray& bytes)
 {
     for (const char b : bytes) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Replays known attacks on garrisond against a real daemon on 127.0.0.1.
 
-Usage: tools/daemon/replay-attacks.py build/release/bin/garrisond [--flood-seconds N]
+Usage: daemon/replay-attacks.py build/release/bin/garrisond [--flood-seconds N]
 
 Each attack starts from a fresh folder and daemon, is bounded in count and time, and prints
 one line with its figure. Everything listens and connects on loopback addresses only.
@@ -10,6 +10,9 @@ one line with its figure. Everything listens and connects on loopback addresses 
 import argparse
 import multiprocessing
 import os
+import pwd
+import resource
+import signal
 import shutil
 import socket
 import statistics
@@ -59,18 +62,42 @@ class Daemon:
         return subprocess.run([self.binary, "--config", self.config, *arguments],
                               input=stdin, capture_output=True, text=True, timeout=60)
 
-    def start(self):
+    def run_bytes(self, *arguments, stdin=b""):
+        return subprocess.run([self.binary.encode(), b"--config", self.config.encode(),
+                               *arguments], input=stdin, capture_output=True, timeout=60)
+
+    def start(self, prefix=(), preexec=None, must_listen=True):
+        """Starts the daemon (behind `prefix`, e.g. setpriv). With must_listen False, a daemon
+        that refuses to start gives None instead of an error."""
         self.process = subprocess.Popen(
-            [self.binary, "--config", self.config, "--port", str(self.port)],
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            [*prefix, self.binary, "--config", self.config, "--port", str(self.port)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, preexec_fn=preexec)
         deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
+        while time.monotonic() < deadline and self.process.poll() is None:
             try:
                 socket.create_connection((HOST, self.port), timeout=1).close()
                 return self
             except OSError:
                 time.sleep(0.05)
-        raise RuntimeError("garrisond did not start")
+        if must_listen:
+            raise RuntimeError("garrisond did not start")
+        return None
+
+    def refusal(self):
+        """The first line the daemon said on stderr, once it has ended."""
+        lines = self.process.communicate(timeout=10)[1].splitlines()
+        self.process = None
+        return lines[0] if lines else ""
+
+    def give_to(self, user):
+        """Makes the folder and everything in it the user's, for a daemon run as that user."""
+        entry = pwd.getpwnam(user)
+        os.chmod(self.dir, 0o755)
+        for name in [""] + os.listdir(self.dir):
+            os.chown(os.path.join(self.dir, name), entry.pw_uid, entry.pw_gid)
+
+    def alive(self):
+        return self.process is not None and self.process.poll() is None
 
     def rss_kib(self):
         with open("/proc/%d/status" % self.process.pid) as status:
@@ -84,7 +111,7 @@ class Daemon:
                    for name in os.listdir(self.dir) if name.startswith("garrisond-audit.log"))
 
     def stop(self):
-        if self.process:
+        if self.alive():
             self.process.terminate()
             try:
                 self.process.wait(10)
@@ -437,24 +464,332 @@ def attack_password_tail(binary):
         daemon.stop()
 
 
+def mode_of(path):
+    return "%04o" % (os.lstat(path).st_mode & 0o7777)
+
+
+def victim_file(folder, owner="nobody"):
+    """A file that garrisond must neither change nor write: another user's, or with owner None
+    one of the daemon's own user that is not one of its files (such as /etc/hosts for root)."""
+    victim = os.path.join(folder, "victim")
+    with open(victim, "w") as out:
+        out.write("someone else's file\n")
+    os.chmod(victim, 0o644)
+    if owner and os.geteuid() == 0:
+        entry = pwd.getpwnam(owner)
+        os.chown(victim, entry.pw_uid, entry.pw_gid)
+    return victim
+
+
+def victim_changed(victim):
+    with open(victim) as content:
+        return content.read() != "someone else's file\n"
+
+
+def attack_startup_files(binary):
+    found = []
+    daemon = Daemon(binary)
+    try:
+        shared = os.path.join(daemon.dir, "shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)
+        daemon.write_config("accounts = shared\n")
+        started = daemon.start(must_listen=False)
+        found.append("accounts folder 1777 -> %s (%s)"
+                     % (mode_of(shared), "served" if started else "refused"))
+    finally:
+        daemon.stop()
+    daemon = Daemon(binary)
+    try:
+        victim = victim_file(daemon.dir, owner=None)
+        os.symlink(victim, daemon.audit + ".2")
+        started = daemon.start(must_listen=False)
+        found.append("rotated-name link target 0644 -> %s (%s)"
+                     % (mode_of(victim), "served" if started else "refused"))
+    finally:
+        daemon.stop()
+    daemon = Daemon(binary)
+    try:
+        victim = victim_file(daemon.dir)
+        os.symlink(victim, daemon.audit)
+        started = daemon.start(must_listen=False)
+        if started:
+            log_in(daemon.port, "bob:bobpw-mp")[0].close()
+            time.sleep(0.3)
+        found.append("audit via link %s" % ("WROTE the target" if victim_changed(victim)
+                                             else "left the target alone"))
+    finally:
+        daemon.stop()
+    daemon = Daemon(binary)
+    try:
+        # The link's target reads as an (empty) accounts file, so that --add-user gets as far
+        # as writing.
+        accounts = os.path.join(daemon.dir, "garrisond-accounts.json")
+        victim = victim_file(daemon.dir)
+        with open(victim, "w") as out:
+            out.write('{"accounts": []}\n')
+        os.replace(accounts, accounts + ".real")
+        os.symlink(victim, accounts)
+        result = daemon.run("--add-user", "eve", "--levels", "poweradmin", stdin="pw\n")
+        with open(victim) as content:
+            written = "eve" in content.read()
+        found.append("--add-user via link %s (exit %d)"
+                     % ("WROTE the target" if written else "left the target alone",
+                        result.returncode))
+    finally:
+        daemon.stop()
+    report(12, "start-up: folder and links as daemon files", "; ".join(found))
+
+
+GAME_SERVER_ATTACK = (
+    'server_command = /bin/sh -c "echo $$ > game.pid; '
+    "for f in %(d)s/garrisond.conf %(d)s/garrisond-accounts.json %(d)s/garrisond-audit.log; "
+    "do echo x >> $f && echo wrote $(basename $f); done > report.txt 2>/dev/null; "
+    "touch %(d)s/planted 2>/dev/null && echo planted >> report.txt; "
+    "kill -HUP $PPID 2>/dev/null && echo signalled >> report.txt; "
+    "ln -sf %(d)s/garrisond-accounts.json games_mp.log; "
+    "echo uid $(id -u) >> report.txt; echo done >> report.txt; exec sleep 60\"\n"
+    "server_directory = %(g)s\ngame_log = %(g)s/games_mp.log\n")
+
+
+def attack_game_server(binary):
+    """The packaged setting: garrisond under a system user of its own (nobody here), the game
+    server as server_user (games), garrisond holding only the capability to switch to it."""
+    daemon = Daemon(binary)
+    game = tempfile.mkdtemp(prefix="garrisond-game-")
+    game_pid = None
+    try:
+        os.chmod(game, 0o755)
+        games = pwd.getpwnam("games")
+        os.chown(game, games.pw_uid, games.pw_gid)
+        setting = GAME_SERVER_ATTACK % {"d": daemon.dir, "g": game}
+        daemon.write_config(setting + "server_user = games\n")
+        daemon.give_to("nobody")
+        prefix = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  "--inh-caps=+setuid,+setgid", "--ambient-caps=+setuid,+setgid", "--"]
+        how = "server_user = games"
+        if not daemon.start(prefix=prefix, must_listen=False):
+            how = "no server_user (%s)" % daemon.refusal().split(": ")[-1][:40]
+            daemon.write_config(setting)
+            daemon.give_to("nobody")
+            nobody = pwd.getpwnam("nobody")
+            os.chown(game, nobody.pw_uid, nobody.pw_gid)
+            daemon.start(prefix=prefix)
+        sock, answer = log_in(daemon.port, "root:r00t-Secret-admin")
+        sock.sendall(b"startserver")
+        listing = os.path.join(game, "report.txt")
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not (
+                os.path.exists(listing) and "done" in open(listing).read()):
+            time.sleep(0.05)
+        time.sleep(0.2)
+        done = open(listing).read().split() if os.path.exists(listing) else []
+        log = exchange(sock, "getlog")
+        sock.close()
+        deeds = [w for w in ("wrote", "planted", "signalled") if w in done]
+        alive = daemon.alive()
+        game_pid = int(open(os.path.join(game, "game.pid")).read())
+        daemon.stop()
+        time.sleep(0.5)
+        report(13, "game server against the daemon's files",
+               "%s; game server uid %s; %s; getlog %s; daemon %s; after SIGTERM game server %s"
+               % (how, done[done.index("uid") + 1] if "uid" in done else "?",
+                  " ".join(done[:done.index("uid")]) if deeds else "wrote nothing",
+                  "SERVED the accounts" if "pbkdf2" in log else "did not serve the accounts",
+                  "alive" if alive else "DEAD",
+                  "RUNNING" if game_pid_alive(game_pid) else "stopped"))
+    finally:
+        daemon.stop()
+        if game_pid and game_pid_alive(game_pid):
+            os.kill(game_pid, signal.SIGKILL)
+        shutil.rmtree(game, ignore_errors=True)
+
+
+def attack_full_disk(binary):
+    daemon = Daemon(binary)
+    try:
+        limit = 16384
+        daemon.start(preexec=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
+        sock, answer = log_in(daemon.port, "root:r00t-Secret-admin")
+        sent = 0
+        for _ in range(200):
+            try:
+                sock.sendall(b"root - say " + b"x" * 200)
+            except OSError:
+                break
+            sent += 1
+            time.sleep(0.005)
+        time.sleep(0.5)
+        alive = daemon.alive()
+        password = exchange(sock, "getrconpass") if alive else ""
+        sock.close()
+        with open(daemon.audit, "rb") as audit:
+            content = audit.read()
+        daemon.process.terminate()
+        said = daemon.process.communicate(timeout=10)[1]
+        daemon.process = None
+        complaints = [l for l in said.splitlines() if "audit log" in l and "lost" in l]
+        ending = "at a line end" if content.endswith(b"\n") else "IN THE MIDDLE OF A LINE"
+        report(14, "audit log on a full disk (RLIMIT_FSIZE)",
+               "%d commands: daemon %s (getrconpass %r), log %d B ends %s, %d stderr lines "
+               "about lost lines"
+               % (sent, "alive" if alive else "KILLED", password, len(content), ending,
+                  len(complaints)))
+    finally:
+        daemon.stop()
+
+
+def attack_emptied_config(binary):
+    daemon = Daemon(binary).start()
+    try:
+        sock, answer = log_in(daemon.port, "root:r00t-Secret-admin")
+        open(daemon.config, "w").close()
+        sock.settimeout(2)
+        try:
+            notice = sock.recv(4096).decode("cp1252", "replace")
+        except socket.timeout:
+            notice = ""
+        password = exchange(sock, "getrconpass")
+        sock.close()
+        report(15, "emptied configuration reloaded",
+               "notice %r; getrconpass then %r" % (notice[:40], password))
+    finally:
+        daemon.stop()
+
+
+def game_pid_alive(pid):
+    try:
+        with open("/proc/%d/status" % pid) as status:
+            return "State:\tZ" not in status.read()
+    except OSError:
+        return False
+
+
+def attack_signals(binary):
+    found = []
+    for number in (signal.SIGHUP, signal.SIGUSR1, signal.SIGTERM):
+        daemon = Daemon(binary)
+        game_pid = None
+        try:
+            daemon.write_config(
+                'server_command = /bin/sh -c "echo $$ > game.pid; exec sleep 60"\n'
+                "server_directory = %s\n" % daemon.dir)
+            daemon.start()
+            sock, answer = log_in(daemon.port, "root:r00t-Secret-admin")
+            sock.sendall(b"startserver")
+            pid_file = os.path.join(daemon.dir, "game.pid")
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and not (
+                    os.path.exists(pid_file) and os.path.getsize(pid_file) > 0):
+                time.sleep(0.05)
+            game_pid = int(open(pid_file).read())
+            daemon.process.send_signal(number)
+            time.sleep(1)
+            alive = daemon.alive()
+            answer = exchange(sock, "getrconpass") if alive else ""
+            sock.close()
+            found.append("%s: daemon %s, game server %s" % (
+                signal.Signals(number).name,
+                ("answers" if answer == "s3cret" else "silent") if alive else "ended",
+                "running" if game_pid_alive(game_pid) else "stopped"))
+        finally:
+            daemon.stop()
+            if game_pid and game_pid_alive(game_pid):
+                os.kill(game_pid, signal.SIGKILL)
+    report(16, "signals", "; ".join(found))
+
+
+def attack_root_edits(binary):
+    daemon = Daemon(binary)
+    try:
+        nobody = pwd.getpwnam("nobody")
+        accounts = os.path.join(daemon.dir, "garrisond-accounts.json")
+        for path in (accounts, daemon.config):
+            os.chown(path, nobody.pw_uid, nobody.pw_gid)
+        os.chmod(daemon.config, 0o640)
+        added = daemon.run("--add-user", "carol", "--levels", "mp", stdin="pw\n").returncode
+        changed = daemon.run("--set-rcon-password", stdin="n3w\n").returncode
+        owners = ", ".join("%s %s %s" % (os.path.basename(path),
+                                         pwd.getpwuid(os.stat(path).st_uid).pw_name,
+                                         mode_of(path))
+                           for path in (accounts, daemon.config))
+        report(17, "root edits nobody's files",
+               "exit %d and %d; now %s" % (added, changed, owners))
+    finally:
+        daemon.stop()
+
+
+def attack_core_dumps(binary):
+    daemon = Daemon(binary)
+    try:
+        daemon.give_to("nobody")
+        daemon.start(prefix=["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                             "--"])
+        pid = daemon.process.pid
+        core = [l for l in open("/proc/%d/limits" % pid) if l.startswith("Max core file size")]
+        owner = pwd.getpwuid(os.stat("/proc/%d/status" % pid).st_uid).pw_name
+        report(18, "core dumps of a daemon run as nobody",
+               "core limit %s; /proc/PID/status owned by %s (%s)"
+               % (" ".join(core[0].split()[4:6]) if core else "?", owner,
+                  "not dumpable" if owner == "root" else "DUMPABLE"))
+    finally:
+        daemon.stop()
+
+
+def attack_non_utf8(binary):
+    daemon = Daemon(binary, add_users=False)
+    try:
+        accepted = [daemon.run_bytes(b"--add-user", name, b"--levels", b"mp",
+                                     stdin=b"pw\n").returncode == 0
+                    for name in (b"al\xffice", b"al\xfeice")]
+        users = [u for u in daemon.run("--list-users").stdout.split("\n") if u.strip()]
+        password = daemon.run_bytes(b"--add-user", b"dave", b"--levels", b"mp",
+                                    stdin=b"p\xe4ss\n").returncode == 0
+        report(19, "names and passwords not UTF-8",
+               "names al\\xffice, al\\xfeice: %d accepted, %d accounts; password p\\xe4ss %s"
+               % (sum(accepted), len(users), "ACCEPTED" if password else "refused"))
+    finally:
+        daemon.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("garrisond")
     parser.add_argument("--flood-seconds", type=int, default=65,
                         help="length of the audit flood (default 65: one summary minute)")
+    parser.add_argument("--only", default="",
+                        help="comma-separated attack numbers to replay (default: all)")
     args = parser.parse_args()
     binary = os.path.abspath(args.garrisond)
-    attack_audit_flood(binary, args.flood_seconds)
-    attack_lockout_bypass(binary)
-    attack_getlog_flood(binary)
-    attack_levels(binary)
-    attack_idle_connections(binary)
-    attack_latency(binary)
-    attack_name_timing(binary)
-    attack_parallel_edits(binary)
-    attack_file_modes(binary)
-    attack_descriptors(binary)
-    attack_password_tail(binary)
+    root = os.geteuid() == 0
+    attacks = [
+        (1, lambda: attack_audit_flood(binary, args.flood_seconds)),
+        (2, lambda: attack_lockout_bypass(binary)),
+        (3, lambda: attack_getlog_flood(binary)),
+        (4, lambda: attack_levels(binary)),
+        (5, lambda: attack_idle_connections(binary)),
+        (6, lambda: attack_latency(binary)),
+        (7, lambda: attack_name_timing(binary)),
+        (8, lambda: attack_parallel_edits(binary)),
+        (9, lambda: attack_file_modes(binary)),
+        (10, lambda: attack_descriptors(binary)),
+        (11, lambda: attack_password_tail(binary)),
+        (12, lambda: attack_startup_files(binary)),
+        (13, lambda: attack_game_server(binary) if root else
+         report(13, "game server against the daemon's files", "skipped: needs root")),
+        (14, lambda: attack_full_disk(binary)),
+        (15, lambda: attack_emptied_config(binary)),
+        (16, lambda: attack_signals(binary)),
+        (17, lambda: attack_root_edits(binary) if root else
+         report(17, "root edits nobody's files", "skipped: needs root")),
+        (18, lambda: attack_core_dumps(binary) if root else
+         report(18, "core dumps of a daemon run as nobody", "skipped: needs root")),
+        (19, lambda: attack_non_utf8(binary)),
+    ]
+    only = {int(n) for n in args.only.split(",") if n}
+    for number, attack in attacks:
+        if not only or number in only:
+            attack()
     return 0
 
 

@@ -1,5 +1,9 @@
 #include "GameServerProcess.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace garrisond {
 
 GameServerProcess::GameServerProcess(QObject* parent) : QObject(parent)
@@ -26,7 +30,25 @@ GameServerProcess::StartResult GameServerProcess::start(const QString& program,
     if (isRunning()) {
         return StartResult::AlreadyRunning;
     }
+    m_error.clear();
+    if (m_user && !m_user->canSwitch(&m_error)) {
+        return StartResult::Failed;
+    }
     m_process.setWorkingDirectory(workingDirectory);
+    // In the child, between fork and exec: system calls only. The game server must not outlive
+    // the daemon (see the class comment for the one exception); the setting goes after the
+    // change of user, which clears it.
+    const pid_t daemon = ::getpid();
+    const std::function<void()> switchUser = m_user ? m_user->childSwitch() : nullptr;
+    m_process.setChildProcessModifier([daemon, switchUser] {
+        if (switchUser) {
+            switchUser();
+        }
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != daemon) {
+            ::_exit(1);
+        }
+    });
     m_process.start(program, arguments);
     return m_process.waitForStarted(5000) ? StartResult::Started : StartResult::Failed;
 }
@@ -41,10 +63,21 @@ void GameServerProcess::stop(int graceMs)
     if (!isRunning()) {
         return;
     }
-    m_process.terminate();
+    signal(SIGTERM);
     if (!m_process.waitForFinished(graceMs)) {
-        m_process.kill();
+        signal(SIGKILL);
         m_process.waitForFinished(graceMs);
+    }
+}
+
+void GameServerProcess::signal(int number)
+{
+    const auto pid = static_cast<pid_t>(m_process.processId());
+    if (!m_user) {
+        ::kill(pid, number);
+    } else if (!m_user->signal(pid, number)) {
+        m_error = QStringLiteral("cannot signal the game server (%1): %2")
+                      .arg(m_user->name(), qt_error_string(errno));
     }
 }
 

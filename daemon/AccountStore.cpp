@@ -2,15 +2,14 @@
 
 #include "LoginRequest.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace garrisond {
 
-AccountStore::AccountStore(QString path) : m_path(std::move(path)) {}
+AccountStore::AccountStore(QString path, SecretFile::Use use) : m_path(std::move(path)), m_use(use)
+{}
 
 bool AccountStore::isLevel(const QString& word)
 {
@@ -53,16 +52,16 @@ QStringList AccountStore::parseLevels(const QString& list, QString* error)
 bool AccountStore::load(QString* error)
 {
     m_accounts.clear();
-    QFile file(m_path);
-    if (!file.exists()) {
-        return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString());
+    QByteArray content;
+    bool missing = false;
+    if (!SecretFile::read(m_path, m_use, &content, &missing, error)) {
         return false;
     }
+    if (missing) {
+        return true;
+    }
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(content, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
         *error =
             QStringLiteral("%1 is not an accounts file: %2").arg(m_path, parseError.errorString());
@@ -101,19 +100,8 @@ bool AccountStore::save(QString* error) const
             {QStringLiteral("levels"), QJsonArray::fromStringList(account.levels)},
         });
     }
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
-        return false;
-    }
-    // Restrict before any content is written: the temporary file is what gets renamed.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(QJsonObject{{QStringLiteral("accounts"), entries}}).toJson());
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
-        return false;
-    }
-    return true;
+    return SecretFile::write(
+        m_path, QJsonDocument(QJsonObject{{QStringLiteral("accounts"), entries}}).toJson(), error);
 }
 
 const Account* AccountStore::find(const QString& name) const

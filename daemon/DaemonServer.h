@@ -49,9 +49,11 @@ public:
     void watchFiles();
     // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
     // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
-    // file that
-    // cannot be read leaves the previous state in force; the result is false then.
+    // file that cannot be read, or a configuration that is gone, holds no setting or has lost
+    // the RCON password, leaves the running state in force with a warning; false then.
     bool reload();
+    // The next audit record opens the file anew.
+    void reopenAuditLog() { m_audit.reopen(); }
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
     QDateTime now() const { return m_clock(); }
@@ -98,13 +100,17 @@ private:
     void rewatch();
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
+    void reportAuditLoss(bool writtenAgain);
 
     DaemonConfig m_config;
     AccountStore m_accounts;
     LockoutTable m_lockout;
     AuditLog m_audit;
     RefusalSummary m_refusals;
-    QTimer m_summaryTimer;
+    QTimer m_summaryTimer; // also while lost audit lines wait to be reported
+    int m_auditLost = 0;
+    QString m_auditLossReason;
+    QDateTime m_auditLossReported;
     LoginQueue m_loginQueue;
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;

@@ -10,6 +10,12 @@ namespace garrisond {
 // paths are taken from the folder of the file. The file holds the game server's RCON password,
 // so it should be readable by its owner only; the daemon writes it that way.
 struct DaemonConfig {
+    enum class Purpose {
+        Serve,  // a missing file gives the defaults
+        Edit,   // the same; root may read the service user's file (see SecretFile)
+        Reload, // a running daemon's: a missing file, or one without a setting, is refused
+    };
+
     static constexpr qint64 kDefaultLogTailBytes = 256 * 1024;
 
     QString filePath; // empty when built in code
@@ -17,6 +23,7 @@ struct DaemonConfig {
     QString serverProgram;
     QStringList serverArguments;
     QString serverDirectory;
+    QString serverUser; // empty: the daemon's own user
     QString gameLogPath;
     qint64 logTailBytes = kDefaultLogTailBytes;
     QString auditLogPath;
@@ -36,8 +43,9 @@ struct DaemonConfig {
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);
-    // A missing file gives the defaults; unknown keys and bad values are errors.
-    static bool load(const QString& filePath, DaemonConfig* config, QString* error);
+    // Unknown keys and bad values are errors.
+    static bool load(const QString& filePath, DaemonConfig* config, QString* error,
+                     Purpose purpose = Purpose::Serve);
     // Rewrites the "rcon_password" line (adding it if absent) and keeps every other line.
     static bool writeRconPassword(const QString& filePath, const QString& password, QString* error);
     // The keys with their meaning, for --help.
