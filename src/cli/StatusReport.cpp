@@ -1,5 +1,6 @@
 #include "StatusReport.h"
 
+#include "cli/ReportText.h"
 #include "rcon/ReplyRouter.h"
 #include "rcon/StatusParser.h"
 #include "rcon/TextLines.h"
@@ -62,16 +63,7 @@ Ping ping(const QString& cell)
     return {std::nullopt, QStringLiteral("unknown")};
 }
 
-QString csvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
+using ReportText::csvField;
 
 } // namespace
 
