@@ -5,10 +5,7 @@ namespace garrison {
 InfoString InfoString::parse(QStringView text)
 {
     if (const qsizetype end = text.indexOf(u'\n'); end >= 0) {
-        text.truncate(end);
-    }
-    if (text.endsWith(u'\r')) {
-        text.chop(1);
+        text.truncate(end > 0 && text[end - 1] == u'\r' ? end - 1 : end);
     }
     if (text.startsWith(u'\\')) {
         text = text.sliced(1);

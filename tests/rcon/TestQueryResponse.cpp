@@ -55,6 +55,8 @@ private Q_SLOTS:
                            {"trailing backslash", "\\a\\1\\", "a=1"},
                            {"empty key is dropped", "\\\\x\\a\\1", "a=1"},
                            {"ends at the line end", "\\a\\1\nb\\2", "a=1"},
+                           {"ends at CR LF", "\\a\\1\r\n", "a=1"},
+                           {"a CR alone is text", "\\a\\1\r", "a=1\r"},
                            {"blanks and colour codes stay", "\\hostname\\ ^1My ^7Server ",
                             "hostname= ^1My ^7Server "},
                            {"empty", "", ""},
