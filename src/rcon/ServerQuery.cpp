@@ -294,16 +294,22 @@ void ServerQuery::expire(quint64 round)
 void ServerQuery::readPending()
 {
     m_readScheduled = false;
-    for (int i = 0; i < kReadBatch && m_socket.hasPendingDatagrams(); ++i) {
+    for (int i = 0; i < kReadBatch; ++i) {
+        // Also when nothing seems pending: the socket announces nothing more until a read, and
+        // an announcement may have been an error report (a port unreachable) that only a read
+        // takes away.
+        const bool pending = m_socket.hasPendingDatagrams();
         QHostAddress from;
         quint16 port = 0;
         const qint64 size = m_socket.readDatagram(m_buffer.data(), m_buffer.size(), &from, &port);
-        if (size < 0) {
-            break;
+        if (size >= 0) {
+            handle(QByteArrayView(m_buffer.constData(), size), from, port);
         }
-        handle(QByteArrayView(m_buffer.constData(), size), from, port);
+        if (!pending) {
+            return;
+        }
     }
-    if (m_socket.hasPendingDatagrams() && !m_readScheduled) {
+    if (!m_readScheduled) {
         m_readScheduled = true;
         QTimer::singleShot(0, this, &ServerQuery::readPending);
     }

@@ -4,8 +4,11 @@
 #include "support/TestMain.h"
 #include "support/UdpPeer.h"
 
+#include <QEventLoop>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 using namespace garrison;
 using garrison::test::SimFixture;
@@ -180,6 +183,58 @@ private Q_SLOTS:
         QCOMPARE(asked, 6);
         query.pause();
         QVERIFY(!query.isRunning());
+    }
+
+    // Servers that answer from another thread, as other processes do, so that answers arrive
+    // while the list is still busy with earlier ones: round after round every row is filled
+    // again. (The socket once went deaf for good after some hundred rounds.)
+    void everyRoundIsHeard()
+    {
+        constexpr int kServers = 10;
+        constexpr int kRounds = 2000;
+        sim::SimSettings settings = SimFixture::frozenSettings();
+        settings.queryBurst = 0;
+        QThread thread;
+        thread.start();
+        std::vector<sim::SimServer*> servers;
+        const auto stop = qScopeGuard([&] {
+            for (sim::SimServer* server : servers) {
+                QMetaObject::invokeMethod(
+                    server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+            }
+            thread.quit();
+            thread.wait();
+        });
+        qint64 clock = 0;
+        ServerQuery query;
+        query.setClock([&clock] { return clock; });
+        for (int i = 0; i < kServers; ++i) {
+            auto* server = new sim::SimServer(settings);
+            server->moveToThread(&thread);
+            servers.push_back(server);
+            quint16 port = 0;
+            QMetaObject::invokeMethod(
+                server, [&] { port = server->start(QHostAddress(QHostAddress::LocalHost), 0); },
+                Qt::BlockingQueuedConnection);
+            query.addServer(QStringLiteral("127.0.0.1"), port);
+        }
+        int finished = 0;
+        QEventLoop round;
+        connect(&query, &ServerQuery::queryFinished, &round, [&] {
+            if (++finished == kServers) {
+                round.quit();
+            }
+        });
+        for (int i = 1; i <= kRounds; ++i) {
+            finished = 0;
+            clock += ServerQuery::kMinimumIntervalMs;
+            query.refresh();
+            round.exec(); // a silent round ends by the reply timeout
+            for (int row = 0; row < kServers; ++row) {
+                QVERIFY2(query.server(row).answered(),
+                         qPrintable(QStringLiteral("round %1").arg(i)));
+            }
+        }
     }
 };
 
