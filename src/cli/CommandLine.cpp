@@ -38,7 +38,7 @@ QList<QCommandLineOption> options()
         {kStdin, QStringLiteral("Send the commands read from standard input, one per line.")},
         {kPace, QStringLiteral("Milliseconds between two commands (default 600)."),
          QStringLiteral("ms")},
-        {kFormat, QStringLiteral("Output of status: table, json or csv (default table)."),
+        {kFormat, QStringLiteral("Output of status and query: table, json or csv (default table)."),
          QStringLiteral("format")},
         {kRaw, QStringLiteral("Keep the colour codes (control characters are always shown "
                               "escaped).")},
@@ -109,6 +109,9 @@ Parsed parseArguments(const QStringList& arguments)
     if (!words.isEmpty() && words.constFirst() == QLatin1String("status")) {
         request.status = true;
         words.removeFirst();
+    } else if (!words.isEmpty() && words.constFirst() == QLatin1String("query")) {
+        request.query = true;
+        words.removeFirst();
     }
     if (!words.isEmpty()) {
         return failure(QStringLiteral("unknown word \"%1\": put the console command after --, "
@@ -117,19 +120,23 @@ Parsed parseArguments(const QStringList& arguments)
     }
     request.command = commandWords.join(QLatin1Char(' ')).trimmed();
     request.fromStdin = parser.isSet(kStdin);
-    const int actions = int(request.status) + int(request.fromStdin) + int(separator >= 0);
+    const int actions =
+        int(request.status) + int(request.query) + int(request.fromStdin) + int(separator >= 0);
     if (actions == 0) {
-        return failure(QStringLiteral("nothing to send: give a command after --, status, or "
-                                      "--stdin"));
+        return failure(QStringLiteral("nothing to send: give a command after --, status, query "
+                                      "or --stdin"));
     }
     if (actions > 1) {
-        return failure(QStringLiteral("give only one of: a command after --, status, --stdin"));
+        return failure(
+            QStringLiteral("give only one of: a command after --, status, query, --stdin"));
     }
     if (separator >= 0 && request.command.isEmpty()) {
         return failure(QStringLiteral("the command after -- is empty"));
     }
-    if (request.watch && request.fromStdin) {
-        return failure(QStringLiteral("watch repeats one command or status, not --stdin"));
+    if (request.watch && (request.fromStdin || request.query)) {
+        return failure(
+            QStringLiteral("watch repeats one command or status, not %1")
+                .arg(request.query ? QStringLiteral("query") : QStringLiteral("--stdin")));
     }
 
     if (!parser.isSet(kHost) && !parser.isSet(kProfile)) {
@@ -175,8 +182,8 @@ Parsed parseArguments(const QStringList& arguments)
 
     if (parser.isSet(kFormat)) {
         const QString format = parser.value(kFormat);
-        if (!request.status) {
-            return failure(QStringLiteral("--format belongs to status"));
+        if (!request.status && !request.query) {
+            return failure(QStringLiteral("--format belongs to status and query"));
         }
         if (format == QLatin1String("table")) {
             request.format = Format::Table;
@@ -228,12 +235,14 @@ QString helpText()
     QString text = QStringLiteral(
         "Usage: garrison-rcon [options] -- COMMAND...\n"
         "       garrison-rcon [options] status [--format table|json|csv]\n"
+        "       garrison-rcon [options] query [--format table|json|csv]\n"
         "       garrison-rcon [options] --stdin\n"
         "       garrison-rcon [options] watch [status | -- COMMAND...]\n"
         "\n"
         "Sends remote console (RCON) commands to a game server and prints the replies, with\n"
         "GARRISON's own engine. The password comes from --password-file, the environment\n"
-        "variable GARRISON_RCON_PASSWORD, the profile, or a prompt on a terminal.\n"
+        "variable GARRISON_RCON_PASSWORD, the profile, or a prompt on a terminal. query asks\n"
+        "the server's public getinfo and getstatus instead, which need no password.\n"
         "\n"
         "Options:\n");
     for (const QCommandLineOption& option : options()) {

@@ -36,6 +36,7 @@ struct Request {
     std::optional<QString> password; // given on the command line
 
     bool status = false;
+    bool query = false; // getinfo and getstatus: no password
     bool fromStdin = false;
     bool watch = false;
     QString command; // the words after "--", joined by blanks

@@ -3,6 +3,7 @@
 #include "GarrisonVersion.h"
 #include "cli/CommandLine.h"
 #include "cli/PasswordSource.h"
+#include "cli/QueryReport.h"
 #include "cli/RconExchange.h"
 #include "cli/StatusReport.h"
 #include "cli/TerminalText.h"
@@ -10,6 +11,7 @@
 #include "platform/SettingsStore.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ReplyRouter.h"
+#include "rcon/ServerQuery.h"
 #include "rcon/TextLines.h"
 
 #include <QCoreApplication>
@@ -103,6 +105,46 @@ std::variant<Target, int> target(const Request& request)
         target.port = Request::kDefaultPort;
     }
     return target;
+}
+
+// getinfo and getstatus, once; no password.
+int query(const Request& request, const Target& target)
+{
+    ServerQuery engine;
+    QString error;
+    if (!engine.open(&error)) {
+        return fail(QStringLiteral("cannot open a socket: %1").arg(error), kFailed);
+    }
+    engine.setReplyTimeoutMs(request.timeoutMs);
+    const int row = engine.addServer(target.host, target.port);
+    QEventLoop loop;
+    QObject::connect(&engine, &ServerQuery::queryFinished, &loop, &QEventLoop::quit);
+    // Only a guard: the query ends by itself within the timeout.
+    QTimer::singleShot(request.timeoutMs + 5000, &loop, &QEventLoop::quit);
+    engine.refresh();
+    loop.exec();
+
+    const QueriedServer& server = engine.server(row);
+    const QString where = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
+    switch (server.state) {
+    case QueriedServer::State::HostNotFound:
+        return fail(QStringLiteral("host not found: %1").arg(target.host), kHostNotFound);
+    case QueriedServer::State::Asking:
+    case QueriedServer::State::NotAnswering:
+        return fail(QStringLiteral("%1: no answer to getinfo or getstatus within %2 s")
+                        .arg(where)
+                        .arg(request.timeoutMs / 1000.0),
+                    kNoAnswer);
+    case QueriedServer::State::Answering:
+        break;
+    }
+    if (!server.playersKnown) {
+        say(stderr, QStringLiteral("garrison-rcon: %1: no answer to getstatus: the players are "
+                                   "not known")
+                        .arg(where));
+    }
+    say(stdout, formatQuery(server, request.format, request.raw));
+    return kReplyReceived;
 }
 
 class Runner {
@@ -266,6 +308,9 @@ int main(int argc, char** argv)
         return *code;
     }
     const Target& server = std::get<Target>(found);
+    if (request.query) {
+        return query(request, server);
+    }
     const PasswordSource::Result password =
         PasswordSource::resolve(request, server.profilePassword);
     if (!password.password) {

@@ -160,7 +160,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         auto settings = SimFixture::frozenSettings();
-        settings.players = 16; // the status reply spans several datagrams
+        settings.players = 16;   // the status reply spans several datagrams
+        settings.queryBurst = 0; // every row may query it
         m_sim = std::make_unique<SimFixture>(settings);
         QVERIFY(m_sim->start());
         QVERIFY(m_silent.bind(QHostAddress(QHostAddress::LocalHost), 0));
@@ -222,7 +223,14 @@ private Q_SLOTS:
              {"empty profile", "--profile 4 status", "secret", "4", "no server address"},
              {"profile of another store", "--profile 2 --store copy status", "secret", "4",
               "copy.conf"},
-             {"no password and no terminal", "@sim status", "-", "4", "GARRISON_RCON_PASSWORD"}});
+             {"no password and no terminal", "@sim status", "-", "4", "GARRISON_RCON_PASSWORD"},
+             {"query needs no password", "@sim query", "-", "0", ""},
+             {"query of a profile", "--profile 2 query --format json", "-", "0", ""},
+             {"query of a silent server", "@silent --timeout 0.3 query", "-", "3", "no answer"},
+             {"query of an unknown host", "--host no-such-host.invalid query", "-", "5",
+              "host not found"},
+             {"query and a command", "@sim query -- say hi", "-", "4", "only one"},
+             {"watch of query", "@sim watch query", "-", "4", "watch"}});
     }
 
     void exitCodes()
@@ -307,6 +315,100 @@ private Q_SLOTS:
         }
         QVERIFY(QDateTime::fromString(status.value(QStringLiteral("time")).toString(), Qt::ISODate)
                     .isValid());
+    }
+
+    // query in every format: the server's values and its players (one of them with a terminal
+    // escape in his name) as the simulator has them; no control character reaches the output.
+    void queryFormats_data()
+    {
+        addTextRows({"format", "raw"},
+                    {{"table", "table", ""}, {"json", "json", ""}, {"csv, raw", "csv", "--raw"}});
+    }
+    void queryFormats()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, raw);
+        auto& world = m_sim->console().world();
+        if (world.playerBySlot(31) == nullptr) {
+            garrison::sim::SimPlayer escape = world.players().constFirst();
+            escape.slot = 31;
+            escape.name = QStringLiteral("^1Esc\x1B[2J");
+            world.addPlayer(escape);
+        }
+        QStringList arguments = {"--host", "127.0.0.1", "--port", QString::number(m_sim->port()),
+                                 "query",  "--format",  format};
+        if (!raw.isEmpty()) {
+            arguments.append(raw);
+        }
+        const Run run = runRcon(arguments, environment(QString()));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(std::all_of(run.out.cbegin(), run.out.cend(),
+                             [](QChar c) { return c >= u' ' || c == u'\n'; }),
+                 qPrintable(run.out));
+
+        QStringList expected;
+        for (const garrison::sim::SimPlayer& player : world.players()) {
+            if (player.state != garrison::sim::SimPlayer::State::Zombie) {
+                QString name = raw.isEmpty() ? player.plainName() : player.name;
+                if (format != u"json") {
+                    name.replace(QChar(0x1B), QStringLiteral("\\u001b"));
+                }
+                expected.append(QStringLiteral("%1/%2").arg(name).arg(player.score));
+            }
+        }
+        QString server;
+        QStringList players;
+        if (format == u"json") {
+            const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+            QCOMPARE(object.keys(),
+                     (QStringList{"clients", "gametype", "host", "map", "max_clients",
+                                  "password_needed", "ping_ms", "players"}));
+            server = QStringLiteral("%1|%2|%3|%4/%5|%6")
+                         .arg(object["host"].toString(), object["map"].toString(),
+                              object["gametype"].toString())
+                         .arg(object["clients"].toInt())
+                         .arg(object["max_clients"].toInt())
+                         .arg(object["password_needed"].toBool() ? "true" : "false");
+            QVERIFY(object["ping_ms"].toInt(-1) >= 0);
+            for (const QJsonValue& player : object["players"].toArray()) {
+                QVERIFY(player["ping"].isDouble());
+                players.append(QStringLiteral("%1/%2")
+                                   .arg(player["name"].toString())
+                                   .arg(player["score"].toInt()));
+            }
+        } else if (format == u"csv") {
+            QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.takeFirst(), QStringLiteral("name,score,ping,host,map,gametype,clients,"
+                                                       "max_clients,password_needed,ping_ms"));
+            for (const QString& line : lines) {
+                const QStringList fields = line.split(u',');
+                QCOMPARE(fields.size(), 10);
+                players.append(fields[0] + u'/' + fields[1]);
+                server = QStringLiteral("%1|%2|%3|%4/%5|%6")
+                             .arg(fields[3], fields[4], fields[5], fields[6], fields[7], fields[8]);
+            }
+        } else {
+            const QStringList lines = run.out.split(u'\n');
+            const auto value = [&](const QString& label) {
+                return lines.filter(QRegularExpression(u'^' + label + QStringLiteral(": ")))
+                    .value(0)
+                    .section(QStringLiteral(": "), 1);
+            };
+            server = QStringList{value("host"), value("map"), value("gametype"), value("players"),
+                                 value("password") == u"none" ? "false" : "true"}
+                         .join(u'|');
+            const qsizetype header = lines.indexOf(QRegularExpression("^Name +Score +Ping$"));
+            QVERIFY(header > 0);
+            for (const QString& line : lines.mid(header + 1)) {
+                const QStringList cells = line.split(QRegularExpression("  +"));
+                if (cells.size() == 3) {
+                    players.append(cells[0] + u'/' + cells[1]);
+                }
+            }
+        }
+        QCOMPARE(server,
+                 QStringLiteral("CoDWaWHost|mp_castle|tdm|%1/24|false").arg(expected.size()));
+        QCOMPARE(players, expected);
     }
 
     // Rounds of watch make one CSV file: one header, every line with the time of its status

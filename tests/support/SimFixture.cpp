@@ -77,6 +77,24 @@ QList<PlayerRow> SimFixture::gridRows()
     return rows;
 }
 
+std::optional<QByteArray> SimFixture::query(const QByteArray& datagram, int timeoutMs)
+{
+    QSignalSpy answered(m_server.get(), &sim::SimServer::queryAnswered);
+    QSignalSpy dropped(m_server.get(), &sim::SimServer::queryDropped);
+    QSignalSpy ignored(m_server.get(), &sim::SimServer::datagramIgnored);
+    sendRaw(datagram);
+    if (!QTest::qWaitFor(
+            [&] { return !answered.isEmpty() || !dropped.isEmpty() || !ignored.isEmpty(); },
+            timeoutMs) ||
+        answered.isEmpty() ||
+        !(m_client.hasPendingDatagrams() || m_client.waitForReadyRead(timeoutMs))) {
+        return std::nullopt;
+    }
+    QByteArray answer(static_cast<qsizetype>(m_client.pendingDatagramSize()), '\0');
+    m_client.readDatagram(answer.data(), answer.size());
+    return answer;
+}
+
 void SimFixture::sendRaw(const QByteArray& datagram)
 {
     m_client.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), m_port);

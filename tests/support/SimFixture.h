@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QUdpSocket>
 #include <memory>
+#include <optional>
 
 namespace garrison {
 
@@ -54,6 +55,9 @@ public:
 
     // Raw traffic on the client socket, for malformed requests.
     void sendRaw(const QByteArray& datagram);
+    // Sends a connectionless query and returns the answer; nothing when the server drops or
+    // ignores the datagram.
+    std::optional<QByteArray> query(const QByteArray& datagram, int timeoutMs = kTimeoutMs);
 
 private:
     std::unique_ptr<sim::SimServer> m_server;

@@ -46,6 +46,7 @@ SimConsole::SimConsole(const SimSettings& settings, QObject* parent)
     m_dvars.force(QStringLiteral("sv_serverid"),
                   QString::number(m_world.random().bounded(1000000)));
     m_dvars.set(u"g_gametype", settings.gametype);
+    setJoinPassword(settings.joinPassword);
     m_dvars.set(u"sv_mapRotation",
                 QStringLiteral("gametype tdm map mp_airfield gametype tdm map mp_castle "
                                "gametype dm map mp_dome gametype sd map mp_upheaval"));
@@ -311,6 +312,16 @@ void SimConsole::setCommand(const Line& line, SimRedirectBuffer& out)
     if (name.compare(u"sv_maxclients", Qt::CaseInsensitive) == 0) {
         m_world.setMaxClients(m_dvars.value(u"sv_maxclients").toInt());
     }
+    if (name.compare(u"g_password", Qt::CaseInsensitive) == 0) {
+        setJoinPassword(m_dvars.value(u"g_password"));
+    }
+}
+
+void SimConsole::setJoinPassword(const QString& password)
+{
+    m_dvars.set(u"g_password", password);
+    m_dvars.force(QStringLiteral("g_needpass"),
+                  password.isEmpty() ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
 void SimConsole::byName(const Line& line, SimRedirectBuffer& out, Punishment punishment)

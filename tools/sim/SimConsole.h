@@ -34,7 +34,9 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
     SimWorld& world() { return m_world; }
+    const SimWorld& world() const { return m_world; }
     SimDvarTable& dvars() { return m_dvars; }
+    const SimDvarTable& dvars() const { return m_dvars; }
     SimPunkBuster& punkBuster() { return m_punkBuster; }
 
     // The guid as the status table prints it.
@@ -66,6 +68,7 @@ private:
     void infoSettings(SimDvarTable::Flag flag, SimRedirectBuffer& out) const;
     void dvarCommand(const Line& line, const SimDvarTable::Dvar& dvar, SimRedirectBuffer& out);
     void setCommand(const Line& line, SimRedirectBuffer& out);
+    void setJoinPassword(const QString& password);
     void byName(const Line& line, SimRedirectBuffer& out, Punishment punishment);
     void bySlot(const Line& line, SimRedirectBuffer& out, Punishment punishment);
     void punish(const SimPlayer& player, Punishment punishment, SimRedirectBuffer& out);

@@ -53,6 +53,9 @@ SimDvarTable SimDvarTable::withDefaults()
     number(u"sv_maxPing", 0, 0, 1000, ServerInfo);
     number(u"sv_privateClients", 0, 0, 64, ServerInfo);
     text(u"sv_privatePassword", u"");
+    // The join password; the game keeps g_needpass in step with it for the server lists.
+    text(u"g_password", u"");
+    number(u"g_needpass", 0, 0, 1, ServerInfo | ReadOnly);
     text(u"sv_mapRotation", u"");
     text(u"sv_mapRotationCurrent", u"");
     number(u"sv_maxclients", 24, 1, 64, ServerInfo);

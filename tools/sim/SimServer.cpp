@@ -1,5 +1,6 @@
 #include "SimServer.h"
 
+#include "SimQuery.h"
 #include "SimRedirectBuffer.h"
 #include "SimRequest.h"
 
@@ -9,8 +10,10 @@ namespace garrison::sim {
 
 SimServer::SimServer(const SimSettings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_console(settings, this),
-      m_uconFeed(m_console.punkBuster()), m_tickTimer(this)
+      m_uconFeed(m_console.punkBuster()), m_tickTimer(this),
+      m_queryLimit(settings.queryBurst, settings.queryPeriodMs)
 {
+    m_clock.start();
     m_receiveBuffer.resize(65536);
     connect(&m_console, &SimConsole::gameLogLine, this, &SimServer::log);
     connect(&m_console, &SimConsole::chatLine, this, &SimServer::chatLine);
@@ -94,6 +97,15 @@ void SimServer::handle(QByteArrayView datagram, const QHostAddress& from, quint1
             send({SimUconFeed::welcome()}, from, fromPort);
         }
         Q_EMIT relayAnnounced(accepted);
+        return;
+    }
+    if (const std::optional<SimQuery> query = SimQuery::parse(datagram)) {
+        if (!m_queryLimit.allow(from, m_clock.elapsed())) {
+            Q_EMIT queryDropped(query->word());
+            return;
+        }
+        send({query->answer(m_console)}, from, fromPort);
+        Q_EMIT queryAnswered(query->word(), from, fromPort);
         return;
     }
     const std::optional<SimRequest> request = SimRequest::parse(datagram);

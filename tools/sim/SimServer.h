@@ -2,6 +2,7 @@
 
 #include "SimConsole.h"
 #include "SimGameLog.h"
+#include "SimRateLimit.h"
 #include "SimSettings.h"
 #include "SimUconFeed.h"
 
@@ -47,6 +48,10 @@ Q_SIGNALS:
     void datagramIgnored();
     // A request that came within the cooldown.
     void requestDropped(const QString& command);
+    // "getinfo" or "getstatus" answered, and from where it came.
+    void queryAnswered(const QString& query, const QHostAddress& from, quint16 fromPort);
+    // A query beyond the per-address rate limit: no answer.
+    void queryDropped(const QString& query);
     // "Quit" or "killserver" ended the server; it no longer listens.
     void finished();
     void chatLine(int slot, const QString& name, const QString& text);
@@ -69,6 +74,8 @@ private:
     QUdpSocket* m_socket = nullptr;
     QTimer m_tickTimer;
     QElapsedTimer m_lastAccepted;
+    SimRateLimit m_queryLimit;
+    QElapsedTimer m_clock;
     QByteArray m_receiveBuffer;
     QHostAddress m_address;
     quint16 m_port = 0;

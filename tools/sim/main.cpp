@@ -57,6 +57,17 @@ int main(int argc, char** argv)
         {QStringLiteral("seed"),
          QStringLiteral("Seed of the player simulation (same seed, same game)."),
          QStringLiteral("number"), QString::number(defaults.seed)},
+        {QStringLiteral("join-password"),
+         QStringLiteral("Password players need to join (g_password); the server lists show "
+                        "that one is needed (g_needpass)."),
+         QStringLiteral("text")},
+        {QStringLiteral("query-burst"),
+         QStringLiteral("getinfo and getstatus answered at once per source address before the "
+                        "rate limit drops them (0: no limit)."),
+         QStringLiteral("N"), QString::number(defaults.queryBurst)},
+        {QStringLiteral("query-period-ms"),
+         QStringLiteral("After a burst, one more query answered per address each period."),
+         QStringLiteral("ms"), QString::number(defaults.queryPeriodMs)},
         {QStringLiteral("cooldown-ms"),
          QStringLiteral("Drop requests that come sooner than this after the last one (0: off)."),
          QStringLiteral("ms"), QString::number(defaults.cooldownMs)},
@@ -127,6 +138,15 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("--tick-ms needs a number of milliseconds"));
     }
     settings.tickMs = static_cast<int>(number);
+    if (!readNumber(parser, QStringLiteral("query-burst"), 0, 1000, &number)) {
+        return fail(QStringLiteral("--query-burst needs a number from 0 to 1000"));
+    }
+    settings.queryBurst = static_cast<int>(number);
+    if (!readNumber(parser, QStringLiteral("query-period-ms"), 1, 3600000, &number)) {
+        return fail(QStringLiteral("--query-period-ms needs a number of milliseconds"));
+    }
+    settings.queryPeriodMs = static_cast<int>(number);
+    settings.joinPassword = parser.value(QStringLiteral("join-password"));
     settings.password = parser.value(QStringLiteral("password"));
     settings.logFile = parser.value(QStringLiteral("log"));
     settings.map = parser.value(QStringLiteral("map"));
