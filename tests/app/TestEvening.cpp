@@ -330,8 +330,9 @@ private Q_SLOTS:
                         m_daemonFolder.filePath(QStringLiteral("garrisond.conf")),
                         QStringLiteral("--port"), daemonPort});
         QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_daemon.readAllStandardError()).contains("listening on"),
-                                 kTimeoutMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            (said += m_daemon.readAllStandardError()).contains("listening on"), said.constData(),
+            kTimeoutMs);
 
         logOut();
         QWidget& form = *visibleWindow("Form4");
