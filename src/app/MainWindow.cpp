@@ -85,7 +85,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
                  {m_ui->Image8, QStyle::SP_DirIcon},
                  {m_ui->Image9, QStyle::SP_DriveNetIcon},
                  {m_ui->Image10, QStyle::SP_ComputerIcon},
-                 {m_ui->Image12, QStyle::SP_FileDialogContentsView},
+                 {m_ui->ImageHistory, QStyle::SP_FileDialogContentsView},
                  {m_ui->Image4, QStyle::SP_ArrowBack},
                  {m_ui->Image11, QStyle::SP_DialogCloseButton}};
     for (const auto& entry : icons) {
@@ -114,7 +114,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
     connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });
     connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
-    connect(m_ui->Image12, &QToolButton::clicked, this, [this] { openHistory({}); });
+    connect(m_ui->ImageHistory, &QToolButton::clicked, this, [this] { openHistory({}); });
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
     m_players->setSourceModel(m_gridModel);
@@ -154,6 +154,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_playerMenu.get(), &PlayerMenu::playerActed, this, &MainWindow::recordAction);
     connect(m_playerMenu.get(), &PlayerMenu::historyRequested, this, &MainWindow::openHistory);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
+    // A server left at the game's default name gets an empty one: it stays clickable.
+    m_ui->Label6->setPlaceholder(tr("(no name)"));
     connect(m_ui->Label3, &ClickLabel::clicked, this, [this] { Send(kMapName); });
     connect(m_ui->Label6, &ClickLabel::clicked, this,
             [this] { Send(QStringLiteral("sv_hostname")); });
@@ -260,6 +262,7 @@ void MainWindow::IdentDaemon(const QString& Result)
 
 bool MainWindow::Connect()
 {
+    startSession();
     m_answerWatch.sessionStarted(m_Text3, m_Text4);
     const std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
     if (!failure) {
@@ -271,6 +274,34 @@ bool MainWindow::Connect()
                       BoxIcon::Critical);
     Q_EMIT loginWindowRequested();
     return false;
+}
+
+void MainWindow::startSession()
+{
+    endWatching();
+    // A list still arriving from the previous server is not published into this session.
+    m_lists.Timer3().stop();
+    m_lists.clear();
+    // No rows, no selection: the players page has nothing of the last server left.
+    m_gridModel.setRows({});
+    m_playerMenu->startSession();
+    m_warnedCells.clear();
+    m_tell->startSession();
+    m_reader->startSession();
+    m_ui->Label6->setText(kLoading);
+    m_ui->Label3->setText(kLoading);
+    m_ui->Label4->setText(QStringLiteral("0"));
+    showStatus(QString());
+    m_chat->startSession();
+    m_settings->startSession();
+    m_maps->startSession();
+    m_admin->startSession();
+    m_terminal->startSession();
+    m_historyPage->setServer(serverKey());
+    if ((currentPage() == Page::Settings || currentPage() == Page::Admin) && !pageAllowed()) {
+        switchPage(Page::Players);
+    }
+    m_terminal->setCommandLineAllowed(commandLineAllowed());
 }
 
 void MainWindow::Disconnect()
@@ -491,11 +522,15 @@ void MainWindow::gatedPage(Page page)
                       QStringLiteral("Access Denied"), BoxIcon::Critical);
 }
 
+bool MainWindow::commandLineAllowed() const
+{
+    return m_rcon.DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("poweradmin");
+}
+
 void MainWindow::openTerminal()
 {
     showPage(Page::Terminal);
-    m_terminal->setCommandLineAllowed(m_rcon.DaemonFlag() != QLatin1String("1") ||
-                                      m_level == QLatin1String("poweradmin"));
+    m_terminal->setCommandLineAllowed(commandLineAllowed());
 }
 
 void MainWindow::logOut()

@@ -62,8 +62,13 @@ public:
     void IdentDaemon(const QString& Result);
 
     // Opens the socket and sends "status"; on failure shows the error box, asks for the
-    // login window and returns false.
+    // login window and returns false. Starts the session first (startSession).
     bool Connect();
+    // Every page and window forgets the previous server: header, grid, lists, transcripts,
+    // boxes, reader, tell window, menus. What is the user's stays: the commands typed in this
+    // run, the grid's sort order, the automatic refresh, the join settings, window places.
+    // The page shown stays unless this session may not open it.
+    void startSession();
     void Disconnect();
 
     void Send(const QString& cmd) override;
@@ -133,6 +138,7 @@ private:
     void takeMapReply(const QString& ReplyText);
     void switchPage(Page page);
     bool pageAllowed() const;
+    bool commandLineAllowed() const;
     void takeStatusTable(const StatusParser::StatusTable& table);
     void commandSent(const QString& cmd, const QDateTime& at);
     void refusePassword();

@@ -35,6 +35,12 @@ void ReaderWindow::showText(const QString& text)
     raise();
 }
 
+void ReaderWindow::startSession()
+{
+    m_ui->Text1->clearText();
+    close();
+}
+
 void ReaderWindow::hideEvent(QHideEvent* event)
 {
     if (!event->spontaneous()) {

@@ -24,6 +24,8 @@ public:
 
     void showText(const QString& text) override;
     ConsoleBox& Text1();
+    // A new session: the previous server's report or information goes, and the window with it.
+    void startSession();
 
 protected:
     void hideEvent(QHideEvent* event) override;

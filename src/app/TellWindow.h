@@ -29,6 +29,8 @@ public:
     void open(const QString& description, const QString& slot);
     // What the player menu's "Warn Player" opens.
     void warn(const QString& slot) { open(kWarnDescription, slot); }
+    // A new session: a message begun for the previous server's player is dropped unsent.
+    void startSession() { close(); }
 
 Q_SIGNALS:
     // The message went out to the player in this slot.

@@ -18,12 +18,12 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     allowDigitsOnly(*m_ui->Text11, 9);
 
     connect(m_ui->Label99, &LabelButton::clicked, this, &AdminPage::setPrivateSlots);
-    connect(m_ui->Text44, &QLineEdit::returnPressed, this, &AdminPage::setPrivateSlots);
+    sendOnEnter(*m_ui->Text44, [this] { return setPrivateSlots(); });
     connect(m_ui->Label101, &LabelButton::clicked, this, &AdminPage::setSlotsPassword);
-    connect(m_ui->Text45, &QLineEdit::returnPressed, this, &AdminPage::setSlotsPassword);
+    sendOnEnter(*m_ui->Text45, [this] { return setSlotsPassword(); });
     connect(m_ui->Label36, &LabelButton::clicked, this, &AdminPage::requestBanList);
     connect(m_ui->Label34, &LabelButton::clicked, this, &AdminPage::unban);
-    connect(m_ui->Text11, &QLineEdit::returnPressed, this, &AdminPage::unban);
+    sendOnEnter(*m_ui->Text11, [this] { return unban(); });
     connect(m_ui->Label95, &LabelButton::clicked, this, &AdminPage::addBadName);
     connect(m_ui->Label96, &LabelButton::clicked, this, &AdminPage::requestBadNameList);
     connect(m_ui->Label94, &LabelButton::clicked, this, &AdminPage::restartPunkbuster);
@@ -45,23 +45,33 @@ QString AdminPage::listText() const
     return m_ui->Text10->text();
 }
 
-void AdminPage::setPrivateSlots()
+void AdminPage::startSession()
+{
+    m_ui->Text10->clearText();
+    m_ui->Text11->setText(QStringLiteral("0"));
+    m_ui->Text44->setText(QStringLiteral("0"));
+    m_ui->Text45->setText(QStringLiteral("Password"));
+}
+
+bool AdminPage::setPrivateSlots()
 {
     if (!SettingsCommands::isNumber(m_ui->Text44->text().trimmed())) {
         Q_EMIT statusMessage(tr("Private slots take a number of slots; nothing was sent."));
-        return;
+        return false;
     }
     const SettingsCommands::Confirmed slots = SettingsCommands::privateSlots(m_ui->Text44->text());
     m_sender.Send(slots.command);
     m_dialogs.message(slots.report, kProgramCaption, BoxIcon::None);
+    return true;
 }
 
-void AdminPage::setSlotsPassword()
+bool AdminPage::setSlotsPassword()
 {
     const SettingsCommands::Confirmed password =
         SettingsCommands::slotsPassword(m_ui->Text45->text());
     m_sender.Send(password.command);
     m_dialogs.message(password.report, kProgramCaption, BoxIcon::None);
+    return true;
 }
 
 void AdminPage::requestBanList()
@@ -72,19 +82,20 @@ void AdminPage::requestBanList()
                       BoxIcon::Information);
 }
 
-void AdminPage::unban()
+bool AdminPage::unban()
 {
     const std::optional<QString> command = SettingsCommands::unban(m_ui->Text11->text());
     if (!command) {
         m_dialogs.message(QStringLiteral("Please fill the ban number!"),
                           QStringLiteral("Remove Ban"), BoxIcon::Information);
-        return;
+        return false;
     }
     if (!SettingsCommands::isNumber(m_ui->Text11->text())) {
         Q_EMIT statusMessage(tr("The ban number takes digits only; nothing was sent."));
-        return;
+        return false;
     }
     m_sender.Send(*command);
+    return true;
 }
 
 void AdminPage::addBadName()

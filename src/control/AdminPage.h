@@ -24,6 +24,8 @@ public:
     // The published ban list or bad-name list (Text10).
     void setListText(const QString& text);
     QString listText() const;
+    // A new session: no list, the boxes as the page opens.
+    void startSession();
 
 Q_SIGNALS:
     // Something for the main window's status line.
@@ -36,10 +38,11 @@ Q_SIGNALS:
     void stopServerRequested();
 
 private:
-    void setPrivateSlots();
-    void setSlotsPassword();
+    // These three return whether the command went out.
+    bool setPrivateSlots();
+    bool setSlotsPassword();
     void requestBanList();
-    void unban();
+    bool unban();
     void addBadName();
     void requestBadNameList();
     void restartPunkbuster();

@@ -86,6 +86,15 @@ void ChatPage::showLogChange(qsizetype kept, const QString& appended, const QStr
     box.moveCaretToEnd();
 }
 
+void ChatPage::startSession()
+{
+    m_ui->txtsay1->clear();
+    m_ui->txtsay2->clearText();
+    // The box no longer holds the log shown so far: lines the tail adds still follow, and only
+    // a log that starts over (each login deletes it) is shown whole.
+    m_ownLinesSinceLog = true;
+}
+
 QString ChatPage::timeStamp(const QDateTime& now)
 {
     return QLatin1Char('[') + now.toString(QStringLiteral("MM.dd.yyyy HH:mm:ss")) +

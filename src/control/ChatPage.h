@@ -35,6 +35,9 @@ public:
     // the box from there, or shows the whole log again when the page's own lines came since.
     void showLogChange(qsizetype kept, const QString& appended, const QString& text);
 
+    // A new session: the transcript (relay lines included) and the line being typed go.
+    void startSession();
+
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
     // "[mm.dd.yyyy hh:mm:ss]" on the 24-hour clock.

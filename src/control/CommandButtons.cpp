@@ -3,6 +3,7 @@
 #include "control/LabelButton.h"
 #include "rcon/CommandSender.h"
 
+#include <QLineEdit>
 #include <QWidget>
 
 namespace garrison {
@@ -24,6 +25,15 @@ void connectCommandButtons(QWidget& page, SettingsCommands::Page which, CommandS
                              [&sender, command] { sender.Send(command); });
         }
     }
+}
+
+void sendOnEnter(QLineEdit& field, std::function<bool()> send)
+{
+    QObject::connect(&field, &QLineEdit::returnPressed, &field, [&field, send = std::move(send)] {
+        if (send()) {
+            field.selectAll();
+        }
+    });
 }
 
 } // namespace garrison

@@ -45,6 +45,14 @@ MapsPage::MapsPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
 
 MapsPage::~MapsPage() = default;
 
+void MapsPage::startSession()
+{
+    m_ui->List1->selectionModel()->clear();
+    m_ui->List1->scrollToTop();
+    m_ui->Label13->setText(MapCatalog::kNoMapChosen);
+    showPicture(MapCatalog::kDefaultPicture);
+}
+
 void MapsPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);

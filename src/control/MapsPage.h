@@ -25,6 +25,9 @@ public:
     MapsPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent = nullptr);
     ~MapsPage() override;
 
+    // A new session: no map chosen, the default picture.
+    void startSession();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

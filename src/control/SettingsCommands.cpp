@@ -87,6 +87,27 @@ bool SettingsCommands::isNumber(const QString& text)
     });
 }
 
+SettingsCommands::PingProblem SettingsCommands::checkPing(const QString& minimum,
+                                                          const QString& maximum)
+{
+    if (!isNumber(minimum) || !isNumber(maximum)) {
+        return PingProblem::NotNumbers;
+    }
+    // Compared as digit strings: a value too long for an integer is still ordered right.
+    const auto value = [](const QString& digits) {
+        qsizetype first = 0;
+        while (first + 1 < digits.size() && digits.at(first) == QLatin1Char('0')) {
+            ++first;
+        }
+        return digits.sliced(first);
+    };
+    const QString low = value(minimum);
+    const QString high = value(maximum);
+    const bool above = low.size() != high.size() ? low.size() > high.size() : low > high;
+    return above && high != QLatin1String("0") ? PingProblem::MinimumAboveMaximum
+                                               : PingProblem::None;
+}
+
 SettingsCommands::Ping SettingsCommands::ping(const QString& minimum, const QString& maximum)
 {
     return {QStringLiteral("sv_minping ") + minimum, QStringLiteral("sv_maxping ") + maximum,

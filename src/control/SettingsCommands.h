@@ -25,6 +25,8 @@ public:
         QString report;
     };
 
+    enum class PingProblem { None, NotNumbers, MinimumAboveMaximum };
+
     struct Ping {
         QString minimum; // sent at once
         QString maximum; // deferred
@@ -40,6 +42,8 @@ public:
     static bool isNumber(const QString& text);
 
     static QString hostName(const QString& name);
+    // A maximum of 0 is the server's "no limit", so any minimum goes with it.
+    static PingProblem checkPing(const QString& minimum, const QString& maximum);
     static Ping ping(const QString& minimum, const QString& maximum);
     static Confirmed privateSlots(const QString& slots);
     static Confirmed slotsPassword(const QString& password);

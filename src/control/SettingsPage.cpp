@@ -33,25 +33,20 @@ SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* par
     allowDigitsOnly(*m_ui->Text27, 4);
     allowDigitsOnly(*m_ui->Text26, 4);
 
-    for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
-                          m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
-        showBorder(label, false);
-    }
-
     m_ui->Combo1->addItems(MapCatalog::mapNames());
     m_ui->Combo2->addItems(MapCatalog::gameTypes());
     for (QComboBox* combo : {m_ui->Combo1, m_ui->Combo2}) {
-        combo->setCurrentIndex(-1);
         combo->setInsertPolicy(QComboBox::NoInsert);
     }
+    startSession();
     m_ui->Combo1->lineEdit()->setPlaceholderText(tr("choose a map"));
     m_ui->Combo2->lineEdit()->setPlaceholderText(tr("choose a game type"));
 
     connect(m_ui->Label18, &LabelButton::clicked, this, &SettingsPage::setServerName);
-    connect(m_ui->Text8, &QLineEdit::returnPressed, this, &SettingsPage::setServerName);
+    sendOnEnter(*m_ui->Text8, [this] { return setServerName(); });
     connect(m_ui->Label58, &LabelButton::clicked, this, &SettingsPage::changePing);
-    connect(m_ui->Text27, &QLineEdit::returnPressed, this, &SettingsPage::changePing);
-    connect(m_ui->Text26, &QLineEdit::returnPressed, this, &SettingsPage::changePing);
+    sendOnEnter(*m_ui->Text27, [this] { return changePing(); });
+    sendOnEnter(*m_ui->Text26, [this] { return changePing(); });
     connect(m_ui->Label39, &LabelButton::clicked, this, &SettingsPage::addToRotation);
     connect(m_ui->Label40, &LabelButton::clicked, m_ui->Text12, &QPlainTextEdit::clear);
     connect(m_ui->Label41, &LabelButton::clicked, this, &SettingsPage::sendRotation);
@@ -70,24 +65,49 @@ void SettingsPage::setIndicator(Indicator which, bool on)
     showBorder(offLabel, !on);
 }
 
-void SettingsPage::setServerName()
+void SettingsPage::startSession()
 {
-    m_sender.Send(SettingsCommands::hostName(m_ui->Text8->text()));
+    m_ui->Text8->clear();
+    m_ui->Text27->setText(QStringLiteral("0"));
+    m_ui->Text26->setText(QStringLiteral("300"));
+    for (QLabel* label : {m_ui->Label80, m_ui->Label81, m_ui->Label83, m_ui->Label84, m_ui->Label86,
+                          m_ui->Label87, m_ui->Label89, m_ui->Label90}) {
+        showBorder(label, false);
+    }
+    for (QComboBox* combo : {m_ui->Combo1, m_ui->Combo2}) {
+        combo->setCurrentIndex(-1);
+        combo->clearEditText();
+    }
+    m_ui->Text12->clear();
 }
 
-void SettingsPage::changePing()
+bool SettingsPage::setServerName()
 {
-    if (!SettingsCommands::isNumber(m_ui->Text27->text()) ||
-        !SettingsCommands::isNumber(m_ui->Text26->text())) {
+    m_sender.Send(SettingsCommands::hostName(m_ui->Text8->text()));
+    return true;
+}
+
+bool SettingsPage::changePing()
+{
+    switch (SettingsCommands::checkPing(m_ui->Text27->text(), m_ui->Text26->text())) {
+    case SettingsCommands::PingProblem::NotNumbers:
         Q_EMIT statusMessage(tr("Min ping and max ping each take a number of milliseconds; "
                                 "nothing was sent."));
-        return;
+        return false;
+    case SettingsCommands::PingProblem::MinimumAboveMaximum:
+        Q_EMIT statusMessage(tr("Min ping %1 is above max ping %2, so no player could join; "
+                                "nothing was sent.")
+                                 .arg(m_ui->Text27->text(), m_ui->Text26->text()));
+        return false;
+    case SettingsCommands::PingProblem::None:
+        break;
     }
     const SettingsCommands::Ping ping =
         SettingsCommands::ping(m_ui->Text27->text(), m_ui->Text26->text());
     m_sender.Send(ping.minimum);
     m_sender.WaitSend(ping.maximum);
     m_dialogs.message(ping.report, kProgramCaption, BoxIcon::Information);
+    return true;
 }
 
 void SettingsPage::addToRotation()

@@ -29,14 +29,17 @@ public:
     // The server's answer to an option's query: a single-line border on the label of the
     // current state, none on the other.
     void setIndicator(Indicator which, bool on);
+    // A new session: the boxes as the page opens, no indicator lit, no rotation.
+    void startSession();
 
 Q_SIGNALS:
     // Something for the main window's status line.
     void statusMessage(const QString& text);
 
 private:
-    void setServerName();
-    void changePing();
+    // Both return whether the command went out.
+    bool setServerName();
+    bool changePing();
     void addToRotation();
     void sendRotation();
     // Text12 with its line breaks as CR LF, the way the program's multi-line texts hold them.

@@ -1,5 +1,6 @@
 #include "TerminalPage.h"
 
+#include "control/CommandButtons.h"
 #include "platform/ConsoleBox.h"
 #include "platform/ReadableColours.h"
 #include "rcon/CommandSender.h"
@@ -12,6 +13,11 @@
 
 namespace garrison {
 
+namespace {
+const QString kRefusal =
+    QStringLiteral("Sorry but you dont have access to full console command...");
+} // namespace
+
 TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::TerminalPage>()), m_sender(sender)
 {
@@ -19,7 +25,10 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
     m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_ui->txtOutput->setLimit(ConsoleBox::kConsoleLimit);
     applyTranscriptColours();
-    connect(m_ui->Text7, &QLineEdit::returnPressed, this, &TerminalPage::sendCommandLine);
+    sendOnEnter(*m_ui->Text7, [this] {
+        sendCommandLine();
+        return true;
+    });
     m_ui->Text7->installEventFilter(this);
 
     m_ui->txtOutput->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -49,17 +58,28 @@ ConsoleBox& TerminalPage::console()
 void TerminalPage::setCommandLineAllowed(bool allowed)
 {
     if (allowed) {
+        // The refusal is the program's text, never a command to send.
+        if (m_ui->Text7->text() == kRefusal) {
+            m_ui->Text7->clear();
+        }
         m_ui->Text7->setEnabled(true);
         return;
     }
-    m_ui->Text7->setText(
-        QStringLiteral("Sorry but you dont have access to full console command..."));
+    m_ui->Text7->setText(kRefusal);
     m_ui->Text7->setEnabled(false);
+}
+
+void TerminalPage::startSession()
+{
+    m_ui->txtOutput->clearText();
+    m_ui->Text7->clear();
+    m_ui->lblFindResult->clear();
+    m_ui->findBar->hide();
 }
 
 void TerminalPage::sendCommandLine()
 {
-    // Sent as typed and kept, so that Enter again sends it again.
+    // Sent as typed and kept (selected), so that Enter again sends it again.
     const QString command = m_ui->Text7->text();
     m_history.add(command);
     m_sender.Send(command);

@@ -26,6 +26,9 @@ public:
     ConsoleBox& console();
     // Daemon users below "poweradmin" see the console but may not type into it.
     void setCommandLineAllowed(bool allowed);
+    // A new session: the transcript and the command line start empty; the commands of this run
+    // stay on Up and Down.
+    void startSession();
     const CommandHistory& history() const { return m_history; }
 
     void showFindBar();

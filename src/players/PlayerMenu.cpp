@@ -149,6 +149,11 @@ void PlayerMenu::copyToClipboard(const QString& what, const QString& text)
     Q_EMIT statusMessage(tr("Copied the %1 to the clipboard: %2").arg(what, text));
 }
 
+void PlayerMenu::startSession()
+{
+    m_menu->close();
+}
+
 QAction* PlayerMenu::entry(const QString& name) const
 {
     return m_menu->findChild<QAction*>(name);

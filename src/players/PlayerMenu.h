@@ -38,6 +38,9 @@ public:
     // Pops the menu up at the position when the right button alone is down; true if it did.
     bool mousePressed(Qt::MouseButtons buttons, const QPoint& globalPosition);
 
+    // A new session: a menu still open for the previous server's player closes.
+    void startSession();
+
     // The six cells of the current row; empty texts when no row is current.
     QStringList currentCells() const;
 

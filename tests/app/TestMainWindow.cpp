@@ -2,6 +2,7 @@
 #include "SimFixture.h"
 #include "TestMain.h"
 #include "TextRows.h"
+#include "app/HeaderLabel.h"
 #include "app/MainWindow.h"
 #include "app/ProgressWindow.h"
 #include "app/UconSetup.h"
@@ -22,7 +23,9 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -33,6 +36,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
+#include <QToolTip>
 
 using namespace garrison;
 using garrison::test::addTextRows;
@@ -172,6 +176,22 @@ private Q_SLOTS:
         checkPlacement(*m_main);
     }
 
+    // Controls are found by name (tests, the screenshot tool): no two widgets of the window
+    // share one.
+    void controlNamesAreUnique()
+    {
+        QMultiHash<QString, const QWidget*> named;
+        for (const QWidget* widget : m_main->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_"))) {
+                named.insert(name, widget);
+            }
+        }
+        for (const QString& name : named.uniqueKeys()) {
+            QVERIFY2(named.count(name) == 1, qPrintable(name));
+        }
+    }
+
     // Access per page, "+" opens and "-" is refused: settings, admin, maps, chat, then the
     // terminal's command line.
     void pagesAreGated_data()
@@ -217,6 +237,50 @@ private Q_SLOTS:
         click("Image10");
         QVERIFY(child<QWidget>("SeeTerminalp")->isVisible());
         QCOMPARE(child<QLineEdit>("Text7")->isEnabled(), access.at(4) == u'+');
+    }
+
+    // The page in view when a session ends stays for the next session only if that one may
+    // open it, and the terminal's command line follows the new session's access. A session is
+    // the daemon flag and the level.
+    void nextSessionGetsItsOwnAccess_data()
+    {
+        addTextRows(
+            {"button", "first", "second", "shown", "commandLine"},
+            {{"terminal, direct then daemon mp", "Image10", "0", "1 mp", "SeeTerminalp", "refused"},
+             {"terminal, daemon mp then direct", "Image10", "1 mp", "0", "SeeTerminalp", "empty"},
+             {"terminal, daemon admin then poweradmin", "Image10", "1 admin", "1 poweradmin",
+              "SeeTerminalp", "empty"},
+             {"admin, daemon admin then mp", "Image9", "1 admin", "1 mp", "Picture1", "refused"},
+             {"settings, direct then daemon Admin", "Image7", "0", "1 Admin", "Picture1",
+              "refused"},
+             {"maps, direct then daemon mp", "Image8", "0", "1 mp", "seeMaps", "refused"}});
+    }
+    void nextSessionGetsItsOwnAccess()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, shown);
+        QFETCH(QString, commandLine);
+        const auto startSession = [this](const QString& access) {
+            m_main->IdentDaemon(access.section(u' ', 0, 0));
+            m_main->setLevel(access.section(u' ', 1));
+            connectToPeer();
+        };
+        startSession(first);
+        click(button);
+        auto* line = child<QLineEdit>("Text7");
+        if (line->isEnabled()) {
+            line->setText(QStringLiteral("kick 3"));
+        }
+        click("Image4");
+        startSession(second);
+        QVERIFY(child<QWidget>(qPrintable(shown))->isVisible());
+        QCOMPARE(line->isEnabled(), commandLine == u"empty");
+        QCOMPARE(line->text(),
+                 commandLine == u"empty"
+                     ? QString()
+                     : QStringLiteral("Sorry but you dont have access to full console command..."));
     }
 
     // Daemon administration needs a daemon session; stopping the server asks first.
@@ -277,6 +341,53 @@ private Q_SLOTS:
         QTest::mouseClick(child<QLabel>("Label97"), Qt::LeftButton);
         QVERIFY(m_main->toolsMenu().toolsz().isVisible());
         m_main->toolsMenu().toolsz().hide();
+    }
+
+    // The server's name in the header: a long one is cut, whole in the tool tip, and leaves the
+    // window's width alone; the game's default name comes out blank and shows "(no name)".
+    // Either way a click asks for the name again.
+    void headerShowsAnyHostName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QStringLiteral("My Server") << QStringLiteral("My Server");
+        QTest::newRow("default name")
+            << QStringLiteral("CoDWaWHost") << QStringLiteral("(no name)");
+        QTest::newRow("300 characters") << QStringLiteral("Long Server Name ").repeated(18) + "!!!"
+                                        << QStringLiteral("Long Server Name Long");
+    }
+    void headerShowsAnyHostName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        connectToPeer();
+        m_main->resize(900, 500);
+        auto* host = child<HeaderLabel>("Label6");
+        m_main->Send(QStringLiteral("sv_hostname"));
+        m_peer->reply(UdpPeer::replyDatagram("\"sv_hostname\" is: \"" + name.toLatin1() +
+                                             "^7\" default: \"CoDWaWHost^7\"\n"));
+        const QString value = name == u"CoDWaWHost" ? QString() : name;
+        QTRY_COMPARE_WITH_TIMEOUT(host->text(), value, 2000);
+        // As the posted layout requests would, header first.
+        host->parentWidget()->layout()->activate();
+        m_main->layout()->activate();
+        QCOMPARE(m_main->width(), 900);
+        QVERIFY2(host->shownText().startsWith(shown), qPrintable(host->shownText()));
+        const bool cut = host->shownText().endsWith(QChar(0x2026));
+        QCOMPARE(cut, name.size() > 100);
+
+        const QPoint middle = host->rect().center();
+        QHelpEvent help(QEvent::ToolTip, middle, host->mapToGlobal(middle));
+        QCoreApplication::sendEvent(host, &help);
+        QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 2000);
+        QVERIFY(QToolTip::text().contains(QStringLiteral("Click here to refresh hostname")));
+        QCOMPARE(QToolTip::text().contains(name), cut);
+        QToolTip::hideText();
+
+        const int before = m_peer->received().size();
+        QTest::mouseClick(host, Qt::LeftButton, {}, QPoint(4, host->height() / 2));
+        QVERIFY(m_peer->waitFor(before + 1));
+        QCOMPARE(m_peer->lastData(), m_fixture->request("sv_hostname"));
     }
 
     void playersButtonStartsAFreshTable()

@@ -20,10 +20,16 @@
 #include "ucon/UconIni.h"
 
 #include <QAction>
+#include <QChartView>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -84,10 +90,11 @@ class TestReplies : public QObject {
     }
 
     // What the simulated server really has, as the grid should show it.
-    QList<PlayerRow> serverPlayers()
+    QList<PlayerRow> serverPlayers() { return serverPlayers(*m_sim); }
+    static QList<PlayerRow> serverPlayers(SimFixture& server)
     {
         QList<PlayerRow> rows;
-        for (const sim::SimPlayer& player : m_sim->console().world().players()) {
+        for (const sim::SimPlayer& player : server.console().world().players()) {
             using State = sim::SimPlayer::State;
             const QString ping = player.state == State::Connecting ? QStringLiteral("CNCT")
                                  : player.state == State::Zombie   ? QStringLiteral("ZMBI")
@@ -196,6 +203,108 @@ private Q_SLOTS:
         m_main->Send(QStringLiteral("sv_voice"));
         QTRY_COMPARE_WITH_TIMEOUT(on->frameShape(), QFrame::Box, 3000);
         QCOMPARE(off->frameShape(), QFrame::NoFrame);
+    }
+
+    // Every page full of one server, a log out, a login to another: nothing of the first
+    // shows, neither at once nor once the second one has answered and a list that the first
+    // was still sending would have been published.
+    void newSessionShowsNothingOfTheLastServer()
+    {
+        connectToHuman();
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
+        QSignalSpy published(m_main.get(), &MainWindow::listPublished);
+        m_main->Send(QStringLiteral("pb_sv_banlist"));
+        QVERIFY(published.wait(5000));
+        m_main->Send(QStringLiteral("sv_voice"));
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("Label87")->frameShape(), QFrame::Box, 3000);
+        m_main->Send(QStringLiteral("serverinfo"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->reader().isVisible(), 3000);
+        for (const auto& [box, text] : {std::pair{"Text8", "First"},
+                                        {"Text27", "50"},
+                                        {"Text11", "12"},
+                                        {"Text44", "4"},
+                                        {"Text45", "first pass"},
+                                        {"txtsay1", "half a line"},
+                                        {"Text7", "kick 3"}}) {
+            child<QLineEdit>(box)->setText(QLatin1String(text));
+        }
+        child<QComboBox>("Combo1")->setCurrentIndex(2);
+        child<QPlainTextEdit>("Text12")->setPlainText(QStringLiteral("gametype dm map mp_dome"));
+        child<QListWidget>("List1")->setCurrentRow(4);
+        QCOMPARE(label("Label13"), QStringLiteral("mp_dome"));
+        m_main->chatPage().setTranscript(QStringLiteral("relay line of the first server"));
+        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
+        QVERIFY(m_main->tellWindow().isVisible());
+        child<QToolButton>("ImageHistory")->click();
+        m_main->playerMenu().menuz().popup(m_main->mapToGlobal(QPoint(20, 20)));
+        // The first server is still sending a list when the session ends.
+        m_main->Send(QStringLiteral("pb_sv_banlist"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->lists().Timer3().isActive(), 3000);
+        QTest::mouseClick(child<QToolButton>("Image4"), Qt::LeftButton);
+
+        sim::SimSettings settings = SimFixture::frozenSettings();
+        settings.password = QStringLiteral("second");
+        settings.seed = 2;
+        settings.players = 3;
+        settings.map = QStringLiteral("mp_makin");
+        SimFixture second(settings);
+        QVERIFY(second.start());
+        second.console().reply(QStringLiteral("sv_hostname Second"));
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(second.port()),
+                                second.password());
+        QVERIFY(m_main->Connect());
+
+        const QString secondKey = QStringLiteral("127.0.0.1:%1").arg(second.port());
+        const auto nothingOfTheFirst = [&] {
+            QCOMPARE(child<ConsoleBox>("Text10")->text(), QString());
+            QVERIFY(m_main->lists().ListBuffer().isEmpty());
+            for (const char* indicator : {"Label86", "Label87"}) {
+                QCOMPARE(child<QLabel>(indicator)->frameShape(), QFrame::NoFrame);
+            }
+            for (const auto& [box, text] : {std::pair{"Text8", ""},
+                                            {"Text27", "0"},
+                                            {"Text26", "300"},
+                                            {"Text11", "0"},
+                                            {"Text44", "0"},
+                                            {"Text45", "Password"},
+                                            {"txtsay1", ""},
+                                            {"Text7", ""}}) {
+                QVERIFY2(child<QLineEdit>(box)->text() == QLatin1String(text), box);
+            }
+            QCOMPARE(child<QComboBox>("Combo1")->currentText(), QString());
+            QCOMPARE(child<QPlainTextEdit>("Text12")->toPlainText(), QString());
+            QVERIFY(child<QListWidget>("List1")->selectedItems().isEmpty());
+            QCOMPARE(label("Label13"), QStringLiteral("Select a map"));
+            QVERIFY(!child<QLabel>("Image27")->isHidden());
+            QVERIFY(child<QLabel>("Image17")->isHidden());
+            QVERIFY(!m_main->chatPage().transcript().contains(QStringLiteral("first server")));
+            QVERIFY(!m_main->chatPage().transcript().contains(QStringLiteral("You Said")));
+            QVERIFY(!m_main->reader().isVisible());
+            QCOMPARE(m_main->reader().Text1().text(), QString());
+            QVERIFY(!m_main->tellWindow().isVisible());
+            QVERIFY(!m_main->playerMenu().menuz().isVisible());
+            QVERIFY(!m_main->playersPage().grid().currentIndex().isValid());
+            for (const QString& text : {m_main->console().text(), label("statusLine")}) {
+                QVERIFY2(!text.contains(QStringLiteral("Garrison")) &&
+                             !text.contains(QStringLiteral("banlist")),
+                         qPrintable(text));
+            }
+            QCOMPARE(child<QChartView>("chartCount")->chart()->series().value(0)->name(),
+                     secondKey);
+        };
+        QCOMPARE(label("Label6"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label3"), QStringLiteral("loading..."));
+        QCOMPARE(label("Label4"), QStringLiteral("0"));
+        QCOMPARE(m_main->gridModel().rowCount(), 0);
+        nothingOfTheFirst();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Second"), 8000);
+        QCOMPARE(label("Label3"), QStringLiteral("mp_makin"));
+        QCOMPARE(m_main->gridModel().rows(), serverPlayers(second));
+        QVERIFY(!m_main->lists().Timer3().isActive());
+        nothingOfTheFirst();
     }
 
     // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
@@ -318,7 +427,7 @@ private Q_SLOTS:
 
         // From the page button: the keep-days value, and a search as you type.
         m_main->showPage(MainWindow::Page::Players);
-        child<QToolButton>("Image12")->click();
+        child<QToolButton>("ImageHistory")->click();
         QCOMPARE(m_main->currentPage(), MainWindow::Page::History);
         QCOMPARE(child<QSpinBox>("spnKeepDays")->value(), 45);
         auto* results = child<QTreeWidget>("lstResults");

@@ -101,6 +101,22 @@ private Q_SLOTS:
                                 "\r\n[01.04.2026 03:05:09]-> You Said: b"));
     }
 
+    // A new session empties the page; relay lines that the tail adds after it follow alone.
+    void newSessionShowsOnlyNewRelayLines()
+    {
+        const QString old = QStringLiteral("a - one\r\r\n");
+        m_page->setTranscript(old);
+        QTest::keyClicks(input(), QStringLiteral("x"));
+        enter();
+        input()->setText(QStringLiteral("draft"));
+        m_page->startSession();
+        QCOMPARE(m_page->transcript(), QString());
+        QCOMPARE(input()->text(), QString());
+        m_page->showLogChange(old.size(), QStringLiteral("b - two"),
+                              old + QStringLiteral("b - two"));
+        QCOMPARE(m_page->transcript(), QStringLiteral("b - two"));
+    }
+
     // Command6 to Command13 append the codes 1 to 7, then 0.
     void colourButtonAppendsAndFocuses_data()
     {

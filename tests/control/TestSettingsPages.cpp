@@ -205,6 +205,18 @@ private Q_SLOTS:
               "status Min ping and max ping each take a number of milliseconds; nothing was sent."},
              {"ping empty", "Label58", "Text27=0¦Text26=", "",
               "status Min ping and max ping each take a number of milliseconds; nothing was sent."},
+             {"min ping above max", "Label58", "Text27=301¦Text26=300", "",
+              "status Min ping 301 is above max ping 300, so no player could join; nothing was "
+              "sent."},
+             {"min ping above max, more digits", "Label58", "Text27=1000¦Text26=0999", "",
+              "status Min ping 1000 is above max ping 0999, so no player could join; nothing was "
+              "sent."},
+             {"min ping equal to max", "Label58", "Text27=0300¦Text26=300", "",
+              "Send sv_minping 0300¦WaitSend sv_maxping 300¦"
+              "information box GARRISON | Min ping is now: 0300 and Max ping is now: 300"},
+             {"max ping 0 is no limit", "Label58", "Text27=50¦Text26=00", "",
+              "Send sv_minping 50¦WaitSend sv_maxping 00¦"
+              "information box GARRISON | Min ping is now: 50 and Max ping is now: 00"},
              // Blanks around the slots go; a pasted tab is no blank and is sent.
              {"private slots trimmed of blanks only", "Label99", "Text44= \t8 ", "",
               "Send sv_privateclients \t8¦plain box GARRISON | Private Slots Defined to: \t8"},
@@ -285,15 +297,17 @@ private Q_SLOTS:
                                    "map my map\"")});
     }
 
-    // Number boxes keep only the digits typed; Enter in a box sends like its button.
+    // Number boxes keep only the digits typed; Enter in a box sends like its button, and what
+    // is typed after that replaces the value.
     void typingAndEnterInABox_data()
     {
         addTextRows({"box", "typed", "kept", "first"},
                     {{"server name", "Text8", "Mine", "Mine", "Send sv_hostname Mine"},
-                     {"min ping", "Text27", "4x;2 05", "4205", "Send sv_minping 4205"},
+                     {"min ping", "Text27", "2x;0 5", "205", "Send sv_minping 205"},
                      {"max ping", "Text26", "-300.5", "3005", "Send sv_minping 0"},
                      {"private slots", "Text44", "1a2b3", "12", "Send sv_privateclients 12"},
-                     {"ban number", "Text11", "#7 ", "7", "Send pb_sv_unban 7"}});
+                     {"ban number", "Text11", "#7 ", "7", "Send pb_sv_unban 7"},
+                     {"slots password", "Text45", "pw", "pw", "Send set sv_privatePassword pw"}});
     }
     void typingAndEnterInABox()
     {
@@ -309,6 +323,8 @@ private Q_SLOTS:
         QTest::keyClick(field, Qt::Key_Return);
         QVERIFY(!m_sender.log.isEmpty());
         QCOMPARE(m_sender.log.constFirst(), first);
+        QTest::keyClicks(field, QStringLiteral("9"));
+        QCOMPARE(field->text(), QStringLiteral("9"));
     }
 
     void labelButtonsWorkFromTheKeyboard()

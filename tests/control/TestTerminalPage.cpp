@@ -49,6 +49,11 @@ private Q_SLOTS:
             QVERIFY(echo.at(0).toString().endsWith("] - /" + typed + "\r\n"));
         }
         QCOMPARE(commandLine()->text(), typed);
+
+        // What is typed next replaces the line instead of running on from it.
+        QTest::keyClicks(commandLine(), QStringLiteral("g_gametype"));
+        QTest::keyClick(commandLine(), Qt::Key_Return);
+        QCOMPARE(m_rcon.LastCommand(), QStringLiteral("g_gametype"));
     }
 
     // Steps split at ",": "=text" types into an emptied line, "enter" sends, "up" and "down"
@@ -90,11 +95,12 @@ private Q_SLOTS:
         QSignalSpy echoes(&m_rcon, &RconClient::echoed);
         QTest::keyClick(commandLine(), Qt::Key_Return);
         QCOMPARE(echoes.size(), 0);
+        // Allowed again (a later session), the line starts empty: the refusal is no command.
         m_page->setCommandLineAllowed(true);
-        // The refusal text stays until replaced; it is what the user then sends.
+        QVERIFY(commandLine()->text().isEmpty());
+        QTest::keyClicks(commandLine(), QStringLiteral("status"));
         QTest::keyClick(commandLine(), Qt::Key_Return);
-        QCOMPARE(m_rcon.LastCommand(),
-                 QStringLiteral("Sorry but you dont have access to full console command..."));
+        QCOMPARE(m_rcon.LastCommand(), QStringLiteral("status"));
     }
 
     void transcriptIsFixedPitch()
