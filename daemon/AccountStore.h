@@ -2,6 +2,7 @@
 
 #include "PasswordHash.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,8 @@ public:
 private:
     QString m_path;
     QList<Account> m_accounts;
+    // Name -> position in m_accounts: a daemon may hold tens of thousands of accounts.
+    QHash<QString, qsizetype> m_index;
 };
 
 } // namespace garrisond

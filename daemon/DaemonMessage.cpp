@@ -57,6 +57,11 @@ QByteArray DaemonMessage::accountAddedNotice(const QString& name, const QStringL
             .arg(name, levels.join(QStringLiteral(", "))));
 }
 
+QByteArray DaemonMessage::accountsAddedNotice(qsizetype count)
+{
+    return WireText::encode(QStringLiteral("ADDUSER %1 daemon accounts were added.").arg(count));
+}
+
 QByteArray DaemonMessage::rconChangedNotice()
 {
     return WireText::encode(QStringLiteral("CHANGERCON The game server's RCON password was "

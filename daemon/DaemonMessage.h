@@ -41,6 +41,7 @@ struct DaemonMessage {
 
     // The notices that logged-in clients show in a box; the client removes the prefix.
     static QByteArray accountAddedNotice(const QString& name, const QStringList& levels);
+    static QByteArray accountsAddedNotice(qsizetype count);
     static QByteArray rconChangedNotice();
     // Sent before the daemon closes a session whose account or level an administrator took away.
     static QByteArray accountRemovedRefusal(const QString& name);

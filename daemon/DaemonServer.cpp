@@ -18,6 +18,7 @@ namespace {
 
 const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
 constexpr int kSummaryCheckMs = 5000;
+constexpr qsizetype kNamedAdditions = 5;
 
 QString plainAddress(const QHostAddress& address)
 {
@@ -43,6 +44,7 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     m_reloadTimer.setInterval(100);
     m_summaryTimer.setInterval(kSummaryCheckMs);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
+    m_accountsReader.setMaxThreadCount(1);
     connect(&m_server, &QTcpServer::newConnection, this, &DaemonServer::acceptConnections);
     connect(&m_reloadTimer, &QTimer::timeout, this, [this] {
         rewatch();
@@ -57,6 +59,7 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
 
 DaemonServer::~DaemonServer()
 {
+    m_accountsReader.waitForDone();
     const QList<ClientSession*> sessions = std::exchange(m_sessions, {});
     for (ClientSession* session : sessions) {
         session->disconnect(this);
@@ -131,15 +134,32 @@ bool DaemonServer::reload()
             ok = false;
         }
     }
-    AccountStore fresh(m_config.accountsPath);
-    if (fresh.load(&error)) {
-        applyAccounts(fresh);
-    } else {
-        Q_EMIT warning(QStringLiteral("accounts not reloaded: ") + error);
-        ok = false;
-    }
-    Q_EMIT reloaded();
+    reloadAccounts();
     return ok;
+}
+
+void DaemonServer::reloadAccounts()
+{
+    const quint64 reading = ++m_accountsReading;
+    m_accountsReader.start([this, reading, path = m_config.accountsPath] {
+        AccountStore fresh(path);
+        QString error;
+        const bool read = fresh.load(&error);
+        QMetaObject::invokeMethod(
+            this,
+            [this, reading, read, fresh = std::move(fresh), error = std::move(error)] {
+                if (reading != m_accountsReading) {
+                    return; // a later reading follows, and it says what the file holds now
+                }
+                if (read) {
+                    applyAccounts(fresh);
+                } else {
+                    Q_EMIT warning(QStringLiteral("accounts not reloaded: ") + error);
+                }
+                Q_EMIT reloaded();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void DaemonServer::applyConfig(const DaemonConfig& fresh)
@@ -169,10 +189,18 @@ void DaemonServer::applyAccounts(const AccountStore& fresh)
     }
     m_accounts = fresh;
     refreshDecoy();
-    for (const QString& name : std::as_const(added)) {
-        const Account* account = m_accounts.find(name);
+    // Each notice is a box on every client, and each audit line a write: a file replaced with
+    // thousands of new accounts is announced by count.
+    for (const QString& name : added.first(std::min(added.size(), kNamedAdditions))) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("account-added"), name);
-        notifyLoggedIn(DaemonMessage::accountAddedNotice(name, account->levels));
+        if (added.size() <= kNamedAdditions) {
+            notifyLoggedIn(DaemonMessage::accountAddedNotice(name, m_accounts.find(name)->levels));
+        }
+    }
+    if (added.size() > kNamedAdditions) {
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("account-added"),
+              QStringLiteral("and %1 more").arg(added.size() - kNamedAdditions));
+        notifyLoggedIn(DaemonMessage::accountsAddedNotice(added.size()));
     }
     const QList<ClientSession*> sessions = m_sessions;
     for (ClientSession* session : sessions) {

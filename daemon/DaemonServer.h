@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
+#include <QThreadPool>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -49,8 +50,10 @@ public:
     void watchFiles();
     // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
     // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
-    // file that
-    // cannot be read leaves the previous state in force; the result is false then.
+    // file that cannot be read leaves the previous state in force. The configuration is read at
+    // once (the result is false when it could not be); the accounts file, which may hold tens of
+    // thousands of accounts, is read on a worker thread, and reloaded() follows once it is in
+    // force or refused.
     bool reload();
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
@@ -96,6 +99,7 @@ private:
     void applyAccounts(const AccountStore& fresh);
     void notifyLoggedIn(const QByteArray& notice);
     void rewatch();
+    void reloadAccounts();
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
 
@@ -118,6 +122,9 @@ private:
     // Checked against when the user name is unknown, with the iteration count that most
     // accounts have, so that a refusal takes as long as one for a wrong password.
     std::optional<PasswordHash> m_decoy;
+    // Reads the accounts file for reload(); only the latest reading is applied.
+    QThreadPool m_accountsReader;
+    quint64 m_accountsReading = 0;
 };
 
 } // namespace garrisond
