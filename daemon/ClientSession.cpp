@@ -34,6 +34,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_sinceLastSend.start();
     m_noticeTimer.setSingleShot(true);
     m_loginTimer.setSingleShot(true);
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(DaemonMessage::kQuietGapMs);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
     connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
         if (m_socket->bytesAvailable() > 0 && !outputFull()) {
@@ -42,6 +44,14 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     });
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientSession::finish);
     connect(&m_noticeTimer, &QTimer::timeout, this, &ClientSession::sendNextNotice);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] {
+        // Bytes left unread while reading was held back mean that the client did not pause.
+        if (m_socket->bytesAvailable() > 0) {
+            readMessages();
+        } else if (!m_closing && !m_loginPending) {
+            takeMessages(true);
+        }
+    });
     connect(&m_loginTimer, &QTimer::timeout, this,
             [this] { close(QStringLiteral("login timeout")); });
     m_loginTimer.start(std::chrono::milliseconds(m_server.config().loginTimeout));
@@ -59,12 +69,30 @@ bool ClientSession::outputFull() const
 
 void ClientSession::readMessages()
 {
-    while (!m_closing && !m_loginPending && !outputFull() && m_socket->bytesAvailable() > 0) {
-        if (m_socket->bytesAvailable() > DaemonMessage::kMaxMessageBytes) {
+    if (m_closing || m_loginPending || outputFull() || m_socket->bytesAvailable() == 0) {
+        return;
+    }
+    // The socket holds at most one byte more than a message, and m_gathered at most a message.
+    m_gathered += m_socket->readAll();
+    m_quietTimer.start();
+    takeMessages(false);
+}
+
+void ClientSession::takeMessages(bool quiet)
+{
+    const QList<QByteArray> messages = DaemonMessage::takeWhole(&m_gathered, m_account, quiet);
+    for (const QByteArray& message : messages) {
+        if (m_closing) {
+            return;
+        }
+        if (message.size() > DaemonMessage::kMaxMessageBytes) {
             abortConnection(QStringLiteral("message over 64 KiB"));
             return;
         }
-        handleMessage(m_socket->readAll());
+        handleMessage(message);
+    }
+    if (m_gathered.size() > DaemonMessage::kMaxMessageBytes) {
+        abortConnection(QStringLiteral("message over 64 KiB"));
     }
 }
 
@@ -168,7 +196,7 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
 
 void ClientSession::send(const QByteArray& answer)
 {
-    if (m_closing) {
+    if (m_closing || m_socket->state() != QAbstractSocket::ConnectedState) {
         return;
     }
     // Reading stops at send_buffer_bytes, so only notices can pile up past twice that.
@@ -244,12 +272,18 @@ void ClientSession::abortConnection(const QString& reason)
 
 void ClientSession::finish()
 {
+    // A command that the client echoed just before it left is recorded all the same.
+    if (!m_closing && !m_loginPending) {
+        m_gathered += m_socket->readAll();
+        takeMessages(true);
+    }
     if (!m_closing) {
         m_server.audit(m_address, who(), QStringLiteral("disconnected"));
     }
     m_closing = true;
     m_noticeTimer.stop();
     m_loginTimer.stop();
+    m_quietTimer.stop();
     if (!m_finished) {
         m_finished = true;
         Q_EMIT closed();

@@ -3,7 +3,53 @@
 #include "AuditLog.h"
 #include "WireText.h"
 
+#include <utility>
+
 namespace garrisond {
+
+namespace {
+
+bool isRequestWord(const QString& text)
+{
+    return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
+           text == QLatin1String("startserver");
+}
+
+bool isWhole(const QByteArray& bytes, const QString& account)
+{
+    const QString text = WireText::decode(bytes);
+    if (isRequestWord(text)) {
+        return true;
+    }
+    if (!account.isEmpty()) {
+        return false;
+    }
+    const auto login = LoginRequest::parse(text);
+    return login && LoginRequest::isLevel(login->level);
+}
+
+} // namespace
+
+QList<QByteArray> DaemonMessage::takeWhole(QByteArray* gathered, const QString& account, bool quiet)
+{
+    QList<QByteArray> whole;
+    if (!account.isEmpty()) {
+        // A command that holds "<account> - " itself is cut there, deliberately: it is recorded
+        // as two echoes, which loses nothing.
+        const QByteArray prefix = WireText::encode(account + QStringLiteral(" - "));
+        qsizetype start = 0;
+        for (qsizetype next = gathered->indexOf(prefix, 1); next > 0;
+             next = gathered->indexOf(prefix, next + 1)) {
+            whole.append(gathered->mid(start, next - start));
+            start = next;
+        }
+        gathered->remove(0, start);
+    }
+    if (!gathered->isEmpty() && (quiet || isWhole(*gathered, account))) {
+        whole.append(std::exchange(*gathered, QByteArray()));
+    }
+    return whole;
+}
 
 DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& account)
 {

@@ -3,6 +3,7 @@
 #include "LoginRequest.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -22,6 +23,9 @@ struct DaemonMessage {
         Rejected,    // bytes that no typed text holds; the connection is dropped
     };
     static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
+    // Messages have no terminator, and one may arrive in pieces: what a client sends is one
+    // message once it pauses this long, or at once when it is recognisably whole.
+    static constexpr int kQuietGapMs = 100;
 
     Kind kind = Kind::Other;
     QString text;
@@ -30,6 +34,11 @@ struct DaemonMessage {
 
     // `account` is the logged-in account, empty before a login.
     static DaemonMessage parse(const QByteArray& bytes, const QString& account);
+    // Takes the messages out of what a client sent so far (`quiet`: and then paused). A login
+    // is whole when it ends in a level word and a request when it is the request's word; those
+    // are answered without waiting for the pause. In a session, echoes that came within one
+    // pause are told apart by the "<account> - " that each begins with.
+    static QList<QByteArray> takeWhole(QByteArray* gathered, const QString& account, bool quiet);
 
     // The login as the audit log shows it: the claimed user and level, never the password. A
     // level that is not a level word is "(unknown level)": it may be the end of a password.

@@ -1,6 +1,7 @@
 #include "AccountStore.h"
 #include "ClientSession.h"
 #include "DaemonConfig.h"
+#include "DaemonMessage.h"
 #include "DaemonServer.h"
 #include "PasswordHash.h"
 #include "TestMain.h"
@@ -181,6 +182,75 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 1, kWaitMs);
         QCOMPARE(bystander.exchange("getrconpass"), kRcon);
         QCOMPARE(Client(port()).exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+    }
+    // What a client sends in pieces (each read on its own), or several messages in one write.
+    // `answer` is the daemon's answer after the last piece, if any; `commands` what is recorded
+    // as echoed, also of an echo sent just before the client leaves. A login or a request that
+    // is whole is answered without waiting for the client to pause.
+    void gathersMessages_data()
+    {
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("atOnce");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("login in three pieces")
+            << false << QByteArrayList{"alice:pa", ":ss-wo", "rd-admin"} << QByteArray("admin")
+            << true << QStringList();
+        QTest::newRow("level word cut") << false << QByteArrayList{"alice:pa:ss-word-ad", "min"}
+                                        << QByteArray("admin") << true << QStringList();
+        QTest::newRow("no level word: answered after the pause")
+            << false << QByteArrayList{"alice:pa:ss-word-Admin"}
+            << QByteArray("DENIED Wrong user name, password or level") << false << QStringList();
+        QTest::newRow("request in two pieces")
+            << true << QByteArrayList{"getrc", "onpass"} << kRcon << true << QStringList();
+        QTest::newRow("request and echo in one write")
+            << true << QByteArrayList{"getrconpassalice - status"} << kRcon << true
+            << QStringList{"status"};
+        QTest::newRow("echoes in one write")
+            << true << QByteArrayList{"alice - say onealice - say two"} << QByteArray() << false
+            << QStringList{"say one", "say two"};
+        QTest::newRow("echo in pieces, then gone")
+            << true << QByteArrayList{"alice - ki", "ck Bob"} << QByteArray() << false
+            << QStringList{"kick Bob"};
+    }
+    void gathersMessages()
+    {
+        QFETCH(bool, loggedIn);
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, atOnce);
+        QFETCH(QStringList, commands);
+        startServer();
+        Client client(port());
+        if (loggedIn) {
+            logIn(client);
+        }
+        QElapsedTimer sinceLast;
+        for (const QByteArray& piece : std::as_const(pieces)) {
+            // Long enough for the daemon to read each piece on its own, well within the pause.
+            QTest::qWait(10);
+            client.send(piece);
+            client.socket.flush();
+            sinceLast.start();
+        }
+        if (!answer.isEmpty()) {
+            QCOMPARE(client.next(), answer);
+            if (atOnce) {
+                QVERIFY2(sinceLast.elapsed() < DaemonMessage::kQuietGapMs,
+                         qPrintable(QString::number(sinceLast.elapsed())));
+            }
+        }
+        if (!loggedIn) {
+            return;
+        }
+        client.socket.disconnectFromHost();
+        QVERIFY(waitUntil([this] { return !audited(" disconnected").isEmpty(); }));
+        QStringList recorded;
+        for (const QString& line : audited("alice/admin command ")) {
+            recorded.append(line.section(QLatin1Char(' '), 4));
+        }
+        QCOMPARE(recorded, commands);
     }
     void servesTwoClientsRecordsTheirCommandsAndStartsTheServer()
     {
