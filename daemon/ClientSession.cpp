@@ -55,6 +55,13 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     connect(&m_loginTimer, &QTimer::timeout, this,
             [this] { close(QStringLiteral("login timeout")); });
     m_loginTimer.start(std::chrono::milliseconds(m_server.config().loginTimeout));
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        const std::chrono::seconds idle = m_server.config().idleTimeout;
+        refuseAndClose(DaemonMessage::idleRefusal(idle),
+                       QStringLiteral("idle for %1 s").arg(idle.count()));
+    });
+    m_sinceMessage.start();
 }
 
 QString ClientSession::who() const
@@ -134,6 +141,7 @@ void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
         m_loginTimer.stop();
         m_holdNotices = true;
         send(WireText::encode(m_level));
+        noteActivity();
         break;
     case Outcome::Refused:
         send(kRefused);
@@ -147,15 +155,29 @@ void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
     case Outcome::TooManySessions:
         send(kTooManySessions);
         break;
+    case Outcome::AccountFull:
+        send(DaemonMessage::sessionLimitRefusal(m_server.config().maxSessionsPerAccount));
+        break;
     }
     // What came while the password was being checked is read now; the socket's signal has
     // been spent already. Queued, because the answer may come from inside readMessages().
     QMetaObject::invokeMethod(this, &ClientSession::readMessages, Qt::QueuedConnection);
 }
 
+void ClientSession::noteActivity()
+{
+    m_sinceMessage.restart();
+    if (m_server.config().idleTimeout.count() > 0) {
+        m_idleTimer.start(std::chrono::milliseconds(m_server.config().idleTimeout));
+    } else {
+        m_idleTimer.stop();
+    }
+}
+
 void ClientSession::handleSessionMessage(const DaemonMessage& message)
 {
     using Kind = DaemonMessage::Kind;
+    noteActivity();
     switch (message.kind) {
     case Kind::GetRconPass:
         m_server.audit(m_address, who(), message.text);
@@ -283,6 +305,7 @@ void ClientSession::finish()
     m_closing = true;
     m_noticeTimer.stop();
     m_loginTimer.stop();
+    m_idleTimer.stop();
     m_quietTimer.stop();
     if (!m_finished) {
         m_finished = true;

@@ -36,6 +36,9 @@ public:
     QString addressKey() const { return m_addressKey; }
     bool isLoggedIn() const { return !m_level.isEmpty(); }
     bool hasLoginPending() const { return m_loginPending; }
+    bool isClosing() const { return m_closing; }
+    // Since the last message, or since the login.
+    qint64 idleMs() const { return m_sinceMessage.elapsed(); }
     QString account() const { return m_account; }
     QString level() const { return m_level; }
     // "account/level" once logged in, "-" before.
@@ -58,6 +61,7 @@ private:
     void takeMessages(bool quiet);
     void handleMessage(const QByteArray& message);
     void handleSessionMessage(const DaemonMessage& message);
+    void noteActivity();
     void send(const QByteArray& answer);
     bool outputFull() const;
     void scheduleNotices();
@@ -81,6 +85,8 @@ private:
     QTimer m_noticeTimer;
     QElapsedTimer m_sinceLastSend;
     QTimer m_loginTimer;
+    QTimer m_idleTimer;
+    QElapsedTimer m_sinceMessage;
     // What came since the last whole message; it is whole once m_quietTimer runs out.
     QByteArray m_gathered;
     QTimer m_quietTimer;

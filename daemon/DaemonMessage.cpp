@@ -129,4 +129,26 @@ QByteArray DaemonMessage::levelRemovedRefusal(const QString& name, const QString
                                 .arg(name, level));
 }
 
+QByteArray DaemonMessage::idleRefusal(std::chrono::seconds idle)
+{
+    const qint64 seconds = idle.count();
+    const QString span = seconds % 60 == 0 ? QStringLiteral("%1 min").arg(seconds / 60)
+                                           : QStringLiteral("%1 s").arg(seconds);
+    return WireText::encode(
+        QStringLiteral("DENIED Logged out after %1 of inactivity; log in again").arg(span));
+}
+
+QByteArray DaemonMessage::madeRoomRefusal()
+{
+    return QByteArrayLiteral(
+        "DENIED Logged out to make room for an administrator; log in again later");
+}
+
+QByteArray DaemonMessage::sessionLimitRefusal(int limit)
+{
+    return WireText::encode(
+        QStringLiteral("DENIED This account is logged in %1 times already; log out of one first")
+            .arg(limit));
+}
+
 } // namespace garrisond

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 namespace garrisond {
@@ -55,6 +56,12 @@ struct DaemonMessage {
     // Sent before the daemon closes a session whose account or level an administrator took away.
     static QByteArray accountRemovedRefusal(const QString& name);
     static QByteArray levelRemovedRefusal(const QString& name, const QString& level);
+    // Sent before the daemon closes a session: it was idle too long, or an administrator needed
+    // its place.
+    static QByteArray idleRefusal(std::chrono::seconds idle);
+    static QByteArray madeRoomRefusal();
+    // A login of an account that has `limit` sessions already.
+    static QByteArray sessionLimitRefusal(int limit);
 };
 
 } // namespace garrisond

@@ -337,13 +337,8 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
     if (!matches || account == nullptr || !account->levels.contains(request.level)) {
         outcome = refuse(pending.address, account ? account->name : QString(), claimed);
     } else {
-        const auto loggedIn = std::count_if(m_sessions.cbegin(), m_sessions.cend(),
-                                            [](ClientSession* s) { return s->isLoggedIn(); });
-        if (loggedIn >= m_config.maxClients) {
-            audit(pending.address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"),
-                  claimed);
-            outcome = LoginOutcome::TooManySessions;
-        } else {
+        outcome = makeRoom(*account, pending.address, claimed);
+        if (outcome == LoginOutcome::Granted) {
             m_lockout.recordSuccess(LockoutTable::addressKey(pending.address), account->name,
                                     now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
@@ -353,6 +348,54 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
     if (pending.session) {
         answerLogin(pending.session, outcome, request);
     }
+}
+
+bool DaemonServer::isAdministrator(const QString& account) const
+{
+    const Account* found = m_accounts.find(account);
+    return found != nullptr && (found->levels.contains(QLatin1String("admin")) ||
+                                found->levels.contains(QLatin1String("poweradmin")));
+}
+
+// An account is held to its own number of sessions. Beyond that, administrators always get in:
+// when every place is taken, the session idle longest of an account that is not an
+// administrator's gives up its place, and when there is none, the administrator goes over
+// max_clients (administrators' sessions are bounded by their accounts). A reserve of places
+// would still shut out the administrator after the reserve, and stand empty for everyone else.
+DaemonServer::LoginOutcome DaemonServer::makeRoom(const Account& account, const QString& address,
+                                                  const QString& claimed)
+{
+    int loggedIn = 0;
+    int own = 0;
+    ClientSession* idlest = nullptr;
+    for (ClientSession* session : std::as_const(m_sessions)) {
+        if (!session->isLoggedIn() || session->isClosing()) {
+            continue;
+        }
+        ++loggedIn;
+        if (session->account() == account.name) {
+            ++own;
+        } else if (!isAdministrator(session->account()) &&
+                   (idlest == nullptr || session->idleMs() > idlest->idleMs())) {
+            idlest = session;
+        }
+    }
+    if (own >= m_config.maxSessionsPerAccount) {
+        audit(address, QStringLiteral("-"), QStringLiteral("login-session-limit"), claimed);
+        return LoginOutcome::AccountFull;
+    }
+    if (loggedIn < m_config.maxClients) {
+        return LoginOutcome::Granted;
+    }
+    if (!isAdministrator(account.name)) {
+        audit(address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"), claimed);
+        return LoginOutcome::TooManySessions;
+    }
+    if (idlest != nullptr) {
+        idlest->refuseAndClose(DaemonMessage::madeRoomRefusal(),
+                               QStringLiteral("made room for an administrator"));
+    }
+    return LoginOutcome::Granted;
 }
 
 DaemonServer::LoginOutcome DaemonServer::refuse(const QString& address, const QString& account,

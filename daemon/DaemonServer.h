@@ -35,7 +35,7 @@ class DaemonServer : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
-    enum class LoginOutcome { Granted, Refused, LockedOut, Busy, TooManySessions };
+    enum class LoginOutcome { Granted, Refused, LockedOut, Busy, TooManySessions, AccountFull };
 
     explicit DaemonServer(DaemonConfig config, QObject* parent = nullptr);
     ~DaemonServer() override;
@@ -94,6 +94,8 @@ private:
     void answerLogin(ClientSession* session, LoginOutcome outcome,
                      const std::optional<LoginRequest>& request);
     LoginOutcome refuse(const QString& address, const QString& account, const QString& claimed);
+    LoginOutcome makeRoom(const Account& account, const QString& address, const QString& claimed);
+    bool isAdministrator(const QString& account) const;
     void refreshDecoy();
     void applyConfig(const DaemonConfig& fresh);
     void applyAccounts(const AccountStore& fresh);

@@ -17,6 +17,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <unistd.h>
 
 using namespace garrisond;
@@ -491,6 +492,102 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 3, kWaitMs);
         QCOMPARE(Client(port()).exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
         QVERIFY(idle.front()->waitClosed());
+    }
+    // Who gets a session. carol and dave have the level mp only, alice's account also admin,
+    // bob's poweradmin; each logs in as mp but bob. A step is a login, answered as `answers`
+    // say in turn, or "=name": that name's first session sends a command. `closed` are the
+    // sessions told `told` and closed; every other granted one stays.
+    void sessionPlacesGoToAdministrators_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArrayList>("answers");
+        QTest::addColumn<QStringList>("closed");
+        QTest::addColumn<QByteArray>("told");
+        QTest::newRow("an account's own limit")
+            << QByteArray("max_sessions_per_account = 2\n")
+            << QStringList{"carol", "carol", "carol", "bob"}
+            << QByteArrayList{"mp", "mp",
+                              "DENIED This account is logged in 2 times already; log out of one "
+                              "first",
+                              "poweradmin"}
+            << QStringList() << QByteArray();
+        QTest::newRow("full: mp refused")
+            << QByteArray("max_clients = 2\n") << QStringList{"carol", "dave", "carol"}
+            << QByteArrayList{"mp", "mp", "DENIED Too many users are logged in, try again later"}
+            << QStringList() << QByteArray();
+        QTest::newRow("full: an administrator takes the idlest mp's place")
+            << QByteArray("max_clients = 2\n") << QStringList{"carol", "dave", "=carol", "bob"}
+            << QByteArrayList{"mp", "mp", "poweradmin"} << QStringList{"dave"}
+            << QByteArray("DENIED Logged out to make room for an administrator; log in again "
+                          "later");
+        QTest::newRow("full of administrators: one more gets in")
+            << QByteArray("max_clients = 1\n") << QStringList{"bob", "alice"}
+            << QByteArrayList{"poweradmin", "mp"} << QStringList() << QByteArray();
+    }
+    void sessionPlacesGoToAdministrators()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, steps);
+        QFETCH(QByteArrayList, answers);
+        QFETCH(QStringList, closed);
+        QFETCH(QByteArray, told);
+        writeConfig(config);
+        addAccount("carol", "c", {"mp"});
+        addAccount("dave", "d", {"mp"});
+        startServer();
+        const QHash<QString, QByteArray> logins{{"alice", "alice:pa:ss-word-mp"},
+                                                {"bob", "bob:bobpw-poweradmin"},
+                                                {"carol", "carol:c-mp"},
+                                                {"dave", "dave:d-mp"}};
+        std::vector<std::pair<QString, std::unique_ptr<Client>>> granted;
+        for (const QString& step : std::as_const(steps)) {
+            if (step.startsWith(u'=')) {
+                const QString name = step.mid(1);
+                const auto session = std::find_if(granted.begin(), granted.end(),
+                                                  [&](const auto& g) { return g.first == name; });
+                session->second->send(name.toLatin1() + " - say here");
+                QVERIFY(waitUntil(
+                    [&] { return !audited(qPrintable(name + "/mp command")).isEmpty(); }));
+                continue;
+            }
+            auto client = std::make_unique<Client>(port());
+            const QByteArray answer = client->exchange(logins.value(step));
+            QCOMPARE(answer, answers.takeFirst());
+            if (!answer.startsWith("DENIED")) {
+                QCOMPARE(client->exchange("getrconpass"), kRcon);
+                granted.emplace_back(step, std::move(client));
+            }
+        }
+        for (const auto& [name, client] : granted) {
+            if (closed.contains(name)) {
+                QVERIFY2(client->waitClosed(), qPrintable(name));
+                QCOMPARE(client->socket.readAll(), told);
+                closed.removeOne(name);
+            } else {
+                QVERIFY2(client->connected(), qPrintable(name));
+            }
+        }
+        QVERIFY(closed.isEmpty());
+    }
+    // A logged-in client that sends nothing for idle_timeout_seconds is told and logged out, an
+    // administrator too; one that keeps sending stays.
+    void idleSessionsAreLoggedOut()
+    {
+        writeConfig("idle_timeout_seconds = 1\n");
+        startServer();
+        Client busy(port());
+        QCOMPARE(busy.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(busy.exchange("getrconpass"), kRcon);
+        Client idle(port());
+        logIn(idle);
+        QTimer keepBusy;
+        connect(&keepBusy, &QTimer::timeout, this, [&busy] { busy.send("bob - status"); });
+        keepBusy.start(250);
+        QVERIFY(idle.waitClosed());
+        QCOMPARE(idle.socket.readAll(),
+                 QByteArray("DENIED Logged out after 1 s of inactivity; log in again"));
+        QVERIFY(!QTest::qWaitFor([&busy] { return !busy.connected(); }, 1000));
     }
     // A slow password check for one client; another, logged in, is answered meanwhile.
     void slowHashDoesNotHogTheEventLoop()
