@@ -463,14 +463,23 @@ void DaemonServer::startGameServer(const QString& address, const QString& who)
 void DaemonServer::audit(const QString& address, const QString& who, const QString& event,
                          const QString& detail)
 {
-    if (who != QLatin1String("-") || address == QLatin1String("-")) {
+    if (address == QLatin1String("-")) {
         writeAudit(address, who, event, detail);
         return;
     }
     writeSummaries();
-    const bool notable = event != QLatin1String("connected") &&
-                         event != QLatin1String("disconnected") && event != QLatin1String("closed");
-    if (m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable)) {
+    bool full = false;
+    if (who != QLatin1String("-")) {
+        // who is "account/level", and account names may hold a slash.
+        full = m_activity.admit(who.left(who.lastIndexOf(QLatin1Char('/'))), who, address,
+                                ActivitySummary::kindOf(event, detail), now());
+    } else {
+        const bool notable = event != QLatin1String("connected") &&
+                             event != QLatin1String("disconnected") &&
+                             event != QLatin1String("closed");
+        full = m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable);
+    }
+    if (full) {
         writeAudit(address, who, event, detail);
     }
     if (!m_summaryTimer.isActive()) {
@@ -483,7 +492,10 @@ void DaemonServer::writeSummaries(bool all)
     for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
         writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
     }
-    if (m_refusals.isEmpty()) {
+    for (const ActivitySummary::Summary& summary : m_activity.takeEnded(now(), all)) {
+        writeAudit(summary.address, summary.who, QStringLiteral("summary"), summary.detail);
+    }
+    if (m_refusals.isEmpty() && m_activity.isEmpty()) {
         m_summaryTimer.stop();
     }
 }

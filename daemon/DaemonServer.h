@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AccountStore.h"
+#include "ActivitySummary.h"
 #include "AuditLog.h"
 #include "DaemonConfig.h"
 #include "GameServerProcess.h"
@@ -68,8 +69,8 @@ public:
     QByteArray rconPasswordAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
-    // Events of clients that are not logged in ("-") go through the refusal summary, so that
-    // anonymous clients cannot grow the log faster than a fixed amount per minute.
+    // Events of clients go through the refusal summary before a login ("-") and the activity
+    // summary after, so that no client grows the log faster than a fixed amount per minute.
     void audit(const QString& address, const QString& who, const QString& event,
                const QString& detail = QString());
     // Writes the summaries of counted events whose minute is over (all of them with `all`).
@@ -110,6 +111,7 @@ private:
     LockoutTable m_lockout;
     AuditLog m_audit;
     RefusalSummary m_refusals;
+    ActivitySummary m_activity;
     QTimer m_summaryTimer;
     LoginQueue m_loginQueue;
     QHash<quint64, PendingLogin> m_pendingLogins;

@@ -1,4 +1,5 @@
 #include "AccountStore.h"
+#include "ActivitySummary.h"
 #include "ClientSession.h"
 #include "DaemonConfig.h"
 #include "DaemonMessage.h"
@@ -392,21 +393,96 @@ private Q_SLOTS:
         }
         QVERIFY(auditBytes() - before <= 2048);
     }
-    // A logged-in client echoes long commands: the log rotates and keeps two files.
+    // A logged-in client echoes long commands, all that it may have written in full for two
+    // minutes: the log rotates and keeps two files.
     void echoesCannotFillTheDisk()
     {
         writeConfig("audit_log_max_bytes = 65536\naudit_log_files = 2\n");
         startServer();
-        Client client(port());
-        logIn(client);
-        for (int i = 0; i < 300; ++i) {
-            const qint64 before = auditBytes();
-            client.send("alice - say " + QByteArray(1000, 'x'));
-            waitUntil([&] { return auditBytes() != before; });
+        for (int minute = 0; minute < 2; ++minute) {
+            Client client(port());
+            logIn(client);
+            const int words = ActivitySummary::kMaxWords;
+            for (int i = 0; i < words * ActivitySummary::kFullPerKind; ++i) {
+                client.send("alice - w" + QByteArray::number(i % words) + ' ' +
+                            QByteArray(1000, 'x'));
+            }
+            client.socket.disconnectFromHost();
+            QVERIFY(waitUntil([this] {
+                return auditLines().constLast().contains(
+                    QStringLiteral("alice/admin disconnected"));
+            }));
+            m_now = m_now.addSecs(61);
         }
         const QString log = file("garrisond-audit.log");
         QVERIFY(QFile::exists(log + ".1") && !QFile::exists(log + ".2"));
         QVERIFY(auditBytes() + QFileInfo(log + ".1").size() <= 131072);
+    }
+    // An account floods the audit log (two files of 64 KiB) with 400 long echoes after bob
+    // kicked someone. What was there before stays, the flood's commands are written in full only
+    // up to `atMost` lines, and a summary counts the rest; `kept` lines are also there after.
+    void floodsCannotEraseTheAuditLog_data()
+    {
+        const QByteArray filler = ' ' + QByteArray(1000, 'x');
+        QTest::addColumn<QByteArray>("login");
+        QTest::addColumn<QByteArray>("flood"); // "%1": the echo's number
+        QTest::addColumn<QByteArray>("last");
+        QTest::addColumn<QString>("floodLines");
+        QTest::addColumn<int>("atMost");
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("mp says one thing")
+            << QByteArray("carol:c-mp") << "carol - say %1" + filler << QByteArray()
+            << "carol/mp command say" << ActivitySummary::kFullPerKind << QStringList();
+        QTest::newRow("mp with a new word each time")
+            << QByteArray("carol:c-mp") << "carol - w%1" + filler << QByteArray()
+            << "carol/mp command w" << ActivitySummary::kMaxWords << QStringList();
+        QTest::newRow("administrator polls, then kicks")
+            << QByteArray("bob:bobpw-poweradmin") << QByteArray("bob - status")
+            << QByteArray("bob - kick Other") << "bob/poweradmin command status"
+            << ActivitySummary::kFullPerKind << QStringList{"bob/poweradmin command kick Other"};
+    }
+    void floodsCannotEraseTheAuditLog()
+    {
+        QFETCH(QByteArray, login);
+        QFETCH(QByteArray, flood);
+        QFETCH(QByteArray, last);
+        QFETCH(QString, floodLines);
+        QFETCH(int, atMost);
+        QFETCH(QStringList, kept);
+        writeConfig("audit_log_max_bytes = 65536\naudit_log_files = 2\n");
+        addAccount("carol", "c", {"mp"});
+        startServer();
+        Client bob(port());
+        QCOMPARE(bob.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(bob.exchange("getrconpass"), kRcon);
+        bob.send("bob - kick Victim");
+        kept.append(QStringLiteral("bob/poweradmin command kick Victim"));
+        QVERIFY(waitUntil([this] { return !audited("kick Victim").isEmpty(); }));
+
+        Client flooder(port());
+        const QByteArray level = login.mid(login.lastIndexOf('-') + 1);
+        QCOMPARE(flooder.exchange(login), level);
+        QCOMPARE(flooder.exchange("getrconpass"), kRcon);
+        constexpr int kFlood = 400;
+        for (int i = 0; i < kFlood; ++i) {
+            flooder.send(QByteArray(flood).replace("%1", QByteArray::number(i)));
+        }
+        flooder.send(last);
+        flooder.socket.disconnectFromHost();
+        const QString who = QString::fromLatin1(login.left(login.indexOf(':')) + '/' + level);
+        QVERIFY(waitUntil([&] { return !audited(qPrintable(who + " disconnected")).isEmpty(); }));
+        m_now = m_now.addSecs(61);
+        m_server->writeSummaries();
+
+        const QStringList lines = auditLines(QStringLiteral(".1")) + auditLines();
+        for (const QString& line : std::as_const(kept)) {
+            QVERIFY2(!lines.filter(line).isEmpty(), qPrintable(line));
+        }
+        const qsizetype full = lines.filter(floodLines).size();
+        QVERIFY2(full <= atMost, qPrintable(QString::number(full)));
+        const QString summary =
+            QStringLiteral(" %1 summary %2 more in 61 s: ").arg(who).arg(kFlood - full);
+        QVERIFY2(!lines.filter(summary).isEmpty(), qPrintable(lines.constLast()));
     }
     // Rounds of wrong guesses at bob, each followed by a right login to alice, from one address
     // (own login resets nothing) or from a new address each round (the account is locked).
@@ -455,6 +531,7 @@ private Q_SLOTS:
         int answered = 0;
         for (; answered < 60; ++answered) {
             const qsizetype before = heard();
+            m_now = m_now.addSecs(61); // each in a minute of its own: all are written in full
             client.send("getlog");
             client.socket.flush();
             if (!waitUntil([&] { return heard() != before; }, 300, 10)) {
@@ -747,9 +824,9 @@ private:
         m_server->watchFiles();
     }
     quint16 port() const { return m_server->serverPort(); }
-    QStringList auditLines() const
+    QStringList auditLines(const QString& suffix = QString()) const
     {
-        QFile audit(file("garrisond-audit.log"));
+        QFile audit(file("garrisond-audit.log") + suffix);
         return audit.open(QIODevice::ReadOnly)
                    ? QString::fromUtf8(audit.readAll()).split(u'\n', Qt::SkipEmptyParts)
                    : QStringList();
