@@ -8,6 +8,7 @@ one line with its figure. Everything listens and connects on loopback addresses 
 """
 
 import argparse
+import json
 import multiprocessing
 import os
 import shutil
@@ -59,11 +60,11 @@ class Daemon:
         return subprocess.run([self.binary, "--config", self.config, *arguments],
                               input=stdin, capture_output=True, text=True, timeout=60)
 
-    def start(self):
+    def start(self, timeout=10):
         self.process = subprocess.Popen(
             [self.binary, "--config", self.config, "--port", str(self.port)],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             try:
                 socket.create_connection((HOST, self.port), timeout=1).close()
@@ -437,13 +438,207 @@ def attack_password_tail(binary):
         daemon.stop()
 
 
+def admin_login(port):
+    """root's login on a new connection: the answer and the milliseconds it took."""
+    start = time.perf_counter()
+    sock, answer = log_in(port, "root:r00t-Secret-admin")
+    elapsed = (time.perf_counter() - start) * 1000
+    sock.close()
+    return answer, elapsed
+
+
+def hold_sessions(port, login, count):
+    """Logs in `count` times; the sessions that were granted, and the refusals by text."""
+    held, refusals = [], {}
+    for _ in range(count):
+        sock, answer = log_in(port, login)
+        if answer in ("mp", "admin", "poweradmin"):
+            held.append(sock)
+        else:
+            refusals[answer] = refusals.get(answer, 0) + 1
+            sock.close()
+    return held, refusals
+
+
+def attack_one_account_slots(binary):
+    daemon = Daemon(binary).start()
+    try:
+        held, refusals = hold_sessions(daemon.port, "alice:alicepw-mp", 40)
+        answer, ms = admin_login(daemon.port)
+        for sock in held:
+            sock.close()
+        report(12, "one mp account takes 40 sessions",
+               "%d held, refused %s; root's login %r in %.0f ms"
+               % (len(held), refusals or "-", answer, ms))
+    finally:
+        daemon.stop()
+
+
+def attack_many_accounts_slots(binary):
+    daemon = Daemon(binary)
+    try:
+        for n in range(8):
+            daemon.run("--add-user", "mp%d" % n, "--levels", "mp", stdin="pw\n")
+        daemon.start()
+        held, refusals = [], {}
+        for n in range(8):
+            more, refused = hold_sessions(daemon.port, "mp%d:pw-mp" % n, 8)
+            held += more
+            for text, count in refused.items():
+                refusals[text] = refusals.get(text, 0) + count
+        answer, ms = admin_login(daemon.port)
+        closed = 0
+        for sock in held:
+            sock.settimeout(0.5)
+            try:
+                told = sock.recv(256)
+                closed += told == b"" or told.startswith(b"DENIED")
+            except socket.timeout:
+                pass
+            sock.close()
+        report(13, "8 mp accounts take 64 sessions",
+               "%d held, refused %s; root's login %r in %.0f ms, %d mp session(s) closed"
+               % (len(held), refusals or "-", answer, ms, closed))
+    finally:
+        daemon.stop()
+
+
+def attack_audit_erase(binary, seconds):
+    daemon = Daemon(binary).start()
+    try:
+        admin, _ = log_in(daemon.port, "root:r00t-Secret-admin")
+        admin.sendall(b"root - kick Victim")
+        time.sleep(0.5)
+        stop_at = time.monotonic() + seconds
+        sent = [0]
+
+        def flood():
+            # A dropped flooder logs in again.
+            sock, n = None, 0
+            while time.monotonic() < stop_at:
+                try:
+                    if sock is None:
+                        sock, _ = log_in(daemon.port, "alice:alicepw-mp")
+                    sock.sendall(b"alice - say %d %s" % (n, b"x" * 400))
+                    n += 1
+                except OSError:
+                    sock = None
+                time.sleep(0.0005)
+            sent[0] += n
+            if sock:
+                sock.close()
+
+        threads = [threading.Thread(target=flood) for _ in range(4)]
+        start = time.monotonic()
+        for thread in threads:
+            thread.start()
+        time.sleep(min(5, seconds / 2))
+        rate = daemon.audit_bytes() / (time.monotonic() - start)
+        answer, ms = admin_login(daemon.port)
+        for thread in threads:
+            thread.join()
+        admin.close()
+        time.sleep(1)
+        kept = any("root/admin command kick Victim" in open(os.path.join(daemon.dir, name),
+                                                              errors="replace").read()
+                   for name in os.listdir(daemon.dir) if name.startswith("garrisond-audit.log"))
+        report(14, "mp echo flood against the audit log",
+               "%d echoes in %d s, %.0f KB/min written: 50 MB of files last ~%.0f min; "
+               "root's earlier line %s; root's login %r in %.0f ms"
+               % (sent[0], seconds, rate * 60 / 1000, 50e6 / max(rate, 1) / 60,
+                  "kept" if kept else "GONE", answer, ms))
+    finally:
+        daemon.stop()
+
+
+def attack_split_login(binary):
+    daemon = Daemon(binary).start()
+    try:
+        times = sorted(admin_login(daemon.port)[1] for _ in range(10))
+        answers = []
+        for _ in range(4):
+            sock = connect(daemon.port)
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            for piece in (b"root:r00t-", b"Secret-", b"admin"):
+                sock.sendall(piece)
+                time.sleep(0.02)
+            sock.settimeout(2)
+            try:
+                answers.append(sock.recv(256).decode("cp1252", "replace"))
+            except socket.timeout:
+                answers.append("")
+            sock.close()
+        report(15, "root's login in 3 pieces 20 ms apart, x4",
+               "answers %s; a whole login before: median %.0f ms, max %.0f ms"
+               % (answers, statistics.median(times), times[-1]))
+    finally:
+        daemon.stop()
+
+
+def attack_many_accounts(binary):
+    daemon = Daemon(binary)
+    try:
+        accounts_path = os.path.join(daemon.dir, "garrisond-accounts.json")
+        with open(accounts_path) as accounts:
+            document = json.load(accounts)
+        template = document["accounts"][-1]
+        document["accounts"] += [dict(template, name="player%05d" % n) for n in range(30000)]
+        with open(accounts_path, "w") as accounts:
+            json.dump(document, accounts)
+        start = time.monotonic()
+        daemon.start(timeout=300)
+        started = time.monotonic() - start
+        watcher, _ = log_in(daemon.port, "bob:bobpw-admin")
+        admin, _ = log_in(daemon.port, "root:r00t-Secret-admin")
+        document["accounts"].append(dict(template, name="newcomer"))
+        with open(accounts_path + ".new", "w") as accounts:
+            json.dump(document, accounts)
+        os.replace(accounts_path + ".new", accounts_path)
+        changed = time.monotonic()
+        watcher.settimeout(0.01)
+        slowest, told, login = 0.0, None, None
+        while told is None and time.monotonic() - changed < 300:
+            begin = time.perf_counter()
+            exchange(admin, "getrconpass")
+            slowest = max(slowest, (time.perf_counter() - begin) * 1000)
+            if login is None and time.monotonic() - changed > 0.15:
+                login = admin_login(daemon.port)
+            try:
+                if watcher.recv(256).startswith(b"ADDUSER"):
+                    told = time.monotonic() - changed
+            except socket.timeout:
+                pass
+        watcher.close()
+        admin.close()
+        report(16, "30,000 accounts: start, then a reload",
+               "started in %.1f s; new account announced after %s; root's getrconpass "
+               "meanwhile at most %.0f ms; root's login during it %r in %.0f ms"
+               % (started, "%.1f s" % told if told is not None else "never", slowest,
+                  login[0] if login else "-", login[1] if login else 0))
+    finally:
+        daemon.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("garrisond")
     parser.add_argument("--flood-seconds", type=int, default=65,
                         help="length of the audit flood (default 65: one summary minute)")
+    parser.add_argument("--erase-seconds", type=int, default=60,
+                        help="length of the logged-in echo flood (default 60)")
+    parser.add_argument("--only", type=lambda text: [int(n) for n in text.split(",")],
+                        help="the numbers of the attacks to replay, for example 12,14")
     args = parser.parse_args()
     binary = os.path.abspath(args.garrisond)
+    if args.only:
+        attacks = {12: lambda: attack_one_account_slots(binary),
+                   13: lambda: attack_many_accounts_slots(binary),
+                   14: lambda: attack_audit_erase(binary, args.erase_seconds),
+                   15: lambda: attack_split_login(binary),
+                   16: lambda: attack_many_accounts(binary)}
+        for number in args.only:
+            attacks[number]()
+        return 0
     attack_audit_flood(binary, args.flood_seconds)
     attack_lockout_bypass(binary)
     attack_getlog_flood(binary)
@@ -455,6 +650,11 @@ def main():
     attack_file_modes(binary)
     attack_descriptors(binary)
     attack_password_tail(binary)
+    attack_one_account_slots(binary)
+    attack_many_accounts_slots(binary)
+    attack_audit_erase(binary, args.erase_seconds)
+    attack_split_login(binary)
+    attack_many_accounts(binary)
     return 0
 
 
