@@ -295,7 +295,7 @@ void ClientSession::abortConnection(const QString& reason)
 void ClientSession::finish()
 {
     // A command that the client echoed just before it left is recorded all the same.
-    if (!m_closing && !m_loginPending) {
+    if (!m_closing && isLoggedIn()) {
         m_gathered += m_socket->readAll();
         takeMessages(true);
     }

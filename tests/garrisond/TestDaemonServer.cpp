@@ -623,6 +623,7 @@ private Q_SLOTS:
                 const QString name = step.mid(1);
                 const auto session = std::find_if(granted.begin(), granted.end(),
                                                   [&](const auto& g) { return g.first == name; });
+                QVERIFY(session != granted.end());
                 session->second->send(name.toLatin1() + " - say here");
                 QVERIFY(waitUntil(
                     [&] { return !audited(qPrintable(name + "/mp command")).isEmpty(); }));
