@@ -357,17 +357,18 @@ bool DaemonServer::isAdministrator(const QString& account) const
                                 found->levels.contains(QLatin1String("poweradmin")));
 }
 
-// An account is held to its own number of sessions. Beyond that, administrators always get in:
-// when every place is taken, the session idle longest of an account that is not an
-// administrator's gives up its place, and when there is none, the administrator goes over
-// max_clients (administrators' sessions are bounded by their accounts). A reserve of places
-// would still shut out the administrator after the reserve, and stand empty for everyone else.
+// An account is held to its own number of sessions, and all of them to max_clients. Other
+// accounts' sessions never keep an administrator out: when every place is taken, the idlest
+// session of another account makes room, an administrator's only when no one else's is left. A
+// reserve of places would still shut out the administrator after the reserve, and stand empty
+// for everyone else meanwhile.
 DaemonServer::LoginOutcome DaemonServer::makeRoom(const Account& account, const QString& address,
                                                   const QString& claimed)
 {
     int loggedIn = 0;
     int own = 0;
     ClientSession* idlest = nullptr;
+    bool idlestIsAdministrator = false;
     for (ClientSession* session : std::as_const(m_sessions)) {
         if (!session->isLoggedIn() || session->isClosing()) {
             continue;
@@ -375,9 +376,13 @@ DaemonServer::LoginOutcome DaemonServer::makeRoom(const Account& account, const 
         ++loggedIn;
         if (session->account() == account.name) {
             ++own;
-        } else if (!isAdministrator(session->account()) &&
-                   (idlest == nullptr || session->idleMs() > idlest->idleMs())) {
+            continue;
+        }
+        const bool administrator = isAdministrator(session->account());
+        if (idlest == nullptr || (idlestIsAdministrator && !administrator) ||
+            (administrator == idlestIsAdministrator && session->idleMs() > idlest->idleMs())) {
             idlest = session;
+            idlestIsAdministrator = administrator;
         }
     }
     if (own >= m_config.maxSessionsPerAccount) {
@@ -387,14 +392,12 @@ DaemonServer::LoginOutcome DaemonServer::makeRoom(const Account& account, const 
     if (loggedIn < m_config.maxClients) {
         return LoginOutcome::Granted;
     }
-    if (!isAdministrator(account.name)) {
+    if (!isAdministrator(account.name) || idlest == nullptr) {
         audit(address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"), claimed);
         return LoginOutcome::TooManySessions;
     }
-    if (idlest != nullptr) {
-        idlest->refuseAndClose(DaemonMessage::madeRoomRefusal(),
-                               QStringLiteral("made room for an administrator"));
-    }
+    idlest->refuseAndClose(DaemonMessage::madeRoomRefusal(),
+                           QStringLiteral("made room for an administrator"));
     return LoginOutcome::Granted;
 }
 

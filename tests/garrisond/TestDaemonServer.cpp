@@ -571,11 +571,14 @@ private Q_SLOTS:
         QVERIFY(idle.front()->waitClosed());
     }
     // Who gets a session. carol and dave have the level mp only, alice's account also admin,
-    // bob's poweradmin; each logs in as mp but bob. A step is a login, answered as `answers`
-    // say in turn, or "=name": that name's first session sends a command. `closed` are the
-    // sessions told `told` and closed; every other granted one stays.
+    // bob's poweradmin: alice and bob are administrators; each logs in as mp but bob. A step
+    // is a login, answered as `answers` say in turn, or "=name": that name's first session
+    // sends a command. `closed` are the sessions told `told` and closed; every other granted
+    // one stays.
     void sessionPlacesGoToAdministrators_data()
     {
+        const QByteArray kMadeRoom =
+            "DENIED Logged out to make room for an administrator; log in again later";
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArrayList>("answers");
@@ -595,12 +598,17 @@ private Q_SLOTS:
             << QStringList() << QByteArray();
         QTest::newRow("full: an administrator takes the idlest mp's place")
             << QByteArray("max_clients = 2\n") << QStringList{"carol", "dave", "=carol", "bob"}
-            << QByteArrayList{"mp", "mp", "poweradmin"} << QStringList{"dave"}
-            << QByteArray("DENIED Logged out to make room for an administrator; log in again "
-                          "later");
-        QTest::newRow("full of administrators: one more gets in")
+            << QByteArrayList{"mp", "mp", "poweradmin"} << QStringList{"dave"} << kMadeRoom;
+        QTest::newRow("full: administrators' sessions go last")
+            << QByteArray("max_clients = 2\n") << QStringList{"bob", "carol", "alice"}
+            << QByteArrayList{"poweradmin", "mp", "mp"} << QStringList{"carol"} << kMadeRoom;
+        QTest::newRow("full of administrators: the idlest other makes room")
             << QByteArray("max_clients = 1\n") << QStringList{"bob", "alice"}
-            << QByteArrayList{"poweradmin", "mp"} << QStringList() << QByteArray();
+            << QByteArrayList{"poweradmin", "mp"} << QStringList{"bob"} << kMadeRoom;
+        QTest::newRow("full of one's own sessions")
+            << QByteArray("max_clients = 1\n") << QStringList{"alice", "alice"}
+            << QByteArrayList{"mp", "DENIED Too many users are logged in, try again later"}
+            << QStringList() << QByteArray();
     }
     void sessionPlacesGoToAdministrators()
     {
