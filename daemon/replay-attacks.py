@@ -543,7 +543,7 @@ def attack_audit_erase(binary, seconds):
                                                               errors="replace").read()
                    for name in os.listdir(daemon.dir) if name.startswith("garrisond-audit.log"))
         report(14, "mp echo flood against the audit log",
-               "%d echoes in %d s, %.0f KB/min written: 50 MB of files last ~%.0f min; "
+               "%d echoes in %d s, %.0f KB/min written: 50 MB of files last ~%.1f min; "
                "root's earlier line %s; root's login %r in %.0f ms"
                % (sent[0], seconds, rate * 60 / 1000, 50e6 / max(rate, 1) / 60,
                   "kept" if kept else "GONE", answer, ms))
