@@ -52,6 +52,7 @@ QStringList AccountStore::parseLevels(const QString& list, QString* error)
 bool AccountStore::load(QString* error)
 {
     m_accounts.clear();
+    m_index.clear();
     QByteArray content;
     bool missing = false;
     if (!SecretFile::read(m_path, m_use, &content, &missing, error)) {
@@ -68,6 +69,8 @@ bool AccountStore::load(QString* error)
         return false;
     }
     const QJsonArray entries = document.object().value(QStringLiteral("accounts")).toArray();
+    m_accounts.reserve(entries.size());
+    m_index.reserve(entries.size());
     for (const QJsonValue& entry : entries) {
         const QJsonObject object = entry.toObject();
         const QString name = object.value(QStringLiteral("name")).toString();
@@ -79,12 +82,14 @@ bool AccountStore::load(QString* error)
                 levels.append(level.toString());
             }
         }
-        if (!isValidName(name) || !hash || find(name) != nullptr) {
+        if (!isValidName(name) || !hash || m_index.contains(name)) {
             *error =
                 QStringLiteral("%1 holds a damaged or duplicate account \"%2\"").arg(m_path, name);
             m_accounts.clear();
+            m_index.clear();
             return false;
         }
+        m_index.insert(name, m_accounts.size());
         m_accounts.append(Account{name, *hash, levels});
     }
     return true;
@@ -106,29 +111,33 @@ bool AccountStore::save(QString* error) const
 
 const Account* AccountStore::find(const QString& name) const
 {
-    for (const Account& account : m_accounts) {
-        if (account.name == name) {
-            return &account;
-        }
-    }
-    return nullptr;
+    const auto it = m_index.constFind(name);
+    return it == m_index.cend() ? nullptr : &m_accounts.at(*it);
 }
 
 bool AccountStore::put(const Account& account)
 {
-    for (Account& existing : m_accounts) {
-        if (existing.name == account.name) {
-            existing = account;
-            return false;
-        }
+    if (const auto it = m_index.constFind(account.name); it != m_index.cend()) {
+        m_accounts[*it] = account;
+        return false;
     }
+    m_index.insert(account.name, m_accounts.size());
     m_accounts.append(account);
     return true;
 }
 
 bool AccountStore::remove(const QString& name)
 {
-    return m_accounts.removeIf([&](const Account& a) { return a.name == name; }) > 0;
+    const auto it = m_index.constFind(name);
+    if (it == m_index.cend()) {
+        return false;
+    }
+    m_accounts.removeAt(*it);
+    m_index.clear();
+    for (qsizetype i = 0; i < m_accounts.size(); ++i) {
+        m_index.insert(m_accounts.at(i).name, i);
+    }
+    return true;
 }
 
 } // namespace garrisond

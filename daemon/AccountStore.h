@@ -3,6 +3,7 @@
 #include "PasswordHash.h"
 #include "SecretFile.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,8 @@ private:
     QString m_path;
     SecretFile::Use m_use;
     QList<Account> m_accounts;
+    // Name -> position in m_accounts: a daemon may hold tens of thousands of accounts.
+    QHash<QString, qsizetype> m_index;
 };
 
 } // namespace garrisond

@@ -34,6 +34,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_sinceLastSend.start();
     m_noticeTimer.setSingleShot(true);
     m_loginTimer.setSingleShot(true);
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(DaemonMessage::kQuietGapMs);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
     connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
         if (m_socket->bytesAvailable() > 0 && !outputFull()) {
@@ -42,9 +44,24 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     });
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientSession::finish);
     connect(&m_noticeTimer, &QTimer::timeout, this, &ClientSession::sendNextNotice);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] {
+        // Bytes left unread while reading was held back mean that the client did not pause.
+        if (m_socket->bytesAvailable() > 0) {
+            readMessages();
+        } else if (!m_closing && !m_loginPending) {
+            takeMessages(true);
+        }
+    });
     connect(&m_loginTimer, &QTimer::timeout, this,
             [this] { close(QStringLiteral("login timeout")); });
     m_loginTimer.start(std::chrono::milliseconds(m_server.config().loginTimeout));
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        const std::chrono::seconds idle = m_server.config().idleTimeout;
+        refuseAndClose(DaemonMessage::idleRefusal(idle),
+                       QStringLiteral("idle for %1 s").arg(idle.count()));
+    });
+    m_sinceMessage.start();
 }
 
 QString ClientSession::who() const
@@ -59,12 +76,30 @@ bool ClientSession::outputFull() const
 
 void ClientSession::readMessages()
 {
-    while (!m_closing && !m_loginPending && !outputFull() && m_socket->bytesAvailable() > 0) {
-        if (m_socket->bytesAvailable() > DaemonMessage::kMaxMessageBytes) {
+    if (m_closing || m_loginPending || outputFull() || m_socket->bytesAvailable() == 0) {
+        return;
+    }
+    // The socket holds at most one byte more than a message, and m_gathered at most a message.
+    m_gathered += m_socket->readAll();
+    m_quietTimer.start();
+    takeMessages(false);
+}
+
+void ClientSession::takeMessages(bool quiet)
+{
+    const QList<QByteArray> messages = DaemonMessage::takeWhole(&m_gathered, m_account, quiet);
+    for (const QByteArray& message : messages) {
+        if (m_closing) {
+            return;
+        }
+        if (message.size() > DaemonMessage::kMaxMessageBytes) {
             abortConnection(QStringLiteral("message over 64 KiB"));
             return;
         }
-        handleMessage(m_socket->readAll());
+        handleMessage(message);
+    }
+    if (m_gathered.size() > DaemonMessage::kMaxMessageBytes) {
+        abortConnection(QStringLiteral("message over 64 KiB"));
     }
 }
 
@@ -106,6 +141,7 @@ void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
         m_loginTimer.stop();
         m_holdNotices = true;
         send(WireText::encode(m_level));
+        noteActivity();
         break;
     case Outcome::Refused:
         send(kRefused);
@@ -119,15 +155,29 @@ void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
     case Outcome::TooManySessions:
         send(kTooManySessions);
         break;
+    case Outcome::AccountFull:
+        send(DaemonMessage::sessionLimitRefusal(m_server.config().maxSessionsPerAccount));
+        break;
     }
     // What came while the password was being checked is read now; the socket's signal has
     // been spent already. Queued, because the answer may come from inside readMessages().
     QMetaObject::invokeMethod(this, &ClientSession::readMessages, Qt::QueuedConnection);
 }
 
+void ClientSession::noteActivity()
+{
+    m_sinceMessage.restart();
+    if (m_server.config().idleTimeout.count() > 0) {
+        m_idleTimer.start(std::chrono::milliseconds(m_server.config().idleTimeout));
+    } else {
+        m_idleTimer.stop();
+    }
+}
+
 void ClientSession::handleSessionMessage(const DaemonMessage& message)
 {
     using Kind = DaemonMessage::Kind;
+    noteActivity();
     switch (message.kind) {
     case Kind::GetRconPass:
         m_server.audit(m_address, who(), message.text);
@@ -168,7 +218,7 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
 
 void ClientSession::send(const QByteArray& answer)
 {
-    if (m_closing) {
+    if (m_closing || m_socket->state() != QAbstractSocket::ConnectedState) {
         return;
     }
     // Reading stops at send_buffer_bytes, so only notices can pile up past twice that.
@@ -244,12 +294,19 @@ void ClientSession::abortConnection(const QString& reason)
 
 void ClientSession::finish()
 {
+    // A command that the client echoed just before it left is recorded all the same.
+    if (!m_closing && isLoggedIn()) {
+        m_gathered += m_socket->readAll();
+        takeMessages(true);
+    }
     if (!m_closing) {
         m_server.audit(m_address, who(), QStringLiteral("disconnected"));
     }
     m_closing = true;
     m_noticeTimer.stop();
     m_loginTimer.stop();
+    m_idleTimer.stop();
+    m_quietTimer.stop();
     if (!m_finished) {
         m_finished = true;
         Q_EMIT closed();

@@ -14,11 +14,12 @@ class QTcpSocket;
 
 namespace garrisond {
 
-// One client connection. Each chunk that one read delivers is one message, as the client
-// sends them: first a login "user:password-level", answered with the level word or a refusal;
-// after that "getrconpass", "getlog", "startserver" and the echoed commands "user - command".
-// Nothing more is read while a login is being checked, nor while the client has more than
-// send_buffer_bytes of answers unread; one that lets twice that pile up is dropped.
+// One client connection. The client sends first a login "user:password-level", answered with
+// the level word or a refusal; after that "getrconpass", "getlog", "startserver" and the
+// echoed commands "user - command". What arrives is gathered into messages as
+// DaemonMessage::takeWhole says. Nothing more is read while a login is being checked, nor
+// while the client has more than send_buffer_bytes of answers unread; one that lets twice that
+// pile up is dropped.
 class ClientSession : public QObject {
     Q_OBJECT
 
@@ -35,6 +36,9 @@ public:
     QString addressKey() const { return m_addressKey; }
     bool isLoggedIn() const { return !m_level.isEmpty(); }
     bool hasLoginPending() const { return m_loginPending; }
+    bool isClosing() const { return m_closing; }
+    // Since the last message, or since the login.
+    qint64 idleMs() const { return m_sinceMessage.elapsed(); }
     QString account() const { return m_account; }
     QString level() const { return m_level; }
     // "account/level" once logged in, "-" before.
@@ -54,8 +58,10 @@ Q_SIGNALS:
 
 private:
     void readMessages();
+    void takeMessages(bool quiet);
     void handleMessage(const QByteArray& message);
     void handleSessionMessage(const DaemonMessage& message);
+    void noteActivity();
     void send(const QByteArray& answer);
     bool outputFull() const;
     void scheduleNotices();
@@ -79,6 +85,11 @@ private:
     QTimer m_noticeTimer;
     QElapsedTimer m_sinceLastSend;
     QTimer m_loginTimer;
+    QTimer m_idleTimer;
+    QElapsedTimer m_sinceMessage;
+    // What came since the last whole message; it is whole once m_quietTimer runs out.
+    QByteArray m_gathered;
+    QTimer m_quietTimer;
 };
 
 } // namespace garrisond

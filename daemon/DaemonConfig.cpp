@@ -64,7 +64,14 @@ QString DaemonConfig::describeKeys()
         "  login_failures_per_second  above this many failed logins per second, every\n"
         "                       login waits before its password is checked (default 5)\n"
         "  login_timeout_seconds  time a connection has to log in (default 10)\n"
-        "  max_clients          logged-in clients served at once (default 32)\n"
+        "  max_clients          logged-in clients served at once (default 32). When all\n"
+        "                       are there, an administrator (an account with the level admin\n"
+        "                       or poweradmin) still gets in: the idlest session of another\n"
+        "                       account is closed to make room, another administrator's only\n"
+        "                       when no one else's is left\n"
+        "  max_sessions_per_account  sessions one account may have at once (default 4)\n"
+        "  idle_timeout_seconds  a logged-in client that sends nothing for this long is\n"
+        "                       logged out (default 1800; 0: never)\n"
         "  max_anonymous        connections not logged in, in all (default 64)\n"
         "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
         "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
@@ -155,6 +162,12 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             config->loginTimeout = std::chrono::seconds(number);
         } else if (key == QLatin1String("max_clients") && toNumber(value, 1, 10000, &number)) {
             config->maxClients = static_cast<int>(number);
+        } else if (key == QLatin1String("max_sessions_per_account") &&
+                   toNumber(value, 1, 10000, &number)) {
+            config->maxSessionsPerAccount = static_cast<int>(number);
+        } else if (key == QLatin1String("idle_timeout_seconds") &&
+                   toNumber(value, 0, 7 * 24 * 3600, &number)) {
+            config->idleTimeout = std::chrono::seconds(number);
         } else {
             *error = where + QStringLiteral("unknown key or bad value for \"%1\"").arg(key);
             return false;

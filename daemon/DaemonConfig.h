@@ -37,6 +37,8 @@ struct DaemonConfig {
     int loginFailuresPerSecond = 5;
     std::chrono::seconds loginTimeout{10};
     int maxClients = 32;
+    int maxSessionsPerAccount = 4;
+    std::chrono::seconds idleTimeout{1800}; // 0: never
     int maxAnonymous = 64;
     int maxAnonymousPerAddress = 4;
     qint64 sendBufferBytes = 8 * 1024 * 1024;

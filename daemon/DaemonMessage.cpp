@@ -3,7 +3,53 @@
 #include "AuditLog.h"
 #include "WireText.h"
 
+#include <utility>
+
 namespace garrisond {
+
+namespace {
+
+bool isRequestWord(const QString& text)
+{
+    return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
+           text == QLatin1String("startserver");
+}
+
+bool isWhole(const QByteArray& bytes, const QString& account)
+{
+    const QString text = WireText::decode(bytes);
+    if (isRequestWord(text)) {
+        return true;
+    }
+    if (!account.isEmpty()) {
+        return false;
+    }
+    const auto login = LoginRequest::parse(text);
+    return login && LoginRequest::isLevel(login->level);
+}
+
+} // namespace
+
+QList<QByteArray> DaemonMessage::takeWhole(QByteArray* gathered, const QString& account, bool quiet)
+{
+    QList<QByteArray> whole;
+    if (!account.isEmpty()) {
+        // A command that holds "<account> - " itself is cut there, deliberately: it is recorded
+        // as two echoes, which loses nothing.
+        const QByteArray prefix = WireText::encode(account + QStringLiteral(" - "));
+        qsizetype start = 0;
+        for (qsizetype next = gathered->indexOf(prefix, 1); next > 0;
+             next = gathered->indexOf(prefix, next + 1)) {
+            whole.append(gathered->mid(start, next - start));
+            start = next;
+        }
+        gathered->remove(0, start);
+    }
+    if (!gathered->isEmpty() && (quiet || isWhole(*gathered, account))) {
+        whole.append(std::exchange(*gathered, QByteArray()));
+    }
+    return whole;
+}
 
 DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& account)
 {
@@ -57,6 +103,11 @@ QByteArray DaemonMessage::accountAddedNotice(const QString& name, const QStringL
             .arg(name, levels.join(QStringLiteral(", "))));
 }
 
+QByteArray DaemonMessage::accountsAddedNotice(qsizetype count)
+{
+    return WireText::encode(QStringLiteral("ADDUSER %1 daemon accounts were added.").arg(count));
+}
+
 QByteArray DaemonMessage::rconChangedNotice()
 {
     return WireText::encode(QStringLiteral("CHANGERCON The game server's RCON password was "
@@ -76,6 +127,28 @@ QByteArray DaemonMessage::levelRemovedRefusal(const QString& name, const QString
     return WireText::encode(QStringLiteral("DENIED The daemon account \"%1\" no longer has the "
                                            "level %2; log in with another level")
                                 .arg(name, level));
+}
+
+QByteArray DaemonMessage::idleRefusal(std::chrono::seconds idle)
+{
+    const qint64 seconds = idle.count();
+    const QString span = seconds % 60 == 0 ? QStringLiteral("%1 min").arg(seconds / 60)
+                                           : QStringLiteral("%1 s").arg(seconds);
+    return WireText::encode(
+        QStringLiteral("DENIED Logged out after %1 of inactivity; log in again").arg(span));
+}
+
+QByteArray DaemonMessage::madeRoomRefusal()
+{
+    return QByteArrayLiteral(
+        "DENIED Logged out to make room for an administrator; log in again later");
+}
+
+QByteArray DaemonMessage::sessionLimitRefusal(int limit)
+{
+    return WireText::encode(
+        QStringLiteral("DENIED This account is logged in %1 times already; log out of one first")
+            .arg(limit));
 }
 
 } // namespace garrisond

@@ -3,8 +3,10 @@
 #include "LoginRequest.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 namespace garrisond {
@@ -22,6 +24,9 @@ struct DaemonMessage {
         Rejected,    // bytes that no typed text holds; the connection is dropped
     };
     static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
+    // Messages have no terminator, and one may arrive in pieces: what a client sends is one
+    // message once it pauses this long, or at once when it is recognisably whole.
+    static constexpr int kQuietGapMs = 100;
 
     Kind kind = Kind::Other;
     QString text;
@@ -30,6 +35,11 @@ struct DaemonMessage {
 
     // `account` is the logged-in account, empty before a login.
     static DaemonMessage parse(const QByteArray& bytes, const QString& account);
+    // Takes the messages out of what a client sent so far (`quiet`: and then paused). A login
+    // is whole when it ends in a level word and a request when it is the request's word; those
+    // are answered without waiting for the pause. In a session, echoes that came within one
+    // pause are told apart by the "<account> - " that each begins with.
+    static QList<QByteArray> takeWhole(QByteArray* gathered, const QString& account, bool quiet);
 
     // The login as the audit log shows it: the claimed user and level, never the password. A
     // level that is not a level word is "(unknown level)": it may be the end of a password.
@@ -41,10 +51,17 @@ struct DaemonMessage {
 
     // The notices that logged-in clients show in a box; the client removes the prefix.
     static QByteArray accountAddedNotice(const QString& name, const QStringList& levels);
+    static QByteArray accountsAddedNotice(qsizetype count);
     static QByteArray rconChangedNotice();
     // Sent before the daemon closes a session whose account or level an administrator took away.
     static QByteArray accountRemovedRefusal(const QString& name);
     static QByteArray levelRemovedRefusal(const QString& name, const QString& level);
+    // Sent before the daemon closes a session: it was idle too long, or an administrator needed
+    // its place.
+    static QByteArray idleRefusal(std::chrono::seconds idle);
+    static QByteArray madeRoomRefusal();
+    // A login of an account that has `limit` sessions already.
+    static QByteArray sessionLimitRefusal(int limit);
 };
 
 } // namespace garrisond

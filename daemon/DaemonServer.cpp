@@ -19,6 +19,7 @@ namespace {
 
 const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
 constexpr int kSummaryCheckMs = 5000;
+constexpr qsizetype kNamedAdditions = 5;
 
 QString plainAddress(const QHostAddress& address)
 {
@@ -44,6 +45,7 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     m_reloadTimer.setInterval(100);
     m_summaryTimer.setInterval(kSummaryCheckMs);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
+    m_accountsReader.setMaxThreadCount(1);
     connect(&m_server, &QTcpServer::newConnection, this, &DaemonServer::acceptConnections);
     connect(&m_reloadTimer, &QTimer::timeout, this, [this] {
         rewatch();
@@ -61,6 +63,7 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
 
 DaemonServer::~DaemonServer()
 {
+    m_accountsReader.waitForDone();
     const QList<ClientSession*> sessions = std::exchange(m_sessions, {});
     for (ClientSession* session : sessions) {
         session->disconnect(this);
@@ -167,16 +170,34 @@ bool DaemonServer::reload()
                            error);
         }
     }
-    AccountStore fresh(m_config.accountsPath);
-    if (fresh.load(&error)) {
-        applyAccounts(fresh);
-    } else {
-        Q_EMIT warning(QStringLiteral("accounts not reloaded, the running ones stay in force: ") +
-                       error);
-        ok = false;
-    }
-    Q_EMIT reloaded();
+    reloadAccounts();
     return ok;
+}
+
+void DaemonServer::reloadAccounts()
+{
+    const quint64 reading = ++m_accountsReading;
+    m_accountsReader.start([this, reading, path = m_config.accountsPath] {
+        AccountStore fresh(path);
+        QString error;
+        const bool read = fresh.load(&error);
+        QMetaObject::invokeMethod(
+            this,
+            [this, reading, read, fresh = std::move(fresh), error = std::move(error)] {
+                if (reading != m_accountsReading) {
+                    return; // a later reading follows, and it says what the file holds now
+                }
+                if (read) {
+                    applyAccounts(fresh);
+                } else {
+                    Q_EMIT warning(
+                        QStringLiteral("accounts not reloaded, the running ones stay in force: ") +
+                        error);
+                }
+                Q_EMIT reloaded();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void DaemonServer::applyConfig(const DaemonConfig& fresh)
@@ -206,10 +227,18 @@ void DaemonServer::applyAccounts(const AccountStore& fresh)
     }
     m_accounts = fresh;
     refreshDecoy();
-    for (const QString& name : std::as_const(added)) {
-        const Account* account = m_accounts.find(name);
+    // Each notice is a box on every client, and each audit line a write: a file replaced with
+    // thousands of new accounts is announced by count.
+    for (const QString& name : added.first(std::min(added.size(), kNamedAdditions))) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("account-added"), name);
-        notifyLoggedIn(DaemonMessage::accountAddedNotice(name, account->levels));
+        if (added.size() <= kNamedAdditions) {
+            notifyLoggedIn(DaemonMessage::accountAddedNotice(name, m_accounts.find(name)->levels));
+        }
+    }
+    if (added.size() > kNamedAdditions) {
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("account-added"),
+              QStringLiteral("and %1 more").arg(added.size() - kNamedAdditions));
+        notifyLoggedIn(DaemonMessage::accountsAddedNotice(added.size()));
     }
     const QList<ClientSession*> sessions = m_sessions;
     for (ClientSession* session : sessions) {
@@ -346,13 +375,8 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
     if (!matches || account == nullptr || !account->levels.contains(request.level)) {
         outcome = refuse(pending.address, account ? account->name : QString(), claimed);
     } else {
-        const auto loggedIn = std::count_if(m_sessions.cbegin(), m_sessions.cend(),
-                                            [](ClientSession* s) { return s->isLoggedIn(); });
-        if (loggedIn >= m_config.maxClients) {
-            audit(pending.address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"),
-                  claimed);
-            outcome = LoginOutcome::TooManySessions;
-        } else {
+        outcome = makeRoom(*account, pending.address, claimed);
+        if (outcome == LoginOutcome::Granted) {
             m_lockout.recordSuccess(LockoutTable::addressKey(pending.address), account->name,
                                     now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
@@ -362,6 +386,57 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
     if (pending.session) {
         answerLogin(pending.session, outcome, request);
     }
+}
+
+bool DaemonServer::isAdministrator(const QString& account) const
+{
+    const Account* found = m_accounts.find(account);
+    return found != nullptr && (found->levels.contains(QLatin1String("admin")) ||
+                                found->levels.contains(QLatin1String("poweradmin")));
+}
+
+// An account is held to its own number of sessions, and all of them to max_clients. Other
+// accounts' sessions never keep an administrator out: when every place is taken, the idlest
+// session of another account makes room, an administrator's only when no one else's is left. A
+// reserve of places would still shut out the administrator after the reserve, and stand empty
+// for everyone else meanwhile.
+DaemonServer::LoginOutcome DaemonServer::makeRoom(const Account& account, const QString& address,
+                                                  const QString& claimed)
+{
+    int loggedIn = 0;
+    int own = 0;
+    ClientSession* idlest = nullptr;
+    bool idlestIsAdministrator = false;
+    for (ClientSession* session : std::as_const(m_sessions)) {
+        if (!session->isLoggedIn() || session->isClosing()) {
+            continue;
+        }
+        ++loggedIn;
+        if (session->account() == account.name) {
+            ++own;
+            continue;
+        }
+        const bool administrator = isAdministrator(session->account());
+        if (idlest == nullptr || (idlestIsAdministrator && !administrator) ||
+            (administrator == idlestIsAdministrator && session->idleMs() > idlest->idleMs())) {
+            idlest = session;
+            idlestIsAdministrator = administrator;
+        }
+    }
+    if (own >= m_config.maxSessionsPerAccount) {
+        audit(address, QStringLiteral("-"), QStringLiteral("login-session-limit"), claimed);
+        return LoginOutcome::AccountFull;
+    }
+    if (loggedIn < m_config.maxClients) {
+        return LoginOutcome::Granted;
+    }
+    if (!isAdministrator(account.name) || idlest == nullptr) {
+        audit(address, QStringLiteral("-"), QStringLiteral("login-too-many-sessions"), claimed);
+        return LoginOutcome::TooManySessions;
+    }
+    idlest->refuseAndClose(DaemonMessage::madeRoomRefusal(),
+                           QStringLiteral("made room for an administrator"));
+    return LoginOutcome::Granted;
 }
 
 DaemonServer::LoginOutcome DaemonServer::refuse(const QString& address, const QString& account,
@@ -429,14 +504,23 @@ void DaemonServer::startGameServer(const QString& address, const QString& who)
 void DaemonServer::audit(const QString& address, const QString& who, const QString& event,
                          const QString& detail)
 {
-    if (who != QLatin1String("-") || address == QLatin1String("-")) {
+    if (address == QLatin1String("-")) {
         writeAudit(address, who, event, detail);
         return;
     }
     writeSummaries();
-    const bool notable = event != QLatin1String("connected") &&
-                         event != QLatin1String("disconnected") && event != QLatin1String("closed");
-    if (m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable)) {
+    bool full = false;
+    if (who != QLatin1String("-")) {
+        // who is "account/level", and account names may hold a slash.
+        full = m_activity.admit(who.left(who.lastIndexOf(QLatin1Char('/'))), who, address,
+                                ActivitySummary::kindOf(event, detail), now());
+    } else {
+        const bool notable = event != QLatin1String("connected") &&
+                             event != QLatin1String("disconnected") &&
+                             event != QLatin1String("closed");
+        full = m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable);
+    }
+    if (full) {
         writeAudit(address, who, event, detail);
     }
     if (!m_summaryTimer.isActive()) {
@@ -449,7 +533,10 @@ void DaemonServer::writeSummaries(bool all)
     for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
         writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
     }
-    if (m_refusals.isEmpty() && m_auditLost == 0) {
+    for (const ActivitySummary::Summary& summary : m_activity.takeEnded(now(), all)) {
+        writeAudit(summary.address, summary.who, QStringLiteral("summary"), summary.detail);
+    }
+    if (m_refusals.isEmpty() && m_activity.isEmpty() && m_auditLost == 0) {
         m_summaryTimer.stop();
     }
 }

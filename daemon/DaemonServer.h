@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AccountStore.h"
+#include "ActivitySummary.h"
 #include "AuditLog.h"
 #include "DaemonConfig.h"
 #include "GameServerProcess.h"
@@ -17,6 +18,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
+#include <QThreadPool>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -34,7 +36,7 @@ class DaemonServer : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
-    enum class LoginOutcome { Granted, Refused, LockedOut, Busy, TooManySessions };
+    enum class LoginOutcome { Granted, Refused, LockedOut, Busy, TooManySessions, AccountFull };
 
     explicit DaemonServer(DaemonConfig config, QObject* parent = nullptr);
     ~DaemonServer() override;
@@ -50,7 +52,10 @@ public:
     // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
     // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
     // file that cannot be read, or a configuration that is gone, holds no setting or has lost
-    // the RCON password, leaves the running state in force with a warning; false then.
+    // the RCON password, leaves the running state in force with a warning; false then. The
+    // configuration is read at once; the accounts file, which may hold tens of thousands of
+    // accounts, is read on a worker thread, and reloaded() follows once it is in force or
+    // refused.
     bool reload();
     // The next audit record opens the file anew.
     void reopenAuditLog() { m_audit.reopen(); }
@@ -67,8 +72,8 @@ public:
     QByteArray rconPasswordAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
-    // Events of clients that are not logged in ("-") go through the refusal summary, so that
-    // anonymous clients cannot grow the log faster than a fixed amount per minute.
+    // Events of clients go through the refusal summary before a login ("-") and the activity
+    // summary after, so that no client grows the log faster than a fixed amount per minute.
     void audit(const QString& address, const QString& who, const QString& event,
                const QString& detail = QString());
     // Writes the summaries of counted events whose minute is over (all of them with `all`).
@@ -93,11 +98,14 @@ private:
     void answerLogin(ClientSession* session, LoginOutcome outcome,
                      const std::optional<LoginRequest>& request);
     LoginOutcome refuse(const QString& address, const QString& account, const QString& claimed);
+    LoginOutcome makeRoom(const Account& account, const QString& address, const QString& claimed);
+    bool isAdministrator(const QString& account) const;
     void refreshDecoy();
     void applyConfig(const DaemonConfig& fresh);
     void applyAccounts(const AccountStore& fresh);
     void notifyLoggedIn(const QByteArray& notice);
     void rewatch();
+    void reloadAccounts();
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
     void reportAuditLoss(bool writtenAgain);
@@ -107,6 +115,7 @@ private:
     LockoutTable m_lockout;
     AuditLog m_audit;
     RefusalSummary m_refusals;
+    ActivitySummary m_activity;
     QTimer m_summaryTimer; // also while lost audit lines wait to be reported
     int m_auditLost = 0;
     QString m_auditLossReason;
@@ -124,6 +133,9 @@ private:
     // Checked against when the user name is unknown, with the iteration count that most
     // accounts have, so that a refusal takes as long as one for a wrong password.
     std::optional<PasswordHash> m_decoy;
+    // Reads the accounts file for reload(); only the latest reading is applied.
+    QThreadPool m_accountsReader;
+    quint64 m_accountsReading = 0;
 };
 
 } // namespace garrisond

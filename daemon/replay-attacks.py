@@ -8,6 +8,7 @@ one line with its figure. Everything listens and connects on loopback addresses 
 """
 
 import argparse
+import json
 import multiprocessing
 import os
 import pwd
@@ -66,13 +67,13 @@ class Daemon:
         return subprocess.run([self.binary.encode(), b"--config", self.config.encode(),
                                *arguments], input=stdin, capture_output=True, timeout=60)
 
-    def start(self, prefix=(), preexec=None, must_listen=True):
+    def start(self, prefix=(), preexec=None, must_listen=True, timeout=10):
         """Starts the daemon (behind `prefix`, e.g. setpriv). With must_listen False, a daemon
         that refuses to start gives None instead of an error."""
         self.process = subprocess.Popen(
             [*prefix, self.binary, "--config", self.config, "--port", str(self.port)],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, preexec_fn=preexec)
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + timeout
         while time.monotonic() < deadline and self.process.poll() is None:
             try:
                 socket.create_connection((HOST, self.port), timeout=1).close()
@@ -752,11 +753,194 @@ def attack_non_utf8(binary):
         daemon.stop()
 
 
+def admin_login(port):
+    """root's login on a new connection: the answer and the milliseconds it took."""
+    start = time.perf_counter()
+    sock, answer = log_in(port, "root:r00t-Secret-admin")
+    elapsed = (time.perf_counter() - start) * 1000
+    sock.close()
+    return answer, elapsed
+
+
+def hold_sessions(port, login, count):
+    """Logs in `count` times; the sessions that were granted, and the refusals by text."""
+    held, refusals = [], {}
+    for _ in range(count):
+        sock, answer = log_in(port, login)
+        if answer in ("mp", "admin", "poweradmin"):
+            held.append(sock)
+        else:
+            refusals[answer] = refusals.get(answer, 0) + 1
+            sock.close()
+    return held, refusals
+
+
+def attack_one_account_slots(binary):
+    daemon = Daemon(binary).start()
+    try:
+        held, refusals = hold_sessions(daemon.port, "alice:alicepw-mp", 40)
+        answer, ms = admin_login(daemon.port)
+        for sock in held:
+            sock.close()
+        report(20, "one mp account takes 40 sessions",
+               "%d held, refused %s; root's login %r in %.0f ms"
+               % (len(held), refusals or "-", answer, ms))
+    finally:
+        daemon.stop()
+
+
+def attack_many_accounts_slots(binary):
+    daemon = Daemon(binary)
+    try:
+        for n in range(8):
+            daemon.run("--add-user", "mp%d" % n, "--levels", "mp", stdin="pw\n")
+        daemon.start()
+        held, refusals = [], {}
+        for n in range(8):
+            more, refused = hold_sessions(daemon.port, "mp%d:pw-mp" % n, 8)
+            held += more
+            for text, count in refused.items():
+                refusals[text] = refusals.get(text, 0) + count
+        answer, ms = admin_login(daemon.port)
+        closed = 0
+        for sock in held:
+            sock.settimeout(0.5)
+            try:
+                told = sock.recv(256)
+                closed += told == b"" or told.startswith(b"DENIED")
+            except socket.timeout:
+                pass
+            sock.close()
+        report(21, "8 mp accounts take 64 sessions",
+               "%d held, refused %s; root's login %r in %.0f ms, %d mp session(s) closed"
+               % (len(held), refusals or "-", answer, ms, closed))
+    finally:
+        daemon.stop()
+
+
+def attack_audit_erase(binary, seconds):
+    daemon = Daemon(binary).start()
+    try:
+        admin, _ = log_in(daemon.port, "root:r00t-Secret-admin")
+        admin.sendall(b"root - kick Victim")
+        time.sleep(0.5)
+        stop_at = time.monotonic() + seconds
+        sent = [0]
+
+        def flood():
+            # A dropped flooder logs in again.
+            sock, n = None, 0
+            while time.monotonic() < stop_at:
+                try:
+                    if sock is None:
+                        sock, _ = log_in(daemon.port, "alice:alicepw-mp")
+                    sock.sendall(b"alice - say %d %s" % (n, b"x" * 400))
+                    n += 1
+                except OSError:
+                    sock = None
+                time.sleep(0.0005)
+            sent[0] += n
+            if sock:
+                sock.close()
+
+        threads = [threading.Thread(target=flood) for _ in range(4)]
+        start = time.monotonic()
+        for thread in threads:
+            thread.start()
+        time.sleep(min(5, seconds / 2))
+        rate = daemon.audit_bytes() / (time.monotonic() - start)
+        answer, ms = admin_login(daemon.port)
+        for thread in threads:
+            thread.join()
+        admin.close()
+        time.sleep(1)
+        kept = any("root/admin command kick Victim" in open(os.path.join(daemon.dir, name),
+                                                              errors="replace").read()
+                   for name in os.listdir(daemon.dir) if name.startswith("garrisond-audit.log"))
+        report(22, "mp echo flood against the audit log",
+               "%d echoes in %d s, %.0f KB/min written: 50 MB of files last ~%.1f min; "
+               "root's earlier line %s; root's login %r in %.0f ms"
+               % (sent[0], seconds, rate * 60 / 1000, 50e6 / max(rate, 1) / 60,
+                  "kept" if kept else "GONE", answer, ms))
+    finally:
+        daemon.stop()
+
+
+def attack_split_login(binary):
+    daemon = Daemon(binary).start()
+    try:
+        times = sorted(admin_login(daemon.port)[1] for _ in range(10))
+        answers = []
+        for _ in range(4):
+            sock = connect(daemon.port)
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            for piece in (b"root:r00t-", b"Secret-", b"admin"):
+                sock.sendall(piece)
+                time.sleep(0.02)
+            sock.settimeout(2)
+            try:
+                answers.append(sock.recv(256).decode("cp1252", "replace"))
+            except socket.timeout:
+                answers.append("")
+            sock.close()
+        report(23, "root's login in 3 pieces 20 ms apart, x4",
+               "answers %s; a whole login before: median %.0f ms, max %.0f ms"
+               % (answers, statistics.median(times), times[-1]))
+    finally:
+        daemon.stop()
+
+
+def attack_many_accounts(binary):
+    daemon = Daemon(binary)
+    try:
+        accounts_path = os.path.join(daemon.dir, "garrisond-accounts.json")
+        with open(accounts_path) as accounts:
+            document = json.load(accounts)
+        template = document["accounts"][-1]
+        document["accounts"] += [dict(template, name="player%05d" % n) for n in range(30000)]
+        with open(accounts_path, "w") as accounts:
+            json.dump(document, accounts)
+        start = time.monotonic()
+        daemon.start(timeout=300)
+        started = time.monotonic() - start
+        watcher, _ = log_in(daemon.port, "bob:bobpw-admin")
+        admin, _ = log_in(daemon.port, "root:r00t-Secret-admin")
+        document["accounts"].append(dict(template, name="newcomer"))
+        with open(accounts_path + ".new", "w") as accounts:
+            json.dump(document, accounts)
+        os.replace(accounts_path + ".new", accounts_path)
+        changed = time.monotonic()
+        watcher.settimeout(0.01)
+        slowest, told, login = 0.0, None, None
+        while told is None and time.monotonic() - changed < 300:
+            begin = time.perf_counter()
+            exchange(admin, "getrconpass")
+            slowest = max(slowest, (time.perf_counter() - begin) * 1000)
+            if login is None and time.monotonic() - changed > 0.15:
+                login = admin_login(daemon.port)
+            try:
+                if watcher.recv(256).startswith(b"ADDUSER"):
+                    told = time.monotonic() - changed
+            except socket.timeout:
+                pass
+        watcher.close()
+        admin.close()
+        report(24, "30,000 accounts: start, then a reload",
+               "started in %.1f s; new account announced after %s; root's getrconpass "
+               "meanwhile at most %.0f ms; root's login during it %r in %.0f ms"
+               % (started, "%.1f s" % told if told is not None else "never", slowest,
+                  login[0] if login else "-", login[1] if login else 0))
+    finally:
+        daemon.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("garrisond")
     parser.add_argument("--flood-seconds", type=int, default=65,
                         help="length of the audit flood (default 65: one summary minute)")
+    parser.add_argument("--erase-seconds", type=int, default=60,
+                        help="length of the logged-in echo flood (default 60)")
     parser.add_argument("--only", default="",
                         help="comma-separated attack numbers to replay (default: all)")
     args = parser.parse_args()
@@ -785,6 +969,11 @@ def main():
         (18, lambda: attack_core_dumps(binary) if root else
          report(18, "core dumps of a daemon run as nobody", "skipped: needs root")),
         (19, lambda: attack_non_utf8(binary)),
+        (20, lambda: attack_one_account_slots(binary)),
+        (21, lambda: attack_many_accounts_slots(binary)),
+        (22, lambda: attack_audit_erase(binary, args.erase_seconds)),
+        (23, lambda: attack_split_login(binary)),
+        (24, lambda: attack_many_accounts(binary)),
     ]
     only = {int(n) for n in args.only.split(",") if n}
     for number, attack in attacks:

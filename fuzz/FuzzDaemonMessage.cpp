@@ -1,7 +1,8 @@
 // garrisond's handling of what clients send: arbitrary bytes as a message before and after a
 // login. Whatever they are, the audit line made of them is one bounded line with no control
-// character, a login shows its level only as a level word or "(unknown level)", and a notice
-// about an account named by them still reaches the client as a notice.
+// character, a login shows its level only as a level word or "(unknown level)", gathering them
+// into messages keeps every byte, and a notice about an account named by them still reaches the
+// client as a notice.
 
 #include "AuditLog.h"
 #include "DaemonMessage.h"
@@ -72,6 +73,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             checkLine(account.isEmpty() ? QStringLiteral("-") : QStringLiteral("alice/mp"),
                       QStringLiteral("message"), message.text);
+        }
+    }
+    // Gathering messages loses and reorders nothing, and leaves nothing once the client paused;
+    // in a session, each message after the first begins with the echo prefix.
+    for (const QString& account : {QString(), QStringLiteral("alice")}) {
+        for (const bool quiet : {false, true}) {
+            QByteArray rest = bytes;
+            const QList<QByteArray> whole = DaemonMessage::takeWhole(&rest, account, quiet);
+            check(whole.join() + rest == bytes && (!quiet || rest.isEmpty()));
+            for (qsizetype i = 1; i < whole.size(); ++i) {
+                check(whole.at(i).startsWith("alice - "));
+            }
         }
     }
     // The client takes a message that begins with "ADDUSER" as a notice, whatever follows.

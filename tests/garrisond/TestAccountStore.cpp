@@ -46,6 +46,14 @@ private Q_SLOTS:
         const Account* juergen = loaded.find(QString::fromUtf8("Jürgen"));
         QVERIFY(juergen != nullptr);
         QVERIFY(juergen->password.matches(QStringLiteral("b")));
+
+        // The account after a removed one is still found, and replaced where it is.
+        QVERIFY(loaded.remove(QStringLiteral("alice")));
+        QVERIFY(!loaded.put(Account{QString::fromUtf8("Jürgen"),
+                                    PasswordHash::create(QStringLiteral("c"), 1000),
+                                    {QStringLiteral("admin")}}));
+        QCOMPARE(loaded.accounts().size(), 1);
+        QCOMPARE(loaded.find(QString::fromUtf8("Jürgen"))->levels, QStringList{"admin"});
     }
     void rejectsDamagedFile_data()
     {

@@ -39,7 +39,9 @@ private Q_SLOTS:
               "lockout_failures = 3\n"
               "lockout_seconds = 60\n"
               "login_timeout_seconds = 10\n"
-              "max_clients = 4\n");
+              "max_clients = 4\n"
+              "max_sessions_per_account = 2\n"
+              "idle_timeout_seconds = 0\n");
         DaemonConfig config;
         QString error;
         QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
@@ -56,6 +58,8 @@ private Q_SLOTS:
         QCOMPARE(config.lockoutDuration, std::chrono::seconds(60));
         QCOMPARE(config.loginTimeout, std::chrono::seconds(10));
         QCOMPARE(config.maxClients, 4);
+        QCOMPARE(config.maxSessionsPerAccount, 2);
+        QCOMPARE(config.idleTimeout, std::chrono::seconds(0));
     }
     void rejectsBadLines_data()
     {
