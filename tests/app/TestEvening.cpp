@@ -298,7 +298,7 @@ private Q_SLOTS:
         // The automatic refresh keeps asking; the refusals of the closed port come back.
         QStringList asked;
         const QMetaObject::Connection counting =
-            connect(&main().rcon(), &RconClient::commandSent, this,
+            connect(&main().session().rcon(), &RconClient::commandSent, this,
                     [&asked](const QString& command) { asked.append(command); });
         QTRY_VERIFY_WITH_TIMEOUT(asked.size() >= 3, kTimeoutMs);
         disconnect(counting);
