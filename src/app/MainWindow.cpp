@@ -1,7 +1,8 @@
 #include "MainWindow.h"
 
+#include "app/PlayerActions.h"
 #include "app/ReaderWindow.h"
-#include "app/TellWindow.h"
+#include "app/SessionNotes.h"
 #include "app/UconSetup.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
@@ -11,13 +12,10 @@
 #include "control/TerminalPage.h"
 #include "history/History.h"
 #include "history/HistoryPage.h"
-#include "history/HistoryQueries.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
-#include "players/PlayerMenu.h"
-#include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "ui_MainWindow.h"
@@ -44,7 +42,7 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
       m_session(std::make_unique<ServerSession>()), m_history(std::move(history)),
       m_reader(std::make_unique<ReaderWindow>()),
       m_daemonAdmin(*m_session, dialogs, [this] { return m_session->DaemonFlag(); }),
-      m_tell(std::make_unique<TellWindow>(*m_session)), m_toolsMenu(std::make_unique<ToolsMenu>())
+      m_toolsMenu(std::make_unique<ToolsMenu>())
 {
     m_ui->setupUi(this);
     if (!m_history) {
@@ -101,31 +99,11 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     connect(m_admin, &AdminPage::stopServerRequested, this, [this] { m_daemonAdmin.stopServer(); });
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
-    m_playerMenu =
-        std::make_unique<PlayerMenu>(m_players->grid(), *m_session, m_dialogs, *m_reader);
-    connect(m_playerMenu.get(), &PlayerMenu::warnRequested, this,
-            [this] { m_warnedCells = m_playerMenu->currentCells(); });
-    connect(m_playerMenu.get(), &PlayerMenu::warnRequested, m_tell.get(), &TellWindow::warn);
-    connect(m_playerMenu.get(), &PlayerMenu::statusMessage, this, &MainWindow::statusMessage);
+    connect(m_actions, &PlayerActions::statusMessage, this, &MainWindow::statusMessage);
+    connect(m_actions, &PlayerActions::historyRequested, this, &MainWindow::openHistory);
     connect(m_players, &PlayersPage::statusMessage, this, &MainWindow::statusMessage);
     connect(this, &MainWindow::statusMessage, this, &MainWindow::showStatus);
     connect(m_history.get(), &History::statusMessage, this, &MainWindow::showStatus);
-    m_players->sortModel().setNameNote([this](const QStringList& cells) {
-        PlayerRow row;
-        for (int column = 0; column < PlayerRow::ColumnCount; ++column) {
-            row[column] = cells.value(column);
-        }
-        return historyText(row);
-    });
-    connect(m_tell.get(), &TellWindow::messageSent, this,
-            [this](const QString& slot, const QString& message) {
-                m_session->recordAction(m_warnedCells,
-                                        QStringLiteral("tell ") + slot + QLatin1Char(' ') + message,
-                                        message);
-            });
-    connect(m_playerMenu.get(), &PlayerMenu::playerActed, m_session.get(),
-            &ServerSession::recordAction);
-    connect(m_playerMenu.get(), &PlayerMenu::historyRequested, this, &MainWindow::openHistory);
     connect(m_ui->Label97, &ClickLabel::clicked, m_toolsMenu.get(), &ToolsMenu::labelClicked);
     // A server left at the game's default name gets an empty one: it stays clickable.
     m_ui->Label6->setPlaceholder(tr("(no name)"));
@@ -142,7 +120,12 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
             m_joinGame->openConfig();
         }
     });
-    placeNotes();
+    // Placed from here: the form's layout is about the header and the pages.
+    auto* outer = qobject_cast<QBoxLayout*>(layout());
+    Q_ASSERT(outer);
+    m_notes = new SessionNotes(*this, *outer);
+    connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
+    connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
     wireSession();
 
     switchPage(Page::Players);
@@ -173,33 +156,9 @@ void MainWindow::buildPages()
         m_ui->pages->addWidget(scroll);
     }
     m_players->setSourceModel(m_session->gridModel());
+    m_actions = new PlayerActions(*m_players, *m_session, *m_history, m_dialogs, *m_reader, this);
     m_joinGame = new JoinGame(m_dialogs, this);
     m_uconSetup = new UconSetup(*m_session, *m_chat, this);
-}
-
-// Placed from here: the form's layout is about the header and the pages.
-void MainWindow::placeNotes()
-{
-    auto* outer = qobject_cast<QBoxLayout*>(layout());
-    Q_ASSERT(outer);
-    m_noAnswer = new QLabel(this);
-    m_noAnswer->setObjectName(QStringLiteral("lblNoAnswer"));
-    m_noAnswer->setWordWrap(true);
-    m_noAnswer->setStyleSheet(QStringLiteral("QLabel { background: #fff3c4; color: #4a3800; "
-                                             "border: 1px solid #d9b948; padding: 4px; }"));
-    m_noAnswer->hide();
-    outer->insertWidget(1, m_noAnswer);
-    m_statusLine = new QLabel(this);
-    m_statusLine->setObjectName(QStringLiteral("statusLine"));
-    m_statusLine->setFrameShape(QFrame::StyledPanel);
-    m_statusLine->setFrameShadow(QFrame::Sunken);
-    m_statusLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long text is cut at the window's edge (the tool tip has it whole), never widens it.
-    m_statusLine->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_statusLine->setToolTip(tr("The last command sent, and the server's refusals"));
-    outer->addWidget(m_statusLine);
-    connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
-    connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
 }
 
 // What the session publishes goes to the controls that show it; nothing goes back.
@@ -221,15 +180,12 @@ void MainWindow::wireSession()
     connect(m_admin, &AdminPage::listRequested, &session->lists(), &ListPublication::clear);
     connect(session, &ServerSession::passwordRefused, this, &MainWindow::refusePassword);
     connect(session, &ServerSession::disconnected, this, [this] {
-        m_noAnswer->hide();
+        m_notes->hideSilence();
         console().clearText();
         hide();
     });
-    connect(&session->answerWatch(), &AnswerWatch::silence, this, [this](const QString& note) {
-        m_noAnswer->setText(note);
-        m_noAnswer->show();
-    });
-    connect(&session->answerWatch(), &AnswerWatch::answered, m_noAnswer, &QWidget::hide);
+    connect(&session->answerWatch(), &AnswerWatch::silence, m_notes, &SessionNotes::showSilence);
+    connect(&session->answerWatch(), &AnswerWatch::answered, m_notes, &SessionNotes::hideSilence);
 }
 
 void MainWindow::showHeader()
@@ -273,11 +229,9 @@ bool MainWindow::Connect()
 void MainWindow::startSession()
 {
     m_session->start();
-    m_noAnswer->hide();
+    m_notes->hideSilence();
     showHeader();
-    m_playerMenu->startSession();
-    m_warnedCells.clear();
-    m_tell->startSession();
+    m_actions->startSession();
     m_reader->startSession();
     showStatus(QString());
     m_chat->startSession();
@@ -304,8 +258,7 @@ void MainWindow::refusePassword()
 
 void MainWindow::showStatus(const QString& text)
 {
-    m_statusLine->setText(text);
-    m_statusLine->setToolTip(text);
+    m_notes->showStatus(text);
 }
 
 void MainWindow::showPage(Page page)
@@ -364,7 +317,7 @@ void MainWindow::autoRefresh()
 
 void MainWindow::rememberWindow()
 {
-    if (isVisible() && !Text3().isEmpty()) {
+    if (!Text3().isEmpty()) {
         WindowMemory::remember(*this, geometryKey(m_session->serverKey()));
     }
 }
@@ -373,9 +326,7 @@ void MainWindow::hideEvent(QHideEvent* event)
 {
     if (!event->spontaneous()) {
         m_session->cancelRefresh();
-        if (!Text3().isEmpty()) {
-            WindowMemory::remember(*this, geometryKey(m_session->serverKey()));
-        }
+        rememberWindow();
     }
     QWidget::hideEvent(event);
 }
@@ -405,7 +356,7 @@ void MainWindow::logOut()
 {
     rememberWindow();
     m_session->logOut();
-    m_noAnswer->hide();
+    m_notes->hideSilence();
     Q_EMIT loginWindowRequested();
 }
 
@@ -422,10 +373,7 @@ void MainWindow::exitProgram()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!m_ending) {
-        rememberWindow();
-        m_ending = true;
-        m_session->close();
-        Q_EMIT exitRequested();
+        exitProgram();
     }
     event->accept();
 }
@@ -439,14 +387,6 @@ void MainWindow::openHistory(const QStringList& cells)
                                      cells.value(PlayerRow::Name));
     }
     showPage(Page::History);
-}
-
-QString MainWindow::historyText(const PlayerRow& row) const
-{
-    const HistoryQueries* queries = m_history->queries();
-    return queries ? queries->tooltipText(m_session->serverKey(), row[PlayerRow::Guid],
-                                          row[PlayerRow::Name])
-                   : QString();
 }
 
 } // namespace garrison

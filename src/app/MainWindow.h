@@ -1,19 +1,17 @@
 #pragma once
 
+#include "app/PlayerActions.h"
 #include "daemon/DaemonAdmin.h"
 #include "session/ServerSession.h"
 #include "ucon/UconIni.h"
 
 #include <QString>
-#include <QStringList>
 #include <QWidget>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
-
-class QLabel;
 
 namespace garrison {
 
@@ -28,6 +26,7 @@ class MapsPage;
 class PlayerMenu;
 class PlayersPage;
 class ReaderWindow;
+class SessionNotes;
 class SettingsPage;
 class TellWindow;
 class TerminalPage;
@@ -90,8 +89,8 @@ public:
     ReaderWindow& reader() { return *m_reader; }
     PlayersPage& playersPage() { return *m_players; }
     ChatPage& chatPage() { return *m_chat; }
-    TellWindow& tellWindow() { return *m_tell; }
-    PlayerMenu& playerMenu() { return *m_playerMenu; }
+    TellWindow& tellWindow() { return m_actions->tellWindow(); }
+    PlayerMenu& playerMenu() { return m_actions->playerMenu(); }
     ToolsMenu& toolsMenu() { return *m_toolsMenu; }
     UconSetup& uconSetup() { return *m_uconSetup; }
     JoinGame& joinGame() { return *m_joinGame; }
@@ -100,7 +99,7 @@ public:
     HistoryPage& historyPage() { return *m_historyPage; }
     void setDaemonUser(const QString& user) { m_session->setDaemonUser(user); }
     // What the history knows of a grid row's player, for the name's tooltip; empty if nothing.
-    QString historyText(const PlayerRow& row) const;
+    QString historyText(const PlayerRow& row) const { return m_actions->historyText(row); }
 
     // The session's hidden fields.
     const QString& Text3() const { return m_session->Text3(); }
@@ -131,7 +130,6 @@ protected:
 
 private:
     void buildPages();
-    void placeNotes();
     void wireSession();
     void showHeader();
     void switchPage(Page page);
@@ -150,8 +148,6 @@ private:
     std::shared_ptr<History> m_history;
     std::unique_ptr<ReaderWindow> m_reader;
     DaemonAdmin m_daemonAdmin;
-    std::unique_ptr<TellWindow> m_tell;
-    std::unique_ptr<PlayerMenu> m_playerMenu;
     std::unique_ptr<ToolsMenu> m_toolsMenu;
 
     PlayersPage* m_players = nullptr;
@@ -162,10 +158,9 @@ private:
     TerminalPage* m_terminal = nullptr;
     HistoryPage* m_historyPage = nullptr;
     JoinGame* m_joinGame = nullptr;
+    PlayerActions* m_actions = nullptr;
     UconSetup* m_uconSetup = nullptr;
-    QLabel* m_noAnswer = nullptr;
-    QLabel* m_statusLine = nullptr;
-    QStringList m_warnedCells;
+    SessionNotes* m_notes = nullptr;
     UconIdentity m_ucon;
     bool m_ending = false;
 };

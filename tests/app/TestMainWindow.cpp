@@ -8,6 +8,7 @@
 #include "app/UconSetup.h"
 #include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
+#include "platform/WindowMemory.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
@@ -397,6 +398,26 @@ private Q_SLOTS:
         PlayersPage again;
         QCOMPARE(again.refreshTimer().interval(), 7000);
         QVERIFY(again.refreshTimer().isActive());
+    }
+
+    // A window comes up at the size it had for its server; a server not seen before gets the
+    // one kept before sizes were kept per server.
+    void windowSizeIsRememberedPerServer()
+    {
+        QWidget legacy;
+        legacy.resize(930, 640);
+        WindowMemory::remember(legacy, MainWindow::kGeometryKey);
+        connectToPeer();
+        m_main->resize(910, 620);
+        click("Image4");
+        UdpPeer unseen;
+        for (const auto& [port, size] : {std::pair{m_peer->portText(), QSize(910, 620)},
+                                         {unseen.portText(), QSize(930, 640)}}) {
+            MainWindow window(*m_dialogs);
+            window.takeLoginValues(QStringLiteral("127.0.0.1"), port, QStringLiteral("pw"));
+            QVERIFY(window.Connect());
+            QCOMPARE(window.size(), size);
+        }
     }
 
     void silentServerGetsANoteThenTheCommandLineIsAnswered()
