@@ -349,11 +349,11 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->calls.at(0).caption, QStringLiteral("GARRISON"));
         QCOMPARE(main.txtRcon(), m_sim->password());
         QCOMPARE(main.level(), QStringLiteral("admin"));
-        QCOMPARE(main.rcon().DaemonFlag(), QStringLiteral("1"));
+        QCOMPARE(main.session().rcon().DaemonFlag(), QStringLiteral("1"));
         QVERIFY(!login().isVisible());
         QVERIFY(login().daemonLink().isConnected());
         // The simulated server accepted the password: its status reply fills the grid.
-        QTRY_VERIFY_WITH_TIMEOUT(main.gridModel().rowCount() > 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(main.session().gridModel().rowCount() > 2, 5000);
 
         // Daemon administration: the server starts, the log arrives.
         m_dialogs->calls.clear();
