@@ -180,6 +180,34 @@ void LoginWindow::SaveProfile(int slot)
                              name);
 }
 
+void LoginWindow::loginWithProfile(int slot)
+{
+    LoadProfile(slot);
+    switch (ConnectionProfiles::loginOf(ConnectionProfiles::load(slot))) {
+    case ConnectionProfiles::Login::Direct:
+        selectRconMode();
+        m_ui->Command1->click();
+        break;
+    case ConnectionProfiles::Login::Daemon:
+        selectDaemonMode();
+        m_ui->Command3->click();
+        break;
+    case ConnectionProfiles::Login::PasswordMissing:
+        selectRconMode();
+        m_ui->Text6->setFocus();
+        break;
+    }
+}
+
+void LoginWindow::fillServer(const QString& host, const QString& port)
+{
+    selectRconMode();
+    m_ui->Text4->setText(host);
+    m_ui->Text5->setText(port);
+    m_ui->Text6->clear();
+    m_ui->Text6->setFocus();
+}
+
 void LoginWindow::setFieldEnabled(QWidget* field, bool enabled)
 {
     field->setEnabled(enabled);
