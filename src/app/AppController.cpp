@@ -5,6 +5,7 @@
 #include "login/LoginWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "serverlist/ServerListWindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -32,6 +33,7 @@ LoginWindow& AppController::showLoginWindow()
         connect(m_login, &LoginWindow::directLoginRequested, this,
                 &AppController::startDirectSession);
         connect(m_login, &LoginWindow::quitRequested, this, &AppController::endProgram);
+        connect(m_login, &LoginWindow::serverListRequested, this, [this] { showServerList(); });
         connect(m_login, &LoginWindow::daemonAccessGranted, this,
                 &AppController::startDaemonSession);
         connect(m_login, &LoginWindow::rconPasswordArrived, this, [this](const QString& password) {
@@ -151,6 +153,23 @@ void AppController::armLog()
     if (m_login) {
         m_login->daemonLink().armLog();
     }
+}
+
+ServerListWindow& AppController::showServerList()
+{
+    if (!m_serverList) {
+        m_serverList = std::make_unique<ServerListWindow>(*m_dialogs);
+        connect(m_serverList.get(), &ServerListWindow::profileLoginRequested, this,
+                [this](int slot) { showLoginWindow().loginWithProfile(slot); });
+        connect(m_serverList.get(), &ServerListWindow::addressLoginRequested, this,
+                [this](const QString& host, const QString& port) {
+                    showLoginWindow().fillServer(host, port);
+                });
+    }
+    m_serverList->show();
+    m_serverList->raise();
+    m_serverList->activateWindow();
+    return *m_serverList;
 }
 
 void AppController::endProgram()

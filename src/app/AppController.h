@@ -16,6 +16,7 @@ namespace garrison {
 class Dialogs;
 class LoginWindow;
 class MainWindow;
+class ServerListWindow;
 
 // Owns the program's windows and carries values between them: the login window hands the
 // session to the main window here, and the main window asks for the login window here.
@@ -30,6 +31,9 @@ public:
     LoginWindow& showLoginWindow();
 
     LoginWindow* loginWindow() const { return m_login; }
+    // The one server list, opened from the login window and from the main window; logging in
+    // from it goes through the login window.
+    ServerListWindow& showServerList();
     MainWindow* mainWindow() const { return m_main.get(); }
     Dialogs& dialogs() { return *m_dialogs; }
 
@@ -54,6 +58,7 @@ private:
 
     std::unique_ptr<Dialogs> m_dialogs;
     std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<ServerListWindow> m_serverList;
     QPointer<LoginWindow> m_login;
     std::function<void()> m_quit;
     bool m_pageRestored = false;

@@ -42,6 +42,8 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         Q_EMIT quitRequested();
     });
     connect(m_ui->Command3, &QPushButton::clicked, this, &LoginWindow::startDaemonLogin);
+    connect(m_ui->cmdServerList, &QPushButton::clicked, this, &LoginWindow::serverListRequested);
+    connect(m_ui->actServerList, &QAction::triggered, this, &LoginWindow::serverListRequested);
 
     m_link.setCredentialsSource([this] {
         return DaemonLink::Credentials{m_ui->Text1->text(), m_ui->Text2->text(),
@@ -127,11 +129,14 @@ void LoginWindow::changeEvent(QEvent* event)
 void LoginWindow::orderTabs(bool daemonMode)
 {
     const QList<QWidget*> order =
-        daemonMode ? QList<QWidget*>{m_ui->Text3,    m_ui->Text9,   m_ui->Text1,   m_ui->Text2,
-                                     m_ui->Combo1,   m_ui->Text4,   m_ui->Text5,   m_ui->Text7,
-                                     m_ui->Command3, m_ui->Option1, m_ui->Option2, m_ui->Command2}
-                   : QList<QWidget*>{m_ui->Text4,    m_ui->Text5,   m_ui->Text6,   m_ui->Text7,
-                                     m_ui->Command1, m_ui->Option1, m_ui->Option2, m_ui->Command2};
+        daemonMode
+            ? QList<QWidget*>{m_ui->Text3,    m_ui->Text9,   m_ui->Text1,   m_ui->Text2,
+                              m_ui->Combo1,   m_ui->Text4,   m_ui->Text5,   m_ui->Text7,
+                              m_ui->Command3, m_ui->Option1, m_ui->Option2, m_ui->cmdServerList,
+                              m_ui->Command2}
+            : QList<QWidget*>{m_ui->Text4,   m_ui->Text5,         m_ui->Text6,
+                              m_ui->Text7,   m_ui->Command1,      m_ui->Option1,
+                              m_ui->Option2, m_ui->cmdServerList, m_ui->Command2};
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }

@@ -59,6 +59,7 @@ Q_SIGNALS:
     void directLoginRequested(const QString& host, const QString& port,
                               const QString& rconPassword);
     void quitRequested();
+    void serverListRequested();
     // Daemon mode: the daemon granted access; the main window takes over the session.
     void daemonAccessGranted(const QString& level, const QString& daemonHost,
                              const QString& serverHost, const QString& serverPort);
