@@ -63,6 +63,7 @@ MainWindow& AppController::ensureMainWindow()
         connect(m_main.get(), &MainWindow::loginWindowRequested, this,
                 [this] { showLoginWindow(); });
         connect(m_main.get(), &MainWindow::exitRequested, this, &AppController::endProgram);
+        connect(m_main.get(), &MainWindow::serverListRequested, this, [this] { showServerList(); });
         m_main->rcon().setDaemonEcho(this);
         m_main->setDaemonRequests(this);
     }

@@ -122,6 +122,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_ui->ImageHistory, &QToolButton::clicked, this, [this] { openHistory({}); });
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    connect(m_ui->lblServerList, &ClickLabel::clicked, this, &MainWindow::serverListRequested);
     m_players->setSourceModel(m_gridModel);
     connect(&m_lists, &ListPublication::published, this, &MainWindow::listPublished);
     connect(&m_lists, &ListPublication::published, m_admin, &AdminPage::setListText);

@@ -122,6 +122,7 @@ public:
 Q_SIGNALS:
     void loginWindowRequested();
     void exitRequested();
+    void serverListRequested();
     // Routed replies for the settings and admin pages.
     void indicatorParsed(garrison::ReplyRouter::Indicator indicator, bool on);
     void listPublished(const QString& text10);
