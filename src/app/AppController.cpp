@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 #include "rcon/DaemonEcho.h"
+#include "serverlist/ServerListWindow.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -140,6 +141,7 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
                     startDirectSession(*at, host, port, password);
                 });
         connect(login, &LoginWindow::quitRequested, this, [this, at] { leave(*at); });
+        connect(login, &LoginWindow::serverListRequested, this, [this] { showServerList(); });
         connect(login, &LoginWindow::daemonAccessGranted, this,
                 [this, at](const QString& level, const QString& daemonHost, const QString& host,
                            const QString& port) {
@@ -176,6 +178,7 @@ MainWindow& AppController::ensureMainWindow(Seat& seat)
         }
         seat.main = std::make_unique<MainWindow>(*m_dialogs, m_history);
         MainWindow* const main = seat.main.get();
+        connect(main, &MainWindow::serverListRequested, this, [this] { showServerList(); });
         connect(main, &MainWindow::loginWindowRequested, this, [this, main] {
             if (Seat* seat = seatOf(main)) {
                 showLoginFor(*seat);
@@ -311,6 +314,28 @@ void AppController::removeSeat(Seat& seat)
         gone->main->hide();
         gone->main.release()->deleteLater();
     }
+}
+
+ServerListWindow& AppController::showServerList()
+{
+    if (!m_serverList) {
+        m_serverList = std::make_unique<ServerListWindow>(*m_dialogs);
+        // A login from the list goes to the login window waiting for a session; while every
+        // window has a server, to a new one.
+        const auto loginWindow = [this]() -> LoginWindow& {
+            return m_current && m_current->waiting() ? showLoginWindow() : showNewLogin();
+        };
+        connect(m_serverList.get(), &ServerListWindow::profileLoginRequested, this,
+                [loginWindow](int slot) { loginWindow().loginWithProfile(slot); });
+        connect(m_serverList.get(), &ServerListWindow::addressLoginRequested, this,
+                [loginWindow](const QString& host, const QString& port) {
+                    loginWindow().fillServer(host, port);
+                });
+    }
+    m_serverList->show();
+    m_serverList->raise();
+    m_serverList->activateWindow();
+    return *m_serverList;
 }
 
 void AppController::endProgram()

@@ -16,6 +16,7 @@ class Dialogs;
 class History;
 class LoginWindow;
 class MainWindow;
+class ServerListWindow;
 
 // Owns the program's windows and carries values between them. Each main window administers one
 // server and is served by one login window: the login window hands the session to its main
@@ -39,6 +40,9 @@ public:
     MainWindow* mainWindow() const;
     // Every main window, in the order they were opened.
     QList<MainWindow*> mainWindows() const;
+    // The one server list, opened from the login windows and the main windows; logging in from
+    // it goes through a login window: the one waiting for a session, or a new one.
+    ServerListWindow& showServerList();
     Dialogs& dialogs() { return *m_dialogs; }
 
     // A direct session with the server at host:port: in the main window that waits for a
@@ -73,6 +77,7 @@ private:
     std::shared_ptr<History> m_history;
     std::vector<std::unique_ptr<Seat>> m_seats;
     Seat* m_current = nullptr;
+    std::unique_ptr<ServerListWindow> m_serverList;
     std::function<void()> m_quit;
     AllocatorTrim m_allocatorTrim;
 };

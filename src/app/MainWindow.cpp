@@ -94,6 +94,7 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     connect(m_ui->ImageNewLogin, &QToolButton::clicked, this, &MainWindow::newLoginRequested);
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    connect(m_ui->lblServerList, &ClickLabel::clicked, this, &MainWindow::serverListRequested);
     connect(m_admin, &AdminPage::startServerRequested, this,
             [this] { m_daemonAdmin.startServer(); });
     connect(m_admin, &AdminPage::stopServerRequested, this, [this] { m_daemonAdmin.stopServer(); });

@@ -121,6 +121,7 @@ Q_SIGNALS:
     // Another login, for a session in a window of its own.
     void newLoginRequested();
     void exitRequested();
+    void serverListRequested();
     // Something worth a line in the status bar happened (a copy to the clipboard).
     void statusMessage(const QString& text);
 

@@ -46,6 +46,14 @@ ProfileFields ConnectionProfiles::load(const QString& application, int slot)
     return fields;
 }
 
+ConnectionProfiles::Login ConnectionProfiles::loginOf(const ProfileFields& fields)
+{
+    if (!fields.rconPassword.isEmpty()) {
+        return Login::Direct;
+    }
+    return fields.daemonAddress.trimmed().isEmpty() ? Login::PasswordMissing : Login::Daemon;
+}
+
 void ConnectionProfiles::save(int slot, const ProfileFields& fields, const QString& name)
 {
     const QString to = section(slot);

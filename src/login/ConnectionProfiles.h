@@ -24,6 +24,12 @@ class ConnectionProfiles {
 public:
     static constexpr int kSlots = 10;
 
+    // How a profile logs in when chosen from the server list. The connection type is not
+    // saved, so the fields tell: a saved RCON password logs in straight to the game server,
+    // else a saved daemon address through the daemon; else the RCON password is still to type.
+    enum class Login { Direct, Daemon, PasswordMissing };
+    static Login loginOf(const ProfileFields& fields);
+
     static QString section(int slot);
     // The caption of load item n: the profile's name, "Load Server n" when it has none.
     static QString caption(int slot);

@@ -42,6 +42,8 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         Q_EMIT quitRequested();
     });
     connect(m_ui->Command3, &QPushButton::clicked, this, &LoginWindow::startDaemonLogin);
+    connect(m_ui->cmdServerList, &QPushButton::clicked, this, &LoginWindow::serverListRequested);
+    connect(m_ui->actServerList, &QAction::triggered, this, &LoginWindow::serverListRequested);
 
     m_link.setCredentialsSource([this] {
         return DaemonLink::Credentials{m_ui->Text1->text(), m_ui->Text2->text(),
@@ -127,11 +129,14 @@ void LoginWindow::changeEvent(QEvent* event)
 void LoginWindow::orderTabs(bool daemonMode)
 {
     const QList<QWidget*> order =
-        daemonMode ? QList<QWidget*>{m_ui->Text3,    m_ui->Text9,   m_ui->Text1,   m_ui->Text2,
-                                     m_ui->Combo1,   m_ui->Text4,   m_ui->Text5,   m_ui->Text7,
-                                     m_ui->Command3, m_ui->Option1, m_ui->Option2, m_ui->Command2}
-                   : QList<QWidget*>{m_ui->Text4,    m_ui->Text5,   m_ui->Text6,   m_ui->Text7,
-                                     m_ui->Command1, m_ui->Option1, m_ui->Option2, m_ui->Command2};
+        daemonMode
+            ? QList<QWidget*>{m_ui->Text3,    m_ui->Text9,   m_ui->Text1,   m_ui->Text2,
+                              m_ui->Combo1,   m_ui->Text4,   m_ui->Text5,   m_ui->Text7,
+                              m_ui->Command3, m_ui->Option1, m_ui->Option2, m_ui->cmdServerList,
+                              m_ui->Command2}
+            : QList<QWidget*>{m_ui->Text4,   m_ui->Text5,         m_ui->Text6,
+                              m_ui->Text7,   m_ui->Command1,      m_ui->Option1,
+                              m_ui->Option2, m_ui->cmdServerList, m_ui->Command2};
     for (qsizetype i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
     }
@@ -178,6 +183,34 @@ void LoginWindow::SaveProfile(int slot)
                               m_ui->Text5->text(), m_ui->Text7->text(),
                               m_ui->Combo1->currentText()},
                              name);
+}
+
+void LoginWindow::loginWithProfile(int slot)
+{
+    LoadProfile(slot);
+    switch (ConnectionProfiles::loginOf(ConnectionProfiles::load(slot))) {
+    case ConnectionProfiles::Login::Direct:
+        selectRconMode();
+        m_ui->Command1->click();
+        break;
+    case ConnectionProfiles::Login::Daemon:
+        selectDaemonMode();
+        m_ui->Command3->click();
+        break;
+    case ConnectionProfiles::Login::PasswordMissing:
+        selectRconMode();
+        m_ui->Text6->setFocus();
+        break;
+    }
+}
+
+void LoginWindow::fillServer(const QString& host, const QString& port)
+{
+    selectRconMode();
+    m_ui->Text4->setText(host);
+    m_ui->Text5->setText(port);
+    m_ui->Text6->clear();
+    m_ui->Text6->setFocus();
 }
 
 void LoginWindow::setFieldEnabled(QWidget* field, bool enabled)

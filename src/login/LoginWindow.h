@@ -36,6 +36,13 @@ public:
     void LoadProfile(int slot);
     void SaveProfile(int slot);
 
+    // From the server list: fills the fields as the profile's load item does, then logs in as
+    // the profile holds it (ConnectionProfiles::loginOf).
+    void loginWithProfile(int slot);
+    // From the server list, for an address without a profile: the server's address and port,
+    // and the RCON password left to type (one typed before was for another server).
+    void fillServer(const QString& host, const QString& port);
+
     bool isDaemonMode() const;
     DaemonLink& daemonLink() { return m_link; }
     const QString& statusz() const { return m_link.statusz(); }
@@ -52,6 +59,7 @@ Q_SIGNALS:
     void directLoginRequested(const QString& host, const QString& port,
                               const QString& rconPassword);
     void quitRequested();
+    void serverListRequested();
     // Daemon mode: the daemon granted access; the main window takes over the session.
     void daemonAccessGranted(const QString& level, const QString& daemonHost,
                              const QString& serverHost, const QString& serverPort);
