@@ -613,9 +613,11 @@ def attack_full_disk(binary):
         daemon.start(preexec=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit)))
         sock, answer = log_in(daemon.port, "root:r00t-Secret-admin")
         sent = 0
-        for _ in range(200):
+        # Sixteen kinds of command, ten lines each a minute: past what the audit keeps of one
+        # account in full, so that the file does reach its limit.
+        for i in range(200):
             try:
-                sock.sendall(b"root - say " + b"x" * 200)
+                sock.sendall(b"root - say%d " % (i % 16) + b"x" * 200)
             except OSError:
                 break
             sent += 1
