@@ -7,6 +7,7 @@
 #include "platform/DigitsOnly.h"
 #include "platform/LocalAddress.h"
 #include "platform/ReadableColours.h"
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
 #include "ui_LoginWindow.h"
@@ -85,6 +86,14 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
 
     selectRconMode();
     WindowMemory::restore(*this, kGeometryKey);
+
+    SecretStore& secrets = SecretStore::instance();
+    connect(&secrets, &SecretStore::keyringMissing, this, [this](const QString& reason) {
+        m_ui->Label3->setText(QStringLiteral("No keyring (%1): saved passwords stay in the "
+                                             "settings file, readable by you only.")
+                                  .arg(reason));
+    });
+    secrets.migrate(SettingsStore::applicationName());
 }
 
 LoginWindow::~LoginWindow() = default;
@@ -165,6 +174,18 @@ void LoginWindow::LoadProfile(int slot)
     m_ui->Text6->setText(fields.rconPassword);
     m_ui->Text5->setText(fields.serverPort);
     m_ui->Text7->setText(fields.relayPort);
+    // Passwords in the keyring come a moment later, unless another profile is loaded first.
+    const int load = ++m_loads;
+    for (const auto& [field, key] : {std::pair{m_ui->Text2, QStringLiteral("Password")},
+                                     {m_ui->Text6, QStringLiteral("Pass")}}) {
+        SecretStore::instance().read(SettingsStore::applicationName(),
+                                     ConnectionProfiles::section(slot), key, field,
+                                     [this, field, load](const QString& password) {
+                                         if (load == m_loads) {
+                                             field->setText(password);
+                                         }
+                                     });
+    }
     const int level =
         m_ui->Combo1->findText(fields.level, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (level >= 0 && !fields.level.isEmpty()) {

@@ -88,6 +88,7 @@ private:
     DaemonLink m_link;
     // The profile the fields were loaded from or saved to last; 0 for none.
     int m_profileSlot = 0;
+    int m_loads = 0;
 };
 
 } // namespace garrison
