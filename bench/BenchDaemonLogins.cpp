@@ -1,7 +1,8 @@
 // What TLS costs garrisond: logins per second over TLS against plain text (allow_plaintext),
 // and connections alone (the handshake against a bare TCP connect). Daemon and client share
 // this thread, as garrisond's one thread would serve its clients; the password is checked with
-// the fewest PBKDF2 iterations garrisond allows.
+// the fewest PBKDF2 iterations garrisond allows, on garrisond's worker thread: the rates are
+// per second of real time.
 #include "AccountStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
@@ -25,13 +26,15 @@ public:
     {
         QFile conf(m_dir.filePath(QStringLiteral("garrisond.conf")));
         conf.open(QIODevice::WriteOnly);
-        conf.write("rcon_password = pw\npbkdf2_iterations = 1000\nmax_clients = 100000\n"
-                   "max_sessions_per_account = 100000\n" +
+        conf.write("rcon_password = pw\npbkdf2_iterations = 1000\nmax_clients = 10000\n"
+                   "max_sessions_per_account = 10000\n" +
                    QByteArray(plaintext ? "allow_plaintext = true\n" : ""));
         conf.close();
         DaemonConfig config;
         QString error;
-        DaemonConfig::load(conf.fileName(), &config, &error);
+        if (!DaemonConfig::load(conf.fileName(), &config, &error)) {
+            return;
+        }
         AccountStore accounts(config.accountsPath);
         accounts.load(&error);
         accounts.put({QStringLiteral("alice"),
@@ -55,6 +58,9 @@ bool visit(quint16 port, bool tls, bool login)
 {
     QSslSocket socket;
     socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    // Nagle's algorithm would hold the login until the handshake's last segment is
+    // acknowledged, adding the peer's delayed acknowledgement (40 ms) to every login.
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     QEventLoop loop;
     bool done = false;
     const auto ready = [&] {
@@ -104,12 +110,12 @@ void logins(benchmark::State& state)
 {
     run(state, true);
 }
-BENCHMARK(logins)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(logins)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 void connections(benchmark::State& state)
 {
     run(state, false);
 }
-BENCHMARK(connections)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(connections)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
 
 } // namespace

@@ -13,6 +13,9 @@ void ConnectionListener::incomingConnection(qintptr descriptor)
         ::close(static_cast<int>(descriptor));
         return;
     }
+    // Every answer is one write: Nagle's algorithm would only hold the answer to a login until
+    // the client acknowledges the handshake's last segment, up to its delayed-ACK time.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     addPendingConnection(socket);
 }
 
