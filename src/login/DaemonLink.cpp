@@ -22,9 +22,6 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     connect(&m_socket, &QTcpSocket::readyRead, this, &DaemonLink::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &DaemonLink::onError);
     connect(&m_socket, &QSslSocket::sslErrors, this, &DaemonLink::onSslErrors);
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setProtocol(QSsl::TlsV1_2OrLater);
-    m_socket.setSslConfiguration(tls);
     connect(&m_socket, &QTcpSocket::bytesWritten, this,
             [this] { setStatus(QStringLiteral("Completed Data Transmission")); });
     m_logQuiet.setSingleShot(true);
@@ -95,6 +92,10 @@ void DaemonLink::login(const QString& host, const QString& portText, const QStri
     }
     m_pinned = pinned;
     m_untrusted.clear();
+    // The system's authorities as they are now.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
+    m_socket.setSslConfiguration(tls);
     m_socket.connectToHostEncrypted(host.trimmed(), static_cast<quint16>(port));
     m_timer1.start();
 }

@@ -21,6 +21,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslServer>
 #include <QTcpServer>
@@ -55,10 +57,10 @@ class TestDaemonSession : public QObject {
         return login().findChild<T*>(QLatin1String(name));
     }
     void logIn(const QString& user, const QString& password, const QString& level,
-               const QString& daemonPort)
+               const QString& daemonPort, const QString& daemonHost = QStringLiteral("127.0.0.1"))
     {
         field<QAbstractButton>("Option1")->click();
-        field<QLineEdit>("Text3")->setText(QStringLiteral("127.0.0.1"));
+        field<QLineEdit>("Text3")->setText(daemonHost);
         field<QLineEdit>("Text9")->setText(daemonPort);
         field<QLineEdit>("Text1")->setText(user);
         field<QLineEdit>("Text2")->setText(password);
@@ -317,6 +319,44 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
         QCOMPARE(m_dialogs->calls.at(1).buttons, BoxButtons::YesNo);
         QCOMPARE(trusted(daemonPort()), fingerprint);
+    }
+
+    // A certificate that an authority of the system signed for the daemon's name needs no
+    // question and no pin (an ACME client's, renewed without anyone noticing).
+    void certificateSignedForTheNameIsTrusted()
+    {
+        const auto openssl = [this](const QStringList& arguments) {
+            QProcess run;
+            run.setWorkingDirectory(m_dir->path());
+            run.start(QStringLiteral("openssl"), arguments);
+            return run.waitForFinished(10000) && run.exitCode() == 0;
+        };
+        write("name.ext", "subjectAltName = DNS:localhost\n");
+        const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"};
+        QVERIFY(openssl(QStringList{"req", "-x509"} + key +
+                        QStringList{"-keyout", "ca-key.pem", "-out", "ca.pem", "-days", "2",
+                                    "-subj", "/CN=Test authority"}));
+        QVERIFY(openssl(
+            QStringList{"req"} + key +
+            QStringList{"-keyout", "key.pem", "-out", "name.csr", "-subj", "/CN=localhost"}));
+        QVERIFY(openssl({"x509", "-req", "-in", "name.csr", "-CA", "ca.pem", "-CAkey", "ca-key.pem",
+                         "-CAcreateserial", "-days", "2", "-extfile", "name.ext", "-out",
+                         "certificate.pem"}));
+        startDaemon("tls_certificate = certificate.pem\ntls_key = key.pem\n");
+        trust(QString(), daemonPort());
+        const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+        const auto restore =
+            qScopeGuard([&system] { QSslConfiguration::setDefaultConfiguration(system); });
+        QSslConfiguration withAuthority = system;
+        withAuthority.addCaCertificates(file("ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(withAuthority);
+        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("admin"),
+              daemonPort(), QStringLiteral("localhost"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        QCOMPARE(onlyBox(), QStringLiteral("Access Granted to alice as admin"));
+        QCOMPARE(DaemonPins::pinned(SettingsStore::applicationName(), 0,
+                                    QStringLiteral("localhost"), daemonPort()),
+                 QString());
     }
 
     void loginNeedsTheDaemonsAddressCredentialsAndConnection()
