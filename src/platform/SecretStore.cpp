@@ -77,10 +77,10 @@ QString SecretStore::name(const QString& application, const QString& section, co
 bool SecretStore::usesKeyring()
 {
     if (m_state == State::Unknown) {
+        m_state = State::Keyring;
         const QString missing = missingKeyring();
-        m_state = missing.isEmpty() ? State::Keyring : State::File;
-        if (!missing.isEmpty()) {
-            m_state = State::Keyring; // fallBack() reports from the keyring state only
+        m_keyringFound = missing.isEmpty();
+        if (!m_keyringFound) {
             fallBack(missing);
         }
     }
@@ -117,7 +117,9 @@ void SecretStore::read(const QString& application, const QString& section, const
                        QObject* context, std::function<void(const QString&)> done)
 {
     const QString inFile = SettingsStore::read(application, section, key, {});
-    if (!inFile.isEmpty() || !usesKeyring()) {
+    usesKeyring();
+    // A keyring that failed once this run keeps what it held before: it is still asked.
+    if (!inFile.isEmpty() || !m_keyringFound) {
         done(inFile);
         return;
     }

@@ -44,7 +44,7 @@ public:
     // keyring, and reads the others ahead, so that known() has them.
     void migrate(const QString& application);
 
-    // False once the keyring failed or when none runs; passwords then stay in the file.
+    // False once the keyring failed or when none runs; passwords are then written to the file.
     bool usesKeyring();
     // Said once per run: the keyring is missing, and why.
     bool keyringMissingTold() const { return m_missingTold; }
@@ -59,6 +59,7 @@ private:
     static QString name(const QString& application, const QString& section, const QString& key);
 
     State m_state = State::Unknown;
+    bool m_keyringFound = false; // a Secret Service was there at the first use
     bool m_missingTold = false;
     QString m_missingReason;
     QHash<QString, QString> m_cache; // by name()
