@@ -176,10 +176,11 @@ void LoginWindow::LoadProfile(int slot)
     m_ui->Text7->setText(fields.relayPort);
     // Passwords in the keyring come a moment later, unless another profile is loaded first.
     const int load = ++m_loads;
-    for (const auto& [field, key] : {std::pair{m_ui->Text2, QStringLiteral("Password")},
-                                     {m_ui->Text6, QStringLiteral("Pass")}}) {
+    for (const auto& secret : {std::pair{m_ui->Text2, QStringLiteral("Password")},
+                               {m_ui->Text6, QStringLiteral("Pass")}}) {
+        QLineEdit* field = secret.first;
         SecretStore::instance().read(SettingsStore::applicationName(),
-                                     ConnectionProfiles::section(slot), key, field,
+                                     ConnectionProfiles::section(slot), secret.second, field,
                                      [this, field, load](const QString& password) {
                                          if (load == m_loads) {
                                              field->setText(password);
