@@ -4,11 +4,14 @@
 #include "ActivitySummary.h"
 #include "AuditLog.h"
 #include "DaemonConfig.h"
+#include "DaemonMessage.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
 #include "LoginRequest.h"
 #include "RefusalSummary.h"
+#include "ServerWatch.h"
+#include "Webhook.h"
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
@@ -60,11 +63,16 @@ public:
     // The next audit record opens the file anew.
     void reopenAuditLog() { m_audit.reopen(); }
 
-    void setClock(Clock clock) { m_clock = std::move(clock); }
+    void setClock(Clock clock)
+    {
+        m_clock = std::move(clock);
+        m_watch.setClock([this] { return now(); });
+    }
     QDateTime now() const { return m_clock(); }
     const DaemonConfig& config() const { return m_config; }
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
     GameServerProcess& gameServer() { return m_gameServer; }
+    ServerWatch& watch() { return m_watch; }
 
     // Used by the sessions. The answer to a login comes later, through the session's
     // loginAnswered(), unless the session is gone by then.
@@ -72,6 +80,10 @@ public:
     QByteArray rconPasswordAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
+    // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
+    QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who);
+    // After the echo is recorded: a stop is expected, a kick or ban is notified.
+    void commandEchoed(const QString& address, const QString& who, const QString& command);
     // Events of clients go through the refusal summary before a login ("-") and the activity
     // summary after, so that no client grows the log faster than a fixed amount per minute.
     void audit(const QString& address, const QString& who, const QString& event,
@@ -109,6 +121,10 @@ private:
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
     void reportAuditLoss(bool writtenAgain);
+    void watchEvent(const ServerWatch::Event& event);
+    void notify(const QString& event, const QString& text, const QJsonObject& fields);
+    void notifyRefusal(const QString& address, const QString& claimed, const QString& text);
+    void configureWebhook();
 
     DaemonConfig m_config;
     AccountStore m_accounts;
@@ -124,6 +140,11 @@ private:
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
     GameServerProcess m_gameServer;
+    // After the game server: it is gone before the server's last stop.
+    ServerWatch m_watch;
+    Webhook m_webhook;
+    // Per address (an IPv6 /64), when its locked-out logins were last notified.
+    QHash<QString, QDateTime> m_refusalsNotified;
     QTcpServer m_server;
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;

@@ -153,10 +153,10 @@ void Webhook::report(const QString& text)
         ++m_unreported;
         return;
     }
-    Q_EMIT warning(
-        m_unreported == 0
-            ? text
-            : text + QStringLiteral(" (and %1 more reports this minute)").arg(m_unreported));
+    Q_EMIT warning(m_unreported == 0
+                       ? text
+                       : text +
+                             QStringLiteral(" (%1 more since the last report)").arg(m_unreported));
     m_unreported = 0;
     m_reported.start();
 }
