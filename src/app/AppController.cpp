@@ -44,6 +44,8 @@ LoginWindow& AppController::showLoginWindow()
         connect(m_login, &LoginWindow::daemonLogArrived, this,
                 [this](const QString& log) { ensureMainWindow().reader().showText(log); });
         connect(m_login, &LoginWindow::daemonLinkLost, this, &AppController::endDaemonSession);
+        connect(&m_login->daemonLink(), &DaemonLink::serverStateReceived, this,
+                [this](const QString& report) { ensureMainWindow().showServerState(report); });
         // A new login's grant replaces one that was still waiting for its password.
         connect(&m_login->daemonLink(), &DaemonLink::loginSent, this,
                 [this] { m_grantAwaitingPassword.reset(); });

@@ -134,6 +134,15 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(m_admin, &AdminPage::startServerRequested, this,
             [this] { m_daemonAdmin.startServer(); });
     connect(m_admin, &AdminPage::stopServerRequested, this, [this] { m_daemonAdmin.stopServer(); });
+    // An mp session's request would only be refused, in a box.
+    connect(m_admin, &AdminPage::serverStateRequested, this, [this] {
+        if (!pageAllowed() || !m_daemonAdmin.requestServerState()) {
+            m_admin->showWatchUnavailable();
+        }
+    });
+    connect(m_admin, &AdminPage::skipRestartRequested, this,
+            [this] { m_daemonAdmin.skipRestart(); });
+    connect(m_admin, &AdminPage::restartNowRequested, this, [this] { m_daemonAdmin.restartNow(); });
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
     m_playerMenu = std::make_unique<PlayerMenu>(m_players->grid(), *this, m_dialogs, *m_reader);
@@ -518,6 +527,11 @@ void MainWindow::hideEvent(QHideEvent* event)
 MainWindow::Page MainWindow::currentPage() const
 {
     return static_cast<Page>(m_ui->pages->currentIndex());
+}
+
+void MainWindow::showServerState(const QString& report)
+{
+    m_admin->showServerState(report);
 }
 
 bool MainWindow::pageAllowed() const

@@ -117,6 +117,8 @@ public:
 
     PlayerGridModel& gridModel() { return m_gridModel; }
     void setDaemonRequests(DaemonRequests* requests) { m_daemonAdmin.setRequests(requests); }
+    // The daemon's answer about its watch over the game server, for the Admin page.
+    void showServerState(const QString& report);
     ListPublication& lists() { return m_lists; }
 
 Q_SIGNALS:

@@ -2,6 +2,7 @@
 
 #include "control/CommandButtons.h"
 #include "control/SettingsCommands.h"
+#include "daemon/ServerStateReport.h"
 #include "platform/Dialogs.h"
 #include "platform/DigitsOnly.h"
 #include "rcon/CommandSender.h"
@@ -31,6 +32,11 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Label23, &LabelButton::clicked, this, &AdminPage::screenshotAllPlayers);
     connect(m_ui->Labelstart, &LabelButton::clicked, this, &AdminPage::startServerRequested);
     connect(m_ui->Label76, &LabelButton::clicked, this, &AdminPage::stopServerRequested);
+    connect(m_ui->watchRefreshButton, &QPushButton::clicked, this,
+            &AdminPage::serverStateRequested);
+    connect(m_ui->watchSkipButton, &QPushButton::clicked, this, &AdminPage::skipRestartRequested);
+    connect(m_ui->watchRestartNowButton, &QPushButton::clicked, this,
+            &AdminPage::restartNowRequested);
 }
 
 AdminPage::~AdminPage() = default;
@@ -51,6 +57,45 @@ void AdminPage::startSession()
     m_ui->Text11->setText(QStringLiteral("0"));
     m_ui->Text44->setText(QStringLiteral("0"));
     m_ui->Text45->setText(QStringLiteral("Password"));
+    showWatchUnavailable();
+}
+
+void AdminPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Q_EMIT serverStateRequested();
+}
+
+void AdminPage::showServerState(const QString& text)
+{
+    const std::optional<ServerStateReport> report = ServerStateReport::parse(text);
+    if (!report) {
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    m_ui->watchStateLabel->setText(report->stateText(now));
+    m_ui->watchCrashLabel->setText(report->crashText(now));
+    m_ui->watchRestartLabel->setText(report->restartText(now));
+    m_ui->watchSkipButton->setEnabled(report->nextRestart.isValid());
+    m_ui->watchRestartNowButton->setEnabled(report->state != QLatin1String("not-configured") &&
+                                            !report->restartNow.isValid());
+    m_ui->watchAnnouncementsList->clear();
+    for (const ServerStateReport::Announcement& announcement : report->announcements) {
+        m_ui->watchAnnouncementsList->addItem(ServerStateReport::describe(announcement));
+    }
+    if (!report->note.isEmpty()) {
+        Q_EMIT statusMessage(report->note);
+    }
+}
+
+void AdminPage::showWatchUnavailable()
+{
+    m_ui->watchStateLabel->setText(tr("The daemon watches the game server in daemon sessions."));
+    m_ui->watchCrashLabel->clear();
+    m_ui->watchRestartLabel->clear();
+    m_ui->watchSkipButton->setEnabled(false);
+    m_ui->watchRestartNowButton->setEnabled(false);
+    m_ui->watchAnnouncementsList->clear();
 }
 
 bool AdminPage::setPrivateSlots()

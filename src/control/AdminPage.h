@@ -12,8 +12,8 @@ namespace garrison {
 class CommandSender;
 class Dialogs;
 
-// The Admin page seeAdmin: private slots, bans and bad names, Punkbuster, and the server's
-// information, restart, start and stop.
+// The Admin page seeAdmin: private slots, bans and bad names, Punkbuster, the server's
+// information, restart, start and stop, and in daemon sessions the daemon's watch over it.
 class AdminPage : public QWidget {
     Q_OBJECT
 
@@ -26,6 +26,10 @@ public:
     QString listText() const;
     // A new session: no list, the boxes as the page opens.
     void startSession();
+    // The daemon's "SERVERSTATE" answer; its note, if any, goes to the status line.
+    void showServerState(const QString& report);
+    // Outside a daemon session there is no watch to show.
+    void showWatchUnavailable();
 
 Q_SIGNALS:
     // Something for the main window's status line.
@@ -36,6 +40,13 @@ Q_SIGNALS:
     // "Start Server" and "Stop Server", which act through the daemon administration.
     void startServerRequested();
     void stopServerRequested();
+    // Whenever the page is shown, and on "Refresh".
+    void serverStateRequested();
+    void skipRestartRequested();
+    void restartNowRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     // These three return whether the command went out.

@@ -143,6 +143,7 @@ void DaemonLink::forgetConversation()
     m_inSession = false;
     m_logQuiet.stop();
     m_log.clear();
+    m_gatheringState = false;
     m_statusz = QStringLiteral("none");
     m_receiver = DaemonReceiver();
     m_lastRefusal.clear();
@@ -208,6 +209,12 @@ void DaemonLink::onReadyRead()
             },
             Qt::QueuedConnection);
         return;
+    case DaemonReceiver::Kind::ServerState:
+        setStatus(QStringLiteral("Received Data!"));
+        m_gatheringState = true;
+        m_log = taken.text.left(kLogLimit);
+        m_logQuiet.start();
+        return;
     case DaemonReceiver::Kind::Other:
         setStatus(QStringLiteral("Received Data!"));
         m_statusz = QStringLiteral("none");
@@ -217,6 +224,10 @@ void DaemonLink::onReadyRead()
 
 void DaemonLink::logComplete()
 {
+    if (std::exchange(m_gatheringState, false)) {
+        Q_EMIT serverStateReceived(std::exchange(m_log, QString()));
+        return;
+    }
     setStatus(QStringLiteral("Received Log"));
     const QString log = std::exchange(m_log, QString());
     Q_EMIT logReceived(log);

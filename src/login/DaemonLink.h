@@ -71,6 +71,8 @@ Q_SIGNALS:
     void levelAnswered();
     void rconPasswordReceived(const QString& password);
     void logReceived(const QString& log);
+    // The daemon's "SERVERSTATE" answer, whole.
+    void serverStateReceived(const QString& report);
     void noticeReceived(const QString& text);
     // The daemon refused the login or, in a session, a request or the session itself.
     void refused(const QString& reason, bool inSession);
@@ -89,8 +91,10 @@ private:
     QTcpSocket m_socket;
     QTimer m_timer1;
     DaemonReceiver m_receiver;
-    // The log as far as it came; it is being received while m_logQuiet runs.
+    // The log as far as it came; it is being received while m_logQuiet runs. A server state
+    // is gathered the same way.
     QString m_log;
+    bool m_gatheringState = false;
     QTimer m_logQuiet;
     QString m_statusz = QStringLiteral("none");
     bool m_inSession = false;

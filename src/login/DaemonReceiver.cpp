@@ -1,5 +1,7 @@
 #include "DaemonReceiver.h"
 
+#include "daemon/ServerStateReport.h"
+
 namespace garrison {
 
 namespace {
@@ -31,6 +33,9 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
     }
     if (message.startsWith(QLatin1String("DENIED "))) {
         return {Kind::Refusal, message.mid(7)};
+    }
+    if (ServerStateReport::isReport(message)) {
+        return {Kind::ServerState, message};
     }
     return {Kind::Other, message};
 }
