@@ -220,11 +220,11 @@ void floodOfReplies(benchmark::State& state)
         main.showPage(MainWindow::Page::Terminal);
         int received = 0;
         quint64 lost = 0;
-        QObject::connect(&main.rcon(), &RconClient::datagramsLost, &main,
+        QObject::connect(&main.session().rcon(), &RconClient::datagramsLost, &main,
                          [&lost](quint64 count) { lost += count; });
         QElapsedTimer clock;
         qint64 lastMs = 0;
-        QObject::connect(&main.rcon(), &RconClient::datagramReceived, &main, [&] {
+        QObject::connect(&main.session().rcon(), &RconClient::datagramReceived, &main, [&] {
             ++received;
             lastMs = clock.elapsed();
         });

@@ -1,9 +1,17 @@
 #include "SimServer.h"
+#include "platform/Dialogs.h"
 #include "rcon/ServerQuery.h"
+#include "serverlist/SavedServers.h"
+#include "serverlist/ServerListModel.h"
+#include "serverlist/ServerListWindow.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutex>
 #include <QSet>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -12,6 +20,7 @@
 
 using garrison::QueriedServer;
 using garrison::ServerQuery;
+using namespace garrison;
 using namespace garrison::sim;
 
 namespace {
@@ -35,6 +44,7 @@ public:
                              [this](const QString&, const QHostAddress&, quint16 port) {
                                  const QMutexLocker lock(&m_mutex);
                                  m_sourcePorts.insert(port);
+                                 ++m_answered;
                              });
             m_servers.push_back(server);
         }
@@ -62,6 +72,12 @@ public:
         const QMutexLocker lock(&m_mutex);
         return m_sourcePorts.size();
     }
+    // getinfo and getstatus answered, by all servers together.
+    qint64 answered()
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_answered;
+    }
 
 private:
     QThread m_thread;
@@ -69,6 +85,7 @@ private:
     std::vector<quint16> m_ports;
     QMutex m_mutex;
     QSet<quint16> m_sourcePorts;
+    qint64 m_answered = 0;
 };
 
 // One round of the server list: from the refresh until every row holds its server's answers
@@ -141,5 +158,112 @@ void firstFill(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(firstFill)->Arg(100)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+class NoDialogs final : public Dialogs {
+public:
+    BoxAnswer message(const QString&, const QString&, BoxIcon, BoxButtons) override
+    {
+        return BoxAnswer::Ok;
+    }
+    QString input(const QString&, const QString&, const QString&) override { return {}; }
+    QString openFile(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+// How late a timer of a short interval fires: the longest time the event loop was kept from
+// anything else.
+class StallMeter {
+public:
+    static constexpr int kIntervalMs = 2;
+
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(kIntervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longestNs = std::max(m_longestNs, m_since.nsecsElapsed());
+            m_since.start();
+        });
+    }
+    void start()
+    {
+        m_longestNs = 0;
+        m_since.start();
+        m_timer.start();
+    }
+    double longestStallMs() const { return std::max(0.0, double(m_longestNs) / 1e6 - kIntervalMs); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longestNs = 0;
+};
+
+// The server list window on 100 added addresses, sorted by ping so that rows move as answers
+// come: the first round from opening it, then round after round. Every row must be filled by
+// the first round, from one socket; the window's event loop must never wait long.
+void serverListWindow(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    SimFleet fleet(count);
+    QList<SavedServers::Address> addresses;
+    for (const quint16 port : fleet.ports()) {
+        addresses.append({QStringLiteral("127.0.0.1"), port});
+    }
+    SavedServers::saveAddedAddresses(addresses);
+
+    NoDialogs dialogs;
+    ServerListWindow window(dialogs);
+    ServerListModel& model = window.model();
+    qint64 clock = 0;
+    model.query().setClock([&clock] { return clock; });
+    window.resize(1000, 700);
+    window.findChild<QTableView*>(QStringLiteral("tblServers"))
+        ->sortByColumn(ServerListModel::Ping, Qt::AscendingOrder);
+    int finished = 0;
+    QEventLoop loop;
+    QObject::connect(&model.query(), &ServerQuery::queryFinished, &loop, [&] {
+        if (++finished == count) {
+            loop.quit();
+        }
+    });
+    const auto filledRows = [&] {
+        int filled = 0;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QueriedServer& server = model.server(row);
+            filled += server.answered() && server.playersKnown && server.players.size() == 12;
+        }
+        return filled;
+    };
+
+    StallMeter meter;
+    meter.start();
+    QElapsedTimer firstRound;
+    firstRound.start();
+    window.show();
+    loop.exec();
+    const double firstRoundMs = double(firstRound.nsecsElapsed()) / 1e6;
+    const int filledByFirstRound = filledRows();
+    const qint64 queriesOfFirstRound = fleet.answered();
+    double longest = meter.longestStallMs();
+    for (auto _ : state) {
+        finished = 0;
+        clock += ServerQuery::kMinimumIntervalMs;
+        meter.start();
+        model.query().refresh();
+        loop.exec();
+        longest = std::max(longest, meter.longestStallMs());
+    }
+    if (filledByFirstRound != count || queriesOfFirstRound != 2 * count || filledRows() != count) {
+        state.SkipWithError("a row was not filled by its round");
+    }
+    state.counters["rows_filled_first_round"] = filledByFirstRound;
+    state.counters["first_round_ms"] = firstRoundMs;
+    state.counters["longest_stall_ms"] = longest;
+    state.counters["sockets"] = static_cast<double>(fleet.sourcePortCount());
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(serverListWindow)->Arg(100)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -50,11 +50,11 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
         }
         config->serverPort = static_cast<quint16>(number);
     } else if (key == QLatin1String("server_autostart")) {
-        if (value != QLatin1String("yes") && value != QLatin1String("no")) {
-            *reason = QStringLiteral("yes or no");
+        if (value != QLatin1String("true") && value != QLatin1String("false")) {
+            *reason = QStringLiteral("true or false");
             return false;
         }
-        config->serverAutostart = value == QLatin1String("yes");
+        config->serverAutostart = value == QLatin1String("true");
     } else if (key == QLatin1String("restart_limit")) {
         if (!toNumber(value, 0, 1000, &number)) {
             *reason = QStringLiteral("a number of restarts, 0 to 1000");
@@ -154,6 +154,8 @@ DaemonConfig DaemonConfig::defaults(const QString& filePath)
     config.filePath = QFileInfo(filePath).absoluteFilePath();
     config.accountsPath = base.absoluteFilePath(QStringLiteral("garrisond-accounts.json"));
     config.auditLogPath = base.absoluteFilePath(QStringLiteral("garrisond-audit.log"));
+    config.certificatePath = base.absoluteFilePath(QStringLiteral("garrisond-certificate.pem"));
+    config.keyPath = base.absoluteFilePath(QStringLiteral("garrisond-key.pem"));
     return config;
 }
 
@@ -197,11 +199,18 @@ QString DaemonConfig::describeKeys()
         "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
         "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
         "                       reading from it; twice this drops it (default 8388608)\n"
+        "  tls_certificate      the certificate clients see (PEM, the chain may follow it)\n"
+        "  tls_key              its private key (PEM). Without these two, garrisond makes its\n"
+        "                       own key and self-signed certificate at the first start,\n"
+        "                       garrisond-certificate.pem and garrisond-key.pem beside the\n"
+        "                       configuration; --show-fingerprint prints what clients check\n"
+        "  allow_plaintext      true: plain TCP instead of TLS, passwords in clear; only on\n"
+        "                       the loopback address, for tests (default false)\n"
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
         "  server_port          the game server's UDP port, where the health checks, warnings\n"
         "                       and announcements go over RCON on 127.0.0.1 (default: the\n"
         "                       \"+set net_port N\" of server_command, else 28960)\n"
-        "  server_autostart     yes: start the game server when garrisond starts (default no)\n"
+        "  server_autostart     true: start the game server when garrisond starts (default no)\n"
         "  restart_limit        restarts after crashes and hangs within 10 minutes before\n"
         "                       garrisond gives up (default 5; 0: never restart)\n"
         "  restart_backoff_max  the longest wait before such a restart; the first waits 1s,\n"
@@ -239,6 +248,8 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     const QDir base = QFileInfo(filePath).absoluteDir();
     int lineNumber = 0;
     int settings = 0;
+    bool namesCertificate = false;
+    bool namesKey = false;
     for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
         const QString line = QString::fromUtf8(bytes).trimmed();
@@ -309,6 +320,15 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("max_sessions_per_account") &&
                    toNumber(value, 1, 10000, &number)) {
             config->maxSessionsPerAccount = static_cast<int>(number);
+        } else if (key == QLatin1String("tls_certificate") && !value.isEmpty()) {
+            config->certificatePath = resolve(base, value);
+            namesCertificate = true;
+        } else if (key == QLatin1String("tls_key") && !value.isEmpty()) {
+            config->keyPath = resolve(base, value);
+            namesKey = true;
+        } else if (key == QLatin1String("allow_plaintext") &&
+                   (value == QLatin1String("true") || value == QLatin1String("false"))) {
+            config->allowPlaintext = value == QLatin1String("true");
         } else if (key == QLatin1String("idle_timeout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->idleTimeout = std::chrono::seconds(number);
@@ -328,6 +348,12 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         *error = filePath + QStringLiteral(" holds no setting");
         return false;
     }
+    // A certificate without its key (or the reverse) would be paired with garrisond's own.
+    if (namesCertificate != namesKey) {
+        *error = filePath + QStringLiteral(": tls_certificate and tls_key go together");
+        return false;
+    }
+    config->tlsFilesNamed = namesCertificate;
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
         return false;

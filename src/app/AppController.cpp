@@ -2,14 +2,66 @@
 
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "app/UconSetup.h"
+#include "daemon/DaemonRequests.h"
+#include "history/History.h"
 #include "login/LoginWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "rcon/DaemonEcho.h"
+#include "serverlist/ServerListWindow.h"
 
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
+#include <optional>
 
 namespace garrison {
+
+// One main window and the login window that serves it. A daemon session's commands are echoed
+// through its own login window's daemon link, which lives as long as that session (the window
+// is only hidden).
+struct AppController::Seat final : DaemonEcho, DaemonRequests {
+    std::unique_ptr<MainWindow> main;
+    QPointer<LoginWindow> login;
+    // A grant that came before the daemon's RCON password: the session starts when it arrives.
+    struct Grant {
+        QString level;
+        QString daemonHost;
+        QString serverHost;
+        QString serverPort;
+    };
+    std::optional<Grant> grantAwaitingPassword;
+    bool pageRestored = false;
+
+    // Shows a window: the program goes on while one does.
+    bool showsWindow() const
+    {
+        return (main && main->isVisible()) || (login && login->isVisible());
+    }
+    // Its main window has no session running: a login may fill it.
+    bool waiting() const { return !main || !main->session().rcon().isOpen(); }
+
+    void echoCommand(const QString& command) override
+    {
+        if (login) {
+            login->daemonLink().echoCommand(command);
+        }
+    }
+    std::optional<Failure> sendRequest(const QString& message) override
+    {
+        if (!login) {
+            return Failure{DaemonLink::kLinkLost, QStringLiteral("There is no daemon link.")};
+        }
+        return login->daemonLink().sendRequest(message);
+    }
+    void armLog() override
+    {
+        if (login) {
+            login->daemonLink().armLog();
+        }
+    }
+};
 
 AppController::AppController(std::unique_ptr<Dialogs> dialogs, QObject* parent)
     : QObject(parent), m_dialogs(std::move(dialogs)), m_quit([] { QCoreApplication::quit(); })
@@ -17,147 +69,281 @@ AppController::AppController(std::unique_ptr<Dialogs> dialogs, QObject* parent)
 
 AppController::~AppController()
 {
-    delete m_login.data();
+    for (const std::unique_ptr<Seat>& seat : m_seats) {
+        delete seat->login.data();
+    }
+}
+
+LoginWindow* AppController::loginWindow() const
+{
+    return m_current ? m_current->login.data() : nullptr;
+}
+
+MainWindow* AppController::mainWindow() const
+{
+    return m_current ? m_current->main.get() : nullptr;
+}
+
+QList<MainWindow*> AppController::mainWindows() const
+{
+    QList<MainWindow*> windows;
+    for (const std::unique_ptr<Seat>& seat : m_seats) {
+        if (seat->main) {
+            windows.append(seat->main.get());
+        }
+    }
+    return windows;
+}
+
+AppController::Seat& AppController::newSeat()
+{
+    m_seats.push_back(std::make_unique<Seat>());
+    return *m_seats.back();
+}
+
+AppController::Seat* AppController::seatOf(const MainWindow* main) const
+{
+    for (const std::unique_ptr<Seat>& seat : m_seats) {
+        if (seat->main.get() == main) {
+            return seat.get();
+        }
+    }
+    return nullptr;
 }
 
 LoginWindow& AppController::showLoginWindow()
 {
-    if (!m_login) {
-        m_login = new LoginWindow(*m_dialogs);
-        m_login->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_login, &LoginWindow::uconIdentityPrepared, this,
-                [this](const UconIdentity& identity) {
-                    ensureMainWindow().keepUconIdentity(identity);
+    return showLoginFor(m_current ? *m_current : newSeat());
+}
+
+LoginWindow& AppController::showNewLogin()
+{
+    // A login window already open for a new window is brought forward rather than doubled.
+    const auto unused = std::find_if(m_seats.begin(), m_seats.end(),
+                                     [](const std::unique_ptr<Seat>& seat) { return !seat->main; });
+    return showLoginFor(unused != m_seats.end() ? **unused : newSeat());
+}
+
+LoginWindow& AppController::showLoginFor(Seat& seat)
+{
+    m_current = &seat;
+    if (!seat.login) {
+        auto* login = new LoginWindow(*m_dialogs);
+        seat.login = login;
+        login->setAttribute(Qt::WA_DeleteOnClose);
+        Seat* const at = &seat;
+        connect(login, &LoginWindow::uconIdentityPrepared, this,
+                [this, at](const UconIdentity& identity) {
+                    ensureMainWindow(*at).keepUconIdentity(identity);
                 });
-        connect(m_login, &LoginWindow::directLoginRequested, this,
-                &AppController::startDirectSession);
-        connect(m_login, &LoginWindow::quitRequested, this, &AppController::endProgram);
-        connect(m_login, &LoginWindow::daemonAccessGranted, this,
-                &AppController::startDaemonSession);
-        connect(m_login, &LoginWindow::rconPasswordArrived, this, [this](const QString& password) {
-            ensureMainWindow().setRconPassword(password);
-            if (const std::optional<Grant> grant = std::exchange(m_grantAwaitingPassword, {})) {
-                startDaemonSession(grant->level, grant->daemonHost, grant->serverHost,
-                                   grant->serverPort);
+        connect(login, &LoginWindow::directLoginRequested, this,
+                [this, at](const QString& host, const QString& port, const QString& password) {
+                    startDirectSession(*at, host, port, password);
+                });
+        connect(login, &LoginWindow::quitRequested, this, [this, at] { leave(*at); });
+        connect(login, &LoginWindow::serverListRequested, this, [this] { showServerList(); });
+        connect(login, &LoginWindow::daemonAccessGranted, this,
+                [this, at](const QString& level, const QString& daemonHost, const QString& host,
+                           const QString& port) {
+                    startDaemonSession(*at, level, daemonHost, host, port);
+                });
+        connect(login, &LoginWindow::rconPasswordArrived, this,
+                [this, at](const QString& password) {
+                    ensureMainWindow(*at).setRconPassword(password);
+                    if (const std::optional<Seat::Grant> grant =
+                            std::exchange(at->grantAwaitingPassword, {})) {
+                        startDaemonSession(*at, grant->level, grant->daemonHost, grant->serverHost,
+                                           grant->serverPort);
+                    }
+                });
+        connect(login, &LoginWindow::daemonLogArrived, this,
+                [this, at](const QString& log) { ensureMainWindow(*at).reader().showText(log); });
+        connect(login, &LoginWindow::daemonLinkLost, this, [this, at] { endDaemonSession(*at); });
+        connect(
+            &login->daemonLink(), &DaemonLink::serverStateReceived, this,
+            [this, at](const QString& report) { ensureMainWindow(*at).showServerState(report); });
+        // A new login's grant replaces one that was still waiting for its password.
+        connect(&login->daemonLink(), &DaemonLink::loginSent, this,
+                [at] { at->grantAwaitingPassword.reset(); });
+    }
+    seat.login->show();
+    seat.login->raise();
+    seat.login->activateWindow();
+    return *seat.login;
+}
+
+MainWindow& AppController::ensureMainWindow(Seat& seat)
+{
+    if (!seat.main) {
+        if (!m_history) {
+            m_history = std::make_shared<History>();
+            m_history->openFromSettings();
+        }
+        seat.main = std::make_unique<MainWindow>(*m_dialogs, m_history);
+        MainWindow* const main = seat.main.get();
+        connect(main, &MainWindow::serverListRequested, this, [this] { showServerList(); });
+        connect(main, &MainWindow::loginWindowRequested, this, [this, main] {
+            if (Seat* seat = seatOf(main)) {
+                showLoginFor(*seat);
             }
         });
-        connect(m_login, &LoginWindow::daemonLogArrived, this,
-                [this](const QString& log) { ensureMainWindow().reader().showText(log); });
-        connect(m_login, &LoginWindow::daemonLinkLost, this, &AppController::endDaemonSession);
-        connect(&m_login->daemonLink(), &DaemonLink::serverStateReceived, this,
-                [this](const QString& report) { ensureMainWindow().showServerState(report); });
-        // A new login's grant replaces one that was still waiting for its password.
-        connect(&m_login->daemonLink(), &DaemonLink::loginSent, this,
-                [this] { m_grantAwaitingPassword.reset(); });
+        connect(main, &MainWindow::newLoginRequested, this, [this] { showNewLogin(); });
+        connect(main, &MainWindow::exitRequested, this, [this, main] {
+            if (Seat* seat = seatOf(main)) {
+                leave(*seat);
+            }
+        });
+        main->session().rcon().setDaemonEcho(&seat);
+        main->setDaemonRequests(&seat);
     }
-    m_login->show();
-    m_login->raise();
-    m_login->activateWindow();
-    return *m_login;
+    return *seat.main;
 }
 
-MainWindow& AppController::ensureMainWindow()
-{
-    if (!m_main) {
-        m_main = std::make_unique<MainWindow>(*m_dialogs);
-        connect(m_main.get(), &MainWindow::loginWindowRequested, this,
-                [this] { showLoginWindow(); });
-        connect(m_main.get(), &MainWindow::exitRequested, this, &AppController::endProgram);
-        m_main->rcon().setDaemonEcho(this);
-        m_main->setDaemonRequests(this);
-    }
-    return *m_main;
-}
-
-void AppController::startDirectSession(const QString& host, const QString& port,
+bool AppController::startDirectSession(const QString& host, const QString& port,
                                        const QString& password)
 {
-    MainWindow& main = ensureMainWindow();
+    Seat* seat = m_current && m_current->waiting() ? m_current : nullptr;
+    if (!seat) {
+        const auto waiting =
+            std::find_if(m_seats.begin(), m_seats.end(),
+                         [](const std::unique_ptr<Seat>& each) { return each->waiting(); });
+        seat = waiting != m_seats.end() ? waiting->get() : &newSeat();
+    }
+    return startDirectSession(*seat, host, port, password);
+}
+
+bool AppController::startDirectSession(Seat& seat, const QString& host, const QString& port,
+                                       const QString& password)
+{
+    m_current = &seat;
+    MainWindow& main = ensureMainWindow(seat);
     main.takeLoginValues(host, port, password);
     main.IdentDaemon(QStringLiteral("0"));
     // A failed Connect has shown its error and the login window: the user corrects the fields
     // there, so neither window changes further.
     if (!main.Connect()) {
-        return;
+        return false;
     }
     main.show();
-    if (m_login) {
-        m_login->close();
+    if (seat.login) {
+        seat.login->close();
     }
-    restoreLastPageOnce();
+    restoreLastPageOnce(seat);
+    return true;
 }
 
-void AppController::startDaemonSession(const QString& level, const QString& daemonHost,
+void AppController::startDaemonSession(Seat& seat, const QString& level, const QString& daemonHost,
                                        const QString& serverHost, const QString& serverPort)
 {
     // Only the password this link's daemon handed out will do: one kept from an earlier
     // session may belong to another server.
     const std::optional<QString> password =
-        m_login ? m_login->daemonLink().rconPassword() : std::nullopt;
+        seat.login ? seat.login->daemonLink().rconPassword() : std::nullopt;
     if (!password) {
-        m_grantAwaitingPassword = Grant{level, daemonHost, serverHost, serverPort};
+        seat.grantAwaitingPassword = Seat::Grant{level, daemonHost, serverHost, serverPort};
         return;
     }
-    MainWindow& main = ensureMainWindow();
+    m_current = &seat;
+    MainWindow& main = ensureMainWindow(seat);
     main.setRconPassword(*password);
     main.takeDaemonGrant(level, daemonHost, serverHost, serverPort);
-    main.setDaemonUser(m_login ? m_login->userName() : QString());
+    main.setDaemonUser(seat.login ? seat.login->userName() : QString());
     main.IdentDaemon(QStringLiteral("1"));
     if (!main.Connect()) {
         return;
     }
     main.show();
-    if (m_login) {
-        m_login->hide();
+    if (seat.login) {
+        seat.login->hide();
     }
-    restoreLastPageOnce();
+    restoreLastPageOnce(seat);
 }
 
-void AppController::restoreLastPageOnce()
+void AppController::restoreLastPageOnce(Seat& seat)
 {
-    if (m_pageRestored) {
+    if (std::exchange(seat.pageRestored, true)) {
         return;
     }
-    m_pageRestored = true;
     // After the login has unwound: the chat page's first visit waits between its steps.
-    QTimer::singleShot(0, m_main.get(), [main = m_main.get()] { main->restoreLastPage(); });
+    QTimer::singleShot(0, seat.main.get(), [main = seat.main.get()] { main->restoreLastPage(); });
 }
 
-void AppController::endDaemonSession()
+void AppController::endDaemonSession(Seat& seat)
 {
-    m_grantAwaitingPassword.reset();
-    if (m_main) {
-        m_main->Disconnect();
+    seat.grantAwaitingPassword.reset();
+    if (seat.main) {
+        seat.main->Disconnect();
     }
     // Both windows would otherwise be hidden, leaving the user with nothing on screen.
-    showLoginWindow();
+    showLoginFor(seat);
 }
 
-void AppController::echoCommand(const QString& command)
+void AppController::leave(Seat& seat)
 {
-    if (m_login) {
-        m_login->daemonLink().echoCommand(command);
+    const bool others =
+        std::any_of(m_seats.begin(), m_seats.end(), [&seat](const std::unique_ptr<Seat>& each) {
+            return each.get() != &seat && each->showsWindow();
+        });
+    if (!others) {
+        endProgram();
+        return;
+    }
+    if (seat.main) {
+        seat.main->uconSetup().endRelay();
+    }
+    removeSeat(seat);
+}
+
+void AppController::removeSeat(Seat& seat)
+{
+    if (m_current == &seat) {
+        m_current = nullptr;
+    }
+    const auto at =
+        std::find_if(m_seats.begin(), m_seats.end(),
+                     [&seat](const std::unique_ptr<Seat>& each) { return each.get() == &seat; });
+    std::unique_ptr<Seat> gone = std::move(*at);
+    m_seats.erase(at);
+    // Either window may be inside its own handler: both go once it has returned.
+    if (gone->login) {
+        gone->login->hide();
+        gone->login->deleteLater();
+    }
+    if (gone->main) {
+        // Nothing it may still send goes through the daemon link of a pair that is gone.
+        gone->main->session().rcon().cancelDeferral();
+        gone->main->session().rcon().setDaemonEcho(nullptr);
+        gone->main->setDaemonRequests(nullptr);
+        gone->main->hide();
+        gone->main.release()->deleteLater();
     }
 }
 
-std::optional<DaemonRequests::Failure> AppController::sendRequest(const QString& message)
+ServerListWindow& AppController::showServerList()
 {
-    if (!m_login) {
-        return Failure{DaemonLink::kLinkLost, QStringLiteral("There is no daemon link.")};
+    if (!m_serverList) {
+        m_serverList = std::make_unique<ServerListWindow>(*m_dialogs);
+        // A login from the list goes to the login window waiting for a session; while every
+        // window has a server, to a new one.
+        const auto loginWindow = [this]() -> LoginWindow& {
+            return m_current && m_current->waiting() ? showLoginWindow() : showNewLogin();
+        };
+        connect(m_serverList.get(), &ServerListWindow::profileLoginRequested, this,
+                [loginWindow](int slot) { loginWindow().loginWithProfile(slot); });
+        connect(m_serverList.get(), &ServerListWindow::addressLoginRequested, this,
+                [loginWindow](const QString& host, const QString& port) {
+                    loginWindow().fillServer(host, port);
+                });
     }
-    return m_login->daemonLink().sendRequest(message);
-}
-
-void AppController::armLog()
-{
-    if (m_login) {
-        m_login->daemonLink().armLog();
-    }
+    m_serverList->show();
+    m_serverList->raise();
+    m_serverList->activateWindow();
+    return *m_serverList;
 }
 
 void AppController::endProgram()
 {
-    if (m_main) {
+    if (!mainWindows().isEmpty()) {
         ProcessControl::KillProcessByName(QStringLiteral("pbucon.exe"));
     }
     m_quit();

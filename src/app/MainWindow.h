@@ -1,27 +1,17 @@
 #pragma once
 
+#include "app/PlayerActions.h"
 #include "daemon/DaemonAdmin.h"
-#include "rcon/AnswerWatch.h"
-#include "rcon/CommandSender.h"
-#include "rcon/ListPublication.h"
-#include "rcon/PlayerGridModel.h"
-#include "rcon/RconClient.h"
-#include "rcon/ReplyRouter.h"
-#include "rcon/StatusReply.h"
+#include "session/ServerSession.h"
 #include "ucon/UconIni.h"
 
-#include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
-
-class QLabel;
-class QToolButton;
 
 namespace garrison {
 
@@ -31,36 +21,47 @@ class ConsoleBox;
 class Dialogs;
 class History;
 class HistoryPage;
-class JoinServerConfig;
+class JoinGame;
 class MapsPage;
 class PlayerMenu;
 class PlayersPage;
 class ReaderWindow;
+class SessionNotes;
 class SettingsPage;
 class TellWindow;
 class TerminalPage;
 class ToolsMenu;
 class UconSetup;
 
-// The main window Main: header, page buttons, pages, and the session's hidden fields. It owns
-// the RCON client; every command of every window goes out through its Send and WaitSend.
+// The main window Main: the view of one server's session. It shows the header, the pages and
+// the grid as the session publishes them, and every page, menu and window sends through the
+// session's Send and WaitSend.
 class MainWindow : public QWidget, public CommandSender {
     Q_OBJECT
 
 public:
     enum class Page { Players, Chat, Settings, Maps, Admin, Terminal, History };
 
-    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    // history: shared by every main window of the program; without one the window opens its own.
+    explicit MainWindow(Dialogs& dialogs, std::shared_ptr<History> history = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    ServerSession& session() { return *m_session; }
+
     // What the login window hands over before Connect.
-    void takeLoginValues(const QString& host, const QString& port, const QString& rconPassword);
-    void keepUconIdentity(const UconIdentity& identity);
-    // Daemon sessions: the grant, and the RCON password the daemon hands out (whenever it comes).
+    void takeLoginValues(const QString& host, const QString& port, const QString& rconPassword)
+    {
+        m_session->takeLoginValues(host, port, rconPassword);
+    }
+    void keepUconIdentity(const UconIdentity& identity) { m_ucon = identity; }
     void takeDaemonGrant(const QString& level, const QString& daemonHost, const QString& host,
-                         const QString& port);
-    void setRconPassword(const QString& password) { m_txtRcon = password; }
-    void IdentDaemon(const QString& Result);
+                         const QString& port)
+    {
+        m_session->takeDaemonGrant(level, daemonHost, host, port);
+    }
+    void setRconPassword(const QString& password) { m_session->setRconPassword(password); }
+    void IdentDaemon(const QString& Result) { m_session->IdentDaemon(Result); }
 
     // Opens the socket and sends "status"; on failure shows the error box, asks for the
     // login window and returns false. Starts the session first (startSession).
@@ -70,10 +71,10 @@ public:
     // run, the grid's sort order, the automatic refresh, the join settings, window places.
     // The page shown stays unless this session may not open it.
     void startSession();
-    void Disconnect();
+    void Disconnect() { m_session->Disconnect(); }
 
-    void Send(const QString& cmd) override;
-    void WaitSend(const QString& Cmdz) override;
+    void Send(const QString& cmd) override { m_session->Send(cmd); }
+    void WaitSend(const QString& Cmdz) override { m_session->WaitSend(Cmdz); }
 
     // Shows the page and remembers it for the next run.
     void showPage(Page page);
@@ -85,48 +86,44 @@ public:
     // whatever else the user should see without a box.
     void showStatus(const QString& text);
 
-    RconClient& rcon() { return m_rcon; }
     ReaderWindow& reader() { return *m_reader; }
     PlayersPage& playersPage() { return *m_players; }
     ChatPage& chatPage() { return *m_chat; }
-    TellWindow& tellWindow() { return *m_tell; }
-    PlayerMenu& playerMenu() { return *m_playerMenu; }
+    TellWindow& tellWindow() { return m_actions->tellWindow(); }
+    PlayerMenu& playerMenu() { return m_actions->playerMenu(); }
     ToolsMenu& toolsMenu() { return *m_toolsMenu; }
     UconSetup& uconSetup() { return *m_uconSetup; }
+    JoinGame& joinGame() { return *m_joinGame; }
     ConsoleBox& console();
     History& history() { return *m_history; }
     HistoryPage& historyPage() { return *m_historyPage; }
-    // Who acts in daemon sessions, for the history's action log ("rcon" in direct mode).
-    void setDaemonUser(const QString& user) { m_daemonUser = user; }
+    void setDaemonUser(const QString& user) { m_session->setDaemonUser(user); }
     // What the history knows of a grid row's player, for the name's tooltip; empty if nothing.
-    QString historyText(const PlayerRow& row) const;
+    QString historyText(const PlayerRow& row) const { return m_actions->historyText(row); }
 
     // The session's hidden fields.
-    const QString& Text3() const { return m_Text3; }
-    const QString& Text4() const { return m_Text4; }
-    const QString& txtRcon() const { return m_txtRcon; }
-    const QString& level() const { return m_level; }
-    const QString& txtiw3mp() const { return m_txtiw3mp; }
-    const QString& txtserverpass() const { return m_txtserverpass; }
-    // The reply accumulator: what came since "status" was last sent, not yet a whole table.
-    const QString& Text6() const { return m_statusReply.text(); }
+    const QString& Text3() const { return m_session->Text3(); }
+    const QString& Text4() const { return m_session->Text4(); }
+    const QString& txtRcon() const { return m_session->txtRcon(); }
+    const QString& level() const { return m_session->level(); }
+    void setLevel(const QString& level) { m_session->setLevel(level); }
     const UconIdentity& uconIdentity() const { return m_ucon; }
-    void setLevel(const QString& level) { m_level = level; }
-    // txtiw3mp and txtserverpass, after the join configuration was saved.
-    void setJoinSettings(const QString& path, const QString& password);
 
-    PlayerGridModel& gridModel() { return m_gridModel; }
     void setDaemonRequests(DaemonRequests* requests) { m_daemonAdmin.setRequests(requests); }
     // The daemon's answer about its watch over the game server, for the Admin page.
     void showServerState(const QString& report);
-    ListPublication& lists() { return m_lists; }
+
+    // The settings key of this server's window geometry, and the one kept before windows were
+    // remembered per server (the fallback).
+    static QString geometryKey(const QString& serverKey);
+    static inline const QString kGeometryKey = QStringLiteral("MainGeometry");
 
 Q_SIGNALS:
     void loginWindowRequested();
+    // Another login, for a session in a window of its own.
+    void newLoginRequested();
     void exitRequested();
-    // Routed replies for the settings and admin pages.
-    void indicatorParsed(garrison::ReplyRouter::Indicator indicator, bool on);
-    void listPublished(const QString& text10);
+    void serverListRequested();
     // Something worth a line in the status bar happened (a copy to the clipboard).
     void statusMessage(const QString& text);
 
@@ -135,40 +132,25 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Form_Load();
-    void receive(const QByteArray& datagram);
-    void dispatch(const QString& ReplyText);
-    void takeMapReply(const QString& ReplyText);
+    void buildPages();
+    void wireSession();
+    void showHeader();
     void switchPage(Page page);
-    bool pageAllowed() const;
-    bool commandLineAllowed() const;
-    void takeStatusTable(const StatusParser::StatusTable& table);
-    void commandSent(const QString& cmd, const QDateTime& at);
     void refusePassword();
-    void endWatching();
     void gatedPage(Page page);
     void autoRefresh();
     void rememberWindow();
     void openTerminal();
     void logOut();
     void exitProgram();
-    void joinServer();
-    void openJoinServerConfig();
-    QString serverKey() const;
-    void recordAction(const QStringList& cells, const QString& command, const QString& reason);
     void openHistory(const QStringList& cells);
 
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
-    RconClient m_rcon;
-    PlayerGridModel m_gridModel;
-    ListPublication m_lists{m_rcon};
-    StatusReply m_statusReply;
-    AnswerWatch m_answerWatch;
+    const std::unique_ptr<ServerSession> m_session;
+    std::shared_ptr<History> m_history;
     std::unique_ptr<ReaderWindow> m_reader;
     DaemonAdmin m_daemonAdmin;
-    std::unique_ptr<TellWindow> m_tell;
-    std::unique_ptr<PlayerMenu> m_playerMenu;
     std::unique_ptr<ToolsMenu> m_toolsMenu;
 
     PlayersPage* m_players = nullptr;
@@ -177,26 +159,13 @@ private:
     MapsPage* m_maps = nullptr;
     AdminPage* m_admin = nullptr;
     TerminalPage* m_terminal = nullptr;
-    QPointer<JoinServerConfig> m_joinConfig;
-    UconSetup* m_uconSetup = nullptr;
-    QLabel* m_noAnswer = nullptr;
-    QLabel* m_statusLine = nullptr;
-    std::unique_ptr<History> m_history;
     HistoryPage* m_historyPage = nullptr;
-    QString m_daemonUser;
-    QStringList m_warnedCells;
-    QTimer m_refreshRetry;
-
-    QString m_Text3;
-    QString m_Text4;
-    QString m_txtRcon;
-    QString m_level;
-    QString m_RconType;
-    QString m_txtiw3mp;
-    QString m_txtserverpass;
+    JoinGame* m_joinGame = nullptr;
+    PlayerActions* m_actions = nullptr;
+    UconSetup* m_uconSetup = nullptr;
+    SessionNotes* m_notes = nullptr;
     UconIdentity m_ucon;
     bool m_ending = false;
-    bool m_refusingPassword = false;
 };
 
 } // namespace garrison

@@ -2,10 +2,15 @@
 
 #include "app/ProgressWindow.h"
 #include "control/ChatPage.h"
+#include "platform/AppFolder.h"
+#include "platform/ProcessControl.h"
 #include "rcon/CommandSender.h"
 #include "ucon/RelayLogWorker.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace garrison {
@@ -94,6 +99,32 @@ void UconSetup::cancel()
     if (m_progress) {
         m_progress->close();
         delete m_progress;
+    }
+}
+
+void UconSetup::takeServer(const QString& serverKey)
+{
+    if (m_started) {
+        return;
+    }
+    const QString ini = AppFolder::filePath(UconIni::kIniFile);
+    QString name = QStringLiteral("relay-") + serverKey;
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.-]")), QStringLiteral("-"));
+    const QString folder = AppFolder::filePath(name);
+    QFile::remove(QDir(folder).filePath(UconIni::kIniFile));
+    QFile::remove(QDir(folder).filePath(UconIni::kLogFile));
+    const bool own = QFile::exists(ini) && QDir().mkpath(folder) &&
+                     QFile::copy(ini, QDir(folder).filePath(UconIni::kIniFile));
+    m_worker->setFolder(own ? folder : AppFolder::path());
+}
+
+void UconSetup::endRelay()
+{
+    cancel();
+    m_worker->stop();
+    // Also a relay left running in that folder by an earlier run: it serves the same server.
+    if (m_worker->folder() != AppFolder::path()) {
+        ProcessControl::KillProcessByNameIn(RelayLogWorker::kRelayProgram, m_worker->folder());
     }
 }
 

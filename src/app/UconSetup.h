@@ -47,6 +47,14 @@ public:
     // starts no relay; the next session's first visit begins it again.
     void cancel();
 
+    // A session with the server at serverKey ("host:port") begins. Until the relay runs, it is
+    // given a folder of its own for that server, with the ini file the login has just written
+    // into the application folder: relays of servers administered at once then neither share
+    // nor delete each other's files.
+    void takeServer(const QString& serverKey);
+    // Ends the relay of this window's folder, and the tail; relays of other windows run on.
+    void endRelay();
+
     void setWait(Wait wait) { m_wait = std::move(wait); }
     RelayLogWorker& worker() { return *m_worker; }
     // The progress window Loadingfdf while the registration runs, else null.

@@ -3,6 +3,7 @@
 #include "history/HistoryConnection.h"
 #include "history/HistoryTypes.h"
 #include "rcon/PlayerRow.h"
+#include "session/SessionRecorder.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,7 +23,7 @@ class HistoryRecorder;
 // days, and carries on without a history when the database cannot be used. A database that is
 // busy or a server that went away pauses recording; it resumes by itself when the database is
 // back. Each problem is said once, through statusMessage.
-class History : public QObject {
+class History : public QObject, public SessionRecorder {
     Q_OBJECT
 
 public:
@@ -44,8 +45,8 @@ public:
     const HistoryConnection& connection() const { return m_connection; }
 
     void recordStatus(const QString& serverKey, const QString& hostName,
-                      const QList<PlayerRow>& rows, HistoryTime at);
-    void recordAction(const PlayerAction& action);
+                      const QList<PlayerRow>& rows, HistoryTime at) override;
+    void recordAction(const PlayerAction& action) override;
 
     // Null when nothing can be read.
     HistoryQueries* queries() const;

@@ -19,10 +19,17 @@ struct ProfileFields {
 };
 
 // Ten saved profiles, slots 1 to 10, in the sections "[LOGIN1]" to "[LOGIN10]" of the
-// settings store.
+// settings store. The two passwords go through the SecretStore: load() gives them only where
+// the settings file still holds them.
 class ConnectionProfiles {
 public:
     static constexpr int kSlots = 10;
+
+    // How a profile logs in when chosen from the server list. The connection type is not
+    // saved, so the fields tell: a saved RCON password logs in straight to the game server,
+    // else a saved daemon address through the daemon; else the RCON password is still to type.
+    enum class Login { Direct, Daemon, PasswordMissing };
+    static Login loginOf(const ProfileFields& fields);
 
     static QString section(int slot);
     // The caption of load item n: the profile's name, "Load Server n" when it has none.

@@ -36,6 +36,13 @@ public:
     void LoadProfile(int slot);
     void SaveProfile(int slot);
 
+    // From the server list: fills the fields as the profile's load item does, then logs in as
+    // the profile holds it (ConnectionProfiles::loginOf).
+    void loginWithProfile(int slot);
+    // From the server list, for an address without a profile: the server's address and port,
+    // and the RCON password left to type (one typed before was for another server).
+    void fillServer(const QString& host, const QString& port);
+
     bool isDaemonMode() const;
     DaemonLink& daemonLink() { return m_link; }
     const QString& statusz() const { return m_link.statusz(); }
@@ -52,6 +59,7 @@ Q_SIGNALS:
     void directLoginRequested(const QString& host, const QString& port,
                               const QString& rconPassword);
     void quitRequested();
+    void serverListRequested();
     // Daemon mode: the daemon granted access; the main window takes over the session.
     void daemonAccessGranted(const QString& level, const QString& daemonHost,
                              const QString& serverHost, const QString& serverPort);
@@ -76,6 +84,8 @@ private:
     void denyAccess(const QString& advice);
     void showLinkLost();
     void showRefusal(const QString& reason, bool inSession);
+    void askToTrust(const QString& presented, const QString& pinned);
+    void forgetCertificate();
     void setFieldEnabled(QWidget* field, bool enabled);
     QList<QAction*> loadItems() const;
     QList<QAction*> saveItems() const;
@@ -84,6 +94,9 @@ private:
     Dialogs& m_dialogs;
     std::function<QString()> m_localAddress;
     DaemonLink m_link;
+    // The profile the fields were loaded from or saved to last; 0 for none.
+    int m_profileSlot = 0;
+    int m_loads = 0;
 };
 
 } // namespace garrison

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <functional>
 
 #ifdef Q_OS_WIN
 #include <tlhelp32.h>
@@ -41,6 +42,11 @@ int ProcessControl::KillProcessByName(const QString& imageName)
     return ended;
 }
 
+int ProcessControl::KillProcessByNameIn(const QString&, const QString&)
+{
+    return 0;
+}
+
 #else
 
 namespace {
@@ -61,9 +67,8 @@ QString imageNameOf(const QString& pidFolder)
     return {};
 }
 
-} // namespace
-
-int ProcessControl::KillProcessByName(const QString& imageName)
+// Ends every process of that image name, other than this one, that passes the test.
+int killMatching(const QString& imageName, const std::function<bool(const QString&)>& passes)
 {
     if (imageName.isEmpty()) {
         return 0;
@@ -78,12 +83,29 @@ int ProcessControl::KillProcessByName(const QString& imageName)
         if (!isPid || pid == self) {
             continue;
         }
-        if (imageNameOf(proc.filePath(entry)) == imageName &&
+        const QString folder = proc.filePath(entry);
+        if (imageNameOf(folder) == imageName && passes(folder) &&
             ::kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
             ++ended;
         }
     }
     return ended;
+}
+
+} // namespace
+
+int ProcessControl::KillProcessByName(const QString& imageName)
+{
+    return killMatching(imageName, [](const QString&) { return true; });
+}
+
+int ProcessControl::KillProcessByNameIn(const QString& imageName, const QString& workingFolder)
+{
+    const QString wanted = QFileInfo(workingFolder).canonicalFilePath();
+    return killMatching(imageName, [&wanted](const QString& pidFolder) {
+        return !wanted.isEmpty() &&
+               QFileInfo(pidFolder + QStringLiteral("/cwd")).canonicalFilePath() == wanted;
+    });
 }
 
 #endif

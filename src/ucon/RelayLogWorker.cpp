@@ -5,6 +5,7 @@
 #include "platform/AppFolder.h"
 #include "platform/ProcessControl.h"
 
+#include <QDir>
 #include <QMutex>
 #include <QThreadPool>
 
@@ -23,7 +24,8 @@ RelayLogWorker::RelayLogWorker(QObject* parent)
       m_starter([](const QString& program, const QStringList& arguments, const QString& folder) {
           return ProcessControl::startDetached(program, arguments, folder);
       }),
-      m_follower(AppFolder::filePath(UconIni::kLogFile)), m_channel(std::make_shared<PassChannel>())
+      m_folder(AppFolder::path()), m_follower(AppFolder::filePath(UconIni::kLogFile)),
+      m_channel(std::make_shared<PassChannel>())
 {
     m_channel->worker = this;
     setObjectName(QStringLiteral("Form5"));
@@ -43,10 +45,16 @@ RelayLogWorker::~RelayLogWorker()
     m_channel->worker = nullptr;
 }
 
+void RelayLogWorker::setFolder(const QString& folder)
+{
+    m_folder = folder;
+    m_follower = RelayLogFollower(QDir(folder).filePath(UconIni::kLogFile));
+}
+
 void RelayLogWorker::Form_Load()
 {
     // The relay finds codwaw.ini and writes pbucon.log in its working folder.
-    m_starter(AppFolder::filePath(kRelayProgram), kRelayArguments, AppFolder::path());
+    m_starter(AppFolder::filePath(kRelayProgram), kRelayArguments, m_folder);
     m_Timer1.start();
 }
 

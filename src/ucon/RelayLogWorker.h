@@ -33,6 +33,10 @@ public:
     ~RelayLogWorker() override;
 
     void setStarter(Starter starter) { m_starter = std::move(starter); }
+    // Where the relay runs, finds its ini file and writes its log: the application folder unless
+    // a session has a folder of its own. Only before Form_Load.
+    void setFolder(const QString& folder);
+    const QString& folder() const { return m_folder; }
     void setTickInterval(int ms) { m_Timer1.setInterval(ms); }
     void setSliceBytes(qint64 bytes) { m_sliceBytes = bytes; }
 
@@ -70,6 +74,7 @@ private:
     QTimer m_Timer1;
     QTimer m_slice;
     Starter m_starter;
+    QString m_folder;
     RelayLogFollower m_follower;
     LogTailFilter m_tail;
     qint64 m_sliceBytes = kSliceBytes;

@@ -89,9 +89,10 @@ class TestEvening : public QObject {
     QString label(const char* name) { return child<QLabel>(name)->text(); }
     void click(const char* name) { QTest::mouseClick(child(name), Qt::LeftButton); }
     // The grid as the user sees it, in the order shown.
-    QList<PlayerRow> shownRows()
+    QList<PlayerRow> shownRows() { return shownRows(main()); }
+    static QList<PlayerRow> shownRows(MainWindow& window)
     {
-        const QAbstractItemModel& model = *main().playersPage().grid().model();
+        const QAbstractItemModel& model = *window.playersPage().grid().model();
         QList<PlayerRow> rows;
         for (int row = 0; row < model.rowCount(); ++row) {
             PlayerRow shown;
@@ -298,7 +299,7 @@ private Q_SLOTS:
         // The automatic refresh keeps asking; the refusals of the closed port come back.
         QStringList asked;
         const QMetaObject::Connection counting =
-            connect(&main().rcon(), &RconClient::commandSent, this,
+            connect(&main().session().rcon(), &RconClient::commandSent, this,
                     [&asked](const QString& command) { asked.append(command); });
         QTRY_VERIFY_WITH_TIMEOUT(asked.size() >= 3, kTimeoutMs);
         disconnect(counting);
@@ -349,9 +350,20 @@ private Q_SLOTS:
             qobject_cast<QLineEdit*>(field(name))->setText(text);
         }
         qobject_cast<QComboBox*>(field("Combo1"))->setCurrentText(QStringLiteral("admin"));
+        // The first Login shows the daemon's certificate; the administrator trusts it because it
+        // is what garrisond prints on the server.
+        QProcess show;
+        show.start(QStringLiteral(GARRISON_DAEMON_PATH),
+                   {QStringLiteral("--config"),
+                    m_daemonFolder.filePath(QStringLiteral("garrisond.conf")),
+                    QStringLiteral("--show-fingerprint")});
+        QVERIFY(show.waitForFinished(kTimeoutMs));
+        const QString printed = QString::fromLatin1(show.readAllStandardOutput()).trimmed();
+        QVERIFY2(printed.startsWith(QStringLiteral("SHA-256 ")), qPrintable(printed));
+        m_boxes->setYes([printed](const QString& text) { return text.contains(printed); });
         const int boxes = m_boxes->count();
         QTest::mouseClick(field("Command3"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), boxes + 1, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), boxes + 2, kTimeoutMs);
         QCOMPARE(m_boxes->last().text,
                  QStringLiteral("Access Denied to alice : Check is password, username and level "
                                 "are correct!"));
@@ -393,6 +405,51 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(main().isVisible(), kTimeoutMs);
         QVERIFY(child("Text7")->isEnabled());
         QCOMPARE(child<QLineEdit>("Text7")->text(), QString());
+    }
+
+    // A second server in a window of its own beside the first: each grid and header is its
+    // own, and logging out of one leaves the other refreshing.
+    void twoServersAtOnce()
+    {
+        MainWindow& first = main();
+        click("Image5");
+        QTest::mouseClick(child("ImageNewLogin"), Qt::LeftButton);
+        connectDirectly(QString::number(m_late->port()), m_late->password());
+        waitForTheServer(*m_late, QStringLiteral("Late Night"), QStringLiteral("mp_makin"));
+        MainWindow& second = main();
+        QCOMPARE(m_app->mainWindows(), QList<MainWindow*>({&first, &second}));
+        QTest::mouseClick(child("Image5"), Qt::LeftButton);
+        second.playersPage().refreshTimer().setInterval(kRefreshMs);
+        QVERIFY(second.playersPage().refreshTimer().isActive());
+        const auto header = [](MainWindow& window) {
+            QStringList texts;
+            for (const char* name : {"Label6", "Label3", "Label4", "lblServerPort"}) {
+                texts.append(window.findChild<QLabel*>(QLatin1String(name))->text());
+            }
+            return texts;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(shownRows(first), m_first->gridRows(), kTimeoutMs);
+        QCOMPARE(header(first), QStringList({"Garrison Evening", "mp_castle", "11",
+                                             QString::number(m_first->port())}));
+        QCOMPARE(header(second),
+                 QStringList({"Late Night", "mp_makin", "5", QString::number(m_late->port())}));
+        if (const QString folder = qEnvironmentVariable("GARRISON_SCREENSHOTS");
+            !folder.isEmpty()) {
+            first.grab().save(folder + QStringLiteral("/6-two-servers-first.png"));
+            second.grab().save(folder + QStringLiteral("/6-two-servers-second.png"));
+        }
+
+        QTest::mouseClick(first.findChild<QWidget*>(QStringLiteral("Image4")), Qt::LeftButton);
+        const qsizetype firstAnswered = m_first->answered().size();
+        const qsizetype secondAsked = m_late->answered().count(QStringLiteral("status"));
+        m_late->console().world().addPlayer(player(20, "Newcomer"));
+        QTRY_COMPARE_WITH_TIMEOUT(shownRows(second), m_late->gridRows(), kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_late->answered().count(QStringLiteral("status")) >= secondAsked + 2, kTimeoutMs);
+        QCOMPARE(header(second).at(2), QStringLiteral("6"));
+        QCOMPARE(m_first->answered().size(), firstAnswered);
+        QCOMPARE(header(first).at(0), QStringLiteral("nohostname"));
+        QVERIFY(second.isVisible());
     }
 };
 

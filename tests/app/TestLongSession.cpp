@@ -155,11 +155,12 @@ private Q_SLOTS:
         });
         int received = 0;
         bool inOrder = true;
-        connect(
-            &m_main->rcon(), &RconClient::datagramReceived, this, [&](const QByteArray& datagram) {
-                inOrder = inOrder && datagram.sliced(10).startsWith(QByteArray::number(received));
-                handled = ++received;
-            });
+        connect(&m_main->session().rcon(), &RconClient::datagramReceived, this,
+                [&](const QByteArray& datagram) {
+                    inOrder =
+                        inOrder && datagram.sliced(10).startsWith(QByteArray::number(received));
+                    handled = ++received;
+                });
         m_main->showPage(MainWindow::Page::Terminal);
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"),
                                 QString::number(ntohs(address.sin_port)), QStringLiteral("pw"));
@@ -176,7 +177,7 @@ private Q_SLOTS:
         QVERIFY(console.size() <= ConsoleBox::kConsoleLimit);
         QVERIFY(console.startsWith(ConsoleBox::kDroppedNotice));
         QVERIFY(console.endsWith(QByteArray::number(kCount - 1) + QByteArray(1000, 'x') + "\r\n"));
-        QVERIFY(m_main->Text6().size() <= BoundedText::kReplyAccumulatorChars);
+        QVERIFY(m_main->session().Text6().size() <= BoundedText::kReplyAccumulatorChars);
     }
 };
 

@@ -8,19 +8,18 @@
 #include "app/UconSetup.h"
 #include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
+#include "platform/WindowMemory.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "rcon/CommandSender.h"
 #include "rcon/RconDatagram.h"
-#include "rcon/StatusReply.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -28,11 +27,9 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolButton>
@@ -46,15 +43,6 @@ using garrison::test::UdpPeer;
 namespace {
 
 const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
-
-// A status table without its ending empty line, and one player line ("%1" is the name).
-const QByteArray kStatusHeader = "map: mp_dome\n"
-                                 "num score ping guid       name            lastmsg address        "
-                                 "       qport  rate\n"
-                                 "--- ----- ---- ---------- --------------- ------- ------------"
-                                 "--------- ------ -----\n";
-const QByteArray kStatusLine = "  0     0   48       1234 %1             0 192.0.2.1:28960  "
-                               "     1 25000\n";
 
 // Remembers each command together with the step the progress window showed when it went out.
 class CaptionSender final : public CommandSender {
@@ -317,7 +305,7 @@ private Q_SLOTS:
             QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Close Server"));
             QCOMPARE(m_dialogs->calls[0].buttons, BoxButtons::YesNo);
         }
-        QCOMPARE(m_main->rcon().LastCommand() == u"killserver", !sent.isEmpty());
+        QCOMPARE(m_main->session().rcon().LastCommand() == u"killserver", !sent.isEmpty());
     }
 
     // What the chat line says and logs is TestChatPage's table; here it reaches the server.
@@ -390,25 +378,6 @@ private Q_SLOTS:
         QCOMPARE(m_peer->lastData(), m_fixture->request("sv_hostname"));
     }
 
-    void playersButtonStartsAFreshTable()
-    {
-        connectToPeer();
-        QSignalSpy arrived(&m_main->rcon(), &RconClient::datagramReceived);
-        m_peer->reply(
-            UdpPeer::replyDatagram(kStatusHeader + QByteArray(kStatusLine).replace("%1", "Old")));
-        QVERIFY(arrived.wait(2000));
-        click("Image8");
-        click("Image5");
-        QVERIFY(child<QWidget>("Picture1")->isVisible());
-        QVERIFY(m_peer->waitFor(2));
-        QCOMPARE(m_peer->lastData(), m_fixture->request("status"));
-        m_peer->reply(UdpPeer::replyDatagram(kStatusHeader +
-                                             QByteArray(kStatusLine).replace("%1", "New") + "\n"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rowCount(), 1, 2000);
-        QCOMPARE(m_main->gridModel().row(0)[PlayerRow::Name], QStringLiteral("New"));
-        QCOMPARE(label("Label4"), QStringLiteral("1"));
-    }
-
     // The automatic refresh asks for the players at each tick, and the choice is remembered.
     void autoRefreshAsksForStatusAndIsRemembered()
     {
@@ -429,6 +398,26 @@ private Q_SLOTS:
         PlayersPage again;
         QCOMPARE(again.refreshTimer().interval(), 7000);
         QVERIFY(again.refreshTimer().isActive());
+    }
+
+    // A window comes up at the size it had for its server; a server not seen before gets the
+    // one kept before sizes were kept per server.
+    void windowSizeIsRememberedPerServer()
+    {
+        QWidget legacy;
+        legacy.resize(930, 640);
+        WindowMemory::remember(legacy, MainWindow::kGeometryKey);
+        connectToPeer();
+        m_main->resize(910, 620);
+        click("Image4");
+        UdpPeer unseen;
+        for (const auto& [port, size] : {std::pair{m_peer->portText(), QSize(910, 620)},
+                                         {unseen.portText(), QSize(930, 640)}}) {
+            MainWindow window(*m_dialogs);
+            window.takeLoginValues(QStringLiteral("127.0.0.1"), port, QStringLiteral("pw"));
+            QVERIFY(window.Connect());
+            QCOMPARE(window.size(), size);
+        }
     }
 
     void silentServerGetsANoteThenTheCommandLineIsAnswered()
@@ -459,71 +448,28 @@ private Q_SLOTS:
     }
 
     // Log out keeps the window open; Disconnect resets and hides it; a failed Connect asks for
-    // the login window (its box is TestSession's).
+    // the login window (its box is TestSession's). What the session forgets is its own test's.
     void logOutDisconnectAndFailedConnect()
     {
         connectToPeer();
         QSignalSpy loginRequested(m_main, &MainWindow::loginWindowRequested);
-        // A table that the log out cuts short does not fill the grid afterwards.
-        QSignalSpy arrived(&m_main->rcon(), &RconClient::datagramReceived);
-        m_peer->reply(UdpPeer::replyDatagram(kStatusHeader + kStatusLine));
-        QVERIFY(arrived.wait(2000));
         click("Image4");
         QCOMPARE(loginRequested.size(), 1);
-        QTest::qWait(3 * StatusReply::kQuietGapMs);
-        QCOMPARE(m_main->gridModel().rowCount(), 0);
         QCOMPARE(label("Label6"), QStringLiteral("nohostname"));
         QCOMPARE(label("Label3"), QStringLiteral("nomap"));
         QCOMPARE(label("Label4"), QStringLiteral("0"));
         QVERIFY(m_main->isVisible());
-        QVERIFY(!m_main->rcon().isOpen());
 
         connectToPeer();
         m_main->Disconnect();
         QCOMPARE(label("Label6"), QStringLiteral("loading..."));
-        QCOMPARE(label("Label3"), QStringLiteral("loading..."));
-        QCOMPARE(label("Label4"), QStringLiteral("0"));
         QVERIFY(m_main->console().text().isEmpty());
-        QVERIFY(m_main->txtRcon().isEmpty());
         QVERIFY(!m_main->isVisible());
-        // A deferred command still armed is echoed into the emptied console.
-        m_main->Send(QStringLiteral("sv_hostname"));
-        QVERIFY(m_main->console().text().endsWith(QStringLiteral("] - /sv_hostname\r\n")));
 
         m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
                                 QStringLiteral("pw"));
         QVERIFY(!m_main->Connect());
         QCOMPARE(loginRequested.size(), 2);
-    }
-
-    void exitEndsTheRelay_data()
-    {
-        QTest::addColumn<bool>("byButton");
-        QTest::newRow("exit button") << true;
-        QTest::newRow("close box") << false;
-    }
-    void exitEndsTheRelay()
-    {
-        QFETCH(bool, byButton);
-        const QString image = QDir(test::scratchFolder()).filePath(QStringLiteral("pbucon.exe"));
-        QFile::remove(image);
-        QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), image));
-        QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
-        QProcess relay;
-        relay.start(image, {QStringLiteral("60")});
-        QVERIFY(relay.waitForStarted());
-        connectToPeer();
-        QSignalSpy exitRequested(m_main, &MainWindow::exitRequested);
-
-        if (byButton) {
-            click("Image11");
-        } else {
-            m_main->close();
-        }
-
-        QCOMPARE(exitRequested.size(), 1);
-        QVERIFY(relay.waitForFinished(5000));
-        QVERIFY(!m_main->rcon().isOpen());
     }
 
     // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
@@ -538,7 +484,8 @@ private Q_SLOTS:
                                 sim.password());
         QVERIFY(m_main->Connect());
         // The map query follows the whole status reply.
-        QTRY_COMPARE_WITH_TIMEOUT(m_main->rcon().LastCommand(), QStringLiteral("mapname"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_main->session().rcon().LastCommand(), QStringLiteral("mapname"),
+                                  5000);
 
         QHeaderView& header = *view.horizontalHeader();
         QTest::mouseClick(
@@ -635,7 +582,7 @@ private Q_SLOTS:
         });
         click("Image6");
         const QList<UconSetup::Step> steps = UconSetup::steps(kIdentity);
-        QCOMPARE(m_main->rcon().LastCommand(), steps.at(atWait - 1).command);
+        QCOMPARE(m_main->session().rcon().LastCommand(), steps.at(atWait - 1).command);
         QCOMPARE(m_waits.size(), atWait);
         QCOMPARE(m_started, 0);
         QVERIFY(!m_main->uconSetup().progressWindow());

@@ -76,13 +76,13 @@ class TestReplies : public QObject {
     // Selects the first grid row with a guid, a human player, through the user's sort order.
     PlayerRow selectHuman()
     {
-        for (int row = 0; row < m_main->gridModel().rowCount(); ++row) {
-            const PlayerRow player = m_main->gridModel().row(row);
+        for (int row = 0; row < m_main->session().gridModel().rowCount(); ++row) {
+            const PlayerRow player = m_main->session().gridModel().row(row);
             if (!player[PlayerRow::Slot].trimmed().isEmpty() &&
                 player[PlayerRow::Guid].trimmed().size() > 1) {
                 PlayersPage& page = m_main->playersPage();
                 page.grid().setCurrentIndex(
-                    page.sortModel().mapFromSource(m_main->gridModel().index(row, 0)));
+                    page.sortModel().mapFromSource(m_main->session().gridModel().index(row, 0)));
                 return player;
             }
         }
@@ -109,36 +109,6 @@ private Q_SLOTS:
         m_sim.reset();
     }
 
-    void playersHeaderAndStatusLineFollowTheServer()
-    {
-        const QList<PlayerRow> players = m_sim->gridRows();
-        connectWith(m_sim->password());
-        QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rows(), players, 3000);
-        QCOMPARE(label("Label4"), QStringLiteral("14"));
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label3"), QStringLiteral("mp_castle"), 4000);
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 4000);
-
-        // Logging in again shows the same players and nothing else.
-        QTest::mouseClick(m_main->findChild<QToolButton*>(QStringLiteral("Image4")),
-                          Qt::LeftButton);
-        connectWith(m_sim->password());
-        QTRY_COMPARE_WITH_TIMEOUT(m_main->gridModel().rows(), players, 3000);
-        QCOMPARE(label("Label4"), QStringLiteral("14"));
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 6000);
-
-        m_main->Send(QStringLiteral("map mp_dome"));
-        QVERIFY(label("statusLine").startsWith(QStringLiteral("Last command: /map mp_dome at ")));
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label3"), QStringLiteral("mp_dome"), 5000);
-
-        m_main->Send(QStringLiteral("sv_maxping abc"));
-        QTRY_COMPARE_WITH_TIMEOUT(label("statusLine"),
-                                  QStringLiteral("The server refused /sv_maxping abc: 'abc' is not "
-                                                 "a valid value for dvar 'sv_maxPing' (the whole "
-                                                 "answer is on the Terminal page)"),
-                                  3000);
-        QVERIFY(m_dialogs->calls.isEmpty());
-    }
-
     void invalidPasswordEndsTheSession()
     {
         QSignalSpy loginRequested(m_main.get(), &MainWindow::loginWindowRequested);
@@ -151,38 +121,6 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
         QCOMPARE(loginRequested.size(), 1);
         QVERIFY(!m_main->isVisible());
-        QVERIFY(m_main->txtRcon().isEmpty());
-        QCOMPARE(m_main->gridModel().rowCount(), 0);
-        QCOMPARE(label("Label4"), QStringLiteral("0"));
-    }
-
-    void listsReaderAndIndicatorsTakeTheirReplies()
-    {
-        connectWith(m_sim->password());
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
-        QSignalSpy published(m_main.get(), &MainWindow::listPublished);
-        m_main->Send(QStringLiteral("pb_sv_banlist"));
-        QVERIFY(published.wait(5000));
-        const QString list = published.at(0).at(0).toString();
-        QVERIFY(!list.contains(QStringLiteral("PunkBuster Server")));
-        QVERIFY(list.size() > 1000); // more than one datagram's worth
-        QCOMPARE(m_main->findChild<ConsoleBox*>(QStringLiteral("Text10"))->text(), list);
-        QTest::qWait(1500);
-        QCOMPARE(published.size(), 1);
-
-        // The reader and the indicators take theirs.
-        m_main->Send(QStringLiteral("serverinfo"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->reader().isVisible(), 3000);
-        QVERIFY(m_main->reader().Text1().text().contains(QStringLiteral("Server info settings:")));
-        m_main->reader().findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
-        QVERIFY(!m_main->reader().isVisible());
-
-        auto* on = m_main->findChild<QLabel*>(QStringLiteral("Label86"));
-        auto* off = m_main->findChild<QLabel*>(QStringLiteral("Label87"));
-        m_sim->console().reply(QStringLiteral("set sv_voice 1"));
-        m_main->Send(QStringLiteral("sv_voice"));
-        QTRY_COMPARE_WITH_TIMEOUT(on->frameShape(), QFrame::Box, 3000);
-        QCOMPARE(off->frameShape(), QFrame::NoFrame);
     }
 
     // Every page full of one server, a log out, a login to another: nothing of the first
@@ -192,9 +130,10 @@ private Q_SLOTS:
     {
         connectToHuman();
         QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
-        QSignalSpy published(m_main.get(), &MainWindow::listPublished);
+        QSignalSpy published(&m_main->session(), &ServerSession::listPublished);
         m_main->Send(QStringLiteral("pb_sv_banlist"));
         QVERIFY(published.wait(5000));
+        QCOMPARE(child<ConsoleBox>("Text10")->text(), published.at(0).at(0).toString());
         m_main->Send(QStringLiteral("sv_voice"));
         QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("Label87")->frameShape(), QFrame::Box, 3000);
         m_main->Send(QStringLiteral("serverinfo"));
@@ -219,7 +158,7 @@ private Q_SLOTS:
         m_main->playerMenu().menuz().popup(m_main->mapToGlobal(QPoint(20, 20)));
         // The first server is still sending a list when the session ends.
         m_main->Send(QStringLiteral("pb_sv_banlist"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->lists().Timer3().isActive(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_main->session().lists().Timer3().isActive(), 3000);
         QTest::mouseClick(child<QToolButton>("Image4"), Qt::LeftButton);
 
         sim::SimSettings settings = SimFixture::frozenSettings();
@@ -237,7 +176,7 @@ private Q_SLOTS:
         const QString secondKey = QStringLiteral("127.0.0.1:%1").arg(second.port());
         const auto nothingOfTheFirst = [&] {
             QCOMPARE(child<ConsoleBox>("Text10")->text(), QString());
-            QVERIFY(m_main->lists().ListBuffer().isEmpty());
+            QVERIFY(m_main->session().lists().ListBuffer().isEmpty());
             for (const char* indicator : {"Label86", "Label87"}) {
                 QCOMPARE(child<QLabel>(indicator)->frameShape(), QFrame::NoFrame);
             }
@@ -275,15 +214,15 @@ private Q_SLOTS:
         QCOMPARE(label("Label6"), QStringLiteral("loading..."));
         QCOMPARE(label("Label3"), QStringLiteral("loading..."));
         QCOMPARE(label("Label4"), QStringLiteral("0"));
-        QCOMPARE(m_main->gridModel().rowCount(), 0);
+        QCOMPARE(m_main->session().gridModel().rowCount(), 0);
         nothingOfTheFirst();
         if (QTest::currentTestFailed()) {
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Second"), 8000);
         QCOMPARE(label("Label3"), QStringLiteral("mp_makin"));
-        QCOMPARE(m_main->gridModel().rows(), second.gridRows());
-        QVERIFY(!m_main->lists().Timer3().isActive());
+        QCOMPARE(m_main->session().gridModel().rows(), second.gridRows());
+        QVERIFY(!m_main->session().lists().Timer3().isActive());
         nothingOfTheFirst();
     }
 
@@ -353,7 +292,11 @@ private Q_SLOTS:
         QVERIFY2(!shown.contains(QStringLiteral("Relay started")), qPrintable(shown));
         QVERIFY2(!shown.contains(QChar(0xFA)), qPrintable(shown));
         QVERIFY(m_main->chatPage().txtsay2().textCursor().atEnd());
-        QVERIFY(QFile::exists(AppFolder::filePath(QStringLiteral("pbucon.log"))));
+        // In the session's own folder, where the relay of another server's session cannot
+        // delete it.
+        QCOMPARE(setup.worker().folder(),
+                 AppFolder::filePath(QStringLiteral("relay-127.0.0.1-") + serverPort));
+        QVERIFY(QFile::exists(setup.worker().folder() + QStringLiteral("/pbucon.log")));
     }
 
     // What the grid shows and what the player menu does ends up in the history and on the
@@ -435,7 +378,7 @@ private Q_SLOTS:
         m_main = std::make_unique<MainWindow>(*m_dialogs);
         connectToHuman();
         m_main->playerMenu().entry(QStringLiteral("kickplay"))->trigger();
-        QVERIFY(m_main->rcon().LastCommand().startsWith(QStringLiteral("kick ")));
+        QVERIFY(m_main->session().rcon().LastCommand().startsWith(QStringLiteral("kick ")));
         m_main->playerMenu().entry(QStringLiteral("historyz"))->trigger();
         QCOMPARE(m_main->history().state(), History::State::Off);
         QVERIFY(child<QLabel>("lblState")->text().contains(QStringLiteral("cannot be used")));

@@ -1,16 +1,24 @@
 #include "BoxAnswerer.h"
 #include "ProgramWindows.h"
+#include "TestEnvironment.h"
 #include "TestMain.h"
 #include "UdpPeer.h"
 #include "app/AppController.h"
 #include "app/MainWindow.h"
+#include "app/UconSetup.h"
 #include "app/launch.h"
 #include "login/LoginWindow.h"
+#include "platform/AppFolder.h"
 #include "platform/ConsoleBox.h"
 #include "rcon/RconDatagram.h"
+#include "ucon/RelayLogWorker.h"
 
+#include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <array>
 
 using namespace garrison;
 using garrison::test::BoxAnswerer;
@@ -65,7 +73,7 @@ private Q_SLOTS:
         QCOMPARE(main->Text3(), QStringLiteral("127.0.0.1"));
         QCOMPARE(main->Text4(), server.portText());
         QCOMPARE(main->txtRcon(), QStringLiteral("secret"));
-        QCOMPARE(main->rcon().DaemonFlag(), QStringLiteral("0"));
+        QCOMPARE(main->session().rcon().DaemonFlag(), QStringLiteral("0"));
         QVERIFY(main->uconIdentity().loginName.startsWith(QStringLiteral("GARRISON-")));
 
         server.reply(UdpPeer::replyDatagram("map: mp_castle\nnum score ping\n"));
@@ -83,6 +91,56 @@ private Q_SLOTS:
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("Command2")),
                           Qt::LeftButton);
         QCOMPARE(m_quits, before + 1);
+    }
+
+    // Two servers at once. Exit in one window ends its session and the relay of its own
+    // folder; the other window and its relay run on. Closing the last window ends the program
+    // and every relay, also ones this program did not start.
+    void exitEndsOneWindowThenTheProgram()
+    {
+        UdpPeer first;
+        UdpPeer second;
+        connectDirectly(first.portText(), QStringLiteral("pw"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.waitFor(1) && !visibleWindow("Form4"), 5000);
+        MainWindow* one = m_app->mainWindow();
+        QTest::mouseClick(one->findChild<QWidget*>(QStringLiteral("ImageNewLogin")),
+                          Qt::LeftButton);
+        connectDirectly(second.portText(), QStringLiteral("pw"));
+        QVERIFY(second.waitFor(1));
+        MainWindow* two = m_app->mainWindow();
+        QVERIFY(two != one && one->isVisible() && two->isVisible());
+
+        const QString image = test::scratchFolder() + QStringLiteral("/pbucon.exe");
+        QFile::remove(image);
+        QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), image));
+        QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
+        std::array<QProcess, 3> relays;
+        const QStringList folders = {one->uconSetup().worker().folder(),
+                                     two->uconSetup().worker().folder(), test::scratchFolder()};
+        QCOMPARE(folders[0],
+                 AppFolder::filePath(QStringLiteral("relay-127.0.0.1-") + first.portText()));
+        for (int i = 0; i < 3; ++i) {
+            relays[i].setWorkingDirectory(folders[i]);
+            relays[i].start(image, {QStringLiteral("60")});
+            QVERIFY(relays[i].waitForStarted());
+        }
+
+        const int quits = m_quits;
+        QTest::mouseClick(one->findChild<QWidget*>(QStringLiteral("Image11")), Qt::LeftButton);
+        QVERIFY(relays[0].waitForFinished(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->mainWindows(), QList<MainWindow*>{two}, 5000);
+        QCOMPARE(relays[1].state(), QProcess::Running);
+        QCOMPARE(relays[2].state(), QProcess::Running);
+        QCOMPARE(m_quits, quits);
+        const int asked = second.received().size();
+        two->Send(QStringLiteral("status"));
+        QVERIFY(second.waitFor(asked + 1));
+
+        two->close();
+        QCOMPARE(m_quits, quits + 1);
+        QVERIFY(relays[1].waitForFinished(5000));
+        QVERIFY(relays[2].waitForFinished(5000));
+        QVERIFY(!two->session().rcon().isOpen());
     }
 };
 

@@ -2,6 +2,7 @@
 #include "TestMain.h"
 #include "TextRows.h"
 #include "app/MainWindow.h"
+#include "control/JoinGame.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -113,7 +114,8 @@ private Q_SLOTS:
     void configWindowShowsAndBrowses()
     {
         QFETCH(QString, chosen);
-        m_main->setJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"), QStringLiteral("pw"));
+        m_main->joinGame().setJoinSettings(QStringLiteral("/games/CoDWaWmp.exe"),
+                                           QStringLiteral("pw"));
         openConfig();
         QCOMPARE(inConfig<QLineEdit>("Text1")->text(), QStringLiteral("/games/CoDWaWmp.exe"));
         QCOMPARE(inConfig<QLineEdit>("Text2")->text(), QStringLiteral("pw"));
@@ -157,10 +159,12 @@ private Q_SLOTS:
         pressInConfig(qPrintable(button));
 
         QCOMPARE(stored(), kept.split(u'|'));
-        QCOMPARE(QStringList({m_main->txtiw3mp(), m_main->txtserverpass()}), kept.split(u'|'));
+        QCOMPARE(QStringList({m_main->joinGame().txtiw3mp(), m_main->joinGame().txtserverpass()}),
+                 kept.split(u'|'));
         m_main.reset();
         startMain();
-        QCOMPARE(QStringList({m_main->txtiw3mp(), m_main->txtserverpass()}), kept.split(u'|'));
+        QCOMPARE(QStringList({m_main->joinGame().txtiw3mp(), m_main->joinGame().txtserverpass()}),
+                 kept.split(u'|'));
     }
 
     // Without a password the command line keeps a bare "+password" (see TestGameLaunch).

@@ -43,7 +43,7 @@ private Q_SLOTS:
               "max_sessions_per_account = 2\n"
               "idle_timeout_seconds = 0\n"
               "server_port = 28970\n"
-              "server_autostart = yes\n"
+              "server_autostart = true\n"
               "restart_limit = 2\n"
               "restart_backoff_max = 5m\n"
               "health_interval = 0s\n"
@@ -130,7 +130,9 @@ private Q_SLOTS:
              {"webhook not on the web", "webhook_url = ftp://example.org/hook\n", "https://"},
              {"webhook without host", "webhook_url = https:///hook\n", "https://"},
              {"unknown webhook format", "webhook_format = slack\n", "discord or json"},
-             {"autostart not yes or no", "server_autostart = true\n", "yes or no"}});
+             {"certificate without its key", "tls_certificate = c.pem\n", "go together"},
+             {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
+             {"autostart not true or false", "server_autostart = yes\n", "true or false"}});
     }
     void rejectsBadLines()
     {

@@ -373,6 +373,7 @@ private:
                      "\nserver_port = " + QByteArray::number(m_simPort) +
                      "\nhealth_interval = 1s\nhealth_misses = 2\nrestart_limit = 2\n"
                      "restart_backoff_max = 1s\nserver_name = Test Server\nwebhook_format = json\n"
+                     "allow_plaintext = true\n"
                      "webhook_url = " +
                      hook.toEncoded() + '\n' + extra);
         config.close();

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
 
 using namespace garrison;
 using garrison::test::addTextRows;
@@ -155,6 +157,57 @@ private Q_SLOTS:
         QCOMPARE(ConnectionProfiles::caption(1), QStringLiteral("New"));
         QCOMPARE(ConnectionProfiles::caption(2), QStringLiteral("Kept"));
         QCOMPARE(ConnectionProfiles::load(2).serverPort, QStringLiteral("28961"));
+    }
+
+    // A profile chosen in the server list logs in as it was saved: with an RCON password
+    // straight to the game server, without one through its daemon; with neither, the window
+    // waits for the password.
+    void profileFromTheListLogsInAsSaved_data()
+    {
+        QTest::addColumn<QString>("rconPassword");
+        QTest::addColumn<bool>("daemonSaved");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("RCON password") << "pw" << false << "direct";
+        QTest::newRow("RCON password and daemon") << "pw" << true << "direct";
+        QTest::newRow("daemon only") << "" << true << "daemon";
+        QTest::newRow("neither") << "" << false << "password";
+    }
+    void profileFromTheListLogsInAsSaved()
+    {
+        QFETCH(QString, rconPassword);
+        QFETCH(bool, daemonSaved);
+        QFETCH(QString, outcome);
+        QTcpServer daemon;
+        QVERIFY(daemon.listen(QHostAddress::LocalHost));
+        ProfileFields fields;
+        fields.serverAddress = QStringLiteral("127.0.0.1");
+        fields.serverPort = QStringLiteral("28960");
+        fields.relayPort = QStringLiteral("55555");
+        fields.rconPassword = rconPassword;
+        if (daemonSaved) {
+            fields.daemonAddress = QStringLiteral("127.0.0.1");
+            fields.daemonPort = QString::number(daemon.serverPort());
+            fields.userName = QStringLiteral("alice");
+            fields.password = QStringLiteral("secret");
+            fields.level = QStringLiteral("admin");
+        }
+        ConnectionProfiles::save(4, fields, QStringLiteral("Four"));
+        LoginWindow window(m_dialogs);
+        window.show();
+        QSignalSpy direct(&window, &LoginWindow::directLoginRequested);
+
+        window.loginWithProfile(4);
+
+        QCOMPARE(window.isDaemonMode(), outcome == u"daemon");
+        QCOMPARE(direct.size(), outcome == u"direct" ? 1 : 0);
+        if (outcome == u"direct") {
+            QCOMPARE(direct.at(0), (QVariantList{"127.0.0.1", "28960", "pw"}));
+        } else if (outcome == u"daemon") {
+            QTRY_VERIFY_WITH_TIMEOUT(daemon.hasPendingConnections(), 5000);
+        } else {
+            QCOMPARE(window.focusWidget(), find(window, "Text6"));
+        }
+        QVERIFY(m_dialogs.calls.isEmpty());
     }
 };
 

@@ -1,16 +1,20 @@
-// Takes the README's pictures of the real windows: the sorted player grid after a copy, the
-// terminal with a recalled command, the settings page. Run it through scripts/screenshots, which
-// picks the scale (QT_SCALE_FACTOR) and the palette.
+// Takes the README's pictures of the real windows: the server list, the sorted player grid after
+// a copy, the terminal with a recalled command, the settings page. Run it through
+// scripts/screenshots, which picks the scale (QT_SCALE_FACTOR) and the palette.
 
 #include "SimConsole.h"
 #include "SimServer.h"
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/launch.h"
+#include "login/ConnectionProfiles.h"
 #include "login/LoginWindow.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
+#include "serverlist/SavedServers.h"
+#include "serverlist/ServerListModel.h"
+#include "serverlist/ServerListWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +28,7 @@
 #include <QTableView>
 #include <QTextStream>
 #include <QToolButton>
+#include <QUdpSocket>
 #include <functional>
 
 using namespace garrison;
@@ -128,6 +133,59 @@ int main(int argc, char* argv[])
     login.findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(QString::number(port));
     login.findChild<QLineEdit*>(QStringLiteral("Text6"))->setText(settings.password);
     bool ok = save(login, folder.filePath(QStringLiteral("login-%1.png").arg(suffix)));
+
+    // The server list, opened from the login window: the demo server and another saved as
+    // profiles, a saved server that is down, and an added address.
+    sim::SimSettings clanSettings = settings;
+    clanSettings.map = QStringLiteral("mp_dome");
+    clanSettings.gametype = QStringLiteral("sd");
+    clanSettings.players = 16;
+    clanSettings.joinPassword = QStringLiteral("clan");
+    sim::SimServer clan(clanSettings);
+    sim::SimSettings publicSettings = settings;
+    publicSettings.map = QStringLiteral("mp_makin");
+    publicSettings.gametype = QStringLiteral("dm");
+    publicSettings.players = 22;
+    sim::SimServer open(publicSettings);
+    open.console().reply(QStringLiteral("sv_hostname ^3Sunny ^5Days ^7DM"));
+    QUdpSocket down;
+    const quint16 clanPort = clan.start(QHostAddress(QHostAddress::LocalHost), 0);
+    const quint16 openPort = open.start(QHostAddress(QHostAddress::LocalHost), 0);
+    if (clanPort == 0 || openPort == 0 || !down.bind(QHostAddress::LocalHost, 0)) {
+        QTextStream(stderr) << "the server list's servers could not start\n";
+        return 1;
+    }
+    const auto saveProfile = [](int slot, quint16 serverPort, const QString& name) {
+        ProfileFields fields;
+        fields.serverAddress = QStringLiteral("127.0.0.1");
+        fields.serverPort = QString::number(serverPort);
+        ConnectionProfiles::save(slot, fields, name);
+    };
+    saveProfile(1, port, QStringLiteral("Demo server"));
+    saveProfile(2, clanPort, QStringLiteral("Clan war (passworded)"));
+    saveProfile(3, down.localPort(), QStringLiteral("Old box"));
+    SavedServers::saveAddedAddresses({{QStringLiteral("127.0.0.1"), openPort}});
+    login.findChild<QPushButton*>(QStringLiteral("cmdServerList"))->click();
+    ServerListWindow& list = controller.showServerList();
+    list.model().query().setReplyTimeoutMs(1000);
+    list.resize(900, 440);
+    const auto settled = [&] {
+        for (int row = 0; row < list.model().rowCount(); ++row) {
+            if (list.model().server(row).state == QueriedServer::State::Asking) {
+                return false;
+            }
+        }
+        return list.model().rowCount() == 4;
+    };
+    if (!waitUntil(settled, 10000)) {
+        QTextStream(stderr) << "the server list did not fill\n";
+        return 1;
+    }
+    auto* servers = list.findChild<QTableView*>(QStringLiteral("tblServers"));
+    servers->setCurrentIndex(servers->model()->index(1, 0));
+    servers->setFocus();
+    ok = save(list, folder.filePath(QStringLiteral("serverlist-%1.png").arg(suffix))) && ok;
+    list.close();
     login.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 
     MainWindow& main = *controller.mainWindow();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QBoxLayout;
+class QLabel;
+class QWidget;
+
+namespace garrison {
+
+// What a main window tells without a box: the note over the pages while the server stays
+// silent (lblNoAnswer), and the line at the bottom (statusLine) with the last command sent,
+// the server's refusals and whatever else the user should see.
+class SessionNotes : public QObject {
+    Q_OBJECT
+
+public:
+    // Places both in the window's outer layout: the note under the header, the line last.
+    SessionNotes(QWidget& window, QBoxLayout& outer);
+
+    void showStatus(const QString& text);
+    void showSilence(const QString& note);
+    void hideSilence();
+
+private:
+    QLabel* m_noAnswer;
+    QLabel* m_statusLine;
+};
+
+} // namespace garrison

@@ -1,0 +1,262 @@
+#include "ServerSession.h"
+
+#include "rcon/RconDatagram.h"
+#include "rcon/ServerRefusals.h"
+#include "session/SessionRecorder.h"
+
+#include <QDateTime>
+#include <algorithm>
+
+namespace garrison {
+
+namespace {
+const QString kMapName = QStringLiteral("mapname");
+} // namespace
+
+ServerSession::ServerSession(QObject* parent) : QObject(parent)
+{
+    m_refreshRetry.setSingleShot(true);
+    connect(&m_refreshRetry, &QTimer::timeout, this, &ServerSession::refresh);
+    connect(&m_rcon, &RconClient::echoed, this, &ServerSession::consoleText);
+    connect(&m_rcon, &RconClient::datagramReceived, this, &ServerSession::receive);
+    connect(&m_rcon, &RconClient::datagramsLost, this, [this](quint64 count) {
+        const QString text = (count == 1 ? tr("1 reply from the server was lost")
+                                         : tr("%1 replies from the server were lost").arg(count)) +
+                             tr(": they came faster than GARRISON could take them.");
+        Q_EMIT consoleText(QStringLiteral("\r\n[") + text + QStringLiteral("]\r\n"));
+        Q_EMIT statusMessage(text);
+    });
+    connect(&m_rcon, &RconClient::commandSent, this, &ServerSession::commandSent);
+    connect(&m_statusReply, &StatusReply::tableReady, this, &ServerSession::takeStatusTable);
+    connect(&m_lists, &ListPublication::published, this, &ServerSession::listPublished);
+}
+
+ServerSession::~ServerSession() = default;
+
+void ServerSession::takeLoginValues(const QString& host, const QString& port,
+                                    const QString& rconPassword)
+{
+    m_Text3 = host;
+    m_Text4 = port;
+    m_txtRcon = rconPassword;
+}
+
+void ServerSession::takeDaemonGrant(const QString& level, const QString& daemonHost,
+                                    const QString& host, const QString& port)
+{
+    m_level = level;
+    m_RconType = daemonHost;
+    m_Text3 = host;
+    m_Text4 = port;
+}
+
+std::optional<RconClient::Failure> ServerSession::Connect()
+{
+    start();
+    m_answerWatch.sessionStarted(m_Text3, m_Text4);
+    std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
+    if (failure) {
+        endWatching();
+    }
+    return failure;
+}
+
+void ServerSession::start()
+{
+    endWatching();
+    m_rcon.cancelDeferral();
+    m_refreshRetry.stop();
+    m_passwordRefused = false;
+    // A list still arriving from the previous server is not published into this session.
+    m_lists.Timer3().stop();
+    m_lists.clear();
+    m_gridModel.setRows({});
+    setHeader(kLoading, kLoading, QStringLiteral("0"));
+}
+
+void ServerSession::Disconnect()
+{
+    m_rcon.close();
+    endWatching();
+    setHeader(kLoading, kLoading, QStringLiteral("0"));
+    m_txtRcon.clear();
+    Q_EMIT disconnected();
+}
+
+void ServerSession::logOut()
+{
+    m_rcon.close();
+    endWatching();
+    m_refreshRetry.stop();
+    m_gridModel.clearCells();
+    setHeader(QStringLiteral("nohostname"), QStringLiteral("nomap"), QStringLiteral("0"));
+}
+
+void ServerSession::close()
+{
+    m_rcon.close();
+    endWatching();
+    m_refreshRetry.stop();
+}
+
+void ServerSession::endWatching()
+{
+    m_answerWatch.stop();
+    m_statusReply.discard();
+}
+
+void ServerSession::Send(const QString& cmd)
+{
+    m_rcon.Send(cmd);
+}
+
+void ServerSession::WaitSend(const QString& Cmdz)
+{
+    m_rcon.WaitSend(Cmdz);
+}
+
+void ServerSession::receive(const QByteArray& datagram)
+{
+    const QString ReplyText = RconDatagram::cleanReply(datagram);
+    m_answerWatch.replyReceived();
+    Q_EMIT consoleText(ReplyText);
+    if (const std::optional<QString> refusal = ServerRefusals::find(ReplyText)) {
+        Q_EMIT statusMessage(
+            tr("The server refused /%1: %2 (the whole answer is on the Terminal page)")
+                .arg(m_rcon.LastCommand(), *refusal));
+    }
+    if (ReplyRouter::isInvalidPassword(ReplyText)) {
+        // The server gives every command of the session this answer; the first one ends it.
+        m_statusReply.discard();
+        if (!std::exchange(m_passwordRefused, true)) {
+            Q_EMIT passwordRefused();
+        }
+    } else {
+        dispatch(ReplyText);
+    }
+    Q_EMIT replyShown();
+}
+
+// Replies carry no request identifier: the last command sent decides what a datagram answers.
+void ServerSession::dispatch(const QString& ReplyText)
+{
+    const ReplyRouter::Route route = ReplyRouter::route(m_rcon.LastCommand());
+    switch (route.action) {
+    case ReplyRouter::Action::GetPlayers:
+        m_statusReply.append(ReplyText);
+        return;
+    case ReplyRouter::Action::ListAppend:
+        m_lists.append(ReplyText);
+        return;
+    case ReplyRouter::Action::Reader:
+        Q_EMIT readerText(ReplyText);
+        return;
+    case ReplyRouter::Action::Indicator:
+        Q_EMIT indicatorParsed(route.indicator.indicator,
+                               ReplyRouter::indicatorIsOn(ReplyText, route.indicator));
+        return;
+    case ReplyRouter::Action::HostName:
+        setHeader(ReplyRouter::parseHostName(ReplyText), m_mapName, m_playerCount);
+        return;
+    case ReplyRouter::Action::MapName:
+        takeMapReply(ReplyText);
+        return;
+    case ReplyRouter::Action::None:
+        return;
+    }
+}
+
+void ServerSession::takeStatusTable(const StatusParser::StatusTable& table)
+{
+    m_gridModel.setRows(table.rows);
+    setHeader(m_hostName, m_mapName, QString::number(table.rows.size()));
+    if (m_recorder) {
+        const bool hostKnown = m_hostName != kLoading && m_hostName != QLatin1String("nohostname");
+        m_recorder->recordStatus(serverKey(), hostKnown ? m_hostName : QString(), table.rows,
+                                 QDateTime::currentSecsSinceEpoch());
+    }
+    WaitSend(kMapName);
+}
+
+void ServerSession::takeMapReply(const QString& ReplyText)
+{
+    setHeader(m_hostName, ReplyRouter::parseMapName(ReplyText), m_playerCount);
+    if (ReplyRouter::hostNameWanted(m_hostName)) {
+        WaitSend(QStringLiteral("sv_hostname"));
+    }
+}
+
+void ServerSession::commandSent(const QString& cmd, const QDateTime& at)
+{
+    // The one place that empties the accumulator: whoever sends "status", the table that
+    // answers it is read alone.
+    if (ReplyRouter::route(cmd).action == ReplyRouter::Action::GetPlayers) {
+        m_statusReply.restart();
+    }
+    Q_EMIT statusMessage(tr("Last command: /%1 at %2").arg(cmd, at.time().toString(u"HH:mm:ss")));
+    // The server needs a moment to load the map before it names it.
+    if (ReplyRouter::changesMap(cmd)) {
+        WaitSend(kMapName);
+    }
+}
+
+void ServerSession::setHeader(const QString& hostName, const QString& mapName,
+                              const QString& playerCount)
+{
+    if (hostName == m_hostName && mapName == m_mapName && playerCount == m_playerCount) {
+        return;
+    }
+    m_hostName = hostName;
+    m_mapName = mapName;
+    m_playerCount = playerCount;
+    Q_EMIT headerChanged();
+}
+
+// A deferred command would be replaced by the "mapname" query that the status reply arms, and
+// the reply to a command just sent would be routed as part of the status table: the refresh
+// waits until neither can happen.
+void ServerSession::refresh()
+{
+    m_refreshRetry.stop();
+    if (!m_rcon.isOpen()) {
+        return;
+    }
+    const qint64 quiet = m_rcon.quietMs();
+    if (!m_rcon.PendingCommand().isEmpty() || quiet < kRefreshQuietMs) {
+        m_refreshRetry.start(static_cast<int>(std::max<qint64>(kRefreshQuietMs - quiet, 100)));
+        return;
+    }
+    Send(QStringLiteral("status"));
+}
+
+bool ServerSession::pagesAllowed() const
+{
+    return DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("admin") ||
+           m_level == QLatin1String("poweradmin");
+}
+
+bool ServerSession::commandLineAllowed() const
+{
+    return DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("poweradmin");
+}
+
+void ServerSession::recordAction(const QStringList& cells, const QString& command,
+                                 const QString& reason)
+{
+    if (!m_recorder) {
+        return;
+    }
+    PlayerAction action;
+    action.at = QDateTime::currentSecsSinceEpoch();
+    action.serverKey = serverKey();
+    action.actor = DaemonFlag() == QLatin1String("1") ? m_daemonUser : QStringLiteral("rcon");
+    action.command = command;
+    action.name = cells.value(PlayerRow::Name);
+    action.guid = cells.value(PlayerRow::Guid);
+    action.slot = cells.value(PlayerRow::Slot);
+    action.address = cells.value(PlayerRow::Address);
+    action.reason = reason;
+    m_recorder->recordAction(action);
+}
+
+} // namespace garrison

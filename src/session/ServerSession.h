@@ -1,0 +1,150 @@
+#pragma once
+
+#include "rcon/AnswerWatch.h"
+#include "rcon/CommandSender.h"
+#include "rcon/ListPublication.h"
+#include "rcon/PlayerGridModel.h"
+#include "rcon/RconClient.h"
+#include "rcon/ReplyRouter.h"
+#include "rcon/StatusReply.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <optional>
+
+namespace garrison {
+
+class SessionRecorder;
+
+// One server's session, without a window: the login values and the RCON client, the routing of
+// every reply by the last command sent, the status table and the grid's rows, the header values
+// (host name, map, player count), the ban and bad-name lists, the deferred sends and what goes
+// into the player history. Everything it learns it publishes through signals; a main window
+// shows it and sends through Send and WaitSend.
+class ServerSession : public QObject, public CommandSender {
+    Q_OBJECT
+
+public:
+    static inline const QString kLoading = QStringLiteral("loading...");
+    // Long enough for the last datagram of a reply to follow its first on a distant server.
+    static constexpr qint64 kRefreshQuietMs = 1500;
+
+    explicit ServerSession(QObject* parent = nullptr);
+    ~ServerSession() override;
+
+    // What the login window hands over before Connect.
+    void takeLoginValues(const QString& host, const QString& port, const QString& rconPassword);
+    // Daemon sessions: the grant, and the RCON password the daemon hands out (whenever it comes).
+    void takeDaemonGrant(const QString& level, const QString& daemonHost, const QString& host,
+                         const QString& port);
+    void setRconPassword(const QString& password) { m_txtRcon = password; }
+    void IdentDaemon(const QString& Result) { m_rcon.setDaemonFlag(Result); }
+    void setLevel(const QString& level) { m_level = level; }
+    // Who acts in daemon sessions, for the history's action log ("rcon" in direct mode).
+    void setDaemonUser(const QString& user) { m_daemonUser = user; }
+    // Null: nothing is recorded.
+    void setRecorder(SessionRecorder* recorder) { m_recorder = recorder; }
+
+    // Starts afresh, opens the socket and sends "status"; the failure when it cannot.
+    std::optional<RconClient::Failure> Connect();
+    // Forgets the previous server: header, rows, lists, deferral, a refresh waiting to ask,
+    // a refused password. The login values and the access stay.
+    void start();
+    // Closes the socket; the header goes back to "loading..." and the RCON password is
+    // forgotten. The window clears its console and hides (disconnected).
+    void Disconnect();
+    // Closes the socket, empties the grid's cells and shows "nohostname", "nomap" and "0".
+    void logOut();
+    // Closes the socket and stops listening for the server; nothing else changes.
+    void close();
+
+    void Send(const QString& cmd) override;
+    void WaitSend(const QString& Cmdz) override;
+
+    // The automatic refresh is due: "status" goes out once the line is quiet (no deferred
+    // command waiting, nothing sent or heard for kRefreshQuietMs); until then it asks again.
+    void refresh();
+    // The grid is out of view: a refresh waiting for a quiet line gives up.
+    void cancelRefresh() { m_refreshRetry.stop(); }
+    bool refreshWaiting() const { return m_refreshRetry.isActive(); }
+
+    // Daemon sessions open the Settings and Admin pages only for "admin" and "poweradmin", the
+    // terminal's command line only for "poweradmin"; direct sessions open everything.
+    bool pagesAllowed() const;
+    bool commandLineAllowed() const;
+
+    // The header: Label6, Label3 and Label4.
+    const QString& hostName() const { return m_hostName; }
+    const QString& mapName() const { return m_mapName; }
+    const QString& playerCount() const { return m_playerCount; }
+
+    // The hidden fields.
+    const QString& Text3() const { return m_Text3; }
+    const QString& Text4() const { return m_Text4; }
+    const QString& txtRcon() const { return m_txtRcon; }
+    const QString& level() const { return m_level; }
+    QString DaemonFlag() const { return m_rcon.DaemonFlag(); }
+    // The reply accumulator: what came since "status" was last sent, not yet a whole table.
+    const QString& Text6() const { return m_statusReply.text(); }
+    // "host:port", the history's name for the server.
+    QString serverKey() const { return m_Text3 + QLatin1Char(':') + m_Text4; }
+
+    RconClient& rcon() { return m_rcon; }
+    const RconClient& rcon() const { return m_rcon; }
+    PlayerGridModel& gridModel() { return m_gridModel; }
+    ListPublication& lists() { return m_lists; }
+    AnswerWatch& answerWatch() { return m_answerWatch; }
+
+    // A command of the player menu or the tell window acted on the player of these grid cells.
+    void recordAction(const QStringList& cells, const QString& command, const QString& reason);
+
+Q_SIGNALS:
+    // Host name, map or player count changed.
+    void headerChanged();
+    // Text for the end of the console: a command's echo line, a reply, a note about lost
+    // replies.
+    void consoleText(const QString& text);
+    // A reply went to the console; it shows its newest lines.
+    void replyShown();
+    // A line for the status bar: the last command, a refusal, lost replies.
+    void statusMessage(const QString& text);
+    void readerText(const QString& text);
+    void indicatorParsed(garrison::ReplyRouter::Indicator indicator, bool on);
+    void listPublished(const QString& text10);
+    // The server refused the RCON password; said once a session, however many replies say it.
+    void passwordRefused();
+    // Disconnect ran.
+    void disconnected();
+
+private:
+    void receive(const QByteArray& datagram);
+    void dispatch(const QString& ReplyText);
+    void takeStatusTable(const StatusParser::StatusTable& table);
+    void takeMapReply(const QString& ReplyText);
+    void commandSent(const QString& cmd, const QDateTime& at);
+    void setHeader(const QString& hostName, const QString& mapName, const QString& playerCount);
+    void endWatching();
+
+    RconClient m_rcon;
+    PlayerGridModel m_gridModel;
+    ListPublication m_lists{m_rcon};
+    StatusReply m_statusReply;
+    AnswerWatch m_answerWatch;
+    QTimer m_refreshRetry;
+    SessionRecorder* m_recorder = nullptr;
+
+    QString m_Text3;
+    QString m_Text4;
+    QString m_txtRcon;
+    QString m_level;
+    QString m_RconType;
+    QString m_daemonUser;
+    QString m_hostName = kLoading;
+    QString m_mapName = kLoading;
+    QString m_playerCount = QStringLiteral("0");
+    bool m_passwordRefused = false;
+};
+
+} // namespace garrison
