@@ -404,10 +404,20 @@ QString ServerWatch::stateText(const QString& note) const
     for (const QDateTime& skipped : m_schedule.skipped()) {
         lines.append(QStringLiteral("skipped=") + stamp(skipped));
     }
+    // The client takes the answer for whole as it arrives: it must fit in one TLS record.
+    qsizetype size = lines.join(QLatin1Char('\n')).size() + note.size();
+    qsizetype left = m_announcer.announcements().size();
     for (const Announcer::Announcement& announcement : m_announcer.announcements()) {
-        lines.append(QStringLiteral("announce=%1 %2")
-                         .arg(announcement.interval.count())
-                         .arg(announcement.text));
+        const QString line = QStringLiteral("announce=%1 %2")
+                                 .arg(announcement.interval.count())
+                                 .arg(announcement.text);
+        if (size + line.size() > kLargestStateText) {
+            lines.append(QStringLiteral("announce_more=%1").arg(left));
+            break;
+        }
+        size += line.size() + 1;
+        --left;
+        lines.append(line);
     }
     if (!note.isEmpty()) {
         lines.append(QStringLiteral("note=") + note);

@@ -59,7 +59,9 @@ public:
 
     State state() const { return m_state; }
     QDateTime restartDue() const { return m_restartNowAt; }
-    // The answer to "serverstate": "SERVERSTATE" and one "key=value" line each.
+    static constexpr qsizetype kLargestStateText = 12000;
+    // The answer to "serverstate": "SERVERSTATE" and one "key=value" line each; announcements
+    // beyond kLargestStateText are only counted.
     QString stateText(const QString& note = QString()) const;
 
 Q_SIGNALS:

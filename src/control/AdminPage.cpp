@@ -8,6 +8,8 @@
 #include "rcon/CommandSender.h"
 #include "ui_AdminPage.h"
 
+#include <algorithm>
+
 namespace garrison {
 
 AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
@@ -37,6 +39,12 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     connect(m_ui->watchSkipButton, &QPushButton::clicked, this, &AdminPage::skipRestartRequested);
     connect(m_ui->watchRestartNowButton, &QPushButton::clicked, this,
             &AdminPage::restartNowRequested);
+    m_watchRefresh.setSingleShot(true);
+    connect(&m_watchRefresh, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            Q_EMIT serverStateRequested();
+        }
+    });
 }
 
 AdminPage::~AdminPage() = default;
@@ -83,6 +91,20 @@ void AdminPage::showServerState(const QString& text)
     for (const ServerStateReport::Announcement& announcement : report->announcements) {
         m_ui->watchAnnouncementsList->addItem(ServerStateReport::describe(announcement));
     }
+    if (report->announcementsLeft > 0) {
+        m_ui->watchAnnouncementsList->addItem(
+            tr("and %n more in garrisond's configuration", nullptr, report->announcementsLeft));
+    }
+    // Daemon and client clocks may differ: never sooner than a second, nor later than a minute.
+    constexpr qint64 kRestartOverMs = 3000;
+    if (report->restartNow.isValid() || report->state == QLatin1String("restarting")) {
+        const qint64 wait = report->restartNow.isValid()
+                                ? now.msecsTo(report->restartNow) + kRestartOverMs
+                                : kRestartOverMs;
+        m_watchRefresh.start(static_cast<int>(std::clamp<qint64>(wait, 1000, 60000)));
+    } else {
+        m_watchRefresh.stop();
+    }
     if (!report->note.isEmpty()) {
         Q_EMIT statusMessage(report->note);
     }
@@ -96,6 +118,7 @@ void AdminPage::showWatchUnavailable()
     m_ui->watchSkipButton->setEnabled(false);
     m_ui->watchRestartNowButton->setEnabled(false);
     m_ui->watchAnnouncementsList->clear();
+    m_watchRefresh.stop();
 }
 
 bool AdminPage::setPrivateSlots()

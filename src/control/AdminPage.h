@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -63,6 +64,8 @@ private:
     const std::unique_ptr<Ui::AdminPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;
+    // Asks again once a restart under way should be over.
+    QTimer m_watchRefresh;
 };
 
 } // namespace garrison

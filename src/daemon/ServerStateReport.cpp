@@ -70,6 +70,8 @@ std::optional<ServerStateReport> ServerStateReport::parse(const QString& message
         } else if (key == QLatin1String("announce")) {
             const qsizetype blank = value.indexOf(QLatin1Char(' '));
             report.announcements.append({value.left(blank).toInt(), value.mid(blank + 1)});
+        } else if (key == QLatin1String("announce_more")) {
+            report.announcementsLeft = value.toInt();
         } else if (key == QLatin1String("note")) {
             report.note = value;
         }

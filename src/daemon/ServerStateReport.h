@@ -25,7 +25,8 @@ struct ServerStateReport {
     QDateTime restartNow; // a restart on request, after its warning
     QList<QDateTime> skipped;
     QList<Announcement> announcements;
-    QString note; // what became of the request
+    int announcementsLeft = 0; // more than the answer had room for
+    QString note;              // what became of the request
 
     static bool isReport(const QString& message);
     // Nothing when the message is not a report.

@@ -4,9 +4,11 @@
 #include "login/DaemonReceiver.h"
 #include "rcon/DaemonEcho.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSslSocket>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -35,6 +37,9 @@ public:
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
     static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
+    // The daemon tells messages apart by a pause of 100 ms: a request sent sooner after the
+    // last message waits, or the daemon would take both for one.
+    static constexpr int kRequestGapMs = 150;
 
     explicit DaemonLink(QObject* parent = nullptr);
 
@@ -98,6 +103,8 @@ private:
     void logComplete();
     // A new link starts a new conversation: nothing granted, no answer awaited.
     void forgetConversation();
+    void write(const QString& message);
+    void sendQueuedRequest();
 
     QSslSocket m_socket;
     QString m_pinned;
@@ -105,11 +112,12 @@ private:
     QString m_untrusted;
     QTimer m_timer1;
     DaemonReceiver m_receiver;
-    // The log as far as it came; it is being received while m_logQuiet runs. A server state
-    // is gathered the same way.
+    // The log as far as it came; it is being received while m_logQuiet runs.
     QString m_log;
-    bool m_gatheringState = false;
     QTimer m_logQuiet;
+    QElapsedTimer m_sinceWrite;
+    QStringList m_queuedRequests;
+    QTimer m_requestGap;
     QString m_statusz = QStringLiteral("none");
     bool m_inSession = false;
     QString m_status;

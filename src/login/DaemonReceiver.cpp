@@ -15,6 +15,10 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
         RconPassPending = kOff;
         return {Kind::RconPassword, message};
     }
+    // Asked for when the Admin page opens, it may come between "getlog" and the log.
+    if (ServerStateReport::isReport(message)) {
+        return {Kind::ServerState, message};
+    }
     if (LogPending == kOn) {
         LogPending = kOff;
         return {Kind::Log, message};
@@ -33,9 +37,6 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
     }
     if (message.startsWith(QLatin1String("DENIED "))) {
         return {Kind::Refusal, message.mid(7)};
-    }
-    if (ServerStateReport::isReport(message)) {
-        return {Kind::ServerState, message};
     }
     return {Kind::Other, message};
 }
