@@ -89,7 +89,9 @@ void AdminPage::showServerState(const QString& text)
                                             !report->restartNow.isValid());
     m_ui->watchAnnouncementsList->clear();
     for (const ServerStateReport::Announcement& announcement : report->announcements) {
-        m_ui->watchAnnouncementsList->addItem(ServerStateReport::describe(announcement));
+        auto* item = new QListWidgetItem(ServerStateReport::describe(announcement));
+        item->setToolTip(announcement.text);
+        m_ui->watchAnnouncementsList->addItem(item);
     }
     if (report->announcementsLeft > 0) {
         m_ui->watchAnnouncementsList->addItem(

@@ -1,5 +1,7 @@
 #include "ServerStateReport.h"
 
+#include "players/GameColours.h"
+
 #include <QStringList>
 
 namespace garrison {
@@ -14,13 +16,15 @@ QDateTime utc(const QString& text)
     return at.isValid() ? at.toUTC() : QDateTime();
 }
 
-// Today's times by the clock alone, others with their date.
+// Today's and tomorrow's times by the clock, others with their date.
 QString when(const QDateTime& at, const QDateTime& now)
 {
     const QDateTime local = at.toLocalTime();
-    return local.date() == now.toLocalTime().date()
-               ? local.toString(QStringLiteral("HH:mm"))
-               : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const qint64 days = now.toLocalTime().date().daysTo(local.date());
+    const QString time = local.toString(QStringLiteral("HH:mm"));
+    return days == 0   ? time
+           : days == 1 ? QStringLiteral("tomorrow ") + time
+                       : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 } // namespace
@@ -135,7 +139,7 @@ QString ServerStateReport::describe(const Announcement& announcement)
     const QString every = seconds % 3600 == 0 ? QStringLiteral("%1 h").arg(seconds / 3600)
                           : seconds % 60 == 0 ? QStringLiteral("%1 min").arg(seconds / 60)
                                               : QStringLiteral("%1 s").arg(seconds);
-    return QStringLiteral("after %1: %2").arg(every, announcement.text);
+    return QStringLiteral("after %1: %2").arg(every, GameColours::shownText(announcement.text));
 }
 
 } // namespace garrison

@@ -36,9 +36,10 @@ struct ServerStateReport {
     QString stateText(const QDateTime& now) const;
     // "Last crash: 03:12 (exit status 3)" or "No crash"
     QString crashText(const QDateTime& now) const;
-    // "Next restart: 16:00 (skipped: 2024-05-02 04:00)", a restart on request, or none
+    // "Next restart: tomorrow 04:00 (skipped: 16:00)", a restart on request, or none
     QString restartText(const QDateTime& now) const;
-    // "after 5 min: Welcome": each announcement comes its interval after the one before
+    // "after 5 min: Welcome", without the colour codes: each announcement comes its interval
+    // after the one before
     static QString describe(const Announcement& announcement);
 };
 
