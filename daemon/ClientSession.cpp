@@ -22,6 +22,8 @@ const QByteArray kTooManySessions = "DENIED Too many users are logged in, try ag
 const QByteArray kLoginFirst = "DENIED Log in first";
 const QByteArray kStartNeedsAdmin =
     "DENIED Starting the game server needs the level admin or poweradmin";
+const QByteArray kWatchNeedsAdmin =
+    "DENIED The game server's state and restarts need the level admin or poweradmin";
 
 } // namespace
 
@@ -224,6 +226,18 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
             send(kStartNeedsAdmin);
         }
         break;
+    case Kind::ServerState:
+    case Kind::SkipRestart:
+    case Kind::RestartNow:
+        if (DaemonMessage::mayStartServer(m_level)) {
+            // Kept apart from other answers like a notice: the client gathers it until a pause,
+            // and must not take it for the end of a log.
+            sendNotice(m_server.watchRequest(message.kind, m_address, who()));
+        } else {
+            m_server.audit(m_address, who(), QStringLiteral("refused-request"), message.text);
+            send(kWatchNeedsAdmin);
+        }
+        break;
     case Kind::Echo:
         // The game server has the command already (the client holds the RCON password): a
         // stop from a level whose Admin page is closed can only be pointed out.
@@ -233,6 +247,7 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
                            ? QStringLiteral("command-above-level")
                            : QStringLiteral("command"),
                        message.command);
+        m_server.commandEchoed(m_address, who(), message.command);
         break;
     default:
         m_server.audit(m_address, who(), QStringLiteral("message"), message.text);

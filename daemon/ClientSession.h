@@ -16,9 +16,10 @@ namespace garrisond {
 
 // One client connection, over TLS unless plain text is allowed. The client sends first a login
 // "user:password-level", answered with the level word or a refusal; after that "getrconpass",
-// "getlog", "startserver" and the echoed commands "user - command". What arrives is gathered into
-// messages as DaemonMessage::takeWhole says. Nothing more is read while a login is being checked,
-// nor while the client has more than send_buffer_bytes of answers unread; one that lets twice that
+// "getlog", "startserver", the server watch's "serverstate", "skiprestart" and "restartnow", and
+// the echoed commands "user - command". What arrives is gathered into messages as
+// DaemonMessage::takeWhole says. Nothing more is read while a login is being checked, nor while
+// the client has more than send_buffer_bytes of answers unread; one that lets twice that
 // pile up is dropped.
 class ClientSession : public QObject {
     Q_OBJECT

@@ -1,10 +1,13 @@
 #include "DaemonConfig.h"
 
+#include "DurationText.h"
+#include "RestartSchedule.h"
 #include "SecretFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSysInfo>
 
 namespace garrisond {
 
@@ -24,7 +27,125 @@ bool toNumber(const QString& text, qint64 minimum, qint64 maximum, qint64* numbe
     return ok && *number >= minimum && *number <= maximum;
 }
 
+bool toDuration(const QString& text, std::chrono::seconds minimum, std::chrono::seconds* duration)
+{
+    const std::optional<std::chrono::seconds> parsed = DurationText::parse(text);
+    if (!parsed || *parsed < minimum) {
+        return false;
+    }
+    *duration = *parsed;
+    return true;
+}
+
+// The watch's keys; false with the reason for a bad value, nothing for a key of another kind.
+std::optional<bool> loadWatchKey(const QString& key, const QString& value, DaemonConfig* config,
+                                 QString* reason)
+{
+    using std::chrono::seconds;
+    qint64 number = 0;
+    if (key == QLatin1String("server_port")) {
+        if (!toNumber(value, 1, 65535, &number)) {
+            *reason = QStringLiteral("a UDP port, 1 to 65535");
+            return false;
+        }
+        config->serverPort = static_cast<quint16>(number);
+    } else if (key == QLatin1String("server_autostart")) {
+        if (value != QLatin1String("true") && value != QLatin1String("false")) {
+            *reason = QStringLiteral("true or false");
+            return false;
+        }
+        config->serverAutostart = value == QLatin1String("true");
+    } else if (key == QLatin1String("restart_limit")) {
+        if (!toNumber(value, 0, 1000, &number)) {
+            *reason = QStringLiteral("a number of restarts, 0 to 1000");
+            return false;
+        }
+        config->restartLimit = static_cast<int>(number);
+    } else if (key == QLatin1String("health_misses")) {
+        if (!toNumber(value, 1, 1000, &number)) {
+            *reason = QStringLiteral("a number of queries, 1 to 1000");
+            return false;
+        }
+        config->healthMisses = static_cast<int>(number);
+    } else if (key == QLatin1String("restart_backoff_max")) {
+        if (!toDuration(value, seconds(1), &config->restartBackoffMax)) {
+            *reason = QStringLiteral("a duration of at least 1s, such as 60s, 5m or 1h");
+            return false;
+        }
+    } else if (key == QLatin1String("health_interval")) {
+        if (!toDuration(value, seconds(0), &config->healthInterval)) {
+            *reason = QStringLiteral("a duration such as 10s, 1m (0s: no health check)");
+            return false;
+        }
+    } else if (key == QLatin1String("restart_times")) {
+        const std::optional<QList<QTime>> times = RestartSchedule::parseTimes(value);
+        if (!times) {
+            *reason = QStringLiteral("times of the day such as 04:00, 16:00");
+            return false;
+        }
+        config->restartTimes = *times;
+    } else if (key == QLatin1String("restart_warnings")) {
+        const std::optional<QList<seconds>> warnings = DurationText::parseList(value);
+        if (!warnings) {
+            *reason = QStringLiteral("durations with their units, such as 15m, 5m, 1m");
+            return false;
+        }
+        config->restartWarnings = *warnings;
+    } else if (key == QLatin1String("restart_warning_text")) {
+        config->restartWarningText = value;
+    } else if (key == QLatin1String("announce")) {
+        const std::optional<Announcer::Announcement> announcement = Announcer::parse(value);
+        if (!announcement) {
+            *reason = QStringLiteral("an interval and a text, such as 5m Welcome to our server");
+            return false;
+        }
+        config->announcements.append(*announcement);
+    } else if (key == QLatin1String("webhook_url")) {
+        const QUrl url(value, QUrl::StrictMode);
+        if (!value.isEmpty() && !Webhook::isUsableUrl(url, reason)) {
+            return false;
+        }
+        config->webhookUrl = value.isEmpty() ? QUrl() : url;
+    } else if (key == QLatin1String("webhook_format")) {
+        const std::optional<Webhook::Format> format = Webhook::parseFormat(value);
+        if (!format) {
+            *reason = QStringLiteral("discord or json");
+            return false;
+        }
+        config->webhookFormat = *format;
+    } else if (key == QLatin1String("server_name")) {
+        config->serverName = value;
+    } else {
+        return std::nullopt;
+    }
+    return true;
+}
+
 } // namespace
+
+quint16 DaemonConfig::gameServerPort() const
+{
+    if (serverPort != 0) {
+        return serverPort;
+    }
+    for (qsizetype n = 0; n + 2 < serverArguments.size(); ++n) {
+        bool ok = false;
+        const uint port = serverArguments.at(n + 2).toUInt(&ok);
+        if (serverArguments.at(n) == QLatin1String("+set") &&
+            serverArguments.at(n + 1) == QLatin1String("net_port") && ok && port > 0 &&
+            port <= 65535) {
+            return static_cast<quint16>(port);
+        }
+    }
+    return kDefaultServerPort;
+}
+
+QString DaemonConfig::notificationName() const
+{
+    return serverName.isEmpty()
+               ? QStringLiteral("%1:%2").arg(QSysInfo::machineHostName()).arg(gameServerPort())
+               : serverName;
+}
 
 DaemonConfig DaemonConfig::defaults(const QString& filePath)
 {
@@ -84,7 +205,30 @@ QString DaemonConfig::describeKeys()
         "                       garrisond-certificate.pem and garrisond-key.pem beside the\n"
         "                       configuration; --show-fingerprint prints what clients check\n"
         "  allow_plaintext      true: plain TCP instead of TLS, passwords in clear; only on\n"
-        "                       the loopback address, for tests (default false)\n");
+        "                       the loopback address, for tests (default false)\n"
+        "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
+        "  server_port          the game server's UDP port, where the health checks, warnings\n"
+        "                       and announcements go over RCON on 127.0.0.1 (default: the\n"
+        "                       \"+set net_port N\" of server_command, else 28960)\n"
+        "  server_autostart     true: start the game server when garrisond starts (default no)\n"
+        "  restart_limit        restarts after crashes and hangs within 10 minutes before\n"
+        "                       garrisond gives up (default 5; 0: never restart)\n"
+        "  restart_backoff_max  the longest wait before such a restart; the first waits 1s,\n"
+        "                       each further one twice as long (default 60s)\n"
+        "  health_interval      how often the game server is asked for its status (default\n"
+        "                       10s; 0s: never)\n"
+        "  health_misses        unanswered queries in a row after which the server is taken\n"
+        "                       for hung, stopped (TERM, then KILL) and restarted (default 3)\n"
+        "  restart_times        daily restarts, local time (for example 04:00, 16:00)\n"
+        "  restart_warnings     when to warn the players before them (default 15m, 5m, 1m)\n"
+        "  restart_warning_text what to say (default ^3Server restart in %1; %1 is the time\n"
+        "                       left in words)\n"
+        "  announce             <interval> <text>: said in game in turn, each its interval\n"
+        "                       after the one before; one line per announcement\n"
+        "  webhook_url          where to post notifications (http or https; default: none)\n"
+        "  webhook_format       discord ({\"content\": ...}) or json ({event, time, server,\n"
+        "                       text and the event's fields}) (default discord)\n"
+        "  server_name          the server's name in notifications (default: host:port)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
@@ -188,6 +332,12 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("idle_timeout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->idleTimeout = std::chrono::seconds(number);
+        } else if (QString reason;
+                   const std::optional<bool> loaded = loadWatchKey(key, value, config, &reason)) {
+            if (!*loaded) {
+                *error = where + QStringLiteral("%1 takes %2").arg(key, reason);
+                return false;
+            }
         } else {
             *error = where + QStringLiteral("unknown key or bad value for \"%1\"").arg(key);
             return false;

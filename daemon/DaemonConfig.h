@@ -1,7 +1,13 @@
 #pragma once
 
+#include "Announcer.h"
+#include "Webhook.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTime>
+#include <QUrl>
 #include <chrono>
 
 namespace garrisond {
@@ -49,6 +55,28 @@ struct DaemonConfig {
     bool tlsFilesNamed = false;
     // Plain TCP instead of TLS: for tests on the loopback address only.
     bool allowPlaintext = false;
+
+    // The watch over the game server.
+    static constexpr quint16 kDefaultServerPort = 28960;
+    quint16 serverPort = 0; // 0: see gameServerPort()
+    bool serverAutostart = false;
+    int restartLimit = 5;
+    std::chrono::seconds restartBackoffMax{60};
+    std::chrono::seconds healthInterval{10}; // 0: no health check
+    int healthMisses = 3;
+    QList<QTime> restartTimes;
+    QList<std::chrono::seconds> restartWarnings{std::chrono::minutes(15), std::chrono::minutes(5),
+                                                std::chrono::minutes(1)};
+    QString restartWarningText = QStringLiteral("^3Server restart in %1");
+    QList<Announcer::Announcement> announcements;
+    QUrl webhookUrl; // empty: no notifications
+    Webhook::Format webhookFormat = Webhook::Format::Discord;
+    QString serverName; // empty: see notificationName()
+
+    // server_port, else the "+set net_port N" of server_command, else 28960.
+    quint16 gameServerPort() const;
+    // server_name, else this machine's name and the game server's port.
+    QString notificationName() const;
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);

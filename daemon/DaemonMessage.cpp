@@ -12,7 +12,8 @@ namespace {
 bool isRequestWord(const QString& text)
 {
     return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
-           text == QLatin1String("startserver");
+           text == QLatin1String("startserver") || text == QLatin1String("serverstate") ||
+           text == QLatin1String("skiprestart") || text == QLatin1String("restartnow");
 }
 
 bool isWhole(const QByteArray& bytes, const QString& account)
@@ -65,6 +66,12 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::GetLog;
     } else if (message.text == QLatin1String("startserver")) {
         message.kind = Kind::StartServer;
+    } else if (message.text == QLatin1String("serverstate")) {
+        message.kind = Kind::ServerState;
+    } else if (message.text == QLatin1String("skiprestart")) {
+        message.kind = Kind::SkipRestart;
+    } else if (message.text == QLatin1String("restartnow")) {
+        message.kind = Kind::RestartNow;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);
@@ -93,7 +100,9 @@ bool DaemonMessage::mayStartServer(const QString& level)
 
 bool DaemonMessage::isStopCommand(const QString& command)
 {
-    return command.trimmed().compare(QLatin1String("killserver"), Qt::CaseInsensitive) == 0;
+    const QString word = command.trimmed();
+    return word.compare(QLatin1String("killserver"), Qt::CaseInsensitive) == 0 ||
+           word.compare(QLatin1String("quit"), Qt::CaseInsensitive) == 0;
 }
 
 QByteArray DaemonMessage::accountAddedNotice(const QString& name, const QStringList& levels)

@@ -19,6 +19,9 @@ struct DaemonMessage {
         GetRconPass, // "getrconpass"
         GetLog,      // "getlog"
         StartServer, // "startserver"
+        ServerState, // "serverstate": the watch's state, answered with "SERVERSTATE" lines
+        SkipRestart, // "skiprestart": skip the next daily restart
+        RestartNow,  // "restartnow": warn the players, then restart
         Echo,        // in a session: "<account> - <command>" (command holds the command)
         Other,       // in a session: anything else, recorded as it came
         Rejected,    // bytes that no typed text holds; the connection is dropped
@@ -46,7 +49,8 @@ struct DaemonMessage {
     static QString describeLogin(const std::optional<LoginRequest>& login);
     // Starting the game server is for the levels that the client's Admin page opens for.
     static bool mayStartServer(const QString& level);
-    // Killing the server is an echoed console command; the daemon can only record who did it.
+    // Killing the server is an echoed console command ("killserver" or "quit"); the daemon can
+    // only record who did it, and leave the server down.
     static bool isStopCommand(const QString& command);
 
     // The notices that logged-in clients show in a box; the client removes the prefix.

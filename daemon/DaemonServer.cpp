@@ -3,6 +3,7 @@
 #include "ClientSession.h"
 #include "DaemonMessage.h"
 #include "LogTail.h"
+#include "ModerationCommand.h"
 #include "SecretFile.h"
 #include "WireText.h"
 
@@ -45,8 +46,13 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_accounts(m_config.accountsPath),
       m_lockout(limitsOf(m_config)),
       m_audit(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles),
-      m_clock([] { return QDateTime::currentDateTimeUtc(); })
+      m_watch(m_gameServer), m_clock([] { return QDateTime::currentDateTimeUtc(); })
 {
+    m_watch.setClock([this] { return now(); });
+    m_watch.configure(m_config);
+    configureWebhook();
+    connect(&m_watch, &ServerWatch::happened, this, &DaemonServer::watchEvent);
+    connect(&m_webhook, &Webhook::warning, this, &DaemonServer::warning);
     m_reloadTimer.setSingleShot(true);
     m_reloadTimer.setInterval(100);
     m_summaryTimer.setInterval(kSummaryCheckMs);
@@ -259,6 +265,8 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     if (accountsMoved) {
         rewatch();
     }
+    m_watch.configure(m_config);
+    configureWebhook();
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
         notifyLoggedIn(DaemonMessage::rconChangedNotice());
@@ -422,6 +430,9 @@ void DaemonServer::requestLogin(ClientSession* session, const std::optional<Logi
     const QString claimed = DaemonMessage::describeLogin(request);
     if (m_lockout.isLocked(session->addressKey(), accountName, now())) {
         audit(address, QStringLiteral("-"), QStringLiteral("login-locked-out"), claimed);
+        notifyRefusal(
+            address, claimed,
+            QStringLiteral("A login from %1 (%2) was refused: locked out").arg(address, claimed));
         answerLogin(session, LoginOutcome::LockedOut, request);
         return;
     }
@@ -455,6 +466,14 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
                                     now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
                   QStringLiteral("login"));
+            if (isAdministrator(account->name)) {
+                notify(QStringLiteral("login"),
+                       QStringLiteral("%1 logged in as %2 from %3")
+                           .arg(account->name, request.level, pending.address),
+                       {{QStringLiteral("who"), account->name},
+                        {QStringLiteral("level"), request.level},
+                        {QStringLiteral("address"), pending.address}});
+            }
         }
     }
     if (pending.session) {
@@ -524,6 +543,12 @@ DaemonServer::LoginOutcome DaemonServer::refuse(const QString& address, const QS
     }
     audit(address, QStringLiteral("-"), QStringLiteral("locked-out"),
           QStringLiteral("%1 s").arg(m_config.lockoutDuration.count()));
+    notifyRefusal(address, claimed,
+                  QStringLiteral("Logins from %1 are locked out for %2 s after failed logins (the "
+                                 "last: %3)")
+                      .arg(address)
+                      .arg(m_config.lockoutDuration.count())
+                      .arg(claimed));
     return LoginOutcome::LockedOut;
 }
 
@@ -553,8 +578,7 @@ QByteArray DaemonServer::logAnswer() const
 void DaemonServer::startGameServer(const QString& address, const QString& who)
 {
     using Result = GameServerProcess::StartResult;
-    const Result result = m_gameServer.start(m_config.serverProgram, m_config.serverArguments,
-                                             m_config.serverDirectory);
+    const Result result = m_watch.start();
     QString outcome;
     switch (result) {
     case Result::Started:
@@ -573,6 +597,106 @@ void DaemonServer::startGameServer(const QString& address, const QString& who)
         break;
     }
     audit(address, who, QStringLiteral("startserver"), outcome);
+}
+
+QByteArray DaemonServer::watchRequest(DaemonMessage::Kind kind, const QString& address,
+                                      const QString& who)
+{
+    QString note;
+    if (kind == DaemonMessage::Kind::SkipRestart) {
+        const QDateTime skipped = m_watch.skipNextRestart();
+        note = skipped.isValid() ? QStringLiteral("The next daily restart is skipped.")
+                                 : QStringLiteral("No daily restart is scheduled.");
+        audit(address, who, QStringLiteral("skiprestart"),
+              skipped.isValid() ? skipped.toString(Qt::ISODate) : QStringLiteral("none"));
+    } else if (kind == DaemonMessage::Kind::RestartNow) {
+        if (m_watch.restartNow(who)) {
+            note = m_watch.restartDue().isValid()
+                       ? QStringLiteral("The players are warned; the game server restarts in "
+                                        "%1 s.")
+                             .arg(now().secsTo(m_watch.restartDue()))
+                       : QStringLiteral("The game server is starting.");
+        } else if (m_watch.state() == ServerWatch::State::Running ||
+                   m_watch.state() == ServerWatch::State::Restarting) {
+            note = QStringLiteral("A restart is on its way already.");
+        } else {
+            note = QStringLiteral("The game server could not be started: ") +
+                   (m_config.serverProgram.isEmpty() ? QStringLiteral("no server_command")
+                                                     : m_gameServer.errorString());
+        }
+        audit(address, who, QStringLiteral("restartnow"), note);
+    } else {
+        audit(address, who, QStringLiteral("serverstate"));
+    }
+    return WireText::encode(m_watch.stateText(note));
+}
+
+void DaemonServer::commandEchoed(const QString& address, const QString& who, const QString& command)
+{
+    if (DaemonMessage::isStopCommand(command)) {
+        m_watch.expectStop();
+    }
+    const std::optional<ModerationCommand> moderation = ModerationCommand::parse(command);
+    if (!moderation) {
+        return;
+    }
+    const QString done = moderation->action == QLatin1String("kick")
+                             ? QStringLiteral("kicked")
+                             : (moderation->temporary ? QStringLiteral("banned for a while")
+                                                      : QStringLiteral("banned"));
+    notify(moderation->action,
+           QStringLiteral("%1 %2 %3").arg(who, done, moderation->whom) +
+               (moderation->why.isEmpty() ? QString() : QStringLiteral(": ") + moderation->why),
+           {{QStringLiteral("who"), who},
+            {QStringLiteral("whom"), moderation->whom},
+            {QStringLiteral("why"), moderation->why},
+            {QStringLiteral("temporary"), moderation->temporary},
+            {QStringLiteral("address"), address},
+            {QStringLiteral("command"), command}});
+}
+
+void DaemonServer::watchEvent(const ServerWatch::Event& event)
+{
+    audit(QStringLiteral("-"), QStringLiteral("-"), event.name, event.text);
+    if (event.alarm) {
+        Q_EMIT warning(event.text);
+    }
+    if (event.notify) {
+        notify(event.name, event.text, event.fields);
+    }
+}
+
+void DaemonServer::configureWebhook()
+{
+    m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat, m_config.notificationName());
+}
+
+void DaemonServer::notify(const QString& event, const QString& text, const QJsonObject& fields)
+{
+    m_webhook.send(Notification{event, now(), text, fields});
+}
+
+// A crowd guessing passwords would send one notification per guess: one a minute per address.
+void DaemonServer::notifyRefusal(const QString& address, const QString& claimed,
+                                 const QString& text)
+{
+    if (!m_webhook.isEnabled()) {
+        return;
+    }
+    const QString key = LockoutTable::addressKey(address);
+    const QDateTime at = now();
+    const auto last = m_refusalsNotified.constFind(key);
+    if (last != m_refusalsNotified.cend() && last->secsTo(at) < 60) {
+        return;
+    }
+    if (m_refusalsNotified.size() > 1000) {
+        m_refusalsNotified.removeIf([&at](const QHash<QString, QDateTime>::iterator it) {
+            return it.value().secsTo(at) >= 60;
+        });
+    }
+    m_refusalsNotified.insert(key, at);
+    notify(QStringLiteral("refused"), text,
+           {{QStringLiteral("address"), address}, {QStringLiteral("login"), claimed}});
 }
 
 void DaemonServer::audit(const QString& address, const QString& who, const QString& event,

@@ -5,12 +5,15 @@
 #include "AuditLog.h"
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
+#include "DaemonMessage.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
 #include "LoginRequest.h"
 #include "RefusalSummary.h"
+#include "ServerWatch.h"
 #include "TlsIdentity.h"
+#include "Webhook.h"
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
@@ -64,11 +67,16 @@ public:
     // The next audit record opens the file anew.
     void reopenAuditLog() { m_audit.reopen(); }
 
-    void setClock(Clock clock) { m_clock = std::move(clock); }
+    void setClock(Clock clock)
+    {
+        m_clock = std::move(clock);
+        m_watch.setClock([this] { return now(); });
+    }
     QDateTime now() const { return m_clock(); }
     const DaemonConfig& config() const { return m_config; }
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
     GameServerProcess& gameServer() { return m_gameServer; }
+    ServerWatch& watch() { return m_watch; }
     // Empty while plain text is allowed.
     QString fingerprint() const { return m_identity ? m_identity->fingerprint() : QString(); }
     QSslConfiguration tlsConfiguration() const
@@ -82,6 +90,10 @@ public:
     QByteArray rconPasswordAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
+    // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
+    QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who);
+    // After the echo is recorded: a stop is expected, a kick or ban is notified.
+    void commandEchoed(const QString& address, const QString& who, const QString& command);
     // Events of clients go through the refusal summary before a login ("-") and the activity
     // summary after, so that no client grows the log faster than a fixed amount per minute.
     void audit(const QString& address, const QString& who, const QString& event,
@@ -121,6 +133,10 @@ private:
     void writeAudit(const QString& address, const QString& who, const QString& event,
                     const QString& detail);
     void reportAuditLoss(bool writtenAgain);
+    void watchEvent(const ServerWatch::Event& event);
+    void notify(const QString& event, const QString& text, const QJsonObject& fields);
+    void notifyRefusal(const QString& address, const QString& claimed, const QString& text);
+    void configureWebhook();
 
     DaemonConfig m_config;
     AccountStore m_accounts;
@@ -136,6 +152,11 @@ private:
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
     GameServerProcess m_gameServer;
+    // After the game server: it is gone before the server's last stop.
+    ServerWatch m_watch;
+    Webhook m_webhook;
+    // Per address (an IPv6 /64), when its locked-out logins were last notified.
+    QHash<QString, QDateTime> m_refusalsNotified;
     std::optional<TlsIdentity> m_identity;
     ConnectionListener m_server;
     // Connections refused for their number that are still being told so.

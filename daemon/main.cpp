@@ -337,6 +337,9 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
               << Qt::endl;
     }
     server.watchFiles();
+    if (config.serverAutostart) {
+        server.startGameServer(QStringLiteral("-"), QStringLiteral("-"));
+    }
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;
     if (config.allowPlaintext) {

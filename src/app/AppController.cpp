@@ -159,6 +159,9 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
         connect(login, &LoginWindow::daemonLogArrived, this,
                 [this, at](const QString& log) { ensureMainWindow(*at).reader().showText(log); });
         connect(login, &LoginWindow::daemonLinkLost, this, [this, at] { endDaemonSession(*at); });
+        connect(
+            &login->daemonLink(), &DaemonLink::serverStateReceived, this,
+            [this, at](const QString& report) { ensureMainWindow(*at).showServerState(report); });
         // A new login's grant replaces one that was still waiting for its password.
         connect(&login->daemonLink(), &DaemonLink::loginSent, this,
                 [at] { at->grantAwaitingPassword.reset(); });

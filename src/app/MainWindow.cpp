@@ -98,6 +98,15 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     connect(m_admin, &AdminPage::startServerRequested, this,
             [this] { m_daemonAdmin.startServer(); });
     connect(m_admin, &AdminPage::stopServerRequested, this, [this] { m_daemonAdmin.stopServer(); });
+    // An mp session's request would only be refused, in a box.
+    connect(m_admin, &AdminPage::serverStateRequested, this, [this] {
+        if (!m_session->pagesAllowed() || !m_daemonAdmin.requestServerState()) {
+            m_admin->showWatchUnavailable();
+        }
+    });
+    connect(m_admin, &AdminPage::skipRestartRequested, this,
+            [this] { m_daemonAdmin.skipRestart(); });
+    connect(m_admin, &AdminPage::restartNowRequested, this, [this] { m_daemonAdmin.restartNow(); });
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
     connect(m_actions, &PlayerActions::statusMessage, this, &MainWindow::statusMessage);
@@ -335,6 +344,11 @@ void MainWindow::hideEvent(QHideEvent* event)
 MainWindow::Page MainWindow::currentPage() const
 {
     return static_cast<Page>(m_ui->pages->currentIndex());
+}
+
+void MainWindow::showServerState(const QString& report)
+{
+    m_admin->showServerState(report);
 }
 
 void MainWindow::gatedPage(Page page)

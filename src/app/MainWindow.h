@@ -110,6 +110,8 @@ public:
     const UconIdentity& uconIdentity() const { return m_ucon; }
 
     void setDaemonRequests(DaemonRequests* requests) { m_daemonAdmin.setRequests(requests); }
+    // The daemon's answer about its watch over the game server, for the Admin page.
+    void showServerState(const QString& report);
 
     // The settings key of this server's window geometry, and the one kept before windows were
     // remembered per server (the fallback).

@@ -2,10 +2,13 @@
 
 #include "control/CommandButtons.h"
 #include "control/SettingsCommands.h"
+#include "daemon/ServerStateReport.h"
 #include "platform/Dialogs.h"
 #include "platform/DigitsOnly.h"
 #include "rcon/CommandSender.h"
 #include "ui_AdminPage.h"
+
+#include <algorithm>
 
 namespace garrison {
 
@@ -31,6 +34,17 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     connect(m_ui->Label23, &LabelButton::clicked, this, &AdminPage::screenshotAllPlayers);
     connect(m_ui->Labelstart, &LabelButton::clicked, this, &AdminPage::startServerRequested);
     connect(m_ui->Label76, &LabelButton::clicked, this, &AdminPage::stopServerRequested);
+    connect(m_ui->watchRefreshButton, &QPushButton::clicked, this,
+            &AdminPage::serverStateRequested);
+    connect(m_ui->watchSkipButton, &QPushButton::clicked, this, &AdminPage::skipRestartRequested);
+    connect(m_ui->watchRestartNowButton, &QPushButton::clicked, this,
+            &AdminPage::restartNowRequested);
+    m_watchRefresh.setSingleShot(true);
+    connect(&m_watchRefresh, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            Q_EMIT serverStateRequested();
+        }
+    });
 }
 
 AdminPage::~AdminPage() = default;
@@ -51,6 +65,62 @@ void AdminPage::startSession()
     m_ui->Text11->setText(QStringLiteral("0"));
     m_ui->Text44->setText(QStringLiteral("0"));
     m_ui->Text45->setText(QStringLiteral("Password"));
+    showWatchUnavailable();
+}
+
+void AdminPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Q_EMIT serverStateRequested();
+}
+
+void AdminPage::showServerState(const QString& text)
+{
+    const std::optional<ServerStateReport> report = ServerStateReport::parse(text);
+    if (!report) {
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    m_ui->watchStateLabel->setText(report->stateText(now));
+    m_ui->watchCrashLabel->setText(report->crashText(now));
+    m_ui->watchRestartLabel->setText(report->restartText(now));
+    m_ui->watchSkipButton->setEnabled(report->nextRestart.isValid());
+    m_ui->watchRestartNowButton->setEnabled(report->state != QLatin1String("not-configured") &&
+                                            !report->restartNow.isValid());
+    m_ui->watchAnnouncementsList->clear();
+    for (const ServerStateReport::Announcement& announcement : report->announcements) {
+        auto* item = new QListWidgetItem(ServerStateReport::describe(announcement));
+        item->setToolTip(announcement.text);
+        m_ui->watchAnnouncementsList->addItem(item);
+    }
+    if (report->announcementsLeft > 0) {
+        m_ui->watchAnnouncementsList->addItem(
+            tr("and %n more in garrisond's configuration", nullptr, report->announcementsLeft));
+    }
+    // Daemon and client clocks may differ: never sooner than a second, nor later than a minute.
+    constexpr qint64 kRestartOverMs = 3000;
+    if (report->restartNow.isValid() || report->state == QLatin1String("restarting")) {
+        const qint64 wait = report->restartNow.isValid()
+                                ? now.msecsTo(report->restartNow) + kRestartOverMs
+                                : kRestartOverMs;
+        m_watchRefresh.start(static_cast<int>(std::clamp<qint64>(wait, 1000, 60000)));
+    } else {
+        m_watchRefresh.stop();
+    }
+    if (!report->note.isEmpty()) {
+        Q_EMIT statusMessage(report->note);
+    }
+}
+
+void AdminPage::showWatchUnavailable()
+{
+    m_ui->watchStateLabel->setText(tr("The daemon watches the game server in daemon sessions."));
+    m_ui->watchCrashLabel->clear();
+    m_ui->watchRestartLabel->clear();
+    m_ui->watchSkipButton->setEnabled(false);
+    m_ui->watchRestartNowButton->setEnabled(false);
+    m_ui->watchAnnouncementsList->clear();
+    m_watchRefresh.stop();
 }
 
 bool AdminPage::setPrivateSlots()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -12,8 +13,8 @@ namespace garrison {
 class CommandSender;
 class Dialogs;
 
-// The Admin page seeAdmin: private slots, bans and bad names, Punkbuster, and the server's
-// information, restart, start and stop.
+// The Admin page seeAdmin: private slots, bans and bad names, Punkbuster, the server's
+// information, restart, start and stop, and in daemon sessions the daemon's watch over it.
 class AdminPage : public QWidget {
     Q_OBJECT
 
@@ -26,6 +27,10 @@ public:
     QString listText() const;
     // A new session: no list, the boxes as the page opens.
     void startSession();
+    // The daemon's "SERVERSTATE" answer; its note, if any, goes to the status line.
+    void showServerState(const QString& report);
+    // Outside a daemon session there is no watch to show.
+    void showWatchUnavailable();
 
 Q_SIGNALS:
     // Something for the main window's status line.
@@ -36,6 +41,13 @@ Q_SIGNALS:
     // "Start Server" and "Stop Server", which act through the daemon administration.
     void startServerRequested();
     void stopServerRequested();
+    // Whenever the page is shown, and on "Refresh".
+    void serverStateRequested();
+    void skipRestartRequested();
+    void restartNowRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     // These three return whether the command went out.
@@ -52,6 +64,8 @@ private:
     const std::unique_ptr<Ui::AdminPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;
+    // Asks again once a restart under way should be over.
+    QTimer m_watchRefresh;
 };
 
 } // namespace garrison

@@ -71,4 +71,30 @@ void DaemonAdmin::stopServer()
     }
 }
 
+bool DaemonAdmin::requestServerState()
+{
+    return inDaemonMode() && m_requests &&
+           !m_requests->sendRequest(QStringLiteral("serverstate")).has_value();
+}
+
+void DaemonAdmin::skipRestart()
+{
+    if (inDaemonMode()) {
+        request(QStringLiteral("skiprestart"));
+    }
+}
+
+void DaemonAdmin::restartNow()
+{
+    if (!inDaemonMode()) {
+        return;
+    }
+    if (m_dialogs.message(QStringLiteral("Restart the game server now? The daemon warns the "
+                                         "players first."),
+                          QStringLiteral("Restart now"), BoxIcon::Question,
+                          BoxButtons::YesNo) == BoxAnswer::Yes) {
+        request(QStringLiteral("restartnow"));
+    }
+}
+
 } // namespace garrison

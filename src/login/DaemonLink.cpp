@@ -27,6 +27,8 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     m_logQuiet.setSingleShot(true);
     m_logQuiet.setInterval(kLogQuietMs);
     connect(&m_logQuiet, &QTimer::timeout, this, &DaemonLink::logComplete);
+    m_requestGap.setSingleShot(true);
+    connect(&m_requestGap, &QTimer::timeout, this, &DaemonLink::sendQueuedRequest);
 }
 
 void DaemonLink::setCredentialsSource(std::function<Credentials()> source)
@@ -126,8 +128,14 @@ bool DaemonLink::send(const QString& message)
         Q_EMIT linkLost();
         return false;
     }
-    m_socket.write(toAnsi(message));
+    write(message);
     return true;
+}
+
+void DaemonLink::write(const QString& message)
+{
+    m_socket.write(toAnsi(message));
+    m_sinceWrite.start();
 }
 
 std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& message)
@@ -135,10 +143,36 @@ std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& me
     if (!isConnected()) {
         return Failure{kLinkLost, QStringLiteral("The connection to the daemon is closed.")};
     }
+    if (!m_queuedRequests.isEmpty() ||
+        (m_sinceWrite.isValid() && !m_sinceWrite.hasExpired(kRequestGapMs))) {
+        m_queuedRequests.append(message);
+        if (!m_requestGap.isActive()) {
+            m_requestGap.start(static_cast<int>(kRequestGapMs - m_sinceWrite.elapsed()));
+        }
+        return std::nullopt;
+    }
     if (m_socket.write(toAnsi(message)) < 0) {
         return Failure{socketErrorNumber(m_socket.error()), m_socket.errorString()};
     }
+    m_sinceWrite.start();
     return std::nullopt;
+}
+
+void DaemonLink::sendQueuedRequest()
+{
+    if (m_queuedRequests.isEmpty() || !isConnected()) {
+        m_queuedRequests.clear();
+        return;
+    }
+    // An echo may have gone out meanwhile.
+    if (!m_sinceWrite.hasExpired(kRequestGapMs)) {
+        m_requestGap.start(static_cast<int>(kRequestGapMs - m_sinceWrite.elapsed()));
+        return;
+    }
+    write(m_queuedRequests.takeFirst());
+    if (!m_queuedRequests.isEmpty()) {
+        m_requestGap.start(kRequestGapMs);
+    }
 }
 
 void DaemonLink::islo(const QString& value)
@@ -157,6 +191,9 @@ void DaemonLink::forgetConversation()
     m_inSession = false;
     m_logQuiet.stop();
     m_log.clear();
+    m_queuedRequests.clear();
+    m_requestGap.stop();
+    m_sinceWrite.invalidate();
     m_statusz = QStringLiteral("none");
     m_receiver = DaemonReceiver();
     m_lastRefusal.clear();
@@ -231,6 +268,14 @@ void DaemonLink::onReadyRead()
             [this, reason = taken.text, inSession = m_inSession] {
                 Q_EMIT refused(reason, inSession);
             },
+            Qt::QueuedConnection);
+        return;
+    case DaemonReceiver::Kind::ServerState:
+        // The daemon sends it in one write, apart from other answers, and under one TLS
+        // record's 16 KB: it is whole.
+        setStatus(QStringLiteral("Received Data!"));
+        QMetaObject::invokeMethod(
+            this, [this, text = taken.text] { Q_EMIT serverStateReceived(text); },
             Qt::QueuedConnection);
         return;
     case DaemonReceiver::Kind::Other:

@@ -4,9 +4,11 @@
 #include "login/DaemonReceiver.h"
 #include "rcon/DaemonEcho.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSslSocket>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -35,6 +37,9 @@ public:
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
     static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
+    // The daemon tells messages apart by a pause of 100 ms: a request sent sooner after the
+    // last message waits, or the daemon would take both for one.
+    static constexpr int kRequestGapMs = 150;
 
     explicit DaemonLink(QObject* parent = nullptr);
 
@@ -78,6 +83,8 @@ Q_SIGNALS:
     void levelAnswered();
     void rconPasswordReceived(const QString& password);
     void logReceived(const QString& log);
+    // The daemon's "SERVERSTATE" answer, whole.
+    void serverStateReceived(const QString& report);
     void noticeReceived(const QString& text);
     // The daemon refused the login or, in a session, a request or the session itself.
     void refused(const QString& reason, bool inSession);
@@ -96,6 +103,8 @@ private:
     void logComplete();
     // A new link starts a new conversation: nothing granted, no answer awaited.
     void forgetConversation();
+    void write(const QString& message);
+    void sendQueuedRequest();
 
     QSslSocket m_socket;
     QString m_pinned;
@@ -106,6 +115,9 @@ private:
     // The log as far as it came; it is being received while m_logQuiet runs.
     QString m_log;
     QTimer m_logQuiet;
+    QElapsedTimer m_sinceWrite;
+    QStringList m_queuedRequests;
+    QTimer m_requestGap;
     QString m_statusz = QStringLiteral("none");
     bool m_inSession = false;
     QString m_status;

@@ -1,5 +1,7 @@
 #include "DaemonReceiver.h"
 
+#include "daemon/ServerStateReport.h"
+
 namespace garrison {
 
 namespace {
@@ -12,6 +14,10 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
     if (RconPassPending == kOn) {
         RconPassPending = kOff;
         return {Kind::RconPassword, message};
+    }
+    // Asked for when the Admin page opens, it may come between "getlog" and the log.
+    if (ServerStateReport::isReport(message)) {
+        return {Kind::ServerState, message};
     }
     if (LogPending == kOn) {
         LogPending = kOff;

@@ -15,6 +15,7 @@ public:
         LevelAnswer,  // exactly "mp", "admin" or "poweradmin": the login was accepted
         Notice,       // "ADDUSER…" or "CHANGERCON…": text to show the user
         Refusal,      // "DENIED " and the daemon's reason: a refused login or request
+        ServerState,  // "SERVERSTATE" and its lines: the game server's state for the Admin page
         Other,        // anything else
     };
     struct Taken {

@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -495,6 +496,11 @@ private Q_SLOTS:
     // Last: the page it leaves is restored in the next session.
     void grantedSessionTakesThePasswordAndAdministersTheServer()
     {
+        // A daily restart half a day away, so that it never comes during the test.
+        startDaemon("server_port = " + QByteArray::number(m_sim->port()) +
+                    "\nhealth_interval = 0s\nrestart_warnings = 1s\nannounce = 5m ^2Welcome\n"
+                    "restart_times = " +
+                    QTime::currentTime().addSecs(12 * 3600).toString("HH:mm").toUtf8() + '\n');
         startSession(QStringLiteral("admin"));
         MainWindow& main = *m_app->mainWindow();
         QCOMPARE(m_dialogs->calls.at(0).text, QStringLiteral("Access Granted to alice as admin"));
@@ -513,6 +519,44 @@ private Q_SLOTS:
         QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Labelstart")), Qt::LeftButton);
         QCOMPARE(onlyBox(), QStringLiteral("Server should be starting up!"));
         QTRY_VERIFY_WITH_TIMEOUT(m_daemon->gameServer().isRunning(), 5000);
+
+        // The daemon's watch: refreshed, the next restart skipped, a restart now only after the
+        // box says yes.
+        auto* state = main.findChild<QLabel*>(QStringLiteral("watchStateLabel"));
+        auto* restart = main.findChild<QLabel*>(QStringLiteral("watchRestartLabel"));
+        auto* skip = main.findChild<QAbstractButton*>(QStringLiteral("watchSkipButton"));
+        main.findChild<QAbstractButton*>(QStringLiteral("watchRefreshButton"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("Running since ")), 5000);
+        QVERIFY2(restart->text().startsWith(QStringLiteral("Next restart: ")) && skip->isEnabled(),
+                 qPrintable(restart->text()));
+        QCOMPARE(
+            main.findChild<QListWidget*>(QStringLiteral("watchAnnouncementsList"))->item(0)->text(),
+            QStringLiteral("after 5 min: Welcome"));
+        skip->click();
+        QTRY_VERIFY_WITH_TIMEOUT(restart->text().contains(QStringLiteral("(skipped: ")), 5000);
+        QCOMPARE(main.findChild<QLabel*>(QStringLiteral("statusLine"))->text(),
+                 QStringLiteral("The next daily restart is skipped."));
+        const qint64 pid = m_daemon->gameServer().processId();
+        auto* restartNow =
+            main.findChild<QAbstractButton*>(QStringLiteral("watchRestartNowButton"));
+        m_dialogs->calls.clear();
+        m_dialogs->answers << BoxAnswer::No << BoxAnswer::Yes;
+        restartNow->click();
+        QCOMPARE(
+            onlyBox(),
+            QStringLiteral("Restart the game server now? The daemon warns the players first."));
+        restartNow->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            restart->text().startsWith(QStringLiteral("Restart on request at ")), 5000);
+        QVERIFY(!restartNow->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_daemon->gameServer().processId() != pid && m_daemon->gameServer().isRunning(), 5000);
+        // Once the restart is over, the page asks again by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(restart->text().startsWith(QStringLiteral("Next restart: ")),
+                                 8000);
+        QFile audit(file("garrisond-audit.log"));
+        QVERIFY(audit.open(QIODevice::ReadOnly));
+        QCOMPARE(audit.readAll().count(" restartnow "), 1);
 
         m_dialogs->calls.clear();
         // A log of many receive events reaches the reader whole, and leaves the session as it was.

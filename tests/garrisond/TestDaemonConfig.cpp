@@ -41,7 +41,21 @@ private Q_SLOTS:
               "login_timeout_seconds = 10\n"
               "max_clients = 4\n"
               "max_sessions_per_account = 2\n"
-              "idle_timeout_seconds = 0\n");
+              "idle_timeout_seconds = 0\n"
+              "server_port = 28970\n"
+              "server_autostart = true\n"
+              "restart_limit = 2\n"
+              "restart_backoff_max = 5m\n"
+              "health_interval = 0s\n"
+              "health_misses = 4\n"
+              "restart_times = 16:30, 4:00\n"
+              "restart_warnings = 10m, 30s\n"
+              "restart_warning_text = Restart in %1!\n"
+              "announce = 5m Welcome = have fun\n"
+              "announce = 1h Visit our forum\n"
+              "webhook_url = https://hooks.example.org/x/y?token=z\n"
+              "webhook_format = json\n"
+              "server_name = My Server\n");
         DaemonConfig config;
         QString error;
         QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
@@ -60,27 +74,75 @@ private Q_SLOTS:
         QCOMPARE(config.maxClients, 4);
         QCOMPARE(config.maxSessionsPerAccount, 2);
         QCOMPARE(config.idleTimeout, std::chrono::seconds(0));
+        QCOMPARE(config.gameServerPort(), 28970);
+        QVERIFY(config.serverAutostart);
+        QCOMPARE(config.restartLimit, 2);
+        QCOMPARE(config.restartBackoffMax, std::chrono::seconds(300));
+        QCOMPARE(config.healthInterval, std::chrono::seconds(0));
+        QCOMPARE(config.healthMisses, 4);
+        QCOMPARE(config.restartTimes, QList<QTime>({QTime(4, 0), QTime(16, 30)}));
+        QCOMPARE(config.restartWarnings, QList<std::chrono::seconds>({std::chrono::seconds(600),
+                                                                      std::chrono::seconds(30)}));
+        QCOMPARE(config.restartWarningText, QStringLiteral("Restart in %1!"));
+        QCOMPARE(config.announcements.size(), 2);
+        QCOMPARE(config.announcements.at(0).interval, std::chrono::seconds(300));
+        QCOMPARE(config.announcements.at(0).text, QStringLiteral("Welcome = have fun"));
+        QCOMPARE(config.announcements.at(1).text, QStringLiteral("Visit our forum"));
+        QCOMPARE(config.webhookUrl, QUrl(QStringLiteral("https://hooks.example.org/x/y?token=z")));
+        QVERIFY(config.webhookFormat == garrisond::Webhook::Format::Json);
+        QCOMPARE(config.notificationName(), QStringLiteral("My Server"));
+    }
+    // Without server_port, the game server's port is the one its command line sets.
+    void findsTheGameServersPort_data()
+    {
+        garrison::test::addTextRows(
+            {"command", "port"},
+            {{"net_port set", "/srv/cod/codwawmp +set dedicated 2 +set net_port 28965", "28965"},
+             {"net_port set twice", "/srv/x +set net_port 28965 +set net_port 28966", "28965"},
+             {"no port", "/srv/cod/codwawmp +set dedicated 2", "28960"},
+             {"port not a number", "/srv/x +set net_port many", "28960"},
+             {"net_port last", "/srv/x +set net_port", "28960"}});
+    }
+    void findsTheGameServersPort()
+    {
+        QFETCH(QString, command);
+        write("server_command = " + command.toUtf8() + "\n");
+        DaemonConfig config;
+        QString error;
+        QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
+        QTEST(QString::number(config.gameServerPort()), "port");
     }
     void rejectsBadLines_data()
     {
-        garrison::test::addTextRows({"content"},
-                                    {{"unknown key", "rcon_pasword = x\n"},
-                                     {"no equals sign", "rcon_password\n"},
-                                     {"number not a number", "lockout_failures = five\n"},
-                                     {"number out of range", "max_clients = 0\n"},
-                                     {"too few iterations", "pbkdf2_iterations = 10\n"},
-                                     {"empty accounts path", "accounts =\n"},
-                                     {"certificate without its key", "tls_certificate = c.pem\n"},
-                                     {"plain text not a yes or no", "allow_plaintext = yes\n"}});
+        garrison::test::addTextRows(
+            {"content", "says"},
+            {{"unknown key", "rcon_pasword = x\n", "rcon_pasword"},
+             {"no equals sign", "rcon_password\n", "key = value"},
+             {"number not a number", "lockout_failures = five\n", "lockout_failures"},
+             {"number out of range", "max_clients = 0\n", "max_clients"},
+             {"too few iterations", "pbkdf2_iterations = 10\n", "pbkdf2_iterations"},
+             {"empty accounts path", "accounts =\n", "accounts"},
+             {"warnings without units", "restart_warnings = 15, 5, 1\n", "such as 15m, 5m"},
+             {"time out of the day", "restart_times = 04:00, 24:00\n", "such as 04:00"},
+             {"back-off under a second", "restart_backoff_max = 0s\n", "at least 1s"},
+             {"announcement without text", "announce = 5m\n", "an interval and a text"},
+             {"announcement without interval", "announce = Welcome\n", "an interval"},
+             {"webhook not on the web", "webhook_url = ftp://example.org/hook\n", "https://"},
+             {"webhook without host", "webhook_url = https:///hook\n", "https://"},
+             {"unknown webhook format", "webhook_format = slack\n", "discord or json"},
+             {"certificate without its key", "tls_certificate = c.pem\n", "go together"},
+             {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
+             {"autostart not true or false", "server_autostart = yes\n", "true or false"}});
     }
     void rejectsBadLines()
     {
         QFETCH(QString, content);
+        QFETCH(QString, says);
         write(content.toUtf8());
         DaemonConfig config;
         QString error;
         QVERIFY(!DaemonConfig::load(path(), &config, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY2(error.contains(says), qPrintable(error));
     }
     void writesTheRconPasswordAndKeepsTheRest_data()
     {

@@ -29,6 +29,11 @@ private Q_SLOTS:
              {"CHANGERCON", "- -", "CHANGERCON the password changed", "Notice",
               "the password changed", "- -"},
              {"refusal", "- -", "DENIED Wrong user name", "Refusal", "Wrong user name", "- -"},
+             {"server state", "- -", "SERVERSTATE\nstate=running", "ServerState",
+              "SERVERSTATE\nstate=running", "- -"},
+             {"server state before the armed log", "0 1", "SERVERSTATE\nstate=running",
+              "ServerState", "SERVERSTATE\nstate=running", "0 1"},
+             {"SERVERSTATE within a word", "- -", "SERVERSTATES", "Other", "SERVERSTATES", "- -"},
              {"empty flag is off", "- -", "x", "Other", "x", "- -"}});
     }
     void rulesApplyInOrder()
@@ -42,7 +47,8 @@ private Q_SLOTS:
         receiver.RconPassPending = before.section(' ', 0, 0).remove('-');
         receiver.LogPending = before.section(' ', 1, 1).remove('-');
         const DaemonReceiver::Taken taken = receiver.take(message);
-        const QStringList kinds{"RconPassword", "Log", "LevelAnswer", "Notice", "Refusal", "Other"};
+        const QStringList kinds{"RconPassword", "Log",         "LevelAnswer", "Notice",
+                                "Refusal",      "ServerState", "Other"};
         QCOMPARE(kinds.value(int(taken.kind)), kind);
         QCOMPARE(taken.text, text);
         QCOMPARE((receiver.RconPassPending.isEmpty() ? "-" : receiver.RconPassPending) + ' ' +

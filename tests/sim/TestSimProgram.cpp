@@ -28,12 +28,13 @@ quint16 launch(QProcess& process, const QStringList& extra)
     return match.hasMatch() ? match.captured(1).toUShort() : 0;
 }
 
-QString ask(quint16 port, const QString& password, const QString& command)
+QString ask(quint16 port, const QString& password, const QString& command,
+            int timeoutMs = kTimeoutMs)
 {
     QUdpSocket client;
     client.writeDatagram(SimRequest::encode(password, command),
                          QHostAddress(QHostAddress::LocalHost), port);
-    return client.waitForReadyRead(kTimeoutMs)
+    return client.waitForReadyRead(timeoutMs)
                ? SimRedirectBuffer::join({client.receiveDatagram().data()})
                : QString();
 }
@@ -50,6 +51,8 @@ private Q_SLOTS:
         QTest::newRow("SIGTERM") << "SIGTERM";
         QTest::newRow("SIGINT") << "SIGINT";
         QTest::newRow("Quit") << "Quit";
+        QTest::newRow("sim_crash") << "sim_crash 3";
+        QTest::newRow("sim_hang") << "sim_hang";
     }
     void answersAndStops()
     {
@@ -79,16 +82,27 @@ private Q_SLOTS:
                  qPrintable(status));
         QCOMPARE(ask(port, "other", "status"), QStringLiteral("Invalid password.\n"));
 
-        if (ending == QStringLiteral("Quit")) {
+        const auto pid = static_cast<pid_t>(process.processId());
+        if (ending.startsWith(QStringLiteral("SIG"))) {
+            ::kill(pid, ending == QStringLiteral("SIGINT") ? SIGINT : SIGTERM);
+        } else {
             QUdpSocket().writeDatagram(SimRequest::encode(QStringLiteral("pw"), ending),
                                        QHostAddress(QHostAddress::LocalHost), port);
-        } else {
-            ::kill(static_cast<pid_t>(process.processId()),
-                   ending == QStringLiteral("SIGINT") ? SIGINT : SIGTERM);
+        }
+        if (ending == QStringLiteral("sim_hang")) {
+            // Neither requests nor SIGTERM get through to a hung server; SIGKILL does. The
+            // request comes after "sim_hang" on the server's socket.
+            QCOMPARE(ask(port, "pw", "status", 1000), QString());
+            ::kill(pid, SIGTERM);
+            QVERIFY(!process.waitForFinished(300));
+            ::kill(pid, SIGKILL);
+            QVERIFY(process.waitForFinished(kTimeoutMs));
+            QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+            return;
         }
         QVERIFY(process.waitForFinished(kTimeoutMs));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.exitCode(), ending == QStringLiteral("sim_crash 3") ? 3 : 0);
     }
 };
 

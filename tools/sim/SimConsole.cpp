@@ -177,6 +177,11 @@ void SimConsole::run(const Line& line, SimRedirectBuffer& out)
         tell(line, out);
     } else if (word == u"quit" || word == u"killserver") {
         quit();
+    } else if (word == u"sim_crash") {
+        // Test commands: no reply, as from a server that died or hung.
+        Q_EMIT crashRequested(line.argv.size() > 1 ? line.argv.at(1).toInt() : 1);
+    } else if (word == u"sim_hang") {
+        Q_EMIT hangRequested(line.argv.size() > 1 ? line.argv.at(1).toInt() : 0);
     } else if (m_punkBuster.handles(word)) {
         m_punkBuster.execute(word, line.argv.mid(1), out);
     } else if (const SimDvarTable::Dvar* dvar = m_dvars.find(word)) {

@@ -47,6 +47,10 @@ public:
 
 Q_SIGNALS:
     void shutdownRequested();
+    // "sim_crash [status]" (default 1) and "sim_hang [seconds]" (0: for good): the program ends
+    // or stops answering; in a test's own process they do nothing.
+    void crashRequested(int exitStatus);
+    void hangRequested(int seconds);
     void chatLine(int slot, const QString& name, const QString& text);
     void punkBusterLine(const QString& line);
     void gameLogLine(const QString& line);

@@ -5,8 +5,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 using garrison::sim::SimServer;
 using garrison::sim::SimSettings;
@@ -41,7 +44,10 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral(
         "A game server that answers the remote console (RCON) over UDP, with simulated players.\n"
         "It writes one line when it is ready and stops on SIGINT, SIGTERM, \"quit\" or "
-        "\"killserver\"."));
+        "\"killserver\".\n"
+        "For testing a watch over it, the console command \"sim_crash [status]\" ends it at once "
+        "with that exit status (default 1), and \"sim_hang [seconds]\" makes it stop answering "
+        "and stop handling signals but SIGKILL, for good without seconds."));
     parser.addHelpOption();
     parser.addVersionOption();
     QList<QCommandLineOption> options = {
@@ -173,6 +179,21 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
     QObject::connect(&server, &SimServer::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&server.console(), &garrison::sim::SimConsole::crashRequested, &app,
+                     [](int status) {
+                         std::fflush(nullptr);
+                         std::_Exit(status);
+                     });
+    // The event loop stops: no request is answered, no signal is handled (their handler only
+    // queues them).
+    QObject::connect(
+        &server.console(), &garrison::sim::SimConsole::hangRequested, &app, [](int seconds) {
+            const QDeadlineTimer until = seconds > 0 ? QDeadlineTimer(seconds * 1000LL)
+                                                     : QDeadlineTimer(QDeadlineTimer::Forever);
+            while (!until.hasExpired()) {
+                ::usleep(10000);
+            }
+        });
 
     const quint16 bound = server.start(address, port);
     if (bound == 0) {

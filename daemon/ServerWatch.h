@@ -1,0 +1,122 @@
+#pragma once
+
+#include "Announcer.h"
+#include "CrashRestarts.h"
+#include "GameServerProcess.h"
+#include "RconChannel.h"
+#include "RestartSchedule.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace garrisond {
+
+struct DaemonConfig;
+
+// Keeps the game server that garrisond starts up and on schedule. It starts it again when it
+// crashes (CrashRestarts says how soon, or that it is time to give up) and when it stops
+// answering the status queries sent every health_interval; it restarts it at restart_times,
+// after saying the warnings in game, and on an administrator's request; and it says the
+// announcements while the server runs. A server that exits with status 0, or after a client
+// echoed "killserver" or "quit", was told to stop and stays down. Everything that happens is
+// told through happened().
+class ServerWatch : public QObject {
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+    enum class State { Stopped, Running, Restarting, GaveUp };
+    struct Event {
+        QString name;       // the audit log's event, and the webhook's
+        QString text;       // a sentence for people
+        QJsonObject fields; // for the webhook
+        bool notify = false;
+        bool alarm = false; // for the operator's eyes on stderr too
+    };
+    static constexpr int kStopGraceMs = 5000;
+    // How long after an echoed "killserver" or "quit" the server's exit counts as asked for.
+    static constexpr int kExpectedStopSeconds = 30;
+
+    explicit ServerWatch(GameServerProcess& process, QObject* parent = nullptr);
+
+    void configure(const DaemonConfig& config);
+    // Also when the clock jumps: the schedule is reckoned anew from now, without making up for
+    // what the jump passed over.
+    void setClock(Clock clock);
+
+    // "startserver": also after the watch gave up, which it forgets then.
+    GameServerProcess::StartResult start();
+    void expectStop();
+    // The restart skipped; invalid when none is scheduled.
+    QDateTime skipNextRestart();
+    // Says the last warning (restart_warnings' smallest), waits that long and restarts; starts
+    // a server that is not running at once. False when a restart is on its way already, or the
+    // server cannot be started.
+    bool restartNow(const QString& who);
+
+    State state() const { return m_state; }
+    QDateTime restartDue() const { return m_restartNowAt; }
+    static constexpr qsizetype kLargestStateText = 12000;
+    // The answer to "serverstate": "SERVERSTATE" and one "key=value" line each; announcements
+    // beyond kLargestStateText are only counted.
+    QString stateText(const QString& note = QString()) const;
+
+Q_SIGNALS:
+    void happened(const ServerWatch::Event& event);
+
+private:
+    enum class Pending { Nothing, Restart, RestartAfterHang, StopAfterHang };
+
+    QDateTime now() const { return m_clock(); }
+    GameServerProcess::StartResult launch();
+    void processFinished(const GameServerProcess::Exit& exit);
+    void restartAfterTrouble(Event trouble);
+    void restartLater();
+    void restartProcess();
+    void checkHealth();
+    void replied(bool refused);
+    void reschedule();
+    void scheduleDue();
+    void say(const QString& text);
+    QString warning(std::chrono::seconds left) const;
+    int restartsToday() const;
+    void recordRestart();
+
+    GameServerProcess& m_process;
+    Clock m_clock;
+    RconChannel m_rcon;
+    Announcer m_announcer;
+    RestartSchedule m_schedule;
+    CrashRestarts m_crashes;
+
+    QString m_program;
+    QStringList m_arguments;
+    QString m_directory;
+    std::chrono::milliseconds m_healthInterval{0};
+    int m_healthMisses = 3;
+    QString m_warningText;
+
+    State m_state = State::Stopped;
+    Pending m_pending = Pending::Nothing;
+    QDateTime m_since;
+    QList<QDateTime> m_restarts;
+    QDateTime m_lastCrash;
+    QString m_lastExit;
+    QDateTime m_stopExpectedUntil;
+    QDateTime m_scheduleHandled;
+    QDateTime m_restartNowAt;
+    std::chrono::seconds m_backoff{0};
+    int m_misses = 0;
+    bool m_awaitingReply = false;
+    bool m_refusalReported = false;
+
+    QTimer m_healthTimer;
+    QTimer m_backoffTimer;
+    QTimer m_scheduleTimer;
+    QTimer m_restartNowTimer;
+};
+
+} // namespace garrisond

@@ -1,0 +1,430 @@
+#include "AccountStore.h"
+#include "CrashRestarts.h"
+#include "DaemonConfig.h"
+#include "DaemonServer.h"
+#include "PasswordHash.h"
+#include "RconChannel.h"
+#include "TestMain.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <csignal>
+#include <ctime>
+
+using namespace garrisond;
+
+namespace {
+
+constexpr int kWaitMs = 8000;
+const QString kRcon = QStringLiteral("secret");
+
+// A client that talks to the daemon the way GARRISON does: one write per message.
+struct Client {
+    explicit Client(quint16 port)
+    {
+        QSignalSpy connected(&socket, &QTcpSocket::connected);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        connected.wait(kWaitMs);
+    }
+    QByteArray exchange(const QByteArray& message)
+    {
+        socket.write(message);
+        if (socket.bytesAvailable() == 0) {
+            QSignalSpy(&socket, &QTcpSocket::readyRead).wait(kWaitMs);
+        }
+        return socket.readAll();
+    }
+    QTcpSocket socket;
+};
+
+// The webhook's other end: answers every post with 204 (the first `failures` with 503), or
+// never answers at all.
+class HookListener : public QObject {
+public:
+    explicit HookListener(bool answers, int failures = 0) : m_answers(answers), m_failures(failures)
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+            }
+        });
+    }
+    QUrl url() const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/hook/token").arg(m_server.serverPort()));
+    }
+    QList<QJsonObject> posts;
+    // The events posted, in order, "restart" with its reason.
+    QStringList events() const
+    {
+        QStringList names;
+        for (const QJsonObject& post : posts) {
+            const QString reason = post.value(QStringLiteral("reason")).toString();
+            names.append(post.value(QStringLiteral("event")).toString() +
+                         (reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
+        }
+        return names;
+    }
+    QJsonObject last(const QString& event) const
+    {
+        for (auto post = posts.crbegin(); post != posts.crend(); ++post) {
+            if (post->value(QStringLiteral("event")).toString() == event) {
+                return *post;
+            }
+        }
+        return {};
+    }
+
+private:
+    void read(QTcpSocket* socket)
+    {
+        if (!m_answers) {
+            return;
+        }
+        QByteArray& request = m_requests[socket];
+        request += socket->readAll();
+        const qsizetype end = request.indexOf("\r\n\r\n");
+        if (end < 0) {
+            return;
+        }
+        qsizetype length = 0;
+        for (const QByteArray& line : request.left(end).split('\n')) {
+            if (line.toLower().startsWith("content-length:")) {
+                length = line.mid(15).trimmed().toLongLong();
+            }
+        }
+        if (request.size() < end + 4 + length) {
+            return;
+        }
+        if (m_failures > 0) {
+            --m_failures;
+            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n"
+                          "Connection: close\r\n\r\n");
+        } else {
+            posts.append(QJsonDocument::fromJson(request.mid(end + 4, length)).object());
+            socket->write("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
+        }
+        m_requests.remove(socket);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    bool m_answers;
+    int m_failures;
+    QHash<QTcpSocket*, QByteArray> m_requests;
+};
+
+quint16 freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+} // namespace
+
+// garrisond watching garrison-sim, with a webhook that is told what happens. The daemon runs
+// in this process, with a clock that the test sets to just before a daily restart.
+class TestServerWatch : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        ::tzset();
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        AccountStore store(file("garrisond-accounts.json"));
+        QString error;
+        QVERIFY(store.load(&error));
+        store.put(Account{QStringLiteral("alice"),
+                          PasswordHash::create("alicepw", 1000),
+                          {QStringLiteral("mp"), QStringLiteral("admin")}});
+        QVERIFY(store.save(&error));
+        m_offsetMs = 0;
+    }
+    void cleanup() { m_server.reset(); }
+
+    // The back-off doubles from 1 s up to its longest; restarts older than ten minutes no
+    // longer count, and one more than the limit within them gives up.
+    void backoff_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("longest");
+        QTest::addColumn<QList<int>>("crashAt"); // seconds
+        QTest::addColumn<QList<int>>("waits");   // -1: gave up
+        QTest::newRow("doubling to the longest")
+            << 6 << 5 << QList<int>{0, 10, 20, 30, 40} << QList<int>{1, 2, 4, 5, 5};
+        QTest::newRow("limit reached")
+            << 2 << 60 << QList<int>{0, 5, 10, 15} << QList<int>{1, 2, -1, -1};
+        QTest::newRow("old restarts drop out")
+            << 2 << 60 << QList<int>{0, 300, 601, 605, 901} << QList<int>{1, 2, 2, -1, 2};
+        QTest::newRow("never restart") << 0 << 60 << QList<int>{0} << QList<int>{-1};
+    }
+    void backoff()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, longest);
+        QFETCH(QList<int>, crashAt);
+        QFETCH(QList<int>, waits);
+        CrashRestarts restarts;
+        restarts.configure(limit, std::chrono::seconds(longest));
+        const QDateTime start = QDateTime::currentDateTimeUtc();
+        QList<int> got;
+        for (const int at : crashAt) {
+            const auto wait = restarts.restartAfterCrash(start.addSecs(at));
+            got.append(wait ? int(wait->count()) : -1);
+        }
+        QCOMPARE(got, waits);
+    }
+
+    // The watch's whole evening: a killed server, a stopped one, the daily restart with its
+    // warnings, a skipped one, an administrator's restart, and a server that keeps crashing.
+    void keepsTheServerUpAndOnSchedule()
+    {
+        HookListener hook(true, 1);
+        // The daemon's day begins at midnight, far from the restart at noon.
+        const QDateTime day(QDate(2030, 6, 1), QTime(0, 0));
+        setClockTo(day);
+        startDaemon(hook.url(), "restart_times = 12:00\nrestart_warnings = 2s, 1s\n"
+                                "announce = 1s ^2First news\nannounce = 1s ^5Second news\n");
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        Client alice(m_server->serverPort());
+        QCOMPARE(alice.exchange("alice:alicepw-admin"), QByteArray("admin"));
+        QCOMPARE(alice.exchange("getrconpass"), kRcon.toUtf8());
+        alice.socket.write("startserver");
+        QVERIFY(waitForNewServer(0));
+        alice.socket.write("alice - pb_sv_kick 4 0 Teamkill  twice");
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("Second news"), kWaitMs);
+        QVERIFY(log().indexOf("First news") < log().indexOf("Second news"));
+
+        // Killed: started again after 1 s, and the webhook hears of it.
+        qint64 pid = m_server->gameServer().processId();
+        QElapsedTimer sinceCrash;
+        sinceCrash.start();
+        QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
+        QVERIFY(waitForNewServer(pid));
+        const qint64 restartMs = sinceCrash.elapsed();
+        qInfo("a killed server answered again %lld ms after the crash (back-off 1000 ms)",
+              restartMs);
+        QVERIFY2(restartMs < 1000 + 3000, qPrintable(QString::number(restartMs)));
+        QTRY_VERIFY_WITH_TIMEOUT(!hook.last("crash").isEmpty(), kWaitMs);
+        QCOMPARE(hook.last("crash").value("exit").toString(), QStringLiteral("signal 9 (Killed)"));
+        QCOMPARE(hook.last("crash").value("restart_in").toInt(), 1);
+        QCOMPARE(hook.last("crash").value("server").toString(), QStringLiteral("Test Server"));
+
+        // Stopped: the status queries go unanswered, and it is taken for hung.
+        pid = m_server->gameServer().processId();
+        QVERIFY(::kill(pid_t(pid), SIGSTOP) == 0);
+        QVERIFY(waitForNewServer(pid));
+        QTRY_VERIFY_WITH_TIMEOUT(!hook.last("hang").isEmpty(), kWaitMs);
+        QCOMPARE(hook.last("hang").value("misses").toInt(), 2);
+        QVERIFY(m_server->watch().stateText().contains(
+            QStringLiteral("last_exit=no answer to 2 status queries")));
+
+        // The daily restart, three seconds ahead: both warnings come before it.
+        pid = m_server->gameServer().processId();
+        const qsizetype logBefore = log().size();
+        setClockTo(day.addSecs(12 * 3600 - 3));
+        QVERIFY(waitForNewServer(pid));
+        const QByteArray restartLog = log().mid(logBefore);
+        const qsizetype two = restartLog.indexOf("Console;^3Server restart in 2 seconds");
+        const qsizetype one = restartLog.indexOf("Console;^3Server restart in 1 second\n");
+        QVERIFY2(two >= 0 && one > two && restartLog.indexOf("InitGame", one) > one,
+                 restartLog.constData());
+
+        // Skipped: tomorrow's noon passes without warnings or a restart.
+        const QByteArray skip = alice.exchange("skiprestart");
+        QVERIFY2(skip.startsWith("SERVERSTATE\nstate=running\n"), skip.constData());
+        QVERIFY2(skip.contains("\nskipped=2030-06-02T12:00:00Z\n") &&
+                     skip.contains("\nnext_restart=2030-06-03T12:00:00Z\n") &&
+                     skip.endsWith("\nnote=The next daily restart is skipped."),
+                 skip.constData());
+        pid = m_server->gameServer().processId();
+        const qsizetype logBeforeSkipped = log().size();
+        setClockTo(day.addDays(1).addSecs(12 * 3600 - 3));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_server->watch().stateText().contains("skipped="), kWaitMs);
+        QCOMPARE(m_server->gameServer().processId(), pid);
+        QVERIFY(!log().mid(logBeforeSkipped).contains("Server restart"));
+
+        // An administrator's restart: the last warning, then the restart.
+        const QByteArray now = alice.exchange("restartnow");
+        QVERIFY2(now.endsWith("\nnote=The players are warned; the game server restarts in 1 s."),
+                 now.constData());
+        QVERIFY(waitForNewServer(pid));
+        QVERIFY(log().mid(logBeforeSkipped).contains("Console;^3Server restart in 1 second\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(hook.last("restart").value("who").toString(),
+                                  QStringLiteral("alice/admin"), kWaitMs);
+
+        // Crashing again and again: after two restarts within ten minutes, the watch gives up.
+        pid = m_server->gameServer().processId();
+        rcon("sim_crash 3");
+        QVERIFY(waitForNewServer(pid));
+        pid = m_server->gameServer().processId();
+        QVERIFY(::kill(pid_t(pid), SIGKILL) == 0);
+        QVERIFY(waitForNewServer(pid));
+        warnings.clear();
+        QVERIFY(::kill(pid_t(m_server->gameServer().processId()), SIGKILL) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->watch().state(), ServerWatch::State::GaveUp, kWaitMs);
+        QVERIFY(warnings.size() >= 2);
+        QVERIFY(warnings.constLast().constFirst().toString().startsWith(
+            QStringLiteral("garrisond gave up on the game server: 2 restarts within 10 minutes")));
+        QTRY_VERIFY_WITH_TIMEOUT(!hook.last("gave-up").isEmpty(), kWaitMs);
+        QCOMPARE(hook.events(),
+                 QStringList({"login", "kick", "crash", "hang", "restart scheduled",
+                              "restart administrator", "crash", "crash", "crash", "gave-up"}));
+        QCOMPARE(hook.last("kick").value("whom").toString(), QStringLiteral("PunkBuster slot 4"));
+        QCOMPARE(hook.last("kick").value("why").toString(), QStringLiteral("Teamkill  twice"));
+        QVERIFY(hook.posts.at(6).value("text").toString().contains("exit status 3"));
+        QVERIFY(hook.last("crash").value("restart_in").isNull());
+        const QByteArray state = alice.exchange("serverstate");
+        QVERIFY2(state.contains("\nstate=gave-up\n") && state.contains("\nrestarts_today=3\n"),
+                 state.constData());
+
+        // "startserver" takes it up again.
+        alice.socket.write("startserver");
+        QVERIFY(waitForNewServer(0));
+        QCOMPARE(m_server->watch().state(), ServerWatch::State::Running);
+        const QString audit = auditText();
+        for (const char* event : {"alice/admin skiprestart", "alice/admin restartnow", "- - crash",
+                                  "- - hang", "- - gave-up", "- - restart"}) {
+            QVERIFY2(audit.contains(QLatin1String(event)), event);
+        }
+    }
+
+    // A webhook that never answers or refuses to connect costs the daemon nothing: logins are
+    // answered as fast as before, and what cannot be sent is dropped, not hoarded.
+    void deadWebhooksDoNotSlowTheDaemon_data()
+    {
+        QTest::addColumn<bool>("listening");
+        QTest::newRow("never answers") << true;
+        QTest::newRow("refuses") << false;
+    }
+    void deadWebhooksDoNotSlowTheDaemon()
+    {
+        QFETCH(bool, listening);
+        HookListener silent(false);
+        QUrl url = silent.url();
+        if (!listening) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            url.setPort(closed.serverPort());
+        }
+        startDaemon(url, "max_sessions_per_account = 100\n");
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        Client alice(m_server->serverPort());
+        QCOMPARE(alice.exchange("alice:alicepw-admin"), QByteArray("admin"));
+        QByteArray kicks;
+        for (int n = 0; n < 300; ++n) {
+            kicks += "alice - clientkick " + QByteArray::number(n % 18);
+        }
+        alice.socket.write(kicks);
+        QTRY_VERIFY_WITH_TIMEOUT(auditText().count(QStringLiteral("clientkick")) >= 10, kWaitMs);
+        qint64 slowest = 0;
+        for (int n = 0; n < 20; ++n) {
+            QElapsedTimer login;
+            login.start();
+            QCOMPARE(Client(m_server->serverPort()).exchange("alice:alicepw-mp"), QByteArray("mp"));
+            slowest = std::max(slowest, login.elapsed());
+        }
+        qInfo("slowest of 20 logins with a dead webhook: %lld ms", slowest);
+        QVERIFY2(slowest < 100, qPrintable(QString::number(slowest)));
+        QTRY_VERIFY_WITH_TIMEOUT(!warnings.isEmpty(), kWaitMs);
+        QVERIFY2(warnings.constFirst().constFirst().toString().contains(
+                     QStringLiteral("does not keep up")),
+                 qPrintable(warnings.constFirst().constFirst().toString()));
+        // Nothing of the webhook's address but where it is.
+        QVERIFY(!warnings.constFirst().constFirst().toString().contains(QStringLiteral("token")));
+    }
+
+private:
+    QString file(const char* name) const { return m_dir->filePath(QLatin1String(name)); }
+    void setClockTo(const QDateTime& at)
+    {
+        m_offsetMs = QDateTime::currentDateTimeUtc().msecsTo(at);
+        if (m_server) {
+            m_server->setClock([this] { return clock(); });
+        }
+    }
+    QDateTime clock() const { return QDateTime::currentDateTimeUtc().addMSecs(m_offsetMs); }
+    void startDaemon(const QUrl& hook, const QByteArray& extra = QByteArray())
+    {
+        m_simPort = freeUdpPort();
+        QFile config(file("garrisond.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("rcon_password = " + kRcon.toUtf8() + "\npbkdf2_iterations = 1000\n" +
+                     "server_command = " GARRISON_SIM_PROGRAM " --port " +
+                     QByteArray::number(m_simPort) + " --password " + kRcon.toUtf8() +
+                     " --tick-ms 0 --players 2 --log " + file("games_mp.log").toUtf8() +
+                     "\nserver_port = " + QByteArray::number(m_simPort) +
+                     "\nhealth_interval = 1s\nhealth_misses = 2\nrestart_limit = 2\n"
+                     "restart_backoff_max = 1s\nserver_name = Test Server\nwebhook_format = json\n"
+                     "allow_plaintext = true\n"
+                     "webhook_url = " +
+                     hook.toEncoded() + '\n' + extra);
+        config.close();
+        DaemonConfig loaded;
+        QString error;
+        QVERIFY2(DaemonConfig::load(file("garrisond.conf"), &loaded, &error), qPrintable(error));
+        m_server = std::make_unique<DaemonServer>(loaded);
+        m_server->setClock([this] { return clock(); });
+        QVERIFY2(m_server->start(QHostAddress::LocalHost, 0), qPrintable(m_server->errorString()));
+    }
+    // The game server answers on its port.
+    bool answers()
+    {
+        QUdpSocket probe;
+        probe.writeDatagram(RconChannel::request(kRcon, QStringLiteral("status")),
+                            QHostAddress(QHostAddress::LocalHost), m_simPort);
+        return QTest::qWaitFor([&probe] { return probe.hasPendingDatagrams(); }, 200);
+    }
+    void rcon(const QString& command)
+    {
+        QUdpSocket().writeDatagram(RconChannel::request(kRcon, command),
+                                   QHostAddress(QHostAddress::LocalHost), m_simPort);
+    }
+    // A game server other than process `old` runs and answers.
+    bool waitForNewServer(qint64 old)
+    {
+        for (QDeadlineTimer deadline(kWaitMs); !deadline.hasExpired();) {
+            const qint64 pid = m_server->gameServer().processId();
+            if (pid != 0 && pid != old && answers()) {
+                return true;
+            }
+            QTest::qWait(20);
+        }
+        return false;
+    }
+    QByteArray log() const
+    {
+        QFile game(file("games_mp.log"));
+        return game.open(QIODevice::ReadOnly) ? game.readAll() : QByteArray();
+    }
+    QString auditText() const
+    {
+        QFile audit(file("garrisond-audit.log"));
+        return audit.open(QIODevice::ReadOnly) ? QString::fromUtf8(audit.readAll()) : QString();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<DaemonServer> m_server;
+    qint64 m_offsetMs = 0;
+    quint16 m_simPort = 0;
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestServerWatch)
+#include "TestServerWatch.moc"
