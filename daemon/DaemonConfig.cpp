@@ -1,5 +1,6 @@
 #include "DaemonConfig.h"
 
+#include "LoginRequest.h"
 #include "SecretFile.h"
 
 #include <QDir>
@@ -22,6 +23,29 @@ bool toNumber(const QString& text, qint64 minimum, qint64 maximum, qint64* numbe
     bool ok = false;
     *number = text.toLongLong(&ok);
     return ok && *number >= minimum && *number <= maximum;
+}
+
+QStringList commaList(const QString& text)
+{
+    QStringList items;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        if (!item.trimmed().isEmpty()) {
+            items.append(item.trimmed());
+        }
+    }
+    return items;
+}
+
+bool levelList(const QString& text, QStringList* levels)
+{
+    const QStringList items = commaList(text);
+    for (const QString& item : items) {
+        if (!LoginRequest::isLevel(item)) {
+            return false;
+        }
+    }
+    *levels = items;
+    return true;
 }
 
 } // namespace
@@ -75,7 +99,15 @@ QString DaemonConfig::describeKeys()
         "  max_anonymous        connections not logged in, in all (default 64)\n"
         "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
         "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
-        "                       reading from it; twice this drops it (default 8388608)\n");
+        "                       reading from it; twice this drops it (default 8388608)\n"
+        "  event_levels         levels that may ask for the game log's live events\n"
+        "                       (\"getevents\"); mp receives chat, joins and quits, admin and\n"
+        "                       poweradmin also kills, maps, alerts and reports (default\n"
+        "                       mp, admin, poweradmin; empty: nobody)\n"
+        "  alert_words          comma-separated words that raise an alert when a player says\n"
+        "                       them (case and colour codes ignored; default none)\n"
+        "  report_command       the chat command with which players call an administrator:\n"
+        "                       \"!report <name> <reason>\" (default !report; empty: off)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
@@ -165,6 +197,11 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("max_sessions_per_account") &&
                    toNumber(value, 1, 10000, &number)) {
             config->maxSessionsPerAccount = static_cast<int>(number);
+        } else if (key == QLatin1String("event_levels") && levelList(value, &config->eventLevels)) {
+        } else if (key == QLatin1String("alert_words")) {
+            config->alertWords = commaList(value);
+        } else if (key == QLatin1String("report_command")) {
+            config->reportCommand = value;
         } else if (key == QLatin1String("idle_timeout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->idleTimeout = std::chrono::seconds(number);

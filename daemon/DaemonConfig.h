@@ -42,6 +42,12 @@ struct DaemonConfig {
     int maxAnonymous = 64;
     int maxAnonymousPerAddress = 4;
     qint64 sendBufferBytes = 8 * 1024 * 1024;
+    // The game log's live events: who may ask for them, the chat words that raise an alert,
+    // and the chat command with which players report someone.
+    QStringList eventLevels{QStringLiteral("mp"), QStringLiteral("admin"),
+                            QStringLiteral("poweradmin")};
+    QStringList alertWords;
+    QString reportCommand = QStringLiteral("!report");
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);

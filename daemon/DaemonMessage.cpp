@@ -12,7 +12,7 @@ namespace {
 bool isRequestWord(const QString& text)
 {
     return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
-           text == QLatin1String("startserver");
+           text == QLatin1String("startserver") || text == QLatin1String("getevents");
 }
 
 bool isWhole(const QByteArray& bytes, const QString& account)
@@ -65,6 +65,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::GetLog;
     } else if (message.text == QLatin1String("startserver")) {
         message.kind = Kind::StartServer;
+    } else if (message.text == QLatin1String("getevents")) {
+        message.kind = Kind::GetEvents;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);

@@ -19,6 +19,7 @@ struct DaemonMessage {
         GetRconPass, // "getrconpass"
         GetLog,      // "getlog"
         StartServer, // "startserver"
+        GetEvents,   // "getevents": the game log's live events from now on
         Echo,        // in a session: "<account> - <command>" (command holds the command)
         Other,       // in a session: anything else, recorded as it came
         Rejected,    // bytes that no typed text holds; the connection is dropped

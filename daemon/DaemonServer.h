@@ -4,6 +4,7 @@
 #include "ActivitySummary.h"
 #include "AuditLog.h"
 #include "DaemonConfig.h"
+#include "GameEvents.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
@@ -65,6 +66,8 @@ public:
     const DaemonConfig& config() const { return m_config; }
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
     GameServerProcess& gameServer() { return m_gameServer; }
+    // The game log's events; sessions that asked for them, and any other sink, subscribe here.
+    GameEvents& gameEvents() { return m_gameEvents; }
 
     // Used by the sessions. The answer to a login comes later, through the session's
     // loginAnswered(), unless the session is gone by then.
@@ -124,6 +127,7 @@ private:
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
     GameServerProcess m_gameServer;
+    GameEvents m_gameEvents;
     QTcpServer m_server;
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
