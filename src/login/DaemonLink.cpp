@@ -24,6 +24,9 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     m_logQuiet.setSingleShot(true);
     m_logQuiet.setInterval(kLogQuietMs);
     connect(&m_logQuiet, &QTimer::timeout, this, &DaemonLink::logComplete);
+    m_eventsRequest.setSingleShot(true);
+    connect(&m_eventsRequest, &QTimer::timeout, this, &DaemonLink::sendEventsRequest);
+    m_sinceSend.start();
 }
 
 void DaemonLink::setCredentialsSource(std::function<Credentials()> source)
@@ -112,8 +115,32 @@ bool DaemonLink::send(const QString& message)
         Q_EMIT linkLost();
         return false;
     }
-    m_socket.write(toAnsi(message));
+    write(message);
     return true;
+}
+
+void DaemonLink::write(const QString& message)
+{
+    m_socket.write(toAnsi(message));
+    m_sinceSend.restart();
+}
+
+void DaemonLink::requestEvents()
+{
+    m_eventsRequest.start(0);
+}
+
+void DaemonLink::sendEventsRequest()
+{
+    if (!isConnected()) {
+        return;
+    }
+    const qint64 since = m_sinceSend.elapsed();
+    if (since < kRequestGapMs) {
+        m_eventsRequest.start(static_cast<int>(kRequestGapMs - since));
+        return;
+    }
+    write(QStringLiteral("getevents"));
 }
 
 std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& message)
@@ -124,6 +151,7 @@ std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& me
     if (m_socket.write(toAnsi(message)) < 0) {
         return Failure{socketErrorNumber(m_socket.error()), m_socket.errorString()};
     }
+    m_sinceSend.restart();
     return std::nullopt;
 }
 
@@ -141,6 +169,7 @@ void DaemonLink::close()
 void DaemonLink::forgetConversation()
 {
     m_inSession = false;
+    m_eventsRequest.stop();
     m_logQuiet.stop();
     m_log.clear();
     m_statusz = QStringLiteral("none");
@@ -162,15 +191,30 @@ void DaemonLink::echoCommand(const QString& command)
 
 void DaemonLink::onReadyRead()
 {
-    m_lastRefusal.clear();
-    // Everything one receive event delivers is one message, but for the rest of a log.
+    // Everything one receive event delivers is one message, but for the rest of a log and the
+    // event lines in front of it.
     if (m_logQuiet.isActive()) {
+        m_lastRefusal.clear();
         const QString more = fromAnsi(m_socket.readAll());
         m_log.append(QStringView(more).first(std::min(more.size(), kLogLimit - m_log.size())));
         m_logQuiet.start();
         return;
     }
-    const DaemonReceiver::Taken taken = m_receiver.take(fromAnsi(m_socket.readAll()));
+    QString message = fromAnsi(m_socket.readAll());
+    if (m_receiver.RconPassPending != QLatin1String("1")) {
+        DaemonReceiver::Split split = m_receiver.takeEventLines(message);
+        for (const QString& line : std::as_const(split.eventLines)) {
+            if (const std::optional<DaemonEvent> event = DaemonEvent::parse(line)) {
+                Q_EMIT eventReceived(*event);
+            }
+        }
+        if (split.rest.isEmpty()) {
+            return;
+        }
+        message = std::move(split.rest);
+    }
+    m_lastRefusal.clear();
+    const DaemonReceiver::Taken taken = m_receiver.take(message);
     switch (taken.kind) {
     case DaemonReceiver::Kind::RconPassword:
         m_rconPassword = taken.text;

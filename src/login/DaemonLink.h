@@ -1,9 +1,11 @@
 #pragma once
 
 #include "daemon/DaemonRequests.h"
+#include "login/DaemonEvent.h"
 #include "login/DaemonReceiver.h"
 #include "rcon/DaemonEcho.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTcpSocket>
@@ -31,6 +33,10 @@ public:
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
     static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
+    // The daemon takes what arrives within its pause of 100 ms as one message, and only an
+    // echo ("user - …") may follow another message there: "getevents" keeps this distance from
+    // whatever was sent before it.
+    static constexpr int kRequestGapMs = 250;
 
     explicit DaemonLink(QObject* parent = nullptr);
 
@@ -49,6 +55,9 @@ public:
     void echoCommand(const QString& command) override;
     std::optional<Failure> sendRequest(const QString& message) override;
     void armLog() override { islo(QStringLiteral("1")); }
+    // Asks for the game log's live events ("getevents") once nothing was sent for
+    // kRequestGapMs; they arrive through eventReceived until the link closes or logs in anew.
+    void requestEvents();
 
     const QString& statusz() const { return m_statusz; }
     const QString& status() const { return m_status; }
@@ -76,6 +85,7 @@ Q_SIGNALS:
     void refused(const QString& reason, bool inSession);
     void linkLost();
     void linkFailed(int number, const QString& description);
+    void eventReceived(const garrison::DaemonEvent& event);
 
 private:
     void setStatus(const QString& text);
@@ -85,6 +95,8 @@ private:
     void logComplete();
     // A new link starts a new conversation: nothing granted, no answer awaited.
     void forgetConversation();
+    void write(const QString& message);
+    void sendEventsRequest();
 
     QTcpSocket m_socket;
     QTimer m_timer1;
@@ -98,6 +110,8 @@ private:
     QString m_lastRefusal;
     std::optional<QString> m_rconPassword;
     std::function<Credentials()> m_credentials;
+    QElapsedTimer m_sinceSend;
+    QTimer m_eventsRequest;
 };
 
 } // namespace garrison
