@@ -5,6 +5,7 @@
 #include "LockoutTable.h"
 #include "WireText.h"
 
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <algorithm>
 #include <utility>
@@ -38,8 +39,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(DaemonMessage::kQuietGapMs);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
-    connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
-        if (m_answerOutstanding && m_socket->bytesToWrite() == 0) {
+    const auto drained = [this] {
+        if (m_answerOutstanding && unsentBytes() == 0) {
             m_answerOutstanding = false;
             m_sinceLastSend.restart();
             flushEvents();
@@ -47,7 +48,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
         if (m_socket->bytesAvailable() > 0 && !outputFull()) {
             readMessages();
         }
-    });
+    };
+    connect(m_socket, &QTcpSocket::bytesWritten, this, drained);
     connect(m_socket, &QTcpSocket::disconnected, this, &ClientSession::finish);
     connect(&m_noticeTimer, &QTimer::timeout, this, &ClientSession::sendNextNotice);
     connect(&m_quietTimer, &QTimer::timeout, this, [this] {
@@ -70,6 +72,23 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_sinceMessage.start();
     m_eventTimer.setSingleShot(true);
     connect(&m_eventTimer, &QTimer::timeout, this, &ClientSession::flushEvents);
+    if (auto* tls = qobject_cast<QSslSocket*>(m_socket)) {
+        // The login timer, running already, bounds the handshake too.
+        m_handshaking = true;
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, drained);
+        connect(tls, &QSslSocket::encrypted, this, [this] {
+            m_handshaking = false;
+            readMessages();
+        });
+        connect(tls, &QAbstractSocket::errorOccurred, this,
+                [this](QAbstractSocket::SocketError error) {
+                    if (m_handshaking && error != QAbstractSocket::RemoteHostClosedError) {
+                        refuseHandshake(m_socket->errorString());
+                    }
+                });
+        tls->setSslConfiguration(m_server.tlsConfiguration());
+        tls->startServerEncryption();
+    }
 }
 
 ClientSession::~ClientSession()
@@ -84,14 +103,23 @@ QString ClientSession::who() const
     return isLoggedIn() ? m_account + QLatin1Char('/') + m_level : QStringLiteral("-");
 }
 
+// A TLS socket encrypts at once what is written: the bytes that wait for the client are the
+// encrypted ones.
+qint64 ClientSession::unsentBytes() const
+{
+    const auto* tls = qobject_cast<const QSslSocket*>(m_socket);
+    return m_socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+}
+
 bool ClientSession::outputFull() const
 {
-    return m_socket->bytesToWrite() > m_server.config().sendBufferBytes;
+    return unsentBytes() > m_server.config().sendBufferBytes;
 }
 
 void ClientSession::readMessages()
 {
-    if (m_closing || m_loginPending || outputFull() || m_socket->bytesAvailable() == 0) {
+    if (m_closing || m_handshaking || m_loginPending || outputFull() ||
+        m_socket->bytesAvailable() == 0) {
         return;
     }
     // The socket holds at most one byte more than a message, and m_gathered at most a message.
@@ -242,7 +270,7 @@ void ClientSession::send(const QByteArray& answer)
         return;
     }
     // Reading stops at send_buffer_bytes, so only notices can pile up past twice that.
-    if (m_socket->bytesToWrite() > 2 * m_server.config().sendBufferBytes) {
+    if (unsentBytes() > 2 * m_server.config().sendBufferBytes) {
         abortConnection(QStringLiteral("answers left unread"));
         return;
     }
@@ -306,6 +334,22 @@ void ClientSession::abortConnection(const QString& reason)
         return;
     }
     m_server.audit(m_address, who(), QStringLiteral("dropped"), reason);
+    m_closing = true;
+    m_socket->abort();
+    if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+        finish();
+    }
+}
+
+// Whatever the client sent is not read, and it gets no answer: a client that sends its login
+// in plain text must not learn whether it was right.
+void ClientSession::refuseHandshake(const QString& error)
+{
+    if (m_closing) {
+        return;
+    }
+    m_server.audit(m_address, who(), QStringLiteral("refused-no-tls"),
+                   QStringLiteral("no TLS handshake (a client speaking plain text?): ") + error);
     m_closing = true;
     m_socket->abort();
     if (m_socket->state() == QAbstractSocket::UnconnectedState) {

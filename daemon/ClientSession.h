@@ -15,12 +15,12 @@ class QTcpSocket;
 
 namespace garrisond {
 
-// One client connection. The client sends first a login "user:password-level", answered with
-// the level word or a refusal; after that "getrconpass", "getlog", "startserver", "getevents"
-// and the echoed commands "user - command". What arrives is gathered into messages as
-// DaemonMessage::takeWhole says. Nothing more is read while a login is being checked, nor
-// while the client has more than send_buffer_bytes of answers unread; one that lets twice that
-// pile up is dropped.
+// One client connection, over TLS unless plain text is allowed. The client sends first a login
+// "user:password-level", answered with the level word or a refusal; after that "getrconpass",
+// "getlog", "startserver", "getevents" and the echoed commands "user - command". What arrives is
+// gathered into messages as DaemonMessage::takeWhole says. Nothing more is read while a login is
+// being checked, nor while the client has more than send_buffer_bytes of answers unread; one that
+// lets twice that pile up is dropped.
 //
 // After "getevents" the game log's events follow, as lines that begin with "EVENT ". They keep
 // the notices' distance from every other answer, counted from when the answer has left, so
@@ -78,7 +78,9 @@ private:
     void handleSessionMessage(const DaemonMessage& message);
     void noteActivity();
     void send(const QByteArray& answer);
+    qint64 unsentBytes() const;
     bool outputFull() const;
+    void refuseHandshake(const QString& error);
     void scheduleNotices();
     void sendNextNotice();
     void abortConnection(const QString& reason);
@@ -94,6 +96,7 @@ private:
     QString m_account;
     QString m_level;
     qint64 m_bytesBeforeLogin = 0;
+    bool m_handshaking = false;
     bool m_loginPending = false;
     bool m_closing = false;
     bool m_finished = false;

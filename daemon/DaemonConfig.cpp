@@ -57,6 +57,8 @@ DaemonConfig DaemonConfig::defaults(const QString& filePath)
     config.filePath = QFileInfo(filePath).absoluteFilePath();
     config.accountsPath = base.absoluteFilePath(QStringLiteral("garrisond-accounts.json"));
     config.auditLogPath = base.absoluteFilePath(QStringLiteral("garrisond-audit.log"));
+    config.certificatePath = base.absoluteFilePath(QStringLiteral("garrisond-certificate.pem"));
+    config.keyPath = base.absoluteFilePath(QStringLiteral("garrisond-key.pem"));
     return config;
 }
 
@@ -100,6 +102,13 @@ QString DaemonConfig::describeKeys()
         "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
         "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
         "                       reading from it; twice this drops it (default 8388608)\n"
+        "  tls_certificate      the certificate clients see (PEM, the chain may follow it)\n"
+        "  tls_key              its private key (PEM). Without these two, garrisond makes its\n"
+        "                       own key and self-signed certificate at the first start,\n"
+        "                       garrisond-certificate.pem and garrisond-key.pem beside the\n"
+        "                       configuration; --show-fingerprint prints what clients check\n"
+        "  allow_plaintext      true: plain TCP instead of TLS, passwords in clear; only on\n"
+        "                       the loopback address, for tests (default false)\n"
         "  event_levels         levels that may ask for the game log's live events\n"
         "                       (\"getevents\"); mp receives chat, joins and quits, admin and\n"
         "                       poweradmin also kills, maps, alerts and reports (default\n"
@@ -127,6 +136,8 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     const QDir base = QFileInfo(filePath).absoluteDir();
     int lineNumber = 0;
     int settings = 0;
+    bool namesCertificate = false;
+    bool namesKey = false;
     for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
         const QString line = QString::fromUtf8(bytes).trimmed();
@@ -197,6 +208,15 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("max_sessions_per_account") &&
                    toNumber(value, 1, 10000, &number)) {
             config->maxSessionsPerAccount = static_cast<int>(number);
+        } else if (key == QLatin1String("tls_certificate") && !value.isEmpty()) {
+            config->certificatePath = resolve(base, value);
+            namesCertificate = true;
+        } else if (key == QLatin1String("tls_key") && !value.isEmpty()) {
+            config->keyPath = resolve(base, value);
+            namesKey = true;
+        } else if (key == QLatin1String("allow_plaintext") &&
+                   (value == QLatin1String("true") || value == QLatin1String("false"))) {
+            config->allowPlaintext = value == QLatin1String("true");
         } else if (key == QLatin1String("event_levels") && levelList(value, &config->eventLevels)) {
         } else if (key == QLatin1String("alert_words")) {
             config->alertWords = commaList(value);
@@ -215,6 +235,12 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         *error = filePath + QStringLiteral(" holds no setting");
         return false;
     }
+    // A certificate without its key (or the reverse) would be paired with garrisond's own.
+    if (namesCertificate != namesKey) {
+        *error = filePath + QStringLiteral(": tls_certificate and tls_key go together");
+        return false;
+    }
+    config->tlsFilesNamed = namesCertificate;
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
         return false;

@@ -42,6 +42,13 @@ struct DaemonConfig {
     int maxAnonymous = 64;
     int maxAnonymousPerAddress = 4;
     qint64 sendBufferBytes = 8 * 1024 * 1024;
+    // The link is TLS; these files are garrisond's own, made at the first start, unless the
+    // configuration names others (tlsFilesNamed), which are then only read.
+    QString certificatePath;
+    QString keyPath;
+    bool tlsFilesNamed = false;
+    // Plain TCP instead of TLS: for tests on the loopback address only.
+    bool allowPlaintext = false;
     // The game log's live events: who may ask for them, the chat words that raise an alert,
     // and the chat command with which players report someone.
     QStringList eventLevels{QStringLiteral("mp"), QStringLiteral("admin"),

@@ -7,6 +7,7 @@
 #include "WireText.h"
 
 #include <QFileInfo>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <algorithm>
 #include <map>
@@ -20,6 +21,11 @@ namespace {
 const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
 constexpr int kSummaryCheckMs = 5000;
 constexpr qsizetype kNamedAdditions = 5;
+// A refused connection is told why within this time or dropped; beyond kMaxTurningAway of them
+// at once, the next are dropped untold, so that refusals cannot use up the processor in
+// handshakes.
+constexpr int kTurnAwayMs = 3000;
+constexpr qsizetype kMaxTurningAway = 32;
 
 QString plainAddress(const QHostAddress& address)
 {
@@ -78,7 +84,16 @@ DaemonServer::~DaemonServer()
 
 bool DaemonServer::start(const QHostAddress& address, quint16 port)
 {
+    if (m_config.allowPlaintext && !address.isLoopback()) {
+        m_error = QStringLiteral("allow_plaintext is for tests on the loopback address only; "
+                                 "%1 is not one: remove allow_plaintext")
+                      .arg(address.toString());
+        return false;
+    }
     QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath};
+    if (!m_config.allowPlaintext && !m_config.tlsFilesNamed) {
+        secrets << m_config.certificatePath << m_config.keyPath;
+    }
     for (int n = 1; n < m_config.auditLogFiles; ++n) {
         secrets.append(m_config.auditLogPath + QLatin1Char('.') + QString::number(n));
     }
@@ -94,6 +109,10 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     if (!m_accounts.load(&m_error)) {
         return false;
     }
+    if (!m_config.allowPlaintext && !loadIdentity(&m_error)) {
+        return false;
+    }
+    m_server.setPlaintext(m_config.allowPlaintext);
     if (!m_config.serverUser.isEmpty()) {
         const std::optional<ServerUser> user = ServerUser::find(m_config.serverUser, &m_error);
         if (!user || !user->canSwitch(&m_error)) {
@@ -114,6 +133,24 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
     audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("listening"),
           address.toString() + QLatin1Char(' ') + QString::number(m_server.serverPort()));
+    return true;
+}
+
+bool DaemonServer::loadIdentity(QString* error)
+{
+    bool made = false;
+    std::optional<TlsIdentity> identity = TlsIdentity::load(m_config, &made, error);
+    if (!identity) {
+        return false;
+    }
+    if (made) {
+        Q_EMIT warning(QStringLiteral("made a new key and certificate, %1 and %2")
+                           .arg(m_config.keyPath, m_config.certificatePath));
+    } else if (m_identity && m_identity->fingerprint() != identity->fingerprint()) {
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("certificate-changed"),
+              identity->fingerprint());
+    }
+    m_identity = std::move(identity);
     return true;
 }
 
@@ -165,7 +202,18 @@ bool DaemonServer::reload()
                                               "server runs as before until garrisond restarts"));
                 fresh.serverUser = m_config.serverUser;
             }
+            if (fresh.allowPlaintext != m_config.allowPlaintext) {
+                Q_EMIT warning(QStringLiteral("allow_plaintext is read at start only"));
+                fresh.allowPlaintext = m_config.allowPlaintext;
+            }
             applyConfig(fresh);
+            // A renewed certificate (from an ACME client, say) serves the next connections.
+            if (!m_config.allowPlaintext && !loadIdentity(&error)) {
+                Q_EMIT warning(QStringLiteral("certificate not reloaded, the running one stays "
+                                              "in force: ") +
+                               error);
+                ok = false;
+            }
         }
         if (!ok) {
             Q_EMIT warning(QStringLiteral("configuration not reloaded, the running one stays in "
@@ -329,9 +377,7 @@ void DaemonServer::acceptConnections()
         if (!admit(address)) {
             audit(address, QStringLiteral("-"), QStringLiteral("refused-connection"),
                   QStringLiteral("too many connections"));
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            socket->write(kTooManyFromAddress);
-            socket->disconnectFromHost();
+            turnAway(socket);
             continue;
         }
         auto* session = new ClientSession(socket, address, *this);
@@ -344,6 +390,34 @@ void DaemonServer::acceptConnections()
         audit(session->address(), session->who(), QStringLiteral("connected"));
         Q_EMIT sessionOpened();
     }
+}
+
+void DaemonServer::turnAway(QTcpSocket* socket)
+{
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    m_turningAway.removeAll(nullptr);
+    if (m_turningAway.size() >= kMaxTurningAway) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_turningAway.append(socket);
+    QTimer::singleShot(kTurnAwayMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    auto* tls = qobject_cast<QSslSocket*>(socket);
+    if (tls == nullptr) {
+        socket->write(kTooManyFromAddress);
+        socket->disconnectFromHost();
+        return;
+    }
+    connect(tls, &QSslSocket::encrypted, tls, [tls] {
+        tls->write(kTooManyFromAddress);
+        tls->disconnectFromHost();
+    });
+    tls->setSslConfiguration(tlsConfiguration());
+    tls->startServerEncryption();
 }
 
 void DaemonServer::requestLogin(ClientSession* session, const std::optional<LoginRequest>& request)

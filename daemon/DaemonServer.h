@@ -3,6 +3,7 @@
 #include "AccountStore.h"
 #include "ActivitySummary.h"
 #include "AuditLog.h"
+#include "ConnectionListener.h"
 #include "DaemonConfig.h"
 #include "GameEvents.h"
 #include "GameServerProcess.h"
@@ -10,6 +11,7 @@
 #include "LoginQueue.h"
 #include "LoginRequest.h"
 #include "RefusalSummary.h"
+#include "TlsIdentity.h"
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
@@ -18,7 +20,8 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QTcpServer>
+#include <QSslConfiguration>
+#include <QTcpSocket>
 #include <QThreadPool>
 #include <QTimer>
 #include <functional>
@@ -42,7 +45,8 @@ public:
     explicit DaemonServer(DaemonConfig config, QObject* parent = nullptr);
     ~DaemonServer() override;
 
-    // Reads the accounts file and starts listening; false with errorString() on failure.
+    // Reads the accounts file and the TLS certificate (making garrisond's own at the first
+    // start) and starts listening; false with errorString() on failure.
     bool start(const QHostAddress& address, quint16 port);
     quint16 serverPort() const { return m_server.serverPort(); }
     QString errorString() const { return m_error; }
@@ -50,10 +54,10 @@ public:
     // From now on, changes of the configuration file or the accounts file are reloaded
     // (shortly after they happen, several changes at once count as one).
     void watchFiles();
-    // Re-reads both files: a new account is announced with "ADDUSER", a new RCON password with
-    // "CHANGERCON", and sessions whose account or level went away are told why and closed. A
-    // file that cannot be read, or a configuration that is gone, holds no setting or has lost
-    // the RCON password, leaves the running state in force with a warning; false then. The
+    // Re-reads both files and the TLS certificate: a new account is announced with "ADDUSER", a new
+    // RCON password with "CHANGERCON", and sessions whose account or level went away are told why
+    // and closed. A file that cannot be read, or a configuration that is gone, holds no setting or
+    // has lost the RCON password, leaves the running state in force with a warning; false then. The
     // configuration is read at once; the accounts file, which may hold tens of thousands of
     // accounts, is read on a worker thread, and reloaded() follows once it is in force or
     // refused.
@@ -66,6 +70,12 @@ public:
     const DaemonConfig& config() const { return m_config; }
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
     GameServerProcess& gameServer() { return m_gameServer; }
+    // Empty while plain text is allowed.
+    QString fingerprint() const { return m_identity ? m_identity->fingerprint() : QString(); }
+    QSslConfiguration tlsConfiguration() const
+    {
+        return m_identity ? m_identity->serverConfiguration() : QSslConfiguration();
+    }
     // The game log's events; sessions that asked for them, and any other sink, subscribe here.
     GameEvents& gameEvents() { return m_gameEvents; }
 
@@ -96,6 +106,8 @@ private:
         QString address;
     };
     void acceptConnections();
+    void turnAway(QTcpSocket* socket);
+    bool loadIdentity(QString* error);
     bool admit(const QString& address);
     void passwordChecked(quint64 id, bool matches);
     void answerLogin(ClientSession* session, LoginOutcome outcome,
@@ -127,8 +139,11 @@ private:
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
     GameServerProcess m_gameServer;
+    std::optional<TlsIdentity> m_identity;
+    ConnectionListener m_server;
+    // Connections refused for their number that are still being told so.
+    QList<QPointer<QTcpSocket>> m_turningAway;
     GameEvents m_gameEvents;
-    QTcpServer m_server;
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;

@@ -6,6 +6,7 @@
 #include "GarrisonVersion.h"
 #include "PasswordHash.h"
 #include "SecretFile.h"
+#include "TlsIdentity.h"
 #include "WireText.h"
 
 #include <QCommandLineParser>
@@ -223,6 +224,38 @@ int setRconPassword(const DaemonConfig& config)
     return 0;
 }
 
+// For the package's postinst and for the administrator: makes garrisond's own key and
+// certificate when they are missing, and prints what clients are asked to compare.
+int showCertificate(const DaemonConfig& config, bool make)
+{
+    if (config.allowPlaintext) {
+        return fail(QStringLiteral("allow_plaintext is set: garrisond serves no certificate"));
+    }
+    bool missing = false;
+    QByteArray content;
+    QString error;
+    if (!make && !config.tlsFilesNamed &&
+        (!SecretFile::read(config.certificatePath, SecretFile::Use::Edit, &content, &missing,
+                           &error) ||
+         missing)) {
+        return fail(missing ? QStringLiteral("%1 does not exist yet: garrisond makes it at its "
+                                             "first start, or with --make-certificate")
+                                  .arg(config.certificatePath)
+                            : error);
+    }
+    bool made = false;
+    const std::optional<TlsIdentity> identity = TlsIdentity::load(config, &made, &error);
+    if (!identity) {
+        return fail(error);
+    }
+    if (made) {
+        err() << "garrisond: made a new key and certificate, " << config.keyPath << " and "
+              << config.certificatePath << Qt::endl;
+    }
+    QTextStream(stdout) << "SHA-256 " << identity->fingerprint() << Qt::endl;
+    return 0;
+}
+
 // Signals reach the event loop through a pipe, one byte each: SIGINT and SIGTERM end it (and
 // with it the game server that the daemon started), SIGHUP reloads the configuration and the
 // accounts, SIGUSR1 opens the audit log anew (after an outside log rotation).
@@ -306,6 +339,13 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     server.watchFiles();
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;
+    if (config.allowPlaintext) {
+        err() << "garrisond: warning: allow_plaintext: no TLS, passwords go in clear (for tests "
+                 "only)"
+              << Qt::endl;
+    } else {
+        err() << "garrisond: TLS certificate SHA-256 " << server.fingerprint() << Qt::endl;
+    }
     return app.exec();
 }
 
@@ -341,7 +381,12 @@ int main(int argc, char** argv)
             "Serve:          garrisond --config FILE --port N [--address IP]\n"
             "Manage users:   garrisond --config FILE --add-user NAME --levels mp,admin\n"
             "                garrisond --config FILE --remove-user NAME | --list-users\n"
-            "RCON password:  garrisond --config FILE --set-rcon-password\n\n"
+            "RCON password:  garrisond --config FILE --set-rcon-password\n"
+            "Certificate:    garrisond --config FILE --show-fingerprint | --make-certificate\n\n"
+            "Clients connect over TLS. On its first start garrisond makes its own key and "
+            "self-signed certificate beside the configuration; GARRISON shows the "
+            "certificate's fingerprint at the first login, to be compared with what "
+            "--show-fingerprint prints.\n\n"
             "Passwords are read from standard input (one line). A running daemon notices "
             "changes of the configuration and accounts files on its own and tells its "
             "logged-in clients about new users (ADDUSER) and a new RCON password "
@@ -380,12 +425,23 @@ int main(int argc, char** argv)
         QStringLiteral("set-rcon-password"),
         QStringLiteral("Write the game server's RCON password, read from standard input, into "
                        "the configuration file."));
+    const QCommandLineOption fingerprintOption(
+        QStringLiteral("show-fingerprint"),
+        QStringLiteral("Print the SHA-256 fingerprint of the TLS certificate, which GARRISON "
+                       "shows at the first login."));
+    const QCommandLineOption makeCertificateOption(
+        QStringLiteral("make-certificate"),
+        QStringLiteral("Make garrisond's own key and self-signed certificate if they are "
+                       "missing, and print the fingerprint."));
     parser.addOptions({configOption, addressOption, portOption, addUserOption, levelsOption,
-                       removeUserOption, listUsersOption, rconOption});
+                       removeUserOption, listUsersOption, rconOption, fingerprintOption,
+                       makeCertificateOption});
     parser.process(app);
 
     const int actions = int(parser.isSet(addUserOption)) + int(parser.isSet(removeUserOption)) +
-                        int(parser.isSet(listUsersOption)) + int(parser.isSet(rconOption));
+                        int(parser.isSet(listUsersOption)) + int(parser.isSet(rconOption)) +
+                        int(parser.isSet(fingerprintOption)) +
+                        int(parser.isSet(makeCertificateOption));
     DaemonConfig config;
     QString error;
     if (!DaemonConfig::load(parser.value(configOption), &config, &error,
@@ -394,8 +450,9 @@ int main(int argc, char** argv)
         return fail(error);
     }
     if (actions > 1) {
-        return fail(QStringLiteral("give at most one of --add-user, --remove-user, --list-users "
-                                   "and --set-rcon-password"));
+        return fail(QStringLiteral("give at most one of --add-user, --remove-user, --list-users, "
+                                   "--set-rcon-password, --show-fingerprint and "
+                                   "--make-certificate"));
     }
     if (parser.isSet(levelsOption) && !parser.isSet(addUserOption)) {
         return fail(QStringLiteral("--levels belongs to --add-user"));
@@ -414,6 +471,9 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(rconOption)) {
         return setRconPassword(config);
+    }
+    if (parser.isSet(fingerprintOption) || parser.isSet(makeCertificateOption)) {
+        return showCertificate(config, parser.isSet(makeCertificateOption));
     }
     return serve(app, config, parser.value(addressOption), parser.value(portOption));
 }

@@ -25,7 +25,10 @@ QList<QCommandLineOption> options()
     return {
         {kHost, QStringLiteral("Game server's host name or address."), QStringLiteral("host")},
         {kPort, QStringLiteral("Game server's UDP port (default 28960)."), QStringLiteral("port")},
-        {kProfile, QStringLiteral("Take host, port and password from GARRISON's saved profile N."),
+        {kProfile,
+         QStringLiteral("Take host, port and password from GARRISON's saved profile N; a "
+                        "profile with a daemon login and no RCON password logs in through "
+                        "its daemon."),
          QStringLiteral("N")},
         {kStore, QStringLiteral("Read the profiles of a renamed copy of GARRISON."),
          QStringLiteral("name")},
@@ -241,8 +244,15 @@ QString helpText()
         "\n"
         "Sends remote console (RCON) commands to a game server and prints the replies, with\n"
         "GARRISON's own engine. The password comes from --password-file, the environment\n"
-        "variable GARRISON_RCON_PASSWORD, the profile, or a prompt on a terminal. query asks\n"
-        "the server's public getinfo and getstatus instead, which need no password.\n"
+        "variable GARRISON_RCON_PASSWORD, the profile (the keyring, or GARRISON's settings\n"
+        "file), or a prompt on a terminal. query asks the server's public getinfo and\n"
+        "getstatus instead, which need no password.\n"
+        "\n"
+        "A profile that logs in through garrisond (daemon address and user name, no RCON\n"
+        "password) is used that way: garrison-rcon logs in over TLS, takes the RCON password\n"
+        "from the daemon and tells it every command. The daemon password comes from the same\n"
+        "places (GARRISON_DAEMON_PASSWORD in the environment). The daemon's certificate must\n"
+        "be trusted as in GARRISON; on a terminal garrison-rcon asks the first time.\n"
         "\n"
         "Options:\n");
     for (const QCommandLineOption& option : options()) {
@@ -259,7 +269,8 @@ QString helpText()
     text += QStringLiteral(
         "\nExit codes: 0 reply received, 2 invalid password, 3 no answer within the timeout,\n"
         "4 bad arguments, 5 host not found, 6 incomplete reply (datagrams lost, or cut at\n"
-        "8 MiB or at the timeout; what came is printed), 1 anything else. Replies go to\n"
+        "8 MiB or at the timeout; what came is printed), 7 the daemon's certificate is not\n"
+        "trusted, 1 anything else. A daemon that refuses the login gives 2. Replies go to\n"
         "standard output, messages to standard error; control characters in them are shown\n"
         "as JSON escapes (\\u001b), never sent to the terminal.\n");
     return text;

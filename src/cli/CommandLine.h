@@ -17,6 +17,8 @@ enum ExitCode : int {
     // Part of the reply is missing: datagrams were lost, or it was cut because it grew too
     // long or was still coming at the timeout. What came is printed all the same.
     kIncomplete = 6,
+    // The daemon of a profile shows a certificate that is not trusted (not yet, or no more).
+    kUntrustedDaemon = 7,
 };
 
 enum class Format { Table, Json, Csv };

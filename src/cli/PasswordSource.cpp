@@ -31,12 +31,12 @@ QString firstLine(const QByteArray& bytes)
 }
 
 // Reads one line from the terminal on standard input with its echo switched off.
-std::optional<QString> prompt()
+std::optional<QString> prompt(const char* label)
 {
     if (::isatty(STDIN_FILENO) != 1) {
         return std::nullopt;
     }
-    std::fputs("RCON password: ", stderr);
+    std::fputs(label, stderr);
     std::fflush(stderr);
     termios saved{};
     ::tcgetattr(STDIN_FILENO, &saved);
@@ -79,26 +79,29 @@ PasswordSource::Result PasswordSource::readFile(const QString& path)
 }
 
 PasswordSource::Result PasswordSource::resolve(const Request& request,
-                                               const QString& profilePassword)
+                                               const QString& profilePassword, Kind kind)
 {
+    const char* variable = kind == Kind::Rcon ? kEnvironmentVariable : kDaemonVariable;
     if (!request.passwordFile.isEmpty()) {
         return readFile(request.passwordFile);
     }
     if (request.password) {
         return {request.password, QString(), kReplyReceived};
     }
-    if (qEnvironmentVariableIsSet(kEnvironmentVariable)) {
-        return {qEnvironmentVariable(kEnvironmentVariable), QString(), kReplyReceived};
+    if (qEnvironmentVariableIsSet(variable)) {
+        return {qEnvironmentVariable(variable), QString(), kReplyReceived};
     }
     if (!profilePassword.isEmpty()) {
         return {profilePassword, QString(), kReplyReceived};
     }
-    if (std::optional<QString> typed = prompt()) {
+    if (std::optional<QString> typed =
+            prompt(kind == Kind::Rcon ? "RCON password: " : "Daemon password: ")) {
         return {typed, QString(), kReplyReceived};
     }
-    return failure(QStringLiteral("no RCON password: give --password-file FILE, set %1, use a "
+    return failure(QStringLiteral("no %1 password: give --password-file FILE, set %2, use a "
                                   "profile that holds one, or run on a terminal to be asked")
-                       .arg(QLatin1String(kEnvironmentVariable)),
+                       .arg(kind == Kind::Rcon ? QStringLiteral("RCON") : QStringLiteral("daemon"),
+                            QLatin1String(variable)),
                    kBadArguments);
 }
 

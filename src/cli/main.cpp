@@ -2,12 +2,14 @@
 
 #include "GarrisonVersion.h"
 #include "cli/CommandLine.h"
+#include "cli/DaemonLogin.h"
 #include "cli/PasswordSource.h"
 #include "cli/QueryReport.h"
 #include "cli/RconExchange.h"
 #include "cli/StatusReport.h"
 #include "cli/TerminalText.h"
 #include "login/ConnectionProfiles.h"
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ReplyRouter.h"
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 using namespace garrison;
 using namespace garrison::cli;
@@ -51,6 +54,10 @@ QString replyText(const QByteArray& datagrams, bool raw)
     return raw ? text : StripColourCodes(text);
 }
 
+// A daemon checks the password slowly on purpose, and more slowly under attack.
+constexpr int kDaemonLoginMs = 15000;
+constexpr int kDaemonCloseMs = 2000;
+
 bool isBadPassword(const QString& text)
 {
     const QString reply = text.trimmed();
@@ -61,24 +68,40 @@ struct Target {
     QString host;
     quint16 port = 0;
     QString profilePassword;
-    bool daemonProfile = false; // the profile also holds a daemon login
+    // A profile with a daemon login and no RCON password logs in through its daemon.
+    std::optional<DaemonLogin::Account> daemon;
 };
 
 // The server from --host/--port, filled in from the profile; an exit code when unusable.
 std::variant<Target, int> target(const Request& request)
 {
-    Target target{request.host, request.port, QString()};
+    Target target{request.host, request.port, QString(), std::nullopt};
     if (request.profile > 0) {
         const ProfileFields fields = ConnectionProfiles::load(request.store, request.profile);
-        if (fields.serverAddress.trimmed().isEmpty() && request.host.isEmpty()) {
-            if (!fields.daemonAddress.trimmed().isEmpty()) {
-                return fail(QStringLiteral("profile %1 logs in through the daemon (%2); "
-                                           "garrison-rcon speaks to the game server directly "
-                                           "only: give --host and --port")
+        const QString section = ConnectionProfiles::section(request.profile);
+        const bool daemon = !fields.daemonAddress.trimmed().isEmpty();
+        if (!request.query) {
+            target.profilePassword =
+                SecretStore::instance().readNow(request.store, section, QStringLiteral("Pass"));
+        }
+        if (daemon && target.profilePassword.isEmpty() && !request.query) {
+            if (fields.userName.isEmpty() || fields.level.trimmed().isEmpty()) {
+                return fail(QStringLiteral("profile %1 logs in through the daemon at %2 but holds "
+                                           "no user name or no access level")
                                 .arg(request.profile)
                                 .arg(fields.daemonAddress),
                             kBadArguments);
             }
+            target.daemon = DaemonLogin::Account{
+                request.store,
+                request.profile,
+                fields.daemonAddress.trimmed(),
+                fields.daemonPort,
+                fields.userName,
+                SecretStore::instance().readNow(request.store, section, QStringLiteral("Password")),
+                fields.level.trimmed()};
+        }
+        if (fields.serverAddress.trimmed().isEmpty() && request.host.isEmpty()) {
             return fail(QStringLiteral("profile %1 holds no server address (%2)")
                             .arg(request.profile)
                             .arg(SettingsStore::location(request.store)),
@@ -98,13 +121,27 @@ std::variant<Target, int> target(const Request& request)
             }
             target.port = static_cast<quint16>(port);
         }
-        target.profilePassword = fields.rconPassword;
-        target.daemonProfile = !fields.daemonAddress.trimmed().isEmpty();
     }
     if (target.port == 0) {
         target.port = Request::kDefaultPort;
     }
     return target;
+}
+
+// Trust on first use, on a terminal only: the user compares the fingerprint with what
+// garrisond prints on the server.
+bool askTrust(const QString& fingerprint)
+{
+    if (::isatty(STDIN_FILENO) != 1) {
+        return false;
+    }
+    say(stderr, QStringLiteral("garrison-rcon: the daemon's certificate is not known yet:\n"
+                               "  SHA-256 %1\n"
+                               "Compare it with what \"garrisond --show-fingerprint\" prints on "
+                               "the server. Trust it? [y/N] ")
+                    .arg(fingerprint));
+    std::string line;
+    return std::getline(std::cin, line) && (line == "y" || line == "Y" || line == "yes");
 }
 
 // getinfo and getstatus, once; no password.
@@ -149,8 +186,9 @@ int query(const Request& request, const Target& target)
 
 class Runner {
 public:
-    Runner(const Request& request, const Target& target, RconExchange& exchange)
-        : m_request(request), m_target(target), m_exchange(exchange)
+    Runner(const Request& request, const Target& target, RconExchange& exchange,
+           DaemonLogin* daemon)
+        : m_request(request), m_target(target), m_exchange(exchange), m_daemon(daemon)
     {}
 
     // One command or status, printed; the exit code.
@@ -227,6 +265,10 @@ private:
     // The reply's text, also when only part of it came (kIncomplete, said on stderr).
     int ask(const QString& command, QString* text, bool raw = false)
     {
+        // As GARRISON does, a daemon session tells the daemon every command for its audit log.
+        if (m_daemon) {
+            m_daemon->echo(command);
+        }
         const RconExchange::Reply reply = m_exchange.ask(command);
         const QString where = QStringLiteral("%1:%2").arg(m_target.host).arg(m_target.port);
         if (reply.outcome == RconExchange::Reply::Outcome::Refused) {
@@ -277,6 +319,7 @@ private:
     const Request& m_request;
     const Target& m_target;
     RconExchange& m_exchange;
+    DaemonLogin* m_daemon;
     bool m_csvHeaderWritten = false;
 };
 
@@ -311,23 +354,35 @@ int main(int argc, char** argv)
     if (request.query) {
         return query(request, server);
     }
-    const PasswordSource::Result password =
-        PasswordSource::resolve(request, server.profilePassword);
-    if (!password.password) {
-        // A profile saved for a daemon login gets its RCON password from the daemon.
-        const QString hint = server.daemonProfile && server.profilePassword.isEmpty()
-                                 ? QStringLiteral(" (profile %1 logs in through the daemon, "
-                                                  "which garrison-rcon does not speak)")
-                                       .arg(request.profile)
-                                 : QString();
-        return fail(password.error + hint, password.exitCode);
+    DaemonLogin daemon;
+    QString rconPassword;
+    if (server.daemon) {
+        DaemonLogin::Account account = *server.daemon;
+        const PasswordSource::Result password =
+            PasswordSource::resolve(request, account.password, PasswordSource::Kind::Daemon);
+        if (!password.password) {
+            return fail(password.error, password.exitCode);
+        }
+        account.password = *password.password;
+        const DaemonLogin::Result login =
+            daemon.logIn(account, std::max(request.timeoutMs, kDaemonLoginMs), askTrust);
+        if (!login.rconPassword) {
+            return fail(login.error, login.exitCode);
+        }
+        rconPassword = *login.rconPassword;
+    } else {
+        const PasswordSource::Result password =
+            PasswordSource::resolve(request, server.profilePassword);
+        if (!password.password) {
+            return fail(password.error, password.exitCode);
+        }
+        rconPassword = *password.password;
     }
     const std::optional<QHostAddress> address = RconExchange::resolve(server.host);
     if (!address) {
         return fail(QStringLiteral("host not found: %1").arg(server.host), kHostNotFound);
     }
-    RconExchange exchange(*address, server.port, *password.password, request.timeoutMs,
-                          request.paceMs);
+    RconExchange exchange(*address, server.port, rconPassword, request.timeoutMs, request.paceMs);
     QString error;
     if (!exchange.open(&error)) {
         return fail(QStringLiteral("cannot open a socket to %1:%2: %3")
@@ -336,9 +391,10 @@ int main(int argc, char** argv)
                         .arg(error),
                     kFailed);
     }
-    Runner runner(request, server, exchange);
-    if (request.fromStdin) {
-        return runner.fromStdin();
-    }
-    return request.watch ? runner.watch() : runner.once();
+    Runner runner(request, server, exchange, server.daemon ? &daemon : nullptr);
+    const int code = request.fromStdin ? runner.fromStdin()
+                     : request.watch   ? runner.watch()
+                                       : runner.once();
+    daemon.close(kDaemonCloseMs);
+    return code;
 }

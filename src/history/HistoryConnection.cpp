@@ -1,5 +1,6 @@
 #include "HistoryConnection.h"
 
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -38,7 +39,9 @@ HistoryConnection HistoryConnection::fromSettings()
     connection.port = ok && port > 0 && port < 65536 ? port : 5432;
     connection.database = SettingsStore::read(kSection, QStringLiteral("Name"));
     connection.user = SettingsStore::read(kSection, QStringLiteral("User"));
-    connection.password = SettingsStore::read(kSection, QStringLiteral("Password"));
+    // The keyring's answer, read ahead at start, is not waited for here.
+    connection.password = SecretStore::instance().known(SettingsStore::applicationName(), kSection,
+                                                        QStringLiteral("Password"));
     const QString sslMode = SettingsStore::read(kSection, QStringLiteral("SslMode"));
     if (sslMode == kSslRequire || sslMode == kSslVerifyFull) {
         connection.sslMode = sslMode;
@@ -55,7 +58,8 @@ void HistoryConnection::save() const
     SettingsStore::write(kSection, QStringLiteral("Port"), QString::number(port));
     SettingsStore::write(kSection, QStringLiteral("Name"), database);
     SettingsStore::write(kSection, QStringLiteral("User"), user);
-    SettingsStore::write(kSection, QStringLiteral("Password"), password);
+    SecretStore::instance().write(SettingsStore::applicationName(), kSection,
+                                  QStringLiteral("Password"), password);
     SettingsStore::write(kSection, QStringLiteral("SslMode"), sslMode);
     SettingsStore::write(kSection, QStringLiteral("RootCertificate"), rootCertificate);
 }

@@ -1,5 +1,6 @@
 #include "ConnectionProfiles.h"
 
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 
 namespace garrison {
@@ -57,8 +58,13 @@ ConnectionProfiles::Login ConnectionProfiles::loginOf(const ProfileFields& field
 void ConnectionProfiles::save(int slot, const ProfileFields& fields, const QString& name)
 {
     const QString to = section(slot);
-    const auto write = [&to](const char* key, const QString& value) {
-        SettingsStore::write(to, QLatin1String(key), value);
+    const QString application = SettingsStore::applicationName();
+    const auto write = [&](const char* key, const QString& value) {
+        if (SecretStore::isSecret(to, QLatin1String(key))) {
+            SecretStore::instance().write(application, to, QLatin1String(key), value);
+        } else {
+            SettingsStore::write(application, to, QLatin1String(key), value);
+        }
     };
     write("Username", fields.userName);
     write("Password", fields.password);

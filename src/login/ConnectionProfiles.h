@@ -19,7 +19,8 @@ struct ProfileFields {
 };
 
 // Ten saved profiles, slots 1 to 10, in the sections "[LOGIN1]" to "[LOGIN10]" of the
-// settings store.
+// settings store. The two passwords go through the SecretStore: load() gives them only where
+// the settings file still holds them.
 class ConnectionProfiles {
 public:
     static constexpr int kSlots = 10;

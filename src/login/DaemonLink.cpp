@@ -2,6 +2,8 @@
 
 #include "platform/AnsiText.h"
 
+#include <QCryptographicHash>
+#include <QSslConfiguration>
 #include <algorithm>
 #include <utility>
 
@@ -19,6 +21,7 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     connect(&m_timer1, &QTimer::timeout, this, &DaemonLink::onTimer1);
     connect(&m_socket, &QTcpSocket::readyRead, this, &DaemonLink::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &DaemonLink::onError);
+    connect(&m_socket, &QSslSocket::sslErrors, this, &DaemonLink::onSslErrors);
     connect(&m_socket, &QTcpSocket::bytesWritten, this,
             [this] { setStatus(QStringLiteral("Completed Data Transmission")); });
     m_logQuiet.setSingleShot(true);
@@ -71,7 +74,12 @@ int DaemonLink::socketErrorNumber(QAbstractSocket::SocketError error)
     }
 }
 
-void DaemonLink::login(const QString& host, const QString& portText)
+QString DaemonLink::fingerprint(const QSslCertificate& certificate)
+{
+    return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+}
+
+void DaemonLink::login(const QString& host, const QString& portText, const QString& pinned)
 {
     if (m_socket.state() != QAbstractSocket::UnconnectedState) {
         m_socket.abort();
@@ -85,7 +93,13 @@ void DaemonLink::login(const QString& host, const QString& portText)
             QStringLiteral("Type mismatch: the port \"%1\" is not a whole number.").arg(portText));
         return;
     }
-    m_socket.connectToHost(host.trimmed(), static_cast<quint16>(port));
+    m_pinned = pinned;
+    m_untrusted.clear();
+    // The system's authorities as they are now.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
+    m_socket.setSslConfiguration(tls);
+    m_socket.connectToHostEncrypted(host.trimmed(), static_cast<quint16>(port));
     m_timer1.start();
 }
 
@@ -180,7 +194,18 @@ void DaemonLink::forgetConversation()
 
 bool DaemonLink::isConnected() const
 {
-    return m_socket.state() == QAbstractSocket::ConnectedState;
+    return m_socket.state() == QAbstractSocket::ConnectedState && m_socket.isEncrypted();
+}
+
+void DaemonLink::onSslErrors(const QList<QSslError>& errors)
+{
+    const QString presented = fingerprint(m_socket.peerCertificate());
+    if (!m_pinned.isEmpty() && presented == m_pinned) {
+        m_socket.ignoreSslErrors(errors);
+        return;
+    }
+    // Not ignored, the errors end the handshake; onError tells why.
+    m_untrusted = presented;
 }
 
 void DaemonLink::echoCommand(const QString& command)
@@ -272,6 +297,33 @@ void DaemonLink::onError(QAbstractSocket::SocketError error)
     if (m_logQuiet.isActive()) {
         m_logQuiet.stop();
         logComplete();
+    }
+    if (!m_untrusted.isEmpty()) {
+        m_timer1.stop();
+        setStatus(QStringLiteral("Not currently connected to host"));
+        // Queued: the question is a box, and its answer may log in again at once, which the
+        // socket cannot do from inside its own error handling.
+        QMetaObject::invokeMethod(
+            this,
+            [this, presented = std::exchange(m_untrusted, QString()), pinned = m_pinned] {
+                Q_EMIT certificateUntrusted(presented, pinned);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // A daemon that speaks plain text takes the handshake for garbage and hangs up.
+    if (!m_inSession && !m_socket.isEncrypted() &&
+        (error == QAbstractSocket::SslHandshakeFailedError ||
+         (error == QAbstractSocket::RemoteHostClosedError &&
+          m_socket.mode() != QSslSocket::UnencryptedMode))) {
+        m_timer1.stop();
+        setStatus(QStringLiteral("Not currently connected to host"));
+        Q_EMIT linkFailed(kNoTls,
+                          QStringLiteral("The daemon did not answer with TLS (%1). GARRISON logs "
+                                         "in over TLS only: is this a garrisond that allows "
+                                         "plain text, or no garrisond at all?")
+                              .arg(m_socket.errorString()));
+        return;
     }
     const int number = socketErrorNumber(error);
     if (number == kLinkLost) {

@@ -7,16 +7,18 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSslSocket>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 #include <functional>
 #include <optional>
 
 namespace garrison {
 
-// The one TCP connection to the daemon: the login through it, the RCON password and the log
-// it hands out, its notices, and the echo of every console command of a daemon session.
+// The one connection to the daemon, over TLS: the login through it, the RCON password and the
+// log it hands out, its notices, and the echo of every console command of a daemon session.
+// Nothing is sent before the daemon's certificate is trusted: signed for the host name by an
+// authority the system trusts, or the pinned one.
 class DaemonLink : public QObject, public DaemonEcho, public DaemonRequests {
     Q_OBJECT
 
@@ -29,6 +31,8 @@ public:
 
     // The error number of a link that is no longer usable (lost, closed, reset).
     static constexpr int kLinkLost = 40006;
+    // The daemon did not complete a TLS handshake (plain text, or no garrisond at all).
+    static constexpr int kNoTls = 10071;
     // A log comes in as many receive events as it takes; it is whole once this long passes
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
@@ -44,8 +48,9 @@ public:
     void setCredentialsSource(std::function<Credentials()> source);
 
     // Closes an open link, connects to host:portText and starts the login timer, which sends
-    // the credentials as soon as the link stands.
-    void login(const QString& host, const QString& portText);
+    // the credentials as soon as the link stands. `pinned`: the fingerprint of the certificate
+    // the user trusts for this daemon, empty for none.
+    void login(const QString& host, const QString& portText, const QString& pinned = QString());
     // Sends one message; a link that is not connected takes the lost-link path.
     bool send(const QString& message);
     void islo(const QString& value);
@@ -67,7 +72,9 @@ public:
     // came, and nothing once the link is gone or a new login begins.
     const std::optional<QString>& rconPassword() const { return m_rconPassword; }
     QTimer& Timer1() { return m_timer1; }
-    QTcpSocket& Winsock1() { return m_socket; }
+    QSslSocket& Winsock1() { return m_socket; }
+    // "AB:CD:…": the SHA-256 of a certificate, as garrisond --show-fingerprint prints it.
+    static QString fingerprint(const QSslCertificate& certificate);
     const DaemonReceiver& receiver() const { return m_receiver; }
 
     static int socketErrorNumber(QAbstractSocket::SocketError error);
@@ -85,6 +92,9 @@ Q_SIGNALS:
     void refused(const QString& reason, bool inSession);
     void linkLost();
     void linkFailed(int number, const QString& description);
+    // The daemon's certificate is neither signed for its name nor pinned; the link is closed
+    // and nothing was sent. `pinned` is empty when no certificate was trusted before.
+    void certificateUntrusted(const QString& presented, const QString& pinned);
     void eventReceived(const garrison::DaemonEvent& event);
 
 private:
@@ -92,13 +102,17 @@ private:
     void onTimer1();
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
+    void onSslErrors(const QList<QSslError>& errors);
     void logComplete();
     // A new link starts a new conversation: nothing granted, no answer awaited.
     void forgetConversation();
     void write(const QString& message);
     void sendEventsRequest();
 
-    QTcpSocket m_socket;
+    QSslSocket m_socket;
+    QString m_pinned;
+    // The fingerprint of a certificate refused during the handshake under way.
+    QString m_untrusted;
     QTimer m_timer1;
     DaemonReceiver m_receiver;
     // The log as far as it came; it is being received while m_logQuiet runs.

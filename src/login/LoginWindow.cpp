@@ -1,11 +1,14 @@
 #include "LoginWindow.h"
 
 #include "login/ConnectionProfiles.h"
+#include "login/DaemonPins.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/DigitsOnly.h"
 #include "platform/LocalAddress.h"
 #include "platform/ReadableColours.h"
+#include "platform/SecretStore.h"
+#include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
 #include "ui_LoginWindow.h"
 
@@ -62,6 +65,8 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         m_dialogs.message(text, QStringLiteral("GARRISON Daemon"), BoxIcon::Information);
     });
     connect(&m_link, &DaemonLink::refused, this, &LoginWindow::showRefusal);
+    connect(&m_link, &DaemonLink::certificateUntrusted, this, &LoginWindow::askToTrust);
+    connect(m_ui->ForgetCertificate, &QAction::triggered, this, &LoginWindow::forgetCertificate);
     connect(&m_link, &DaemonLink::linkLost, this, &LoginWindow::showLinkLost);
     connect(&m_link, &DaemonLink::linkFailed, this, [this](int number, const QString& description) {
         m_dialogs.message(QStringLiteral("An error has occured!\r\n") + description,
@@ -83,6 +88,14 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
 
     selectRconMode();
     WindowMemory::restore(*this, kGeometryKey);
+
+    SecretStore& secrets = SecretStore::instance();
+    connect(&secrets, &SecretStore::keyringMissing, this, [this](const QString& reason) {
+        m_ui->Label3->setText(QStringLiteral("No keyring (%1): saved passwords stay in the "
+                                             "settings file, readable by you only.")
+                                  .arg(reason));
+    });
+    secrets.migrate(SettingsStore::applicationName());
 }
 
 LoginWindow::~LoginWindow() = default;
@@ -157,6 +170,7 @@ QList<QAction*> LoginWindow::saveItems() const
 void LoginWindow::LoadProfile(int slot)
 {
     const ProfileFields fields = ConnectionProfiles::load(slot);
+    m_profileSlot = slot;
     m_ui->Text3->setText(fields.daemonAddress);
     m_ui->Text9->setText(fields.daemonPort);
     m_ui->Text1->setText(fields.userName);
@@ -165,6 +179,19 @@ void LoginWindow::LoadProfile(int slot)
     m_ui->Text6->setText(fields.rconPassword);
     m_ui->Text5->setText(fields.serverPort);
     m_ui->Text7->setText(fields.relayPort);
+    // Passwords in the keyring come a moment later, unless another profile is loaded first.
+    const int load = ++m_loads;
+    for (const auto& secret : {std::pair{m_ui->Text2, QStringLiteral("Password")},
+                               {m_ui->Text6, QStringLiteral("Pass")}}) {
+        QLineEdit* field = secret.first;
+        SecretStore::instance().read(SettingsStore::applicationName(),
+                                     ConnectionProfiles::section(slot), secret.second, field,
+                                     [this, field, load](const QString& password) {
+                                         if (load == m_loads) {
+                                             field->setText(password);
+                                         }
+                                     });
+    }
     const int level =
         m_ui->Combo1->findText(fields.level, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (level >= 0 && !fields.level.isEmpty()) {
@@ -177,12 +204,17 @@ void LoginWindow::SaveProfile(int slot)
     const QString name =
         m_dialogs.input(QStringLiteral("Please enter a name for the server"),
                         QStringLiteral("GARRISON - ADD SERVER"), QStringLiteral("New Server"));
+    // The pin goes with the daemon's address; a slot that held another daemon loses its pin.
+    const QString pin = DaemonPins::pinned(SettingsStore::applicationName(), m_profileSlot,
+                                           m_ui->Text3->text(), m_ui->Text9->text());
     ConnectionProfiles::save(slot,
                              {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(),
                               m_ui->Text2->text(), m_ui->Text4->text(), m_ui->Text6->text(),
                               m_ui->Text5->text(), m_ui->Text7->text(),
                               m_ui->Combo1->currentText()},
                              name);
+    SettingsStore::write(ConnectionProfiles::section(slot), DaemonPins::kProfileKey, pin);
+    m_profileSlot = slot;
 }
 
 void LoginWindow::loginWithProfile(int slot)
@@ -325,7 +357,52 @@ void LoginWindow::startDaemonLogin()
                           kProgramCaption, BoxIcon::Information);
         return;
     }
-    m_link.login(m_ui->Text3->text(), m_ui->Text9->text());
+    m_link.login(m_ui->Text3->text(), m_ui->Text9->text(),
+                 DaemonPins::pinned(SettingsStore::applicationName(), m_profileSlot,
+                                    m_ui->Text3->text(), m_ui->Text9->text()));
+}
+
+// Trust on first use, as SSH does: the administrator compares what the daemon shows with what
+// garrisond prints on the server. A certificate other than the trusted one is refused; only a
+// deliberate "Forget" lets the next Login ask again.
+void LoginWindow::askToTrust(const QString& presented, const QString& pinned)
+{
+    const QString daemon =
+        m_ui->Text3->text().trimmed() + QLatin1Char(':') + m_ui->Text9->text().trimmed();
+    if (!pinned.isEmpty()) {
+        m_dialogs.message(
+            QStringLiteral("The daemon at %1 shows another certificate than the one you "
+                           "trusted, so GARRISON did not log in: someone may be posing as the "
+                           "daemon.\r\n\r\nTrusted:     SHA-256 %2\r\nShown now: SHA-256 %3"
+                           "\r\n\r\nIf the daemon's administrator made a new certificate, "
+                           "compare it with what \"garrisond --show-fingerprint\" prints on the "
+                           "server, choose \"Forget the Daemon's Certificate\" in the Daemon "
+                           "menu and log in again.")
+                .arg(daemon, pinned, presented),
+            kProgramCaption, BoxIcon::Critical);
+        return;
+    }
+    const BoxAnswer answer = m_dialogs.message(
+        QStringLiteral("GARRISON does not know the daemon at %1 yet. Its certificate has the "
+                       "fingerprint\r\n\r\nSHA-256 %2\r\n\r\nCompare it with what "
+                       "\"garrisond --show-fingerprint\" prints on the server. Only if they are "
+                       "the same, trust this certificate and log in?")
+            .arg(daemon, presented),
+        kProgramCaption, BoxIcon::Question, BoxButtons::YesNo);
+    if (answer != BoxAnswer::Yes) {
+        return;
+    }
+    DaemonPins::pin(SettingsStore::applicationName(), m_profileSlot, m_ui->Text3->text(),
+                    m_ui->Text9->text(), presented);
+    startDaemonLogin();
+}
+
+void LoginWindow::forgetCertificate()
+{
+    DaemonPins::forget(SettingsStore::applicationName(), m_profileSlot, m_ui->Text3->text(),
+                       m_ui->Text9->text());
+    m_ui->Label3->setText(QStringLiteral("The daemon's certificate is forgotten: the next Login "
+                                         "shows it and asks."));
 }
 
 void LoginWindow::grantOrDeny()

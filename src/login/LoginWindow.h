@@ -84,6 +84,8 @@ private:
     void denyAccess(const QString& advice);
     void showLinkLost();
     void showRefusal(const QString& reason, bool inSession);
+    void askToTrust(const QString& presented, const QString& pinned);
+    void forgetCertificate();
     void setFieldEnabled(QWidget* field, bool enabled);
     QList<QAction*> loadItems() const;
     QList<QAction*> saveItems() const;
@@ -92,6 +94,9 @@ private:
     Dialogs& m_dialogs;
     std::function<QString()> m_localAddress;
     DaemonLink m_link;
+    // The profile the fields were loaded from or saved to last; 0 for none.
+    int m_profileSlot = 0;
+    int m_loads = 0;
 };
 
 } // namespace garrison

@@ -21,7 +21,8 @@ PlayerMenu::PlayerMenu(QAbstractItemView& grid, CommandSender& sender, Dialogs& 
 {
     m_menu->setObjectName(QStringLiteral("menuz"));
     build();
-    m_grid.viewport()->installEventFilter(this);
+    m_viewport = m_grid.viewport();
+    m_viewport->installEventFilter(this);
 }
 
 PlayerMenu::~PlayerMenu() = default;
@@ -185,7 +186,9 @@ bool PlayerMenu::mousePressed(Qt::MouseButtons buttons, const QPoint& globalPosi
 
 bool PlayerMenu::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_grid.viewport() && event->type() == QEvent::MouseButtonPress) {
+    // The viewport is compared by the pointer kept at construction: while the window is torn
+    // down the grid is no longer a view, and asking it for its viewport would be undefined.
+    if (event->type() == QEvent::MouseButtonPress && watched == m_viewport) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         mousePressed(mouse->buttons(), mouse->globalPosition().toPoint());
     }

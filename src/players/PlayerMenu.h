@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -69,6 +70,7 @@ private:
     void copyToClipboard(const QString& what, const QString& text);
 
     QAbstractItemView& m_grid;
+    QPointer<QWidget> m_viewport;
     CommandSender& m_sender;
     Dialogs& m_dialogs;
     TextViewer& m_reader;

@@ -6,19 +6,26 @@
 #include "SimFixture.h"
 #include "TestMain.h"
 #include "TextRows.h"
+#include "TlsIdentity.h"
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "login/DaemonPins.h"
 #include "login/LoginWindow.h"
 #include "platform/ConsoleBox.h"
+#include "platform/SettingsStore.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSslServer>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 using namespace garrison;
@@ -33,7 +40,7 @@ class TestDaemonSession : public QObject {
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<garrisond::DaemonServer> m_daemon;
-    QTcpSocket m_holder; // a client that takes the daemon's places before a login
+    QSslSocket m_holder; // a client that takes the daemon's places before a login
     std::unique_ptr<SimFixture> m_sim;
     std::unique_ptr<AppController> m_app;
     FakeDialogs* m_dialogs = nullptr;
@@ -50,10 +57,10 @@ class TestDaemonSession : public QObject {
         return login().findChild<T*>(QLatin1String(name));
     }
     void logIn(const QString& user, const QString& password, const QString& level,
-               const QString& daemonPort)
+               const QString& daemonPort, const QString& daemonHost = QStringLiteral("127.0.0.1"))
     {
         field<QAbstractButton>("Option1")->click();
-        field<QLineEdit>("Text3")->setText(QStringLiteral("127.0.0.1"));
+        field<QLineEdit>("Text3")->setText(daemonHost);
         field<QLineEdit>("Text9")->setText(daemonPort);
         field<QLineEdit>("Text1")->setText(user);
         field<QLineEdit>("Text2")->setText(password);
@@ -76,6 +83,26 @@ class TestDaemonSession : public QObject {
                  qPrintable(error));
         m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
         QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
+        // Trusted before, so that the tests of the login itself see no certificate question.
+        trust(m_daemon->fingerprint(), daemonPort());
+    }
+    static void trust(const QString& fingerprint, const QString& port)
+    {
+        DaemonPins::pin(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"), port,
+                        fingerprint);
+    }
+    static QString trusted(const QString& port)
+    {
+        return DaemonPins::pinned(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"),
+                                  port);
+    }
+    QStringList auditedLogins() const
+    {
+        QFile audit(file("garrisond-audit.log"));
+        return audit.open(QIODevice::ReadOnly) ? QString::fromUtf8(audit.readAll())
+                                                     .split(u'\n')
+                                                     .filter(QStringLiteral(" login"))
+                                               : QStringList();
     }
     // No levels: no account.
     void setAliceLevels(const QStringList& levels)
@@ -145,9 +172,22 @@ private Q_SLOTS:
     void theSelectedLevelWinsOverTheAnsweredOne()
     {
         // A daemon that answers "mp" to any login, then the password.
-        QTcpServer daemon;
+        QSslServer daemon;
+        QString error;
+        QVERIFY(garrisond::TlsIdentity::create(file("cert.pem"), file("key.pem"),
+                                               QStringLiteral("fake"), &error));
+        garrisond::DaemonConfig named = garrisond::DaemonConfig::defaults(file("fake.conf"));
+        named.certificatePath = file("cert.pem");
+        named.keyPath = file("key.pem");
+        named.tlsFilesNamed = true;
+        bool made = false;
+        const std::optional<garrisond::TlsIdentity> identity =
+            garrisond::TlsIdentity::load(named, &made, &error);
+        QVERIFY2(identity, qPrintable(error));
+        daemon.setSslConfiguration(identity->serverConfiguration());
         QVERIFY(daemon.listen(QHostAddress::LocalHost, 0));
-        connect(&daemon, &QTcpServer::newConnection, this, [&daemon] {
+        trust(identity->fingerprint(), QString::number(daemon.serverPort()));
+        connect(&daemon, &QSslServer::pendingConnectionAvailable, this, [&daemon] {
             QTcpSocket* client = daemon.nextPendingConnection();
             connect(client, &QTcpSocket::readyRead, client, [client] {
                 const QByteArray message = client->readAll();
@@ -192,7 +232,9 @@ private Q_SLOTS:
         QFETCH(QString, advice);
         startDaemon(config.toUtf8() + '\n');
         if (holder != QLatin1String("-")) {
-            m_holder.connectToHost(QHostAddress::LocalHost, m_daemon->serverPort());
+            m_holder.setPeerVerifyMode(QSslSocket::VerifyNone);
+            m_holder.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_daemon->serverPort());
+            QVERIFY(QSignalSpy(&m_holder, &QSslSocket::encrypted).wait(5000));
             QTRY_COMPARE_WITH_TIMEOUT(m_daemon->sessionCount(), 1, 5000);
             m_holder.write(holder.toUtf8());
             QTRY_VERIFY_WITH_TIMEOUT(holder.isEmpty() || m_holder.bytesAvailable() > 0, 5000);
@@ -205,6 +247,116 @@ private Q_SLOTS:
         QVERIFY(!login().daemonLink().Timer1().isActive());
         QVERIFY(field<QLabel>("Label3")->text() != QStringLiteral("Received Data!"));
         QVERIFY(!m_app->mainWindow() || !m_app->mainWindow()->isVisible());
+    }
+
+    // Nothing is sent to a daemon before its certificate is trusted: the first Login asks, a
+    // certificate other than the trusted one is refused until the user forgets the old one, and
+    // a daemon that does not speak TLS gets nothing. `pin`: "" none, "own" the daemon's,
+    // "other" another's; `answer` to the question; `box`: the start of the first box.
+    void certificateIsTrustedOnFirstUse_data()
+    {
+        addTextRows({"daemon", "pin", "answer", "box", "granted"},
+                    {{"first use, trusted", "tls", "", "yes",
+                      "GARRISON does not know the daemon at 127.0.0.1:", "yes"},
+                     {"first use, declined", "tls", "", "no",
+                      "GARRISON does not know the daemon at 127.0.0.1:", ""},
+                     {"changed certificate", "tls", "other", "", "The daemon at 127.0.0.1:", ""},
+                     {"plain-text daemon", "plain", "", "",
+                      "An error has occured!\r\nThe daemon "
+                      "did not answer with TLS",
+                      ""}});
+    }
+    void certificateIsTrustedOnFirstUse()
+    {
+        QFETCH(QString, daemon);
+        QFETCH(QString, pin);
+        QFETCH(QString, answer);
+        QFETCH(QString, box);
+        QFETCH(QString, granted);
+        if (daemon == QLatin1String("plain")) {
+            startDaemon("allow_plaintext = true\n");
+        }
+        const QString fingerprint = m_daemon->fingerprint();
+        const QString other = QStringLiteral("AB:").repeated(31) + QStringLiteral("AB");
+        trust(pin == QLatin1String("other") ? other : QString(), daemonPort());
+        if (answer == QLatin1String("yes")) {
+            m_dialogs->answers.enqueue(BoxAnswer::Yes);
+        }
+        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("admin"),
+              daemonPort());
+        if (!granted.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+            QCOMPARE(trusted(daemonPort()), fingerprint);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs->calls.isEmpty(), 5000);
+            QTest::qWait(300);
+            QVERIFY(!login().daemonLink().isConnected());
+            QVERIFY(auditedLogins().isEmpty());
+            QVERIFY(!login().daemonLink().Timer1().isActive());
+        }
+        const FakeDialogs::Call first = m_dialogs->calls.at(0);
+        QVERIFY2(first.text.startsWith(box), qPrintable(first.text));
+        if (daemon == QLatin1String("plain")) {
+            QCOMPARE(first.caption, QStringLiteral("Error n:10071"));
+            return;
+        }
+        QVERIFY2(first.text.contains(QStringLiteral("SHA-256 ") + fingerprint),
+                 qPrintable(first.text));
+        if (pin.isEmpty()) {
+            QCOMPARE(first.buttons, BoxButtons::YesNo);
+            QCOMPARE(trusted(daemonPort()), granted.isEmpty() ? QString() : fingerprint);
+            return;
+        }
+        // Refused: both fingerprints are named, and the new one is trusted only after the
+        // user forgets the old one and says yes.
+        QVERIFY(first.text.contains(QStringLiteral("SHA-256 ") + other));
+        QCOMPARE(first.icon, BoxIcon::Critical);
+        QCOMPARE(trusted(daemonPort()), other);
+        login().findChild<QAction*>(QStringLiteral("ForgetCertificate"))->trigger();
+        QCOMPARE(trusted(daemonPort()), QString());
+        m_dialogs->answers.enqueue(BoxAnswer::Yes);
+        field<QAbstractButton>("Command3")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        QCOMPARE(m_dialogs->calls.at(1).buttons, BoxButtons::YesNo);
+        QCOMPARE(trusted(daemonPort()), fingerprint);
+    }
+
+    // A certificate that an authority of the system signed for the daemon's name needs no
+    // question and no pin (an ACME client's, renewed without anyone noticing).
+    void certificateSignedForTheNameIsTrusted()
+    {
+        const auto openssl = [this](const QStringList& arguments) {
+            QProcess run;
+            run.setWorkingDirectory(m_dir->path());
+            run.start(QStringLiteral("openssl"), arguments);
+            return run.waitForFinished(10000) && run.exitCode() == 0;
+        };
+        write("name.ext", "subjectAltName = DNS:localhost\n");
+        const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"};
+        QVERIFY(openssl(QStringList{"req", "-x509"} + key +
+                        QStringList{"-keyout", "ca-key.pem", "-out", "ca.pem", "-days", "2",
+                                    "-subj", "/CN=Test authority"}));
+        QVERIFY(openssl(
+            QStringList{"req"} + key +
+            QStringList{"-keyout", "key.pem", "-out", "name.csr", "-subj", "/CN=localhost"}));
+        QVERIFY(openssl({"x509", "-req", "-in", "name.csr", "-CA", "ca.pem", "-CAkey", "ca-key.pem",
+                         "-CAcreateserial", "-days", "2", "-extfile", "name.ext", "-out",
+                         "certificate.pem"}));
+        startDaemon("tls_certificate = certificate.pem\ntls_key = key.pem\n");
+        trust(QString(), daemonPort());
+        const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+        const auto restore =
+            qScopeGuard([&system] { QSslConfiguration::setDefaultConfiguration(system); });
+        QSslConfiguration withAuthority = system;
+        withAuthority.addCaCertificates(file("ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(withAuthority);
+        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("admin"),
+              daemonPort(), QStringLiteral("localhost"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        QCOMPARE(onlyBox(), QStringLiteral("Access Granted to alice as admin"));
+        QCOMPARE(DaemonPins::pinned(SettingsStore::applicationName(), 0,
+                                    QStringLiteral("localhost"), daemonPort()),
+                 QString());
     }
 
     void loginNeedsTheDaemonsAddressCredentialsAndConnection()

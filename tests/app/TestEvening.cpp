@@ -350,9 +350,20 @@ private Q_SLOTS:
             qobject_cast<QLineEdit*>(field(name))->setText(text);
         }
         qobject_cast<QComboBox*>(field("Combo1"))->setCurrentText(QStringLiteral("admin"));
+        // The first Login shows the daemon's certificate; the administrator trusts it because it
+        // is what garrisond prints on the server.
+        QProcess show;
+        show.start(QStringLiteral(GARRISON_DAEMON_PATH),
+                   {QStringLiteral("--config"),
+                    m_daemonFolder.filePath(QStringLiteral("garrisond.conf")),
+                    QStringLiteral("--show-fingerprint")});
+        QVERIFY(show.waitForFinished(kTimeoutMs));
+        const QString printed = QString::fromLatin1(show.readAllStandardOutput()).trimmed();
+        QVERIFY2(printed.startsWith(QStringLiteral("SHA-256 ")), qPrintable(printed));
+        m_boxes->setYes([printed](const QString& text) { return text.contains(printed); });
         const int boxes = m_boxes->count();
         QTest::mouseClick(field("Command3"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), boxes + 1, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(), boxes + 2, kTimeoutMs);
         QCOMPARE(m_boxes->last().text,
                  QStringLiteral("Access Denied to alice : Check is password, username and level "
                                 "are correct!"));

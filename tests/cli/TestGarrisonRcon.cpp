@@ -1,4 +1,9 @@
+#include "AccountStore.h"
+#include "DaemonConfig.h"
+#include "DaemonServer.h"
+#include "PasswordHash.h"
 #include "SimFixture.h"
+#include "login/DaemonPins.h"
 #include "platform/SettingsStore.h"
 #include "support/TestMain.h"
 #include "support/TextRows.h"
@@ -13,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 #include <functional>
@@ -150,6 +156,7 @@ class TestGarrisonRcon : public QObject {
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("GARRISON_RCON_PASSWORD"));
+        environment.remove(QStringLiteral("GARRISON_DAEMON_PASSWORD"));
         if (!password.isNull()) {
             environment.insert(QStringLiteral("GARRISON_RCON_PASSWORD"), password);
         }
@@ -257,6 +264,91 @@ private Q_SLOTS:
                  qPrintable(run.out));
         QVERIFY2(stderrHolds.isEmpty() || run.err.count(stderrHolds) == 1, qPrintable(run.err));
         QCOMPARE(run.exitCode, exitCode.toInt());
+    }
+
+    // A daemon profile (daemon login, no RCON password) logs in through garrisond over TLS,
+    // with GARRISON's pins, takes the RCON password from it and echoes every command to it.
+    // `pin`: the daemon's own certificate is trusted, "" none, "other" another one.
+    void throughTheDaemon_data()
+    {
+        addTextRows({"pin", "daemonPassword", "config", "exitCode", "stderrHolds"},
+                    {{"trusted daemon", "own", "-", "", "0", ""},
+                     {"password from the environment", "own", "alicepw", "", "0", ""},
+                     {"wrong password", "own", "wrong", "", "2", "refuses the login"},
+                     {"certificate not trusted yet", "", "-", "", "7", "@own"},
+                     {"changed certificate", "other", "-", "", "7", "@other"},
+                     {"plain-text daemon", "", "-", "allow_plaintext = true", "3",
+                      "did not answer with TLS"}});
+    }
+    void throughTheDaemon()
+    {
+        QFETCH(QString, pin);
+        QFETCH(QString, daemonPassword);
+        QFETCH(QString, config);
+        QFETCH(QString, exitCode);
+        QFETCH(QString, stderrHolds);
+        QTemporaryDir folder;
+        const QString conf = folder.filePath(QStringLiteral("garrisond.conf"));
+        QVERIFY(garrison::test::writeFile(conf, "rcon_password = " + m_sim->password().toUtf8() +
+                                                    "\npbkdf2_iterations = 1000\n" +
+                                                    config.toUtf8() + '\n'));
+        garrisond::DaemonConfig loaded;
+        QString error;
+        QVERIFY(garrisond::DaemonConfig::load(conf, &loaded, &error));
+        garrisond::AccountStore accounts(loaded.accountsPath);
+        QVERIFY(accounts.load(&error));
+        accounts.put({QStringLiteral("alice"),
+                      garrisond::PasswordHash::create("alicepw", 1000),
+                      {QStringLiteral("admin")}});
+        QVERIFY(accounts.save(&error));
+        garrisond::DaemonServer daemon(loaded);
+        QVERIFY2(daemon.start(QHostAddress::LocalHost, 0), qPrintable(daemon.errorString()));
+
+        const QString store = QStringLiteral("through");
+        const QString port = QString::number(daemon.serverPort());
+        const auto save = [&](const char* key, const QString& value) {
+            SettingsStore::write(store, QStringLiteral("[LOGIN5]"), QLatin1String(key), value);
+        };
+        for (const auto& [key, value] : {std::pair{"DaemonIP", QStringLiteral("127.0.0.1")},
+                                         {"DaemonPort", port},
+                                         {"Username", QStringLiteral("alice")},
+                                         {"Password", QStringLiteral("alicepw")},
+                                         {"Levelz", QStringLiteral("admin")},
+                                         {"IPAddress", QStringLiteral("127.0.0.1")},
+                                         {"Port", QString::number(m_sim->port())}}) {
+            save(key, value);
+        }
+        const QString other = QStringLiteral("CD:").repeated(31) + QStringLiteral("CD");
+        SettingsStore::write(store, QStringLiteral("[LOGIN5]"), garrison::DaemonPins::kProfileKey,
+                             pin == u"own"     ? daemon.fingerprint()
+                             : pin == u"other" ? other
+                                               : "");
+        QProcessEnvironment env = environment(QString());
+        if (daemonPassword != u"-") {
+            env.insert(QStringLiteral("GARRISON_DAEMON_PASSWORD"), daemonPassword);
+        }
+        const Run run =
+            runRcon({QStringLiteral("--store"), store, QStringLiteral("--profile"),
+                     QStringLiteral("5"), QStringLiteral("--"), QStringLiteral("sv_hostname")},
+                    env);
+        stderrHolds.replace(QStringLiteral("@own"), daemon.fingerprint())
+            .replace(QStringLiteral("@other"), other);
+        QVERIFY2(run.err.contains(stderrHolds), qPrintable(run.err));
+        QCOMPARE(run.exitCode, exitCode.toInt());
+        if (exitCode != u"0") {
+            QVERIFY(run.out.isEmpty());
+            if (pin == u"other") {
+                QVERIFY(run.err.contains(daemon.fingerprint()));
+            }
+            return;
+        }
+        QVERIFY2(run.out.contains(u"CoDWaWHost"), qPrintable(run.out));
+        const auto audited = [&loaded] {
+            QFile audit(loaded.auditLogPath);
+            return audit.open(QIODevice::ReadOnly) &&
+                   audit.readAll().contains("alice/admin command sv_hostname");
+        };
+        QTRY_VERIFY(audited());
     }
 
     void helpAndVersionGoToStdout()

@@ -69,7 +69,9 @@ private Q_SLOTS:
                                      {"number not a number", "lockout_failures = five\n"},
                                      {"number out of range", "max_clients = 0\n"},
                                      {"too few iterations", "pbkdf2_iterations = 10\n"},
-                                     {"empty accounts path", "accounts =\n"}});
+                                     {"empty accounts path", "accounts =\n"},
+                                     {"certificate without its key", "tls_certificate = c.pem\n"},
+                                     {"plain text not a yes or no", "allow_plaintext = yes\n"}});
     }
     void rejectsBadLines()
     {

@@ -6,6 +6,8 @@
 #include "DaemonServer.h"
 #include "PasswordHash.h"
 #include "TestMain.h"
+#include "TextRows.h"
+#include "TlsIdentity.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -36,17 +39,25 @@ constexpr int kWaitMs = 5000;
 const QByteArray kRcon = "r\xe9mote"; // Windows-1252 on the wire
 const QByteArray kWrongBob = "bob:guess-poweradmin";
 
-// A client that talks to the daemon the way GARRISON does: one write per message. The daemon
-// runs in this thread, so every wait runs the event loop.
+// A client that talks to the daemon the way GARRISON does: TLS, one write per message. The
+// daemon runs in this thread, so every wait runs the event loop.
 struct Client {
-    explicit Client(quint16 port, const QString& from = QString())
+    enum class Link { Tls, Plain };
+    explicit Client(quint16 port, const QString& from = QString(), Link link = Link::Tls)
     {
         if (!from.isEmpty()) {
             socket.bind(QHostAddress(from), 0);
         }
-        QSignalSpy connected(&socket, &QTcpSocket::connected);
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        connected.wait(kWaitMs);
+        if (link == Link::Plain) {
+            QSignalSpy connected(&socket, &QSslSocket::connected);
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            connected.wait(kWaitMs);
+            return;
+        }
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        QSignalSpy encrypted(&socket, &QSslSocket::encrypted);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        encrypted.wait(kWaitMs);
     }
     bool connected() const { return socket.state() == QAbstractSocket::ConnectedState; }
     void send(const QByteArray& message) { socket.write(message); }
@@ -68,7 +79,7 @@ struct Client {
         return QTest::qWaitFor(
             [this] { return socket.state() == QAbstractSocket::UnconnectedState; }, kWaitMs);
     }
-    QTcpSocket socket;
+    QSslSocket socket;
 };
 
 // Runs the event loop in steps of `stepMs` until `done` holds or `ms` passed.
@@ -134,6 +145,100 @@ private Q_SLOTS:
         }
         QCOMPARE(client.exchange(request), QByteArray("DENIED Log in first"));
         QVERIFY(!m_server->gameServer().isRunning());
+    }
+    // What clients are shown: garrisond's own certificate, made once and kept, or the files
+    // that the configuration names, which are only read. `error`: why the daemon must not start.
+    void servesItsCertificate_data()
+    {
+        const char* named = "tls_certificate = named-cert.pem\ntls_key = named-key.pem\n";
+        garrison::test::addTextRows(
+            {"config", "before", "error"},
+            {{"own, made at the first start", "", "", ""},
+             {"own, kept at the next start", "", "start", ""},
+             {"named", named, "name", ""},
+             {"named and missing", "tls_certificate = gone.pem\ntls_key = named-key.pem\n", "name",
+              "gone.pem (named in the configuration) is missing"},
+             {"named key of another certificate",
+              "tls_certificate = named-cert.pem\ntls_key = other-key.pem\n", "name",
+              "other-key.pem is not the key of the certificate"},
+             {"own key without its certificate", "", "key only",
+              "garrisond-certificate.pem is missing while"}});
+    }
+    void servesItsCertificate()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, before);
+        QFETCH(QString, error);
+        writeConfig(config.toUtf8());
+        QString expected;
+        QString made;
+        if (before == QLatin1String("name")) {
+            QVERIFY(TlsIdentity::create(file("named-cert.pem"), file("named-key.pem"),
+                                        QStringLiteral("daemon.example"), &made));
+            QVERIFY(TlsIdentity::create(file("other-cert.pem"), file("other-key.pem"),
+                                        QStringLiteral("other.example"), &made));
+            QFile pem(file("named-cert.pem"));
+            QVERIFY(pem.open(QIODevice::ReadOnly));
+            expected = TlsIdentity::fingerprint(QSslCertificate(pem.readAll()));
+        } else if (!before.isEmpty()) {
+            startServer();
+            expected = m_server->fingerprint();
+            m_server.reset();
+            if (before == QLatin1String("key only")) {
+                QVERIFY(QFile::remove(file("garrisond-certificate.pem")));
+            }
+        }
+        DaemonConfig loaded;
+        QVERIFY(DaemonConfig::load(file("garrisond.conf"), &loaded, &made));
+        m_server = std::make_unique<DaemonServer>(loaded);
+        const bool started = m_server->start(QHostAddress::LocalHost, 0);
+        if (!error.isEmpty()) {
+            QVERIFY(!started);
+            QVERIFY2(m_server->errorString().contains(error), qPrintable(m_server->errorString()));
+            return;
+        }
+        QVERIFY2(started, qPrintable(m_server->errorString()));
+        Client client(port());
+        QVERIFY(client.socket.isEncrypted());
+        QCOMPARE(TlsIdentity::fingerprint(client.socket.peerCertificate()),
+                 m_server->fingerprint());
+        QCOMPARE(client.socket.sessionProtocol() >= QSsl::TlsV1_2, true);
+        if (!expected.isEmpty()) {
+            QCOMPARE(m_server->fingerprint(), expected);
+        }
+        QCOMPARE(QFile::exists(file("garrisond-key.pem")), before != QLatin1String("name"));
+        QCOMPARE(client.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
+    }
+    // A client speaking plain text gets no answer to its login and is closed, and the audit log
+    // says why: no password is ever checked. allow_plaintext serves it, on loopback only.
+    void plainTextIsRefused_data()
+    {
+        garrison::test::addTextRows({"sent", "allowed", "answer"},
+                                    {{"login", "alice:pa:ss-word-admin", "", ""},
+                                     {"web request", "GET / HTTP/1.0\r\n\r\n", "", ""},
+                                     {"allowed", "alice:pa:ss-word-admin", "yes", "admin"}});
+    }
+    void plainTextIsRefused()
+    {
+        QFETCH(QString, sent);
+        QFETCH(QString, allowed);
+        QFETCH(QString, answer);
+        writeConfig(allowed.isEmpty() ? QByteArray() : "allow_plaintext = true\n");
+        startServer();
+        Client client(port(), QString(), Client::Link::Plain);
+        client.send(sent.toUtf8());
+        if (!answer.isEmpty()) {
+            QCOMPARE(client.next(), answer.toUtf8());
+            DaemonServer outside(m_server->config());
+            QVERIFY(!outside.start(QHostAddress::Any, 0));
+            QVERIFY(outside.errorString().startsWith("allow_plaintext is for tests"));
+            return;
+        }
+        QVERIFY(client.waitClosed());
+        const QByteArray heard = client.socket.readAll();
+        QVERIFY(!heard.contains("admin") && !heard.contains("DENIED"));
+        QCOMPARE(audited(" refused-no-tls ").size(), 1);
+        QVERIFY(audited(" login").isEmpty());
     }
     // Five failures lock the address out, even for the right password on a new connection,
     // until the lock ends. Meanwhile, connections with a huge claimed name each are counted in a
@@ -414,9 +519,12 @@ private Q_SLOTS:
         writeConfig("login_timeout_seconds = 1\n");
         startServer();
         Client idle(port());
+        // Connected, but it never begins the handshake.
+        Client stalled(port(), QString(), Client::Link::Plain);
         Client member(port());
         logIn(member);
         QVERIFY(idle.waitClosed());
+        QVERIFY(stalled.waitClosed());
         QCOMPARE(member.exchange("getrconpass"), kRcon);
     }
     void refusedConnectionsCannotFloodTheLog()
@@ -779,8 +887,9 @@ private Q_SLOTS:
         DaemonServer server(config);
         QSignalSpy warnings(&server, &DaemonServer::warning);
         QVERIFY(server.start(QHostAddress::LocalHost, 0));
-        QCOMPARE(warnings.size(), 2);
-        for (const QString& path : secrets) {
+        // The third says that the key and certificate were made; they are no one else's either.
+        QCOMPARE(warnings.size(), 3);
+        for (const QString& path : secrets + QStringList{config.keyPath, config.certificatePath}) {
             QVERIFY2(!(QFile::permissions(path) & (QFile::ReadOther | QFile::ReadGroup)),
                      qPrintable(path));
         }

@@ -2,6 +2,7 @@
 #include "DaemonConfig.h"
 #include "TestMain.h"
 #include "TextRows.h"
+#include "TlsIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +58,26 @@ private Q_SLOTS:
         const Result help = run({"--help"});
         QVERIFY(help.exitCode == 0 && help.out.contains("--add-user") &&
                 help.out.contains("rcon_password"));
+    }
+    // As the package's postinst does: the pair is made once, and what is printed is what the
+    // daemon serves; showing never makes one.
+    void makesAndShowsTheCertificate()
+    {
+        const Result before = run({"--show-fingerprint"});
+        QVERIFY(before.exitCode != 0 && before.err.contains("--make-certificate"));
+        QVERIFY(!QFile::exists(file("garrisond-key.pem")));
+        const Result made = run({"--make-certificate"});
+        QCOMPARE(made.exitCode, 0);
+        QCOMPARE(run({"--make-certificate"}).out, made.out);
+        QCOMPARE(run({"--show-fingerprint"}).out, made.out);
+        DaemonConfig config;
+        QString error;
+        QVERIFY(DaemonConfig::load(file("garrisond.conf"), &config, &error));
+        bool remade = true;
+        const std::optional<garrisond::TlsIdentity> served =
+            garrisond::TlsIdentity::load(config, &remade, &error);
+        QVERIFY(served && !remade);
+        QCOMPARE(made.out, "SHA-256 " + served->fingerprint().toLatin1() + '\n');
     }
     // The arguments are separated by blanks; arguments and input are percent-encoded, so that
     // they can hold bytes that are not UTF-8.

@@ -2,9 +2,11 @@
 #include "TestMain.h"
 #include "login/LoginWindow.h"
 #include "platform/AppFolder.h"
+#include "platform/SettingsStore.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -60,6 +62,27 @@ private Q_SLOTS:
     {
         m_window.reset();
         m_dialogs.reset();
+    }
+
+    // First: the note comes once per run, to the first window. Without a keyring (these tests
+    // have no session bus) a saved password stays in the settings file, readable by its owner.
+    void withoutAKeyringTheFileKeepsThePasswords()
+    {
+        const QString note = QStringLiteral("No keyring (no desktop session bus): saved passwords "
+                                            "stay in the settings file, readable by you only.");
+        QTRY_COMPARE(child<QLabel>("Label3")->text(), note);
+        fill("Text6", QStringLiteral("rcon-secret"));
+        m_window->SaveProfile(5);
+        QFile store(SettingsStore::location(SettingsStore::applicationName()));
+        QVERIFY(store.open(QIODevice::ReadOnly) && store.readAll().contains("rcon-secret"));
+        QCOMPARE(store.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        FakeDialogs dialogs;
+        LoginWindow second(dialogs);
+        second.LoadProfile(5);
+        QCOMPARE(second.findChild<QLineEdit*>(QStringLiteral("Text6"))->text(),
+                 QStringLiteral("rcon-secret"));
+        QTest::qWait(50);
+        QCOMPARE(second.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QString());
     }
 
     void modeSwitchSetsEnablingAndColours_data()

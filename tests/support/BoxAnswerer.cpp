@@ -36,7 +36,10 @@ void BoxAnswerer::poll()
     if (auto* message = qobject_cast<QMessageBox*>(modal)) {
         m_boxes.append({modal->windowTitle(), message->text(), message->icon()});
         const bool yesNo = message->standardButtons() & QMessageBox::No;
-        if (QAbstractButton* target = message->button(yesNo ? QMessageBox::No : QMessageBox::Ok)) {
+        const bool yes = yesNo && m_yes && m_yes(message->text());
+        if (QAbstractButton* target = message->button(yes     ? QMessageBox::Yes
+                                                      : yesNo ? QMessageBox::No
+                                                              : QMessageBox::Ok)) {
             target->click();
         }
     } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {

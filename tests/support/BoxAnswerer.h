@@ -10,8 +10,9 @@
 namespace garrison::test {
 
 // Answers the real message and input boxes that the program opens, and records what each one
-// said: a message box gets its default button (Ok, or No for Yes/No), an input box is accepted
-// with its preset. Watches QApplication::activeModalWidget() while it exists.
+// said: a message box gets its default button (Ok, or No for Yes/No, unless setYes says Yes),
+// an input box is accepted with its preset. Watches QApplication::activeModalWidget() while it
+// exists.
 class BoxAnswerer : public QObject {
     Q_OBJECT
 
@@ -29,6 +30,8 @@ public:
     // A message box stays open (the program's events go on) while this says so of its text, as
     // for a user who is still reading it.
     void setHold(std::function<bool(const QString& text)> hold) { m_hold = std::move(hold); }
+    // A Yes/No box whose text this says yes to is answered Yes.
+    void setYes(std::function<bool(const QString& text)> yes) { m_yes = std::move(yes); }
 
 private:
     void poll();
@@ -37,6 +40,7 @@ private:
     QList<Box> m_boxes;
     QWidget* m_answering = nullptr;
     std::function<bool(const QString&)> m_hold;
+    std::function<bool(const QString&)> m_yes;
 };
 
 } // namespace garrison::test
