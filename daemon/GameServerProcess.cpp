@@ -1,6 +1,7 @@
 #include "GameServerProcess.h"
 
 #include <csignal>
+#include <cstring>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -11,8 +12,23 @@ GameServerProcess::GameServerProcess(QObject* parent) : QObject(parent)
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
     m_process.setStandardInputFile(QProcess::nullDevice());
     connect(&m_process, &QProcess::started, this, &GameServerProcess::started);
+    m_killTimer.setSingleShot(true);
+    connect(&m_killTimer, &QTimer::timeout, this, [this] { signal(SIGKILL); });
     connect(&m_process, &QProcess::finished, this,
-            [this](int exitCode, QProcess::ExitStatus) { Q_EMIT finished(exitCode); });
+            [this](int exitCode, QProcess::ExitStatus status) {
+                m_killTimer.stop();
+                const Exit exit{exitCode, status == QProcess::CrashExit,
+                                std::exchange(m_stopRequested, false)};
+                Q_EMIT finished(exit);
+            });
+}
+
+QString GameServerProcess::Exit::describe() const
+{
+    return signalled ? QStringLiteral("signal %1 (%2)")
+                           .arg(code)
+                           .arg(QString::fromLocal8Bit(::strsignal(code)))
+                     : QStringLiteral("exit status %1").arg(code);
 }
 
 GameServerProcess::~GameServerProcess()
@@ -31,6 +47,7 @@ GameServerProcess::StartResult GameServerProcess::start(const QString& program,
         return StartResult::AlreadyRunning;
     }
     m_error.clear();
+    m_stopRequested = false;
     if (m_user && !m_user->canSwitch(&m_error)) {
         return StartResult::Failed;
     }
@@ -63,16 +80,32 @@ void GameServerProcess::stop(int graceMs)
     if (!isRunning()) {
         return;
     }
+    m_stopRequested = true;
     signal(SIGTERM);
+    signal(SIGCONT);
     if (!m_process.waitForFinished(graceMs)) {
         signal(SIGKILL);
         m_process.waitForFinished(graceMs);
     }
 }
 
+void GameServerProcess::terminate(int graceMs)
+{
+    if (!isRunning() || m_killTimer.isActive()) {
+        return;
+    }
+    m_stopRequested = true;
+    signal(SIGTERM);
+    signal(SIGCONT);
+    m_killTimer.start(graceMs);
+}
+
 void GameServerProcess::signal(int number)
 {
     const auto pid = static_cast<pid_t>(m_process.processId());
+    if (pid <= 0) {
+        return; // kill(0, …) would signal the daemon's whole process group
+    }
     if (!m_user) {
         ::kill(pid, number);
     } else if (!m_user->signal(pid, number)) {

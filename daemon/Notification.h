@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+namespace garrisond {
+
+// One thing that happened, as a webhook tells it: the event's name (crash, hang, restart,
+// gave-up, login, refused, kick, ban), when, a sentence for people and the event's own fields.
+struct Notification {
+    static constexpr qsizetype kDiscordLimit = 2000;
+
+    QString event;
+    QDateTime time;
+    QString text;
+    QJsonObject fields;
+
+    // {"content": "**server** text"}, cut to Discord's 2000 characters, with markdown escaped
+    // and mentions switched off: a player named "@everyone" in a kick must not call the channel.
+    QByteArray discordPayload(const QString& server) const;
+    // {"event", "time" (UTC), "server", "text"} and the event's fields, which cannot replace
+    // those four.
+    QByteArray jsonPayload(const QString& server) const;
+};
+
+} // namespace garrisond
