@@ -116,7 +116,10 @@ QString DaemonConfig::describeKeys()
         "  alert_words          comma-separated words that raise an alert when a player says\n"
         "                       them (case and colour codes ignored; default none)\n"
         "  report_command       the chat command with which players call an administrator:\n"
-        "                       \"!report <name> <reason>\" (default !report; empty: off)\n");
+        "                       \"!report <name> <reason>\" (default !report; empty: off)\n"
+        "  webhook_url          where to post notifications (http or https; default: none)\n"
+        "  webhook_format       discord ({\"content\": ...}) or json ({event, time, server,\n"
+        "                       text and the event's fields}) (default discord)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
@@ -138,6 +141,7 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     int settings = 0;
     bool namesCertificate = false;
     bool namesKey = false;
+    QString urlError;
     for (const QByteArray& bytes : content.split('\n')) {
         ++lineNumber;
         const QString line = QString::fromUtf8(bytes).trimmed();
@@ -222,6 +226,12 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
             config->alertWords = commaList(value);
         } else if (key == QLatin1String("report_command")) {
             config->reportCommand = value;
+        } else if (key == QLatin1String("webhook_url") &&
+                   (value.isEmpty() ||
+                    Webhook::isUsableUrl(QUrl(value, QUrl::StrictMode), &urlError))) {
+            config->webhookUrl = value.isEmpty() ? QUrl() : QUrl(value, QUrl::StrictMode);
+        } else if (key == QLatin1String("webhook_format") && Webhook::parseFormat(value)) {
+            config->webhookFormat = *Webhook::parseFormat(value);
         } else if (key == QLatin1String("idle_timeout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->idleTimeout = std::chrono::seconds(number);

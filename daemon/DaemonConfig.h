@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Webhook.h"
+
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -55,6 +57,8 @@ struct DaemonConfig {
                             QStringLiteral("poweradmin")};
     QStringList alertWords;
     QString reportCommand = QStringLiteral("!report");
+    QUrl webhookUrl; // empty: no notifications
+    Webhook::Format webhookFormat = Webhook::Format::Discord;
 
     // The configuration with every default, its paths relative to the folder of filePath.
     static DaemonConfig defaults(const QString& filePath);

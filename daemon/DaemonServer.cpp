@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QSslSocket>
+#include <QSysInfo>
 #include <QTcpSocket>
 #include <algorithm>
 #include <map>
@@ -64,6 +65,8 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     m_gameEvents.setClock([this] { return now(); });
     connect(&m_gameEvents, &GameEvents::problem, this, &DaemonServer::warning);
+    m_gameEvents.addSink(&m_eventWebhook);
+    connect(&m_webhook, &Webhook::warning, this, &DaemonServer::warning);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
             [this] { m_reloadTimer.start(); });
@@ -131,6 +134,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     }
     refreshDecoy();
     m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
+    m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat, QSysInfo::machineHostName());
     audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("listening"),
           address.toString() + QLatin1Char(' ') + QString::number(m_server.serverPort()));
     return true;
@@ -261,6 +265,8 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     if (m_server.isListening()) {
         m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
+        m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat,
+                            QSysInfo::machineHostName());
     }
     if (accountsMoved) {
         rewatch();

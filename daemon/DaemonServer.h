@@ -5,6 +5,7 @@
 #include "AuditLog.h"
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
+#include "GameEventWebhook.h"
 #include "GameEvents.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
@@ -78,6 +79,7 @@ public:
     }
     // The game log's events; sessions that asked for them, and any other sink, subscribe here.
     GameEvents& gameEvents() { return m_gameEvents; }
+    Webhook& webhook() { return m_webhook; }
 
     // Used by the sessions. The answer to a login comes later, through the session's
     // loginAnswered(), unless the session is gone by then.
@@ -144,6 +146,8 @@ private:
     // Connections refused for their number that are still being told so.
     QList<QPointer<QTcpSocket>> m_turningAway;
     GameEvents m_gameEvents;
+    Webhook m_webhook;
+    GameEventWebhook m_eventWebhook{m_webhook};
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;
