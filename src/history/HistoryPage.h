@@ -34,6 +34,11 @@ public:
     void showPlayer(qint64 playerId);
     std::optional<qint64> currentPlayer() const { return m_player; }
 
+    // Who marks reports handled: the daemon user, or "rcon" for a direct session.
+    void setHandler(const QString& handler) { m_handler = handler; }
+    // Marks the chosen report on the Reports tab handled.
+    void markReportHandled();
+
     // Where CSV files go; by default the system's save dialog. Empty cancels.
     void setSaveFileChooser(std::function<QString(const QString& suggestion)> chooser)
     {
@@ -44,6 +49,7 @@ private:
     void search();
     void refresh();
     void refreshChart();
+    void refreshReports();
     void showState();
     void saveNotes();
     void forget();
@@ -58,6 +64,7 @@ private:
     QString m_server;
     std::optional<qint64> m_player;
     QList<SearchHit> m_hits;
+    QString m_handler = QStringLiteral("rcon");
     std::function<QString(const QString&)> m_chooseFile;
 };
 
