@@ -223,6 +223,12 @@ void HistoryPage::refresh()
     showState();
 }
 
+void HistoryPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshReports();
+}
+
 void HistoryPage::refreshReports()
 {
     HistoryQueries* queries = m_history.queries();

@@ -45,6 +45,10 @@ public:
         m_chooseFile = std::move(chooser);
     }
 
+protected:
+    // Reports come in while the page is hidden: it shows them as they are now.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void search();
     void refresh();
