@@ -18,6 +18,7 @@
 #include "login/LoginWindow.h"
 #include "platform/ConsoleBox.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowMemory.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 
@@ -561,6 +562,10 @@ private Q_SLOTS:
         startDaemon("alert_words = wallhack, ^1aimbot\nwebhook_format = json\nwebhook_url = "
                     "http://127.0.0.1:" +
                     QByteArray::number(webhook.serverPort()) + "/hook\n");
+        // An earlier test may have left the Chat page as the last one, whose first visit
+        // registers the relay.
+        SettingsStore::write(WindowMemory::kSection, QStringLiteral("LastPage"),
+                             QStringLiteral("Players"));
         QSignalSpy events(&login().daemonLink(), &DaemonLink::eventReceived);
         startSession(QStringLiteral("admin"));
         MainWindow& main = *m_app->mainWindow();
@@ -592,7 +597,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(joinedMarked(), 5000);
 
         auto* statusLine = main.findChild<QLabel*>(QStringLiteral("statusLine"));
+        // The Chat page's first visit registers the relay; the game's chat goes on beside it.
+        main.showPage(MainWindow::Page::Chat);
         world.say(0, QStringLiteral("he uses a WALLHACK"));
+        QTRY_VERIFY_WITH_TIMEOUT(chat.gameChatText().contains(QStringLiteral("he uses a WALLHACK")),
+                                 5000);
         QTRY_VERIFY_WITH_TIMEOUT(statusLine->text().startsWith(QStringLiteral("Alert")), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(posted.contains("\"event\":\"alert\""), 5000);
 
@@ -606,6 +615,16 @@ private Q_SLOTS:
         QCOMPARE(reports[0].reporterName, QStringLiteral("Sgt Pepper"));
         QCOMPARE(reports[0].reportedName, QStringLiteral("Fifteen_Letters"));
         QCOMPARE(reports[0].reason, QStringLiteral("wall hack all map"));
+
+        // A visit between two status replies: only the log tells of it.
+        QFile log(file("games_mp.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
+        log.write("  9:00 J;4242;9;ShortVisit\n  9:01 Q;4242;9;ShortVisit\n");
+        log.close();
+        QTRY_COMPARE_WITH_TIMEOUT(queries->search(QStringLiteral("ShortVisit")).size(), 1, 5000);
+        const std::optional<PlayerRecord> visitor =
+            queries->record(queries->search(QStringLiteral("ShortVisit")).first().playerId);
+        QCOMPARE(visitor->sessions.size(), 1);
 
         // Handled from the History page, by the daemon user.
         main.showPage(MainWindow::Page::History);
