@@ -8,6 +8,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <algorithm>
+#include <utility>
 
 namespace garrisond {
 
@@ -41,6 +42,11 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_quietTimer.setInterval(DaemonMessage::kQuietGapMs);
     connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
     const auto drained = [this] {
+        if (m_answerOutstanding && unsentBytes() == 0) {
+            m_answerOutstanding = false;
+            m_sinceLastSend.restart();
+            flushEvents();
+        }
         if (m_socket->bytesAvailable() > 0 && !outputFull()) {
             readMessages();
         }
@@ -66,6 +72,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
                        QStringLiteral("idle for %1 s").arg(idle.count()));
     });
     m_sinceMessage.start();
+    m_eventTimer.setSingleShot(true);
+    connect(&m_eventTimer, &QTimer::timeout, this, &ClientSession::flushEvents);
     if (auto* tls = qobject_cast<QSslSocket*>(m_socket)) {
         // The login timer, running already, bounds the handshake too.
         m_handshaking = true;
@@ -82,6 +90,13 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
                 });
         tls->setSslConfiguration(m_server.tlsConfiguration());
         tls->startServerEncryption();
+    }
+}
+
+ClientSession::~ClientSession()
+{
+    if (m_events) {
+        m_server.gameEvents().removeSink(this);
     }
 }
 
@@ -217,6 +232,10 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
         m_server.audit(m_address, who(), message.text);
         send(m_server.logAnswer());
         break;
+    case Kind::GetEvents:
+        m_server.audit(m_address, who(), message.text);
+        startEvents();
+        break;
     case Kind::StartServer:
         if (DaemonMessage::mayStartServer(m_level)) {
             // The client expects no answer; one could be taken as an awaited log.
@@ -256,6 +275,7 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
     if (m_holdNotices) {
         m_holdNotices = false;
         scheduleNotices();
+        flushEvents();
     }
 }
 
@@ -271,6 +291,7 @@ void ClientSession::send(const QByteArray& answer)
     }
     m_socket->write(answer);
     m_sinceLastSend.restart();
+    m_answerOutstanding = true;
     if (m_noticeTimer.isActive()) {
         m_noticeTimer.start(kNoticeGapMs);
     }
@@ -362,6 +383,10 @@ void ClientSession::finish()
         m_server.audit(m_address, who(), QStringLiteral("disconnected"));
     }
     m_closing = true;
+    if (std::exchange(m_events, false)) {
+        m_server.gameEvents().removeSink(this);
+    }
+    m_eventTimer.stop();
     m_noticeTimer.stop();
     m_loginTimer.stop();
     m_idleTimer.stop();
@@ -370,6 +395,71 @@ void ClientSession::finish()
         m_finished = true;
         Q_EMIT closed();
     }
+}
+
+void ClientSession::startEvents()
+{
+    const DaemonConfig& config = m_server.config();
+    if (config.gameLogPath.isEmpty()) {
+        queueEventLine(GameEvent::refusedLine(QStringLiteral("no game log is configured")));
+    } else if (!config.eventLevels.contains(m_level)) {
+        queueEventLine(GameEvent::refusedLine(
+            QStringLiteral("the game log's events are not open to the level %1").arg(m_level)));
+    } else {
+        if (!std::exchange(m_events, true)) {
+            m_server.gameEvents().addSink(this);
+        }
+        queueEventLine(GameEvent::streamLine(m_level));
+    }
+}
+
+void ClientSession::takeEvent(const GameEvent& event)
+{
+    // The configuration may have closed the stream to this level since it was opened.
+    if (GameEvent::isFor(event.kind, m_level) && m_server.config().eventLevels.contains(m_level)) {
+        queueEventLine(event.toWire());
+    }
+}
+
+void ClientSession::queueEventLine(const QByteArray& line)
+{
+    if (m_closing) {
+        return;
+    }
+    if (m_pendingEvents.size() + line.size() > kMaxPendingEventBytes) {
+        ++m_eventsLost;
+        return;
+    }
+    m_pendingEvents += line;
+    // Events of one read of the log leave together.
+    if (!m_eventTimer.isActive()) {
+        m_eventTimer.start(0);
+    }
+}
+
+void ClientSession::flushEvents()
+{
+    if (m_closing || (m_pendingEvents.isEmpty() && m_eventsLost == 0)) {
+        return;
+    }
+    if (m_holdNotices || m_answerOutstanding) {
+        return; // the client's next message, or the answer leaving, flushes them
+    }
+    const qint64 sinceAnswer = m_sinceLastSend.elapsed();
+    if (sinceAnswer < kNoticeGapMs) {
+        m_eventTimer.start(static_cast<int>(kNoticeGapMs - sinceAnswer));
+        return;
+    }
+    if (outputFull()) {
+        m_eventsLost += m_pendingEvents.count('\n');
+        m_pendingEvents.clear();
+        m_eventTimer.start(kNoticeGapMs);
+        return;
+    }
+    if (m_eventsLost > 0) {
+        m_pendingEvents.prepend(GameEvent::lostLine(std::exchange(m_eventsLost, 0)));
+    }
+    m_socket->write(std::exchange(m_pendingEvents, QByteArray()));
 }
 
 } // namespace garrisond

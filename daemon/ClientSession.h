@@ -2,6 +2,7 @@
 
 #include "DaemonMessage.h"
 #include "DaemonServer.h"
+#include "GameEventSink.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -16,12 +17,19 @@ namespace garrisond {
 
 // One client connection, over TLS unless plain text is allowed. The client sends first a login
 // "user:password-level", answered with the level word or a refusal; after that "getrconpass",
-// "getlog", "startserver", the server watch's "serverstate", "skiprestart" and "restartnow", and
-// the echoed commands "user - command". What arrives is gathered into messages as
-// DaemonMessage::takeWhole says. Nothing more is read while a login is being checked, nor while
-// the client has more than send_buffer_bytes of answers unread; one that lets twice that
+// "getlog", "startserver", the server watch's "serverstate", "skiprestart" and "restartnow",
+// "getevents", and the echoed commands "user - command". What arrives is gathered into messages
+// as DaemonMessage::takeWhole says. Nothing more is read while a login is being checked, nor
+// while the client has more than send_buffer_bytes of answers unread; one that lets twice that
 // pile up is dropped.
-class ClientSession : public QObject {
+//
+// After "getevents" the game log's events follow, as lines that begin with "EVENT ". They keep
+// the notices' distance from every other answer, counted from when the answer has left, so
+// that the client never takes them for part of the log or the RCON password; other answers
+// may follow them closely, since the client takes the event lines off the front of what it
+// reads. A client too slow for them loses events rather than the daemon's memory, and is told
+// how many.
+class ClientSession : public QObject, public GameEventSink {
     Q_OBJECT
 
 public:
@@ -30,8 +38,12 @@ public:
     // password and the one after "getlog" as the log.
     static constexpr int kNoticeGapMs = 1000;
 
+    // Event lines waiting for the client beyond this are dropped and counted.
+    static constexpr qsizetype kMaxPendingEventBytes = 1024 * 1024;
+
     // Takes over the socket.
     ClientSession(QTcpSocket* socket, const QString& address, DaemonServer& server);
+    ~ClientSession() override;
 
     QString address() const { return m_address; }
     QString addressKey() const { return m_addressKey; }
@@ -54,6 +66,9 @@ public:
     // link.
     void refuseAndClose(const QByteArray& refusal, const QString& reason);
 
+    void takeEvent(const GameEvent& event) override;
+    bool receivesEvents() const { return m_events; }
+
 Q_SIGNALS:
     void closed();
 
@@ -71,6 +86,9 @@ private:
     void sendNextNotice();
     void abortConnection(const QString& reason);
     void finish();
+    void startEvents();
+    void queueEventLine(const QByteArray& line);
+    void flushEvents();
 
     QTcpSocket* m_socket;
     DaemonServer& m_server;
@@ -94,6 +112,12 @@ private:
     // What came since the last whole message; it is whole once m_quietTimer runs out.
     QByteArray m_gathered;
     QTimer m_quietTimer;
+    // The last answer has not left yet: events wait for it.
+    bool m_answerOutstanding = false;
+    bool m_events = false;
+    QByteArray m_pendingEvents;
+    qint64 m_eventsLost = 0;
+    QTimer m_eventTimer;
 };
 
 } // namespace garrisond

@@ -2,6 +2,7 @@
 
 #include "DurationText.h"
 #include "RestartSchedule.h"
+#include "LoginRequest.h"
 #include "SecretFile.h"
 
 #include <QDir>
@@ -121,6 +122,29 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
     return true;
 }
 
+QStringList commaList(const QString& text)
+{
+    QStringList items;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        if (!item.trimmed().isEmpty()) {
+            items.append(item.trimmed());
+        }
+    }
+    return items;
+}
+
+bool levelList(const QString& text, QStringList* levels)
+{
+    const QStringList items = commaList(text);
+    for (const QString& item : items) {
+        if (!LoginRequest::isLevel(item)) {
+            return false;
+        }
+    }
+    *levels = items;
+    return true;
+}
+
 } // namespace
 
 quint16 DaemonConfig::gameServerPort() const
@@ -206,6 +230,14 @@ QString DaemonConfig::describeKeys()
         "                       configuration; --show-fingerprint prints what clients check\n"
         "  allow_plaintext      true: plain TCP instead of TLS, passwords in clear; only on\n"
         "                       the loopback address, for tests (default false)\n"
+        "  event_levels         levels that may ask for the game log's live events\n"
+        "                       (\"getevents\"); mp receives chat, joins and quits, admin and\n"
+        "                       poweradmin also kills, maps, alerts and reports (default\n"
+        "                       mp, admin, poweradmin; empty: nobody)\n"
+        "  alert_words          comma-separated words that raise an alert when a player says\n"
+        "                       them (case and colour codes ignored; default none)\n"
+        "  report_command       the chat command with which players call an administrator:\n"
+        "                       \"!report <name> <reason>\" (default !report; empty: off)\n"
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
         "  server_port          the game server's UDP port, where the health checks, warnings\n"
         "                       and announcements go over RCON on 127.0.0.1 (default: the\n"
@@ -329,6 +361,11 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("allow_plaintext") &&
                    (value == QLatin1String("true") || value == QLatin1String("false"))) {
             config->allowPlaintext = value == QLatin1String("true");
+        } else if (key == QLatin1String("event_levels") && levelList(value, &config->eventLevels)) {
+        } else if (key == QLatin1String("alert_words")) {
+            config->alertWords = commaList(value);
+        } else if (key == QLatin1String("report_command")) {
+            config->reportCommand = value;
         } else if (key == QLatin1String("idle_timeout_seconds") &&
                    toNumber(value, 0, 7 * 24 * 3600, &number)) {
             config->idleTimeout = std::chrono::seconds(number);

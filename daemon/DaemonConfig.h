@@ -55,6 +55,12 @@ struct DaemonConfig {
     bool tlsFilesNamed = false;
     // Plain TCP instead of TLS: for tests on the loopback address only.
     bool allowPlaintext = false;
+    // The game log's live events: who may ask for them, the chat words that raise an alert,
+    // and the chat command with which players report someone.
+    QStringList eventLevels{QStringLiteral("mp"), QStringLiteral("admin"),
+                            QStringLiteral("poweradmin")};
+    QStringList alertWords;
+    QString reportCommand = QStringLiteral("!report");
 
     // The watch over the game server.
     static constexpr quint16 kDefaultServerPort = 28960;

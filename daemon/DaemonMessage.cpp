@@ -13,7 +13,8 @@ bool isRequestWord(const QString& text)
 {
     return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
            text == QLatin1String("startserver") || text == QLatin1String("serverstate") ||
-           text == QLatin1String("skiprestart") || text == QLatin1String("restartnow");
+           text == QLatin1String("skiprestart") || text == QLatin1String("restartnow") ||
+           text == QLatin1String("getevents");
 }
 
 bool isWhole(const QByteArray& bytes, const QString& account)
@@ -72,6 +73,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::SkipRestart;
     } else if (message.text == QLatin1String("restartnow")) {
         message.kind = Kind::RestartNow;
+    } else if (message.text == QLatin1String("getevents")) {
+        message.kind = Kind::GetEvents;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);

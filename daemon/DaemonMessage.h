@@ -22,6 +22,7 @@ struct DaemonMessage {
         ServerState, // "serverstate": the watch's state, answered with "SERVERSTATE" lines
         SkipRestart, // "skiprestart": skip the next daily restart
         RestartNow,  // "restartnow": warn the players, then restart
+        GetEvents,   // "getevents": the game log's live events from now on
         Echo,        // in a session: "<account> - <command>" (command holds the command)
         Other,       // in a session: anything else, recorded as it came
         Rejected,    // bytes that no typed text holds; the connection is dropped

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QSslSocket>
+#include <QSysInfo>
 #include <QTcpSocket>
 #include <algorithm>
 #include <map>
@@ -68,6 +69,9 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
         reportAuditLoss(false);
     });
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
+    m_gameEvents.setClock([this] { return now(); });
+    connect(&m_gameEvents, &GameEvents::problem, this, &DaemonServer::warning);
+    m_gameEvents.addSink(&m_eventWebhook);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
             [this] { m_reloadTimer.start(); });
@@ -134,6 +138,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
         return false;
     }
     refreshDecoy();
+    m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
     audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("listening"),
           address.toString() + QLatin1Char(' ') + QString::number(m_server.serverPort()));
     return true;
@@ -262,6 +267,9 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     m_lockout.configure(limitsOf(m_config));
     m_audit.configure(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
+    if (m_server.isListening()) {
+        m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
+    }
     if (accountsMoved) {
         rewatch();
     }

@@ -6,6 +6,8 @@
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
 #include "DaemonMessage.h"
+#include "GameEventWebhook.h"
+#include "GameEvents.h"
 #include "GameServerProcess.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
@@ -83,6 +85,9 @@ public:
     {
         return m_identity ? m_identity->serverConfiguration() : QSslConfiguration();
     }
+    // The game log's events; sessions that asked for them, and any other sink, subscribe here.
+    GameEvents& gameEvents() { return m_gameEvents; }
+    Webhook& webhook() { return m_webhook; }
 
     // Used by the sessions. The answer to a login comes later, through the session's
     // loginAnswered(), unless the session is gone by then.
@@ -161,6 +166,8 @@ private:
     ConnectionListener m_server;
     // Connections refused for their number that are still being told so.
     QList<QPointer<QTcpSocket>> m_turningAway;
+    GameEvents m_gameEvents;
+    GameEventWebhook m_eventWebhook{m_webhook};
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;

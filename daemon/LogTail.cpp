@@ -8,13 +8,12 @@
 
 namespace garrisond {
 
-bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QString* error)
+int LogTail::open(const QString& path, QString* error)
 {
     if (path.isEmpty()) {
         *error = QStringLiteral("no game log is configured");
-        return false;
+        return -1;
     }
-    // The game server may write its folder: a link there could lead to the daemon's own files.
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat status {};
@@ -25,6 +24,15 @@ bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QStri
         if (fd >= 0) {
             ::close(fd);
         }
+        return -1;
+    }
+    return fd;
+}
+
+bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QString* error)
+{
+    const int fd = open(path, error);
+    if (fd < 0) {
         return false;
     }
     QFile file;

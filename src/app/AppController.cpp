@@ -255,6 +255,10 @@ void AppController::startDaemonSession(Seat& seat, const QString& level, const Q
     main.show();
     if (seat.login) {
         seat.login->hide();
+        DaemonLink& link = seat.login->daemonLink();
+        connect(&link, &DaemonLink::eventReceived, &main.session(), &ServerSession::takeGameEvent,
+                Qt::UniqueConnection);
+        link.requestEvents();
     }
     restoreLastPageOnce(seat);
 }

@@ -16,6 +16,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
+#include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
 #include "ui_MainWindow.h"
@@ -194,6 +195,16 @@ void MainWindow::wireSession()
         console().clearText();
         hide();
     });
+    connect(session, &ServerSession::gameChat, this, [this](const DaemonEvent& event) {
+        m_chat->showGameChat(event.at().isValid() ? event.at() : QDateTime::currentDateTimeUtc(),
+                             event.teamChat(), event.value(QStringLiteral("name")),
+                             event.value(QStringLiteral("text")));
+    });
+    connect(session, &ServerSession::gameNotice, m_notes, &SessionNotes::showAlert);
+    m_players->sortModel().setRecentJoin(
+        [session](const QStringList& cells) { return session->recentJoin(cells); });
+    connect(session, &ServerSession::recentJoinsChanged, &m_players->sortModel(),
+            &PlayerSortModel::marksChanged);
     connect(&session->answerWatch(), &AnswerWatch::silence, m_notes, &SessionNotes::showSilence);
     connect(&session->answerWatch(), &AnswerWatch::answered, m_notes, &SessionNotes::hideSilence);
 }
@@ -264,6 +275,12 @@ void MainWindow::refusePassword()
                       BoxIcon::Critical);
     Q_EMIT loginWindowRequested();
     Disconnect();
+}
+
+void MainWindow::setDaemonUser(const QString& user)
+{
+    m_session->setDaemonUser(user);
+    m_historyPage->setHandler(user.isEmpty() ? QStringLiteral("rcon") : user);
 }
 
 void MainWindow::showStatus(const QString& text)

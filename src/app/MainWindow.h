@@ -97,7 +97,7 @@ public:
     ConsoleBox& console();
     History& history() { return *m_history; }
     HistoryPage& historyPage() { return *m_historyPage; }
-    void setDaemonUser(const QString& user) { m_session->setDaemonUser(user); }
+    void setDaemonUser(const QString& user);
     // What the history knows of a grid row's player, for the name's tooltip; empty if nothing.
     QString historyText(const PlayerRow& row) const { return m_actions->historyText(row); }
 

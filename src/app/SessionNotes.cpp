@@ -1,7 +1,9 @@
 #include "SessionNotes.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QLabel>
+#include <QSystemTrayIcon>
 
 namespace garrison {
 
@@ -28,6 +30,20 @@ void SessionNotes::showStatus(const QString& text)
 {
     m_statusLine->setText(text);
     m_statusLine->setToolTip(text);
+}
+
+void SessionNotes::showAlert(const QString& title, const QString& text)
+{
+    showStatus(title + QStringLiteral(" — ") + text);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return;
+    }
+    if (m_tray == nullptr) {
+        m_tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
+        m_tray->setToolTip(QStringLiteral("GARRISON"));
+    }
+    m_tray->show();
+    m_tray->showMessage(title, text, QSystemTrayIcon::Warning);
 }
 
 void SessionNotes::showSilence(const QString& note)

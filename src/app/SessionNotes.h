@@ -5,6 +5,7 @@
 
 class QBoxLayout;
 class QLabel;
+class QSystemTrayIcon;
 class QWidget;
 
 namespace garrison {
@@ -20,12 +21,16 @@ public:
     SessionNotes(QWidget& window, QBoxLayout& outer);
 
     void showStatus(const QString& text);
+    // Something in the game wants an administrator (an alert word, a player's report): the
+    // status line tells it, and the desktop shows a notification where it has a tray.
+    void showAlert(const QString& title, const QString& text);
     void showSilence(const QString& note);
     void hideSilence();
 
 private:
     QLabel* m_noAnswer;
     QLabel* m_statusLine;
+    QSystemTrayIcon* m_tray = nullptr;
 };
 
 } // namespace garrison

@@ -4,10 +4,12 @@
 #include "platform/Blanks.h"
 #include "platform/ConsoleBox.h"
 #include "platform/ReadableColours.h"
+#include "players/GameColours.h"
 #include "rcon/CommandSender.h"
 #include "ui_ChatPage.h"
 
 #include <QPushButton>
+#include <QTextBrowser>
 
 namespace garrison {
 
@@ -45,6 +47,10 @@ ChatPage::ChatPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
         connect(entry.button, &QPushButton::clicked, this,
                 [this, code] { insertColourCode(code); });
     }
+
+    m_ui->gameChat->document()->setMaximumBlockCount(kGameChatLines);
+    m_ui->gameChat->setStyleSheet(QStringLiteral("QTextBrowser { background-color: #%1; }")
+                                      .arg(GameColours::kNameCell, 6, 16, QLatin1Char('0')));
 
     connect(m_ui->txtsay1, &QLineEdit::returnPressed, this, &ChatPage::sendMessage);
     connect(m_ui->Label93, &LabelButton::clicked, this, &ChatPage::serverLogRequested);
@@ -86,9 +92,39 @@ void ChatPage::showLogChange(qsizetype kept, const QString& appended, const QStr
     box.moveCaretToEnd();
 }
 
+void ChatPage::showGameChat(const QDateTime& at, bool teamChat, const QString& name,
+                            const QString& text)
+{
+    const auto coloured = [](const QString& codedText) {
+        QString html;
+        for (const GameColours::Run& run : GameColours::runs(codedText)) {
+            html += QStringLiteral("<span style=\"color:#%1\">%2</span>")
+                        .arg(GameColours::shownOn(run.code, GameColours::kNameCell), 6, 16,
+                             QLatin1Char('0'))
+                        .arg(run.text.toHtmlEscaped());
+        }
+        return html;
+    };
+    const QString stamp = at.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    QString line = QStringLiteral("<span style=\"color:#a0a8b0\">%1</span> ").arg(stamp);
+    if (teamChat) {
+        line += QStringLiteral("<span style=\"color:#f0c040\">%1</span> ").arg(tr("(Team)"));
+    }
+    line += QStringLiteral("<b>%1</b><span style=\"color:#e0e0e0\">: </span>%2")
+                .arg(coloured(name), coloured(text));
+    m_ui->gameChat->show();
+    m_ui->gameChat->append(line);
+}
+
+QString ChatPage::gameChatText() const
+{
+    return m_ui->gameChat->toPlainText();
+}
+
 void ChatPage::startSession()
 {
     m_ui->txtsay1->clear();
+    m_ui->gameChat->clear();
     m_ui->txtsay2->clearText();
     // The box no longer holds the log shown so far: lines the tail adds still follow, and only
     // a log that starts over (each login deletes it) is shown whole.

@@ -35,6 +35,14 @@ public:
     // the box from there, or shows the whole log again when the page's own lines came since.
     void showLogChange(qsizetype kept, const QString& appended, const QString& text);
 
+    // A line of the players' chat from the game log (daemon mode): the time, "(Team)" for team
+    // chat, the name in its colours and the text. The box shows once the first line comes.
+    void showGameChat(const QDateTime& at, bool teamChat, const QString& name, const QString& text);
+    // The players' chat as plain text, one line each.
+    QString gameChatText() const;
+    // The most lines the box keeps.
+    static constexpr int kGameChatLines = 2000;
+
     // A new session: the transcript (relay lines included) and the line being typed go.
     void startSession();
 

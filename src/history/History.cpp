@@ -236,6 +236,22 @@ void History::recordAction(const PlayerAction& action)
     afterWrite(m_recorder->recordAction(action));
 }
 
+void History::recordPresence(const PlayerPresence& presence)
+{
+    if (!m_recorder) {
+        return;
+    }
+    afterWrite(m_recorder->recordPresence(presence));
+}
+
+void History::recordReport(const PlayerReport& report)
+{
+    if (!m_recorder) {
+        return;
+    }
+    afterWrite(m_recorder->recordReport(report));
+}
+
 bool History::forget(qint64 playerId)
 {
     if (!m_recorder || !m_queries->forget(playerId)) {

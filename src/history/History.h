@@ -47,6 +47,8 @@ public:
     void recordStatus(const QString& serverKey, const QString& hostName,
                       const QList<PlayerRow>& rows, HistoryTime at) override;
     void recordAction(const PlayerAction& action) override;
+    void recordPresence(const PlayerPresence& presence) override;
+    void recordReport(const PlayerReport& report) override;
 
     // Null when nothing can be read.
     HistoryQueries* queries() const;

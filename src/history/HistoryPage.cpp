@@ -67,7 +67,7 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
     chartLayout->addWidget(m_chart);
     m_ui->splitter->setStretchFactor(1, 2);
     for (QTreeWidget* list : {m_ui->lstResults, m_ui->lstNames, m_ui->lstAddresses,
-                              m_ui->lstSessions, m_ui->lstActions}) {
+                              m_ui->lstSessions, m_ui->lstActions, m_ui->lstReports}) {
         list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     }
     // Names and host names in their game colours, as the player grid draws them.
@@ -83,6 +83,7 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
         }
     });
     connect(m_ui->cmdSaveNotes, &QPushButton::clicked, this, &HistoryPage::saveNotes);
+    connect(m_ui->cmdHandled, &QPushButton::clicked, this, &HistoryPage::markReportHandled);
     connect(m_ui->cmdForget, &QPushButton::clicked, this, &HistoryPage::forget);
     connect(m_ui->cmdExportSearch, &QPushButton::clicked, this, [this] {
         exportText(QStringLiteral("history-search.csv"), HistoryCsv::searchResult(m_hits));
@@ -218,7 +219,51 @@ void HistoryPage::refresh()
          {QStringLiteral("Time"), QStringLiteral("Server"), QStringLiteral("By"),
           QStringLiteral("Command"), QStringLiteral("Reason")},
          actions);
+    refreshReports();
     showState();
+}
+
+void HistoryPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshReports();
+}
+
+void HistoryPage::refreshReports()
+{
+    HistoryQueries* queries = m_history.queries();
+    const QList<PlayerReport> reports = queries ? queries->reports() : QList<PlayerReport>();
+    QList<QStringList> rows;
+    for (const PlayerReport& report : reports) {
+        rows.append({shown(report.at), GameColours::shownText(report.reporterName),
+                     GameColours::shownText(report.reportedName), report.reason,
+                     report.handledBy.isEmpty()
+                         ? tr("open")
+                         : tr("handled by %1, %2").arg(report.handledBy, shown(report.handledAt)),
+                     report.serverKey});
+    }
+    fill(*m_ui->lstReports,
+         {tr("Time"), tr("Reporter"), tr("Reported"), tr("Reason"), tr("State"), tr("Server")},
+         rows);
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        m_ui->lstReports->topLevelItem(static_cast<int>(i))
+            ->setData(0, Qt::UserRole, reports[i].id);
+    }
+}
+
+void HistoryPage::markReportHandled()
+{
+    HistoryQueries* queries = m_history.queries();
+    const QTreeWidgetItem* item = m_ui->lstReports->currentItem();
+    if (queries == nullptr || item == nullptr) {
+        return;
+    }
+    if (!queries->setReportHandled(item->data(0, Qt::UserRole).toLongLong(), m_handler,
+                                   QDateTime::currentSecsSinceEpoch())) {
+        m_dialogs.message(tr("The report could not be marked: %1").arg(m_history.problem()),
+                          kProgramCaption, BoxIcon::Warning);
+    }
+    refreshReports();
 }
 
 void HistoryPage::refreshChart()

@@ -34,16 +34,26 @@ public:
     void showPlayer(qint64 playerId);
     std::optional<qint64> currentPlayer() const { return m_player; }
 
+    // Who marks reports handled: the daemon user, or "rcon" for a direct session.
+    void setHandler(const QString& handler) { m_handler = handler; }
+    // Marks the chosen report on the Reports tab handled.
+    void markReportHandled();
+
     // Where CSV files go; by default the system's save dialog. Empty cancels.
     void setSaveFileChooser(std::function<QString(const QString& suggestion)> chooser)
     {
         m_chooseFile = std::move(chooser);
     }
 
+protected:
+    // Reports come in while the page is hidden: it shows them as they are now.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void search();
     void refresh();
     void refreshChart();
+    void refreshReports();
     void showState();
     void saveNotes();
     void forget();
@@ -58,6 +68,7 @@ private:
     QString m_server;
     std::optional<qint64> m_player;
     QList<SearchHit> m_hits;
+    QString m_handler = QStringLiteral("rcon");
     std::function<QString(const QString&)> m_chooseFile;
 };
 

@@ -289,22 +289,64 @@ bool HistoryQueries::forget(qint64 playerId)
         statements.append(
             QStringLiteral("DELETE FROM %1 WHERE player_id = ?").arg(QLatin1String(table)));
     }
+    statements.append(QStringLiteral("DELETE FROM reports WHERE reported_player_id = ?"));
     statements.append(QStringLiteral("DELETE FROM players WHERE id = ?"));
     return write(statements, {playerId});
 }
 
 bool HistoryQueries::purge(HistoryTime before)
 {
-    return write({QStringLiteral("DELETE FROM names WHERE last_seen < ?"),
-                  QStringLiteral("DELETE FROM addresses WHERE last_seen < ?"),
-                  QStringLiteral("DELETE FROM sessions WHERE ended < ?"),
-                  QStringLiteral("DELETE FROM player_counts WHERE at < ?"),
-                  QStringLiteral(
-                      "DELETE FROM players WHERE first_seen < ? AND notes = ''"
-                      " AND NOT EXISTS (SELECT 1 FROM names n WHERE n.player_id = players.id)"
-                      " AND NOT EXISTS (SELECT 1 FROM sessions t WHERE t.player_id = players.id)"
-                      " AND NOT EXISTS (SELECT 1 FROM actions a WHERE a.player_id = players.id)")},
-                 {before});
+    return write(
+        {QStringLiteral("DELETE FROM names WHERE last_seen < ?"),
+         QStringLiteral("DELETE FROM addresses WHERE last_seen < ?"),
+         QStringLiteral("DELETE FROM sessions WHERE ended < ?"),
+         QStringLiteral("DELETE FROM player_counts WHERE at < ?"),
+         QStringLiteral("DELETE FROM players WHERE first_seen < ? AND notes = ''"
+                        " AND NOT EXISTS (SELECT 1 FROM names n WHERE n.player_id = players.id)"
+                        " AND NOT EXISTS (SELECT 1 FROM sessions t WHERE t.player_id = players.id)"
+                        " AND NOT EXISTS (SELECT 1 FROM actions a WHERE a.player_id = players.id)"
+                        " AND NOT EXISTS (SELECT 1 FROM reports r"
+                        " WHERE r.reported_player_id = players.id)")},
+        {before});
+}
+
+QList<PlayerReport> HistoryQueries::reports(int limit) const
+{
+    QList<PlayerReport> reports;
+    QSqlQuery query =
+        select(m_database.db(),
+               QStringLiteral("SELECT r.id, r.report_key, r.at, s.address, r.reporter_guid,"
+                              " r.reporter_name, r.reported_guid, r.reported_name, r.reason,"
+                              " r.handled_by, r.handled_at FROM reports r"
+                              " JOIN servers s ON s.id = r.server_id ORDER BY r.at DESC, r.id DESC"
+                              " LIMIT ?"),
+               {limit});
+    while (query.next()) {
+        PlayerReport report;
+        report.id = query.value(0).toLongLong();
+        report.key = query.value(1).toString();
+        report.at = query.value(2).toLongLong();
+        report.serverKey = query.value(3).toString();
+        report.reporterGuid = query.value(4).toString();
+        report.reporterName = query.value(5).toString();
+        report.reportedGuid = query.value(6).toString();
+        report.reportedName = query.value(7).toString();
+        report.reason = query.value(8).toString();
+        report.handledBy = query.value(9).toString();
+        report.handledAt = query.value(10).toLongLong();
+        reports.append(report);
+    }
+    m_error = query.lastError();
+    return reports;
+}
+
+bool HistoryQueries::setReportHandled(qint64 reportId, const QString& by, HistoryTime at)
+{
+    // Whoever handled it first keeps the credit: another administrator of a shared history may
+    // have been quicker.
+    return write({QStringLiteral("UPDATE reports SET handled_by = ?, handled_at = ?"
+                                 " WHERE id = ? AND handled_by = ''")},
+                 {by, at, reportId});
 }
 
 } // namespace garrison

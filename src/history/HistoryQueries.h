@@ -33,6 +33,11 @@ public:
     QString tooltipText(const QString& serverKey, const QString& guid, const QString& name) const;
     QList<CountSample> playerCounts(const QString& serverKey, HistoryTime from) const;
 
+    // The players' reports, the newest first.
+    QList<PlayerReport> reports(int limit = kSearchLimit) const;
+    // Marks a report handled by `by` (the daemon user, or "rcon"), unless someone was first.
+    bool setReportHandled(qint64 reportId, const QString& by, HistoryTime at);
+
     bool setNotes(qint64 playerId, const QString& notes);
     // Removes every row about the player, his actions included.
     bool forget(qint64 playerId);

@@ -66,10 +66,15 @@ HistoryRecorder::HistoryRecorder(HistoryDatabase& database) : m_database(databas
     m_sessionInsert = prepared(db, "INSERT INTO sessions (player_id, server_id, started, ended,"
                                    " score) VALUES (?, ?, ?, ?, ?) RETURNING id");
     m_sessionUpdate = prepared(db, "UPDATE sessions SET ended = ?, score = ? WHERE id = ?");
+    m_sessionEnd = prepared(db, "UPDATE sessions SET ended = ? WHERE id = ? AND ended < ?");
     m_count = prepared(db, "INSERT INTO player_counts (server_id, at, count) VALUES (?, ?, ?)");
     m_action = prepared(db, "INSERT INTO actions (at, server_id, player_id, actor, command, guid,"
                             " name, slot, address, reason)"
                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    m_report = prepared(db, "INSERT INTO reports (report_key, at, server_id, reporter_guid,"
+                            " reporter_name, reported_guid, reported_name, reported_player_id,"
+                            " reason) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                            " ON CONFLICT (report_key) DO NOTHING");
 }
 
 void HistoryRecorder::forgetCache()
@@ -187,10 +192,14 @@ bool HistoryRecorder::session(const Server& server, HistoryTime previous, const 
         m_sessionLatest.finish();
     }
     if (goesOn && seen.sessionId != 0 && seen.sessionEnded >= previous) {
-        if (!run(m_sessionUpdate, {at, present.score, seen.sessionId})) {
+        // The game log knows no score: the status's stays.
+        QSqlQuery& update = present.score.isNull() ? m_sessionEnd : m_sessionUpdate;
+        if (!run(update, present.score.isNull()
+                             ? QVariantList{at, seen.sessionId, at}
+                             : QVariantList{at, present.score, seen.sessionId})) {
             return false;
         }
-        if (m_sessionUpdate.numRowsAffected() > 0) {
+        if (update.numRowsAffected() > 0 || present.score.isNull()) {
             seen.sessionEnded = at;
             return true;
         }
@@ -298,6 +307,65 @@ bool HistoryRecorder::recordAction(const PlayerAction& action)
     }
     m_servers.insert(action.serverKey, current);
     return true;
+}
+
+bool HistoryRecorder::recordPresence(const PlayerPresence& presence)
+{
+    Present present;
+    present.name = presence.name.trimmed();
+    present.guid =
+        HistoryKeys::isGuid(presence.guid.trimmed()) ? presence.guid.trimmed() : QString();
+    if (present.name.isEmpty() && present.guid.isEmpty()) {
+        return true;
+    }
+    present.key = HistoryKeys::playerKey(presence.serverKey, present.guid, present.name);
+    QSqlDatabase db = m_database.db();
+    if (!db.transaction()) {
+        m_error = db.lastError();
+        return false;
+    }
+    Server current;
+    bool ok = server(presence.serverKey, QString(), current);
+    Seen* seen = nullptr;
+    if (ok) {
+        seen = &m_seen[QString::number(current.id) + QLatin1Char('|') + present.key];
+        ok = seen->playerId != 0 || player(present.key, present.guid, presence.at, seen->playerId);
+    }
+    if (ok && seen->name != present.name) {
+        seen->nameId = 0;
+        seen->name = present.name;
+    }
+    // A visit that began within the session gap goes on; the status tables carry it further.
+    ok = ok &&
+         keep(m_name, m_nameTouch, seen->nameId,
+              {seen->playerId, current.id, present.name, HistoryKeys::plainName(present.name),
+               presence.at, presence.at},
+              presence.at) &&
+         session(current, presence.at - kSessionGap, present, *seen, presence.at);
+    return finish(ok);
+}
+
+bool HistoryRecorder::recordReport(const PlayerReport& report)
+{
+    QSqlDatabase db = m_database.db();
+    if (!db.transaction()) {
+        m_error = db.lastError();
+        return false;
+    }
+    Server current;
+    bool ok = server(report.serverKey, QString(), current);
+    qint64 reportedId = 0;
+    const QString guid = report.reportedGuid.trimmed();
+    if (ok && HistoryKeys::isGuid(guid)) {
+        ok = player(HistoryKeys::playerKey(report.serverKey, guid, report.reportedName.trimmed()),
+                    guid, report.at, reportedId);
+    }
+    ok = ok && run(m_report, {report.key, report.at, current.id, report.reporterGuid,
+                              report.reporterName, guid, report.reportedName,
+                              reportedId != 0 ? QVariant(reportedId)
+                                              : QVariant(QMetaType::fromType<qlonglong>()),
+                              report.reason});
+    return finish(ok);
 }
 
 } // namespace garrison

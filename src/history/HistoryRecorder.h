@@ -28,6 +28,11 @@ public:
     bool recordStatus(const QString& serverKey, const QString& hostName,
                       const QList<PlayerRow>& rows, HistoryTime at);
     bool recordAction(const PlayerAction& action);
+    // A join or quit from the game log: the player, his name and his session, without the
+    // address and score that only status tables tell.
+    bool recordPresence(const PlayerPresence& presence);
+    // Kept once by its key, however many GARRISONs write the same history.
+    bool recordReport(const PlayerReport& report);
     const QSqlError& lastError() const { return m_error; }
     // After rows were removed behind the recorder's back (retention, forgetting a player).
     void forgetCache();
@@ -62,7 +67,8 @@ private:
 
     HistoryDatabase& m_database;
     QSqlQuery m_server, m_serverUpdate, m_player, m_name, m_nameTouch, m_address, m_addressTouch,
-        m_sessionLatest, m_sessionInsert, m_sessionUpdate, m_count, m_action;
+        m_sessionLatest, m_sessionInsert, m_sessionUpdate, m_sessionEnd, m_count, m_action,
+        m_report;
     QHash<QString, Server> m_servers;
     QHash<QString, qint64> m_players;
     QHash<QString, Seen> m_seen; // by server id and player key

@@ -38,6 +38,17 @@ const char* const kVersion1[] = {
     "INSERT INTO meta (key, value) VALUES ('schema_version', '0')",
 };
 
+// Version 2: the players' reports from the game's chat, with who handled them.
+const char* const kVersion2[] = {
+    "CREATE TABLE reports (id %ID%, report_key TEXT NOT NULL UNIQUE, at %INT% NOT NULL,"
+    " server_id %INT% NOT NULL, reporter_guid TEXT NOT NULL, reporter_name TEXT NOT NULL,"
+    " reported_guid TEXT NOT NULL, reported_name TEXT NOT NULL, reported_player_id %INT%,"
+    " reason TEXT NOT NULL, handled_by TEXT NOT NULL DEFAULT '',"
+    " handled_at %INT% NOT NULL DEFAULT 0)",
+    "CREATE INDEX reports_at ON reports (at)",
+    "CREATE INDEX reports_player ON reports (reported_player_id)",
+};
+
 QString adapt(Dialect dialect, QString statement)
 {
     const bool sqlite = dialect == Dialect::Sqlite;
@@ -56,10 +67,15 @@ QString adapt(Dialect dialect, QString statement)
 QStringList migration(Dialect dialect, int version)
 {
     QStringList statements;
-    if (version == 1) {
-        for (const char* statement : kVersion1) {
+    const auto add = [&](const auto& steps) {
+        for (const char* statement : steps) {
             statements.append(adapt(dialect, QString::fromLatin1(statement)));
         }
+    };
+    if (version == 1) {
+        add(kVersion1);
+    } else if (version == 2) {
+        add(kVersion2);
     }
     return statements;
 }

@@ -22,6 +22,33 @@ struct PlayerAction {
     QString reason;
 };
 
+// A player who joined or left the server, as the game log tells it: no address, no score, but
+// also the visits too short for any status reply to see.
+struct PlayerPresence {
+    HistoryTime at = 0;
+    QString serverKey;
+    QString guid;
+    QString name;
+    bool joined = true; // false: he left
+};
+
+// A player's call for an administrator ("!report <name> <reason>" in the game's chat). The same
+// report reaches every GARRISON connected to the daemon; its key keeps it once in a shared
+// history.
+struct PlayerReport {
+    qint64 id = 0; // the history's, once stored
+    QString key;   // the daemon's
+    HistoryTime at = 0;
+    QString serverKey;
+    QString reporterGuid;
+    QString reporterName;
+    QString reportedGuid; // empty when the name typed matched nobody on the server
+    QString reportedName;
+    QString reason;
+    QString handledBy; // empty while the report is open
+    HistoryTime handledAt = 0;
+};
+
 // One player found by a search, with the name that matched (or his latest one).
 struct SearchHit {
     qint64 playerId = 0;

@@ -138,6 +138,12 @@ void DaemonLink::write(const QString& message)
     m_sinceWrite.start();
 }
 
+void DaemonLink::requestEvents()
+{
+    // A closed link has nothing to ask; the next session asks again.
+    sendRequest(QStringLiteral("getevents"));
+}
+
 std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& message)
 {
     if (!isConnected()) {
@@ -224,15 +230,30 @@ void DaemonLink::echoCommand(const QString& command)
 
 void DaemonLink::onReadyRead()
 {
-    m_lastRefusal.clear();
-    // Everything one receive event delivers is one message, but for the rest of a log.
+    // Everything one receive event delivers is one message, but for the rest of a log and the
+    // event lines in front of it.
     if (m_logQuiet.isActive()) {
+        m_lastRefusal.clear();
         const QString more = fromAnsi(m_socket.readAll());
         m_log.append(QStringView(more).first(std::min(more.size(), kLogLimit - m_log.size())));
         m_logQuiet.start();
         return;
     }
-    const DaemonReceiver::Taken taken = m_receiver.take(fromAnsi(m_socket.readAll()));
+    QString message = fromAnsi(m_socket.readAll());
+    if (m_receiver.RconPassPending != QLatin1String("1")) {
+        DaemonReceiver::Split split = m_receiver.takeEventLines(message);
+        for (const QString& line : std::as_const(split.eventLines)) {
+            if (const std::optional<DaemonEvent> event = DaemonEvent::parse(line)) {
+                Q_EMIT eventReceived(*event);
+            }
+        }
+        if (split.rest.isEmpty()) {
+            return;
+        }
+        message = std::move(split.rest);
+    }
+    m_lastRefusal.clear();
+    const DaemonReceiver::Taken taken = m_receiver.take(message);
     switch (taken.kind) {
     case DaemonReceiver::Kind::RconPassword:
         m_rconPassword = taken.text;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "daemon/DaemonRequests.h"
+#include "login/DaemonEvent.h"
 #include "login/DaemonReceiver.h"
 #include "rcon/DaemonEcho.h"
 
@@ -37,9 +38,10 @@ public:
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
     static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
-    // The daemon tells messages apart by a pause of 100 ms: a request sent sooner after the
-    // last message waits, or the daemon would take both for one.
-    static constexpr int kRequestGapMs = 150;
+    // The daemon takes what arrives within its pause of 100 ms as one message, and only an
+    // echo ("user - …") may follow another message there: a request sent sooner after the last
+    // message waits. The margin covers a busy client whose first write leaves late.
+    static constexpr int kRequestGapMs = 250;
 
     explicit DaemonLink(QObject* parent = nullptr);
 
@@ -59,6 +61,9 @@ public:
     void echoCommand(const QString& command) override;
     std::optional<Failure> sendRequest(const QString& message) override;
     void armLog() override { islo(QStringLiteral("1")); }
+    // Asks for the game log's live events ("getevents") once nothing was sent for
+    // kRequestGapMs; they arrive through eventReceived until the link closes or logs in anew.
+    void requestEvents();
 
     const QString& statusz() const { return m_statusz; }
     const QString& status() const { return m_status; }
@@ -93,6 +98,7 @@ Q_SIGNALS:
     // The daemon's certificate is neither signed for its name nor pinned; the link is closed
     // and nothing was sent. `pinned` is empty when no certificate was trusted before.
     void certificateUntrusted(const QString& presented, const QString& pinned);
+    void eventReceived(const garrison::DaemonEvent& event);
 
 private:
     void setStatus(const QString& text);

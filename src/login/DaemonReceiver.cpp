@@ -1,6 +1,9 @@
 #include "DaemonReceiver.h"
 
 #include "daemon/ServerStateReport.h"
+#include "login/DaemonEvent.h"
+
+#include <utility>
 
 namespace garrison {
 
@@ -39,6 +42,40 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
         return {Kind::Refusal, message.mid(7)};
     }
     return {Kind::Other, message};
+}
+
+DaemonReceiver::Split DaemonReceiver::takeEventLines(const QString& received)
+{
+    const bool continued = !m_eventPartial.isEmpty();
+    const QString text = std::exchange(m_eventPartial, QString()) + received;
+    const QString& prefix = DaemonEvent::kPrefix;
+    Split split;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const QStringView remaining = QStringView(text).sliced(at);
+        if (remaining.startsWith(prefix)) {
+            const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+            if (end < 0) {
+                if (remaining.size() > kMaxEventLine) {
+                    break;
+                }
+                m_eventPartial = remaining.toString();
+                at = text.size();
+                break;
+            }
+            split.eventLines.append(text.sliced(at, end - at));
+            at = end + 1;
+        } else if ((at > 0 || continued) && QStringView(prefix).startsWith(remaining)) {
+            // Cut off inside the word itself; only after an event line, since the daemon's
+            // other messages may be as short as a prefix of it.
+            m_eventPartial = remaining.toString();
+            at = text.size();
+        } else {
+            break;
+        }
+    }
+    split.rest = text.sliced(at);
+    return split;
 }
 
 } // namespace garrison

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace garrison {
 
@@ -25,10 +26,27 @@ public:
 
     Taken take(const QString& message);
 
+    // The daemon's event lines ("EVENT …" and LF, see DaemonEvent) come whenever something
+    // happens in the game, and one receive event may deliver them together with a message of
+    // the rules above, or cut one of them off. Event lines at the front are taken off here; a
+    // line cut off by the end waits for its rest, which the next receive event begins with.
+    // What is left over is one message for take(). Never applied to the RCON password, which
+    // may begin with anything.
+    struct Split {
+        QStringList eventLines; // without their LF
+        QString rest;
+    };
+    Split takeEventLines(const QString& received);
+
     // "1" while the next message is the RCON password; set when the level answer arrives.
     QString RconPassPending;
     // "1" while the next message is the server log; armed through islo before "getlog".
     QString LogPending;
+
+private:
+    // Beyond this an event line that never ends is taken as a message after all.
+    static constexpr qsizetype kMaxEventLine = 1024 * 1024;
+    QString m_eventPartial;
 };
 
 } // namespace garrison

@@ -1,6 +1,7 @@
 #include "PlayerNameDelegate.h"
 
 #include "players/GameColours.h"
+#include "players/PlayerSortModel.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -53,6 +54,13 @@ void PlayerNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setFont(item.font);
     const QFontMetrics metrics(item.font);
     int x = textRect.left();
+    // A player who joined lately: a green bar before his name.
+    if (index.data(PlayerSortModel::kJoinedRole).toBool()) {
+        constexpr int kBar = 4;
+        painter->fillRect(QRect(option.rect.left(), option.rect.top(), kBar, option.rect.height()),
+                          QColor(0x40, 0xd0, 0x60));
+        x += kBar;
+    }
     for (const GameColours::Run& run : GameColours::runs(index.data(Qt::DisplayRole).toString())) {
         const int room = textRect.right() + 1 - x;
         if (room <= 0) {

@@ -91,8 +91,28 @@ PlayerSortModel::PlayerSortModel(QObject* parent) : QSortFilterProxyModel(parent
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
 }
 
+void PlayerSortModel::marksChanged()
+{
+    if (rowCount() > 0) {
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+}
+
+QStringList PlayerSortModel::cellsOf(const QModelIndex& index) const
+{
+    QStringList cells;
+    for (int column = 0; column < columnCount(); ++column) {
+        cells.append(index.siblingAtColumn(column).data().toString());
+    }
+    return cells;
+}
+
 QVariant PlayerSortModel::data(const QModelIndex& index, int role) const
 {
+    if (role == kJoinedRole) {
+        return index.column() == PlayerRow::Name && m_recentJoin &&
+               m_recentJoin(cellsOf(index)).isValid();
+    }
     if (role == Qt::ToolTipRole && index.column() == PlayerRow::Name) {
         const QString shown =
             GameColours::shownText(QSortFilterProxyModel::data(index, Qt::DisplayRole).toString())
@@ -100,14 +120,14 @@ QVariant PlayerSortModel::data(const QModelIndex& index, int role) const
         if (shown.isEmpty()) {
             return {};
         }
-        if (!m_nameNote) {
-            return shown;
+        const QStringList cells = cellsOf(index);
+        QString note = m_nameNote ? m_nameNote(cells) : QString();
+        if (const QDateTime joined = m_recentJoin ? m_recentJoin(cells) : QDateTime();
+            joined.isValid()) {
+            const QString line =
+                tr("Joined at %1").arg(joined.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+            note = note.isEmpty() ? line : line + QLatin1Char('\n') + note;
         }
-        QStringList cells;
-        for (int column = 0; column < columnCount(); ++column) {
-            cells.append(index.siblingAtColumn(column).data().toString());
-        }
-        const QString note = m_nameNote(cells);
         return note.isEmpty() ? shown : shown + QLatin1Char('\n') + note;
     }
     return QSortFilterProxyModel::data(index, role);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCollator>
+#include <QDateTime>
 #include <QSortFilterProxyModel>
 #include <QStringList>
 #include <functional>
@@ -21,6 +22,13 @@ public:
     // seen" note); empty adds nothing.
     using NameNote = std::function<QString(const QStringList& cells)>;
     void setNameNote(NameNote note) { m_nameNote = std::move(note); }
+    // When the player of the row's cells joined, if lately (the game log told it); an invalid
+    // time for anyone else. Such rows are marked until marksChanged() says they are no longer.
+    using RecentJoin = std::function<QDateTime(const QStringList& cells)>;
+    // True on the name cell of such a row.
+    static constexpr int kJoinedRole = Qt::UserRole + 1;
+    void setRecentJoin(RecentJoin recentJoin) { m_recentJoin = std::move(recentJoin); }
+    void marksChanged();
 
     // The name as the game shows it, as the name's tool tip.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -30,7 +38,10 @@ protected:
 
 private:
     QCollator m_collator;
+    QStringList cellsOf(const QModelIndex& index) const;
+
     NameNote m_nameNote;
+    RecentJoin m_recentJoin;
 };
 
 } // namespace garrison

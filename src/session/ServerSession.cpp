@@ -1,5 +1,6 @@
 #include "ServerSession.h"
 
+#include "players/GameColours.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ServerRefusals.h"
 #include "session/SessionRecorder.h"
@@ -10,7 +11,17 @@
 namespace garrison {
 
 namespace {
+
 const QString kMapName = QStringLiteral("mapname");
+
+QString joinKey(const QString& guid, const QString& name)
+{
+    const QString trimmed = guid.trimmed();
+    return trimmed.isEmpty() || trimmed == QLatin1String("0")
+               ? QStringLiteral("n:") + GameColours::shownText(name.trimmed()).toLower()
+               : QStringLiteral("g:") + trimmed;
+}
+
 } // namespace
 
 ServerSession::ServerSession(QObject* parent) : QObject(parent)
@@ -29,6 +40,8 @@ ServerSession::ServerSession(QObject* parent) : QObject(parent)
     connect(&m_rcon, &RconClient::commandSent, this, &ServerSession::commandSent);
     connect(&m_statusReply, &StatusReply::tableReady, this, &ServerSession::takeStatusTable);
     connect(&m_lists, &ListPublication::published, this, &ServerSession::listPublished);
+    m_joinsExpiry.setInterval(30 * 1000);
+    connect(&m_joinsExpiry, &QTimer::timeout, this, &ServerSession::forgetOldJoins);
 }
 
 ServerSession::~ServerSession() = default;
@@ -70,6 +83,8 @@ void ServerSession::start()
     // A list still arriving from the previous server is not published into this session.
     m_lists.Timer3().stop();
     m_lists.clear();
+    m_joins.clear();
+    m_joinsExpiry.stop();
     m_gridModel.setRows({});
     setHeader(kLoading, kLoading, QStringLiteral("0"));
 }
@@ -257,6 +272,95 @@ void ServerSession::recordAction(const QStringList& cells, const QString& comman
     action.address = cells.value(PlayerRow::Address);
     action.reason = reason;
     m_recorder->recordAction(action);
+}
+
+void ServerSession::takeGameEvent(const DaemonEvent& event)
+{
+    using Kind = DaemonEvent::Kind;
+    const QDateTime at = event.at().isValid() ? event.at() : QDateTime::currentDateTimeUtc();
+    const QString guid = event.value(QStringLiteral("guid"));
+    const QString name = event.value(QStringLiteral("name"));
+    const QString shownName = GameColours::shownText(name);
+    switch (event.kind) {
+    case Kind::Chat:
+        Q_EMIT gameChat(event);
+        break;
+    case Kind::Join:
+    case Kind::Quit:
+        if (event.kind == Kind::Join) {
+            m_joins.insert(joinKey(guid, name), at);
+            if (!m_joinsExpiry.isActive()) {
+                m_joinsExpiry.start();
+            }
+            Q_EMIT recentJoinsChanged();
+        }
+        if (m_recorder) {
+            m_recorder->recordPresence(
+                {at.toSecsSinceEpoch(), serverKey(), guid, name, event.kind == Kind::Join});
+        }
+        break;
+    case Kind::Alert:
+        Q_EMIT gameNotice(
+            tr("Alert: \"%1\"").arg(event.value(QStringLiteral("word"))),
+            tr("%1 said: %2")
+                .arg(shownName, GameColours::shownText(event.value(QStringLiteral("text")))));
+        break;
+    case Kind::Report: {
+        PlayerReport report;
+        report.key = event.value(QStringLiteral("id"));
+        report.at = at.toSecsSinceEpoch();
+        report.serverKey = serverKey();
+        report.reporterGuid = guid;
+        report.reporterName = name;
+        report.reportedGuid = event.value(QStringLiteral("otherguid"));
+        report.reportedName = event.value(QStringLiteral("othername"));
+        report.reason = event.value(QStringLiteral("text"));
+        if (m_recorder) {
+            m_recorder->recordReport(report);
+        }
+        const QString reported = GameColours::shownText(report.reportedName);
+        Q_EMIT gameNotice(tr("Report: %1").arg(reported),
+                          report.reason.isEmpty()
+                              ? tr("%1 reported %2").arg(shownName, reported)
+                              : tr("%1 reported %2: %3").arg(shownName, reported, report.reason));
+        break;
+    }
+    case Kind::Refused:
+        Q_EMIT statusMessage(
+            tr("The daemon sends no live events: %1").arg(event.value(QStringLiteral("reason"))));
+        break;
+    case Kind::Lost:
+        Q_EMIT statusMessage(tr("%1 live events were lost: GARRISON took them too slowly.")
+                                 .arg(event.value(QStringLiteral("count"))));
+        break;
+    default:
+        break;
+    }
+}
+
+QDateTime ServerSession::recentJoin(const QStringList& cells) const
+{
+    if (m_joins.isEmpty()) {
+        return {};
+    }
+    const QDateTime at =
+        m_joins.value(joinKey(cells.value(PlayerRow::Guid), cells.value(PlayerRow::Name)));
+    return at.isValid() && at.secsTo(QDateTime::currentDateTimeUtc()) <= kRecentJoinSecs
+               ? at
+               : QDateTime();
+}
+
+void ServerSession::forgetOldJoins()
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const qsizetype removed = m_joins.removeIf(
+        [&now](const auto& join) { return join.value().secsTo(now) > kRecentJoinSecs; });
+    if (m_joins.isEmpty()) {
+        m_joinsExpiry.stop();
+    }
+    if (removed > 0) {
+        Q_EMIT recentJoinsChanged();
+    }
 }
 
 } // namespace garrison

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/DaemonEvent.h"
 #include "rcon/AnswerWatch.h"
 #include "rcon/CommandSender.h"
 #include "rcon/ListPublication.h"
@@ -8,6 +9,8 @@
 #include "rcon/ReplyRouter.h"
 #include "rcon/StatusReply.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,6 +33,8 @@ public:
     static inline const QString kLoading = QStringLiteral("loading...");
     // Long enough for the last datagram of a reply to follow its first on a distant server.
     static constexpr qint64 kRefreshQuietMs = 1500;
+    // How long the grid marks a player who joined.
+    static constexpr qint64 kRecentJoinSecs = 5 * 60;
 
     explicit ServerSession(QObject* parent = nullptr);
     ~ServerSession() override;
@@ -100,6 +105,13 @@ public:
     // A command of the player menu or the tell window acted on the player of these grid cells.
     void recordAction(const QStringList& cells, const QString& command, const QString& reason);
 
+    // An event of the game log, from the daemon's stream: chat goes to the chat page, joins mark
+    // the grid, joins, quits and reports go into the history, alerts and reports are noticed.
+    void takeGameEvent(const DaemonEvent& event);
+    // When the player of these grid cells joined, as the game log told it, if within
+    // kRecentJoinSecs; invalid otherwise.
+    QDateTime recentJoin(const QStringList& cells) const;
+
 Q_SIGNALS:
     // Host name, map or player count changed.
     void headerChanged();
@@ -117,6 +129,12 @@ Q_SIGNALS:
     void passwordRefused();
     // Disconnect ran.
     void disconnected();
+    // A chat line of the game log.
+    void gameChat(const garrison::DaemonEvent& event);
+    // An alert word in the game's chat, or a player's report: worth a note and a notification.
+    void gameNotice(const QString& title, const QString& text);
+    // A player joined, or a join stopped being recent.
+    void recentJoinsChanged();
 
 private:
     void receive(const QByteArray& datagram);
@@ -126,6 +144,7 @@ private:
     void commandSent(const QString& cmd, const QDateTime& at);
     void setHeader(const QString& hostName, const QString& mapName, const QString& playerCount);
     void endWatching();
+    void forgetOldJoins();
 
     RconClient m_rcon;
     PlayerGridModel m_gridModel;
@@ -133,6 +152,9 @@ private:
     StatusReply m_statusReply;
     AnswerWatch m_answerWatch;
     QTimer m_refreshRetry;
+    // When players joined, by guid ("g:") or, without one, by name as shown ("n:").
+    QHash<QString, QDateTime> m_joins;
+    QTimer m_joinsExpiry;
     SessionRecorder* m_recorder = nullptr;
 
     QString m_Text3;

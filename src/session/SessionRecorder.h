@@ -17,6 +17,9 @@ public:
     virtual void recordStatus(const QString& serverKey, const QString& hostName,
                               const QList<PlayerRow>& rows, HistoryTime at) = 0;
     virtual void recordAction(const PlayerAction& action) = 0;
+    // From the daemon's game log events.
+    virtual void recordPresence(const PlayerPresence& presence) { Q_UNUSED(presence); }
+    virtual void recordReport(const PlayerReport& report) { Q_UNUSED(report); }
 };
 
 } // namespace garrison

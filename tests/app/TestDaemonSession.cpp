@@ -10,10 +10,17 @@
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "control/ChatPage.h"
+#include "history/History.h"
+#include "history/HistoryPage.h"
+#include "history/HistoryQueries.h"
 #include "login/DaemonPins.h"
 #include "login/LoginWindow.h"
 #include "platform/ConsoleBox.h"
 #include "platform/SettingsStore.h"
+#include "platform/WindowMemory.h"
+#include "players/PlayerSortModel.h"
+#include "players/PlayersPage.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -28,6 +35,7 @@
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 using namespace garrison;
 using garrison::test::addTextRows;
@@ -574,6 +582,104 @@ private Q_SLOTS:
         QCOMPARE(login().statusz(), QStringLiteral("admin"));
         QCOMPARE(field<QLabel>("Label3")->text(), QStringLiteral("Received Log"));
         m_daemon->gameServer().stop();
+    }
+
+    // The game log in daemon mode, without the relay: the simulated players chat, one joins,
+    // one says an alert word and one reports another; garrisond posts the alert and the report
+    // to its webhook.
+    void gameLogBecomesChatAlertsAndReports()
+    {
+        QTcpServer webhook;
+        QVERIFY(webhook.listen(QHostAddress::LocalHost, 0));
+        QByteArray posted;
+        connect(&webhook, &QTcpServer::pendingConnectionAvailable, this, [&webhook, &posted] {
+            QTcpSocket* client = webhook.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, client, [client, &posted] {
+                posted += client->readAll();
+                client->write("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n");
+            });
+        });
+        sim::SimSettings settings = SimFixture::frozenSettings();
+        settings.logFile = file("games_mp.log");
+        m_sim = std::make_unique<SimFixture>(settings);
+        QVERIFY(m_sim->start());
+        startDaemon("alert_words = wallhack, ^1aimbot\nwebhook_format = json\nwebhook_url = "
+                    "http://127.0.0.1:" +
+                    QByteArray::number(webhook.serverPort()) + "/hook\n");
+        // An earlier test may have left the Chat page as the last one, whose first visit
+        // registers the relay.
+        SettingsStore::write(WindowMemory::kSection, QStringLiteral("LastPage"),
+                             QStringLiteral("Players"));
+        QSignalSpy events(&login().daemonLink(), &DaemonLink::eventReceived);
+        startSession(QStringLiteral("admin"));
+        MainWindow& main = *m_app->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!events.isEmpty(), 5000);
+        QCOMPARE(events.first().first().value<DaemonEvent>().kind, DaemonEvent::Kind::Stream);
+
+        sim::SimWorld& world = m_sim->console().world();
+        world.say(1, QStringLiteral("^2gg ^7all"));
+        world.say(2, QStringLiteral("rush b"), true);
+        const ChatPage& chat = main.chatPage();
+        QTRY_VERIFY_WITH_TIMEOUT(chat.gameChatText().contains(QStringLiteral("Sgt Pepper: gg all")),
+                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            chat.gameChatText().contains(QStringLiteral("(Team) Fifteen_Letters: rush b")), 5000);
+
+        // The player still connecting joins: the grid marks him.
+        world.tick(sim::SimWorld::kConnectingMs);
+        main.session().refresh();
+        const PlayerSortModel& grid = main.playersPage().sortModel();
+        const auto joinedMarked = [&grid] {
+            for (int row = 0; row < grid.rowCount(); ++row) {
+                const QModelIndex name = grid.index(row, PlayerRow::Name);
+                if (name.data().toString() == QLatin1String("NewRecruit")) {
+                    return name.data(PlayerSortModel::kJoinedRole).toBool();
+                }
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(joinedMarked(), 5000);
+
+        auto* statusLine = main.findChild<QLabel*>(QStringLiteral("statusLine"));
+        // The Chat page's first visit registers the relay; the game's chat goes on beside it.
+        main.showPage(MainWindow::Page::Chat);
+        world.say(0, QStringLiteral("he uses a WALLHACK"));
+        QTRY_VERIFY_WITH_TIMEOUT(chat.gameChatText().contains(QStringLiteral("he uses a WALLHACK")),
+                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(statusLine->text().startsWith(QStringLiteral("Alert")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(posted.contains("\"event\":\"alert\""), 5000);
+
+        world.say(1, QStringLiteral("!report fifteen wall hack all map"));
+        QTRY_VERIFY_WITH_TIMEOUT(statusLine->text().startsWith(QStringLiteral("Report")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(posted.contains("\"event\":\"report\""), 5000);
+        HistoryQueries* queries = main.history().queries();
+        QVERIFY(queries);
+        QList<PlayerReport> reports = queries->reports();
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].reporterName, QStringLiteral("Sgt Pepper"));
+        QCOMPARE(reports[0].reportedName, QStringLiteral("Fifteen_Letters"));
+        QCOMPARE(reports[0].reason, QStringLiteral("wall hack all map"));
+
+        // A visit between two status replies: only the log tells of it.
+        QFile log(file("games_mp.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly | QIODevice::Append));
+        log.write("  9:00 J;4242;9;ShortVisit\n  9:01 Q;4242;9;ShortVisit\n");
+        log.close();
+        QTRY_COMPARE_WITH_TIMEOUT(queries->search(QStringLiteral("ShortVisit")).size(), 1, 5000);
+        const std::optional<PlayerRecord> visitor =
+            queries->record(queries->search(QStringLiteral("ShortVisit")).first().playerId);
+        QCOMPARE(visitor->sessions.size(), 1);
+
+        // Handled from the History page, by the daemon user.
+        main.showPage(MainWindow::Page::History);
+        auto* list = main.historyPage().findChild<QTreeWidget*>(QStringLiteral("lstReports"));
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 1, 5000);
+        QCOMPARE(list->topLevelItem(0)->text(4), QStringLiteral("open"));
+        list->setCurrentItem(list->topLevelItem(0));
+        main.historyPage().findChild<QAbstractButton*>(QStringLiteral("cmdHandled"))->click();
+        reports = queries->reports();
+        QCOMPARE(reports[0].handledBy, QStringLiteral("alice"));
+        QVERIFY(list->topLevelItem(0)->text(4).startsWith(QStringLiteral("handled by alice")));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "TextRows.h"
 #include "history/History.h"
 #include "history/HistoryCsv.h"
+#include "history/HistoryQueries.h"
 #include "platform/CsvText.h"
 
 #include <QCryptographicHash>
@@ -100,6 +101,28 @@ private Q_SLOTS:
         HistoryDatabase again(sqlite(path()));
         QCOMPARE(again.open(), HistoryDatabase::State::Ready);
         QCOMPARE(again.foundVersion(), HistorySchema::kVersion);
+    }
+
+    // A file of the first version gains the players' reports when it is opened.
+    void firstVersionFileGainsReports()
+    {
+        QSqlQuery older(m_database->db());
+        QVERIFY(older.exec(QStringLiteral("DROP TABLE reports")));
+        QVERIFY(older.exec(QStringLiteral("UPDATE meta SET value = '1'"
+                                          " WHERE key = 'schema_version'")));
+        m_database.reset();
+        HistoryDatabase again(sqlite(path()));
+        QCOMPARE(again.open(), HistoryDatabase::State::Ready);
+        QCOMPARE(again.foundVersion(), 1);
+        HistoryRecorder recorder(again);
+        PlayerReport report;
+        report.key = QStringLiteral("r-1");
+        report.serverKey = QStringLiteral("192.0.2.1:28960");
+        report.reporterName = QStringLiteral("Bob");
+        report.reportedName = QStringLiteral("Al");
+        QVERIFY2(recorder.recordReport(report), qPrintable(recorder.lastError().text()));
+        QVERIFY(recorder.recordReport(report)); // the same report from another GARRISON
+        QCOMPARE(HistoryQueries(again).reports().size(), 1);
     }
 
     // The history and the files SQLite keeps beside it are the owner's only, from the start.

@@ -55,6 +55,33 @@ private Q_SLOTS:
                      (receiver.LogPending.isEmpty() ? "-" : receiver.LogPending),
                  after);
     }
+    // Receive events, "|" between them: the event lines taken off, and what each left as a
+    // message ("|" between them too).
+    void eventLinesComeOffTheFront_data()
+    {
+        addTextRows({"received", "events", "rests"},
+                    {{"event before an answer", "EVENT chat\ttext=hi\nADDUSER carol",
+                      "EVENT chat\ttext=hi", "ADDUSER carol"},
+                     {"line cut in two", "EVENT ch|at\tx=1\nEVENT join\n",
+                      "EVENT chat\tx=1,EVENT join", "|"},
+                     {"prefix cut after an event", "EVENT a\nEVE|NT b\n", "EVENT a,EVENT b", "|"},
+                     {"a short message is no prefix", "EV", "", "EV"},
+                     {"event word inside a message", "admin EVENT x\n", "", "admin EVENT x\n"}});
+    }
+    void eventLinesComeOffTheFront()
+    {
+        QFETCH(QString, received);
+        DaemonReceiver receiver;
+        QStringList events;
+        QStringList rests;
+        for (const QString& piece : received.split(u'|')) {
+            const DaemonReceiver::Split split = receiver.takeEventLines(piece);
+            events += split.eventLines;
+            rests += split.rest;
+        }
+        QTEST(events.join(u','), "events");
+        QTEST(rests.join(u'|'), "rests");
+    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestDaemonReceiver)

@@ -197,13 +197,15 @@ void SimWorld::restartMap(bool reconnect)
     }
 }
 
-void SimWorld::say(int slot, const QString& text)
+void SimWorld::say(int slot, const QString& text, bool team)
 {
     const SimPlayer* player = playerBySlot(slot);
     if (player == nullptr) {
         return;
     }
-    Q_EMIT gameLogLine(QStringLiteral("say;%1;%2;%3;%4")
+    // Newer versions of the engine put the control byte 0x15 before the text.
+    Q_EMIT gameLogLine(QStringLiteral("%1;%2;%3;%4;\u0015%5")
+                           .arg(team ? QStringLiteral("sayteam") : QStringLiteral("say"))
                            .arg(player->guid)
                            .arg(player->slot)
                            .arg(player->name, text));
@@ -218,6 +220,41 @@ void SimWorld::tick(int ms)
         step(part);
         ms -= part;
     }
+}
+
+QString SimWorld::teamOf(int slot)
+{
+    return slot % 2 == 0 ? QStringLiteral("axis") : QStringLiteral("allies");
+}
+
+void SimWorld::kill(const SimPlayer& attacker)
+{
+    QList<const SimPlayer*> victims;
+    for (const SimPlayer& player : std::as_const(m_players)) {
+        if (player.state == State::Active && teamOf(player.slot) != teamOf(attacker.slot)) {
+            victims.append(&player);
+        }
+    }
+    if (victims.isEmpty()) {
+        return;
+    }
+    static constexpr std::array kWeapons = {u"m1garand_mp", u"thompson_mp", u"kar98k_mp",
+                                            u"mp40_mp", u"frag_grenade_mp"};
+    static constexpr std::array kPlaces = {u"head", u"torso_upper", u"left_arm_lower",
+                                           u"right_leg_upper"};
+    const SimPlayer& victim = *victims[static_cast<int>(m_random.bounded(victims.size()))];
+    const QString weapon =
+        QString::fromUtf16(kWeapons[m_random.bounded(static_cast<int>(kWeapons.size()))]);
+    const QString place =
+        QString::fromUtf16(kPlaces[m_random.bounded(static_cast<int>(kPlaces.size()))]);
+    const QString means = weapon.startsWith(u"frag") ? QStringLiteral("MOD_GRENADE_SPLASH")
+                                                     : QStringLiteral("MOD_RIFLE_BULLET");
+    Q_EMIT gameLogLine(QStringList{QStringLiteral("K"), QString::number(victim.guid),
+                                   QString::number(victim.slot), teamOf(victim.slot), victim.name,
+                                   QString::number(attacker.guid), QString::number(attacker.slot),
+                                   teamOf(attacker.slot), attacker.name, weapon,
+                                   QStringLiteral("100"), means, place}
+                           .join(u';'));
 }
 
 bool SimWorld::chance(int perMillePerSecond, int ms)
@@ -322,6 +359,7 @@ void SimWorld::step(int ms)
         case State::Active:
             if (chance(200, ms)) {
                 player.score += 10;
+                kill(player);
             }
             if (player.kind != Kind::Human) {
                 break;
@@ -339,8 +377,8 @@ void SimWorld::step(int ms)
     }
     m_players.removeIf([&](const SimPlayer& p) { return gone.contains(p.slot); });
     for (const int slot : talkers) {
-        say(slot,
-            QString::fromUtf16(kPhrases[m_random.bounded(static_cast<int>(kPhrases.size()))]));
+        say(slot, QString::fromUtf16(kPhrases[m_random.bounded(static_cast<int>(kPhrases.size()))]),
+            m_random.bounded(4) == 0);
     }
     if (m_players.size() < m_target && chance(80, ms)) {
         join();

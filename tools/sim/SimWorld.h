@@ -47,7 +47,10 @@ public:
 
     // Scores start again; on a full map load humans connect anew.
     void restartMap(bool reconnect);
-    void say(int slot, const QString& text);
+    // Chat of a player: to everyone, or to his team ("sayteam" in the game log).
+    void say(int slot, const QString& text, bool team = false);
+    // The team the game log names for a slot: the slots take turns.
+    static QString teamOf(int slot);
 
     void tick(int ms);
     qint64 now() const { return m_now; }
@@ -67,6 +70,7 @@ private:
     };
 
     void step(int ms);
+    void kill(const SimPlayer& attacker);
     bool chance(int perMillePerSecond, int ms);
     SimPlayer makePlayer(const Candidate& candidate, int slot) const;
     int freeSlot() const;

@@ -1,0 +1,222 @@
+#include "GameEventSink.h"
+#include "GameEvents.h"
+#include "GameLogFollower.h"
+#include "GameLogParser.h"
+#include "TestMain.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace garrisond;
+
+namespace {
+
+QByteArray player(const GameLogLine::Player& p)
+{
+    return p.guid + ';' + QByteArray::number(p.slot) + ';' + p.team + ';' + p.name;
+}
+
+// One line of the parser's result, as the table below spells it.
+QByteArray summary(const GameLogLine& line)
+{
+    const QByteArray at = QByteArray::number(line.uptime) + ' ';
+    switch (line.kind) {
+    case GameLogLine::Kind::Say:
+        return "say " + at + player(line.player) + " : " + line.message;
+    case GameLogLine::Kind::SayTeam:
+        return "team " + at + player(line.player) + " : " + line.message;
+    case GameLogLine::Kind::Join:
+        return "join " + at + player(line.player);
+    case GameLogLine::Kind::Quit:
+        return "quit " + at + player(line.player);
+    case GameLogLine::Kind::JoinTeam:
+        return "jointeam " + at + player(line.player);
+    case GameLogLine::Kind::Kill:
+    case GameLogLine::Kind::Damage:
+        return (line.kind == GameLogLine::Kind::Kill ? "kill " : "damage ") + at +
+               player(line.player) + " by " + player(line.attacker) + " : " + line.weapon + ' ' +
+               QByteArray::number(line.damage) + ' ' + line.means + ' ' + line.hitLocation;
+    case GameLogLine::Kind::InitGame:
+        return "map " + at + line.map + ' ' + line.gameType;
+    case GameLogLine::Kind::ShutdownGame:
+        return "shutdown " + at;
+    case GameLogLine::Kind::ExitLevel:
+        return "exit " + at;
+    case GameLogLine::Kind::Other:
+        break;
+    }
+    return "other " + at + line.text;
+}
+
+struct Collector : GameEventSink {
+    QStringList events;
+    void takeEvent(const GameEvent& event) override
+    {
+        events.append(
+            GameEvent::kindName(event.kind) + QLatin1Char(' ') + event.describe() +
+            (event.other.slot >= 0 ? QStringLiteral(" #%1").arg(event.other.slot) : QString()));
+    }
+};
+
+void append(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestGameLog : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parsesTheEnginesLines_data()
+    {
+        QTest::addColumn<QByteArrayList>("before");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("parsed");
+        const auto row = [](const char* tag, const QByteArrayList& before, const QByteArray& line,
+                            const QByteArray& parsed) {
+            QTest::newRow(tag) << before << line << parsed;
+        };
+        row("say", {}, "  0:06 say;1234567;3;Bob;hello there",
+            "say 6 1234567;3;;Bob : hello there");
+        row("team chat, control byte, many minutes", {}, "1234:56 sayteam;0a1b;0;^1Al;\x15rush b",
+            "team 74096 0a1b;0;;^1Al : rush b");
+        row("text holds ';'", {}, "  1:00 say;1;2;Bob;a;b; c", "say 60 1;2;;Bob : a;b; c");
+        row("name holds ';', known from the join", {"  0:01 J;9;5;Semi;Colon"},
+            "  0:02 say;9;5;Semi;Colon;hi", "say 2 9;5;;Semi;Colon : hi");
+        row("name holds ';', cut by the control byte", {}, "  0:02 say;9;5;Semi;Colon;\x15hi;x",
+            "say 2 9;5;;Semi;Colon : hi;x");
+        row("team remembered from the team join", {"  0:01 JT;7;4;axis;Anna;"},
+            "  0:03 say;7;4;Anna;go", "say 3 7;4;axis;Anna : go");
+        row("join", {}, "  0:10 J;2310346615;0;Sgt Pepper", "join 10 2310346615;0;;Sgt Pepper");
+        row("join, name holds ';'", {}, "  0:10 J;9;5;Semi;Colon", "join 10 9;5;;Semi;Colon");
+        row("quit", {}, " 12:00 Q;2310346615;0;Sgt Pepper", "quit 720 2310346615;0;;Sgt Pepper");
+        row("kill", {},
+            "  2:05 K;111;1;axis;Victim;222;2;allies;Killer;m1garand_mp;100;MOD_RIFLE_BULLET;head",
+            "kill 125 111;1;axis;Victim by 222;2;allies;Killer : m1garand_mp 100 MOD_RIFLE_BULLET "
+            "head");
+        row("kill by the world", {},
+            "  2:05 K;111;1;axis;Victim;;-1;world;;none;100000;MOD_FALLING;none",
+            "kill 125 111;1;axis;Victim by ;-1;world; : none 100000 MOD_FALLING none");
+        row("victim's name holds ';'", {},
+            "K;111;1;axis;A;B;222;2;allies;Killer;mp40_mp;35;MOD_PISTOL_BULLET;torso_upper",
+            "kill -1 111;1;axis;A;B by 222;2;allies;Killer : mp40_mp 35 MOD_PISTOL_BULLET "
+            "torso_upper");
+        row("damage", {},
+            "  3:00 D;1;1;allies;X;2;2;axis;Y;kar98k_mp;40;MOD_RIFLE_BULLET;left_arm_lower",
+            "damage 180 1;1;allies;X by 2;2;axis;Y : kar98k_mp 40 MOD_RIFLE_BULLET left_arm_lower");
+        row("new map", {},
+            "  0:00 InitGame: \\g_gametype\\sd\\gamename\\Some "
+            "Game\\mapname\\mp_carentan\\sv_hostname\\x",
+            "map 0 mp_carentan sd");
+        row("shutdown", {}, "  9:59 ShutdownGame:", "shutdown 599 ");
+        row("exit", {}, "  9:58 ExitLevel: executed", "exit 598 ");
+        row("win line kept raw", {}, "  9:57 W;axis;1;Anna", "other 597 W;axis;1;Anna");
+        row("no stamp, CR LF", {}, "say;1;2;Bob;hi\r\n", "say -1 1;2;;Bob : hi");
+        row("slot no number", {}, "  0:01 say;1;x;Bob;hi", "other 1 say;1;x;Bob;hi");
+        row("chat without text", {}, "  0:01 say;1;2;Bob", "other 1 say;1;2;Bob");
+        row("kill cut short", {}, "  0:01 K;1;2;axis", "other 1 K;1;2;axis");
+        row("kill's damage no number", {}, "K;1;1;axis;V;2;2;allies;A;w;lots;MOD_X;head",
+            "other -1 K;1;1;axis;V;2;2;allies;A;w;lots;MOD_X;head");
+        row("bad stamp", {}, "  12:3 say;1;2;Bob;hi", "other -1   12:3 say;1;2;Bob;hi");
+        row("empty", {}, "", "other -1 ");
+        row("separator", {}, "------------------------------------------------------------",
+            "other -1 ------------------------------------------------------------");
+    }
+    void parsesTheEnginesLines()
+    {
+        QFETCH(QByteArrayList, before);
+        QFETCH(QByteArray, line);
+        GameLogParser parser;
+        for (const QByteArray& earlier : before) {
+            parser.parse(earlier);
+        }
+        QTEST(summary(parser.parse(line)), "parsed");
+    }
+
+    // Alerts and reports come from chat lines; the rest of the events as the log says.
+    void raisesEvents_data()
+    {
+        QTest::addColumn<QByteArrayList>("lines");
+        QTest::addColumn<QStringList>("events");
+        const QByteArray join = "  0:01 J;42;3;^1Evil^7Guy";
+        QTest::newRow("chat, join, quit, kill, map")
+            << QByteArrayList{join, "  0:02 say;1;1;Bob;hi", "  0:03 Q;42;3;^1Evil^7Guy",
+                              "  0:04 K;1;1;axis;Bob;2;2;allies;Al;mp40_mp;30;MOD_X;head",
+                              "  0:05 InitGame: \\mapname\\mp_dawnville\\g_gametype\\tdm"}
+            << QStringList{"join ^1Evil^7Guy joined", "chat Bob: hi", "quit ^1Evil^7Guy left",
+                           "kill Al killed Bob (mp40_mp) #2", "map Map mp_dawnville (tdm) began"};
+        QTest::newRow("alert word: case and colour codes ignored")
+            << QByteArrayList{"  0:02 sayteam;1;1;Bob;he uses a WALL^3HACK"}
+            << QStringList{"chat Bob: he uses a WALL^3HACK",
+                           "alert Alert \"wallhack\": Bob said \"he uses a WALL^3HACK\""};
+        QTest::newRow("report of a player present, by part of his name")
+            << QByteArrayList{join, "  0:02 say;1;1;Bob;\x15!report evil aimbot all map"}
+            << QStringList{"join ^1Evil^7Guy joined", "chat Bob: !report evil aimbot all map",
+                           "report Bob reported ^1Evil^7Guy: aimbot all map #3"};
+        QTest::newRow("report of a name nobody has")
+            << QByteArrayList{"  0:02 say;1;1;Bob;!REPORT Ghost"}
+            << QStringList{"chat Bob: !REPORT Ghost", "report Bob reported Ghost"};
+        QTest::newRow("no report: another command, no name")
+            << QByteArrayList{"  0:02 say;1;1;Bob;!reports x", "  0:03 say;1;1;Bob;!report"}
+            << QStringList{"chat Bob: !reports x", "chat Bob: !report"};
+    }
+    void raisesEvents()
+    {
+        QFETCH(QByteArrayList, lines);
+        GameEvents events;
+        events.configure(QString(), {QStringLiteral(" ^1Wall^7hack "), QStringLiteral("cheat")},
+                         QStringLiteral("!report <name> <reason>"));
+        Collector sink;
+        events.addSink(&sink);
+        events.takeLines(lines);
+        QTEST(sink.events, "events");
+    }
+
+    // From the end of the file that is there, then what is added; through rotation and
+    // truncation, without losing the rest of the old file or a line cut in two.
+    void followsTheLog()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("games_mp.log"));
+        append(path, "old 1\nold 2\nhalf a li");
+        GameLogFollower follower;
+        QSignalSpy read(&follower, &GameLogFollower::linesRead);
+        follower.follow(path);
+        const auto next = [&](const QByteArrayList& expected) {
+            follower.poll();
+            QByteArrayList lines;
+            for (const QList<QVariant>& call : std::as_const(read)) {
+                lines += call.first().value<QList<QByteArray>>();
+            }
+            read.clear();
+            QCOMPARE(lines, expected);
+        };
+        next({});
+        append(path, "ne\nnew 1\nnew");
+        next({"new 1"});
+        append(path, " 2\n");
+        next({"new 2"});
+
+        QFile::resize(path, 0);
+        append(path, "after truncation\n");
+        next({"after truncation"});
+
+        QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
+        append(path + QStringLiteral(".1"), "last of the old\n");
+        append(path, "first of the new\n");
+        next({"last of the old", "first of the new"});
+
+        QVERIFY(QFile::remove(path));
+        next({});
+        append(path, "a log begun anew\n");
+        next({"a log begun anew"});
+    }
+};
+
+GARRISON_TEST_GUILESS_MAIN(TestGameLog)
+#include "TestGameLog.moc"
