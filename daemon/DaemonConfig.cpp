@@ -1,8 +1,8 @@
 #include "DaemonConfig.h"
 
 #include "DurationText.h"
-#include "RestartSchedule.h"
 #include "LoginRequest.h"
+#include "RestartSchedule.h"
 #include "SecretFile.h"
 
 #include <QDir>
