@@ -309,8 +309,7 @@ void MainWindow::restoreLastPage()
         SettingsStore::read(WindowMemory::kSection, kLastPageKey, kPageNames.first()));
     switch (static_cast<Page>(index)) {
     case Page::Chat:
-        // The page is of use only once the relay runs: shown the way its button shows it.
-        m_ui->Image6->click();
+        showChatOnceLoaded();
         return;
     case Page::Settings:
     case Page::Admin:
@@ -331,6 +330,32 @@ void MainWindow::restoreLastPage()
     case Page::Players:
         return;
     }
+}
+
+// The page is of use only once the relay runs: shown the way its button shows it. Its first
+// visit registers the relay with commands of its own, which would be taken for the replies that
+// the header still waits for and leave it "loading..." for good; so it waits for the header.
+void MainWindow::showChatOnceLoaded()
+{
+    if (m_session->hostName() != ServerSession::kLoading) {
+        m_ui->Image6->click();
+        return;
+    }
+    auto loaded = std::make_shared<QMetaObject::Connection>();
+    auto ended = std::make_shared<QMetaObject::Connection>();
+    *loaded = connect(m_session.get(), &ServerSession::headerChanged, this, [this, loaded, ended] {
+        if (m_session->hostName() == ServerSession::kLoading) {
+            return;
+        }
+        disconnect(*loaded);
+        disconnect(*ended);
+        m_ui->Image6->click();
+    });
+    // A session that ends first takes the wish with it: the next one starts on its own pages.
+    *ended = connect(m_session.get(), &ServerSession::disconnected, this, [loaded, ended] {
+        disconnect(*loaded);
+        disconnect(*ended);
+    });
 }
 
 // The automatic refresh asks only while the grid is in view; the session waits for a quiet

@@ -132,6 +132,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void showChatOnceLoaded();
     void buildPages();
     void wireSession();
     void showHeader();
