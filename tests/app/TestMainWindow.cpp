@@ -447,8 +447,9 @@ private Q_SLOTS:
         QCOMPARE(m_main->console().text(), before + QStringLiteral("Nick   x\r\n"));
     }
 
-    // Log out keeps the window open; Disconnect resets and hides it; a failed Connect asks for
-    // the login window (its box is TestSession's). What the session forgets is its own test's.
+    // Log out keeps the window open; Disconnect resets and hides it; a failed Connect says why
+    // (its number is the RCON client's table) and asks for the login window. What the session
+    // forgets is its own test's.
     void logOutDisconnectAndFailedConnect()
     {
         connectToPeer();
@@ -470,6 +471,10 @@ private Q_SLOTS:
                                 QStringLiteral("pw"));
         QVERIFY(!m_main->Connect());
         QCOMPARE(loginRequested.size(), 2);
+        QCOMPARE(m_dialogs->calls.size(), 1);
+        QCOMPARE(m_dialogs->calls[0].caption, QStringLiteral("Error nº: 13"));
+        QVERIFY(m_dialogs->calls[0].text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
+        QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
     }
 
     // Against the simulator: the grid sorted by a header click, the menu on a row that the sort
