@@ -447,9 +447,11 @@ private Q_SLOTS:
 
         QCOMPARE(garrisond({QStringLiteral("--remove-user"), QStringLiteral("alice")}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!main().isVisible(), kTimeoutMs);
-        QCOMPARE(m_boxes->last().text,
-                 QStringLiteral("The daemon account \"alice\" was removed; log in with another "
-                                "account"));
+        // The window may close before the box has come up.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_boxes->last().text,
+            QStringLiteral("The daemon account \"alice\" was removed; log in with another account"),
+            kTimeoutMs);
         QCOMPARE(m_boxes->last().caption, QStringLiteral("GARRISON Daemon"));
         QVERIFY(form.isVisible());
         QVERIFY(!field("Command1")->isEnabled());
