@@ -10,12 +10,15 @@
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "app/TellWindow.h"
 #include "app/launch.h"
+#include "control/ChatPage.h"
 #include "platform/ConsoleBox.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
 
 #include <QAbstractButton>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -246,7 +249,31 @@ private Q_SLOTS:
         click("Image8");
         child<QListWidget>("List1")->setCurrentRow(4);
         QVERIFY(!label("Label13").isEmpty());
+        // Whatever a user leaves typed or chosen on the pages, open windows, an indicator, and a
+        // ban list that is still arriving when the session ends.
+        for (const auto& [box, text] : {std::pair{"Text8", "First"},
+                                        {"Text27", "50"},
+                                        {"Text11", "12"},
+                                        {"Text44", "4"},
+                                        {"Text45", "first pass"},
+                                        {"txtsay1", "half a line"},
+                                        {"Text7", "kick 3"}}) {
+            child<QLineEdit>(box)->setText(QLatin1String(text));
+        }
+        child<QComboBox>("Combo1")->setCurrentIndex(2);
+        child<QPlainTextEdit>("Text12")->setPlainText(QStringLiteral("gametype dm map mp_dome"));
+        main().chatPage().setTranscript(QStringLiteral("relay line of the first server"));
+        main().Send(QStringLiteral("sv_voice"));
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("Label87")->frameShape(), QFrame::Box, kTimeoutMs);
+        main().Send(QStringLiteral("pb_sv_banlist"));
+        QTRY_VERIFY_WITH_TIMEOUT(!child<ConsoleBox>("Text10")->text().isEmpty(), kTimeoutMs);
         click("Image5");
+        main().playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
+        QVERIFY(main().tellWindow().isVisible());
+        click("ImageHistory");
+        main().playerMenu().menuz().popup(main().mapToGlobal(QPoint(20, 20)));
+        main().Send(QStringLiteral("pb_sv_banlist"));
+        QTRY_VERIFY_WITH_TIMEOUT(main().session().lists().Timer3().isActive(), kTimeoutMs);
         shoot("4-before-the-second-login");
 
         sim::SimSettings settings = simSettings(2, 16, QStringLiteral("mp_dome"));
@@ -279,6 +306,35 @@ private Q_SLOTS:
                          qPrintable(widget->objectName() + QStringLiteral(" shows ") + marker));
             }
         }
+        for (const auto& [box, text] : {std::pair{"Text8", ""},
+                                        {"Text27", "0"},
+                                        {"Text26", "300"},
+                                        {"Text11", "0"},
+                                        {"Text44", "0"},
+                                        {"Text45", "Password"},
+                                        {"txtsay1", ""},
+                                        {"Text7", ""}}) {
+            QVERIFY2(child<QLineEdit>(box)->text() == QLatin1String(text), box);
+        }
+        QCOMPARE(child<QComboBox>("Combo1")->currentText(), QString());
+        QCOMPARE(child<QPlainTextEdit>("Text12")->toPlainText(), QString());
+        QVERIFY(child<QListWidget>("List1")->selectedItems().isEmpty());
+        QCOMPARE(label("Label13"), QStringLiteral("Select a map"));
+        QVERIFY(!child<QLabel>("Image27")->isHidden());
+        QVERIFY(child<QLabel>("Image17")->isHidden());
+        for (const char* indicator : {"Label86", "Label87"}) {
+            QCOMPARE(child<QLabel>(indicator)->frameShape(), QFrame::NoFrame);
+        }
+        QCOMPARE(child<ConsoleBox>("Text10")->text(), QString());
+        QVERIFY(main().session().lists().ListBuffer().isEmpty());
+        QVERIFY(!main().session().lists().Timer3().isActive());
+        QVERIFY(!main().chatPage().transcript().contains(QStringLiteral("first server")));
+        QVERIFY(!main().reader().isVisible());
+        QVERIFY(!main().tellWindow().isVisible());
+        QVERIFY(!main().playerMenu().menuz().isVisible());
+        QVERIFY(!main().playersPage().grid().currentIndex().isValid());
+        QCOMPARE(child<QChartView>("chartCount")->chart()->series().value(0)->name(),
+                 QStringLiteral("127.0.0.1:%1").arg(m_second->port()));
     }
 
     // A log in to a port where nothing listens yet: once a server starts there, the grid

@@ -1,9 +1,7 @@
 #include "FakeDialogs.h"
 #include "SimFixture.h"
 #include "TestMain.h"
-#include "UdpPeer.h"
 #include "app/MainWindow.h"
-#include "app/ReaderWindow.h"
 #include "app/TellWindow.h"
 #include "app/UconSetup.h"
 #include "control/ChatPage.h"
@@ -22,15 +20,9 @@
 #include "ucon/UconIni.h"
 
 #include <QAction>
-#include <QChartView>
-#include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
-#include <QListWidget>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -74,7 +66,6 @@ class TestReplies : public QObject {
         [&] { QVERIFY2(found, name); }();
         return found;
     }
-    QString label(const char* name) { return child<QLabel>(name)->text(); }
     // Selects the first grid row with a guid, a human player, through the user's sort order.
     PlayerRow selectHuman()
     {
@@ -123,129 +114,6 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs->calls[0].icon, BoxIcon::Critical);
         QCOMPARE(loginRequested.size(), 1);
         QVERIFY(!m_main->isVisible());
-    }
-
-    // Every page full of one server, a log out, a login to another: nothing of the first
-    // shows, neither at once nor once the second one has answered and a list that the first
-    // was still sending would have been published.
-    void newSessionShowsNothingOfTheLastServer()
-    {
-        connectToHuman();
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Garrison Test"), 8000);
-        QSignalSpy published(&m_main->session(), &ServerSession::listPublished);
-        m_main->Send(QStringLiteral("pb_sv_banlist"));
-        QVERIFY(published.wait(5000));
-        QCOMPARE(child<ConsoleBox>("Text10")->text(), published.at(0).at(0).toString());
-        m_main->Send(QStringLiteral("sv_voice"));
-        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("Label87")->frameShape(), QFrame::Box, 3000);
-        m_main->Send(QStringLiteral("serverinfo"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->reader().isVisible(), 3000);
-        for (const auto& [box, text] : {std::pair{"Text8", "First"},
-                                        {"Text27", "50"},
-                                        {"Text11", "12"},
-                                        {"Text44", "4"},
-                                        {"Text45", "first pass"},
-                                        {"txtsay1", "half a line"},
-                                        {"Text7", "kick 3"}}) {
-            child<QLineEdit>(box)->setText(QLatin1String(text));
-        }
-        child<QComboBox>("Combo1")->setCurrentIndex(2);
-        child<QPlainTextEdit>("Text12")->setPlainText(QStringLiteral("gametype dm map mp_dome"));
-        child<QListWidget>("List1")->setCurrentRow(4);
-        QCOMPARE(label("Label13"), QStringLiteral("mp_dome"));
-        m_main->chatPage().setTranscript(QStringLiteral("relay line of the first server"));
-        m_main->playerMenu().entry(QStringLiteral("warnplayerz"))->trigger();
-        QVERIFY(m_main->tellWindow().isVisible());
-        child<QToolButton>("ImageHistory")->click();
-        m_main->playerMenu().menuz().popup(m_main->mapToGlobal(QPoint(20, 20)));
-        // The first server is still sending a list when the session ends.
-        m_main->Send(QStringLiteral("pb_sv_banlist"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->session().lists().Timer3().isActive(), 3000);
-        QTest::mouseClick(child<QToolButton>("Image4"), Qt::LeftButton);
-
-        sim::SimSettings settings = SimFixture::frozenSettings();
-        settings.password = QStringLiteral("second");
-        settings.seed = 2;
-        settings.players = 3;
-        settings.map = QStringLiteral("mp_makin");
-        SimFixture second(settings);
-        QVERIFY(second.start());
-        second.console().reply(QStringLiteral("sv_hostname Second"));
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(second.port()),
-                                second.password());
-        QVERIFY(m_main->Connect());
-
-        const QString secondKey = QStringLiteral("127.0.0.1:%1").arg(second.port());
-        const auto nothingOfTheFirst = [&] {
-            QCOMPARE(child<ConsoleBox>("Text10")->text(), QString());
-            QVERIFY(m_main->session().lists().ListBuffer().isEmpty());
-            for (const char* indicator : {"Label86", "Label87"}) {
-                QCOMPARE(child<QLabel>(indicator)->frameShape(), QFrame::NoFrame);
-            }
-            for (const auto& [box, text] : {std::pair{"Text8", ""},
-                                            {"Text27", "0"},
-                                            {"Text26", "300"},
-                                            {"Text11", "0"},
-                                            {"Text44", "0"},
-                                            {"Text45", "Password"},
-                                            {"txtsay1", ""},
-                                            {"Text7", ""}}) {
-                QVERIFY2(child<QLineEdit>(box)->text() == QLatin1String(text), box);
-            }
-            QCOMPARE(child<QComboBox>("Combo1")->currentText(), QString());
-            QCOMPARE(child<QPlainTextEdit>("Text12")->toPlainText(), QString());
-            QVERIFY(child<QListWidget>("List1")->selectedItems().isEmpty());
-            QCOMPARE(label("Label13"), QStringLiteral("Select a map"));
-            QVERIFY(!child<QLabel>("Image27")->isHidden());
-            QVERIFY(child<QLabel>("Image17")->isHidden());
-            QVERIFY(!m_main->chatPage().transcript().contains(QStringLiteral("first server")));
-            QVERIFY(!m_main->chatPage().transcript().contains(QStringLiteral("You Said")));
-            QVERIFY(!m_main->reader().isVisible());
-            QCOMPARE(m_main->reader().Text1().text(), QString());
-            QVERIFY(!m_main->tellWindow().isVisible());
-            QVERIFY(!m_main->playerMenu().menuz().isVisible());
-            QVERIFY(!m_main->playersPage().grid().currentIndex().isValid());
-            for (const QString& text : {m_main->console().text(), label("statusLine")}) {
-                QVERIFY2(!text.contains(QStringLiteral("Garrison")) &&
-                             !text.contains(QStringLiteral("banlist")),
-                         qPrintable(text));
-            }
-            QCOMPARE(child<QChartView>("chartCount")->chart()->series().value(0)->name(),
-                     secondKey);
-        };
-        QCOMPARE(label("Label6"), QStringLiteral("loading..."));
-        QCOMPARE(label("Label3"), QStringLiteral("loading..."));
-        QCOMPARE(label("Label4"), QStringLiteral("0"));
-        QCOMPARE(m_main->session().gridModel().rowCount(), 0);
-        nothingOfTheFirst();
-        if (QTest::currentTestFailed()) {
-            return;
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(label("Label6"), QStringLiteral("Second"), 8000);
-        QCOMPARE(label("Label3"), QStringLiteral("mp_makin"));
-        QCOMPARE(m_main->session().gridModel().rows(), second.gridRows());
-        QVERIFY(!m_main->session().lists().Timer3().isActive());
-        nothingOfTheFirst();
-    }
-
-    // 2,000 reply datagrams within a second, each a numbered line: none may be lost.
-    void floodsOfDatagramsAreAllShown()
-    {
-        test::UdpPeer server;
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), server.portText(), "pw");
-        QVERIFY(m_main->Connect());
-        QVERIFY(server.waitFor(1));
-        m_main->Send(QStringLiteral("sv_maxclients"));
-        QVERIFY(server.waitFor(2));
-        QString lines;
-        for (int i = 0; i < 2000; ++i) {
-            server.reply(test::UdpPeer::replyDatagram("line " + QByteArray::number(i) + '\n'));
-            lines += QStringLiteral("line %1\r\n").arg(i);
-            if (i % 50 == 49) {
-                QCoreApplication::processEvents(); // the window keeps up while they arrive
-            }
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(m_main->console().text().endsWith(lines), 5000);
     }
 
     // With the real relay program in the program's folder.

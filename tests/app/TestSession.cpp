@@ -1,4 +1,3 @@
-#include "BoxAnswerer.h"
 #include "ProgramWindows.h"
 #include "TestEnvironment.h"
 #include "TestMain.h"
@@ -9,8 +8,6 @@
 #include "app/launch.h"
 #include "login/LoginWindow.h"
 #include "platform/AppFolder.h"
-#include "platform/ConsoleBox.h"
-#include "rcon/RconDatagram.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QFile>
@@ -21,7 +18,6 @@
 #include <array>
 
 using namespace garrison;
-using garrison::test::BoxAnswerer;
 using garrison::test::connectDirectly;
 using garrison::test::UdpPeer;
 using garrison::test::visibleWindow;
@@ -40,48 +36,19 @@ private Q_SLOTS:
         m_app->setQuit([this] { ++m_quits; });
     }
 
-    // A missing field, then a bad port (whose error numbers are the RCON client's table).
-    void refusedLoginsShowARealBoxAndStayAtTheLoginWindow()
-    {
-        BoxAnswerer boxes;
-        connectDirectly(QString(), QStringLiteral("pw"));
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 1, 5000);
-        QCOMPARE(boxes.last().text,
-                 QStringLiteral("Please type Server IP , Port , UCON Port and Rcon password"));
-        QCOMPARE(boxes.last().caption, QStringLiteral("GARRISON"));
-        QCOMPARE(boxes.last().icon, QMessageBox::Information);
-        connectDirectly(QStringLiteral("abc"), QStringLiteral("pw"));
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 2, 5000);
-        QCOMPARE(boxes.last().caption, QStringLiteral("Error nº: 13"));
-        QVERIFY(boxes.last().text.startsWith(QStringLiteral("An Error Has Occured!\r\n")));
-        QCOMPARE(boxes.last().icon, QMessageBox::Critical);
-        QVERIFY(visibleWindow("Form4"));
-        QVERIFY(!visibleWindow("Main"));
-    }
-
-    void directLoginTalksToTheServerUntilLogOutAndQuit()
+    // What the login window hands over reaches the main window; Log out shows a fresh login
+    // window in front of it, and Quit there ends the program. That a login reaches the server
+    // is the evening's test.
+    void directLoginUntilLogOutAndQuit()
     {
         UdpPeer server;
         connectDirectly(server.portText(), QStringLiteral("secret"));
         QVERIFY(server.waitFor(1));
-        QCOMPARE(server.lastData(), RconDatagram::request(QStringLiteral("secret"), "status"));
-        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow("Main"), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(!visibleWindow("Form4"), 2000);
-
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow("Main") && !visibleWindow("Form4"), 2000);
         MainWindow* main = m_app->mainWindow();
-        QVERIFY(main);
-        QCOMPARE(main->Text3(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(main->Text4(), server.portText());
-        QCOMPARE(main->txtRcon(), QStringLiteral("secret"));
         QCOMPARE(main->session().rcon().DaemonFlag(), QStringLiteral("0"));
         QVERIFY(main->uconIdentity().loginName.startsWith(QStringLiteral("GARRISON-")));
 
-        server.reply(UdpPeer::replyDatagram("map: mp_castle\nnum score ping\n"));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            main->console().text().endsWith(QStringLiteral("map: mp_castle\r\nnum score ping\r\n")),
-            3000);
-
-        // Log out shows a fresh login window in front of the main window; Quit ends the program.
         QTest::mouseClick(main->findChild<QWidget*>(QStringLiteral("Image4")), Qt::LeftButton);
         QWidget* form = visibleWindow("Form4");
         QVERIFY(form);
