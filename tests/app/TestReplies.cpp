@@ -154,7 +154,7 @@ private Q_SLOTS:
                              QStringLiteral("Chat"));
         m_main->restoreLastPage();
         QTRY_COMPARE_WITH_TIMEOUT(relay.state(), QProcess::Running, kTimeoutMs);
-        QCOMPARE(label("Label6"), QStringLiteral("Garrison Test"));
+        QCOMPARE(child<QLabel>("Label6")->text(), QStringLiteral("Garrison Test"));
         QCOMPARE(m_main->currentPage(), MainWindow::Page::Chat);
         QTRY_COMPARE_WITH_TIMEOUT(m_sim->server().uconFeed().relays().size(), 1, kTimeoutMs);
 
