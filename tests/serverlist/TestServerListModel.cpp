@@ -16,18 +16,6 @@ namespace {
 constexpr int kWaitMs = 5000;
 const QString kLocal = QStringLiteral("127.0.0.1");
 
-sim::SimSettings shaped(const char* map, const char* gametype, int players,
-                        const char* joinPassword)
-{
-    sim::SimSettings settings = SimFixture::frozenSettings();
-    settings.map = QString::fromLatin1(map);
-    settings.gametype = QString::fromLatin1(gametype);
-    settings.players = players;
-    settings.joinPassword = QString::fromLatin1(joinPassword);
-    settings.queryBurst = 0;
-    return settings;
-}
-
 // The row's cells, with the ping and the time (which vary) as patterns: "#" for a number,
 // "hh:mm:ss" for a time of today.
 QStringList cells(const ServerListModel& model, int row)
@@ -60,8 +48,8 @@ private Q_SLOTS:
     // rows that share a server change together.
     void rowsShowWhatTheirServersSay()
     {
-        SimFixture alpha(shaped("mp_dome", "dm", 3, ""));
-        SimFixture bravo(shaped("mp_makin", "sd", 0, "letmein"));
+        SimFixture alpha(SimFixture::listedSettings("mp_dome", "dm", 3, ""));
+        SimFixture bravo(SimFixture::listedSettings("mp_makin", "sd", 0, "letmein"));
         QVERIFY(alpha.start() && bravo.start());
         bravo.console().dvars().set(u"sv_hostname", QStringLiteral("^1Red^7Base"));
         UdpPeer silent;

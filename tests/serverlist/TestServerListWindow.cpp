@@ -31,19 +31,6 @@ namespace {
 constexpr int kWaitMs = 5000;
 const QString kLocal = QStringLiteral("127.0.0.1");
 
-sim::SimSettings shaped(const char* map, const char* gametype, int players,
-                        const char* joinPassword)
-{
-    sim::SimSettings settings = SimFixture::frozenSettings();
-    settings.map = QString::fromLatin1(map);
-    settings.gametype = QString::fromLatin1(gametype);
-    settings.players = players;
-    settings.joinPassword = QString::fromLatin1(joinPassword);
-    // Every test's window asks the servers afresh.
-    settings.queryBurst = 0;
-    return settings;
-}
-
 QStringList column(const QTableView& view, int column)
 {
     QStringList texts;
@@ -58,9 +45,9 @@ QStringList column(const QTableView& view, int column)
 class TestServerListWindow : public QObject {
     Q_OBJECT
 
-    SimFixture m_alpha{shaped("mp_dome", "dm", 3, "")};
-    SimFixture m_red{shaped("mp_makin", "sd", 0, "letmein")};
-    SimFixture m_charlie{shaped("mp_castle", "tdm", 12, "")};
+    SimFixture m_alpha{SimFixture::listedSettings("mp_dome", "dm", 3, "")};
+    SimFixture m_red{SimFixture::listedSettings("mp_makin", "sd", 0, "letmein")};
+    SimFixture m_charlie{SimFixture::listedSettings("mp_castle", "tdm", 12, "")};
     UdpPeer m_silent;
     FakeDialogs m_dialogs;
     std::unique_ptr<ServerListWindow> m_window;

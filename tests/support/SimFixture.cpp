@@ -17,6 +17,18 @@ sim::SimSettings SimFixture::frozenSettings()
     return settings;
 }
 
+sim::SimSettings SimFixture::listedSettings(const char* map, const char* gametype, int players,
+                                            const char* joinPassword)
+{
+    sim::SimSettings settings = frozenSettings();
+    settings.map = QString::fromLatin1(map);
+    settings.gametype = QString::fromLatin1(gametype);
+    settings.players = players;
+    settings.joinPassword = QString::fromLatin1(joinPassword);
+    settings.queryBurst = 0;
+    return settings;
+}
+
 SimFixture::SimFixture(const sim::SimSettings& settings)
     : m_server(std::make_unique<sim::SimServer>(settings))
 {

@@ -33,6 +33,9 @@ public:
 
     // Password "secret", seed 1, 8 players, no simulation timer.
     static sim::SimSettings frozenSettings();
+    // A frozen server as the server list sees it, that answers every public query at once.
+    static sim::SimSettings listedSettings(const char* map, const char* gametype, int players,
+                                           const char* joinPassword);
 
     explicit SimFixture(const sim::SimSettings& settings = frozenSettings());
     ~SimFixture();
