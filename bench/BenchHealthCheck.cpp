@@ -2,10 +2,9 @@
 // loopback and the reading of its reply. The simulated server answers on a thread of its own,
 // so the CPU column is the daemon's cost per query (the target is under 1 ms).
 #include "RconChannel.h"
-#include "SimServer.h"
+#include "SimServerThread.h"
 
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
@@ -13,36 +12,6 @@ using garrisond::RconChannel;
 using namespace garrison::sim;
 
 namespace {
-
-class ServerThread {
-public:
-    explicit ServerThread(int players)
-    {
-        SimSettings settings;
-        settings.players = players;
-        settings.tickMs = 0;
-        m_server = new SimServer(settings);
-        m_server->moveToThread(&m_thread);
-        m_thread.start();
-        QMetaObject::invokeMethod(
-            m_server,
-            [this] { m_port = m_server->start(QHostAddress(QHostAddress::LocalHost), 0); },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServerThread()
-    {
-        QMetaObject::invokeMethod(
-            m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QThread m_thread;
-    SimServer* m_server = nullptr;
-    quint16 m_port = 0;
-};
 
 // Sends "status" and runs the event loop until `datagrams` replies came; false on a timeout.
 bool query(RconChannel& channel, int datagrams, int* replies)
@@ -66,7 +35,7 @@ bool query(RconChannel& channel, int datagrams, int* replies)
 
 void healthCheck(benchmark::State& state)
 {
-    ServerThread server(static_cast<int>(state.range(0)));
+    garrison::bench::SimServerThread server(static_cast<int>(state.range(0)));
     RconChannel channel;
     channel.configure(QStringLiteral("secret"), server.port());
     // How many datagrams a status reply takes at this number of players.

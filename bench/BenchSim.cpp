@@ -1,9 +1,8 @@
 #include "SimConsole.h"
 #include "SimRequest.h"
-#include "SimServer.h"
+#include "SimServerThread.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
@@ -14,42 +13,11 @@ using namespace garrison::sim;
 
 namespace {
 
-// A simulated server with its own event loop on a second thread, as a separate process would be.
-class ServerThread {
-public:
-    explicit ServerThread(int players)
-    {
-        SimSettings settings;
-        settings.players = players;
-        settings.tickMs = 0;
-        m_server = new SimServer(settings);
-        m_server->moveToThread(&m_thread);
-        m_thread.start();
-        QMetaObject::invokeMethod(
-            m_server,
-            [this] { m_port = m_server->start(QHostAddress(QHostAddress::LocalHost), 0); },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServerThread()
-    {
-        QMetaObject::invokeMethod(
-            m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QThread m_thread;
-    SimServer* m_server = nullptr;
-    quint16 m_port = 0;
-};
-
 // Sends `window` status requests at a time and waits for all their replies.
 void statusOverLoopback(benchmark::State& state)
 {
     const int window = static_cast<int>(state.range(0));
-    ServerThread server(8);
+    garrison::bench::SimServerThread server(8);
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to = {};
     to.sin_family = AF_INET;
