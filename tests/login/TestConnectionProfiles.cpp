@@ -44,7 +44,8 @@ class TestConnectionProfiles : public QObject {
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(storeFile());
+        // A file on Linux, a registry key on Windows: cleared the same way.
+        QSettings(storeFile(), QSettings::NativeFormat).clear();
         m_dialogs = FakeDialogs();
     }
 
@@ -89,8 +90,8 @@ private Q_SLOTS:
         }
         QCOMPARE(levels(window)->currentText(), QStringLiteral("admin"));
 
-        // The values are on disk, not only in a cache of this process.
-        QSettings onDisk(storeFile(), QSettings::IniFormat);
+        // The values are in the store, not only in a cache of this process.
+        QSettings onDisk(storeFile(), QSettings::NativeFormat);
         QCOMPARE(onDisk.value(QStringLiteral("[LOGIN3]/IPAddress")).toString(), value + "4");
     }
 
@@ -140,6 +141,9 @@ private Q_SLOTS:
 
     void garbageInTheStoreIsSurvived()
     {
+#ifdef Q_OS_WIN
+        QSKIP("the registry keeps typed values, not a file that could be damaged");
+#endif
         QDir().mkpath(QFileInfo(storeFile()).absolutePath());
         {
             QFile file(storeFile());

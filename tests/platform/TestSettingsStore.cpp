@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 
 using namespace garrison;
 using garrison::test::addTextRows;
@@ -58,6 +59,15 @@ private Q_SLOTS:
     {
         SettingsStore::write(QStringLiteral("fresh-app"), QStringLiteral("[LOGIN1]"),
                              QStringLiteral("Pass"), QStringLiteral("secret"));
+#ifdef Q_OS_WIN
+        // The user's own registry hive, which only that user (and administrators) may read.
+        QCOMPARE(SettingsStore::location(QStringLiteral("fresh-app")),
+                 QStringLiteral("\\HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"));
+        const QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"),
+                                 QSettings::NativeFormat);
+        QCOMPARE(registry.value(QStringLiteral("[LOGIN1]/Pass")).toString(), QStringLiteral("secret"));
+        return;
+#endif
         const QFileInfo file(SettingsStore::location(QStringLiteral("fresh-app")));
         QVERIFY(file.exists());
         const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
