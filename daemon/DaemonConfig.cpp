@@ -147,21 +147,44 @@ bool levelList(const QString& text, QStringList* levels)
 
 } // namespace
 
+quint16 DaemonConfig::commandPort() const
+{
+    const auto port = [](const QString& text) {
+        bool ok = false;
+        const uint number = text.toUInt(&ok);
+        return ok && number > 0 && number <= 65535 ? static_cast<quint16>(number) : quint16(0);
+    };
+    const QString equals = QStringLiteral("--port=");
+    for (qsizetype n = 0; n < serverArguments.size(); ++n) {
+        const QString& argument = serverArguments.at(n);
+        const QString next = serverArguments.value(n + 1);
+        quint16 found = 0;
+        if (argument == QLatin1String("+set") && next == QLatin1String("net_port")) {
+            found = port(serverArguments.value(n + 2));
+        } else if (argument == QLatin1String("--port")) {
+            found = port(next);
+        } else if (argument.startsWith(equals)) {
+            found = port(argument.mid(equals.size()));
+        }
+        if (found != 0) {
+            return found;
+        }
+    }
+    return 0;
+}
+
 quint16 DaemonConfig::gameServerPort() const
 {
     if (serverPort != 0) {
         return serverPort;
     }
-    for (qsizetype n = 0; n + 2 < serverArguments.size(); ++n) {
-        bool ok = false;
-        const uint port = serverArguments.at(n + 2).toUInt(&ok);
-        if (serverArguments.at(n) == QLatin1String("+set") &&
-            serverArguments.at(n + 1) == QLatin1String("net_port") && ok && port > 0 &&
-            port <= 65535) {
-            return static_cast<quint16>(port);
-        }
-    }
-    return kDefaultServerPort;
+    const quint16 fromCommand = commandPort();
+    return fromCommand != 0 ? fromCommand : kDefaultServerPort;
+}
+
+QString DaemonConfig::gameServerAddress() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(gameServerPort());
 }
 
 QString DaemonConfig::notificationName() const
@@ -241,7 +264,9 @@ QString DaemonConfig::describeKeys()
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
         "  server_port          the game server's UDP port, where the health checks, warnings\n"
         "                       and announcements go over RCON on 127.0.0.1 (default: the\n"
-        "                       \"+set net_port N\" of server_command, else 28960)\n"
+        "                       \"--port N\", \"--port=N\" or \"+set net_port N\" of\n"
+        "                       server_command; with health checks garrisond refuses to\n"
+        "                       start without one, otherwise 28960)\n"
         "  server_autostart     true: start the game server when garrisond starts (default no)\n"
         "  restart_limit        restarts after crashes and hangs within 10 minutes before\n"
         "                       garrisond gives up (default 5; 0: never restart)\n"
@@ -393,6 +418,17 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     config->tlsFilesNamed = namesCertificate;
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
+        return false;
+    }
+    // A guessed port would take a healthy server that listens elsewhere for hung and kill it.
+    // Editing accounts or the password needs no port.
+    if (purpose != Purpose::Edit && !config->serverProgram.isEmpty() &&
+        config->healthInterval.count() > 0 && config->serverPort == 0 &&
+        config->commandPort() == 0) {
+        *error = filePath + QStringLiteral(": the health checks need the game server's UDP port, "
+                                           "and server_command gives none (\"--port N\" or "
+                                           "\"+set net_port N\"): add server_port = N, or "
+                                           "health_interval = 0s to check nothing");
         return false;
     }
     return true;

@@ -79,8 +79,14 @@ struct DaemonConfig {
     Webhook::Format webhookFormat = Webhook::Format::Discord;
     QString serverName; // empty: see notificationName()
 
-    // server_port, else the "+set net_port N" of server_command, else 28960.
+    // The port that server_command gives the game server ("+set net_port N", "--port N" or
+    // "--port=N"); 0 when it gives none.
+    quint16 commandPort() const;
+    // server_port, else the port of server_command, else 28960 (load() refuses that last case
+    // when health checks need the port).
     quint16 gameServerPort() const;
+    // Where the health checks, warnings and announcements go: "127.0.0.1:28960".
+    QString gameServerAddress() const;
     // server_name, else this machine's name and the game server's port.
     QString notificationName() const;
 

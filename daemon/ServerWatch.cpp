@@ -44,6 +44,7 @@ void ServerWatch::configure(const DaemonConfig& config)
     m_healthMisses = config.healthMisses;
     m_warningText = config.restartWarningText;
     m_rcon.configure(config.rconPassword, config.gameServerPort());
+    m_address = config.gameServerAddress();
     m_crashes.configure(config.restartLimit, config.restartBackoffMax);
     m_announcer.configure(config.announcements);
     const auto interval = std::chrono::milliseconds(config.healthInterval);
@@ -242,14 +243,17 @@ void ServerWatch::checkHealth()
         m_healthTimer.stop();
         m_announcer.stop();
         m_lastCrash = now();
-        m_lastExit = QStringLiteral("no answer to %1 status queries").arg(m_misses);
-        restartAfterTrouble({QStringLiteral("hang"),
-                             QStringLiteral("The game server did not answer %1 status queries "
-                                            "in a row and is stopped")
-                                 .arg(m_misses),
-                             {{QStringLiteral("misses"), m_misses}},
-                             true,
-                             true});
+        m_lastExit =
+            QStringLiteral("no answer to %1 status queries at %2").arg(m_misses).arg(m_address);
+        restartAfterTrouble(
+            {QStringLiteral("hang"),
+             QStringLiteral("The game server did not answer %1 status queries "
+                            "in a row at %2 and is stopped")
+                 .arg(m_misses)
+                 .arg(m_address),
+             {{QStringLiteral("misses"), m_misses}, {QStringLiteral("address"), m_address}},
+             true,
+             true});
         return;
     }
     m_awaitingReply = m_rcon.send(QStringLiteral("status"));

@@ -95,6 +95,7 @@ private:
     QString m_program;
     QStringList m_arguments;
     QString m_directory;
+    QString m_address; // where the status queries go, for the messages about them
     std::chrono::milliseconds m_healthInterval{0};
     int m_healthMisses = 3;
     QString m_warningText;

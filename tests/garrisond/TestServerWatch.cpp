@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -233,8 +235,16 @@ private Q_SLOTS:
         QVERIFY(waitForNewServer(pid));
         QTRY_VERIFY_WITH_TIMEOUT(!hook.last("hang").isEmpty(), kWaitMs);
         QCOMPARE(hook.last("hang").value("misses").toInt(), 2);
+        const QString checked = QStringLiteral("127.0.0.1:%1").arg(m_simPort);
+        QCOMPARE(hook.last("hang").value("address").toString(), checked);
         QVERIFY(m_server->watch().stateText().contains(
-            QStringLiteral("last_exit=no answer to 2 status queries")));
+            QStringLiteral("last_exit=no answer to 2 status queries at ") + checked));
+        QVERIFY(auditText().contains(QStringLiteral("- - hang The game server did not answer 2 "
+                                                    "status queries in a row at ") +
+                                     checked));
+        QVERIFY(std::any_of(warnings.cbegin(), warnings.cend(), [&checked](const auto& said) {
+            return said.constFirst().toString().contains(checked);
+        }));
 
         // The daily restart, three seconds ahead: both warnings come before it.
         pid = m_server->gameServer().processId();
@@ -306,6 +316,42 @@ private Q_SLOTS:
         }
     }
 
+    // The game server's port given only in its command line: garrisond says at start where
+    // its health checks go, and they reach the server, which stays up through many of them
+    // (a guessed port would have it stopped as hung after two).
+    void checksThePortOfTheServerCommand()
+    {
+        m_simPort = freeUdpPort();
+        QFile config(file("garrisond.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("rcon_password = " + kRcon.toUtf8() + "\nserver_command = " + simCommand() +
+                     "\nserver_autostart = true\nhealth_interval = 1s\nhealth_misses = 2\n"
+                     "allow_plaintext = true\n");
+        config.close();
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString daemonPort = QString::number(probe.serverPort());
+        probe.close();
+        QProcess daemon;
+        daemon.start(GARRISOND_PATH, {"--config", file("garrisond.conf"), "--port", daemonPort});
+        const auto stop = qScopeGuard([&daemon] {
+            daemon.terminate();
+            daemon.waitForFinished(kWaitMs);
+        });
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += daemon.readAllStandardError()).contains("every"),
+                                 kWaitMs);
+        QVERIFY2(said.contains("health checks of the game server at 127.0.0.1:" +
+                               QByteArray::number(m_simPort) + " (port of server_command)"),
+                 said.constData());
+        const auto checks = [this] { return log().count(": status\n"); };
+        QTRY_VERIFY_WITH_TIMEOUT(checks() >= 5, 5 * 1000 + kWaitMs);
+        said += daemon.readAllStandardError();
+        QVERIFY2(!said.contains("did not answer"), said.constData());
+        QCOMPARE(auditText().count(QStringLiteral(" server-started ")), 1);
+        QCOMPARE(daemon.state(), QProcess::Running);
+    }
+
     // A webhook that never answers or refuses to connect costs the daemon nothing: logins are
     // answered as fast as before, and what cannot be sent is dropped, not hoarded.
     void deadWebhooksDoNotSlowTheDaemon_data()
@@ -367,9 +413,7 @@ private:
         QFile config(file("garrisond.conf"));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("rcon_password = " + kRcon.toUtf8() + "\npbkdf2_iterations = 1000\n" +
-                     "server_command = " GARRISON_SIM_PROGRAM " --port " +
-                     QByteArray::number(m_simPort) + " --password " + kRcon.toUtf8() +
-                     " --tick-ms 0 --players 2 --log " + file("games_mp.log").toUtf8() +
+                     "server_command = " + simCommand() +
                      "\nserver_port = " + QByteArray::number(m_simPort) +
                      "\nhealth_interval = 1s\nhealth_misses = 2\nrestart_limit = 2\n"
                      "restart_backoff_max = 1s\nserver_name = Test Server\nwebhook_format = json\n"
@@ -383,6 +427,11 @@ private:
         m_server = std::make_unique<DaemonServer>(loaded);
         m_server->setClock([this] { return clock(); });
         QVERIFY2(m_server->start(QHostAddress::LocalHost, 0), qPrintable(m_server->errorString()));
+    }
+    QByteArray simCommand() const
+    {
+        return GARRISON_SIM_PROGRAM " --port " + QByteArray::number(m_simPort) + " --password " +
+               kRcon.toUtf8() + " --tick-ms 0 --players 2 --log " + file("games_mp.log").toUtf8();
     }
     // The game server answers on its port.
     bool answers()
