@@ -5,6 +5,7 @@
 #include "LogTail.h"
 #include "ModerationCommand.h"
 #include "SecretFile.h"
+#include "WatchState.h"
 #include "WireText.h"
 
 #include <QFileInfo>
@@ -98,7 +99,8 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
                       .arg(address.toString());
         return false;
     }
-    QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath};
+    QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath,
+                        WatchState::pathBeside(m_config.accountsPath)};
     if (!m_config.allowPlaintext && !m_config.tlsFilesNamed) {
         secrets << m_config.certificatePath << m_config.keyPath;
     }
@@ -116,6 +118,15 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     }
     if (!m_accounts.load(&m_error)) {
         return false;
+    }
+    // A skip that cannot be read is lost, which restarts the server as scheduled: no reason not
+    // to serve.
+    QList<QDateTime> skipped;
+    QString stateError;
+    if (WatchState::load(WatchState::pathBeside(m_config.accountsPath), &skipped, &stateError)) {
+        m_watch.restoreSkippedRestarts(skipped);
+    } else {
+        Q_EMIT warning(QStringLiteral("skipped restarts not restored: ") + stateError);
     }
     if (!m_config.allowPlaintext && !loadIdentity(&m_error)) {
         return false;
@@ -615,6 +626,12 @@ QByteArray DaemonServer::watchRequest(DaemonMessage::Kind kind, const QString& a
         const QDateTime skipped = m_watch.skipNextRestart();
         note = skipped.isValid() ? QStringLiteral("The next daily restart is skipped.")
                                  : QStringLiteral("No daily restart is scheduled.");
+        QString error;
+        if (skipped.isValid() && !WatchState::save(WatchState::pathBeside(m_config.accountsPath),
+                                                   m_watch.skippedRestarts(), &error)) {
+            note += QStringLiteral(" It is not saved, so a restart of garrisond brings it back.");
+            Q_EMIT warning(QStringLiteral("skipped restarts not saved: ") + error);
+        }
         audit(address, who, QStringLiteral("skiprestart"),
               skipped.isValid() ? skipped.toString(Qt::ISODate) : QStringLiteral("none"));
     } else if (kind == DaemonMessage::Kind::RestartNow) {

@@ -318,6 +318,12 @@ QDateTime ServerWatch::skipNextRestart()
     return skipped;
 }
 
+void ServerWatch::restoreSkippedRestarts(const QList<QDateTime>& skipped)
+{
+    m_schedule.restoreSkipped(skipped, now());
+    reschedule();
+}
+
 bool ServerWatch::restartNow(const QString& who)
 {
     if (m_restartNowTimer.isActive() || m_pending != Pending::Nothing) {

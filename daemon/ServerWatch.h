@@ -52,6 +52,9 @@ public:
     void expectStop();
     // The restart skipped; invalid when none is scheduled.
     QDateTime skipNextRestart();
+    const QList<QDateTime>& skippedRestarts() const { return m_schedule.skipped(); }
+    // The skips that the daemon before this one left; those already past are dropped.
+    void restoreSkippedRestarts(const QList<QDateTime>& skipped);
     // Says the last warning (restart_warnings' smallest), waits that long and restarts; starts
     // a server that is not running at once. False when a restart is on its way already, or the
     // server cannot be started.

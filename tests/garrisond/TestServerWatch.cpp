@@ -316,6 +316,41 @@ private Q_SLOTS:
         }
     }
 
+    // A skipped restart stays skipped when garrisond restarts before its time; a skip whose
+    // time has passed is forgotten.
+    void keepsASkipAcrossRestarts_data()
+    {
+        QTest::addColumn<int>("restartedAt"); // seconds after midnight
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("restarted before the skipped time") << 11 * 3600 + 1800 << true;
+        QTest::newRow("restarted after it") << 12 * 3600 + 1800 << false;
+    }
+    void keepsASkipAcrossRestarts()
+    {
+        QFETCH(int, restartedAt);
+        QFETCH(bool, kept);
+        HookListener hook(true);
+        const QDateTime day(QDate(2030, 6, 1), QTime(0, 0));
+        setClockTo(day.addSecs(11 * 3600));
+        startDaemon(hook.url(), "restart_times = 12:00\n");
+        {
+            Client alice(m_server->serverPort());
+            logIn(alice);
+            QVERIFY(alice.exchange("skiprestart").contains("\nskipped=2030-06-01T12:00:00Z\n"));
+        }
+        const QString state = file("garrisond-state.json");
+        QCOMPARE(QFile::permissions(state) &
+                     ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+                 QFile::Permissions());
+        m_server.reset();
+        setClockTo(day.addSecs(restartedAt));
+        startDaemon(hook.url(), "restart_times = 12:00\n");
+        const QString text = m_server->watch().stateText();
+        QCOMPARE(text.contains(QStringLiteral("\nskipped=2030-06-01T12:00:00Z")), kept);
+        QVERIFY2(text.contains(QStringLiteral("\nnext_restart=2030-06-02T12:00:00Z\n")),
+                 qPrintable(text));
+    }
+
     // The game server's port given only in its command line: garrisond says at start where
     // its health checks go, and they reach the server, which stays up through many of them
     // (a guessed port would have it stopped as hung after two).
@@ -427,6 +462,12 @@ private:
         m_server = std::make_unique<DaemonServer>(loaded);
         m_server->setClock([this] { return clock(); });
         QVERIFY2(m_server->start(QHostAddress::LocalHost, 0), qPrintable(m_server->errorString()));
+    }
+    // As GARRISON and garrison-rcon do: alice/admin, then the RCON password.
+    static void logIn(Client& client)
+    {
+        QCOMPARE(client.exchange("alice:alicepw-admin"), QByteArray("admin"));
+        QCOMPARE(client.exchange("getrconpass"), kRcon.toUtf8());
     }
     QByteArray simCommand() const
     {
