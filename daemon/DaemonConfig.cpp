@@ -94,6 +94,8 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
         config->restartWarnings = *warnings;
     } else if (key == QLatin1String("restart_warning_text")) {
         config->restartWarningText = value;
+    } else if (key == QLatin1String("restart_cancel_text")) {
+        config->restartCancelText = value;
     } else if (key == QLatin1String("announce")) {
         const std::optional<Announcer::Announcement> announcement = Announcer::parse(value);
         if (!announcement) {
@@ -280,6 +282,8 @@ QString DaemonConfig::describeKeys()
         "  restart_warnings     when to warn the players before them (default 15m, 5m, 1m)\n"
         "  restart_warning_text what to say (default ^3Server restart in %1; %1 is the time\n"
         "                       left in words)\n"
+        "  restart_cancel_text  said when a restart that the players were warned of is\n"
+        "                       skipped (default ^3The server restart is cancelled)\n"
         "  announce             <interval> <text>: said in game in turn, each its interval\n"
         "                       after the one before; one line per announcement\n"
         "  webhook_url          where to post notifications (http or https; default: none)\n"

@@ -74,6 +74,8 @@ struct DaemonConfig {
     QList<std::chrono::seconds> restartWarnings{std::chrono::minutes(15), std::chrono::minutes(5),
                                                 std::chrono::minutes(1)};
     QString restartWarningText = QStringLiteral("^3Server restart in %1");
+    // Said when a restart that the players were warned of is skipped.
+    QString restartCancelText = QStringLiteral("^3The server restart is cancelled");
     QList<Announcer::Announcement> announcements;
     QUrl webhookUrl; // empty: no notifications
     Webhook::Format webhookFormat = Webhook::Format::Discord;

@@ -43,6 +43,7 @@ void ServerWatch::configure(const DaemonConfig& config)
     m_directory = config.serverDirectory;
     m_healthMisses = config.healthMisses;
     m_warningText = config.restartWarningText;
+    m_cancelText = config.restartCancelText;
     m_rcon.configure(config.rconPassword, config.gameServerPort());
     m_address = config.gameServerAddress();
     m_crashes.configure(config.restartLimit, config.restartBackoffMax);
@@ -298,6 +299,7 @@ void ServerWatch::scheduleDue()
     m_scheduleHandled = at;
     if (m_process.isRunning() && m_pending == Pending::Nothing) {
         if (due.kind == RestartSchedule::Due::Kind::Warning) {
+            m_warnedRestart = due.restartAt;
             say(warning(due.left));
         } else if (due.kind == RestartSchedule::Due::Kind::Restart) {
             Q_EMIT happened({QStringLiteral("restart"),
@@ -314,6 +316,11 @@ void ServerWatch::scheduleDue()
 QDateTime ServerWatch::skipNextRestart()
 {
     const QDateTime skipped = m_schedule.skipNext(now());
+    // Players who heard "restart in 5 minutes" would wait for it, or leave.
+    if (skipped.isValid() && skipped == m_warnedRestart) {
+        m_warnedRestart = QDateTime();
+        say(m_cancelText);
+    }
     reschedule();
     return skipped;
 }

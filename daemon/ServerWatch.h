@@ -50,7 +50,8 @@ public:
     // "startserver": also after the watch gave up, which it forgets then.
     GameServerProcess::StartResult start();
     void expectStop();
-    // The restart skipped; invalid when none is scheduled.
+    // The restart skipped; invalid when none is scheduled. When the players were warned of it
+    // already, they are told that it is cancelled.
     QDateTime skipNextRestart();
     const QList<QDateTime>& skippedRestarts() const { return m_schedule.skipped(); }
     // The skips that the daemon before this one left; those already past are dropped.
@@ -102,6 +103,7 @@ private:
     std::chrono::milliseconds m_healthInterval{0};
     int m_healthMisses = 3;
     QString m_warningText;
+    QString m_cancelText;
 
     State m_state = State::Stopped;
     Pending m_pending = Pending::Nothing;
@@ -112,6 +114,8 @@ private:
     QDateTime m_stopExpectedUntil;
     QDateTime m_scheduleHandled;
     QDateTime m_restartNowAt;
+    // The daily restart that the players were last warned of.
+    QDateTime m_warnedRestart;
     std::chrono::seconds m_backoff{0};
     int m_misses = 0;
     bool m_awaitingReply = false;

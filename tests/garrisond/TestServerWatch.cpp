@@ -270,6 +270,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!m_server->watch().stateText().contains("skipped="), kWaitMs);
         QCOMPARE(m_server->gameServer().processId(), pid);
         QVERIFY(!log().mid(logBeforeSkipped).contains("Server restart"));
+        // Nobody was warned of it: nothing is cancelled.
+        QVERIFY(!log().mid(logBeforeSkipped).contains("cancelled"));
 
         // An administrator's restart: the last warning, then the restart.
         const QByteArray now = alice.exchange("restartnow");
@@ -314,6 +316,29 @@ private Q_SLOTS:
                                   "- - hang", "- - gave-up", "- - restart"}) {
             QVERIFY2(audit.contains(QLatin1String(event)), event);
         }
+    }
+
+    // Players who heard that the server restarts soon are told when an administrator skips it.
+    void tellsThePlayersOfACancelledRestart()
+    {
+        HookListener hook(true);
+        const QDateTime day(QDate(2030, 6, 1), QTime(0, 0));
+        setClockTo(day);
+        startDaemon(hook.url(), "restart_times = 12:00\nrestart_warnings = 2s, 1s\n");
+        Client alice(m_server->serverPort());
+        logIn(alice);
+        alice.socket.write("startserver");
+        QVERIFY(waitForNewServer(0));
+        const qint64 pid = m_server->gameServer().processId();
+        setClockTo(day.addSecs(12 * 3600).addMSecs(-2500));
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("Console;^3Server restart in 2 seconds"), kWaitMs);
+        QVERIFY(alice.exchange("skiprestart").contains("\nskipped=2030-06-01T12:00:00Z\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains("Console;^3The server restart is cancelled\n"),
+                                 kWaitMs);
+        // Noon passes without the last warning or the restart.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_server->watch().stateText().contains("skipped="), kWaitMs);
+        QCOMPARE(m_server->gameServer().processId(), pid);
+        QVERIFY(!log().contains("restart in 1 second"));
     }
 
     // A skipped restart stays skipped when garrisond restarts before its time; a skip whose
