@@ -37,6 +37,9 @@ public:
         bool alarm = false; // for the operator's eyes on stderr too
     };
     static constexpr int kStopGraceMs = 5000;
+    // Without health checks, a server started again after a crash counts as back up once it
+    // has run this long: one that cannot come up usually dies while it loads its map.
+    static constexpr int kRecoveredAfterMs = 5000;
     // How long after an echoed "killserver" or "quit" the server's exit counts as asked for.
     static constexpr int kExpectedStopSeconds = 30;
 
@@ -82,6 +85,8 @@ private:
     void restartProcess();
     void checkHealth();
     void replied(bool refused);
+    // `answered`: it answered a request; otherwise it has run for kRecoveredAfterMs.
+    void recovered(bool answered);
     void reschedule();
     void scheduleDue();
     void say(const QString& text);
@@ -116,6 +121,9 @@ private:
     QDateTime m_restartNowAt;
     // The daily restart that the players were last warned of.
     QDateTime m_warnedRestart;
+    // Started again after a crash or hang: the next server that answers (or, without health
+    // checks, runs for kRecoveredAfterMs) is told to be back up.
+    bool m_recovering = false;
     std::chrono::seconds m_backoff{0};
     int m_misses = 0;
     bool m_awaitingReply = false;
@@ -125,6 +133,7 @@ private:
     QTimer m_backoffTimer;
     QTimer m_scheduleTimer;
     QTimer m_restartNowTimer;
+    QTimer m_recoveredTimer;
 };
 
 } // namespace garrisond
