@@ -116,6 +116,11 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
             return false;
         }
         config->webhookFormat = *format;
+    } else if (key == QLatin1String("alert_repeat_window")) {
+        if (!toDuration(value, seconds(0), &config->alertRepeatWindow)) {
+            *reason = QStringLiteral("a duration such as 5m (0s: post every alert)");
+            return false;
+        }
     } else if (key == QLatin1String("server_name")) {
         config->serverName = value;
     } else {
@@ -261,6 +266,8 @@ QString DaemonConfig::describeKeys()
         "                       mp, admin, poweradmin; empty: nobody)\n"
         "  alert_words          comma-separated words that raise an alert when a player says\n"
         "                       them (case and colour codes ignored; default none)\n"
+        "  alert_repeat_window  one webhook post per alert word and player within this time;\n"
+        "                       the next one counts the repeats (default 5m; 0s: every one)\n"
         "  report_command       the chat command with which players call an administrator:\n"
         "                       \"!report <name> <reason>\" (default !report; empty: off)\n"
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"

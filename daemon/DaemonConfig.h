@@ -60,6 +60,8 @@ struct DaemonConfig {
     QStringList eventLevels{QStringLiteral("mp"), QStringLiteral("admin"),
                             QStringLiteral("poweradmin")};
     QStringList alertWords;
+    // One webhook post per alert word and player within this time (0: every alert).
+    std::chrono::seconds alertRepeatWindow{300};
     QString reportCommand = QStringLiteral("!report");
 
     // The watch over the game server.

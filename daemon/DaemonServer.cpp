@@ -694,6 +694,7 @@ void DaemonServer::watchEvent(const ServerWatch::Event& event)
 void DaemonServer::configureWebhook()
 {
     m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat, m_config.notificationName());
+    m_eventWebhook.setRepeatWindow(m_config.alertRepeatWindow);
 }
 
 void DaemonServer::notify(const QString& event, const QString& text, const QJsonObject& fields)

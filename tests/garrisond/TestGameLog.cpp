@@ -1,12 +1,15 @@
 #include "GameEventSink.h"
+#include "GameEventWebhook.h"
 #include "GameEvents.h"
 #include "GameLogFollower.h"
 #include "GameLogParser.h"
 #include "TestMain.h"
+#include "Webhook.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <ctime>
 
 using namespace garrisond;
 
@@ -72,6 +75,11 @@ class TestGameLog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        ::tzset();
+    }
     void parsesTheEnginesLines_data()
     {
         QTest::addColumn<QByteArrayList>("before");
@@ -175,6 +183,52 @@ private Q_SLOTS:
         events.addSink(&sink);
         events.takeLines(lines);
         QTEST(sink.events, "events");
+    }
+
+    // One webhook post per alert word and player within the window; the next one after it
+    // counts what was left out. Alerts are "seconds guid name word", from 23:10 on.
+    void foldsRepeatedAlerts_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QStringList>("alerts");
+        QTest::addColumn<QStringList>("posted");
+        const QString bob = QStringLiteral("Alert \"wallhack\": Bob said \"wallhack\"");
+        QTest::newRow("repeats counted in the post after the window")
+            << 300 << QStringList{"0 7 Bob wallhack",   "60 7 Bob wallhack",  "120 7 Bob wallhack",
+                                  "299 7 Bob wallhack", "300 7 Bob wallhack", "301 7 Bob wallhack"}
+            << QStringList{bob, bob + " (and 3 more since 23:10)"};
+        QTest::newRow("other players and words are posted")
+            << 300
+            << QStringList{"0 7 Bob wallhack", "10 8 Al wallhack", "20 7 Bob aimbot",
+                           "30 7 Bob wallhack"}
+            << QStringList{bob, "Alert \"wallhack\": Al said \"wallhack\"",
+                           "Alert \"aimbot\": Bob said \"aimbot\""};
+        QTest::newRow("a new name does not start anew")
+            << 300 << QStringList{"0 7 Bob wallhack", "10 7 Bobby wallhack"} << QStringList{bob};
+        QTest::newRow("window 0: every alert")
+            << 0 << QStringList{"0 7 Bob wallhack", "1 7 Bob wallhack"} << QStringList{bob, bob};
+    }
+    void foldsRepeatedAlerts()
+    {
+        QFETCH(int, window);
+        QFETCH(QStringList, alerts);
+        Webhook webhook;
+        GameEventWebhook poster(webhook);
+        poster.setRepeatWindow(std::chrono::seconds(window));
+        const QDateTime start(QDate(2030, 6, 1), QTime(23, 10), Qt::UTC);
+        QStringList posted;
+        for (const QString& alert : std::as_const(alerts)) {
+            const QStringList parts = alert.split(u' ');
+            GameEvent event;
+            event.kind = GameEvent::Kind::Alert;
+            event.at = start.addSecs(parts.at(0).toInt());
+            event.player = {parts.at(1), 3, QString(), parts.at(2)};
+            event.word = event.text = parts.at(3);
+            if (const std::optional<Notification> notification = poster.notificationFor(event)) {
+                posted.append(notification->text);
+            }
+        }
+        QTEST(posted, "posted");
     }
 
     // From the end of the file that is there, then what is added; through rotation and
