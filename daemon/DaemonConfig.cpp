@@ -116,6 +116,18 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
             return false;
         }
         config->webhookFormat = *format;
+    } else if (key == QLatin1String("notify_logins")) {
+        using Notices = DaemonConfig::LoginNotices;
+        const std::optional<Notices> notices =
+            value == QLatin1String("interactive") ? std::optional(Notices::Interactive)
+            : value == QLatin1String("all")       ? std::optional(Notices::All)
+            : value == QLatin1String("none")      ? std::optional(Notices::None)
+                                                  : std::nullopt;
+        if (!notices) {
+            *reason = QStringLiteral("interactive, all or none");
+            return false;
+        }
+        config->loginNotices = *notices;
     } else if (key == QLatin1String("alert_repeat_window")) {
         if (!toDuration(value, seconds(0), &config->alertRepeatWindow)) {
             *reason = QStringLiteral("a duration such as 5m (0s: post every alert)");
@@ -296,7 +308,10 @@ QString DaemonConfig::describeKeys()
         "  webhook_url          where to post notifications (http or https; default: none)\n"
         "  webhook_format       discord ({\"content\": ...}) or json ({event, time, server,\n"
         "                       text and the event's fields}) (default discord)\n"
-        "  server_name          the server's name in notifications (default: host:port)\n");
+        "  server_name          the server's name in notifications (default: host:port)\n"
+        "  notify_logins        which administrators' logins are posted: interactive (from\n"
+        "                       GARRISON, not garrison-rcon), all or none (default\n"
+        "                       interactive)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,

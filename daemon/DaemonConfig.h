@@ -82,6 +82,10 @@ struct DaemonConfig {
     QUrl webhookUrl; // empty: no notifications
     Webhook::Format webhookFormat = Webhook::Format::Discord;
     QString serverName; // empty: see notificationName()
+    // Which administrators' logins are notified: those of people (GARRISON), all (scripts too),
+    // or none.
+    enum class LoginNotices { Interactive, All, None };
+    LoginNotices loginNotices = LoginNotices::Interactive;
 
     // The port that server_command gives the game server ("+set net_port N", "--port N" or
     // "--port=N"); 0 when it gives none.

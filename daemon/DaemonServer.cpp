@@ -485,19 +485,30 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
                                     now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
                   QStringLiteral("login"));
-            if (isAdministrator(account->name)) {
-                notify(QStringLiteral("login"),
-                       QStringLiteral("%1 logged in as %2 from %3")
-                           .arg(account->name, request.level, pending.address),
-                       {{QStringLiteral("who"), account->name},
-                        {QStringLiteral("level"), request.level},
-                        {QStringLiteral("address"), pending.address}});
+            if (isAdministrator(account->name) &&
+                m_config.loginNotices == DaemonConfig::LoginNotices::All) {
+                notifyLogin(account->name, request.level, pending.address);
             }
         }
     }
     if (pending.session) {
         answerLogin(pending.session, outcome, request);
     }
+}
+
+bool DaemonServer::loginNoticeWaits(const QString& account) const
+{
+    return m_config.loginNotices == DaemonConfig::LoginNotices::Interactive &&
+           isAdministrator(account);
+}
+
+void DaemonServer::notifyLogin(const QString& account, const QString& level, const QString& address)
+{
+    notify(QStringLiteral("login"),
+           QStringLiteral("%1 logged in as %2 from %3").arg(account, level, address),
+           {{QStringLiteral("who"), account},
+            {QStringLiteral("level"), level},
+            {QStringLiteral("address"), address}});
 }
 
 bool DaemonServer::isAdministrator(const QString& account) const

@@ -149,6 +149,7 @@ private Q_SLOTS:
              {"webhook not on the web", "webhook_url = ftp://example.org/hook\n", "https://"},
              {"webhook without host", "webhook_url = https:///hook\n", "https://"},
              {"unknown webhook format", "webhook_format = slack\n", "discord or json"},
+             {"unknown login notices", "notify_logins = admins\n", "interactive, all or none"},
              {"certificate without its key", "tls_certificate = c.pem\n", "go together"},
              {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
              {"autostart not true or false", "server_autostart = yes\n", "true or false"}});

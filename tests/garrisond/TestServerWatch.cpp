@@ -424,6 +424,38 @@ private Q_SLOTS:
         QVERIFY(auditText().contains(QStringLiteral("- - recovered The game server is back up")));
     }
 
+    // An administrator's login is posted when a person made it, at GARRISON, and not for each
+    // call of garrison-rcon, which says what it is after the RCON password; unless
+    // notify_logins says otherwise. The kick that follows shows that nothing more is coming.
+    void notifiesLogins_data()
+    {
+        garrison::test::addTextRows(
+            {"setting", "client", "posted"},
+            {{"GARRISON", "", "garrison", "login kick"},
+             {"GARRISON, silent after the password", "", "garrison silent", "login kick"},
+             {"garrison-rcon", "", "garrison-rcon", "kick"},
+             {"garrison-rcon, all", "notify_logins = all", "garrison-rcon", "login kick"},
+             {"GARRISON, none", "notify_logins = none", "garrison", "kick"}});
+    }
+    void notifiesLogins()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, client);
+        QFETCH(QString, posted);
+        HookListener hook(true);
+        startDaemon(hook.url(), setting.toUtf8() + '\n');
+        Client alice(m_server->serverPort());
+        logIn(alice);
+        if (client == QLatin1String("garrison-rcon")) {
+            alice.socket.write("client garrison-rcon");
+        } else if (client == QLatin1String("garrison silent")) {
+            QTRY_VERIFY_WITH_TIMEOUT(!hook.last("login").isEmpty(), kWaitMs);
+        }
+        alice.socket.write("alice - kick Bob");
+        QTRY_VERIFY_WITH_TIMEOUT(!hook.last("kick").isEmpty(), kWaitMs);
+        QCOMPARE(hook.events().join(u' '), posted);
+    }
+
     // The game server's port given only in its command line: garrisond says at start where
     // its health checks go, and they reach the server, which stays up through many of them
     // (a guessed port would have it stopped as hung after two).
