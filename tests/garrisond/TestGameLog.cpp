@@ -56,9 +56,10 @@ struct Collector : GameEventSink {
     QStringList events;
     void takeEvent(const GameEvent& event) override
     {
-        events.append(
-            GameEvent::kindName(event.kind) + QLatin1Char(' ') + event.describe() +
-            (event.other.slot >= 0 ? QStringLiteral(" #%1").arg(event.other.slot) : QString()));
+        events.append(GameEvent::kindName(event.kind) + QLatin1Char(' ') + event.describe() +
+                      (event.other.slot >= 0
+                           ? QStringLiteral(" #%1 %2").arg(event.other.slot).arg(event.other.guid)
+                           : QString()));
     }
 };
 
@@ -157,7 +158,7 @@ private Q_SLOTS:
                               "  0:04 K;1;1;axis;Bob;2;2;allies;Al;mp40_mp;30;MOD_X;head",
                               "  0:05 InitGame: \\mapname\\mp_dawnville\\g_gametype\\tdm"}
             << QStringList{"join ^1Evil^7Guy joined", "chat Bob: hi", "quit ^1Evil^7Guy left",
-                           "kill Al killed Bob (mp40_mp) #2", "map Map mp_dawnville (tdm) began"};
+                           "kill Al killed Bob (mp40_mp) #2 2", "map Map mp_dawnville (tdm) began"};
         QTest::newRow("alert word: case and colour codes ignored")
             << QByteArrayList{"  0:02 sayteam;1;1;Bob;he uses a WALL^3HACK"}
             << QStringList{"chat Bob: he uses a WALL^3HACK",
@@ -165,7 +166,31 @@ private Q_SLOTS:
         QTest::newRow("report of a player present, by part of his name")
             << QByteArrayList{join, "  0:02 say;1;1;Bob;\x15!report evil aimbot all map"}
             << QStringList{"join ^1Evil^7Guy joined", "chat Bob: !report evil aimbot all map",
-                           "report Bob reported ^1Evil^7Guy: aimbot all map #3"};
+                           "report Bob reported ^1Evil^7Guy: aimbot all map #3 42"};
+        QTest::newRow("report of a name with blanks: the longest known name that fits")
+            << QByteArrayList{"  0:01 J;11;4;Hans", "  0:01 J;12;5;Hans Wurst",
+                              "  0:02 say;1;1;Bob;!report hans wurst spawn killing"}
+            << QStringList{"join Hans joined", "join Hans Wurst joined",
+                           "chat Bob: !report hans wurst spawn killing",
+                           "report Bob reported Hans Wurst: spawn killing #5 12"};
+        QTest::newRow("report of a player known from a kill, colour codes aside")
+            << QByteArrayList{"  0:01 K;1;1;axis;Bob;77;6;allies;^1Hans "
+                              "^7Wurst;mp40_mp;30;MOD_X;head",
+                              "  0:02 say;1;1;Bob;!report Hans Wurst spawn killing"}
+            << QStringList{"kill ^1Hans ^7Wurst killed Bob (mp40_mp) #6 77",
+                           "chat Bob: !report Hans Wurst spawn killing",
+                           "report Bob reported ^1Hans ^7Wurst: spawn killing #6 77"};
+        QTest::newRow("report of a player known from a team change")
+            << QByteArrayList{"  0:01 JT;88;7;axis;Anna;", "  0:02 say;1;1;Bob;!report anna camps"}
+            << QStringList{"chat Bob: !report anna camps", "report Bob reported Anna: camps #7 88"};
+        QTest::newRow("a known name ends at a blank")
+            << QByteArrayList{"  0:01 J;11;4;Al", "  0:02 say;1;1;Bob;!report Alfred camps"}
+            << QStringList{"join Al joined", "chat Bob: !report Alfred camps",
+                           "report Bob reported Alfred: camps"};
+        QTest::newRow("no known name fits: the first word")
+            << QByteArrayList{"  0:02 say;1;1;Bob;!report Hans Wurst spawn killing"}
+            << QStringList{"chat Bob: !report Hans Wurst spawn killing",
+                           "report Bob reported Hans: Wurst spawn killing"};
         QTest::newRow("report of a name nobody has")
             << QByteArrayList{"  0:02 say;1;1;Bob;!REPORT Ghost"}
             << QStringList{"chat Bob: !REPORT Ghost", "report Bob reported Ghost"};
