@@ -74,6 +74,9 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_sinceMessage.start();
     m_eventTimer.setSingleShot(true);
     connect(&m_eventTimer, &QTimer::timeout, this, &ClientSession::flushEvents);
+    m_loginNoticeTimer.setSingleShot(true);
+    m_loginNoticeTimer.setInterval(kLoginNoticeWaitMs);
+    connect(&m_loginNoticeTimer, &QTimer::timeout, this, [this] { settleLoginNotice(true); });
     if (auto* tls = qobject_cast<QSslSocket*>(m_socket)) {
         // The login timer, running already, bounds the handshake too.
         m_handshaking = true;
@@ -187,6 +190,10 @@ void ClientSession::loginAnswered(DaemonServer::LoginOutcome outcome,
         m_holdNotices = true;
         send(WireText::encode(m_level));
         noteActivity();
+        if (m_server.loginNoticeWaits(m_account)) {
+            m_loginNoticeDue = true;
+            m_loginNoticeTimer.start();
+        }
         break;
     case Outcome::Refused:
         send(kRefused);
@@ -223,6 +230,9 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
 {
     using Kind = DaemonMessage::Kind;
     noteActivity();
+    if (m_loginNoticeDue && message.kind != Kind::GetRconPass) {
+        settleLoginNotice(message.kind != Kind::CommandLine);
+    }
     switch (message.kind) {
     case Kind::GetRconPass:
         m_server.audit(m_address, who(), message.text);
@@ -235,6 +245,9 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
     case Kind::GetEvents:
         m_server.audit(m_address, who(), message.text);
         startEvents();
+        break;
+    case Kind::CommandLine:
+        m_server.audit(m_address, who(), QStringLiteral("client"), QStringLiteral("garrison-rcon"));
         break;
     case Kind::StartServer:
         if (DaemonMessage::mayStartServer(m_level)) {
@@ -383,6 +396,9 @@ void ClientSession::finish()
         m_server.audit(m_address, who(), QStringLiteral("disconnected"));
     }
     m_closing = true;
+    if (m_loginNoticeDue) {
+        settleLoginNotice(true);
+    }
     if (std::exchange(m_events, false)) {
         m_server.gameEvents().removeSink(this);
     }
@@ -394,6 +410,15 @@ void ClientSession::finish()
     if (!m_finished) {
         m_finished = true;
         Q_EMIT closed();
+    }
+}
+
+void ClientSession::settleLoginNotice(bool person)
+{
+    m_loginNoticeDue = false;
+    m_loginNoticeTimer.stop();
+    if (person) {
+        m_server.notifyLogin(m_account, m_level, m_address);
     }
 }
 

@@ -41,6 +41,11 @@ public:
     // Event lines waiting for the client beyond this are dropped and counted.
     static constexpr qsizetype kMaxPendingEventBytes = 1024 * 1024;
 
+    // An administrator's login is notified when the session turns out to be a person's: its
+    // first message after "getrconpass" is not garrison-rcon's "client garrison-rcon", or it
+    // sends nothing for this long, or it ends.
+    static constexpr int kLoginNoticeWaitMs = 2000;
+
     // Takes over the socket.
     ClientSession(QTcpSocket* socket, const QString& address, DaemonServer& server);
     ~ClientSession() override;
@@ -89,6 +94,7 @@ private:
     void startEvents();
     void queueEventLine(const QByteArray& line);
     void flushEvents();
+    void settleLoginNotice(bool person);
 
     QTcpSocket* m_socket;
     DaemonServer& m_server;
@@ -118,6 +124,8 @@ private:
     QByteArray m_pendingEvents;
     qint64 m_eventsLost = 0;
     QTimer m_eventTimer;
+    QTimer m_loginNoticeTimer;
+    bool m_loginNoticeDue = false;
 };
 
 } // namespace garrisond

@@ -94,6 +94,8 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
         config->restartWarnings = *warnings;
     } else if (key == QLatin1String("restart_warning_text")) {
         config->restartWarningText = value;
+    } else if (key == QLatin1String("restart_cancel_text")) {
+        config->restartCancelText = value;
     } else if (key == QLatin1String("announce")) {
         const std::optional<Announcer::Announcement> announcement = Announcer::parse(value);
         if (!announcement) {
@@ -114,6 +116,23 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
             return false;
         }
         config->webhookFormat = *format;
+    } else if (key == QLatin1String("notify_logins")) {
+        using Notices = DaemonConfig::LoginNotices;
+        const std::optional<Notices> notices =
+            value == QLatin1String("interactive") ? std::optional(Notices::Interactive)
+            : value == QLatin1String("all")       ? std::optional(Notices::All)
+            : value == QLatin1String("none")      ? std::optional(Notices::None)
+                                                  : std::nullopt;
+        if (!notices) {
+            *reason = QStringLiteral("interactive, all or none");
+            return false;
+        }
+        config->loginNotices = *notices;
+    } else if (key == QLatin1String("alert_repeat_window")) {
+        if (!toDuration(value, seconds(0), &config->alertRepeatWindow)) {
+            *reason = QStringLiteral("a duration such as 5m (0s: post every alert)");
+            return false;
+        }
     } else if (key == QLatin1String("server_name")) {
         config->serverName = value;
     } else {
@@ -147,21 +166,44 @@ bool levelList(const QString& text, QStringList* levels)
 
 } // namespace
 
+quint16 DaemonConfig::commandPort() const
+{
+    const auto port = [](const QString& text) {
+        bool ok = false;
+        const uint number = text.toUInt(&ok);
+        return ok && number > 0 && number <= 65535 ? static_cast<quint16>(number) : quint16(0);
+    };
+    const QString equals = QStringLiteral("--port=");
+    for (qsizetype n = 0; n < serverArguments.size(); ++n) {
+        const QString& argument = serverArguments.at(n);
+        const QString next = serverArguments.value(n + 1);
+        quint16 found = 0;
+        if (argument == QLatin1String("+set") && next == QLatin1String("net_port")) {
+            found = port(serverArguments.value(n + 2));
+        } else if (argument == QLatin1String("--port")) {
+            found = port(next);
+        } else if (argument.startsWith(equals)) {
+            found = port(argument.mid(equals.size()));
+        }
+        if (found != 0) {
+            return found;
+        }
+    }
+    return 0;
+}
+
 quint16 DaemonConfig::gameServerPort() const
 {
     if (serverPort != 0) {
         return serverPort;
     }
-    for (qsizetype n = 0; n + 2 < serverArguments.size(); ++n) {
-        bool ok = false;
-        const uint port = serverArguments.at(n + 2).toUInt(&ok);
-        if (serverArguments.at(n) == QLatin1String("+set") &&
-            serverArguments.at(n + 1) == QLatin1String("net_port") && ok && port > 0 &&
-            port <= 65535) {
-            return static_cast<quint16>(port);
-        }
-    }
-    return kDefaultServerPort;
+    const quint16 fromCommand = commandPort();
+    return fromCommand != 0 ? fromCommand : kDefaultServerPort;
+}
+
+QString DaemonConfig::gameServerAddress() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(gameServerPort());
 }
 
 QString DaemonConfig::notificationName() const
@@ -236,12 +278,16 @@ QString DaemonConfig::describeKeys()
         "                       mp, admin, poweradmin; empty: nobody)\n"
         "  alert_words          comma-separated words that raise an alert when a player says\n"
         "                       them (case and colour codes ignored; default none)\n"
+        "  alert_repeat_window  one webhook post per alert word and player within this time;\n"
+        "                       the next one counts the repeats (default 5m; 0s: every one)\n"
         "  report_command       the chat command with which players call an administrator:\n"
         "                       \"!report <name> <reason>\" (default !report; empty: off)\n"
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
         "  server_port          the game server's UDP port, where the health checks, warnings\n"
         "                       and announcements go over RCON on 127.0.0.1 (default: the\n"
-        "                       \"+set net_port N\" of server_command, else 28960)\n"
+        "                       \"--port N\", \"--port=N\" or \"+set net_port N\" of\n"
+        "                       server_command; with health checks garrisond refuses to\n"
+        "                       start without one, otherwise 28960)\n"
         "  server_autostart     true: start the game server when garrisond starts (default no)\n"
         "  restart_limit        restarts after crashes and hangs within 10 minutes before\n"
         "                       garrisond gives up (default 5; 0: never restart)\n"
@@ -255,12 +301,17 @@ QString DaemonConfig::describeKeys()
         "  restart_warnings     when to warn the players before them (default 15m, 5m, 1m)\n"
         "  restart_warning_text what to say (default ^3Server restart in %1; %1 is the time\n"
         "                       left in words)\n"
+        "  restart_cancel_text  said when a restart that the players were warned of is\n"
+        "                       skipped (default ^3The server restart is cancelled)\n"
         "  announce             <interval> <text>: said in game in turn, each its interval\n"
         "                       after the one before; one line per announcement\n"
         "  webhook_url          where to post notifications (http or https; default: none)\n"
         "  webhook_format       discord ({\"content\": ...}) or json ({event, time, server,\n"
         "                       text and the event's fields}) (default discord)\n"
-        "  server_name          the server's name in notifications (default: host:port)\n");
+        "  server_name          the server's name in notifications (default: host:port)\n"
+        "  notify_logins        which administrators' logins are posted: interactive (from\n"
+        "                       GARRISON, not garrison-rcon), all or none (default\n"
+        "                       interactive)\n");
 }
 
 bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* error,
@@ -393,6 +444,17 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
     config->tlsFilesNamed = namesCertificate;
     if (config->accountsPath.isEmpty() || config->auditLogPath.isEmpty()) {
         *error = filePath + QStringLiteral(": accounts and audit_log must not be empty");
+        return false;
+    }
+    // A guessed port would take a healthy server that listens elsewhere for hung and kill it.
+    // Editing accounts or the password needs no port.
+    if (purpose != Purpose::Edit && !config->serverProgram.isEmpty() &&
+        config->healthInterval.count() > 0 && config->serverPort == 0 &&
+        config->commandPort() == 0) {
+        *error = filePath + QStringLiteral(": the health checks need the game server's UDP port, "
+                                           "and server_command gives none (\"--port N\" or "
+                                           "\"+set net_port N\"): add server_port = N, or "
+                                           "health_interval = 0s to check nothing");
         return false;
     }
     return true;

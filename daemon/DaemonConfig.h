@@ -60,6 +60,8 @@ struct DaemonConfig {
     QStringList eventLevels{QStringLiteral("mp"), QStringLiteral("admin"),
                             QStringLiteral("poweradmin")};
     QStringList alertWords;
+    // One webhook post per alert word and player within this time (0: every alert).
+    std::chrono::seconds alertRepeatWindow{300};
     QString reportCommand = QStringLiteral("!report");
 
     // The watch over the game server.
@@ -74,13 +76,25 @@ struct DaemonConfig {
     QList<std::chrono::seconds> restartWarnings{std::chrono::minutes(15), std::chrono::minutes(5),
                                                 std::chrono::minutes(1)};
     QString restartWarningText = QStringLiteral("^3Server restart in %1");
+    // Said when a restart that the players were warned of is skipped.
+    QString restartCancelText = QStringLiteral("^3The server restart is cancelled");
     QList<Announcer::Announcement> announcements;
     QUrl webhookUrl; // empty: no notifications
     Webhook::Format webhookFormat = Webhook::Format::Discord;
     QString serverName; // empty: see notificationName()
+    // Which administrators' logins are notified: those of people (GARRISON), all (scripts too),
+    // or none.
+    enum class LoginNotices { Interactive, All, None };
+    LoginNotices loginNotices = LoginNotices::Interactive;
 
-    // server_port, else the "+set net_port N" of server_command, else 28960.
+    // The port that server_command gives the game server ("+set net_port N", "--port N" or
+    // "--port=N"); 0 when it gives none.
+    quint16 commandPort() const;
+    // server_port, else the port of server_command, else 28960 (load() refuses that last case
+    // when health checks need the port).
     quint16 gameServerPort() const;
+    // Where the health checks, warnings and announcements go: "127.0.0.1:28960".
+    QString gameServerAddress() const;
     // server_name, else this machine's name and the game server's port.
     QString notificationName() const;
 

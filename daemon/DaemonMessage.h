@@ -23,6 +23,7 @@ struct DaemonMessage {
         SkipRestart, // "skiprestart": skip the next daily restart
         RestartNow,  // "restartnow": warn the players, then restart
         GetEvents,   // "getevents": the game log's live events from now on
+        CommandLine, // "client garrison-rcon" after "getrconpass": not a person at GARRISON
         Echo,        // in a session: "<account> - <command>" (command holds the command)
         Other,       // in a session: anything else, recorded as it came
         Rejected,    // bytes that no typed text holds; the connection is dropped

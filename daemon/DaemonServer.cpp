@@ -5,6 +5,7 @@
 #include "LogTail.h"
 #include "ModerationCommand.h"
 #include "SecretFile.h"
+#include "WatchState.h"
 #include "WireText.h"
 
 #include <QFileInfo>
@@ -98,7 +99,8 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
                       .arg(address.toString());
         return false;
     }
-    QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath};
+    QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath,
+                        WatchState::pathBeside(m_config.accountsPath)};
     if (!m_config.allowPlaintext && !m_config.tlsFilesNamed) {
         secrets << m_config.certificatePath << m_config.keyPath;
     }
@@ -116,6 +118,15 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     }
     if (!m_accounts.load(&m_error)) {
         return false;
+    }
+    // A skip that cannot be read is lost, which restarts the server as scheduled: no reason not
+    // to serve.
+    QList<QDateTime> skipped;
+    QString stateError;
+    if (WatchState::load(WatchState::pathBeside(m_config.accountsPath), &skipped, &stateError)) {
+        m_watch.restoreSkippedRestarts(skipped);
+    } else {
+        Q_EMIT warning(QStringLiteral("skipped restarts not restored: ") + stateError);
     }
     if (!m_config.allowPlaintext && !loadIdentity(&m_error)) {
         return false;
@@ -474,19 +485,30 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
                                     now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
                   QStringLiteral("login"));
-            if (isAdministrator(account->name)) {
-                notify(QStringLiteral("login"),
-                       QStringLiteral("%1 logged in as %2 from %3")
-                           .arg(account->name, request.level, pending.address),
-                       {{QStringLiteral("who"), account->name},
-                        {QStringLiteral("level"), request.level},
-                        {QStringLiteral("address"), pending.address}});
+            if (isAdministrator(account->name) &&
+                m_config.loginNotices == DaemonConfig::LoginNotices::All) {
+                notifyLogin(account->name, request.level, pending.address);
             }
         }
     }
     if (pending.session) {
         answerLogin(pending.session, outcome, request);
     }
+}
+
+bool DaemonServer::loginNoticeWaits(const QString& account) const
+{
+    return m_config.loginNotices == DaemonConfig::LoginNotices::Interactive &&
+           isAdministrator(account);
+}
+
+void DaemonServer::notifyLogin(const QString& account, const QString& level, const QString& address)
+{
+    notify(QStringLiteral("login"),
+           QStringLiteral("%1 logged in as %2 from %3").arg(account, level, address),
+           {{QStringLiteral("who"), account},
+            {QStringLiteral("level"), level},
+            {QStringLiteral("address"), address}});
 }
 
 bool DaemonServer::isAdministrator(const QString& account) const
@@ -615,6 +637,12 @@ QByteArray DaemonServer::watchRequest(DaemonMessage::Kind kind, const QString& a
         const QDateTime skipped = m_watch.skipNextRestart();
         note = skipped.isValid() ? QStringLiteral("The next daily restart is skipped.")
                                  : QStringLiteral("No daily restart is scheduled.");
+        QString error;
+        if (skipped.isValid() && !WatchState::save(WatchState::pathBeside(m_config.accountsPath),
+                                                   m_watch.skippedRestarts(), &error)) {
+            note += QStringLiteral(" It is not saved, so a restart of garrisond brings it back.");
+            Q_EMIT warning(QStringLiteral("skipped restarts not saved: ") + error);
+        }
         audit(address, who, QStringLiteral("skiprestart"),
               skipped.isValid() ? skipped.toString(Qt::ISODate) : QStringLiteral("none"));
     } else if (kind == DaemonMessage::Kind::RestartNow) {
@@ -677,6 +705,7 @@ void DaemonServer::watchEvent(const ServerWatch::Event& event)
 void DaemonServer::configureWebhook()
 {
     m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat, m_config.notificationName());
+    m_eventWebhook.setRepeatWindow(m_config.alertRepeatWindow);
 }
 
 void DaemonServer::notify(const QString& event, const QString& text, const QJsonObject& fields)

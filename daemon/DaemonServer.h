@@ -97,6 +97,10 @@ public:
     void startGameServer(const QString& address, const QString& who);
     // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
     QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who);
+    // After a granted login of `account`: whether its notification waits for the session to
+    // tell whether a person logged in (notify_logins = interactive, an administrator's account).
+    bool loginNoticeWaits(const QString& account) const;
+    void notifyLogin(const QString& account, const QString& level, const QString& address);
     // After the echo is recorded: a stop is expected, a kick or ban is notified.
     void commandEchoed(const QString& address, const QString& who, const QString& command);
     // Events of clients go through the refusal summary before a login ("-") and the activity

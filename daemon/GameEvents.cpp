@@ -67,13 +67,18 @@ void GameEvents::deliver(const GameEvent& event)
     }
 }
 
+bool GameEvents::isColourCode(const QString& text, qsizetype at)
+{
+    return at + 1 < text.size() && text[at] == QLatin1Char('^') && text[at + 1].isDigit() &&
+           text[at + 1].unicode() < 0x80;
+}
+
 QString GameEvents::withoutColours(const QString& text)
 {
     QString plain;
     plain.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('^') && i + 1 < text.size() && text[i + 1].isDigit() &&
-            text[i + 1].unicode() < 0x80) {
+        if (isColourCode(text, i)) {
             ++i;
             continue;
         }
@@ -96,16 +101,21 @@ void GameEvents::takeLines(const QList<QByteArray>& lines)
             event.kind = GameEvent::Kind::Chat;
             event.teamChat = line.kind == Kind::SayTeam;
             event.text = WireText::decode(line.message);
-            if (event.player.slot >= 0 && !m_present.contains(event.player.slot)) {
-                m_present.insert(event.player.slot, event.player);
-            }
+            remember(event.player);
             deliver(event);
             chat(event);
             break;
         case Kind::Join:
             event.kind = GameEvent::Kind::Join;
-            m_present.insert(event.player.slot, event.player);
+            remember(event.player);
             deliver(event);
+            break;
+        case Kind::JoinTeam:
+            remember(event.player);
+            break;
+        case Kind::Damage:
+            remember(event.player);
+            remember(player(line.attacker));
             break;
         case Kind::Quit:
             event.kind = GameEvent::Kind::Quit;
@@ -118,6 +128,8 @@ void GameEvents::takeLines(const QList<QByteArray>& lines)
             event.weapon = WireText::decode(line.weapon);
             event.means = WireText::decode(line.means);
             event.hitLocation = WireText::decode(line.hitLocation);
+            remember(event.player);
+            remember(event.other);
             deliver(event);
             break;
         case Kind::InitGame:
@@ -153,20 +165,57 @@ void GameEvents::chat(const GameEvent& said)
         return;
     }
     const QString arguments = typed.mid(m_reportCommand.size()).trimmed();
-    const QString name = arguments.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
-    if (name.isEmpty()) {
+    if (arguments.isEmpty()) {
         return;
     }
     GameEvent report = said;
     report.kind = GameEvent::Kind::Report;
     report.teamChat = false;
-    report.other = findPlayer(name);
-    if (report.other.name.isEmpty()) {
-        report.other.name = name;
+    qsizetype nameEnd = 0;
+    report.other = playerNamedFirst(arguments, &nameEnd);
+    if (nameEnd == 0) {
+        const QString name = arguments.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+        report.other = findPlayer(name);
+        if (report.other.name.isEmpty()) {
+            report.other.name = name;
+        }
+        nameEnd = name.size();
     }
-    report.text = arguments.mid(arguments.indexOf(name) + name.size()).trimmed();
+    report.text = arguments.mid(nameEnd).trimmed();
     report.id = m_reportPrefix + QLatin1Char('-') + QString::number(++m_reports);
     deliver(report);
+}
+
+void GameEvents::remember(const GameEvent::Player& player)
+{
+    if (player.slot >= 0 && !player.name.isEmpty()) {
+        m_present.insert(player.slot, player);
+    }
+}
+
+GameEvent::Player GameEvents::playerNamedFirst(const QString& text, qsizetype* nameEnd) const
+{
+    const QString plain = withoutColours(text).toLower();
+    GameEvent::Player found;
+    qsizetype longest = 0;
+    for (const GameEvent::Player& present : m_present) {
+        const QString name = withoutColours(present.name).trimmed().toLower();
+        if (name.size() > longest && plain.startsWith(name) &&
+            (plain.size() == name.size() || plain.at(name.size()).isSpace())) {
+            found = present;
+            longest = name.size();
+        }
+    }
+    // Where the name ends in the text as typed, colour codes and all.
+    qsizetype end = 0;
+    for (qsizetype counted = 0; counted < longest; ++counted) {
+        while (isColourCode(text, end)) {
+            end += 2;
+        }
+        ++end;
+    }
+    *nameEnd = end;
+    return found;
 }
 
 GameEvent::Player GameEvents::findPlayer(const QString& typed) const

@@ -46,6 +46,7 @@ public:
 
     // The text as the game shows it: without the codes "^0" to "^9".
     static QString withoutColours(const QString& text);
+    static bool isColourCode(const QString& text, qsizetype at);
 
 Q_SIGNALS:
     void problem(const QString& text);
@@ -53,7 +54,15 @@ Q_SIGNALS:
 private:
     void deliver(const GameEvent& event);
     void chat(const GameEvent& said);
-    // The player present under that name: exactly (colour codes and case aside), else the only
+    // Every line that names a player with a slot tells who holds it.
+    void remember(const GameEvent::Player& player);
+    // The player present with the longest name that the text begins with (colour codes and
+    // case aside, followed by a blank or the end), and where that name ends in the text; an
+    // end of 0 when no name fits. Names may hold blanks, so this comes before the first word.
+    GameEvent::Player
+    playerNamedFirst(const QString& text,
+                     qsizetype* nameEnd) const; // The player present under that name: exactly
+                                                // (colour codes and case aside), else the only
     // one whose name holds it.
     GameEvent::Player findPlayer(const QString& typed) const;
 

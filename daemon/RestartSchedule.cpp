@@ -69,6 +69,17 @@ QDateTime RestartSchedule::skipNext(const QDateTime& now)
     return next;
 }
 
+void RestartSchedule::restoreSkipped(const QList<QDateTime>& skipped, const QDateTime& now)
+{
+    for (const QDateTime& at : skipped) {
+        // Compared in local time, as nextRestart() makes them.
+        const QDateTime local = at.toLocalTime();
+        if (local > now && !m_skipped.contains(local)) {
+            m_skipped.append(local);
+        }
+    }
+}
+
 RestartSchedule::Due RestartSchedule::take(const QDateTime& from, const QDateTime& to)
 {
     Due due;

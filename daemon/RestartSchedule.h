@@ -34,6 +34,8 @@ public:
     // Skips the first restart after `now` that is not skipped yet, and returns it.
     QDateTime skipNext(const QDateTime& now);
     const QList<QDateTime>& skipped() const { return m_skipped; }
+    // Skips as a daemon before this one left them; those not after `now` are dropped.
+    void restoreSkipped(const QList<QDateTime>& skipped, const QDateTime& now);
 
     // What fell due in (from, to]: the restart when its time came, otherwise the latest
     // warning whose time came (the earlier ones are stale). Forgets the skipped restarts that

@@ -27,6 +27,8 @@ ServerWatch::ServerWatch(GameServerProcess& process, QObject* parent)
     m_scheduleTimer.setSingleShot(true);
     m_scheduleTimer.setTimerType(Qt::PreciseTimer);
     m_restartNowTimer.setSingleShot(true);
+    m_recoveredTimer.setSingleShot(true);
+    m_recoveredTimer.setInterval(kRecoveredAfterMs);
     connect(&m_process, &GameServerProcess::finished, this, &ServerWatch::processFinished);
     connect(&m_rcon, &RconChannel::replied, this, &ServerWatch::replied);
     connect(&m_announcer, &Announcer::due, this, &ServerWatch::say);
@@ -34,6 +36,7 @@ ServerWatch::ServerWatch(GameServerProcess& process, QObject* parent)
     connect(&m_backoffTimer, &QTimer::timeout, this, &ServerWatch::restartLater);
     connect(&m_scheduleTimer, &QTimer::timeout, this, &ServerWatch::scheduleDue);
     connect(&m_restartNowTimer, &QTimer::timeout, this, &ServerWatch::restartProcess);
+    connect(&m_recoveredTimer, &QTimer::timeout, this, [this] { recovered(false); });
 }
 
 void ServerWatch::configure(const DaemonConfig& config)
@@ -43,7 +46,9 @@ void ServerWatch::configure(const DaemonConfig& config)
     m_directory = config.serverDirectory;
     m_healthMisses = config.healthMisses;
     m_warningText = config.restartWarningText;
+    m_cancelText = config.restartCancelText;
     m_rcon.configure(config.rconPassword, config.gameServerPort());
+    m_address = config.gameServerAddress();
     m_crashes.configure(config.restartLimit, config.restartBackoffMax);
     m_announcer.configure(config.announcements);
     const auto interval = std::chrono::milliseconds(config.healthInterval);
@@ -102,6 +107,8 @@ GameServerProcess::StartResult ServerWatch::launch()
     // intervals to load its map and answer.
     if (m_healthInterval.count() > 0) {
         m_healthTimer.start();
+    } else if (m_recovering) {
+        m_recoveredTimer.start();
     }
     m_announcer.start();
     Q_EMIT happened({QStringLiteral("server-started"),
@@ -122,6 +129,7 @@ void ServerWatch::processFinished(const GameServerProcess::Exit& exit)
     m_healthTimer.stop();
     m_announcer.stop();
     m_restartNowTimer.stop();
+    m_recoveredTimer.stop();
     m_restartNowAt = QDateTime();
     m_since = QDateTime();
     switch (std::exchange(m_pending, Pending::Nothing)) {
@@ -150,6 +158,7 @@ void ServerWatch::processFinished(const GameServerProcess::Exit& exit)
     m_stopExpectedUntil = QDateTime();
     if (!exit.isCrash() || expected) {
         m_state = State::Stopped;
+        m_recovering = false;
         Q_EMIT happened({QStringLiteral("server-stopped"), exit.describe(), {}, false, false});
         return;
     }
@@ -172,6 +181,7 @@ void ServerWatch::restartAfterTrouble(Event trouble)
             QStringLiteral("; it starts again in %1.").arg(DurationText::inWords(*wait));
         trouble.fields.insert(QStringLiteral("restart_in"), qint64(wait->count()));
         m_state = State::Restarting;
+        m_recovering = true;
         m_backoff = *wait;
         if (hung) {
             m_pending = Pending::RestartAfterHang;
@@ -182,6 +192,7 @@ void ServerWatch::restartAfterTrouble(Event trouble)
         trouble.text += QLatin1Char('.');
         trouble.fields.insert(QStringLiteral("restart_in"), QJsonValue::Null);
         m_state = State::GaveUp;
+        m_recovering = false;
         if (hung) {
             m_pending = Pending::StopAfterHang;
         }
@@ -242,14 +253,17 @@ void ServerWatch::checkHealth()
         m_healthTimer.stop();
         m_announcer.stop();
         m_lastCrash = now();
-        m_lastExit = QStringLiteral("no answer to %1 status queries").arg(m_misses);
-        restartAfterTrouble({QStringLiteral("hang"),
-                             QStringLiteral("The game server did not answer %1 status queries "
-                                            "in a row and is stopped")
-                                 .arg(m_misses),
-                             {{QStringLiteral("misses"), m_misses}},
-                             true,
-                             true});
+        m_lastExit =
+            QStringLiteral("no answer to %1 status queries at %2").arg(m_misses).arg(m_address);
+        restartAfterTrouble(
+            {QStringLiteral("hang"),
+             QStringLiteral("The game server did not answer %1 status queries "
+                            "in a row at %2 and is stopped")
+                 .arg(m_misses)
+                 .arg(m_address),
+             {{QStringLiteral("misses"), m_misses}, {QStringLiteral("address"), m_address}},
+             true,
+             true});
         return;
     }
     m_awaitingReply = m_rcon.send(QStringLiteral("status"));
@@ -259,6 +273,9 @@ void ServerWatch::replied(bool refused)
 {
     m_awaitingReply = false;
     m_misses = 0;
+    if (m_recovering && m_process.isRunning() && m_pending == Pending::Nothing) {
+        recovered(true);
+    }
     if (refused && !m_refusalReported) {
         m_refusalReported = true;
         Q_EMIT happened({QStringLiteral("rcon-refused"),
@@ -268,6 +285,27 @@ void ServerWatch::replied(bool refused)
                          false,
                          true});
     }
+}
+
+void ServerWatch::recovered(bool answered)
+{
+    m_recovering = false;
+    m_recoveredTimer.stop();
+    const qint64 down = m_lastCrash.isValid() ? std::max<qint64>(m_lastCrash.secsTo(now()), 0) : 0;
+    const QString after = DurationText::inWords(std::chrono::seconds(down));
+    Q_EMIT happened(
+        {QStringLiteral("recovered"),
+         answered
+             ? QStringLiteral("The game server is back up: it answered at %1, %2 after it went "
+                              "down.")
+                   .arg(m_address, after)
+             : QStringLiteral("The game server is back up: it has run for %1, %2 after it went "
+                              "down.")
+                   .arg(DurationText::inWords(std::chrono::seconds(kRecoveredAfterMs / 1000)),
+                        after),
+         {{QStringLiteral("down"), down}},
+         true,
+         true});
 }
 
 void ServerWatch::reschedule()
@@ -294,6 +332,7 @@ void ServerWatch::scheduleDue()
     m_scheduleHandled = at;
     if (m_process.isRunning() && m_pending == Pending::Nothing) {
         if (due.kind == RestartSchedule::Due::Kind::Warning) {
+            m_warnedRestart = due.restartAt;
             say(warning(due.left));
         } else if (due.kind == RestartSchedule::Due::Kind::Restart) {
             Q_EMIT happened({QStringLiteral("restart"),
@@ -310,8 +349,19 @@ void ServerWatch::scheduleDue()
 QDateTime ServerWatch::skipNextRestart()
 {
     const QDateTime skipped = m_schedule.skipNext(now());
+    // Players who heard "restart in 5 minutes" would wait for it, or leave.
+    if (skipped.isValid() && skipped == m_warnedRestart) {
+        m_warnedRestart = QDateTime();
+        say(m_cancelText);
+    }
     reschedule();
     return skipped;
+}
+
+void ServerWatch::restoreSkippedRestarts(const QList<QDateTime>& skipped)
+{
+    m_schedule.restoreSkipped(skipped, now());
+    reschedule();
 }
 
 bool ServerWatch::restartNow(const QString& who)

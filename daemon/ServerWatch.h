@@ -37,6 +37,9 @@ public:
         bool alarm = false; // for the operator's eyes on stderr too
     };
     static constexpr int kStopGraceMs = 5000;
+    // Without health checks, a server started again after a crash counts as back up once it
+    // has run this long: one that cannot come up usually dies while it loads its map.
+    static constexpr int kRecoveredAfterMs = 5000;
     // How long after an echoed "killserver" or "quit" the server's exit counts as asked for.
     static constexpr int kExpectedStopSeconds = 30;
 
@@ -50,8 +53,12 @@ public:
     // "startserver": also after the watch gave up, which it forgets then.
     GameServerProcess::StartResult start();
     void expectStop();
-    // The restart skipped; invalid when none is scheduled.
+    // The restart skipped; invalid when none is scheduled. When the players were warned of it
+    // already, they are told that it is cancelled.
     QDateTime skipNextRestart();
+    const QList<QDateTime>& skippedRestarts() const { return m_schedule.skipped(); }
+    // The skips that the daemon before this one left; those already past are dropped.
+    void restoreSkippedRestarts(const QList<QDateTime>& skipped);
     // Says the last warning (restart_warnings' smallest), waits that long and restarts; starts
     // a server that is not running at once. False when a restart is on its way already, or the
     // server cannot be started.
@@ -78,6 +85,8 @@ private:
     void restartProcess();
     void checkHealth();
     void replied(bool refused);
+    // `answered`: it answered a request; otherwise it has run for kRecoveredAfterMs.
+    void recovered(bool answered);
     void reschedule();
     void scheduleDue();
     void say(const QString& text);
@@ -95,9 +104,11 @@ private:
     QString m_program;
     QStringList m_arguments;
     QString m_directory;
+    QString m_address; // where the status queries go, for the messages about them
     std::chrono::milliseconds m_healthInterval{0};
     int m_healthMisses = 3;
     QString m_warningText;
+    QString m_cancelText;
 
     State m_state = State::Stopped;
     Pending m_pending = Pending::Nothing;
@@ -108,6 +119,11 @@ private:
     QDateTime m_stopExpectedUntil;
     QDateTime m_scheduleHandled;
     QDateTime m_restartNowAt;
+    // The daily restart that the players were last warned of.
+    QDateTime m_warnedRestart;
+    // Started again after a crash or hang: the next server that answers (or, without health
+    // checks, runs for kRecoveredAfterMs) is told to be back up.
+    bool m_recovering = false;
     std::chrono::seconds m_backoff{0};
     int m_misses = 0;
     bool m_awaitingReply = false;
@@ -117,6 +133,7 @@ private:
     QTimer m_backoffTimer;
     QTimer m_scheduleTimer;
     QTimer m_restartNowTimer;
+    QTimer m_recoveredTimer;
 };
 
 } // namespace garrisond

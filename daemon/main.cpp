@@ -3,6 +3,7 @@
 #include "AccountStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "DurationText.h"
 #include "GarrisonVersion.h"
 #include "PasswordHash.h"
 #include "SecretFile.h"
@@ -342,6 +343,12 @@ int serve(QCoreApplication& app, const DaemonConfig& config, const QString& addr
     }
     err() << "garrisond: listening on " << address.toString() << ':' << server.serverPort()
           << Qt::endl;
+    // A wrong port makes a healthy server look hung: say which one is checked, and from where.
+    if (!config.serverProgram.isEmpty() && config.healthInterval.count() > 0) {
+        err() << "garrisond: health checks of the game server at " << config.gameServerAddress()
+              << " (" << (config.serverPort != 0 ? "server_port" : "port of server_command")
+              << ") every " << DurationText::inWords(config.healthInterval) << Qt::endl;
+    }
     if (config.allowPlaintext) {
         err() << "garrisond: warning: allow_plaintext: no TLS, passwords go in clear (for tests "
                  "only)"

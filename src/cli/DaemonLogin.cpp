@@ -29,6 +29,10 @@ DaemonLogin::Result DaemonLogin::logIn(const Account& account, int timeoutMs,
     QObject context;
     QObject::connect(&m_link, &DaemonLink::rconPasswordReceived, &context,
                      [&](const QString& password) {
+                         // The daemon notifies people's logins, not every scripted call; an
+                         // older daemon records this as an unknown message. The password's
+                         // request is answered, so the two cannot run together.
+                         m_link.send(QStringLiteral("client garrison-rcon"));
                          finish({password, {}, kReplyReceived});
                      });
     QObject::connect(&m_link, &DaemonLink::refused, &context, [&](const QString& reason) {

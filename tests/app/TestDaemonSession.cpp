@@ -84,7 +84,7 @@ class TestDaemonSession : public QObject {
         m_daemon.reset();
         write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
                                     "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
-                                    "server_command = /bin/sleep 60\n" +
+                                    "server_command = /bin/sleep 60\nhealth_interval = 0s\n" +
                                     extraConfig);
         garrisond::DaemonConfig loaded;
         QString error;

@@ -92,25 +92,44 @@ private Q_SLOTS:
         QVERIFY(config.webhookFormat == garrisond::Webhook::Format::Json);
         QCOMPARE(config.notificationName(), QStringLiteral("My Server"));
     }
-    // Without server_port, the game server's port is the one its command line sets.
+    // Without server_port, the game server's port is the one its command line sets. The health
+    // checks must not guess one: a healthy server on another port would be killed as hung.
     void findsTheGameServersPort_data()
     {
         garrison::test::addTextRows(
-            {"command", "port"},
-            {{"net_port set", "/srv/cod/codwawmp +set dedicated 2 +set net_port 28965", "28965"},
-             {"net_port set twice", "/srv/x +set net_port 28965 +set net_port 28966", "28965"},
-             {"no port", "/srv/cod/codwawmp +set dedicated 2", "28960"},
-             {"port not a number", "/srv/x +set net_port many", "28960"},
-             {"net_port last", "/srv/x +set net_port", "28960"}});
+            {"config", "port"},
+            {{"net_port set", "server_command = /srv/x +set dedicated 2 +set net_port 28965",
+              "28965"},
+             {"net_port set twice", "server_command = /srv/x +set net_port 28965 +set net_port 1",
+              "28965"},
+             {"--port", "server_command = /srv/sim --log x --port 29070", "29070"},
+             {"--port=", "server_command = /srv/sim --port=29071 --players 2", "29071"},
+             {"server_port first", "server_command = /srv/sim --port 29070\nserver_port = 29072",
+              "29072"},
+             {"no port", "server_command = /srv/x +set dedicated 2", "refused"},
+             {"port not a number", "server_command = /srv/x +set net_port many", "refused"},
+             {"net_port last", "server_command = /srv/x +set net_port", "refused"},
+             {"--port out of range", "server_command = /srv/sim --port 65536", "refused"},
+             {"no port, no health checks",
+              "server_command = /srv/x +set dedicated 2\nhealth_interval = 0s", "28960"},
+             {"no port, no server", "health_interval = 5s", "28960"}});
     }
     void findsTheGameServersPort()
     {
-        QFETCH(QString, command);
-        write("server_command = " + command.toUtf8() + "\n");
-        DaemonConfig config;
+        QFETCH(QString, config);
+        QFETCH(QString, port);
+        write(config.toUtf8() + "\n");
+        DaemonConfig loaded;
         QString error;
-        QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
-        QTEST(QString::number(config.gameServerPort()), "port");
+        const bool refused = port == QLatin1String("refused");
+        QCOMPARE(DaemonConfig::load(path(), &loaded, &error), !refused);
+        if (refused) {
+            QVERIFY2(error.contains(QStringLiteral("add server_port = N")), qPrintable(error));
+            // Editing accounts or the RCON password needs no game server.
+            QVERIFY(DaemonConfig::load(path(), &loaded, &error, DaemonConfig::Purpose::Edit));
+            return;
+        }
+        QCOMPARE(QString::number(loaded.gameServerPort()), port);
     }
     void rejectsBadLines_data()
     {
@@ -130,6 +149,7 @@ private Q_SLOTS:
              {"webhook not on the web", "webhook_url = ftp://example.org/hook\n", "https://"},
              {"webhook without host", "webhook_url = https:///hook\n", "https://"},
              {"unknown webhook format", "webhook_format = slack\n", "discord or json"},
+             {"unknown login notices", "notify_logins = admins\n", "interactive, all or none"},
              {"certificate without its key", "tls_certificate = c.pem\n", "go together"},
              {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
              {"autostart not true or false", "server_autostart = yes\n", "true or false"}});

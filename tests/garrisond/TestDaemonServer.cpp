@@ -1139,7 +1139,8 @@ private:
     {
         writeFile("garrisond.conf", "rcon_password = " + QString::fromLatin1(kRcon).toUtf8() +
                                         "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
-                                        "lockout_seconds = 300\nserver_command = /bin/sleep 60\n" +
+                                        "lockout_seconds = 300\nserver_command = /bin/sleep 60\n"
+                                        "health_interval = 0s\n" +
                                         extra);
     }
     void addAccount(const QString& name, const QString& password, const QStringList& levels,

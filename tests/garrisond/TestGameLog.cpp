@@ -1,12 +1,15 @@
 #include "GameEventSink.h"
+#include "GameEventWebhook.h"
 #include "GameEvents.h"
 #include "GameLogFollower.h"
 #include "GameLogParser.h"
 #include "TestMain.h"
+#include "Webhook.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <ctime>
 
 using namespace garrisond;
 
@@ -53,9 +56,10 @@ struct Collector : GameEventSink {
     QStringList events;
     void takeEvent(const GameEvent& event) override
     {
-        events.append(
-            GameEvent::kindName(event.kind) + QLatin1Char(' ') + event.describe() +
-            (event.other.slot >= 0 ? QStringLiteral(" #%1").arg(event.other.slot) : QString()));
+        events.append(GameEvent::kindName(event.kind) + QLatin1Char(' ') + event.describe() +
+                      (event.other.slot >= 0
+                           ? QStringLiteral(" #%1 %2").arg(event.other.slot).arg(event.other.guid)
+                           : QString()));
     }
 };
 
@@ -72,6 +76,11 @@ class TestGameLog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        ::tzset();
+    }
     void parsesTheEnginesLines_data()
     {
         QTest::addColumn<QByteArrayList>("before");
@@ -149,7 +158,7 @@ private Q_SLOTS:
                               "  0:04 K;1;1;axis;Bob;2;2;allies;Al;mp40_mp;30;MOD_X;head",
                               "  0:05 InitGame: \\mapname\\mp_dawnville\\g_gametype\\tdm"}
             << QStringList{"join ^1Evil^7Guy joined", "chat Bob: hi", "quit ^1Evil^7Guy left",
-                           "kill Al killed Bob (mp40_mp) #2", "map Map mp_dawnville (tdm) began"};
+                           "kill Al killed Bob (mp40_mp) #2 2", "map Map mp_dawnville (tdm) began"};
         QTest::newRow("alert word: case and colour codes ignored")
             << QByteArrayList{"  0:02 sayteam;1;1;Bob;he uses a WALL^3HACK"}
             << QStringList{"chat Bob: he uses a WALL^3HACK",
@@ -157,7 +166,31 @@ private Q_SLOTS:
         QTest::newRow("report of a player present, by part of his name")
             << QByteArrayList{join, "  0:02 say;1;1;Bob;\x15!report evil aimbot all map"}
             << QStringList{"join ^1Evil^7Guy joined", "chat Bob: !report evil aimbot all map",
-                           "report Bob reported ^1Evil^7Guy: aimbot all map #3"};
+                           "report Bob reported ^1Evil^7Guy: aimbot all map #3 42"};
+        QTest::newRow("report of a name with blanks: the longest known name that fits")
+            << QByteArrayList{"  0:01 J;11;4;Hans", "  0:01 J;12;5;Hans Wurst",
+                              "  0:02 say;1;1;Bob;!report hans wurst spawn killing"}
+            << QStringList{"join Hans joined", "join Hans Wurst joined",
+                           "chat Bob: !report hans wurst spawn killing",
+                           "report Bob reported Hans Wurst: spawn killing #5 12"};
+        QTest::newRow("report of a player known from a kill, colour codes aside")
+            << QByteArrayList{"  0:01 K;1;1;axis;Bob;77;6;allies;^1Hans "
+                              "^7Wurst;mp40_mp;30;MOD_X;head",
+                              "  0:02 say;1;1;Bob;!report Hans Wurst spawn killing"}
+            << QStringList{"kill ^1Hans ^7Wurst killed Bob (mp40_mp) #6 77",
+                           "chat Bob: !report Hans Wurst spawn killing",
+                           "report Bob reported ^1Hans ^7Wurst: spawn killing #6 77"};
+        QTest::newRow("report of a player known from a team change")
+            << QByteArrayList{"  0:01 JT;88;7;axis;Anna;", "  0:02 say;1;1;Bob;!report anna camps"}
+            << QStringList{"chat Bob: !report anna camps", "report Bob reported Anna: camps #7 88"};
+        QTest::newRow("a known name ends at a blank")
+            << QByteArrayList{"  0:01 J;11;4;Al", "  0:02 say;1;1;Bob;!report Alfred camps"}
+            << QStringList{"join Al joined", "chat Bob: !report Alfred camps",
+                           "report Bob reported Alfred: camps"};
+        QTest::newRow("no known name fits: the first word")
+            << QByteArrayList{"  0:02 say;1;1;Bob;!report Hans Wurst spawn killing"}
+            << QStringList{"chat Bob: !report Hans Wurst spawn killing",
+                           "report Bob reported Hans: Wurst spawn killing"};
         QTest::newRow("report of a name nobody has")
             << QByteArrayList{"  0:02 say;1;1;Bob;!REPORT Ghost"}
             << QStringList{"chat Bob: !REPORT Ghost", "report Bob reported Ghost"};
@@ -175,6 +208,52 @@ private Q_SLOTS:
         events.addSink(&sink);
         events.takeLines(lines);
         QTEST(sink.events, "events");
+    }
+
+    // One webhook post per alert word and player within the window; the next one after it
+    // counts what was left out. Alerts are "seconds guid name word", from 23:10 on.
+    void foldsRepeatedAlerts_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QStringList>("alerts");
+        QTest::addColumn<QStringList>("posted");
+        const QString bob = QStringLiteral("Alert \"wallhack\": Bob said \"wallhack\"");
+        QTest::newRow("repeats counted in the post after the window")
+            << 300 << QStringList{"0 7 Bob wallhack",   "60 7 Bob wallhack",  "120 7 Bob wallhack",
+                                  "299 7 Bob wallhack", "300 7 Bob wallhack", "301 7 Bob wallhack"}
+            << QStringList{bob, bob + " (and 3 more since 23:10)"};
+        QTest::newRow("other players and words are posted")
+            << 300
+            << QStringList{"0 7 Bob wallhack", "10 8 Al wallhack", "20 7 Bob aimbot",
+                           "30 7 Bob wallhack"}
+            << QStringList{bob, "Alert \"wallhack\": Al said \"wallhack\"",
+                           "Alert \"aimbot\": Bob said \"aimbot\""};
+        QTest::newRow("a new name does not start anew")
+            << 300 << QStringList{"0 7 Bob wallhack", "10 7 Bobby wallhack"} << QStringList{bob};
+        QTest::newRow("window 0: every alert")
+            << 0 << QStringList{"0 7 Bob wallhack", "1 7 Bob wallhack"} << QStringList{bob, bob};
+    }
+    void foldsRepeatedAlerts()
+    {
+        QFETCH(int, window);
+        QFETCH(QStringList, alerts);
+        Webhook webhook;
+        GameEventWebhook poster(webhook);
+        poster.setRepeatWindow(std::chrono::seconds(window));
+        const QDateTime start(QDate(2030, 6, 1), QTime(23, 10), Qt::UTC);
+        QStringList posted;
+        for (const QString& alert : std::as_const(alerts)) {
+            const QStringList parts = alert.split(u' ');
+            GameEvent event;
+            event.kind = GameEvent::Kind::Alert;
+            event.at = start.addSecs(parts.at(0).toInt());
+            event.player = {parts.at(1), 3, QString(), parts.at(2)};
+            event.word = event.text = parts.at(3);
+            if (const std::optional<Notification> notification = poster.notificationFor(event)) {
+                posted.append(notification->text);
+            }
+        }
+        QTEST(posted, "posted");
     }
 
     // From the end of the file that is there, then what is added; through rotation and
