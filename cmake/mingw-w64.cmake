@@ -12,7 +12,7 @@ set(CMAKE_RANLIB ${GARRISON_MINGW_TRIPLE}-gcc-ranlib-posix CACHE FILEPATH "")
 
 # Look for libraries and headers in the target's tree (and in the prefixes handed in, such
 # as the cross-built Qt), for programs on the build machine.
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/${GARRISON_MINGW_TRIPLE})
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${GARRISON_MINGW_TRIPLE} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

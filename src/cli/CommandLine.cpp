@@ -179,8 +179,8 @@ Parsed parseArguments(const QStringList& arguments)
     if (parser.isSet(kPassword)) {
         request.password = parser.value(kPassword);
         parsed.warnings.append(QStringLiteral(
-            "warning: other users of this machine can see --password (ps, /proc); prefer "
-            "--password-file or GARRISON_RCON_PASSWORD"));
+            "warning: other users of this machine can see --password in the list of processes; "
+            "prefer --password-file or GARRISON_RCON_PASSWORD"));
     }
 
     if (parser.isSet(kFormat)) {

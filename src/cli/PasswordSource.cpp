@@ -1,12 +1,11 @@
 #include "PasswordSource.h"
 
+#include "platform/ConsoleInput.h"
+#include "platform/ConsoleOutput.h"
+#include "platform/PrivateFile.h"
+
 #include <QFile>
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
+#include <QFileInfo>
 
 namespace garrison::cli {
 
@@ -31,42 +30,31 @@ QString firstLine(const QByteArray& bytes)
 }
 
 // Reads one line from the terminal on standard input with its echo switched off.
-std::optional<QString> prompt(const char* label)
+std::optional<QString> prompt(const QString& label)
 {
-    if (::isatty(STDIN_FILENO) != 1) {
+    if (!ConsoleInput::isTerminal()) {
         return std::nullopt;
     }
-    std::fputs(label, stderr);
-    std::fflush(stderr);
-    termios saved{};
-    ::tcgetattr(STDIN_FILENO, &saved);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-    std::string line;
-    const bool ok = static_cast<bool>(std::getline(std::cin, line));
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    std::fputs("\n", stderr);
-    if (!ok) {
-        return std::nullopt;
-    }
-    return firstLine(QByteArray::fromStdString(line));
+    ConsoleOutput::write(ConsoleOutput::Stream::Error, label);
+    const std::optional<QString> line = ConsoleInput::readHiddenLine();
+    // The Enter key was not shown either.
+    ConsoleOutput::write(ConsoleOutput::Stream::Error, QStringLiteral("\n"));
+    return line;
 }
 
 } // namespace
 
 PasswordSource::Result PasswordSource::readFile(const QString& path)
 {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!QFileInfo(path).isFile()) {
         return failure(QStringLiteral("--password-file: %1 is not a readable file").arg(path),
                        kBadArguments);
     }
-    if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    if (const std::optional<uint> mode = PrivateFile::sharedMode(path)) {
         return failure(QStringLiteral("--password-file: others may read %1 (mode %2); make it "
                                       "private with: chmod 600 %1")
                            .arg(path)
-                           .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0')),
+                           .arg(*mode, 4, 8, QLatin1Char('0')),
                        kBadArguments);
     }
     QFile file(path);
@@ -95,7 +83,8 @@ PasswordSource::Result PasswordSource::resolve(const Request& request,
         return {profilePassword, QString(), kReplyReceived};
     }
     if (std::optional<QString> typed =
-            prompt(kind == Kind::Rcon ? "RCON password: " : "Daemon password: ")) {
+            prompt(kind == Kind::Rcon ? QStringLiteral("RCON password: ")
+                                      : QStringLiteral("Daemon password: "))) {
         return {typed, QString(), kReplyReceived};
     }
     return failure(QStringLiteral("no %1 password: give --password-file FILE, set %2, use a "

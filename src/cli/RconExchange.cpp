@@ -9,12 +9,6 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QVariant>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <linux/errqueue.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace garrison::cli {
 
@@ -60,7 +54,8 @@ void RconExchange::connectSocket()
     if (m_socket.state() == QAbstractSocket::ConnectedState) {
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                                  QVariant(kReceiveBuffer));
-        watchForRefusal();
+        // A closed port shows at once instead of after the timeout.
+        m_refusals.watch();
     }
 }
 
@@ -76,48 +71,6 @@ void RconExchange::discardLate()
         }
         discarded += late.data().size() + 1;
     }
-}
-
-// A closed port answers with "port unreachable". Qt takes that pending socket error while it
-// looks for datagrams and drops it, so the error is also queued where only we read it: a
-// closed port shows at once instead of after the timeout.
-void RconExchange::watchForRefusal()
-{
-    const int on = 1;
-    const int socket = static_cast<int>(m_socket.socketDescriptor());
-    if (m_address.protocol() == QAbstractSocket::IPv6Protocol) {
-        ::setsockopt(socket, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
-    } else {
-        ::setsockopt(socket, SOL_IP, IP_RECVERR, &on, sizeof on);
-    }
-}
-
-bool RconExchange::portUnreachable()
-{
-    std::array<char, 512> control{};
-    char byte = 0;
-    iovec buffer{&byte, 1};
-    msghdr message{};
-    message.msg_iov = &buffer;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    const int socket = static_cast<int>(m_socket.socketDescriptor());
-    if (::recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
-        return false;
-    }
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header;
-         header = CMSG_NXTHDR(&message, header)) {
-        if ((header->cmsg_level == SOL_IP && header->cmsg_type == IP_RECVERR) ||
-            (header->cmsg_level == SOL_IPV6 && header->cmsg_type == IPV6_RECVERR)) {
-            sock_extended_err error{};
-            std::memcpy(&error, CMSG_DATA(header), sizeof error);
-            if (error.ee_errno == ECONNREFUSED) {
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 void RconExchange::waitForPace()
@@ -186,7 +139,7 @@ RconExchange::Reply RconExchange::ask(const QString& command)
     QTimer refusalCheck;
     refusalCheck.setInterval(kRefusalCheckMs);
     QObject::connect(&refusalCheck, &QTimer::timeout, &loop, [&] {
-        if (reply.datagramCount == 0 && portUnreachable()) {
+        if (reply.datagramCount == 0 && m_refusals.takeRefusal()) {
             reply.outcome = Reply::Outcome::Refused;
             loop.quit();
         }

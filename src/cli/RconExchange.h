@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PortRefusalWatch.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -56,8 +58,6 @@ private:
     void waitForPace();
     void connectSocket();
     void discardLate();
-    void watchForRefusal();
-    bool portUnreachable();
 
     QUdpSocket m_socket;
     QHostAddress m_address;
@@ -66,6 +66,7 @@ private:
     int m_timeoutMs;
     int m_paceMs;
     QElapsedTimer m_sinceLastSend;
+    PortRefusalWatch m_refusals{m_socket};
 };
 
 } // namespace garrison::cli

@@ -9,6 +9,8 @@
 #include "cli/StatusReport.h"
 #include "cli/TerminalText.h"
 #include "login/ConnectionProfiles.h"
+#include "platform/ConsoleInput.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "rcon/RconDatagram.h"
@@ -20,29 +22,23 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <unistd.h>
 
 using namespace garrison;
 using namespace garrison::cli;
 
 namespace {
 
-void say(FILE* stream, const QString& text)
+constexpr ConsoleOutput::Stream kOutput = ConsoleOutput::Stream::Output;
+constexpr ConsoleOutput::Stream kError = ConsoleOutput::Stream::Error;
+
+void say(ConsoleOutput::Stream stream, const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    if (!text.endsWith(QLatin1Char('\n'))) {
-        std::fputc('\n', stream);
-    }
-    std::fflush(stream);
+    ConsoleOutput::write(stream, text.endsWith(QLatin1Char('\n')) ? text : text + u'\n');
 }
 
 int fail(const QString& message, int exitCode)
 {
-    say(stderr, QStringLiteral("garrison-rcon: ") + message);
+    say(kError, QStringLiteral("garrison-rcon: ") + message);
     return exitCode;
 }
 
@@ -132,16 +128,16 @@ std::variant<Target, int> target(const Request& request)
 // garrisond prints on the server.
 bool askTrust(const QString& fingerprint)
 {
-    if (::isatty(STDIN_FILENO) != 1) {
+    if (!ConsoleInput::isTerminal()) {
         return false;
     }
-    say(stderr, QStringLiteral("garrison-rcon: the daemon's certificate is not known yet:\n"
+    say(kError, QStringLiteral("garrison-rcon: the daemon's certificate is not known yet:\n"
                                "  SHA-256 %1\n"
                                "Compare it with what \"garrisond --show-fingerprint\" prints on "
                                "the server. Trust it? [y/N] ")
                     .arg(fingerprint));
-    std::string line;
-    return std::getline(std::cin, line) && (line == "y" || line == "Y" || line == "yes");
+    const std::optional<QString> line = ConsoleInput::readLine();
+    return line && (*line == u"y" || *line == u"Y" || *line == u"yes");
 }
 
 // getinfo and getstatus, once; no password.
@@ -176,11 +172,11 @@ int query(const Request& request, const Target& target)
         break;
     }
     if (!server.playersKnown) {
-        say(stderr, QStringLiteral("garrison-rcon: %1: no answer to getstatus: the players are "
+        say(kError, QStringLiteral("garrison-rcon: %1: no answer to getstatus: the players are "
                                    "not known")
                         .arg(where));
     }
-    say(stdout, formatQuery(server, request.format, request.raw));
+    say(kOutput, formatQuery(server, request.format, request.raw));
     return kReplyReceived;
 }
 
@@ -198,7 +194,7 @@ public:
             QString text;
             const int code = ask(m_request.command, &text);
             if (printable(code)) {
-                say(stdout, TerminalText::reply(text));
+                say(kOutput, TerminalText::reply(text));
             }
             return code;
         }
@@ -215,7 +211,7 @@ public:
                                  .format(m_request.format, m_request.raw, !m_csvHeaderWritten);
         m_csvHeaderWritten = true;
         if (!text.isEmpty()) {
-            say(stdout, text);
+            say(kOutput, text);
         }
         return code == kIncomplete || hostCode == kIncomplete ? kIncomplete : kReplyReceived;
     }
@@ -225,19 +221,18 @@ public:
     // the timeout each and repeat the error.
     int fromStdin()
     {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            const QString command = QString::fromUtf8(line).trimmed();
+        while (const std::optional<QString> line = ConsoleInput::readLine()) {
+            const QString command = line->trimmed();
             if (command.isEmpty() || command.startsWith(QLatin1Char('#'))) {
                 continue;
             }
             QString text;
             const int code = ask(command, &text);
             if (printable(code)) {
-                say(stdout, TerminalText::reply(text));
+                say(kOutput, TerminalText::reply(text));
             }
             if (code != kReplyReceived) {
-                say(stderr, QStringLiteral("garrison-rcon: stopped at \"%1\"; the commands "
+                say(kError, QStringLiteral("garrison-rcon: stopped at \"%1\"; the commands "
                                            "after it are not sent")
                                 .arg(command));
                 return code;
@@ -331,10 +326,10 @@ int main(int argc, char** argv)
     const Parsed parsed = parseArguments(QCoreApplication::arguments());
     switch (parsed.action) {
     case Parsed::Action::Help:
-        say(stdout, helpText());
+        say(kOutput, helpText());
         return kReplyReceived;
     case Parsed::Action::Version:
-        say(stdout, QStringLiteral("garrison-rcon %1").arg(QLatin1String(kVersion)));
+        say(kOutput, QStringLiteral("garrison-rcon %1").arg(QLatin1String(kVersion)));
         return kReplyReceived;
     case Parsed::Action::Fail:
         return fail(parsed.error + QStringLiteral("\nTry garrison-rcon --help."), kBadArguments);
@@ -342,7 +337,7 @@ int main(int argc, char** argv)
         break;
     }
     for (const QString& warning : parsed.warnings) {
-        say(stderr, QStringLiteral("garrison-rcon: ") + warning);
+        say(kError, QStringLiteral("garrison-rcon: ") + warning);
     }
     const Request& request = parsed.request;
 

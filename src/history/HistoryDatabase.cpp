@@ -99,10 +99,18 @@ HistoryDatabase::State HistoryDatabase::open()
     m_fragmentIndex = false;
     m_encrypted.reset();
     if (!QSqlDatabase::isDriverAvailable(m_connection.driverName())) {
+        // The Windows build never has the PostgreSQL driver; a Linux one may lack its package.
+        if (m_connection.kind == HistoryConnection::Kind::Postgres) {
+            return fail(State::Unavailable,
+                        QStringLiteral("The shared player history needs Qt's PostgreSQL driver "
+                                       "(QPSQL), which this GARRISON does not have; nothing is "
+                                       "recorded. Untick \"Shared history on a PostgreSQL "
+                                       "server\" under Storage to keep the history on this "
+                                       "computer."));
+        }
         return fail(State::Unavailable,
-                    QStringLiteral("The player history needs the Qt SQL driver %1, which is not "
-                                   "installed; nothing is recorded.")
-                        .arg(m_connection.driverName()));
+                    QStringLiteral("The player history needs Qt's SQLite driver (QSQLITE), which "
+                                   "this GARRISON does not have; nothing is recorded."));
     }
     return m_connection.kind == HistoryConnection::Kind::Sqlite ? openSqlite() : openPostgres();
 }

@@ -3,21 +3,17 @@
 #include "history/History.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryQueries.h"
+#include "history/PlayerCountChart.h"
 #include "platform/Dialogs.h"
 #include "players/GameColours.h"
 #include "players/PlayerNameDelegate.h"
 #include "ui_HistoryPage.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QLineSeries>
-#include <QLocale>
 #include <QSaveFile>
-#include <QValueAxis>
+#include <QVBoxLayout>
 
 namespace garrison {
 
@@ -59,9 +55,9 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
         HistoryConnection::kSslVerifyFull);
     m_ui->lstResults->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Guid"),
                                        QStringLiteral("Server"), QStringLiteral("Last seen")});
-    m_chart = new QChartView(m_ui->chartArea);
+    m_chart = new PlayerCountChart(m_ui->chartArea);
     m_chart->setObjectName(QStringLiteral("chartCount"));
-    m_chart->setRenderHint(QPainter::Antialiasing);
+    m_chart->setToolTip(m_ui->chartArea->toolTip());
     auto* chartLayout = new QVBoxLayout(m_ui->chartArea);
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->addWidget(m_chart);
@@ -275,34 +271,8 @@ void HistoryPage::refreshChart()
     const QList<CountSample> samples =
         queries && !m_server.isEmpty() ? queries->playerCounts(m_server, from.toSecsSinceEpoch())
                                        : QList<CountSample>();
-    auto* series = new QLineSeries;
-    // A lone status reply is a point, not a line.
-    series->setPointsVisible(true);
-    series->setName(m_server.isEmpty() ? QStringLiteral("Players") : m_server);
-    int most = 1;
-    for (const CountSample& sample : samples) {
-        series->append(static_cast<qreal>(sample.at) * 1000.0, sample.count);
-        most = std::max(most, sample.count);
-    }
-    auto* chart = new QChart;
-    chart->addSeries(series);
-    chart->legend()->hide();
-    auto* time = new QDateTimeAxis;
-    time->setFormat(week ? QLocale().dateFormat(QLocale::ShortFormat)
-                         : QLocale().timeFormat(QLocale::ShortFormat));
-    time->setRange(from, now);
-    chart->addAxis(time, Qt::AlignBottom);
-    series->attachAxis(time);
-    auto* players = new QValueAxis;
-    players->setLabelFormat(QStringLiteral("%d"));
-    // Room above the most, so that the highest point shows whole.
-    players->setRange(0, most + 1);
-    players->applyNiceNumbers();
-    chart->addAxis(players, Qt::AlignLeft);
-    series->attachAxis(players);
-    QChart* old = m_chart->chart();
-    m_chart->setChart(chart);
-    delete old;
+    m_chart->setSeries(m_server.isEmpty() ? QStringLiteral("Players") : m_server, samples, from,
+                       now, week);
 }
 
 void HistoryPage::saveNotes()

@@ -11,12 +11,11 @@ namespace Ui {
 class HistoryPage;
 }
 
-class QChartView;
-
 namespace garrison {
 
 class Dialogs;
 class History;
+class PlayerCountChart;
 
 // The History page: search as you type, one player's record with notes, the player count of
 // the current server as a chart, CSV export, and where the history is kept.
@@ -64,7 +63,7 @@ private:
     const std::unique_ptr<Ui::HistoryPage> m_ui;
     History& m_history;
     Dialogs& m_dialogs;
-    QChartView* m_chart = nullptr;
+    PlayerCountChart* m_chart = nullptr;
     QString m_server;
     std::optional<qint64> m_player;
     QList<SearchHit> m_hits;

@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#ifdef Q_OS_WIN
+#include <QSettings>
+#include <QTemporaryFile>
+#endif
 
 namespace garrison {
 
@@ -16,6 +20,38 @@ QString& overrideFolder()
     return folder;
 }
 
+#ifdef Q_OS_WIN
+
+// The setup notes where it installed GARRISON, for Apps & features (packaging/windows/
+// garrison.nsi), in the current user's hive or the machine's. A folder the user may not write
+// to (Program Files, a copy an administrator put there by hand) counts as installed as well.
+bool decideInstalled()
+{
+    const QString here = QDir::cleanPath(QCoreApplication::applicationDirPath());
+    for (const char* hive : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
+        const QSettings entry(
+            QLatin1String(hive) +
+                QStringLiteral(
+                    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GARRISON"),
+            QSettings::NativeFormat);
+        const QString installed = entry.value(QStringLiteral("InstallLocation")).toString();
+        if (!installed.isEmpty() && QDir::cleanPath(QDir::fromNativeSeparators(installed))
+                                            .compare(here, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    QTemporaryFile probe(QDir(here).filePath(QStringLiteral("garrison-XXXXXX.tmp")));
+    return !probe.open();
+}
+
+bool runsFromInstalledFolder()
+{
+    static const bool installed = decideInstalled();
+    return installed;
+}
+
+#else
+
 bool runsFromInstalledFolder()
 {
     const QString installed =
@@ -23,6 +59,8 @@ bool runsFromInstalledFolder()
     return !installed.isEmpty() &&
            QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath() == installed;
 }
+
+#endif
 } // namespace
 
 QString AppFolder::path()

@@ -2,6 +2,10 @@
 
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace garrison {
 
 namespace {
@@ -26,6 +30,21 @@ bool PrivateFile::restrict(const QString& path)
         return true;
     }
     return QFile::setPermissions(path, info.permissions() & kOwner);
+}
+
+std::optional<uint> PrivateFile::sharedMode(const QString& path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return std::nullopt;
+#else
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 ||
+        (status.st_mode & (S_IRWXG | S_IRWXO)) == 0) {
+        return std::nullopt;
+    }
+    return uint(status.st_mode & 07777);
+#endif
 }
 
 } // namespace garrison

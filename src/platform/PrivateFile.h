@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <optional>
 
 namespace garrison {
 
@@ -15,6 +16,10 @@ public:
     // Takes every permission of group and others from an existing file, keeping the owner's
     // own (a read-only file stays read-only). False only when a file stays open to others.
     static bool restrict(const QString& path);
+    // The permission bits of a file that its group or others may use, as chmod writes them
+    // (0644); nothing when only its owner may. Nothing on Windows, whose files carry access
+    // lists instead (a user's own folders are private there already).
+    static std::optional<uint> sharedMode(const QString& path);
 };
 
 } // namespace garrison

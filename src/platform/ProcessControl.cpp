@@ -5,11 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 #include <functional>
 
 #ifdef Q_OS_WIN
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <shellapi.h>
+#include <tlhelp32.h>
 #else
 #include <csignal>
 #include <sys/types.h>
@@ -45,6 +48,24 @@ int ProcessControl::KillProcessByName(const QString& imageName)
 int ProcessControl::KillProcessByNameIn(const QString&, const QString&)
 {
     return 0;
+}
+
+bool ProcessControl::startHidden(const QString& program, const QStringList& arguments,
+                                 const QString& workingFolder)
+{
+    const std::wstring file = QDir::toNativeSeparators(program).toStdWString();
+    const std::wstring parameters = windowsCommandLine(arguments).toStdWString();
+    const std::wstring folder = QDir::toNativeSeparators(workingFolder).toStdWString();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // No box about a missing program: the caller finds out by other means.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_HIDE;
+    return ShellExecuteExW(&info) != FALSE;
 }
 
 #else
@@ -108,6 +129,12 @@ int ProcessControl::KillProcessByNameIn(const QString& imageName, const QString&
     });
 }
 
+bool ProcessControl::startHidden(const QString& program, const QStringList& arguments,
+                                 const QString& workingFolder)
+{
+    return startDetached(program, arguments, workingFolder);
+}
+
 #endif
 
 bool ProcessControl::startDetached(const QString& program, const QStringList& arguments,
@@ -128,6 +155,41 @@ bool ProcessControl::startDetached(const QString& program, const QStringList& ar
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     return process.startDetached();
+}
+
+QString ProcessControl::windowsCommandLine(const QStringList& arguments)
+{
+    QStringList quoted;
+    for (const QString& argument : arguments) {
+        const bool plain =
+            !argument.isEmpty() && std::none_of(argument.begin(), argument.end(), [](QChar c) {
+                return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'"';
+            });
+        if (plain) {
+            quoted.append(argument);
+            continue;
+        }
+        // Backslashes are literal unless a quote follows them: then they are doubled, and a
+        // quote of the argument's own gets one more that escapes it.
+        QString text(1, u'"');
+        qsizetype backslashes = 0;
+        for (const QChar c : argument) {
+            if (c == u'\\') {
+                ++backslashes;
+                continue;
+            }
+            if (c == u'"') {
+                text += QString(backslashes * 2 + 1, u'\\');
+            } else {
+                text += QString(backslashes, u'\\');
+            }
+            text += c;
+            backslashes = 0;
+        }
+        text += QString(backslashes * 2, u'\\') + u'"';
+        quoted.append(text);
+    }
+    return quoted.join(u' ');
 }
 
 } // namespace garrison

@@ -18,6 +18,15 @@ public:
     // follows the arguments verbatim on a Windows command line; it must be empty elsewhere.
     static bool startDetached(const QString& program, const QStringList& arguments,
                               const QString& workingFolder, const QString& commandLine = QString());
+    // Starts a console program that outlives this one without showing a window: on Windows
+    // through the shell, as opening it from Explorer would, hidden; elsewhere as startDetached.
+    // program must be an absolute path.
+    static bool startHidden(const QString& program, const QStringList& arguments,
+                            const QString& workingFolder);
+
+    // The arguments as one Windows command line that the C runtime (and CommandLineToArgvW)
+    // splits back into the same arguments.
+    static QString windowsCommandLine(const QStringList& arguments);
 };
 
 } // namespace garrison

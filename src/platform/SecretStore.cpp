@@ -6,11 +6,13 @@
 #include <QTimer>
 #include <memory>
 #include <optional>
-#include <qt6keychain/keychain.h>
 #include <utility>
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "platform/CredentialVault.h"
+#else
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <qt6keychain/keychain.h>
 #endif
 
 namespace garrison {
@@ -55,6 +57,105 @@ QString missingKeyring()
     return QStringLiteral("no Secret Service (such as gnome-keyring or KeePassXC) runs");
 #endif
 }
+
+// What the keyring answered to one request.
+struct KeyringAnswer {
+    enum class Kind { Found, NotFound, Failed };
+    Kind kind = Kind::Failed;
+    QString value; // with Found
+    QString error; // with Failed
+};
+using KeyringCallback = std::function<void(const KeyringAnswer&)>;
+
+// One request to the keyring. `answered` runs later from the event loop, never before the
+// request returns, and not at all once `receiver` is gone.
+void keyringRead(const QString& name, QObject* receiver, KeyringCallback answered);
+void keyringWrite(const QString& name, const QString& value, QObject* receiver,
+                  KeyringCallback answered);
+
+#ifdef Q_OS_WIN
+
+// The Credential Manager answers at once; queued, the callers see the same order of events as
+// with the Secret Service.
+KeyringAnswer fromVault(const CredentialVault::Result& result)
+{
+    switch (result.outcome) {
+    case CredentialVault::Outcome::Done:
+        return {KeyringAnswer::Kind::Found, result.secret, {}};
+    case CredentialVault::Outcome::NotFound:
+        return {KeyringAnswer::Kind::NotFound, {}, {}};
+    case CredentialVault::Outcome::Failed:
+        break;
+    }
+    return {KeyringAnswer::Kind::Failed, {}, result.error};
+}
+
+QString target(const QString& name)
+{
+    return SecretStore::kService + QLatin1Char('/') + name;
+}
+
+void keyringRead(const QString& name, QObject* receiver, KeyringCallback answered)
+{
+    QMetaObject::invokeMethod(
+        receiver,
+        [target = target(name), answered] { answered(fromVault(CredentialVault::read(target))); },
+        Qt::QueuedConnection);
+}
+
+void keyringWrite(const QString& name, const QString& value, QObject* receiver,
+                  KeyringCallback answered)
+{
+    QMetaObject::invokeMethod(
+        receiver,
+        [target = target(name), value, answered] {
+            answered(fromVault(CredentialVault::write(target, value)));
+        },
+        Qt::QueuedConnection);
+}
+
+#else
+
+void keyringRead(const QString& name, QObject* receiver, KeyringCallback answered)
+{
+    auto* job = new QKeychain::ReadPasswordJob(SecretStore::kService);
+    job->setKey(name);
+    QObject::connect(job, &QKeychain::Job::finished, receiver,
+                     [answered](QKeychain::Job* finished) {
+                         const auto* read = static_cast<QKeychain::ReadPasswordJob*>(finished);
+                         switch (read->error()) {
+                         case QKeychain::NoError:
+                             answered({KeyringAnswer::Kind::Found, read->textData(), {}});
+                             return;
+                         case QKeychain::EntryNotFound:
+                             answered({KeyringAnswer::Kind::NotFound, {}, {}});
+                             return;
+                         default:
+                             answered({KeyringAnswer::Kind::Failed, {}, read->errorString()});
+                             return;
+                         }
+                     });
+    job->start();
+}
+
+void keyringWrite(const QString& name, const QString& value, QObject* receiver,
+                  KeyringCallback answered)
+{
+    auto* job = new QKeychain::WritePasswordJob(SecretStore::kService);
+    job->setKey(name);
+    job->setTextData(value);
+    QObject::connect(job, &QKeychain::Job::finished, receiver,
+                     [answered](QKeychain::Job* finished) {
+                         if (finished->error() == QKeychain::NoError) {
+                             answered({KeyringAnswer::Kind::Found, {}, {}});
+                         } else {
+                             answered({KeyringAnswer::Kind::Failed, {}, finished->errorString()});
+                         }
+                     });
+    job->start();
+}
+
+#endif
 
 } // namespace
 
@@ -138,27 +239,20 @@ void SecretStore::read(const QString& application, const QString& section, const
             done(taken);
         }
     };
-    auto* job = new QKeychain::ReadPasswordJob(kService);
-    job->setKey(name(application, section, key));
-    connect(job, &QKeychain::Job::finished, request,
-            [this, answer, application, section, key](QKeychain::Job* finished) {
-                const auto* read = static_cast<QKeychain::ReadPasswordJob*>(finished);
-                if (read->error() == QKeychain::NoError ||
-                    read->error() == QKeychain::EntryNotFound) {
-                    const QString value =
-                        read->error() == QKeychain::NoError ? read->textData() : QString();
-                    m_cache.insert(name(application, section, key), value);
-                    answer(value);
-                    return;
-                }
-                fallBack(read->errorString());
-                answer(std::nullopt);
-            });
+    const QString entry = name(application, section, key);
+    keyringRead(entry, request, [this, answer, entry](const KeyringAnswer& found) {
+        if (found.kind == KeyringAnswer::Kind::Failed) {
+            fallBack(found.error);
+            answer(std::nullopt);
+            return;
+        }
+        m_cache.insert(entry, found.value);
+        answer(found.value);
+    });
     QTimer::singleShot(kTimeoutMs, request, [this, answer] {
         fallBack(QStringLiteral("the keyring did not answer within %1 s").arg(kTimeoutMs / 1000));
         answer(std::nullopt);
     });
-    job->start();
 }
 
 void SecretStore::write(const QString& application, const QString& section, const QString& key,
@@ -178,23 +272,19 @@ void SecretStore::write(const QString& application, const QString& section, cons
         request->deleteLater();
         SettingsStore::write(application, section, key, inFile);
     };
-    auto* job = new QKeychain::WritePasswordJob(kService);
-    job->setKey(name(application, section, key));
-    job->setTextData(value);
-    connect(job, &QKeychain::Job::finished, request,
-            [this, settle, value](QKeychain::Job* finished) {
-                if (finished->error() == QKeychain::NoError) {
-                    settle(QString());
-                    return;
-                }
-                fallBack(finished->errorString());
-                settle(value);
-            });
+    keyringWrite(name(application, section, key), value, request,
+                 [this, settle, value](const KeyringAnswer& written) {
+                     if (written.kind == KeyringAnswer::Kind::Failed) {
+                         fallBack(written.error);
+                         settle(value);
+                         return;
+                     }
+                     settle(QString());
+                 });
     QTimer::singleShot(kTimeoutMs, request, [this, settle, value] {
         fallBack(QStringLiteral("the keyring did not answer within %1 s").arg(kTimeoutMs / 1000));
         settle(value);
     });
-    job->start();
 }
 
 QString SecretStore::readNow(const QString& application, const QString& section, const QString& key)

@@ -8,12 +8,13 @@
 
 namespace garrison {
 
-// Where the settings store's passwords live: in the desktop keyring (the Secret Service on
-// Linux, the Credential Manager on Windows, through QtKeychain), under the service "GARRISON"
-// and the name "<application>/<section>/<key>", while the settings file keeps the key with an
-// empty value. Where no keyring answers, they stay in the settings file, readable by its owner
-// only, as before. Keyring jobs are asynchronous: the windows never wait for one, and
-// garrison-rcon waits on a local event loop.
+// Where the settings store's passwords live: in the desktop keyring, while the settings file
+// keeps the key with an empty value. On Linux that is the Secret Service (through QtKeychain),
+// under the service "GARRISON" and the name "<application>/<section>/<key>"; on Windows the
+// Credential Manager, as the generic credential "GARRISON/<application>/<section>/<key>". Where no
+// keyring answers, they stay in the settings file, readable by its owner only, as before. Keyring
+// jobs are asynchronous: the windows never wait for one, and garrison-rcon waits on a local event
+// loop.
 class SecretStore : public QObject {
     Q_OBJECT
 
@@ -59,7 +60,7 @@ private:
     static QString name(const QString& application, const QString& section, const QString& key);
 
     State m_state = State::Unknown;
-    bool m_keyringFound = false; // a Secret Service was there at the first use
+    bool m_keyringFound = false; // a keyring was there at the first use
     bool m_missingTold = false;
     QString m_missingReason;
     QHash<QString, QString> m_cache; // by name()

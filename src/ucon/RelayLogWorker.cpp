@@ -22,7 +22,7 @@ struct RelayLogWorker::PassChannel {
 RelayLogWorker::RelayLogWorker(QObject* parent)
     : QObject(parent), m_Timer1(this), m_slice(this),
       m_starter([](const QString& program, const QStringList& arguments, const QString& folder) {
-          return ProcessControl::startDetached(program, arguments, folder);
+          return ProcessControl::startHidden(program, arguments, folder);
       }),
       m_folder(AppFolder::path()), m_follower(AppFolder::filePath(UconIni::kLogFile)),
       m_channel(std::make_shared<PassChannel>())

@@ -26,7 +26,8 @@ public:
     static inline const QString kRelayProgram = QStringLiteral("pbucon.exe");
     static inline const QStringList kRelayArguments = {QStringLiteral("ini=codwaw.ini")};
 
-    // Starts a program that outlives this one: program, arguments, working folder.
+    // Starts a program that outlives this one: program, arguments, working folder. By default
+    // hidden (the relay is a console program that nobody needs to see).
     using Starter = std::function<bool(const QString&, const QStringList&, const QString&)>;
 
     explicit RelayLogWorker(QObject* parent = nullptr);

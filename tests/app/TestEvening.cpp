@@ -13,12 +13,12 @@
 #include "app/TellWindow.h"
 #include "app/launch.h"
 #include "control/ChatPage.h"
+#include "history/PlayerCountChart.h"
 #include "platform/ConsoleBox.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
 
 #include <QAbstractButton>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -333,7 +333,7 @@ private Q_SLOTS:
         QVERIFY(!main().tellWindow().isVisible());
         QVERIFY(!main().playerMenu().menuz().isVisible());
         QVERIFY(!main().playersPage().grid().currentIndex().isValid());
-        QCOMPARE(child<QChartView>("chartCount")->chart()->series().value(0)->name(),
+        QCOMPARE(child<PlayerCountChart>("chartCount")->seriesName(),
                  QStringLiteral("127.0.0.1:%1").arg(m_second->port()));
     }
 

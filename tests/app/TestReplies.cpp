@@ -211,7 +211,7 @@ private Q_SLOTS:
             child<QLineEdit>("txtSearch")->setText(player[PlayerRow::Name].trimmed().left(3));
             m_main->resize(1000, 640);
             m_main->grab().save(shots + QStringLiteral("/history-page.png"));
-            child<QTabWidget>("tabs")->setCurrentIndex(5);
+            child<QTabWidget>("tabs")->setCurrentWidget(child<QWidget>("tabCount"));
             m_main->grab().save(shots + QStringLiteral("/history-chart.png"));
         }
 

@@ -7,9 +7,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostAddress>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 using garrison::sim::SimServer;
 using garrison::sim::SimSettings;
@@ -43,8 +43,8 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A game server that answers the remote console (RCON) over UDP, with simulated players.\n"
-        "It writes one line when it is ready and stops on SIGINT, SIGTERM, \"quit\" or "
-        "\"killserver\".\n"
+        "It writes one line when it is ready and stops on SIGINT, SIGTERM (on Windows: Ctrl+C, "
+        "closing its window), \"quit\" or \"killserver\".\n"
         "For testing a watch over it, the console command \"sim_crash [status]\" ends it at once "
         "with that exit status (default 1), and \"sim_hang [seconds]\" makes it stop answering "
         "and stop handling signals but SIGKILL, for good without seconds."));
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
             const QDeadlineTimer until = seconds > 0 ? QDeadlineTimer(seconds * 1000LL)
                                                      : QDeadlineTimer(QDeadlineTimer::Forever);
             while (!until.hasExpired()) {
-                ::usleep(10000);
+                QThread::msleep(10);
             }
         });
 
