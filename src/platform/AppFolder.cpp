@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #ifdef Q_OS_WIN
-#include <QSettings>
 #include <QTemporaryFile>
 #endif
 
@@ -22,24 +21,13 @@ QString& overrideFolder()
 
 #ifdef Q_OS_WIN
 
-// The setup notes where it installed GARRISON, for Apps & features (packaging/windows/
-// garrison.nsi), in the current user's hive or the machine's. A folder the user may not write
-// to (Program Files, a copy an administrator put there by hand) counts as installed as well.
+// The relay lies beside garrison.exe, as Windows programs keep their helpers, wherever the
+// user may write there (a per-user setup, an unpacked zip). Only a folder the user may not
+// write to (Program Files, after a setup for every user) sends the relay's files to the user's
+// own data folder.
 bool decideInstalled()
 {
     const QString here = QDir::cleanPath(QCoreApplication::applicationDirPath());
-    for (const char* hive : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
-        const QSettings entry(
-            QLatin1String(hive) +
-                QStringLiteral(
-                    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GARRISON"),
-            QSettings::NativeFormat);
-        const QString installed = entry.value(QStringLiteral("InstallLocation")).toString();
-        if (!installed.isEmpty() && QDir::cleanPath(QDir::fromNativeSeparators(installed))
-                                            .compare(here, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
     QTemporaryFile probe(QDir(here).filePath(QStringLiteral("garrison-XXXXXX.tmp")));
     return !probe.open();
 }

@@ -22,8 +22,58 @@ namespace garrison {
 
 #ifdef Q_OS_WIN
 
-int ProcessControl::KillProcessByName(const QString& imageName)
+namespace {
+
+// Where a running process works: its current directory, which Windows keeps in the process's
+// own parameters block (not in any public query). Read from outside through the documented
+// offsets of the 64-bit layout: the parameters at PEB + 0x20, their CurrentDirectory.DosPath
+// (a UNICODE_STRING) at + 0x38. Empty when the process may not be read.
+QString workingFolderOf(HANDLE process)
 {
+    using Query = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    struct BasicInformation {
+        PVOID reserved1;
+        PVOID peb;
+        PVOID reserved2[2];
+        ULONG_PTR processId;
+        PVOID reserved3;
+    } basic{};
+    if (!query || query(process, 0 /* ProcessBasicInformation */, &basic, sizeof(basic),
+                        nullptr) != 0) {
+        return {};
+    }
+    const auto read = [process](quintptr address, void* into, SIZE_T size) {
+        SIZE_T done = 0;
+        return ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address), into, size,
+                                 &done) &&
+               done == size;
+    };
+    quintptr parameters = 0;
+    struct {
+        USHORT length;
+        USHORT maximumLength;
+        quint32 padding;
+        quintptr buffer;
+    } path{};
+    if (!read(quintptr(basic.peb) + 0x20, &parameters, sizeof(parameters)) ||
+        !read(parameters + 0x38, &path, sizeof(path)) || path.length == 0) {
+        return {};
+    }
+    std::wstring text(path.length / sizeof(wchar_t), L'\0');
+    if (!read(path.buffer, text.data(), path.length)) {
+        return {};
+    }
+    return QString::fromStdWString(text);
+}
+
+// Ends every process of that image name, other than this one, that passes the test.
+int killMatching(const QString& imageName, const std::function<bool(HANDLE)>& passes)
+{
+    if (imageName.isEmpty()) {
+        return 0;
+    }
     int ended = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
@@ -33,11 +83,18 @@ int ProcessControl::KillProcessByName(const QString& imageName)
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot, &entry); more;
          more = Process32NextW(snapshot, &entry)) {
-        if (QString::fromWCharArray(entry.szExeFile).compare(imageName, Qt::CaseInsensitive) != 0) {
+        if (entry.th32ProcessID == GetCurrentProcessId() ||
+            QString::fromWCharArray(entry.szExeFile).compare(imageName, Qt::CaseInsensitive) != 0) {
             continue;
         }
-        if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
-            ended += TerminateProcess(process, 1) ? 1 : 0;
+        if (HANDLE process = OpenProcess(
+                PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                entry.th32ProcessID)) {
+            ended += passes(process) && TerminateProcess(process, 1) ? 1 : 0;
+            CloseHandle(process);
+        } else if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+            // One we may end but not read: only a search by name alone ends it.
+            ended += passes(nullptr) && TerminateProcess(process, 1) ? 1 : 0;
             CloseHandle(process);
         }
     }
@@ -45,9 +102,27 @@ int ProcessControl::KillProcessByName(const QString& imageName)
     return ended;
 }
 
-int ProcessControl::KillProcessByNameIn(const QString&, const QString&)
+QString comparable(const QString& folder)
 {
-    return 0;
+    return QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower();
+}
+
+} // namespace
+
+int ProcessControl::KillProcessByName(const QString& imageName)
+{
+    return killMatching(imageName, [](HANDLE) { return true; });
+}
+
+int ProcessControl::KillProcessByNameIn(const QString& imageName, const QString& workingFolder)
+{
+    if (workingFolder.isEmpty()) {
+        return 0;
+    }
+    const QString wanted = comparable(QFileInfo(workingFolder).absoluteFilePath());
+    return killMatching(imageName, [&wanted](HANDLE process) {
+        return process && comparable(workingFolderOf(process)) == wanted;
+    });
 }
 
 bool ProcessControl::startHidden(const QString& program, const QStringList& arguments,

@@ -10,8 +10,8 @@ public:
     // Ends every running process whose image name equals imageName exactly ("pbucon.exe"),
     // also ones this program did not start. Returns how many it ended; no match does nothing.
     static int KillProcessByName(const QString& imageName);
-    // The same, for the processes of that name that run in workingFolder only. Where the system
-    // does not tell a process's working folder (Windows), it ends none.
+    // The same, for the processes of that name that run in workingFolder only; a process whose
+    // working folder cannot be read is left alone.
     static int KillProcessByNameIn(const QString& imageName, const QString& workingFolder);
 
     // Starts a program that outlives this one. program must be an absolute path. commandLine

@@ -79,7 +79,7 @@ private Q_SLOTS:
 
         const QString image = test::scratchFolder() + QStringLiteral("/pbucon.exe");
         QFile::remove(image);
-        QVERIFY(QFile::copy(QStandardPaths::findExecutable(QStringLiteral("sleep")), image));
+        QVERIFY(QFile::copy(test::sleeperProgram(), image));
         QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
         std::array<QProcess, 3> relays;
         const QStringList folders = {one->uconSetup().worker().folder(),

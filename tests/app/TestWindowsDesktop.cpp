@@ -17,7 +17,6 @@
 #include "ucon/RelayLogWorker.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -74,6 +73,11 @@ private Q_SLOTS:
                   "which starts one (tests/support/with-native-sim)");
         }
         QCOMPARE(running(L"pbucon.exe"), 0);
+        // The relay lies in the application folder before the program starts, as a user
+        // installs it.
+        const QString relay = AppFolder::filePath(QStringLiteral("pbucon.exe"));
+        QFile::remove(relay);
+        QVERIFY(QFile::copy(QStringLiteral(GARRISON_RELAY_PATH), relay));
         m_app = &launch();
         m_app->setQuit([this] { ++m_quits; });
     }
@@ -93,8 +97,6 @@ private Q_SLOTS:
 
         MainWindow* main = m_app->mainWindow();
         QTRY_COMPARE_WITH_TIMEOUT(main->playersPage().grid().model()->rowCount(), 8, kTimeoutMs);
-        QTRY_COMPARE_WITH_TIMEOUT(main->findChild<QLabel*>(QStringLiteral("Label6"))->text(),
-                                  QStringLiteral("CoDWaWHost"), kTimeoutMs);
     }
 
     // The Chat page's first visit registers this machine with PunkBuster and starts the relay
@@ -104,9 +106,6 @@ private Q_SLOTS:
     {
         MainWindow* main = m_app->mainWindow();
         QVERIFY(main);
-        const QString relay = AppFolder::filePath(QStringLiteral("pbucon.exe"));
-        QFile::remove(relay);
-        QVERIFY(QFile::copy(QStringLiteral(GARRISON_RELAY_PATH), relay));
         main->uconSetup().setWait([](int) {});
         main->uconSetup().worker().setTickInterval(100);
 

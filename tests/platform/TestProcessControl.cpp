@@ -22,7 +22,7 @@ private Q_SLOTS:
     void endsEveryProcessOfThatImageName()
     {
         // Two real processes whose executable file is called pbucon.exe.
-        const QString sleeper = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+        const QString sleeper = test::sleeperProgram();
         QVERIFY(!sleeper.isEmpty());
         const QString image = QDir(test::scratchFolder()).filePath(QStringLiteral("pbucon.exe"));
         QFile::remove(image);

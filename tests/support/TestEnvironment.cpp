@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -42,6 +43,15 @@ void prepareEnvironment()
 QString scratchFolder()
 {
     return scratch().path();
+}
+
+QString sleeperProgram()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral(GARRISON_WAIT_STAND_IN);
+#else
+    return QStandardPaths::findExecutable(QStringLiteral("sleep"));
+#endif
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes, bool executable)

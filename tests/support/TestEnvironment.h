@@ -13,6 +13,10 @@ void prepareEnvironment();
 // The private folder of this test process (removed when the process ends).
 QString scratchFolder();
 
+// A program that waits the seconds given as its one argument: sleep(1), or on Windows a
+// stand-in of the tests' own.
+QString sleeperProgram();
+
 // Writes the file anew, executable for a script; false when it cannot.
 bool writeFile(const QString& path, const QByteArray& bytes, bool executable = false);
 

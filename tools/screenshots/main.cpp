@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -27,6 +28,7 @@
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTextStream>
+#include <QTimer>
 #include <QToolButton>
 #include <QUdpSocket>
 #include <functional>
@@ -103,12 +105,15 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {
-        QTextStream(stderr) << "usage: garrison-screenshots FOLDER SUFFIX [--dark]\n";
+        QTextStream(stderr) << "usage: garrison-screenshots FOLDER SUFFIX [--dark] [--native-style]\n";
         return 2;
     }
     const QDir folder(arguments.at(1));
     const QString suffix = arguments.at(2);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The README's pictures look alike on every desktop; --native-style shows the system's own.
+    if (!arguments.contains(QStringLiteral("--native-style"))) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    }
     if (arguments.contains(QStringLiteral("--dark"))) {
         QApplication::setPalette(darkPalette());
     }
@@ -186,6 +191,15 @@ int main(int argc, char* argv[])
     servers->setFocus();
     ok = save(list, folder.filePath(QStringLiteral("serverlist-%1.png").arg(suffix))) && ok;
     list.close();
+
+    // A dialog: the name asked for a new profile, taken while it is open, then cancelled.
+    QTimer::singleShot(500, [&] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ok = save(*box, folder.filePath(QStringLiteral("dialog-%1.png").arg(suffix))) && ok;
+            box->reject();
+        }
+    });
+    login.findChild<QAction*>(QStringLiteral("ss9"))->trigger();
     login.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 
     MainWindow& main = *controller.mainWindow();
