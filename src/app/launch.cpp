@@ -2,6 +2,7 @@
 
 #include "GarrisonVersion.h"
 #include "app/AppController.h"
+#include "platform/ConsoleOutput.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -33,10 +34,12 @@ int launch(int& argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            ConsoleOutput::reachParentConsole();
             std::printf("garrison %s\n", kVersion);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            ConsoleOutput::reachParentConsole();
             std::fputs(kUsage, stdout);
             return 0;
         }

@@ -1,5 +1,6 @@
 #include "GameLaunch.h"
 
+#include "platform/HostSystem.h"
 #include "platform/ProcessControl.h"
 
 #include <QDir>
@@ -17,11 +18,10 @@ const QString kCompatibilityLayer = QStringLiteral("wine");
 
 GameLaunch::Host GameLaunch::currentHost()
 {
-#ifdef Q_OS_WIN
-    return {true, {}};
-#else
+    if (HostSystem::passesOneCommandLine()) {
+        return {true, {}};
+    }
     return {false, [](const QString& name) { return QStandardPaths::findExecutable(name); }};
-#endif
 }
 
 QString GameLaunch::parameters(const QString& address, const QString& port, const QString& password)

@@ -1,6 +1,7 @@
 #include "JoinServerConfig.h"
 
 #include "platform/Dialogs.h"
+#include "platform/HostSystem.h"
 #include "platform/SettingsStore.h"
 #include "ui_JoinServerConfig.h"
 
@@ -41,10 +42,10 @@ QString JoinServerConfig::Select_File(const QString& Desc, const QString& flType
 {
     const QString pattern = QStringLiteral("*.") + flType;
     QString filter = QStringLiteral("File Type (") + pattern + QLatin1Char(')');
-#ifndef Q_OS_WIN
-    // Programs here rarely carry a suffix, and the game may be started through a script.
-    filter += QStringLiteral(";;All files (*)");
-#endif
+    if (!HostSystem::programsCarrySuffix()) {
+        // Programs here rarely carry a suffix, and the game may be started through a script.
+        filter += QStringLiteral(";;All files (*)");
+    }
     return m_dialogs.openFile(Desc, QDir::currentPath(), filter);
 }
 

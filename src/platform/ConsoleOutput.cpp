@@ -49,4 +49,17 @@ void ConsoleOutput::write(Stream stream, const QString& text)
     writeBytes(file, text);
 }
 
+void ConsoleOutput::reachParentConsole()
+{
+#ifdef Q_OS_WIN
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN) {
+        return;
+    }
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
+
 } // namespace garrison

@@ -11,6 +11,10 @@ public:
     enum class Stream { Output, Error };
     // Written and flushed at once.
     static void write(Stream stream, const QString& text);
+    // A window program has no console of its own on Windows: started from one (cmd,
+    // PowerShell), its standard output and error go to that one from now on, unless they were
+    // already led somewhere (a pipe, a file). Nothing elsewhere.
+    static void reachParentConsole();
 };
 
 } // namespace garrison

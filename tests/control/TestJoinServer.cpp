@@ -3,6 +3,7 @@
 #include "TextRows.h"
 #include "app/MainWindow.h"
 #include "control/JoinGame.h"
+#include "platform/HostSystem.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -133,7 +134,10 @@ private Q_SLOTS:
         const FakeDialogs::Call& dialog = m_dialogs.calls.first();
         QCOMPARE(dialog.kind, FakeDialogs::Call::OpenFile);
         QCOMPARE(dialog.text, QStringLiteral("Select the codwaw.exe"));
-        QCOMPARE(dialog.preset, QStringLiteral("File Type (*.exe);;All files (*)"));
+        // Where programs carry no suffix, the game may also be a script.
+        QCOMPARE(dialog.preset, HostSystem::programsCarrySuffix()
+                                    ? QStringLiteral("File Type (*.exe)")
+                                    : QStringLiteral("File Type (*.exe);;All files (*)"));
         QCOMPARE(dialog.folder, QDir::currentPath());
         QCOMPARE(inConfig<QLineEdit>("Text1")->text(), chosen);
         QCOMPARE(stored(), QStringList({"", ""}));
@@ -179,7 +183,7 @@ private Q_SLOTS:
 #ifdef Q_OS_WIN
         // A Windows program, started as Windows starts it, with one command line.
         QFile::remove(game);
-        QVERIFY(QFile::copy(QStringLiteral(GARRISON_GAME_STAND_IN), game));
+        QVERIFY(QFile::copy(QStringLiteral(GARRISON_RECORDING_STAND_IN), game));
 #else
         QVERIFY(test::writeFile(
             game,

@@ -1,11 +1,10 @@
-// A stand-in for the game's multiplayer executable, built as CoDWaWmp.exe for the Windows
-// tests: it writes its working folder and then each argument, one a line, to "record.txt"
-// beside itself, as the Linux tests' shell stand-in does, and ends. The file appears whole
-// (written under another name, then renamed), so a test may read it as soon as it exists.
-#include <windows.h>
-
+// A stand-in for an outside program (the game's CoDWaWmp.exe, the relay's pbucon.exe) for the
+// Windows tests: it writes its working folder and then each argument, one a line, to
+// "record.txt" beside itself, as the Linux tests' shell stand-ins do, and ends. The file appears
+// whole (written under another name, then renamed), so a test may read it as soon as it exists.
 #include <shellapi.h>
 #include <string>
+#include <windows.h>
 
 namespace {
 
