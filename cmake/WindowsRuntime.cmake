@@ -44,8 +44,14 @@ if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     list(APPEND folders ${folder})
   endforeach()
   list(REMOVE_DUPLICATES folders)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run)
+  # build/.../wine-run PROGRAM.exe: the same by hand (screenshots, trying a build).
+  set(arguments)
   foreach(folder ${folders})
-    list(APPEND CMAKE_CROSSCOMPILING_EMULATOR --path ${folder})
+    string(APPEND arguments " --path '${folder}'")
   endforeach()
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/wine-run
+       CONTENT "#!/bin/sh\nexec '${PROJECT_SOURCE_DIR}/scripts/wine-run'${arguments} \"$@\"\n")
+  file(CHMOD ${PROJECT_BINARY_DIR}/wine-run PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_BINARY_DIR}/wine-run)
 endif()

@@ -1,9 +1,9 @@
 #include "ReaderWindow.h"
 
+#include "platform/FixedPitchFont.h"
 #include "platform/WindowMemory.h"
 #include "ui_ReaderWindow.h"
 
-#include <QFontDatabase>
 #include <QHideEvent>
 #include <QPushButton>
 #include <QShortcut>
@@ -18,7 +18,7 @@ ReaderWindow::ReaderWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::ReaderWindow>())
 {
     m_ui->setupUi(this);
-    m_ui->Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->Text1->setFont(FixedPitchFont::get());
     m_ui->buttonBox->setContentsMargins(6, 0, 6, 6);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,

@@ -2,11 +2,11 @@
 
 #include "control/CommandButtons.h"
 #include "platform/ConsoleBox.h"
+#include "platform/FixedPitchFont.h"
 #include "platform/ReadableColours.h"
 #include "rcon/CommandSender.h"
 #include "ui_TerminalPage.h"
 
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -22,7 +22,7 @@ TerminalPage::TerminalPage(CommandSender& sender, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::TerminalPage>()), m_sender(sender)
 {
     m_ui->setupUi(this);
-    m_ui->txtOutput->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->txtOutput->setFont(FixedPitchFont::get());
     m_ui->txtOutput->setLimit(ConsoleBox::kConsoleLimit);
     applyTranscriptColours();
     sendOnEnter(*m_ui->Text7, [this] {

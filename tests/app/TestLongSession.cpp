@@ -13,13 +13,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QNetworkDatagram>
 #include <QTimer>
-#include <arpa/inet.h>
+#include <QUdpSocket>
 #include <atomic>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <future>
 #include <thread>
-#include <unistd.h>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
@@ -121,36 +120,29 @@ private Q_SLOTS:
         constexpr int kCount = 20000;
         // Few enough in flight for the socket's buffer, whatever else runs meanwhile.
         constexpr int kInFlight = 1000;
-        const int server = ::socket(AF_INET, SOCK_DGRAM, 0);
-        const timeval patience{10, 0};
-        ::setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        QCOMPARE(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+        std::promise<quint16> bound;
+        std::future<quint16> port = bound.get_future();
         std::atomic<int> handled = 0;
-        std::jthread sender([server, &handled](std::stop_token stop) {
-            char request[512];
-            sockaddr_in client{};
-            socklen_t clientLength = sizeof client;
+        std::jthread sender([&bound, &handled](std::stop_token stop) {
+            QUdpSocket server;
+            server.bind(QHostAddress(QHostAddress::LocalHost), 0);
+            bound.set_value(server.localPort());
+            QNetworkDatagram request;
             // "status", then the command whose replies these are.
             for (int i = 0; i < 2; ++i) {
-                if (::recvfrom(server, request, sizeof request, 0,
-                               reinterpret_cast<sockaddr*>(&client), &clientLength) < 0) {
+                if (!server.hasPendingDatagrams() && !server.waitForReadyRead(10000)) {
                     return;
                 }
+                request = server.receiveDatagram();
             }
             const QByteArray filler(1000, 'x');
             for (int i = 0; i < kCount && !stop.stop_requested(); ++i) {
                 while (i - handled.load() > kInFlight && !stop.stop_requested()) {
                     std::this_thread::yield();
                 }
-                const QByteArray datagram =
-                    "\xFF\xFF\xFF\xFFprint\n" + QByteArray::number(i) + filler + "\n";
-                ::sendto(server, datagram.constData(), size_t(datagram.size()), 0,
-                         reinterpret_cast<sockaddr*>(&client), clientLength);
+                server.writeDatagram("\xFF\xFF\xFF\xFFprint\n" + QByteArray::number(i) + filler +
+                                         "\n",
+                                     request.senderAddress(), quint16(request.senderPort()));
             }
         });
         int received = 0;
@@ -162,15 +154,14 @@ private Q_SLOTS:
                     handled = ++received;
                 });
         m_main->showPage(MainWindow::Page::Terminal);
-        m_main->takeLoginValues(QStringLiteral("127.0.0.1"),
-                                QString::number(ntohs(address.sin_port)), QStringLiteral("pw"));
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(port.get()),
+                                QStringLiteral("pw"));
         const StallWatch watch;
         QVERIFY(m_main->Connect());
         m_main->Send(QStringLiteral("pb_sv_plist"));
         QTRY_COMPARE_WITH_TIMEOUT(received, kCount, 60000);
         sender.request_stop();
         sender.join();
-        ::close(server);
         QVERIFY(inOrder);
         QVERIFY2(watch.longestMs() < kStallBoundMs, qPrintable(QString::number(watch.longestMs())));
         const QString& console = m_main->console().text();

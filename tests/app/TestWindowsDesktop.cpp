@@ -12,8 +12,8 @@
 #include "app/UconSetup.h"
 #include "app/launch.h"
 #include "control/ChatPage.h"
-#include "players/PlayersPage.h"
 #include "platform/AppFolder.h"
+#include "players/PlayersPage.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QFile>
@@ -21,9 +21,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QUdpSocket>
-
 #include <windows.h>
-
+// After windows.h, which it needs.
 #include <tlhelp32.h>
 
 using namespace garrison;
@@ -116,10 +115,20 @@ private Q_SLOTS:
             kTimeoutMs);
 
         main->Send(QStringLiteral("pb_sv_kick 1 0 testing"));
-        QTRY_VERIFY_WITH_TIMEOUT(
+        const QString folder = main->uconSetup().worker().folder();
+        const auto relayFiles = [&folder] {
+            QString both;
+            for (const char* name : {"/codwaw.ini", "/pbucon.log"}) {
+                QFile file(folder + QLatin1String(name));
+                both += file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll())
+                                                       : QStringLiteral("(none)");
+            }
+            return both;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(
             main->chatPage().transcript().contains(
                 QStringLiteral("PunkBuster Server - Kick Command Issued (testing) for (slot#1)")),
-            kTimeoutMs);
+            qPrintable(relayFiles()), kTimeoutMs);
 
         const int quits = m_quits;
         QTest::mouseClick(main->findChild<QWidget*>(QStringLiteral("Image11")), Qt::LeftButton);

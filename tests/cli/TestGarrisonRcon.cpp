@@ -1,12 +1,16 @@
-#include "AccountStore.h"
-#include "DaemonConfig.h"
-#include "DaemonServer.h"
-#include "PasswordHash.h"
 #include "SimFixture.h"
 #include "login/DaemonPins.h"
 #include "platform/SettingsStore.h"
 #include "support/TestMain.h"
 #include "support/TextRows.h"
+
+// garrisond, to log in through, where it is built (after a Qt header, which tells the system).
+#ifndef Q_OS_WIN
+#include "AccountStore.h"
+#include "DaemonConfig.h"
+#include "DaemonServer.h"
+#include "PasswordHash.h"
+#endif
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -22,7 +26,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <functional>
+#ifndef Q_OS_WIN
 #include <signal.h>
+#endif
 
 using garrison::SettingsStore;
 using garrison::test::addTextRows;
@@ -54,8 +60,12 @@ Run runRcon(const QStringList& arguments, const QProcessEnvironment& environment
     if (!finished.wait(kRunMs)) {
         return {}; // the process is killed with its QProcess
     }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    // Lines end as the system ends text lines: CR LF on Windows.
+    const auto text = [](const QByteArray& bytes) {
+        return QString::fromUtf8(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    };
+    return {process.exitCode(), text(process.readAllStandardOutput()),
+            text(process.readAllStandardError())};
 }
 
 QString writeFile(const QString& name, const QByteArray& text, QFile::Permissions permissions)
@@ -132,11 +142,13 @@ qsizetype controlCharacters(const QString& output)
     return output.count(control);
 }
 
+#ifndef Q_OS_WIN
 bool stopped(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     return stat.open(QIODevice::ReadOnly) && stat.readAll().split(')').constLast().startsWith(" T");
 }
+#endif
 
 // How the escapes of the hostile texts below are printed, as JSON writes them.
 constexpr const char* kShownEscapes = "hidden\\u001b[0m\\u009d0;c1\\u0007\\roverwritten\\u007f";
@@ -228,8 +240,7 @@ private Q_SLOTS:
               "chmod 600"},
              {"daemon profile", "--profile 3 status", "secret", "4", "daemon"},
              {"empty profile", "--profile 4 status", "secret", "4", "no server address"},
-             {"profile of another store", "--profile 2 --store copy status", "secret", "4",
-              "copy.conf"},
+             {"profile of another store", "--profile 2 --store copy status", "secret", "4", "copy"},
              {"no password and no terminal", "@sim status", "-", "4", "GARRISON_RCON_PASSWORD"},
              {"query needs no password", "@sim query", "-", "0", ""},
              {"query of a profile", "--profile 2 query --format json", "-", "0", ""},
@@ -246,6 +257,14 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(QString, exitCode);
         QFETCH(QString, stderrHolds);
+        if (line.contains(u"@closed") && garrison::test::underWine()) {
+            QSKIP("Wine reports no ICMP port unreachable on UDP sockets (Windows does)");
+        }
+#ifdef Q_OS_WIN
+        if (line.contains(u"@shared")) {
+            QSKIP("Windows files carry no Unix mode: there the folder's access list decides");
+        }
+#endif
         const auto at = [](quint16 port) {
             return QStringLiteral("--host 127.0.0.1 --port ") + QString::number(port);
         };
@@ -282,6 +301,9 @@ private Q_SLOTS:
     }
     void throughTheDaemon()
     {
+#ifdef Q_OS_WIN
+        QSKIP("garrisond is a Linux service: the Windows build has none to start here");
+#else
         QFETCH(QString, pin);
         QFETCH(QString, daemonPassword);
         QFETCH(QString, config);
@@ -351,6 +373,7 @@ private Q_SLOTS:
                    lines.contains("alice/admin command sv_hostname");
         };
         QTRY_VERIFY(audited());
+#endif
     }
 
     void helpAndVersionGoToStdout()
@@ -523,7 +546,8 @@ private Q_SLOTS:
         process.waitForFinished();
         const QDateTime ended = QDateTime::currentDateTimeUtc().addSecs(1);
 
-        const QStringList lines = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(out).remove(u'\r').split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.constFirst(),
                  QStringLiteral("name,score,ping,guid,slot,address,host,map,state,time"));
         for (const QString& line : lines.mid(1)) {
@@ -587,7 +611,15 @@ private Q_SLOTS:
         QFETCH(QString, exitCode);
         QFETCH(QString, stderrHolds);
         const QString sending = QString::fromLatin1(QTest::currentDataTag());
-        constexpr int kRows = 20000;
+        if (sending == u"endless flood" && garrison::test::underWine()) {
+            QSKIP("Wine's loopback carries too little in a second to reach the 8 MiB bound");
+        }
+#ifdef Q_OS_WIN
+        if (sending == u"faster than read") {
+            QSKIP("stops the reading process with SIGSTOP, which Windows has not");
+        }
+#endif
+        [[maybe_unused]] constexpr int kRows = 20000;
         qint64 pid = 0;
         QTimer sender;
         const QByteArray chunk(1300, 'x');
@@ -605,6 +637,7 @@ private Q_SLOTS:
             } else if (sending == u"late but whole") {
                 QTimer::singleShot(800, &server, [&] { server.send("late\n"); });
             } else if (command == "status") {
+#ifndef Q_OS_WIN
                 // One row a datagram: more than the system keeps for a stopped reader.
                 ::kill(pid_t(pid), SIGSTOP);
                 QVERIFY(QTest::qWaitFor([&] { return stopped(pid); }, 5000));
@@ -614,6 +647,7 @@ private Q_SLOTS:
                     server.send(line + '\n');
                 }
                 ::kill(pid_t(pid), SIGCONT);
+#endif
             } else {
                 server.send("\"sv_hostname\" is: \"Busy^7\" default: \"x^7\"\n");
             }

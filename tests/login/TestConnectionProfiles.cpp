@@ -85,8 +85,10 @@ private Q_SLOTS:
         QCOMPARE(find<QAction>(window, "LoadServer3z")->text(), QStringLiteral("Home server"));
         find<QAction>(window, "LoadServer3z")->trigger();
         int i = 0;
+        // The passwords come from the keyring when it answers, where one is used (Windows).
         for (const char* name : kFields) {
-            QCOMPARE(find(window, name)->text(), value + QString::number(i++));
+            const QString expected = value + QString::number(i++);
+            QTRY_COMPARE(find(window, name)->text(), expected);
         }
         QCOMPARE(levels(window)->currentText(), QStringLiteral("admin"));
 

@@ -3,6 +3,9 @@
 #include "login/LoginWindow.h"
 #include "platform/AppFolder.h"
 #include "platform/SettingsStore.h"
+#ifdef Q_OS_WIN
+#include "platform/CredentialVault.h"
+#endif
 
 #include <QComboBox>
 #include <QFile>
@@ -68,6 +71,25 @@ private Q_SLOTS:
     // have no session bus) a saved password stays in the settings file, readable by its owner.
     void withoutAKeyringTheFileKeepsThePasswords()
     {
+#ifdef Q_OS_WIN
+        // The Credential Manager is always there: no note; the password goes there, and the
+        // registry keeps the key with an empty value.
+        fill("Text6", QStringLiteral("rcon-secret"));
+        m_window->SaveProfile(5);
+        const QString target = QStringLiteral("GARRISON/") + SettingsStore::applicationName() +
+                               QStringLiteral("/[LOGIN5]/Pass");
+        QTRY_COMPARE(CredentialVault::read(target).secret, QStringLiteral("rcon-secret"));
+        QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN5]"), QStringLiteral("Pass"),
+                                     QStringLiteral("absent")),
+                 QString());
+        FakeDialogs dialogs;
+        LoginWindow second(dialogs);
+        second.LoadProfile(5);
+        QTRY_COMPARE(second.findChild<QLineEdit*>(QStringLiteral("Text6"))->text(),
+                     QStringLiteral("rcon-secret"));
+        QCOMPARE(child<QLabel>("Label3")->text(), QString());
+        CredentialVault::remove(target);
+#else
         const QString note = QStringLiteral("No keyring (no desktop session bus): saved passwords "
                                             "stay in the settings file, readable by you only.");
         QTRY_COMPARE(child<QLabel>("Label3")->text(), note);
@@ -83,6 +105,7 @@ private Q_SLOTS:
                  QStringLiteral("rcon-secret"));
         QTest::qWait(50);
         QCOMPARE(second.findChild<QLabel*>(QStringLiteral("Label3"))->text(), QString());
+#endif
     }
 
     void modeSwitchSetsEnablingAndColours_data()

@@ -65,7 +65,8 @@ private Q_SLOTS:
                  QStringLiteral("\\HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"));
         const QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"),
                                  QSettings::NativeFormat);
-        QCOMPARE(registry.value(QStringLiteral("[LOGIN1]/Pass")).toString(), QStringLiteral("secret"));
+        QCOMPARE(registry.value(QStringLiteral("[LOGIN1]/Pass")).toString(),
+                 QStringLiteral("secret"));
         return;
 #endif
         const QFileInfo file(SettingsStore::location(QStringLiteral("fresh-app")));

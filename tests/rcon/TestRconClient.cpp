@@ -168,6 +168,9 @@ private Q_SLOTS:
     // A handler may end the session on that reply.
     void aServerThatStartsLateIsHeard()
     {
+        if (test::underWine()) {
+            QSKIP("Wine reports no ICMP port unreachable on UDP sockets (Windows does)");
+        }
         quint16 port = 0;
         {
             QUdpSocket probe;
@@ -255,6 +258,11 @@ private Q_SLOTS:
         QFETCH(int, sentPerHandled);
         QFETCH(int, sent);
         QFETCH(bool, lossExpected);
+#ifdef Q_OS_WIN
+        if (sentAtOnce > 1) {
+            QSKIP("Windows does not tell how many datagrams a socket's full buffer dropped");
+        }
+#endif
         UdpPeer peer;
         RconClient client;
         QVERIFY(connectTo(client, peer));

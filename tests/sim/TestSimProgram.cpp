@@ -6,7 +6,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QUdpSocket>
+#ifndef Q_OS_WIN
 #include <csignal>
+#endif
 
 using namespace garrison::sim;
 
@@ -23,7 +25,7 @@ quint16 launch(QProcess& process, const QStringList& extra)
     while (!process.canReadLine() && process.waitForReadyRead(kTimeoutMs)) {
     }
     static const QRegularExpression ready(
-        QStringLiteral("^garrison-sim: listening on 127\\.0\\.0\\.1:(\\d+)\n$"));
+        QStringLiteral("^garrison-sim: listening on 127\\.0\\.0\\.1:(\\d+)\r?\n$"));
     const QRegularExpressionMatch match = ready.match(QString::fromLatin1(process.readLine()));
     return match.hasMatch() ? match.captured(1).toUShort() : 0;
 }
@@ -57,6 +59,11 @@ private Q_SLOTS:
     void answersAndStops()
     {
         QFETCH(QString, ending);
+#ifdef Q_OS_WIN
+        if (ending.startsWith(QStringLiteral("SIG"))) {
+            QSKIP("Windows has no signals, and Ctrl+C reaches only a program with a console");
+        }
+#endif
         QProcess process;
         const quint16 port =
             launch(process, {"--password", "pw", "--map", "mp_dome", "--hex-guids", "--high-ports",
@@ -82,10 +89,13 @@ private Q_SLOTS:
                  qPrintable(status));
         QCOMPARE(ask(port, "other", "status"), QStringLiteral("Invalid password.\n"));
 
+#ifndef Q_OS_WIN
         const auto pid = static_cast<pid_t>(process.processId());
         if (ending.startsWith(QStringLiteral("SIG"))) {
             ::kill(pid, ending == QStringLiteral("SIGINT") ? SIGINT : SIGTERM);
-        } else {
+        } else
+#endif
+        {
             QUdpSocket().writeDatagram(SimRequest::encode(QStringLiteral("pw"), ending),
                                        QHostAddress(QHostAddress::LocalHost), port);
         }
@@ -93,9 +103,13 @@ private Q_SLOTS:
             // Neither requests nor SIGTERM get through to a hung server; SIGKILL does. The
             // request comes after "sim_hang" on the server's socket.
             QCOMPARE(ask(port, "pw", "status", 1000), QString());
+#ifdef Q_OS_WIN
+            process.kill();
+#else
             ::kill(pid, SIGTERM);
             QVERIFY(!process.waitForFinished(300));
             ::kill(pid, SIGKILL);
+#endif
             QVERIFY(process.waitForFinished(kTimeoutMs));
             QCOMPARE(process.exitStatus(), QProcess::CrashExit);
             return;

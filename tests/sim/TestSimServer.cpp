@@ -158,6 +158,9 @@ private Q_SLOTS:
         QUdpSocket otherPort;
         otherPort.writeDatagram(getinfo, QHostAddress(QHostAddress::LocalHost), sim.port());
         QVERIFY(dropped.wait(SimFixture::kTimeoutMs));
+        if (garrison::test::underWine()) {
+            QSKIP("Wine sends from 127.0.0.1 whatever loopback address a socket is bound to");
+        }
         QUdpSocket otherAddress;
         QVERIFY(otherAddress.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
         otherAddress.writeDatagram(getinfo, QHostAddress(QHostAddress::LocalHost), sim.port());

@@ -2,9 +2,10 @@
 // Windows tests: it writes its working folder and then each argument, one a line, to
 // "record.txt" beside itself, as the Linux tests' shell stand-ins do, and ends. The file appears
 // whole (written under another name, then renamed), so a test may read it as soon as it exists.
-#include <shellapi.h>
 #include <string>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace {
 

@@ -7,6 +7,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdlib>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace garrison::test {
 
@@ -32,6 +35,17 @@ void prepareEnvironment()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+#ifdef Q_OS_WIN
+    // Qt's offscreen platform on Windows reads font files from one folder: the system's, or
+    // under Wine the Linux machine's DejaVu (Wine's own fonts have no fixed-pitch one).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {
+        const QString dejavu = QStringLiteral("Z:/usr/share/fonts/truetype/dejavu");
+        qputenv("QT_QPA_FONTDIR",
+                QFile::encodeName(underWine() && QDir(dejavu).exists()
+                                      ? dejavu
+                                      : qEnvironmentVariable("WINDIR") + QStringLiteral("/Fonts")));
+    }
+#endif
     AppFolder::setOverride(root.filePath(QStringLiteral("app")));
     // The user's own keyring is never touched: only a test that with-keyring runs, on a bus of
     // its own, reaches one.
@@ -51,6 +65,15 @@ QString sleeperProgram()
     return QStringLiteral(GARRISON_WAIT_STAND_IN);
 #else
     return QStandardPaths::findExecutable(QStringLiteral("sleep"));
+#endif
+}
+
+bool underWine()
+{
+#ifdef Q_OS_WIN
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    return false;
 #endif
 }
 

@@ -17,6 +17,10 @@ QString scratchFolder();
 // stand-in of the tests' own.
 QString sleeperProgram();
 
+// Whether this Windows program runs under Wine, whose system differs from Windows in places
+// (it reports no ICMP port-unreachable on UDP sockets, for one).
+bool underWine();
+
 // Writes the file anew, executable for a script; false when it cannot.
 bool writeFile(const QString& path, const QByteArray& bytes, bool executable = false);
 
