@@ -1,9 +1,4 @@
-#include "AccountStore.h"
-#include "DaemonConfig.h"
-#include "DaemonServer.h"
-#include "FakeDialogs.h"
-#include "PasswordHash.h"
-#include "SimFixture.h"
+#include "DaemonFixture.h"
 #include "TestMain.h"
 #include "TextRows.h"
 #include "TlsIdentity.h"
@@ -44,139 +39,12 @@ using garrison::test::SimFixture;
 
 // Daemon sessions against the real companion daemon and the simulated game server, both
 // inside this process on 127.0.0.1.
-class TestDaemonSession : public QObject {
+class TestDaemonSession : public QObject, garrison::test::DaemonFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<garrisond::DaemonServer> m_daemon;
-    QSslSocket m_holder; // a client that takes the daemon's places before a login
-    std::unique_ptr<SimFixture> m_sim;
-    std::unique_ptr<AppController> m_app;
-    FakeDialogs* m_dialogs = nullptr;
-
-    QString file(const char* name) const { return m_dir->filePath(QLatin1String(name)); }
-    void write(const char* name, const QByteArray& bytes)
-    {
-        QFile out(file(name));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-    }
-    LoginWindow& login() { return *m_app->loginWindow(); }
-    template <typename T> T* field(const char* name)
-    {
-        return login().findChild<T*>(QLatin1String(name));
-    }
-    void logIn(const QString& user, const QString& password, const QString& level,
-               const QString& daemonPort, const QString& daemonHost = QStringLiteral("127.0.0.1"))
-    {
-        field<QAbstractButton>("Option1")->click();
-        field<QLineEdit>("Text3")->setText(daemonHost);
-        field<QLineEdit>("Text9")->setText(daemonPort);
-        field<QLineEdit>("Text1")->setText(user);
-        field<QLineEdit>("Text2")->setText(password);
-        field<QComboBox>("Combo1")->setCurrentText(level);
-        field<QLineEdit>("Text4")->setText(QStringLiteral("127.0.0.1"));
-        field<QLineEdit>("Text5")->setText(QString::number(m_sim->port()));
-        field<QAbstractButton>("Command3")->click();
-    }
-    QString daemonPort() const { return QString::number(m_daemon->serverPort()); }
-    void startDaemon(const QByteArray& extraConfig = QByteArray())
-    {
-        m_daemon.reset();
-        write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
-                                    "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
-                                    "server_command = /bin/sleep 60\nhealth_interval = 0s\n" +
-                                    extraConfig);
-        garrisond::DaemonConfig loaded;
-        QString error;
-        QVERIFY2(garrisond::DaemonConfig::load(file("garrisond.conf"), &loaded, &error),
-                 qPrintable(error));
-        m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
-        QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
-        // Trusted before, so that the tests of the login itself see no certificate question.
-        trust(m_daemon->fingerprint(), daemonPort());
-    }
-    static void trust(const QString& fingerprint, const QString& port)
-    {
-        DaemonPins::pin(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"), port,
-                        fingerprint);
-    }
-    static QString trusted(const QString& port)
-    {
-        return DaemonPins::pinned(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"),
-                                  port);
-    }
-    QStringList auditedLogins() const
-    {
-        QFile audit(file("garrisond-audit.log"));
-        return audit.open(QIODevice::ReadOnly) ? QString::fromUtf8(audit.readAll())
-                                                     .split(u'\n')
-                                                     .filter(QStringLiteral(" login"))
-                                               : QStringList();
-    }
-    // No levels: no account.
-    void setAliceLevels(const QStringList& levels)
-    {
-        garrisond::AccountStore store(file("garrisond-accounts.json"));
-        QString error;
-        QVERIFY(store.load(&error));
-        if (levels.isEmpty()) {
-            store.remove(QStringLiteral("alice"));
-        } else {
-            store.put({QStringLiteral("alice"), garrisond::PasswordHash::create("alicepw", 1000),
-                       levels});
-        }
-        QVERIFY(store.save(&error));
-    }
-    // The text of the only box shown, or how many there were.
-    QString onlyBox() const
-    {
-        return m_dialogs->calls.size() == 1 ? m_dialogs->calls[0].text
-                                            : QString::number(m_dialogs->calls.size()) + " boxes";
-    }
-    // Logs in as alice with the given level and waits for the main window.
-    void startSession(const QString& level)
-    {
-        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
-        // The header chain (status, mapname, sv_hostname) ends with the host name in place;
-        // until then its echoes may share a packet with what the test sends next.
-        auto* hostName = m_app->mainWindow()->findChild<QLabel*>(QStringLiteral("Label6"));
-        QTRY_VERIFY_WITH_TIMEOUT(hostName->text() != QLatin1String("loading..."), 10000);
-        QTest::qWait(100);
-    }
-
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_sim = std::make_unique<SimFixture>();
-        QVERIFY(m_sim->start());
-        write("games_mp.log", "  0:00 InitGame: \\g_gametype\\tdm\n  0:05 J;123;0;Bob\n");
-        setAliceLevels({QStringLiteral("mp"), QStringLiteral("admin")});
-        startDaemon();
-
-        auto dialogs = std::make_unique<FakeDialogs>();
-        m_dialogs = dialogs.get();
-        m_app = std::make_unique<AppController>(std::move(dialogs));
-        m_app->setQuit([] {});
-        m_app->showLoginWindow();
-        // The daemon answers at once: the password arrives while the grant box is open, and
-        // the session must connect with it.
-        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
-            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
-            }
-        };
-    }
-    void cleanup()
-    {
-        m_holder.abort();
-        m_app.reset();
-        m_daemon.reset();
-        m_sim.reset();
-        m_dir.reset();
-    }
+    void init() { setUpDaemonSession(); }
+    void cleanup() { tearDownDaemonSession(); }
 
     void theSelectedLevelWinsOverTheAnsweredOne()
     {
