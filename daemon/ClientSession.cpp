@@ -424,6 +424,7 @@ void ClientSession::settleLoginNotice(bool person)
 
 void ClientSession::startEvents()
 {
+    m_serverEvents = true;
     const DaemonConfig& config = m_server.config();
     if (config.gameLogPath.isEmpty()) {
         queueEventLine(GameEvent::refusedLine(QStringLiteral("no game log is configured")));
@@ -443,6 +444,13 @@ void ClientSession::takeEvent(const GameEvent& event)
     // The configuration may have closed the stream to this level since it was opened.
     if (GameEvent::isFor(event.kind, m_level) && m_server.config().eventLevels.contains(m_level)) {
         queueEventLine(event.toWire());
+    }
+}
+
+void ClientSession::takeServerEvent(const QByteArray& line)
+{
+    if (m_serverEvents && DaemonMessage::mayStartServer(m_level)) {
+        queueEventLine(line);
     }
 }
 

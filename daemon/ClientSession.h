@@ -73,6 +73,9 @@ public:
 
     void takeEvent(const GameEvent& event) override;
     bool receivesEvents() const { return m_events; }
+    // An "EVENT server" line: for admin and poweradmin sessions that asked for events, whether
+    // or not the game log is open to them.
+    void takeServerEvent(const QByteArray& line);
 
 Q_SIGNALS:
     void closed();
@@ -121,6 +124,7 @@ private:
     // The last answer has not left yet: events wait for it.
     bool m_answerOutstanding = false;
     bool m_events = false;
+    bool m_serverEvents = false;
     QByteArray m_pendingEvents;
     qint64 m_eventsLost = 0;
     QTimer m_eventTimer;

@@ -700,6 +700,21 @@ void DaemonServer::watchEvent(const ServerWatch::Event& event)
     if (event.notify) {
         notify(event.name, event.text, event.fields);
     }
+    // What changes the server's state is told to the administrators following the events; the
+    // operator's own warnings are not.
+    if (event.name == QLatin1String("rcon-refused")) {
+        return;
+    }
+    QString text = event.text;
+    if (event.name == QLatin1String("server-started")) {
+        text = QStringLiteral("The game server started (%1).").arg(event.text);
+    } else if (event.name == QLatin1String("server-stopped")) {
+        text = QStringLiteral("The game server stopped (%1).").arg(event.text);
+    }
+    const QByteArray line = GameEvent::serverLine(now(), event.name, m_watch.stateName(), text);
+    for (ClientSession* session : std::as_const(m_sessions)) {
+        session->takeServerEvent(line);
+    }
 }
 
 void DaemonServer::configureWebhook()
