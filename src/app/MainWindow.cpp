@@ -2,6 +2,7 @@
 
 #include "app/PlayerActions.h"
 #include "app/ReaderWindow.h"
+#include "app/ServerStateView.h"
 #include "app/SessionNotes.h"
 #include "app/UconSetup.h"
 #include "control/AdminPage.h"
@@ -135,6 +136,7 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     auto* outer = qobject_cast<QBoxLayout*>(layout());
     Q_ASSERT(outer);
     m_notes = new SessionNotes(*this, *outer);
+    m_stateView = new ServerStateView(*this, *m_ui->lblServerState, *m_notes);
     connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
     connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
     wireSession();
@@ -192,6 +194,7 @@ void MainWindow::wireSession()
     connect(session, &ServerSession::passwordRefused, this, &MainWindow::refusePassword);
     connect(session, &ServerSession::disconnected, this, [this] {
         m_notes->hideSilence();
+        m_stateView->startSession();
         console().clearText();
         hide();
     });
@@ -207,6 +210,16 @@ void MainWindow::wireSession()
             &PlayerSortModel::marksChanged);
     connect(&session->answerWatch(), &AnswerWatch::silence, m_notes, &SessionNotes::showSilence);
     connect(&session->answerWatch(), &AnswerWatch::answered, m_notes, &SessionNotes::hideSilence);
+    connect(session, &ServerSession::stoppedAnswering, m_stateView,
+            &ServerStateView::stoppedAnswering);
+    connect(session, &ServerSession::answeringAgain, m_stateView, &ServerStateView::answeringAgain);
+    connect(session, &ServerSession::daemonServerEvent, this, [this](const DaemonEvent& event) {
+        m_stateView->daemonEvent(event);
+        // The Admin page in view follows what the daemon tells.
+        if (currentPage() == Page::Admin && m_session->pagesAllowed()) {
+            m_daemonAdmin.requestServerState();
+        }
+    });
 }
 
 void MainWindow::showHeader()
@@ -216,6 +229,7 @@ void MainWindow::showHeader()
     m_ui->Label4->setText(m_session->playerCount());
     m_ui->lblServerIP->setText(Text3());
     m_ui->lblServerPort->setText(Text4());
+    m_stateView->setServer(m_session->hostName(), Text3(), Text4());
 }
 
 ConsoleBox& MainWindow::console()
@@ -251,6 +265,7 @@ void MainWindow::startSession()
 {
     m_session->start();
     m_notes->hideSilence();
+    m_stateView->startSession();
     showHeader();
     m_actions->startSession();
     m_reader->startSession();
@@ -414,6 +429,7 @@ void MainWindow::logOut()
     rememberWindow();
     m_session->logOut();
     m_notes->hideSilence();
+    m_stateView->startSession();
     Q_EMIT loginWindowRequested();
 }
 

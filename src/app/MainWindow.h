@@ -26,6 +26,7 @@ class MapsPage;
 class PlayerMenu;
 class PlayersPage;
 class ReaderWindow;
+class ServerStateView;
 class SessionNotes;
 class SettingsPage;
 class TellWindow;
@@ -165,6 +166,7 @@ private:
     PlayerActions* m_actions = nullptr;
     UconSetup* m_uconSetup = nullptr;
     SessionNotes* m_notes = nullptr;
+    ServerStateView* m_stateView = nullptr;
     UconIdentity m_ucon;
     bool m_ending = false;
 };
