@@ -246,6 +246,10 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
         m_server.audit(m_address, who(), message.text);
         startEvents();
         break;
+    case Kind::ServerAddress:
+        m_server.audit(m_address, who(), message.text);
+        send(m_server.serverAddressAnswer());
+        break;
     case Kind::CommandLine:
         m_server.audit(m_address, who(), QStringLiteral("client"), QStringLiteral("garrison-rcon"));
         break;

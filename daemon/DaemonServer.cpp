@@ -593,6 +593,14 @@ QByteArray DaemonServer::rconPasswordAnswer() const
     return WireText::encode(m_config.rconPassword);
 }
 
+QByteArray DaemonServer::serverAddressAnswer() const
+{
+    const quint16 port = m_config.knownServerPort();
+    return WireText::encode(
+        QStringLiteral("SERVERADDRESS\naddress=%1\nport=%2")
+            .arg(m_config.serverAddress, port != 0 ? QString::number(port) : QString()));
+}
+
 QByteArray DaemonServer::logAnswer() const
 {
     QByteArray tail;

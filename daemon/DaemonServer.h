@@ -93,6 +93,9 @@ public:
     // loginAnswered(), unless the session is gone by then.
     void requestLogin(ClientSession* session, const std::optional<LoginRequest>& request);
     QByteArray rconPasswordAnswer() const;
+    // "SERVERADDRESS", then "address=" server_address (empty: garrisond's own) and "port="
+    // the game server's port (empty when the configuration gives none), one line each.
+    QByteArray serverAddressAnswer() const;
     QByteArray logAnswer() const;
     void startGameServer(const QString& address, const QString& who);
     // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
