@@ -48,6 +48,9 @@ public:
     const QString& statusz() const { return m_link.statusz(); }
     // The daemon user name, for the command echo of a daemon session.
     QString userName() const;
+    // The game server's address and port as the fields hold them now.
+    QString serverHost() const;
+    QString serverPort() const;
 
     // Where this machine's address comes from; tests may fix it.
     void setLocalAddressSource(std::function<QString()> source);
@@ -80,6 +83,7 @@ private:
     void selectDaemonMode();
     void selectRconMode();
     void startDaemonLogin();
+    void takeServerAddress();
     void grantOrDeny();
     void denyAccess(const QString& advice);
     void showLinkLost();

@@ -42,14 +42,10 @@ using garrison::test::SimFixture;
 class TestDaemonSession : public QObject, garrison::test::DaemonFixture {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init() { setUpDaemonSession(); }
-    void cleanup() { tearDownDaemonSession(); }
-
-    void theSelectedLevelWinsOverTheAnsweredOne()
+    // A daemon that answers "mp" to any login, then the password, and nothing else; what it
+    // heard goes to `heard`.
+    void listenAsFakeDaemon(QSslServer& daemon, QByteArrayList& heard)
     {
-        // A daemon that answers "mp" to any login, then the password.
-        QSslServer daemon;
         QString error;
         QVERIFY(garrisond::TlsIdentity::create(file("cert.pem"), file("key.pem"),
                                                QStringLiteral("fake"), &error));
@@ -64,10 +60,11 @@ private Q_SLOTS:
         daemon.setSslConfiguration(identity->serverConfiguration());
         QVERIFY(daemon.listen(QHostAddress::LocalHost, 0));
         trust(identity->fingerprint(), QString::number(daemon.serverPort()));
-        connect(&daemon, &QSslServer::pendingConnectionAvailable, this, [&daemon] {
+        connect(&daemon, &QSslServer::pendingConnectionAvailable, this, [&daemon, &heard] {
             QTcpSocket* client = daemon.nextPendingConnection();
-            connect(client, &QTcpSocket::readyRead, client, [client] {
+            connect(client, &QTcpSocket::readyRead, client, [client, &heard] {
                 const QByteArray message = client->readAll();
+                heard.append(message);
                 if (message == "getrconpass") {
                     client->write("secret");
                 } else if (message.startsWith("alice:")) {
@@ -75,6 +72,17 @@ private Q_SLOTS:
                 }
             });
         });
+    }
+
+private Q_SLOTS:
+    void init() { setUpDaemonSession(); }
+    void cleanup() { tearDownDaemonSession(); }
+
+    void theSelectedLevelWinsOverTheAnsweredOne()
+    {
+        QSslServer daemon;
+        QByteArrayList heard;
+        listenAsFakeDaemon(daemon, heard);
         logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("poweradmin"),
               QString::number(daemon.serverPort()));
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
@@ -82,6 +90,64 @@ private Q_SLOTS:
                  QStringLiteral("Access Granted to alice as poweradmin"));
         QCOMPARE(m_app->mainWindow()->level(), QStringLiteral("poweradmin"));
         QCOMPARE(m_app->mainWindow()->txtRcon(), QStringLiteral("secret"));
+        // The server's address was typed: the daemon is not asked for it.
+        QVERIFY(!heard.contains("serveraddress"));
+    }
+
+    // Asked where its game server is, a daemon that does not answer leaves the login as it
+    // was: the empty address is not found.
+    void silentDaemonLeavesTheServerUnknown()
+    {
+        QSslServer daemon;
+        QByteArrayList heard;
+        listenAsFakeDaemon(daemon, heard);
+        logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("mp"),
+              QString::number(daemon.serverPort()), QStringLiteral("127.0.0.1"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 2,
+                                  DaemonLink::kServerAddressWaitMs + 5000);
+        QVERIFY(heard.contains("serveraddress"));
+        QCOMPARE(m_dialogs->calls.at(1).caption, QStringLiteral("Error nº: 11001"));
+        QVERIFY(login().isVisible());
+    }
+
+    // The game server's address and port left empty at a daemon login are garrisond's:
+    // server_address (else the daemon's own address) and server_port (else the port of
+    // server_command). The main window opens on them after "Access Granted", without a second
+    // login; what the user typed wins. "P" is the simulated server's port.
+    void emptyServerFieldsComeFromTheDaemon_data()
+    {
+        addTextRows({"config", "fields", "host", "port", "error"},
+                    {{"server_port", "server_port = P", "", "127.0.0.1", "P", ""},
+                     {"port of server_command", "server_command = /bin/sleep 60 +set net_port P",
+                      "", "127.0.0.1", "P", ""},
+                     {"server_address", "server_address = localhost\nserver_port = P", "",
+                      "localhost", "P", ""},
+                     {"typed fields win", "server_address = 192.0.2.1\nserver_port = 1", "typed",
+                      "127.0.0.1", "P", ""},
+                     {"no port known", "", "", "127.0.0.1", "", "Error nº: 13"}});
+    }
+    void emptyServerFieldsComeFromTheDaemon()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, fields);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, error);
+        const QString simPort = QString::number(m_sim->port());
+        startDaemon(config.replace(u'P', simPort).toUtf8() + '\n');
+        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"),
+              daemonPort(), QStringLiteral("127.0.0.1"), !fields.isEmpty());
+        if (error.isEmpty()) {
+            waitForSession();
+            QCOMPARE(onlyBox(), QStringLiteral("Access Granted to alice as mp"));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 2, 5000);
+            QCOMPARE(m_dialogs->calls.at(1).caption, error);
+        }
+        QCOMPARE(m_app->mainWindow()->Text3(), host);
+        QCOMPARE(m_app->mainWindow()->Text4(), port.replace(u'P', simPort));
+        QCOMPARE(field<QLineEdit>("Text4")->text(), host);
+        QCOMPARE(auditedLogins().size(), 1);
     }
 
     // Each refusal is told when it comes, in place of "Received Data!", and leaves Connect off.
