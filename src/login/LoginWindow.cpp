@@ -201,6 +201,11 @@ void LoginWindow::LoadProfile(int slot)
     if (level >= 0 && !fields.level.isEmpty()) {
         m_ui->Combo1->setCurrentIndex(level);
     }
+    if (fields.loginType == ConnectionProfiles::kDaemonType) {
+        selectDaemonMode();
+    } else if (fields.loginType == ConnectionProfiles::kRconType) {
+        selectRconMode();
+    }
 }
 
 void LoginWindow::SaveProfile(int slot)
@@ -211,12 +216,13 @@ void LoginWindow::SaveProfile(int slot)
     // The pin goes with the daemon's address; a slot that held another daemon loses its pin.
     const QString pin = DaemonPins::pinned(SettingsStore::applicationName(), m_profileSlot,
                                            m_ui->Text3->text(), m_ui->Text9->text());
-    ConnectionProfiles::save(slot,
-                             {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(),
-                              m_ui->Text2->text(), m_ui->Text4->text(), m_ui->Text6->text(),
-                              m_ui->Text5->text(), m_ui->Text7->text(),
-                              m_ui->Combo1->currentText()},
-                             name);
+    ConnectionProfiles::save(
+        slot,
+        {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(), m_ui->Text2->text(),
+         m_ui->Text4->text(), m_ui->Text6->text(), m_ui->Text5->text(), m_ui->Text7->text(),
+         m_ui->Combo1->currentText(),
+         isDaemonMode() ? ConnectionProfiles::kDaemonType : ConnectionProfiles::kRconType},
+        name);
     SettingsStore::write(ConnectionProfiles::section(slot), DaemonPins::kProfileKey, pin);
     m_profileSlot = slot;
 }

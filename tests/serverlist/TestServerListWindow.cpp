@@ -18,8 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTcpServer>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
@@ -301,6 +303,61 @@ private Q_SLOTS:
         servers().setCurrentIndex(servers().model()->index(0, 0));
         QTest::keyClick(&servers(), Qt::Key_Delete);
         QCOMPARE(servers().model()->rowCount(), 4);
+    }
+
+    // A profile chosen in the list logs in as it was saved: a daemon profile through its daemon,
+    // never with the RCON password left in it; an RCON profile straight to its server, though
+    // it names a daemon too.
+    void profilesLogInAsTheirType_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("daemon") << "Daemon";
+        QTest::newRow("RCON") << "RCON";
+    }
+    void profilesLogInAsTheirType()
+    {
+        QFETCH(QString, type);
+        m_window.reset();
+        QTcpServer daemon;
+        QVERIFY(daemon.listen(QHostAddress::LocalHost));
+        ProfileFields fields;
+        fields.serverAddress = kLocal;
+        fields.serverPort = port(m_alpha);
+        fields.rconPassword = m_alpha.password();
+        fields.relayPort = QStringLiteral("55555");
+        fields.daemonAddress = kLocal;
+        fields.daemonPort = QString::number(daemon.serverPort());
+        fields.userName = QStringLiteral("alice");
+        fields.password = QStringLiteral("alicepw");
+        fields.level = QStringLiteral("admin");
+        fields.loginType = type;
+        ConnectionProfiles::save(7, fields, QStringLiteral("Seven"));
+        // Other tests list four servers.
+        const auto forget = qScopeGuard([] {
+            SettingsStore::write(QStringLiteral("[LOGIN7]"), QStringLiteral("IPAddress"), {});
+        });
+        AppController controller(std::make_unique<FakeDialogs>());
+        controller.setQuit([] {});
+        auto* table =
+            controller.showServerList().findChild<QTableView*>(QStringLiteral("tblServers"));
+        QTRY_VERIFY_WITH_TIMEOUT(column(*table, 0).contains(QStringLiteral("Seven")), kWaitMs);
+        const QModelIndex index =
+            table->model()->index(column(*table, 0).indexOf(QStringLiteral("Seven")), 0);
+        const QPoint at = table->visualRect(index).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
+        if (type == QLatin1String("Daemon")) {
+            QTRY_VERIFY_WITH_TIMEOUT(daemon.hasPendingConnections(), kWaitMs);
+            QVERIFY(controller.loginWindow()->isDaemonMode());
+            QVERIFY(controller.mainWindows().isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.mainWindows().isEmpty() &&
+                                     controller.mainWindows().constFirst()->isVisible(),
+                                 kWaitMs);
+        QCOMPARE(controller.mainWindows().constFirst()->Text4(), port(m_alpha));
+        QVERIFY(!daemon.hasPendingConnections());
     }
 
     // The login window opens the one list from its button and its menu, and an added
