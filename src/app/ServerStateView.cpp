@@ -43,13 +43,18 @@ void ServerStateView::startSession()
     update();
 }
 
-QString ServerStateView::serverName() const
+QString ServerStateView::hostName() const
 {
     const QString shown = GameColours::shownText(m_hostName).trimmed();
-    return shown.isEmpty() || m_hostName == ServerSession::kLoading ||
-                   m_hostName == QLatin1String("nohostname")
-               ? m_address + QLatin1Char(':') + m_port
+    return m_hostName == ServerSession::kLoading || m_hostName == QLatin1String("nohostname")
+               ? QString()
                : shown;
+}
+
+QString ServerStateView::serverName() const
+{
+    const QString host = hostName();
+    return host.isEmpty() ? m_address + QLatin1Char(':') + m_port : host;
 }
 
 void ServerStateView::stoppedAnswering(const QDateTime& since)
@@ -94,7 +99,14 @@ void ServerStateView::daemonEvent(const DaemonEvent& event)
 
 void ServerStateView::update()
 {
-    const QString title = QStringLiteral("GARRISON");
+    // "GARRISON – host name (address:port)": each window says which server it administers.
+    QString title = QStringLiteral("GARRISON");
+    if (!m_address.isEmpty()) {
+        const QString address = m_address + QLatin1Char(':') + m_port;
+        const QString host = hostName();
+        title += QStringLiteral(" – ") +
+                 (host.isEmpty() ? address : host + QStringLiteral(" (") + address + u')');
+    }
     m_window.setWindowTitle(m_silence.isEmpty() ? title
                                                 : title + QStringLiteral(" – ") + m_silence);
     const QString line =

@@ -35,6 +35,8 @@ public:
 
 private:
     void update();
+    // The host name as shown, without colour codes; empty while it is not known.
+    QString hostName() const;
     QString serverName() const;
 
     QWidget& m_window;

@@ -37,6 +37,7 @@ private Q_SLOTS:
     {
         m_sim = std::make_unique<SimFixture>();
         QVERIFY(m_sim->start());
+        m_sim->console().dvars().set(u"sv_hostname", QStringLiteral("^1Down^7Town"));
         m_main = std::make_unique<MainWindow>(m_dialogs);
         m_main->show();
         ServerSession& session = m_main->session();
@@ -60,7 +61,9 @@ private Q_SLOTS:
     {
         auto* state = child<QLabel>("lblServerState");
         QVERIFY(!state->isVisible());
-        QCOMPARE(m_main->windowTitle(), QStringLiteral("GARRISON"));
+        const QString title =
+            QStringLiteral("GARRISON – DownTown (127.0.0.1:%1)").arg(m_sim->port());
+        QCOMPARE(m_main->windowTitle(), title);
         const int players = m_main->session().gridModel().rowCount();
         QVERIFY(players > 0);
 
@@ -70,21 +73,41 @@ private Q_SLOTS:
         QVERIFY2(state->text().startsWith(QStringLiteral("Not answering since ")),
                  qPrintable(state->text()));
         QVERIFY2(
-            m_main->windowTitle().startsWith(QStringLiteral("GARRISON – not answering since ")),
+            m_main->windowTitle().startsWith(title + QStringLiteral(" – not answering since ")),
             qPrintable(m_main->windowTitle()));
         QCOMPARE(m_main->session().gridModel().rowCount(), players);
         QVERIFY(stale());
 
         m_sim = std::make_unique<SimFixture>();
+        m_sim->console().dvars().set(u"sv_hostname", QStringLiteral("^1Down^7Town"));
         QVERIFY(m_sim->start(port));
         QTRY_VERIFY_WITH_TIMEOUT(!state->isVisible(), 8000);
-        QCOMPARE(m_main->windowTitle(), QStringLiteral("GARRISON"));
+        QCOMPARE(m_main->windowTitle(), title);
         QVERIFY2(child<QLabel>("statusLine")
                      ->text()
                      .startsWith(QStringLiteral("The server answers again (it was silent from ")),
                  qPrintable(child<QLabel>("statusLine")->text()));
         QTRY_VERIFY_WITH_TIMEOUT(!stale(), 5000);
         QCOMPARE(m_main->session().gridModel().rowCount(), players);
+    }
+
+    // The refresh's own exchanges stay out of the Terminal and the status line; what the user
+    // sends, and its reply, go in.
+    void refreshStaysOutOfTheTerminal()
+    {
+        const auto asked = [this] { return m_sim->answered().count(QStringLiteral("status")); };
+        const qsizetype before = asked();
+        const QString said = child<QLabel>("statusLine")->text();
+        QTRY_VERIFY_WITH_TIMEOUT(asked() >= before + 2, 10000);
+        const QString transcript = m_main->console().text();
+        QCOMPARE(transcript.count(QStringLiteral("] - /status")), 1);
+        QCOMPARE(transcript.count(QStringLiteral("] - /mapname")), 1);
+        QCOMPARE(child<QLabel>("statusLine")->text(), said);
+
+        m_main->Send(QStringLiteral("sv_maxclients"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_main->console().text().contains(QStringLiteral("sv_maxclients\"")), 5000);
+        QVERIFY(m_main->console().text().contains(QStringLiteral("] - /sv_maxclients")));
     }
 };
 
