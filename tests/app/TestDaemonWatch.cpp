@@ -72,6 +72,26 @@ private Q_SLOTS:
         QVERIFY(!told.isEmpty() || !state->isVisible());
         m_daemon->gameServer().stop();
     }
+
+    // The Admin page in view follows the watch without Refresh: Start Server, then a crash and
+    // the restart after it.
+    void adminPageFollowsTheWatch()
+    {
+        startSession(QStringLiteral("admin"));
+        MainWindow& main = *m_app->mainWindow();
+        main.findChild<QAbstractButton*>(QStringLiteral("Image9"))->click();
+        auto* state = main.findChild<QLabel*>(QStringLiteral("watchStateLabel"));
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("Stopped")), 5000);
+        QTest::mouseClick(main.findChild<QWidget*>(QStringLiteral("Labelstart")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("Running since ")), 5000);
+        QVERIFY(::kill(static_cast<pid_t>(m_daemon->gameServer().processId()), SIGKILL) == 0);
+        auto* crash = main.findChild<QLabel*>(QStringLiteral("watchCrashLabel"));
+        QTRY_VERIFY_WITH_TIMEOUT(crash->text().startsWith(QStringLiteral("Last crash: ")), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text().section(u';', 1),
+                                  QStringLiteral(" 1 restart today"), 8000);
+        QVERIFY(state->text().startsWith(QStringLiteral("Running since ")));
+        m_daemon->gameServer().stop();
+    }
 };
 
 GARRISON_TEST_MAIN(TestDaemonWatch)
