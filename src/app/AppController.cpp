@@ -143,6 +143,12 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
                 });
         connect(login, &LoginWindow::quitRequested, this, [this, at] { leave(*at); });
         connect(login, &LoginWindow::serverListRequested, this, [this] { showServerList(); });
+        // An open list shows a profile as soon as it is saved.
+        connect(login, &LoginWindow::profileSaved, this, [this] {
+            if (m_serverList && m_serverList->isVisible()) {
+                m_serverList->reload();
+            }
+        });
         connect(login, &LoginWindow::daemonAccessGranted, this,
                 [this, at](const QString& level, const QString& daemonHost, const QString& host,
                            const QString& port) {

@@ -225,6 +225,7 @@ void LoginWindow::SaveProfile(int slot)
         name);
     SettingsStore::write(ConnectionProfiles::section(slot), DaemonPins::kProfileKey, pin);
     m_profileSlot = slot;
+    Q_EMIT profileSaved(slot);
 }
 
 void LoginWindow::loginWithProfile(int slot)

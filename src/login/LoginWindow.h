@@ -63,6 +63,8 @@ Q_SIGNALS:
                               const QString& rconPassword);
     void quitRequested();
     void serverListRequested();
+    // SaveProfile wrote this slot.
+    void profileSaved(int slot);
     // Daemon mode: the daemon granted access; the main window takes over the session.
     void daemonAccessGranted(const QString& level, const QString& daemonHost,
                              const QString& serverHost, const QString& serverPort);

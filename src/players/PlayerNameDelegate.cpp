@@ -4,6 +4,7 @@
 #include "players/PlayerSortModel.h"
 #include "rcon/PlayerGridModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
 
@@ -30,6 +31,21 @@ QColor PlayerNameDelegate::background(const QStyleOptionViewItem& option)
         return cell;
     }
     return mix(cell, option.palette.color(QPalette::Active, QPalette::Highlight), 0.45);
+}
+
+void PlayerNameDelegate::showStale(QAbstractItemView& view, bool stale, const QString& toolTip)
+{
+    if (stale == view.property("stale").toBool()) {
+        return;
+    }
+    view.setProperty("stale", stale);
+    const QPalette inherited = view.parentWidget() ? view.parentWidget()->palette() : QPalette();
+    QPalette greyed = inherited;
+    if (stale) {
+        greyed.setColor(QPalette::Text, inherited.color(QPalette::Disabled, QPalette::Text));
+    }
+    view.setPalette(greyed);
+    view.setToolTip(stale ? toolTip : QString());
 }
 
 void PlayerNameDelegate::initStyleOption(QStyleOptionViewItem* option,

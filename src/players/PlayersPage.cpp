@@ -140,21 +140,10 @@ void PlayersPage::applyRefreshChoice()
 // Rows of a server that stopped answering stay, greyed: they are what it last reported.
 void PlayersPage::showStaleness()
 {
-    const bool stale =
-        m_sort->rowCount() > 0 && m_sort->index(0, 0).data(PlayerGridModel::kStaleRole).toBool();
-    QTableView& grid = *m_ui->Grid;
-    if (stale == grid.property("stale").toBool()) {
-        return;
-    }
-    grid.setProperty("stale", stale);
-    QPalette greyed = palette();
-    if (stale) {
-        greyed.setColor(QPalette::Text, palette().color(QPalette::Disabled, QPalette::Text));
-    }
-    grid.setPalette(greyed);
-    grid.setToolTip(stale ? tr("The server does not answer: these are the last players it "
-                               "reported.")
-                          : QString());
+    PlayerNameDelegate::showStale(
+        *m_ui->Grid,
+        m_sort->rowCount() > 0 && m_sort->index(0, 0).data(PlayerGridModel::kStaleRole).toBool(),
+        tr("The server does not answer: these are the last players it reported."));
 }
 
 void PlayersPage::rememberCurrentPlayer()
