@@ -65,7 +65,6 @@ private Q_SLOTS:
     {
         addTextRows({"type", "rconPassword", "daemonAddress", "exitCode", "through"},
                     {{"daemon, stale RCON password", "Daemon", "stale", "127.0.0.1", "0", "daemon"},
-                     {"daemon, right RCON password", "Daemon", "right", "127.0.0.1", "0", "daemon"},
                      {"daemon without its address", "Daemon", "right", "", "4", ""},
                      {"RCON beside a daemon", "RCON", "right", "127.0.0.1", "0", "direct"},
                      {"RCON, stale password", "RCON", "stale", "127.0.0.1", "2", "direct"},

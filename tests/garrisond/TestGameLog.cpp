@@ -156,7 +156,7 @@ private Q_SLOTS:
         const QByteArray hans = "4242;0;;Hans Wurst";
         QTest::newRow("an evening")
             << QStringLiteral("sim_join \"Hans Wurst\" 4242|sim_say 0 gg all|"
-                              "sim_sayteam 0 rush b|sim_leave 0")
+                              "sim_sayteam 0 rush b|sim_leave 0|sim_say 0 nobody")
             << QByteArrayList{"join 1 " + hans, "say 1 " + hans + " : gg all",
                               "team 1 " + hans + " : rush b", "quit 1 " + hans};
     }
