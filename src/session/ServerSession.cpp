@@ -262,7 +262,8 @@ void ServerSession::commandSent(const QString& cmd, const QDateTime& at)
         m_automaticDeferred.clear();
     }
     m_lastAutomatic = std::exchange(m_automaticNext, false) || deferred;
-    m_liveness.requestSent(at.toMSecsSinceEpoch(), m_lastAutomatic);
+    // The real clock, as the replies' (the client's may be a test's).
+    m_liveness.requestSent(QDateTime::currentMSecsSinceEpoch(), m_lastAutomatic);
     scheduleLivenessCheck();
     // The one place that empties the accumulator: whoever sends "status", the table that
     // answers it is read alone.
