@@ -246,6 +246,10 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
         m_server.audit(m_address, who(), message.text);
         startEvents();
         break;
+    case Kind::ServerAddress:
+        m_server.audit(m_address, who(), message.text);
+        send(m_server.serverAddressAnswer());
+        break;
     case Kind::CommandLine:
         m_server.audit(m_address, who(), QStringLiteral("client"), QStringLiteral("garrison-rcon"));
         break;
@@ -424,6 +428,7 @@ void ClientSession::settleLoginNotice(bool person)
 
 void ClientSession::startEvents()
 {
+    m_serverEvents = true;
     const DaemonConfig& config = m_server.config();
     if (config.gameLogPath.isEmpty()) {
         queueEventLine(GameEvent::refusedLine(QStringLiteral("no game log is configured")));
@@ -443,6 +448,13 @@ void ClientSession::takeEvent(const GameEvent& event)
     // The configuration may have closed the stream to this level since it was opened.
     if (GameEvent::isFor(event.kind, m_level) && m_server.config().eventLevels.contains(m_level)) {
         queueEventLine(event.toWire());
+    }
+}
+
+void ClientSession::takeServerEvent(const QByteArray& line)
+{
+    if (m_serverEvents && DaemonMessage::mayStartServer(m_level)) {
+        queueEventLine(line);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
+#include <algorithm>
 
 namespace garrisond {
 
@@ -50,6 +51,13 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
             return false;
         }
         config->serverPort = static_cast<quint16>(number);
+    } else if (key == QLatin1String("server_address")) {
+        if (value.isEmpty() ||
+            std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.isSpace(); })) {
+            *reason = QStringLiteral("a host name or address, without blanks");
+            return false;
+        }
+        config->serverAddress = value;
     } else if (key == QLatin1String("server_autostart")) {
         if (value != QLatin1String("true") && value != QLatin1String("false")) {
             *reason = QStringLiteral("true or false");
@@ -288,6 +296,8 @@ QString DaemonConfig::describeKeys()
         "                       \"--port N\", \"--port=N\" or \"+set net_port N\" of\n"
         "                       server_command; with health checks garrisond refuses to\n"
         "                       start without one, otherwise 28960)\n"
+        "  server_address       where players and GARRISON reach the game server, handed to\n"
+        "                       GARRISON logins without one (default: garrisond's address)\n"
         "  server_autostart     true: start the game server when garrisond starts (default no)\n"
         "  restart_limit        restarts after crashes and hangs within 10 minutes before\n"
         "                       garrisond gives up (default 5; 0: never restart)\n"

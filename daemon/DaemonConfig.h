@@ -67,6 +67,8 @@ struct DaemonConfig {
     // The watch over the game server.
     static constexpr quint16 kDefaultServerPort = 28960;
     quint16 serverPort = 0; // 0: see gameServerPort()
+    // Where players and GARRISON reach the game server; empty: at garrisond's own address.
+    QString serverAddress;
     bool serverAutostart = false;
     int restartLimit = 5;
     std::chrono::seconds restartBackoffMax{60};
@@ -93,6 +95,8 @@ struct DaemonConfig {
     // server_port, else the port of server_command, else 28960 (load() refuses that last case
     // when health checks need the port).
     quint16 gameServerPort() const;
+    // server_port, else the port of server_command; 0 when neither gives one.
+    quint16 knownServerPort() const { return serverPort != 0 ? serverPort : commandPort(); }
     // Where the health checks, warnings and announcements go: "127.0.0.1:28960".
     QString gameServerAddress() const;
     // server_name, else this machine's name and the game server's port.

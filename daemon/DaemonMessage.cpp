@@ -16,7 +16,8 @@ bool isRequestWord(const QString& text)
     return text == QLatin1String("getrconpass") || text == QLatin1String("getlog") ||
            text == QLatin1String("startserver") || text == QLatin1String("serverstate") ||
            text == QLatin1String("skiprestart") || text == QLatin1String("restartnow") ||
-           text == QLatin1String("getevents") || text == kCommandLineClient;
+           text == QLatin1String("getevents") || text == QLatin1String("serveraddress") ||
+           text == kCommandLineClient;
 }
 
 bool isWhole(const QByteArray& bytes, const QString& account)
@@ -77,6 +78,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::RestartNow;
     } else if (message.text == QLatin1String("getevents")) {
         message.kind = Kind::GetEvents;
+    } else if (message.text == QLatin1String("serveraddress")) {
+        message.kind = Kind::ServerAddress;
     } else if (message.text == kCommandLineClient) {
         message.kind = Kind::CommandLine;
     } else if (account.isEmpty()) {

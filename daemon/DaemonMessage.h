@@ -23,6 +23,8 @@ struct DaemonMessage {
         SkipRestart, // "skiprestart": skip the next daily restart
         RestartNow,  // "restartnow": warn the players, then restart
         GetEvents,   // "getevents": the game log's live events from now on
+        // "serveraddress": where clients reach the game server, answered with "SERVERADDRESS"
+        ServerAddress,
         CommandLine, // "client garrison-rcon" after "getrconpass": not a person at GARRISON
         Echo,        // in a session: "<account> - <command>" (command holds the command)
         Other,       // in a session: anything else, recorded as it came

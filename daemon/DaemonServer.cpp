@@ -3,7 +3,6 @@
 #include "ClientSession.h"
 #include "DaemonMessage.h"
 #include "LogTail.h"
-#include "ModerationCommand.h"
 #include "SecretFile.h"
 #include "WatchState.h"
 #include "WireText.h"
@@ -22,7 +21,6 @@ namespace garrisond {
 namespace {
 
 const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
-constexpr int kSummaryCheckMs = 5000;
 constexpr qsizetype kNamedAdditions = 5;
 // A refused connection is told why within this time or dropped; beyond kMaxTurningAway of them
 // at once, the next are dropped untold, so that refusals cannot use up the processor in
@@ -46,28 +44,29 @@ LockoutTable::Limits limitsOf(const DaemonConfig& config)
 
 DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_accounts(m_config.accountsPath),
-      m_lockout(limitsOf(m_config)),
-      m_audit(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles),
-      m_watch(m_gameServer), m_clock([] { return QDateTime::currentDateTimeUtc(); })
+      m_lockout(limitsOf(m_config)), m_clock([] { return QDateTime::currentDateTimeUtc(); })
 {
-    m_watch.setClock([this] { return now(); });
-    m_watch.configure(m_config);
+    m_game.setClock([this] { return now(); });
+    m_game.configure(m_config);
     configureWebhook();
-    connect(&m_watch, &ServerWatch::happened, this, &DaemonServer::watchEvent);
+    connect(&m_game, &GameServerControl::audited, this, &DaemonServer::audit);
+    connect(&m_game, &GameServerControl::notified, this, &DaemonServer::notify);
+    connect(&m_game, &GameServerControl::warning, this, &DaemonServer::warning);
+    connect(&m_game, &GameServerControl::serverEvent, this, [this](const QByteArray& line) {
+        for (ClientSession* session : std::as_const(m_sessions)) {
+            session->takeServerEvent(line);
+        }
+    });
     connect(&m_webhook, &Webhook::warning, this, &DaemonServer::warning);
+    connect(&m_audit, &AuditTrail::warning, this, &DaemonServer::warning);
     m_reloadTimer.setSingleShot(true);
     m_reloadTimer.setInterval(100);
-    m_summaryTimer.setInterval(kSummaryCheckMs);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     m_accountsReader.setMaxThreadCount(1);
     connect(&m_server, &QTcpServer::newConnection, this, &DaemonServer::acceptConnections);
     connect(&m_reloadTimer, &QTimer::timeout, this, [this] {
         rewatch();
         reload();
-    });
-    connect(&m_summaryTimer, &QTimer::timeout, this, [this] {
-        writeSummaries();
-        reportAuditLoss(false);
     });
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     m_gameEvents.setClock([this] { return now(); });
@@ -86,9 +85,7 @@ DaemonServer::~DaemonServer()
         session->disconnect(this);
         delete session;
     }
-    writeSummaries(true);
-    m_auditLossReported = QDateTime();
-    reportAuditLoss(false);
+    m_audit.finish();
 }
 
 bool DaemonServer::start(const QHostAddress& address, quint16 port)
@@ -124,7 +121,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     QList<QDateTime> skipped;
     QString stateError;
     if (WatchState::load(WatchState::pathBeside(m_config.accountsPath), &skipped, &stateError)) {
-        m_watch.restoreSkippedRestarts(skipped);
+        m_game.watch().restoreSkippedRestarts(skipped);
     } else {
         Q_EMIT warning(QStringLiteral("skipped restarts not restored: ") + stateError);
     }
@@ -142,7 +139,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
                                           "server can change garrisond's files")
                                .arg(user->name()));
         }
-        m_gameServer.setUser(*user);
+        m_game.process().setUser(*user);
     }
     if (!m_server.listen(address, port)) {
         m_error = m_server.errorString();
@@ -276,7 +273,7 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     const bool accountsMoved = fresh.accountsPath != m_config.accountsPath;
     m_config = fresh;
     m_lockout.configure(limitsOf(m_config));
-    m_audit.configure(m_config.auditLogPath, m_config.auditLogMaxBytes, m_config.auditLogFiles);
+    m_audit.configure(m_config);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     if (m_server.isListening()) {
         m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
@@ -284,7 +281,7 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     if (accountsMoved) {
         rewatch();
     }
-    m_watch.configure(m_config);
+    m_game.configure(m_config);
     configureWebhook();
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
@@ -593,6 +590,14 @@ QByteArray DaemonServer::rconPasswordAnswer() const
     return WireText::encode(m_config.rconPassword);
 }
 
+QByteArray DaemonServer::serverAddressAnswer() const
+{
+    const quint16 port = m_config.knownServerPort();
+    return WireText::encode(
+        QStringLiteral("SERVERADDRESS\naddress=%1\nport=%2")
+            .arg(m_config.serverAddress, port != 0 ? QString::number(port) : QString()));
+}
+
 QByteArray DaemonServer::logAnswer() const
 {
     QByteArray tail;
@@ -603,103 +608,6 @@ QByteArray DaemonServer::logAnswer() const
     }
     // An empty message would not be sent at all, and the client would take the next one.
     return tail.isEmpty() ? QByteArrayLiteral("The game server's log is empty.") : tail;
-}
-
-void DaemonServer::startGameServer(const QString& address, const QString& who)
-{
-    using Result = GameServerProcess::StartResult;
-    const Result result = m_watch.start();
-    QString outcome;
-    switch (result) {
-    case Result::Started:
-        outcome = QStringLiteral("started");
-        break;
-    case Result::AlreadyRunning:
-        outcome = QStringLiteral("already running");
-        break;
-    case Result::NotConfigured:
-        outcome = QStringLiteral("no server_command configured");
-        Q_EMIT warning(QStringLiteral("startserver: no server_command configured"));
-        break;
-    case Result::Failed:
-        outcome = QStringLiteral("failed: ") + m_gameServer.errorString();
-        Q_EMIT warning(QStringLiteral("startserver: ") + outcome);
-        break;
-    }
-    audit(address, who, QStringLiteral("startserver"), outcome);
-}
-
-QByteArray DaemonServer::watchRequest(DaemonMessage::Kind kind, const QString& address,
-                                      const QString& who)
-{
-    QString note;
-    if (kind == DaemonMessage::Kind::SkipRestart) {
-        const QDateTime skipped = m_watch.skipNextRestart();
-        note = skipped.isValid() ? QStringLiteral("The next daily restart is skipped.")
-                                 : QStringLiteral("No daily restart is scheduled.");
-        QString error;
-        if (skipped.isValid() && !WatchState::save(WatchState::pathBeside(m_config.accountsPath),
-                                                   m_watch.skippedRestarts(), &error)) {
-            note += QStringLiteral(" It is not saved, so a restart of garrisond brings it back.");
-            Q_EMIT warning(QStringLiteral("skipped restarts not saved: ") + error);
-        }
-        audit(address, who, QStringLiteral("skiprestart"),
-              skipped.isValid() ? skipped.toString(Qt::ISODate) : QStringLiteral("none"));
-    } else if (kind == DaemonMessage::Kind::RestartNow) {
-        if (m_watch.restartNow(who)) {
-            note = m_watch.restartDue().isValid()
-                       ? QStringLiteral("The players are warned; the game server restarts in "
-                                        "%1 s.")
-                             .arg(now().secsTo(m_watch.restartDue()))
-                       : QStringLiteral("The game server is starting.");
-        } else if (m_watch.state() == ServerWatch::State::Running ||
-                   m_watch.state() == ServerWatch::State::Restarting) {
-            note = QStringLiteral("A restart is on its way already.");
-        } else {
-            note = QStringLiteral("The game server could not be started: ") +
-                   (m_config.serverProgram.isEmpty() ? QStringLiteral("no server_command")
-                                                     : m_gameServer.errorString());
-        }
-        audit(address, who, QStringLiteral("restartnow"), note);
-    } else {
-        audit(address, who, QStringLiteral("serverstate"));
-    }
-    return WireText::encode(m_watch.stateText(note));
-}
-
-void DaemonServer::commandEchoed(const QString& address, const QString& who, const QString& command)
-{
-    if (DaemonMessage::isStopCommand(command)) {
-        m_watch.expectStop();
-    }
-    const std::optional<ModerationCommand> moderation = ModerationCommand::parse(command);
-    if (!moderation) {
-        return;
-    }
-    const QString done = moderation->action == QLatin1String("kick")
-                             ? QStringLiteral("kicked")
-                             : (moderation->temporary ? QStringLiteral("banned for a while")
-                                                      : QStringLiteral("banned"));
-    notify(moderation->action,
-           QStringLiteral("%1 %2 %3").arg(who, done, moderation->whom) +
-               (moderation->why.isEmpty() ? QString() : QStringLiteral(": ") + moderation->why),
-           {{QStringLiteral("who"), who},
-            {QStringLiteral("whom"), moderation->whom},
-            {QStringLiteral("why"), moderation->why},
-            {QStringLiteral("temporary"), moderation->temporary},
-            {QStringLiteral("address"), address},
-            {QStringLiteral("command"), command}});
-}
-
-void DaemonServer::watchEvent(const ServerWatch::Event& event)
-{
-    audit(QStringLiteral("-"), QStringLiteral("-"), event.name, event.text);
-    if (event.alarm) {
-        Q_EMIT warning(event.text);
-    }
-    if (event.notify) {
-        notify(event.name, event.text, event.fields);
-    }
 }
 
 void DaemonServer::configureWebhook()
@@ -734,80 +642,6 @@ void DaemonServer::notifyRefusal(const QString& address, const QString& claimed,
     m_refusalsNotified.insert(key, at);
     notify(QStringLiteral("refused"), text,
            {{QStringLiteral("address"), address}, {QStringLiteral("login"), claimed}});
-}
-
-void DaemonServer::audit(const QString& address, const QString& who, const QString& event,
-                         const QString& detail)
-{
-    if (address == QLatin1String("-")) {
-        writeAudit(address, who, event, detail);
-        return;
-    }
-    writeSummaries();
-    bool full = false;
-    if (who != QLatin1String("-")) {
-        // who is "account/level", and account names may hold a slash.
-        full = m_activity.admit(who.left(who.lastIndexOf(QLatin1Char('/'))), who, address,
-                                ActivitySummary::kindOf(event, detail), now());
-    } else {
-        const bool notable = event != QLatin1String("connected") &&
-                             event != QLatin1String("disconnected") &&
-                             event != QLatin1String("closed");
-        full = m_refusals.admit(LockoutTable::addressKey(address), event, now(), notable);
-    }
-    if (full) {
-        writeAudit(address, who, event, detail);
-    }
-    if (!m_summaryTimer.isActive()) {
-        m_summaryTimer.start();
-    }
-}
-
-void DaemonServer::writeSummaries(bool all)
-{
-    for (const RefusalSummary::Summary& summary : m_refusals.takeEnded(now(), all)) {
-        writeAudit(summary.address, QStringLiteral("-"), QStringLiteral("summary"), summary.detail);
-    }
-    for (const ActivitySummary::Summary& summary : m_activity.takeEnded(now(), all)) {
-        writeAudit(summary.address, summary.who, QStringLiteral("summary"), summary.detail);
-    }
-    if (m_refusals.isEmpty() && m_activity.isEmpty() && m_auditLost == 0) {
-        m_summaryTimer.stop();
-    }
-}
-
-void DaemonServer::writeAudit(const QString& address, const QString& who, const QString& event,
-                              const QString& detail)
-{
-    const bool written = m_audit.record(now(), address, who, event, detail);
-    if (!written) {
-        ++m_auditLost;
-        m_auditLossReason = m_audit.errorString();
-        if (!m_summaryTimer.isActive()) {
-            m_summaryTimer.start();
-        }
-    }
-    reportAuditLoss(written);
-}
-
-void DaemonServer::reportAuditLoss(bool writtenAgain)
-{
-    // A full disk fails every line: the operator hears of it at once, then once a minute.
-    const QDateTime at = now();
-    if (m_auditLost == 0 ||
-        (m_auditLossReported.isValid() && m_auditLossReported.secsTo(at) < 60)) {
-        return;
-    }
-    const QString lost =
-        m_auditLost == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(m_auditLost);
-    Q_EMIT warning(writtenAgain ? QStringLiteral("the audit log is written again; %1 could not "
-                                                 "be written before: %2")
-                                      .arg(lost, m_auditLossReason)
-                                : QStringLiteral("the audit log lost %1 (reported at most once a "
-                                                 "minute): %2")
-                                      .arg(lost, m_auditLossReason));
-    m_auditLost = 0;
-    m_auditLossReported = at;
 }
 
 } // namespace garrisond

@@ -1,19 +1,16 @@
 #pragma once
 
 #include "AccountStore.h"
-#include "ActivitySummary.h"
-#include "AuditLog.h"
+#include "AuditTrail.h"
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
 #include "DaemonMessage.h"
 #include "GameEventWebhook.h"
 #include "GameEvents.h"
-#include "GameServerProcess.h"
+#include "GameServerControl.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
 #include "LoginRequest.h"
-#include "RefusalSummary.h"
-#include "ServerWatch.h"
 #include "TlsIdentity.h"
 #include "Webhook.h"
 
@@ -72,13 +69,13 @@ public:
     void setClock(Clock clock)
     {
         m_clock = std::move(clock);
-        m_watch.setClock([this] { return now(); });
+        m_game.setClock([this] { return now(); });
     }
     QDateTime now() const { return m_clock(); }
     const DaemonConfig& config() const { return m_config; }
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
-    GameServerProcess& gameServer() { return m_gameServer; }
-    ServerWatch& watch() { return m_watch; }
+    GameServerProcess& gameServer() { return m_game.process(); }
+    ServerWatch& watch() { return m_game.watch(); }
     // Empty while plain text is allowed.
     QString fingerprint() const { return m_identity ? m_identity->fingerprint() : QString(); }
     QSslConfiguration tlsConfiguration() const
@@ -93,22 +90,33 @@ public:
     // loginAnswered(), unless the session is gone by then.
     void requestLogin(ClientSession* session, const std::optional<LoginRequest>& request);
     QByteArray rconPasswordAnswer() const;
+    // "SERVERADDRESS", then "address=" server_address (empty: garrisond's own) and "port="
+    // the game server's port (empty when the configuration gives none), one line each.
+    QByteArray serverAddressAnswer() const;
     QByteArray logAnswer() const;
-    void startGameServer(const QString& address, const QString& who);
+    void startGameServer(const QString& address, const QString& who) { m_game.start(address, who); }
     // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
-    QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who);
+    QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who)
+    {
+        return m_game.request(kind, address, who);
+    }
     // After a granted login of `account`: whether its notification waits for the session to
     // tell whether a person logged in (notify_logins = interactive, an administrator's account).
     bool loginNoticeWaits(const QString& account) const;
     void notifyLogin(const QString& account, const QString& level, const QString& address);
     // After the echo is recorded: a stop is expected, a kick or ban is notified.
-    void commandEchoed(const QString& address, const QString& who, const QString& command);
-    // Events of clients go through the refusal summary before a login ("-") and the activity
-    // summary after, so that no client grows the log faster than a fixed amount per minute.
+    void commandEchoed(const QString& address, const QString& who, const QString& command)
+    {
+        m_game.commandEchoed(address, who, command);
+    }
+    // An audit record, summarised as AuditTrail says.
     void audit(const QString& address, const QString& who, const QString& event,
-               const QString& detail = QString());
+               const QString& detail = QString())
+    {
+        m_audit.record(address, who, event, detail);
+    }
     // Writes the summaries of counted events whose minute is over (all of them with `all`).
-    void writeSummaries(bool all = false);
+    void writeSummaries(bool all = false) { m_audit.writeSummaries(all); }
 
 Q_SIGNALS:
     void sessionOpened();
@@ -139,10 +147,6 @@ private:
     void notifyLoggedIn(const QByteArray& notice);
     void rewatch();
     void reloadAccounts();
-    void writeAudit(const QString& address, const QString& who, const QString& event,
-                    const QString& detail);
-    void reportAuditLoss(bool writtenAgain);
-    void watchEvent(const ServerWatch::Event& event);
     void notify(const QString& event, const QString& text, const QJsonObject& fields);
     void notifyRefusal(const QString& address, const QString& claimed, const QString& text);
     void configureWebhook();
@@ -150,19 +154,11 @@ private:
     DaemonConfig m_config;
     AccountStore m_accounts;
     LockoutTable m_lockout;
-    AuditLog m_audit;
-    RefusalSummary m_refusals;
-    ActivitySummary m_activity;
-    QTimer m_summaryTimer; // also while lost audit lines wait to be reported
-    int m_auditLost = 0;
-    QString m_auditLossReason;
-    QDateTime m_auditLossReported;
+    AuditTrail m_audit{m_config, [this] { return now(); }};
     LoginQueue m_loginQueue;
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
-    GameServerProcess m_gameServer;
-    // After the game server: it is gone before the server's last stop.
-    ServerWatch m_watch;
+    GameServerControl m_game;
     Webhook m_webhook;
     // Per address (an IPv6 /64), when its locked-out logins were last notified.
     QHash<QString, QDateTime> m_refusalsNotified;

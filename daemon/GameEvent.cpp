@@ -128,6 +128,17 @@ QByteArray GameEvent::refusedLine(const QString& reason)
     return WireText::encode(line) + '\n';
 }
 
+QByteArray GameEvent::serverLine(const QDateTime& at, const QString& event, const QString& state,
+                                 const QString& text)
+{
+    QString line = QStringLiteral("EVENT server");
+    add(line, "at", at.toUTC().toString(Qt::ISODateWithMs));
+    add(line, "event", event);
+    add(line, "state", state);
+    add(line, "text", text);
+    return WireText::encode(line) + '\n';
+}
+
 QByteArray GameEvent::lostLine(qint64 count)
 {
     return "EVENT lost\tcount=" + QByteArray::number(count) + '\n';

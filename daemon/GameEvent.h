@@ -57,6 +57,10 @@ struct GameEvent {
     static QByteArray refusedLine(const QString& reason);
     // Events that a client too slow to read them did not get.
     static QByteArray lostLine(qint64 count);
+    // The watch over the game server changed its state: "EVENT server" with at, event (the watch's
+    // event name), state (as "serverstate" names it) and text.
+    static QByteArray serverLine(const QDateTime& at, const QString& event, const QString& state,
+                                 const QString& text);
     // One sentence for people (a webhook's message): who said or reported what.
     QString describe() const;
 };

@@ -426,25 +426,25 @@ int ServerWatch::restartsToday() const
                       [&today](const QDateTime& at) { return at.toLocalTime().date() == today; }));
 }
 
-QString ServerWatch::stateText(const QString& note) const
+QString ServerWatch::stateName() const
 {
-    QString state;
     switch (m_state) {
     case State::Stopped:
-        state = m_program.isEmpty() ? QStringLiteral("not-configured") : QStringLiteral("stopped");
-        break;
+        return m_program.isEmpty() ? QStringLiteral("not-configured") : QStringLiteral("stopped");
     case State::Running:
-        state = QStringLiteral("running");
-        break;
+        return QStringLiteral("running");
     case State::Restarting:
-        state = QStringLiteral("restarting");
-        break;
+        return QStringLiteral("restarting");
     case State::GaveUp:
-        state = QStringLiteral("gave-up");
-        break;
+        return QStringLiteral("gave-up");
     }
+    return {};
+}
+
+QString ServerWatch::stateText(const QString& note) const
+{
     QStringList lines{QStringLiteral("SERVERSTATE"),
-                      QStringLiteral("state=") + state,
+                      QStringLiteral("state=") + stateName(),
                       QStringLiteral("since=") + stamp(m_since),
                       QStringLiteral("restarts_today=%1").arg(restartsToday()),
                       QStringLiteral("last_crash=") + stamp(m_lastCrash),

@@ -65,6 +65,8 @@ public:
     bool restartNow(const QString& who);
 
     State state() const { return m_state; }
+    // running, stopped, restarting, gave-up or not-configured.
+    QString stateName() const;
     QDateTime restartDue() const { return m_restartNowAt; }
     static constexpr qsizetype kLargestStateText = 12000;
     // The answer to "serverstate": "SERVERSTATE" and one "key=value" line each; announcements

@@ -24,14 +24,15 @@ namespace garrison {
 struct AppController::Seat final : DaemonEcho, DaemonRequests {
     std::unique_ptr<MainWindow> main;
     QPointer<LoginWindow> login;
-    // A grant that came before the daemon's RCON password: the session starts when it arrives.
+    // A grant that came before the daemon's RCON password, or before its word on where the game
+    // server is: the session starts when they are in.
     struct Grant {
         QString level;
         QString daemonHost;
         QString serverHost;
         QString serverPort;
     };
-    std::optional<Grant> grantAwaitingPassword;
+    std::optional<Grant> grantAwaiting;
     bool pageRestored = false;
 
     // Shows a window: the program goes on while one does.
@@ -142,6 +143,12 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
                 });
         connect(login, &LoginWindow::quitRequested, this, [this, at] { leave(*at); });
         connect(login, &LoginWindow::serverListRequested, this, [this] { showServerList(); });
+        // An open list shows a profile as soon as it is saved.
+        connect(login, &LoginWindow::profileSaved, this, [this] {
+            if (m_serverList && m_serverList->isVisible()) {
+                m_serverList->reload();
+            }
+        });
         connect(login, &LoginWindow::daemonAccessGranted, this,
                 [this, at](const QString& level, const QString& daemonHost, const QString& host,
                            const QString& port) {
@@ -150,12 +157,10 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
         connect(login, &LoginWindow::rconPasswordArrived, this,
                 [this, at](const QString& password) {
                     ensureMainWindow(*at).setRconPassword(password);
-                    if (const std::optional<Seat::Grant> grant =
-                            std::exchange(at->grantAwaitingPassword, {})) {
-                        startDaemonSession(*at, grant->level, grant->daemonHost, grant->serverHost,
-                                           grant->serverPort);
-                    }
+                    resumeGrant(*at);
                 });
+        connect(&login->daemonLink(), &DaemonLink::serverAddressSettled, this,
+                [this, at] { resumeGrant(*at); });
         connect(login, &LoginWindow::daemonLogArrived, this,
                 [this, at](const QString& log) { ensureMainWindow(*at).reader().showText(log); });
         connect(login, &LoginWindow::daemonLinkLost, this, [this, at] { endDaemonSession(*at); });
@@ -164,7 +169,7 @@ LoginWindow& AppController::showLoginFor(Seat& seat)
             [this, at](const QString& report) { ensureMainWindow(*at).showServerState(report); });
         // A new login's grant replaces one that was still waiting for its password.
         connect(&login->daemonLink(), &DaemonLink::loginSent, this,
-                [at] { at->grantAwaitingPassword.reset(); });
+                [at] { at->grantAwaiting.reset(); });
     }
     seat.login->show();
     seat.login->raise();
@@ -239,14 +244,20 @@ void AppController::startDaemonSession(Seat& seat, const QString& level, const Q
     // session may belong to another server.
     const std::optional<QString> password =
         seat.login ? seat.login->daemonLink().rconPassword() : std::nullopt;
-    if (!password) {
-        seat.grantAwaitingPassword = Seat::Grant{level, daemonHost, serverHost, serverPort};
+    const bool serverMissing = serverHost.isEmpty() || serverPort.isEmpty();
+    if (!password ||
+        (serverMissing && seat.login && seat.login->daemonLink().serverAddressPending())) {
+        seat.grantAwaiting = Seat::Grant{level, daemonHost, serverHost, serverPort};
         return;
     }
     m_current = &seat;
     MainWindow& main = ensureMainWindow(seat);
     main.setRconPassword(*password);
-    main.takeDaemonGrant(level, daemonHost, serverHost, serverPort);
+    // The login window has what the daemon told of its game server where the user typed nothing.
+    main.takeDaemonGrant(level, daemonHost,
+                         serverHost.isEmpty() && seat.login ? seat.login->serverHost() : serverHost,
+                         serverPort.isEmpty() && seat.login ? seat.login->serverPort()
+                                                            : serverPort);
     main.setDaemonUser(seat.login ? seat.login->userName() : QString());
     main.IdentDaemon(QStringLiteral("1"));
     if (!main.Connect()) {
@@ -263,6 +274,14 @@ void AppController::startDaemonSession(Seat& seat, const QString& level, const Q
     restoreLastPageOnce(seat);
 }
 
+void AppController::resumeGrant(Seat& seat)
+{
+    if (const std::optional<Seat::Grant> grant = std::exchange(seat.grantAwaiting, {})) {
+        startDaemonSession(seat, grant->level, grant->daemonHost, grant->serverHost,
+                           grant->serverPort);
+    }
+}
+
 void AppController::restoreLastPageOnce(Seat& seat)
 {
     if (std::exchange(seat.pageRestored, true)) {
@@ -274,7 +293,7 @@ void AppController::restoreLastPageOnce(Seat& seat)
 
 void AppController::endDaemonSession(Seat& seat)
 {
-    seat.grantAwaitingPassword.reset();
+    seat.grantAwaiting.reset();
     if (seat.main) {
         seat.main->Disconnect();
     }

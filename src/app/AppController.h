@@ -64,6 +64,8 @@ private:
                             const QString& password);
     void startDaemonSession(Seat& seat, const QString& level, const QString& daemonHost,
                             const QString& serverHost, const QString& serverPort);
+    // A grant that waited goes on once what it waited for is in.
+    void resumeGrant(Seat& seat);
     void endDaemonSession(Seat& seat);
     // The main window's exit or its close, or the login window's Quit: the program ends with the
     // last pair that shows a window; before that only this pair goes.

@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "app/PageNavigator.h"
 #include "app/PlayerActions.h"
 #include "app/ReaderWindow.h"
+#include "app/ServerStateView.h"
 #include "app/SessionNotes.h"
 #include "app/UconSetup.h"
 #include "control/AdminPage.h"
@@ -14,7 +16,6 @@
 #include "history/HistoryPage.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
-#include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
@@ -29,14 +30,6 @@
 #include <QTableView>
 
 namespace garrison {
-
-namespace {
-const QString kLastPageKey = QStringLiteral("LastPage");
-const QStringList kPageNames = {QStringLiteral("Players"),  QStringLiteral("Chat"),
-                                QStringLiteral("Settings"), QStringLiteral("Maps"),
-                                QStringLiteral("Admin"),    QStringLiteral("Terminal"),
-                                QStringLiteral("History")};
-} // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dialogs(dialogs),
@@ -87,11 +80,14 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
             showPage(Page::Chat);
         }
     });
-    connect(m_ui->Image7, &QToolButton::clicked, this, [this] { gatedPage(Page::Settings); });
+    connect(m_ui->Image7, &QToolButton::clicked, this,
+            [this] { m_navigator->gatedPage(Page::Settings); });
     connect(m_ui->Image8, &QToolButton::clicked, this, [this] { showPage(Page::Maps); });
-    connect(m_ui->Image9, &QToolButton::clicked, this, [this] { gatedPage(Page::Admin); });
-    connect(m_ui->Image10, &QToolButton::clicked, this, &MainWindow::openTerminal);
-    connect(m_ui->ImageHistory, &QToolButton::clicked, this, [this] { openHistory({}); });
+    connect(m_ui->Image9, &QToolButton::clicked, this,
+            [this] { m_navigator->gatedPage(Page::Admin); });
+    connect(m_ui->Image10, &QToolButton::clicked, m_navigator, &PageNavigator::openTerminal);
+    connect(m_ui->ImageHistory, &QToolButton::clicked, this,
+            [this] { m_navigator->openHistory({}); });
     connect(m_ui->ImageNewLogin, &QToolButton::clicked, this, &MainWindow::newLoginRequested);
     connect(m_ui->Image4, &QToolButton::clicked, this, &MainWindow::logOut);
     connect(m_ui->Image11, &QToolButton::clicked, this, &MainWindow::exitProgram);
@@ -111,7 +107,7 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
 
     connect(m_actions, &PlayerActions::statusMessage, this, &MainWindow::statusMessage);
-    connect(m_actions, &PlayerActions::historyRequested, this, &MainWindow::openHistory);
+    connect(m_actions, &PlayerActions::historyRequested, m_navigator, &PageNavigator::openHistory);
     connect(m_players, &PlayersPage::statusMessage, this, &MainWindow::statusMessage);
     connect(this, &MainWindow::statusMessage, this, &MainWindow::showStatus);
     connect(m_history.get(), &History::statusMessage, this, &MainWindow::showStatus);
@@ -135,11 +131,12 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
     auto* outer = qobject_cast<QBoxLayout*>(layout());
     Q_ASSERT(outer);
     m_notes = new SessionNotes(*this, *outer);
+    m_stateView = new ServerStateView(*this, *m_ui->lblServerState, *m_notes);
     connect(m_settings, &SettingsPage::statusMessage, this, &MainWindow::showStatus);
     connect(m_admin, &AdminPage::statusMessage, this, &MainWindow::showStatus);
     wireSession();
 
-    switchPage(Page::Players);
+    m_navigator->switchPage(Page::Players);
     WindowMemory::restore(*this, kGeometryKey);
     m_joinGame->Form_Load();
 }
@@ -170,6 +167,8 @@ void MainWindow::buildPages()
     m_actions = new PlayerActions(*m_players, *m_session, *m_history, m_dialogs, *m_reader, this);
     m_joinGame = new JoinGame(m_dialogs, this);
     m_uconSetup = new UconSetup(*m_session, *m_chat, this);
+    m_navigator = new PageNavigator(*m_ui->pages, *m_ui->Image6, *m_session, m_dialogs, *m_terminal,
+                                    *m_historyPage, this);
 }
 
 // What the session publishes goes to the controls that show it; nothing goes back.
@@ -192,6 +191,7 @@ void MainWindow::wireSession()
     connect(session, &ServerSession::passwordRefused, this, &MainWindow::refusePassword);
     connect(session, &ServerSession::disconnected, this, [this] {
         m_notes->hideSilence();
+        m_stateView->startSession();
         console().clearText();
         hide();
     });
@@ -207,6 +207,16 @@ void MainWindow::wireSession()
             &PlayerSortModel::marksChanged);
     connect(&session->answerWatch(), &AnswerWatch::silence, m_notes, &SessionNotes::showSilence);
     connect(&session->answerWatch(), &AnswerWatch::answered, m_notes, &SessionNotes::hideSilence);
+    connect(session, &ServerSession::stoppedAnswering, m_stateView,
+            &ServerStateView::stoppedAnswering);
+    connect(session, &ServerSession::answeringAgain, m_stateView, &ServerStateView::answeringAgain);
+    connect(session, &ServerSession::daemonServerEvent, this, [this](const DaemonEvent& event) {
+        m_stateView->daemonEvent(event);
+        // The Admin page in view follows what the daemon tells.
+        if (currentPage() == Page::Admin && m_session->pagesAllowed()) {
+            m_daemonAdmin.requestServerState();
+        }
+    });
 }
 
 void MainWindow::showHeader()
@@ -216,6 +226,7 @@ void MainWindow::showHeader()
     m_ui->Label4->setText(m_session->playerCount());
     m_ui->lblServerIP->setText(Text3());
     m_ui->lblServerPort->setText(Text4());
+    m_stateView->setServer(m_session->hostName(), Text3(), Text4());
 }
 
 ConsoleBox& MainWindow::console()
@@ -251,6 +262,7 @@ void MainWindow::startSession()
 {
     m_session->start();
     m_notes->hideSilence();
+    m_stateView->startSession();
     showHeader();
     m_actions->startSession();
     m_reader->startSession();
@@ -261,11 +273,7 @@ void MainWindow::startSession()
     m_admin->startSession();
     m_terminal->startSession();
     m_historyPage->setServer(m_session->serverKey());
-    if ((currentPage() == Page::Settings || currentPage() == Page::Admin) &&
-        !m_session->pagesAllowed()) {
-        switchPage(Page::Players);
-    }
-    m_terminal->setCommandLineAllowed(m_session->commandLineAllowed());
+    m_navigator->startSession();
 }
 
 // Said once a session; the session ends when the box is closed.
@@ -286,76 +294,6 @@ void MainWindow::setDaemonUser(const QString& user)
 void MainWindow::showStatus(const QString& text)
 {
     m_notes->showStatus(text);
-}
-
-void MainWindow::showPage(Page page)
-{
-    switchPage(page);
-    SettingsStore::write(WindowMemory::kSection, kLastPageKey,
-                         kPageNames.value(static_cast<int>(page)));
-}
-
-void MainWindow::switchPage(Page page)
-{
-    m_ui->pages->setCurrentIndex(static_cast<int>(page));
-    if (page != Page::Players) {
-        m_session->cancelRefresh();
-    }
-}
-
-void MainWindow::restoreLastPage()
-{
-    const qsizetype index = kPageNames.indexOf(
-        SettingsStore::read(WindowMemory::kSection, kLastPageKey, kPageNames.first()));
-    switch (static_cast<Page>(index)) {
-    case Page::Chat:
-        showChatOnceLoaded();
-        return;
-    case Page::Settings:
-    case Page::Admin:
-        // A page this user may not open is not offered again, and not refused again either.
-        if (m_session->pagesAllowed()) {
-            showPage(static_cast<Page>(index));
-        }
-        return;
-    case Page::Maps:
-        showPage(Page::Maps);
-        return;
-    case Page::Terminal:
-        openTerminal();
-        return;
-    case Page::History:
-        openHistory({});
-        return;
-    case Page::Players:
-        return;
-    }
-}
-
-// The page is of use only once the relay runs: shown the way its button shows it. Its first
-// visit registers the relay with commands of its own, which would be taken for the replies that
-// the header still waits for and leave it "loading..." for good; so it waits for the header.
-void MainWindow::showChatOnceLoaded()
-{
-    if (m_session->hostName() != ServerSession::kLoading) {
-        m_ui->Image6->click();
-        return;
-    }
-    auto loaded = std::make_shared<QMetaObject::Connection>();
-    auto ended = std::make_shared<QMetaObject::Connection>();
-    *loaded = connect(m_session.get(), &ServerSession::headerChanged, this, [this, loaded, ended] {
-        if (m_session->hostName() == ServerSession::kLoading) {
-            return;
-        }
-        disconnect(*loaded);
-        disconnect(*ended);
-        m_ui->Image6->click();
-    });
-    // A session that ends first takes the wish with it: the next one starts on its own pages.
-    *ended = connect(m_session.get(), &ServerSession::disconnected, this, [loaded, ended] {
-        disconnect(*loaded);
-        disconnect(*ended);
-    });
 }
 
 // The automatic refresh asks only while the grid is in view; the session waits for a quiet
@@ -383,30 +321,9 @@ void MainWindow::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-MainWindow::Page MainWindow::currentPage() const
-{
-    return static_cast<Page>(m_ui->pages->currentIndex());
-}
-
 void MainWindow::showServerState(const QString& report)
 {
     m_admin->showServerState(report);
-}
-
-void MainWindow::gatedPage(Page page)
-{
-    if (m_session->pagesAllowed()) {
-        showPage(page);
-        return;
-    }
-    m_dialogs.message(QStringLiteral("Sorry you dont have access to this area!"),
-                      QStringLiteral("Access Denied"), BoxIcon::Critical);
-}
-
-void MainWindow::openTerminal()
-{
-    showPage(Page::Terminal);
-    m_terminal->setCommandLineAllowed(m_session->commandLineAllowed());
 }
 
 void MainWindow::logOut()
@@ -414,6 +331,7 @@ void MainWindow::logOut()
     rememberWindow();
     m_session->logOut();
     m_notes->hideSilence();
+    m_stateView->startSession();
     Q_EMIT loginWindowRequested();
 }
 
@@ -433,17 +351,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
         exitProgram();
     }
     event->accept();
-}
-
-// The History page is open to everyone, like the players page.
-void MainWindow::openHistory(const QStringList& cells)
-{
-    m_historyPage->setServer(m_session->serverKey());
-    if (!cells.isEmpty()) {
-        m_historyPage->showPlayerFor(m_session->serverKey(), cells.value(PlayerRow::Guid),
-                                     cells.value(PlayerRow::Name));
-    }
-    showPage(Page::History);
 }
 
 } // namespace garrison

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PageNavigator.h"
 #include "app/PlayerActions.h"
 #include "daemon/DaemonAdmin.h"
 #include "session/ServerSession.h"
@@ -26,6 +27,7 @@ class MapsPage;
 class PlayerMenu;
 class PlayersPage;
 class ReaderWindow;
+class ServerStateView;
 class SessionNotes;
 class SettingsPage;
 class TellWindow;
@@ -40,7 +42,7 @@ class MainWindow : public QWidget, public CommandSender {
     Q_OBJECT
 
 public:
-    enum class Page { Players, Chat, Settings, Maps, Admin, Terminal, History };
+    using Page = PageNavigator::Page;
 
     // history: shared by every main window of the program; without one the window opens its own.
     explicit MainWindow(Dialogs& dialogs, std::shared_ptr<History> history = {},
@@ -77,10 +79,10 @@ public:
     void WaitSend(const QString& Cmdz) override { m_session->WaitSend(Cmdz); }
 
     // Shows the page and remembers it for the next run.
-    void showPage(Page page);
-    Page currentPage() const;
+    void showPage(Page page) { m_navigator->showPage(page); }
+    Page currentPage() const { return m_navigator->currentPage(); }
     // At the first session of a run: the page shown last, as far as this user may open it.
-    void restoreLastPage();
+    void restoreLastPage() { m_navigator->restoreLastPage(); }
 
     // The line at the bottom of the window: the last command sent, the server's refusals, and
     // whatever else the user should see without a box.
@@ -132,19 +134,14 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void showChatOnceLoaded();
     void buildPages();
     void wireSession();
     void showHeader();
-    void switchPage(Page page);
     void refusePassword();
-    void gatedPage(Page page);
     void autoRefresh();
     void rememberWindow();
-    void openTerminal();
     void logOut();
     void exitProgram();
-    void openHistory(const QStringList& cells);
 
     const std::unique_ptr<Ui::MainWindow> m_ui;
     Dialogs& m_dialogs;
@@ -164,7 +161,9 @@ private:
     JoinGame* m_joinGame = nullptr;
     PlayerActions* m_actions = nullptr;
     UconSetup* m_uconSetup = nullptr;
+    PageNavigator* m_navigator = nullptr;
     SessionNotes* m_notes = nullptr;
+    ServerStateView* m_stateView = nullptr;
     UconIdentity m_ucon;
     bool m_ending = false;
 };

@@ -18,6 +18,8 @@ ReaderWindow::ReaderWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::ReaderWindow>())
 {
     m_ui->setupUi(this);
+    // Replies and logs arrive while the user types elsewhere: the reader does not take the keys.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     m_ui->Text1->setFont(FixedPitchFont::get());
     m_ui->buttonBox->setContentsMargins(6, 0, 6, 6);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QWidget::close);

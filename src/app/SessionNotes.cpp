@@ -1,5 +1,7 @@
 #include "SessionNotes.h"
 
+#include "platform/DesktopNotifier.h"
+
 #include <QApplication>
 #include <QBoxLayout>
 #include <QLabel>
@@ -35,7 +37,12 @@ void SessionNotes::showStatus(const QString& text)
 void SessionNotes::showAlert(const QString& title, const QString& text)
 {
     showStatus(title + QStringLiteral(" — ") + text);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    notify(title, text);
+}
+
+void SessionNotes::notify(const QString& title, const QString& text)
+{
+    if (DesktopNotifier::notify(title, text) || !QSystemTrayIcon::isSystemTrayAvailable()) {
         return;
     }
     if (m_tray == nullptr) {

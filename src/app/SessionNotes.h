@@ -24,6 +24,8 @@ public:
     // Something in the game wants an administrator (an alert word, a player's report): the
     // status line tells it, and the desktop shows a notification where it has a tray.
     void showAlert(const QString& title, const QString& text);
+    // A desktop notification: the desktop's own service, else the tray where there is one.
+    void notify(const QString& title, const QString& text);
     void showSilence(const QString& note);
     void hideSilence();
 

@@ -75,10 +75,20 @@ std::variant<Target, int> target(const Request& request)
     if (request.profile > 0) {
         const ProfileFields fields = ConnectionProfiles::load(request.store, request.profile);
         const QString section = ConnectionProfiles::section(request.profile);
-        const bool daemon = !fields.daemonAddress.trimmed().isEmpty();
-        if (!request.query) {
+        // A profile saved with its login type logs in that way, a daemon one never with the RCON
+        // password left in it; an older one through its daemon when it holds no RCON password.
+        const bool typed = !fields.loginType.isEmpty();
+        const bool daemon = typed ? fields.loginType == ConnectionProfiles::kDaemonType
+                                  : !fields.daemonAddress.trimmed().isEmpty();
+        if (!request.query && !(typed && daemon)) {
             target.profilePassword =
                 SecretStore::instance().readNow(request.store, section, QStringLiteral("Pass"));
+        }
+        if (daemon && fields.daemonAddress.trimmed().isEmpty() && !request.query) {
+            return fail(QStringLiteral("profile %1 logs in through a daemon but holds no daemon "
+                                       "address")
+                            .arg(request.profile),
+                        kBadArguments);
         }
         if (daemon && target.profilePassword.isEmpty() && !request.query) {
             if (fields.userName.isEmpty() || fields.level.trimmed().isEmpty()) {

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
+#include <QShowEvent>
 
 namespace garrison {
 
@@ -55,6 +56,14 @@ ConsoleBox& TerminalPage::console()
     return *m_ui->txtOutput;
 }
 
+void TerminalPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_ui->Text7->isEnabled()) {
+        m_ui->Text7->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 void TerminalPage::setCommandLineAllowed(bool allowed)
 {
     if (allowed) {
@@ -63,6 +72,9 @@ void TerminalPage::setCommandLineAllowed(bool allowed)
             m_ui->Text7->clear();
         }
         m_ui->Text7->setEnabled(true);
+        if (isVisible()) {
+            m_ui->Text7->setFocus(Qt::OtherFocusReason);
+        }
         return;
     }
     m_ui->Text7->setText(kRefusal);

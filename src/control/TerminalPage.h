@@ -39,6 +39,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // The command line takes the keys at once, where it may be used.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void sendCommandLine();

@@ -44,11 +44,18 @@ ProfileFields ConnectionProfiles::load(const QString& application, int slot)
     fields.serverPort = read("Port");
     fields.relayPort = read("UPort", kDefaultRelayPort);
     fields.level = read("Levelz");
+    fields.loginType = SettingsStore::read(application, from, kLoginTypeKey, QString());
     return fields;
 }
 
 ConnectionProfiles::Login ConnectionProfiles::loginOf(const ProfileFields& fields)
 {
+    if (fields.loginType == kDaemonType) {
+        return Login::Daemon;
+    }
+    if (fields.loginType == kRconType) {
+        return fields.rconPassword.isEmpty() ? Login::PasswordMissing : Login::Direct;
+    }
     if (!fields.rconPassword.isEmpty()) {
         return Login::Direct;
     }
@@ -76,6 +83,9 @@ void ConnectionProfiles::save(int slot, const ProfileFields& fields, const QStri
     write("UPort", fields.relayPort);
     write("Name", name);
     write("Levelz", fields.level);
+    if (!fields.loginType.isEmpty()) {
+        SettingsStore::write(application, to, kLoginTypeKey, fields.loginType);
+    }
 }
 
 } // namespace garrison

@@ -5,7 +5,7 @@
 namespace garrison {
 
 // The login fields that one saved connection profile holds. Both connection types' fields are
-// kept; the selected type is not.
+// kept, and the type selected when it was saved, beside them.
 struct ProfileFields {
     QString daemonAddress; // Text3
     QString daemonPort;    // Text9
@@ -16,6 +16,9 @@ struct ProfileFields {
     QString serverPort;    // Text5
     QString relayPort;     // Text7
     QString level;         // Combo1
+    // "Daemon" or "RCON" (key LoginType); empty for a profile saved before the type was kept,
+    // and then not written.
+    QString loginType;
 };
 
 // Ten saved profiles, slots 1 to 10, in the sections "[LOGIN1]" to "[LOGIN10]" of the
@@ -25,9 +28,14 @@ class ConnectionProfiles {
 public:
     static constexpr int kSlots = 10;
 
-    // How a profile logs in when chosen from the server list. The connection type is not
-    // saved, so the fields tell: a saved RCON password logs in straight to the game server,
-    // else a saved daemon address through the daemon; else the RCON password is still to type.
+    static inline const QString kLoginTypeKey = QStringLiteral("LoginType");
+    static inline const QString kDaemonType = QStringLiteral("Daemon");
+    static inline const QString kRconType = QStringLiteral("RCON");
+
+    // How a profile logs in when chosen from the server list: as its saved type, a daemon
+    // profile through its daemon whatever RCON password it holds. Without a saved type the
+    // fields tell: a saved RCON password logs in straight to the game server, else a saved
+    // daemon address through the daemon. Else the RCON password is still to type.
     enum class Login { Direct, Daemon, PasswordMissing };
     static Login loginOf(const ProfileFields& fields);
 

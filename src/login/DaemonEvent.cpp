@@ -31,6 +31,7 @@ DaemonEvent::Kind kindOf(QStringView name)
         {QStringLiteral("join"), Kind::Join},     {QStringLiteral("quit"), Kind::Quit},
         {QStringLiteral("kill"), Kind::Kill},     {QStringLiteral("map"), Kind::Map},
         {QStringLiteral("alert"), Kind::Alert},   {QStringLiteral("report"), Kind::Report},
+        {QStringLiteral("server"), Kind::Server},
     };
     return kinds.value(name.toString(), Kind::Other);
 }

@@ -12,9 +12,24 @@ namespace garrison {
 // fields whose values escape backslash, tab, CR and LF. The daemon sends them after
 // "getevents": first "stream" (the kinds this level receives) or "refused" (and why), then the
 // game log's chat, joins, quits, kills, maps, alerts and reports as they happen, and "lost"
-// when the client was too slow to take some.
+// when the client was too slow to take some. Admin and poweradmin sessions also get "server":
+// the daemon's watch over the game server changed its state ("event" crash, hang, recovered,
+// gave-up, restart, server-started, server-stopped; "state" as "serverstate" names it; "text").
 struct DaemonEvent {
-    enum class Kind { Stream, Refused, Lost, Chat, Join, Quit, Kill, Map, Alert, Report, Other };
+    enum class Kind {
+        Stream,
+        Refused,
+        Lost,
+        Chat,
+        Join,
+        Quit,
+        Kill,
+        Map,
+        Alert,
+        Report,
+        Server,
+        Other
+    };
 
     static inline const QString kPrefix = QStringLiteral("EVENT ");
 

@@ -29,6 +29,9 @@ DaemonLink::DaemonLink(QObject* parent) : QObject(parent)
     connect(&m_logQuiet, &QTimer::timeout, this, &DaemonLink::logComplete);
     m_requestGap.setSingleShot(true);
     connect(&m_requestGap, &QTimer::timeout, this, &DaemonLink::sendQueuedRequest);
+    m_addressWait.setSingleShot(true);
+    m_addressWait.setInterval(kServerAddressWaitMs);
+    connect(&m_addressWait, &QTimer::timeout, this, &DaemonLink::serverAddressSettled);
 }
 
 void DaemonLink::setCredentialsSource(std::function<Credentials()> source)
@@ -204,6 +207,8 @@ void DaemonLink::forgetConversation()
     m_receiver = DaemonReceiver();
     m_lastRefusal.clear();
     m_rconPassword.reset();
+    m_addressWait.stop();
+    m_serverAddress.reset();
 }
 
 bool DaemonLink::isConnected() const
@@ -257,7 +262,20 @@ void DaemonLink::onReadyRead()
     switch (taken.kind) {
     case DaemonReceiver::Kind::RconPassword:
         m_rconPassword = taken.text;
+        // Only now: an answer that came with the password would be taken for part of it.
+        if (m_addressWanted && m_addressWanted() && !m_serverAddress) {
+            m_addressWait.start();
+            sendRequest(QStringLiteral("serveraddress"));
+        }
         Q_EMIT rconPasswordReceived(taken.text);
+        return;
+    case DaemonReceiver::Kind::ServerAddress:
+        setStatus(QStringLiteral("Received Data!"));
+        if (m_addressWait.isActive()) {
+            m_addressWait.stop();
+            m_serverAddress = DaemonReceiver::serverAddress(taken.text);
+            Q_EMIT serverAddressSettled();
+        }
         return;
     case DaemonReceiver::Kind::Log:
         m_log = taken.text.left(kLogLimit);

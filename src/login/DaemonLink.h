@@ -34,6 +34,9 @@ public:
     static constexpr int kLinkLost = 40006;
     // The daemon did not complete a TLS handshake (plain text, or no garrisond at all).
     static constexpr int kNoTls = 10071;
+    // How long the daemon has to answer "serveraddress"; one that does not (an older daemon)
+    // leaves the login as it was.
+    static constexpr int kServerAddressWaitMs = 3000;
     // A log comes in as many receive events as it takes; it is whole once this long passes
     // without more of it. Beyond kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
@@ -47,6 +50,11 @@ public:
 
     // Read afresh at every use: the login window's fields.
     void setCredentialsSource(std::function<Credentials()> source);
+    // Asked once the RCON password came: whether to ask the daemon where its game server is.
+    void setServerAddressWanted(std::function<bool()> wanted)
+    {
+        m_addressWanted = std::move(wanted);
+    }
 
     // Closes an open link, connects to host:portText and starts the login timer, which sends
     // the credentials as soon as the link stands. `pinned`: the fingerprint of the certificate
@@ -72,6 +80,13 @@ public:
     // The game server's RCON password as this link's daemon handed it out; nothing before it
     // came, and nothing once the link is gone or a new login begins.
     const std::optional<QString>& rconPassword() const { return m_rconPassword; }
+    // "serveraddress" went out, and neither its answer nor the end of its wait came yet.
+    bool serverAddressPending() const { return m_addressWait.isActive(); }
+    // The daemon's answer; nothing before it came, or when it did not come.
+    const std::optional<DaemonReceiver::ServerAddress>& serverAddress() const
+    {
+        return m_serverAddress;
+    }
     QTimer& Timer1() { return m_timer1; }
     QSslSocket& Winsock1() { return m_socket; }
     // "AB:CD:…": the SHA-256 of a certificate, as garrisond --show-fingerprint prints it.
@@ -90,6 +105,8 @@ Q_SIGNALS:
     void logReceived(const QString& log);
     // The daemon's "SERVERSTATE" answer, whole.
     void serverStateReceived(const QString& report);
+    // The answer to "serveraddress" came, or its wait ended without one.
+    void serverAddressSettled();
     void noticeReceived(const QString& text);
     // The daemon refused the login or, in a session, a request or the session itself.
     void refused(const QString& reason, bool inSession);
@@ -130,6 +147,9 @@ private:
     QString m_lastRefusal;
     std::optional<QString> m_rconPassword;
     std::function<Credentials()> m_credentials;
+    std::function<bool()> m_addressWanted;
+    QTimer m_addressWait;
+    std::optional<DaemonReceiver::ServerAddress> m_serverAddress;
 };
 
 } // namespace garrison

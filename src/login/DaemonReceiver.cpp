@@ -26,6 +26,9 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
         LogPending = kOff;
         return {Kind::Log, message};
     }
+    if (serverAddress(message)) {
+        return {Kind::ServerAddress, message};
+    }
     if (message == QLatin1String("admin") || message == QLatin1String("poweradmin") ||
         message == QLatin1String("mp")) {
         RconPassPending = kOn;
@@ -42,6 +45,23 @@ DaemonReceiver::Taken DaemonReceiver::take(const QString& message)
         return {Kind::Refusal, message.mid(7)};
     }
     return {Kind::Other, message};
+}
+
+std::optional<DaemonReceiver::ServerAddress> DaemonReceiver::serverAddress(const QString& message)
+{
+    const QStringList lines = message.split(QLatin1Char('\n'));
+    if (lines.first() != QLatin1String("SERVERADDRESS")) {
+        return std::nullopt;
+    }
+    ServerAddress answer;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("address="))) {
+            answer.address = line.mid(8).trimmed();
+        } else if (line.startsWith(QLatin1String("port="))) {
+            answer.port = line.mid(5).trimmed();
+        }
+    }
+    return answer;
 }
 
 DaemonReceiver::Split DaemonReceiver::takeEventLines(const QString& received)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace garrison {
 
@@ -11,13 +12,14 @@ namespace garrison {
 class DaemonReceiver {
 public:
     enum class Kind {
-        RconPassword, // the answer to "getrconpass"
-        Log,          // the answer to "getlog"
-        LevelAnswer,  // exactly "mp", "admin" or "poweradmin": the login was accepted
-        Notice,       // "ADDUSER…" or "CHANGERCON…": text to show the user
-        Refusal,      // "DENIED " and the daemon's reason: a refused login or request
-        ServerState,  // "SERVERSTATE" and its lines: the game server's state for the Admin page
-        Other,        // anything else
+        RconPassword,  // the answer to "getrconpass"
+        Log,           // the answer to "getlog"
+        LevelAnswer,   // exactly "mp", "admin" or "poweradmin": the login was accepted
+        Notice,        // "ADDUSER…" or "CHANGERCON…": text to show the user
+        Refusal,       // "DENIED " and the daemon's reason: a refused login or request
+        ServerState,   // "SERVERSTATE" and its lines: the game server's state for the Admin page
+        ServerAddress, // "SERVERADDRESS" and its lines: where the daemon's game server is
+        Other,         // anything else
     };
     struct Taken {
         Kind kind;
@@ -25,6 +27,14 @@ public:
     };
 
     Taken take(const QString& message);
+
+    // The answer to "serveraddress": "SERVERADDRESS", then "address=" and "port=" lines; either
+    // may be empty (the daemon's own address, an unknown port).
+    struct ServerAddress {
+        QString address;
+        QString port;
+    };
+    static std::optional<ServerAddress> serverAddress(const QString& message);
 
     // The daemon's event lines ("EVENT …" and LF, see DaemonEvent) come whenever something
     // happens in the game, and one receive event may deliver them together with a message of

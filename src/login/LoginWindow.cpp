@@ -52,6 +52,10 @@ LoginWindow::LoginWindow(Dialogs& dialogs, QWidget* parent)
         return DaemonLink::Credentials{m_ui->Text1->text(), m_ui->Text2->text(),
                                        m_ui->Combo1->currentText()};
     });
+    // Left empty, the game server's address and port are the daemon's to tell.
+    m_link.setServerAddressWanted(
+        [this] { return m_ui->Text4->text().isEmpty() || m_ui->Text5->text().isEmpty(); });
+    connect(&m_link, &DaemonLink::serverAddressSettled, this, &LoginWindow::takeServerAddress);
     connect(&m_link, &DaemonLink::statusChanged, m_ui->Label3, &QLabel::setText);
     connect(&m_link, &DaemonLink::loginSent, this, [this] { m_ui->Command1->setEnabled(true); });
     connect(&m_link, &DaemonLink::credentialsMissing, this, [this] {
@@ -197,6 +201,11 @@ void LoginWindow::LoadProfile(int slot)
     if (level >= 0 && !fields.level.isEmpty()) {
         m_ui->Combo1->setCurrentIndex(level);
     }
+    if (fields.loginType == ConnectionProfiles::kDaemonType) {
+        selectDaemonMode();
+    } else if (fields.loginType == ConnectionProfiles::kRconType) {
+        selectRconMode();
+    }
 }
 
 void LoginWindow::SaveProfile(int slot)
@@ -207,14 +216,16 @@ void LoginWindow::SaveProfile(int slot)
     // The pin goes with the daemon's address; a slot that held another daemon loses its pin.
     const QString pin = DaemonPins::pinned(SettingsStore::applicationName(), m_profileSlot,
                                            m_ui->Text3->text(), m_ui->Text9->text());
-    ConnectionProfiles::save(slot,
-                             {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(),
-                              m_ui->Text2->text(), m_ui->Text4->text(), m_ui->Text6->text(),
-                              m_ui->Text5->text(), m_ui->Text7->text(),
-                              m_ui->Combo1->currentText()},
-                             name);
+    ConnectionProfiles::save(
+        slot,
+        {m_ui->Text3->text(), m_ui->Text9->text(), m_ui->Text1->text(), m_ui->Text2->text(),
+         m_ui->Text4->text(), m_ui->Text6->text(), m_ui->Text5->text(), m_ui->Text7->text(),
+         m_ui->Combo1->currentText(),
+         isDaemonMode() ? ConnectionProfiles::kDaemonType : ConnectionProfiles::kRconType},
+        name);
     SettingsStore::write(ConnectionProfiles::section(slot), DaemonPins::kProfileKey, pin);
     m_profileSlot = slot;
+    Q_EMIT profileSaved(slot);
 }
 
 void LoginWindow::loginWithProfile(int slot)
@@ -243,6 +254,34 @@ void LoginWindow::fillServer(const QString& host, const QString& port)
     m_ui->Text5->setText(port);
     m_ui->Text6->clear();
     m_ui->Text6->setFocus();
+}
+
+// What the daemon told fills only what the user left empty; an address it leaves empty is its
+// own. The relay's ini file takes the server as the session will use it.
+void LoginWindow::takeServerAddress()
+{
+    const std::optional<DaemonReceiver::ServerAddress>& answer = m_link.serverAddress();
+    if (!answer) {
+        return;
+    }
+    if (m_ui->Text4->text().isEmpty()) {
+        m_ui->Text4->setText(answer->address.isEmpty() ? m_ui->Text3->text().trimmed()
+                                                       : answer->address);
+    }
+    if (m_ui->Text5->text().isEmpty()) {
+        m_ui->Text5->setText(answer->port);
+    }
+    UCONLoad();
+}
+
+QString LoginWindow::serverHost() const
+{
+    return m_ui->Text4->text();
+}
+
+QString LoginWindow::serverPort() const
+{
+    return m_ui->Text5->text();
 }
 
 void LoginWindow::setFieldEnabled(QWidget* field, bool enabled)

@@ -48,6 +48,9 @@ public:
     const QString& statusz() const { return m_link.statusz(); }
     // The daemon user name, for the command echo of a daemon session.
     QString userName() const;
+    // The game server's address and port as the fields hold them now.
+    QString serverHost() const;
+    QString serverPort() const;
 
     // Where this machine's address comes from; tests may fix it.
     void setLocalAddressSource(std::function<QString()> source);
@@ -60,6 +63,8 @@ Q_SIGNALS:
                               const QString& rconPassword);
     void quitRequested();
     void serverListRequested();
+    // SaveProfile wrote this slot.
+    void profileSaved(int slot);
     // Daemon mode: the daemon granted access; the main window takes over the session.
     void daemonAccessGranted(const QString& level, const QString& daemonHost,
                              const QString& serverHost, const QString& serverPort);
@@ -80,6 +85,7 @@ private:
     void selectDaemonMode();
     void selectRconMode();
     void startDaemonLogin();
+    void takeServerAddress();
     void grantOrDeny();
     void denyAccess(const QString& advice);
     void showLinkLost();

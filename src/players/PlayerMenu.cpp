@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -23,6 +24,7 @@ PlayerMenu::PlayerMenu(QAbstractItemView& grid, CommandSender& sender, Dialogs& 
     build();
     m_viewport = m_grid.viewport();
     m_viewport->installEventFilter(this);
+    m_grid.installEventFilter(this);
 }
 
 PlayerMenu::~PlayerMenu() = default;
@@ -184,8 +186,32 @@ bool PlayerMenu::mousePressed(Qt::MouseButtons buttons, const QPoint& globalPosi
     return true;
 }
 
+// The keyboard's way to the menu, at the current row: the Menu key, or Shift+F10.
+void PlayerMenu::popUpAtCurrentRow()
+{
+    if (m_menu->isVisible()) {
+        return;
+    }
+    const QRect cell = m_grid.visualRect(m_grid.currentIndex());
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
+    m_menu->popup(m_viewport->mapToGlobal(at));
+}
+
 bool PlayerMenu::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &m_grid && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Menu ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            popUpAtCurrentRow();
+            return true;
+        }
+    }
+    if (watched == &m_grid && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        popUpAtCurrentRow();
+        return true;
+    }
     // The viewport is compared by the pointer kept at construction: while the window is torn
     // down the grid is no longer a view, and asking it for its viewport would be undefined.
     if (event->type() == QEvent::MouseButtonPress && watched == m_viewport) {

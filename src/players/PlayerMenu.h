@@ -19,7 +19,8 @@ class Dialogs;
 class PlayerCommands;
 class TextViewer;
 
-// The player menu menuz on the player grid: a right button press pops it up, and each entry
+// The player menu menuz on the player grid: a right button press pops it up (the Menu key and
+// Shift+F10 at the current row), and each entry
 // acts on the grid's current row at the moment it is chosen, in whatever order the grid shows
 // its rows. The copy entries put their text on the clipboard; the report opens in the reader.
 // Entries are QActions named as the menu's controls ("kickplay", "copyhash", ...), so they can be
@@ -62,6 +63,7 @@ protected:
 
 private:
     void build();
+    void popUpAtCurrentRow();
     QAction* addEntry(QMenu& menu, const char* name, const QString& caption,
                       std::function<void(const PlayerCommands&)> action);
     QMenu* addSubmenu(QMenu& menu, const char* name, const QString& caption);

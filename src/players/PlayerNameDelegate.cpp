@@ -2,7 +2,9 @@
 
 #include "players/GameColours.h"
 #include "players/PlayerSortModel.h"
+#include "rcon/PlayerGridModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
 
@@ -29,6 +31,21 @@ QColor PlayerNameDelegate::background(const QStyleOptionViewItem& option)
         return cell;
     }
     return mix(cell, option.palette.color(QPalette::Active, QPalette::Highlight), 0.45);
+}
+
+void PlayerNameDelegate::showStale(QAbstractItemView& view, bool stale, const QString& toolTip)
+{
+    if (stale == view.property("stale").toBool()) {
+        return;
+    }
+    view.setProperty("stale", stale);
+    const QPalette inherited = view.parentWidget() ? view.parentWidget()->palette() : QPalette();
+    QPalette greyed = inherited;
+    if (stale) {
+        greyed.setColor(QPalette::Text, inherited.color(QPalette::Disabled, QPalette::Text));
+    }
+    view.setPalette(greyed);
+    view.setToolTip(stale ? toolTip : QString());
 }
 
 void PlayerNameDelegate::initStyleOption(QStyleOptionViewItem* option,
@@ -61,6 +78,8 @@ void PlayerNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                           QColor(0x40, 0xd0, 0x60));
         x += kBar;
     }
+    // The last players of a server that stopped answering: grey, as the other cells.
+    const bool stale = index.data(PlayerGridModel::kStaleRole).toBool();
     for (const GameColours::Run& run : GameColours::runs(index.data(Qt::DisplayRole).toString())) {
         const int room = textRect.right() + 1 - x;
         if (room <= 0) {
@@ -72,7 +91,8 @@ void PlayerNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             piece = metrics.elidedText(piece, Qt::ElideRight, room);
             width = room;
         }
-        painter->setPen(QColor::fromRgb(GameColours::shownOn(run.code, cellRgb)));
+        painter->setPen(stale ? QColor(0x8a, 0x8a, 0x8a)
+                              : QColor::fromRgb(GameColours::shownOn(run.code, cellRgb)));
         painter->drawText(QRect(x, textRect.top(), width, textRect.height()),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, piece);
         x += width;

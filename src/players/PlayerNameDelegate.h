@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+class QAbstractItemView;
+
 namespace garrison {
 
 // Draws player names in their game colours on a dark cell, as the game shows them; the cell's
@@ -17,6 +19,9 @@ public:
 
     // The cell behind a name: dark in light and dark palettes alike, tinted when selected.
     static QColor background(const QStyleOptionViewItem& option);
+    // Greys a view's other cells while its rows are stale (PlayerGridModel::kStaleRole); the
+    // names grey themselves.
+    static void showStale(QAbstractItemView& view, bool stale, const QString& toolTip);
 
 protected:
     // Sizes are those of the name as shown, without codes.

@@ -25,8 +25,9 @@ public:
     // When the player of the row's cells joined, if lately (the game log told it); an invalid
     // time for anyone else. Such rows are marked until marksChanged() says they are no longer.
     using RecentJoin = std::function<QDateTime(const QStringList& cells)>;
-    // True on the name cell of such a row.
-    static constexpr int kJoinedRole = Qt::UserRole + 1;
+    // True on the name cell of such a row. Apart from the server list's roles: its name column
+    // is drawn by the same delegate, which reads this one.
+    static constexpr int kJoinedRole = Qt::UserRole + 16;
     void setRecentJoin(RecentJoin recentJoin) { m_recentJoin = std::move(recentJoin); }
     void marksChanged();
 

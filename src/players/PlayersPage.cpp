@@ -5,6 +5,7 @@
 #include "players/GameColours.h"
 #include "players/PlayerNameDelegate.h"
 #include "players/PlayerSortModel.h"
+#include "rcon/PlayerGridModel.h"
 #include "rcon/PlayerRow.h"
 #include "ui_PlayersPage.h"
 
@@ -58,6 +59,8 @@ QTableView& PlayersPage::grid()
 void PlayersPage::setSourceModel(QAbstractItemModel& model)
 {
     m_sort->setSourceModel(&model);
+    connect(&model, &QAbstractItemModel::dataChanged, this, &PlayersPage::showStaleness);
+    connect(&model, &QAbstractItemModel::modelReset, this, &PlayersPage::showStaleness);
     QHeaderView& header = *m_ui->Grid->horizontalHeader();
     header.setStretchLastSection(false);
     header.setMinimumSectionSize(header.fontMetrics().horizontalAdvance(QStringLiteral("Slot")));
@@ -132,6 +135,15 @@ void PlayersPage::applyRefreshChoice()
     } else {
         m_refreshTimer.stop();
     }
+}
+
+// Rows of a server that stopped answering stay, greyed: they are what it last reported.
+void PlayersPage::showStaleness()
+{
+    PlayerNameDelegate::showStale(
+        *m_ui->Grid,
+        m_sort->rowCount() > 0 && m_sort->index(0, 0).data(PlayerGridModel::kStaleRole).toBool(),
+        tr("The server does not answer: these are the last players it reported."));
 }
 
 void PlayersPage::rememberCurrentPlayer()

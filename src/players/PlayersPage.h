@@ -50,6 +50,7 @@ protected:
 private:
     void loadRefreshChoice();
     void applyRefreshChoice();
+    void showStaleness();
     void rememberCurrentPlayer();
     void restoreCurrentPlayer();
 

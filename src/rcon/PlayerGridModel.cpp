@@ -1,5 +1,7 @@
 #include "PlayerGridModel.h"
 
+#include <utility>
+
 namespace garrison {
 
 PlayerGridModel::PlayerGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -25,6 +27,8 @@ QVariant PlayerGridModel::data(const QModelIndex& index, int role) const
         return m_rows.at(index.row())[index.column()];
     case Qt::TextAlignmentRole:
         return static_cast<int>(Qt::AlignLeft | Qt::AlignTop);
+    case kStaleRole:
+        return m_stale;
     default:
         return {};
     }
@@ -49,7 +53,17 @@ void PlayerGridModel::setRows(QList<PlayerRow> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_stale = false;
     endResetModel();
+}
+
+void PlayerGridModel::setStale(bool stale)
+{
+    if (std::exchange(m_stale, stale) == stale || m_rows.isEmpty()) {
+        return;
+    }
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, PlayerRow::ColumnCount - 1),
+                       {kStaleRole});
 }
 
 PlayerRow PlayerGridModel::row(int index) const

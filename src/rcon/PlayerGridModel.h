@@ -18,6 +18,9 @@ public:
     static constexpr std::array<int, PlayerRow::ColumnCount> kColumnWidthsTwips = {2000, 665, 545,
                                                                                    4040, 545, 2720};
 
+    // True on every cell while the rows are the last ones of a server that stopped answering.
+    static constexpr int kStaleRole = Qt::UserRole + 20;
+
     explicit PlayerGridModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -32,9 +35,13 @@ public:
     PlayerRow row(int index) const;
     // Log-out empties every cell and keeps the rows.
     void clearCells();
+    // New rows are fresh again.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
 
 private:
     QList<PlayerRow> m_rows;
+    bool m_stale = false;
 };
 
 } // namespace garrison

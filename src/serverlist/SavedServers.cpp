@@ -50,8 +50,17 @@ QList<ServerListEntry> SavedServers::load(QStringList* skipped)
         }
         entries.append({ConnectionProfiles::caption(slot), host, *port, slot});
     }
+    // An address added before a profile for the same server was saved is that profile's row.
+    const auto listed = [&entries](const Address& address) {
+        return std::any_of(entries.cbegin(), entries.cend(), [&](const ServerListEntry& entry) {
+            return entry.port == address.port &&
+                   entry.host.compare(address.host, Qt::CaseInsensitive) == 0;
+        });
+    };
     for (const Address& address : addedAddresses()) {
-        entries.append({QString(), address.host, address.port, 0});
+        if (!listed(address)) {
+            entries.append({QString(), address.host, address.port, 0});
+        }
     }
     return entries;
 }

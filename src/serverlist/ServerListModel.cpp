@@ -156,7 +156,8 @@ const QueriedServer& ServerListModel::server(int row) const
 int ServerListModel::rowOf(const QString& host, quint16 port) const
 {
     for (int row = 0; row < m_entries.size(); ++row) {
-        if (m_entries.at(row).host == host && m_entries.at(row).port == port) {
+        if (m_entries.at(row).port == port &&
+            m_entries.at(row).host.compare(host, Qt::CaseInsensitive) == 0) {
             return row;
         }
     }

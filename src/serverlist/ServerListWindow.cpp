@@ -246,6 +246,15 @@ void ServerListWindow::showPlayers()
     if (rows != m_players->rows()) {
         m_players->setRows(std::move(rows));
     }
+    // A server that stopped answering keeps the players it last reported, marked as such.
+    const bool stale = row >= 0 && m_model->server(row).state == QueriedServer::State::NotAnswering;
+    m_players->setStale(stale);
+    PlayerNameDelegate::showStale(
+        *m_ui->tblPlayers, stale && m_players->rowCount() > 0,
+        stale ? tr("Not answering: the players it reported at %1")
+                    .arg(m_model->server(row).lastSeen.toLocalTime().toString(
+                        QStringLiteral("HH:mm:ss")))
+              : QString());
 }
 
 void ServerListWindow::updateStatus()

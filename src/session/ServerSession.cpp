@@ -28,7 +28,7 @@ ServerSession::ServerSession(QObject* parent) : QObject(parent)
 {
     m_refreshRetry.setSingleShot(true);
     connect(&m_refreshRetry, &QTimer::timeout, this, &ServerSession::refresh);
-    connect(&m_rcon, &RconClient::echoed, this, &ServerSession::consoleText);
+    connect(&m_rcon, &RconClient::echoed, this, &ServerSession::echo);
     connect(&m_rcon, &RconClient::datagramReceived, this, &ServerSession::receive);
     connect(&m_rcon, &RconClient::datagramsLost, this, [this](quint64 count) {
         const QString text = (count == 1 ? tr("1 reply from the server was lost")
@@ -42,6 +42,10 @@ ServerSession::ServerSession(QObject* parent) : QObject(parent)
     connect(&m_lists, &ListPublication::published, this, &ServerSession::listPublished);
     m_joinsExpiry.setInterval(30 * 1000);
     connect(&m_joinsExpiry, &QTimer::timeout, this, &ServerSession::forgetOldJoins);
+    m_livenessCheck.setSingleShot(true);
+    connect(&m_livenessCheck, &QTimer::timeout, this, &ServerSession::checkLiveness);
+    m_probe.setInterval(kProbeMs);
+    connect(&m_probe, &QTimer::timeout, this, &ServerSession::refresh);
 }
 
 ServerSession::~ServerSession() = default;
@@ -118,6 +122,13 @@ void ServerSession::endWatching()
 {
     m_answerWatch.stop();
     m_statusReply.discard();
+    m_liveness.start();
+    m_livenessCheck.stop();
+    m_probe.stop();
+    m_automaticNext = false;
+    m_automaticDeferred.clear();
+    m_lastAutomatic = false;
+    m_gridModel.setStale(false);
 }
 
 void ServerSession::Send(const QString& cmd)
@@ -127,14 +138,46 @@ void ServerSession::Send(const QString& cmd)
 
 void ServerSession::WaitSend(const QString& Cmdz)
 {
+    m_automaticDeferred.clear();
     m_rcon.WaitSend(Cmdz);
+}
+
+void ServerSession::sendAutomatic(const QString& cmd)
+{
+    m_automaticNext = true;
+    m_rcon.Send(cmd);
+}
+
+void ServerSession::waitSendAutomatic(const QString& cmd)
+{
+    m_rcon.WaitSend(cmd);
+    m_automaticDeferred = cmd;
+}
+
+void ServerSession::echo(const QString& text)
+{
+    if (!m_lastAutomatic) {
+        Q_EMIT consoleText(text);
+    }
 }
 
 void ServerSession::receive(const QByteArray& datagram)
 {
     const QString ReplyText = RconDatagram::cleanReply(datagram);
     m_answerWatch.replyReceived();
-    Q_EMIT consoleText(ReplyText);
+    if (m_liveness.replyReceived(QDateTime::currentMSecsSinceEpoch()) ==
+        ServerLiveness::Change::AnsweringAgain) {
+        m_probe.stop();
+        Q_EMIT answeringAgain(QDateTime::fromMSecsSinceEpoch(m_liveness.silentSince()));
+        // The rows shown are stale: fresh ones once the line is quiet.
+        if (ReplyRouter::route(m_rcon.LastCommand()).action != ReplyRouter::Action::GetPlayers) {
+            m_refreshRetry.start(static_cast<int>(kRefreshQuietMs));
+        }
+    }
+    scheduleLivenessCheck();
+    if (!m_lastAutomatic) {
+        Q_EMIT consoleText(ReplyText);
+    }
     if (const std::optional<QString> refusal = ServerRefusals::find(ReplyText)) {
         Q_EMIT statusMessage(
             tr("The server refused /%1: %2 (the whole answer is on the Terminal page)")
@@ -185,30 +228,52 @@ void ServerSession::takeStatusTable(const StatusParser::StatusTable& table)
 {
     m_gridModel.setRows(table.rows);
     setHeader(m_hostName, m_mapName, QString::number(table.rows.size()));
+    m_gridModel.setStale(m_liveness.state() == ServerLiveness::State::NotAnswering);
     if (m_recorder) {
         const bool hostKnown = m_hostName != kLoading && m_hostName != QLatin1String("nohostname");
         m_recorder->recordStatus(serverKey(), hostKnown ? m_hostName : QString(), table.rows,
                                  QDateTime::currentSecsSinceEpoch());
     }
-    WaitSend(kMapName);
+    if (m_lastAutomatic) {
+        waitSendAutomatic(kMapName);
+    } else {
+        WaitSend(kMapName);
+    }
 }
 
 void ServerSession::takeMapReply(const QString& ReplyText)
 {
     setHeader(m_hostName, ReplyRouter::parseMapName(ReplyText), m_playerCount);
     if (ReplyRouter::hostNameWanted(m_hostName)) {
-        WaitSend(QStringLiteral("sv_hostname"));
+        if (m_lastAutomatic) {
+            waitSendAutomatic(QStringLiteral("sv_hostname"));
+        } else {
+            WaitSend(QStringLiteral("sv_hostname"));
+        }
     }
 }
 
 void ServerSession::commandSent(const QString& cmd, const QDateTime& at)
 {
+    // A deferred command leaves with the slot emptied; one sent while it waits is another.
+    const bool deferred = !m_automaticDeferred.isEmpty() && m_rcon.PendingCommand().isEmpty() &&
+                          cmd == m_automaticDeferred;
+    if (m_rcon.PendingCommand().isEmpty()) {
+        m_automaticDeferred.clear();
+    }
+    m_lastAutomatic = std::exchange(m_automaticNext, false) || deferred;
+    // The real clock, as the replies' (the client's may be a test's).
+    m_liveness.requestSent(QDateTime::currentMSecsSinceEpoch(), m_lastAutomatic);
+    scheduleLivenessCheck();
     // The one place that empties the accumulator: whoever sends "status", the table that
     // answers it is read alone.
     if (ReplyRouter::route(cmd).action == ReplyRouter::Action::GetPlayers) {
         m_statusReply.restart();
     }
-    Q_EMIT statusMessage(tr("Last command: /%1 at %2").arg(cmd, at.time().toString(u"HH:mm:ss")));
+    if (!m_lastAutomatic) {
+        Q_EMIT statusMessage(
+            tr("Last command: /%1 at %2").arg(cmd, at.time().toString(u"HH:mm:ss")));
+    }
     // The server needs a moment to load the map before it names it.
     if (ReplyRouter::changesMap(cmd)) {
         WaitSend(kMapName);
@@ -241,7 +306,29 @@ void ServerSession::refresh()
         m_refreshRetry.start(static_cast<int>(std::max<qint64>(kRefreshQuietMs - quiet, 100)));
         return;
     }
-    Send(QStringLiteral("status"));
+    sendAutomatic(QStringLiteral("status"));
+}
+
+void ServerSession::scheduleLivenessCheck()
+{
+    const std::optional<qint64> deadline = m_liveness.nextDeadline();
+    if (!deadline) {
+        m_livenessCheck.stop();
+        return;
+    }
+    const qint64 wait = *deadline - QDateTime::currentMSecsSinceEpoch();
+    m_livenessCheck.start(static_cast<int>(std::clamp<qint64>(wait, 0, 60 * 60 * 1000)));
+}
+
+void ServerSession::checkLiveness()
+{
+    if (m_liveness.check(QDateTime::currentMSecsSinceEpoch()) ==
+        ServerLiveness::Change::StoppedAnswering) {
+        m_gridModel.setStale(true);
+        m_probe.start();
+        Q_EMIT stoppedAnswering(QDateTime::fromMSecsSinceEpoch(m_liveness.silentSince()));
+    }
+    scheduleLivenessCheck();
 }
 
 bool ServerSession::pagesAllowed() const
@@ -325,6 +412,9 @@ void ServerSession::takeGameEvent(const DaemonEvent& event)
                               : tr("%1 reported %2: %3").arg(shownName, reported, report.reason));
         break;
     }
+    case Kind::Server:
+        Q_EMIT daemonServerEvent(event);
+        break;
     case Kind::Refused:
         Q_EMIT statusMessage(
             tr("The daemon sends no live events: %1").arg(event.value(QStringLiteral("reason"))));

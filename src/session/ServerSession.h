@@ -8,6 +8,7 @@
 #include "rcon/RconClient.h"
 #include "rcon/ReplyRouter.h"
 #include "rcon/StatusReply.h"
+#include "session/ServerLiveness.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -35,6 +36,8 @@ public:
     static constexpr qint64 kRefreshQuietMs = 1500;
     // How long the grid marks a player who joined.
     static constexpr qint64 kRecentJoinSecs = 5 * 60;
+    // While the server does not answer, "status" goes this often, to notice it back.
+    static constexpr int kProbeMs = 5000;
 
     explicit ServerSession(QObject* parent = nullptr);
     ~ServerSession() override;
@@ -74,6 +77,11 @@ public:
     // The grid is out of view: a refresh waiting for a quiet line gives up.
     void cancelRefresh() { m_refreshRetry.stop(); }
     bool refreshWaiting() const { return m_refreshRetry.isActive(); }
+
+    ServerLiveness::State liveness() const { return m_liveness.state(); }
+    // How long a request waits for its answer (ServerLiveness::kAnswerWaitMs; tests shorten it).
+    void setAnswerWaitMs(int ms) { m_liveness.setAnswerWaitMs(ms); }
+    void setProbeMs(int ms) { m_probe.setInterval(ms); }
 
     // Daemon sessions open the Settings and Admin pages only for "admin" and "poweradmin", the
     // terminal's command line only for "poweradmin"; direct sessions open everything.
@@ -135,6 +143,13 @@ Q_SIGNALS:
     void gameNotice(const QString& title, const QString& text);
     // A player joined, or a join stopped being recent.
     void recentJoinsChanged();
+    // No answer to the automatic refresh, or to two requests in a row, since `since`; the grid
+    // keeps its rows, marked stale.
+    void stoppedAnswering(const QDateTime& since);
+    // A datagram came from the server, silent since `since`.
+    void answeringAgain(const QDateTime& since);
+    // The daemon's watch over the game server told of a change (a crash, a restart, back up).
+    void daemonServerEvent(const garrison::DaemonEvent& event);
 
 private:
     void receive(const QByteArray& datagram);
@@ -145,6 +160,12 @@ private:
     void setHeader(const QString& hostName, const QString& mapName, const QString& playerCount);
     void endWatching();
     void forgetOldJoins();
+    // The refresh's own exchanges: kept out of the console and the status line.
+    void sendAutomatic(const QString& cmd);
+    void waitSendAutomatic(const QString& cmd);
+    void echo(const QString& text);
+    void checkLiveness();
+    void scheduleLivenessCheck();
 
     RconClient m_rcon;
     PlayerGridModel m_gridModel;
@@ -156,6 +177,14 @@ private:
     QHash<QString, QDateTime> m_joins;
     QTimer m_joinsExpiry;
     SessionRecorder* m_recorder = nullptr;
+    ServerLiveness m_liveness;
+    QTimer m_livenessCheck;
+    QTimer m_probe;
+    // The next Send is the refresh's own; so is the deferred command of that text while it waits.
+    bool m_automaticNext = false;
+    QString m_automaticDeferred;
+    // The last command sent was, and its replies are, the refresh's own.
+    bool m_lastAutomatic = false;
 
     QString m_Text3;
     QString m_Text4;

@@ -1,9 +1,4 @@
-#include "AccountStore.h"
-#include "DaemonConfig.h"
-#include "DaemonServer.h"
-#include "FakeDialogs.h"
-#include "PasswordHash.h"
-#include "SimFixture.h"
+#include "DaemonFixture.h"
 #include "TestMain.h"
 #include "TextRows.h"
 #include "TlsIdentity.h"
@@ -44,144 +39,13 @@ using garrison::test::SimFixture;
 
 // Daemon sessions against the real companion daemon and the simulated game server, both
 // inside this process on 127.0.0.1.
-class TestDaemonSession : public QObject {
+class TestDaemonSession : public QObject, garrison::test::DaemonFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<garrisond::DaemonServer> m_daemon;
-    QSslSocket m_holder; // a client that takes the daemon's places before a login
-    std::unique_ptr<SimFixture> m_sim;
-    std::unique_ptr<AppController> m_app;
-    FakeDialogs* m_dialogs = nullptr;
-
-    QString file(const char* name) const { return m_dir->filePath(QLatin1String(name)); }
-    void write(const char* name, const QByteArray& bytes)
+    // A daemon that answers "mp" to any login, then the password, and nothing else; what it
+    // heard goes to `heard`.
+    void listenAsFakeDaemon(QSslServer& daemon, QByteArrayList& heard)
     {
-        QFile out(file(name));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-    }
-    LoginWindow& login() { return *m_app->loginWindow(); }
-    template <typename T> T* field(const char* name)
-    {
-        return login().findChild<T*>(QLatin1String(name));
-    }
-    void logIn(const QString& user, const QString& password, const QString& level,
-               const QString& daemonPort, const QString& daemonHost = QStringLiteral("127.0.0.1"))
-    {
-        field<QAbstractButton>("Option1")->click();
-        field<QLineEdit>("Text3")->setText(daemonHost);
-        field<QLineEdit>("Text9")->setText(daemonPort);
-        field<QLineEdit>("Text1")->setText(user);
-        field<QLineEdit>("Text2")->setText(password);
-        field<QComboBox>("Combo1")->setCurrentText(level);
-        field<QLineEdit>("Text4")->setText(QStringLiteral("127.0.0.1"));
-        field<QLineEdit>("Text5")->setText(QString::number(m_sim->port()));
-        field<QAbstractButton>("Command3")->click();
-    }
-    QString daemonPort() const { return QString::number(m_daemon->serverPort()); }
-    void startDaemon(const QByteArray& extraConfig = QByteArray())
-    {
-        m_daemon.reset();
-        write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
-                                    "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
-                                    "server_command = /bin/sleep 60\nhealth_interval = 0s\n" +
-                                    extraConfig);
-        garrisond::DaemonConfig loaded;
-        QString error;
-        QVERIFY2(garrisond::DaemonConfig::load(file("garrisond.conf"), &loaded, &error),
-                 qPrintable(error));
-        m_daemon = std::make_unique<garrisond::DaemonServer>(loaded);
-        QVERIFY2(m_daemon->start(QHostAddress::LocalHost, 0), qPrintable(m_daemon->errorString()));
-        // Trusted before, so that the tests of the login itself see no certificate question.
-        trust(m_daemon->fingerprint(), daemonPort());
-    }
-    static void trust(const QString& fingerprint, const QString& port)
-    {
-        DaemonPins::pin(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"), port,
-                        fingerprint);
-    }
-    static QString trusted(const QString& port)
-    {
-        return DaemonPins::pinned(SettingsStore::applicationName(), 0, QStringLiteral("127.0.0.1"),
-                                  port);
-    }
-    QStringList auditedLogins() const
-    {
-        QFile audit(file("garrisond-audit.log"));
-        return audit.open(QIODevice::ReadOnly) ? QString::fromUtf8(audit.readAll())
-                                                     .split(u'\n')
-                                                     .filter(QStringLiteral(" login"))
-                                               : QStringList();
-    }
-    // No levels: no account.
-    void setAliceLevels(const QStringList& levels)
-    {
-        garrisond::AccountStore store(file("garrisond-accounts.json"));
-        QString error;
-        QVERIFY(store.load(&error));
-        if (levels.isEmpty()) {
-            store.remove(QStringLiteral("alice"));
-        } else {
-            store.put({QStringLiteral("alice"), garrisond::PasswordHash::create("alicepw", 1000),
-                       levels});
-        }
-        QVERIFY(store.save(&error));
-    }
-    // The text of the only box shown, or how many there were.
-    QString onlyBox() const
-    {
-        return m_dialogs->calls.size() == 1 ? m_dialogs->calls[0].text
-                                            : QString::number(m_dialogs->calls.size()) + " boxes";
-    }
-    // Logs in as alice with the given level and waits for the main window.
-    void startSession(const QString& level)
-    {
-        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), level, daemonPort());
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
-        // The header chain (status, mapname, sv_hostname) ends with the host name in place;
-        // until then its echoes may share a packet with what the test sends next.
-        auto* hostName = m_app->mainWindow()->findChild<QLabel*>(QStringLiteral("Label6"));
-        QTRY_VERIFY_WITH_TIMEOUT(hostName->text() != QLatin1String("loading..."), 10000);
-        QTest::qWait(100);
-    }
-
-private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_sim = std::make_unique<SimFixture>();
-        QVERIFY(m_sim->start());
-        write("games_mp.log", "  0:00 InitGame: \\g_gametype\\tdm\n  0:05 J;123;0;Bob\n");
-        setAliceLevels({QStringLiteral("mp"), QStringLiteral("admin")});
-        startDaemon();
-
-        auto dialogs = std::make_unique<FakeDialogs>();
-        m_dialogs = dialogs.get();
-        m_app = std::make_unique<AppController>(std::move(dialogs));
-        m_app->setQuit([] {});
-        m_app->showLoginWindow();
-        // The daemon answers at once: the password arrives while the grant box is open, and
-        // the session must connect with it.
-        m_dialogs->whileOpen = [this](const FakeDialogs::Call& call) {
-            if (call.text.startsWith(QStringLiteral("Access Granted to "))) {
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    m_app->mainWindow() && !m_app->mainWindow()->txtRcon().isEmpty(), 5000);
-            }
-        };
-    }
-    void cleanup()
-    {
-        m_holder.abort();
-        m_app.reset();
-        m_daemon.reset();
-        m_sim.reset();
-        m_dir.reset();
-    }
-
-    void theSelectedLevelWinsOverTheAnsweredOne()
-    {
-        // A daemon that answers "mp" to any login, then the password.
-        QSslServer daemon;
         QString error;
         QVERIFY(garrisond::TlsIdentity::create(file("cert.pem"), file("key.pem"),
                                                QStringLiteral("fake"), &error));
@@ -196,10 +60,11 @@ private Q_SLOTS:
         daemon.setSslConfiguration(identity->serverConfiguration());
         QVERIFY(daemon.listen(QHostAddress::LocalHost, 0));
         trust(identity->fingerprint(), QString::number(daemon.serverPort()));
-        connect(&daemon, &QSslServer::pendingConnectionAvailable, this, [&daemon] {
+        connect(&daemon, &QSslServer::pendingConnectionAvailable, this, [&daemon, &heard] {
             QTcpSocket* client = daemon.nextPendingConnection();
-            connect(client, &QTcpSocket::readyRead, client, [client] {
+            connect(client, &QTcpSocket::readyRead, client, [client, &heard] {
                 const QByteArray message = client->readAll();
+                heard.append(message);
                 if (message == "getrconpass") {
                     client->write("secret");
                 } else if (message.startsWith("alice:")) {
@@ -207,6 +72,17 @@ private Q_SLOTS:
                 }
             });
         });
+    }
+
+private Q_SLOTS:
+    void init() { setUpDaemonSession(); }
+    void cleanup() { tearDownDaemonSession(); }
+
+    void theSelectedLevelWinsOverTheAnsweredOne()
+    {
+        QSslServer daemon;
+        QByteArrayList heard;
+        listenAsFakeDaemon(daemon, heard);
         logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("poweradmin"),
               QString::number(daemon.serverPort()));
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
@@ -214,6 +90,64 @@ private Q_SLOTS:
                  QStringLiteral("Access Granted to alice as poweradmin"));
         QCOMPARE(m_app->mainWindow()->level(), QStringLiteral("poweradmin"));
         QCOMPARE(m_app->mainWindow()->txtRcon(), QStringLiteral("secret"));
+        // The server's address was typed: the daemon is not asked for it.
+        QVERIFY(!heard.contains("serveraddress"));
+    }
+
+    // Asked where its game server is, a daemon that does not answer leaves the login as it
+    // was: the empty address is not found.
+    void silentDaemonLeavesTheServerUnknown()
+    {
+        QSslServer daemon;
+        QByteArrayList heard;
+        listenAsFakeDaemon(daemon, heard);
+        logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("mp"),
+              QString::number(daemon.serverPort()), QStringLiteral("127.0.0.1"), false);
+        QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 2,
+                                  DaemonLink::kServerAddressWaitMs + 5000);
+        QVERIFY(heard.contains("serveraddress"));
+        QCOMPARE(m_dialogs->calls.at(1).caption, QStringLiteral("Error nº: 11001"));
+        QVERIFY(login().isVisible());
+    }
+
+    // The game server's address and port left empty at a daemon login are garrisond's:
+    // server_address (else the daemon's own address) and server_port (else the port of
+    // server_command). The main window opens on them after "Access Granted", without a second
+    // login; what the user typed wins. "P" is the simulated server's port.
+    void emptyServerFieldsComeFromTheDaemon_data()
+    {
+        addTextRows({"config", "fields", "host", "port", "error"},
+                    {{"server_port", "server_port = P", "", "127.0.0.1", "P", ""},
+                     {"port of server_command", "server_command = /bin/sleep 60 +set net_port P",
+                      "", "127.0.0.1", "P", ""},
+                     {"server_address", "server_address = localhost\nserver_port = P", "",
+                      "localhost", "P", ""},
+                     {"typed fields win", "server_address = 192.0.2.1\nserver_port = 1", "typed",
+                      "127.0.0.1", "P", ""},
+                     {"no port known", "", "", "127.0.0.1", "", "Error nº: 13"}});
+    }
+    void emptyServerFieldsComeFromTheDaemon()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, fields);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, error);
+        const QString simPort = QString::number(m_sim->port());
+        startDaemon(config.replace(u'P', simPort).toUtf8() + '\n');
+        logIn(QStringLiteral("alice"), QStringLiteral("alicepw"), QStringLiteral("mp"),
+              daemonPort(), QStringLiteral("127.0.0.1"), !fields.isEmpty());
+        if (error.isEmpty()) {
+            waitForSession();
+            QCOMPARE(onlyBox(), QStringLiteral("Access Granted to alice as mp"));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_dialogs->calls.size(), 2, 5000);
+            QCOMPARE(m_dialogs->calls.at(1).caption, error);
+        }
+        QCOMPARE(m_app->mainWindow()->Text3(), host);
+        QCOMPARE(m_app->mainWindow()->Text4(), port.replace(u'P', simPort));
+        QCOMPARE(field<QLineEdit>("Text4")->text(), host);
+        QCOMPARE(auditedLogins().size(), 1);
     }
 
     // Each refusal is told when it comes, in place of "Received Data!", and leaves Connect off.

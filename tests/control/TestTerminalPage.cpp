@@ -103,6 +103,30 @@ private Q_SLOTS:
         QCOMPARE(m_rcon.LastCommand(), QStringLiteral("status"));
     }
 
+    // Shown, the page takes the keys in its command line, where the user may type.
+    void commandLineTakesTheKeysWhenShown_data()
+    {
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("allowed") << true;
+        QTest::newRow("refused") << false;
+    }
+    void commandLineTakesTheKeysWhenShown()
+    {
+        QFETCH(bool, allowed);
+        QWidget window;
+        auto* elsewhere = new QLineEdit(&window);
+        m_page->setParent(&window);
+        m_page->setCommandLineAllowed(allowed);
+        m_page->hide();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        elsewhere->setFocus();
+        m_page->show();
+        QCOMPARE(commandLine()->hasFocus(), allowed);
+        m_page->setParent(nullptr);
+    }
+
     void transcriptIsFixedPitch()
     {
         const QWidget* output = m_page->findChild<QWidget*>(QStringLiteral("txtOutput"));

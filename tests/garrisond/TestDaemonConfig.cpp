@@ -55,7 +55,8 @@ private Q_SLOTS:
               "announce = 1h Visit our forum\n"
               "webhook_url = https://hooks.example.org/x/y?token=z\n"
               "webhook_format = json\n"
-              "server_name = My Server\n");
+              "server_name = My Server\n"
+              "server_address = game.example.org\n");
         DaemonConfig config;
         QString error;
         QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
@@ -91,6 +92,7 @@ private Q_SLOTS:
         QCOMPARE(config.webhookUrl, QUrl(QStringLiteral("https://hooks.example.org/x/y?token=z")));
         QVERIFY(config.webhookFormat == garrisond::Webhook::Format::Json);
         QCOMPARE(config.notificationName(), QStringLiteral("My Server"));
+        QCOMPARE(config.serverAddress, QStringLiteral("game.example.org"));
     }
     // Without server_port, the game server's port is the one its command line sets. The health
     // checks must not guess one: a healthy server on another port would be killed as hung.
@@ -152,7 +154,9 @@ private Q_SLOTS:
              {"unknown login notices", "notify_logins = admins\n", "interactive, all or none"},
              {"certificate without its key", "tls_certificate = c.pem\n", "go together"},
              {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
-             {"autostart not true or false", "server_autostart = yes\n", "true or false"}});
+             {"autostart not true or false", "server_autostart = yes\n", "true or false"},
+             {"server address with a blank", "server_address = game example.org\n",
+              "without blanks"}});
     }
     void rejectsBadLines()
     {

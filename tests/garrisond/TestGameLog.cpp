@@ -3,6 +3,7 @@
 #include "GameEvents.h"
 #include "GameLogFollower.h"
 #include "GameLogParser.h"
+#include "SimConsole.h"
 #include "TestMain.h"
 #include "Webhook.h"
 
@@ -145,6 +146,36 @@ private Q_SLOTS:
             parser.parse(earlier);
         }
         QTEST(summary(parser.parse(line)), "parsed");
+    }
+
+    // What garrison-sim's scripting commands write to its game log reads as the engine's.
+    void readsTheSimulatorsLines_data()
+    {
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QByteArrayList>("parsed");
+        const QByteArray hans = "4242;0;;Hans Wurst";
+        QTest::newRow("an evening")
+            << QStringLiteral("sim_join \"Hans Wurst\" 4242|sim_say 0 gg all|"
+                              "sim_sayteam 0 rush b|sim_leave 0|sim_say 0 nobody")
+            << QByteArrayList{"join 1 " + hans, "say 1 " + hans + " : gg all",
+                              "team 1 " + hans + " : rush b", "quit 1 " + hans};
+    }
+    void readsTheSimulatorsLines()
+    {
+        QFETCH(QString, commands);
+        QFETCH(QByteArrayList, parsed);
+        garrison::sim::SimSettings settings;
+        settings.players = 0;
+        garrison::sim::SimConsole console(settings);
+        GameLogParser parser;
+        QByteArrayList read;
+        connect(&console, &garrison::sim::SimConsole::gameLogLine, this, [&](const QString& line) {
+            read.append(summary(parser.parse("  0:01 " + line.toUtf8())));
+        });
+        for (const QString& command : commands.split(u'|')) {
+            console.reply(command);
+        }
+        QCOMPARE(read, parsed);
     }
 
     // Alerts and reports come from chat lines; the rest of the events as the log says.

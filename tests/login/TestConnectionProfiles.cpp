@@ -80,7 +80,8 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs.calls[0].caption, QStringLiteral("GARRISON - ADD SERVER"));
         QCOMPARE(m_dialogs.calls[0].preset, QStringLiteral("New Server"));
 
-        // A new window (as after a restart) shows the name and loads every field.
+        // A new window (as after a restart) shows the name, loads every field and then takes
+        // the login type the profile was saved in.
         LoginWindow window(m_dialogs);
         QCOMPARE(find<QAction>(window, "LoadServer3z")->text(), QStringLiteral("Home server"));
         find<QAction>(window, "LoadServer3z")->trigger();
@@ -91,10 +92,22 @@ private Q_SLOTS:
             QTRY_COMPARE(find(window, name)->text(), expected);
         }
         QCOMPARE(levels(window)->currentText(), QStringLiteral("admin"));
+        QCOMPARE(window.isDaemonMode(), daemonMode);
+        QCOMPARE(find(window, "Text6")->isEnabled(), !daemonMode);
 
-        // The values are in the store, not only in a cache of this process.
+        // The values are in the store, not only in a cache of this process; the type is a key
+        // of its own beside the others.
         QSettings onDisk(storeFile(), QSettings::NativeFormat);
         QCOMPARE(onDisk.value(QStringLiteral("[LOGIN3]/IPAddress")).toString(), value + "4");
+        QCOMPARE(onDisk.value(QStringLiteral("[LOGIN3]/LoginType")).toString(),
+                 daemonMode ? QStringLiteral("Daemon") : QStringLiteral("RCON"));
+        QCOMPARE(onDisk.value(QStringLiteral("[LOGIN3]/Levelz")).toString(),
+                 QStringLiteral("admin"));
+
+        // A profile without the type leaves the window's as it is.
+        SettingsStore::write(QStringLiteral("[LOGIN6]"), QStringLiteral("IPAddress"), value);
+        find<QAction>(window, "ls6")->trigger();
+        QCOMPARE(window.isDaemonMode(), daemonMode);
     }
 
     void cancelledNameIsStoredEmpty()
@@ -165,23 +178,36 @@ private Q_SLOTS:
         QCOMPARE(ConnectionProfiles::load(2).serverPort, QStringLiteral("28961"));
     }
 
-    // A profile chosen in the server list logs in as it was saved: with an RCON password
-    // straight to the game server, without one through its daemon; with neither, the window
-    // waits for the password.
+    // A profile chosen in the server list logs in as it was saved: in its saved login type, a
+    // daemon profile through its daemon whatever RCON password was left in it. Without a saved
+    // type, with an RCON password straight to the game server, without one through its daemon;
+    // with neither, the window waits for the password.
     void profileFromTheListLogsInAsSaved_data()
     {
         QTest::addColumn<QString>("rconPassword");
         QTest::addColumn<bool>("daemonSaved");
+        QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("RCON password") << "pw" << false << "direct";
-        QTest::newRow("RCON password and daemon") << "pw" << true << "direct";
-        QTest::newRow("daemon only") << "" << true << "daemon";
-        QTest::newRow("neither") << "" << false << "password";
+        QTest::newRow("RCON password") << "pw" << false << ""
+                                       << "direct";
+        QTest::newRow("RCON password and daemon") << "pw" << true << ""
+                                                  << "direct";
+        QTest::newRow("daemon only") << "" << true << ""
+                                     << "daemon";
+        QTest::newRow("neither") << "" << false << ""
+                                 << "password";
+        QTest::newRow("daemon type, RCON password left") << "pw" << true << "Daemon"
+                                                         << "daemon";
+        QTest::newRow("RCON type beside a daemon") << "pw" << true << "RCON"
+                                                   << "direct";
+        QTest::newRow("RCON type without password") << "" << true << "RCON"
+                                                    << "password";
     }
     void profileFromTheListLogsInAsSaved()
     {
         QFETCH(QString, rconPassword);
         QFETCH(bool, daemonSaved);
+        QFETCH(QString, type);
         QFETCH(QString, outcome);
         QTcpServer daemon;
         QVERIFY(daemon.listen(QHostAddress::LocalHost));
@@ -197,6 +223,7 @@ private Q_SLOTS:
             fields.password = QStringLiteral("secret");
             fields.level = QStringLiteral("admin");
         }
+        fields.loginType = type;
         ConnectionProfiles::save(4, fields, QStringLiteral("Four"));
         LoginWindow window(m_dialogs);
         window.show();

@@ -34,6 +34,14 @@ private Q_SLOTS:
              {"server state before the armed log", "0 1", "SERVERSTATE\nstate=running",
               "ServerState", "SERVERSTATE\nstate=running", "0 1"},
              {"SERVERSTATE within a word", "- -", "SERVERSTATES", "Other", "SERVERSTATES", "- -"},
+             {"server address", "- -", "SERVERADDRESS\naddress=\nport=28960", "ServerAddress",
+              "SERVERADDRESS\naddress=\nport=28960", "- -"},
+             {"server address as the password", "1 -", "SERVERADDRESS\nport=1", "RconPassword",
+              "SERVERADDRESS\nport=1", "0 -"},
+             {"armed log takes a server address", "0 1", "SERVERADDRESS", "Log", "SERVERADDRESS",
+              "0 0"},
+             {"SERVERADDRESS within a word", "- -", "SERVERADDRESSES", "Other", "SERVERADDRESSES",
+              "- -"},
              {"empty flag is off", "- -", "x", "Other", "x", "- -"}});
     }
     void rulesApplyInOrder()
@@ -47,8 +55,8 @@ private Q_SLOTS:
         receiver.RconPassPending = before.section(' ', 0, 0).remove('-');
         receiver.LogPending = before.section(' ', 1, 1).remove('-');
         const DaemonReceiver::Taken taken = receiver.take(message);
-        const QStringList kinds{"RconPassword", "Log",         "LevelAnswer", "Notice",
-                                "Refusal",      "ServerState", "Other"};
+        const QStringList kinds{"RconPassword", "Log",         "LevelAnswer",   "Notice",
+                                "Refusal",      "ServerState", "ServerAddress", "Other"};
         QCOMPARE(kinds.value(int(taken.kind)), kind);
         QCOMPARE(taken.text, text);
         QCOMPARE((receiver.RconPassPending.isEmpty() ? "-" : receiver.RconPassPending) + ' ' +

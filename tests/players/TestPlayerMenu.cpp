@@ -81,6 +81,35 @@ private Q_SLOTS:
     }
     void cleanup() { m_f.reset(); }
 
+    // The keyboard opens the menu at the current row; other keys are the grid's.
+    void keyboardOpensTheMenu_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier) << true;
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true;
+        QTest::newRow("F10 alone") << int(Qt::Key_F10) << int(Qt::NoModifier) << false;
+        QTest::newRow("Down") << int(Qt::Key_Down) << int(Qt::NoModifier) << false;
+    }
+    void keyboardOpensTheMenu()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, opens);
+        selectPlayer(QStringLiteral("3"), QStringLiteral("Player"));
+        m_f->grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_f->grid));
+        QTest::keyClick(&m_f->grid, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QMenu& menu = m_f->menu.menuz();
+        QCOMPARE(menu.isVisible(), opens);
+        if (opens) {
+            const QRect row = m_f->grid.visualRect(m_f->grid.currentIndex());
+            QCOMPARE(menu.pos(), m_f->grid.viewport()->mapToGlobal(row.bottomLeft()));
+            menu.close();
+        }
+    }
+
     void plainEntriesSendTheirCommand_data()
     {
         QTest::addColumn<QString>("slot");

@@ -6,6 +6,8 @@
 #include "login/LoginWindow.h"
 #include "platform/SettingsStore.h"
 #include "players/GameColours.h"
+#include "players/PlayerSortModel.h"
+#include "rcon/PlayerGridModel.h"
 #include "serverlist/SavedServers.h"
 #include "serverlist/ServerListWindow.h"
 #include "session/ServerSession.h"
@@ -18,8 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTcpServer>
 
 using namespace garrison;
 using garrison::test::FakeDialogs;
@@ -111,9 +115,16 @@ private Q_SLOTS:
     void everyServerIsListed()
     {
         QCOMPARE(m_window->objectName(), QStringLiteral("ServerList"));
+        // An address added for the server of a profile is that profile's row.
+        SavedServers::saveAddedAddresses({{kLocal, m_red.port()}, {kLocal, m_alpha.port()}});
+        m_window->reload();
         waitForTheRound();
         QCOMPARE(column(servers(), ServerListModel::Name),
                  (QStringList{"Charlie", "alpha", "Bravo", "RedBase"}));
+        // The player grid's delegate draws the names: none of them is marked as just joined.
+        for (int row = 0; row < servers().model()->rowCount(); ++row) {
+            QVERIFY(!servers().model()->index(row, 0).data(PlayerSortModel::kJoinedRole).toBool());
+        }
         QCOMPARE(column(servers(), ServerListModel::Players),
                  (QStringList{"12/24", "3/24", "", "0/24"}));
         QCOMPARE(column(servers(), ServerListModel::Password),
@@ -301,6 +312,93 @@ private Q_SLOTS:
         servers().setCurrentIndex(servers().model()->index(0, 0));
         QTest::keyClick(&servers(), Qt::Key_Delete);
         QCOMPARE(servers().model()->rowCount(), 4);
+    }
+
+    // A daemon profile chosen in the list logs in through its daemon, never with the RCON
+    // password left in it (an RCON profile's way is the login window's test).
+    void daemonProfileLogsInThroughItsDaemon()
+    {
+        m_window.reset();
+        QTcpServer daemon;
+        QVERIFY(daemon.listen(QHostAddress::LocalHost));
+        ProfileFields fields;
+        fields.serverAddress = kLocal;
+        fields.serverPort = port(m_alpha);
+        fields.rconPassword = m_alpha.password();
+        fields.relayPort = QStringLiteral("55555");
+        fields.daemonAddress = kLocal;
+        fields.daemonPort = QString::number(daemon.serverPort());
+        fields.userName = QStringLiteral("alice");
+        fields.password = QStringLiteral("alicepw");
+        fields.level = QStringLiteral("admin");
+        fields.loginType = ConnectionProfiles::kDaemonType;
+        ConnectionProfiles::save(7, fields, QStringLiteral("Seven"));
+        // Other tests list four servers.
+        const auto forget = qScopeGuard([] {
+            SettingsStore::write(QStringLiteral("[LOGIN7]"), QStringLiteral("IPAddress"), {});
+        });
+        AppController controller(std::make_unique<FakeDialogs>());
+        controller.setQuit([] {});
+        auto* table =
+            controller.showServerList().findChild<QTableView*>(QStringLiteral("tblServers"));
+        QTRY_VERIFY_WITH_TIMEOUT(column(*table, 0).contains(QStringLiteral("Seven")), kWaitMs);
+        const QModelIndex index =
+            table->model()->index(column(*table, 0).indexOf(QStringLiteral("Seven")), 0);
+        const QPoint at = table->visualRect(index).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(daemon.hasPendingConnections(), kWaitMs);
+        QVERIFY(controller.loginWindow()->isDaemonMode());
+        QVERIFY(controller.mainWindows().isEmpty());
+    }
+
+    // A server that stops answering keeps the players it last reported in the list, marked.
+    void downServerKeepsItsPlayersMarked()
+    {
+        auto down =
+            std::make_unique<SimFixture>(SimFixture::listedSettings("mp_dome", "dm", 3, ""));
+        QVERIFY(down->start());
+        down->console().dvars().set(u"sv_hostname", QStringLiteral("DownBase"));
+        SavedServers::saveAddedAddresses({{kLocal, down->port()}});
+        m_window->reload();
+        QTRY_VERIFY_WITH_TIMEOUT(rowNamed(QStringLiteral("DownBase")) >= 0, kWaitMs);
+        selectRow(QStringLiteral("DownBase"));
+        auto* players = child<QTableView>("tblPlayers");
+        QTRY_COMPARE_WITH_TIMEOUT(players->model()->rowCount(), 3, kWaitMs);
+        const auto stale = [players] {
+            return players->model()->index(0, 0).data(PlayerGridModel::kStaleRole).toBool();
+        };
+        QVERIFY(!stale());
+
+        down.reset();
+        const int row = rowNamed(QStringLiteral("DownBase"));
+        QTRY_COMPARE_WITH_TIMEOUT(column(servers(), ServerListModel::State).value(row),
+                                  QStringLiteral("not answering"), 3 * kWaitMs);
+        QCOMPARE(players->model()->rowCount(), 3);
+        QVERIFY(stale());
+        QVERIFY(players->toolTip().startsWith(QStringLiteral("Not answering")));
+    }
+
+    // A profile saved while the list is open is listed at once.
+    void savedProfileIsListedAtOnce()
+    {
+        m_window.reset();
+        const auto forget = qScopeGuard([] {
+            SettingsStore::write(QStringLiteral("[LOGIN8]"), QStringLiteral("IPAddress"), {});
+        });
+        auto dialogs = std::make_unique<FakeDialogs>();
+        dialogs->texts.enqueue(QStringLiteral("Eight"));
+        AppController controller(std::move(dialogs));
+        controller.setQuit([] {});
+        LoginWindow& login = controller.showLoginWindow();
+        auto* table =
+            controller.showServerList().findChild<QTableView*>(QStringLiteral("tblServers"));
+        QVERIFY(!column(*table, 0).contains(QStringLiteral("Eight")));
+        login.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(kLocal);
+        login.findChild<QLineEdit*>(QStringLiteral("Text5"))->setText(port(m_charlie));
+        login.findChild<QAction*>(QStringLiteral("ss8"))->trigger();
+        QVERIFY(column(*table, 0).contains(QStringLiteral("Eight")));
     }
 
     // The login window opens the one list from its button and its menu, and an added

@@ -111,6 +111,37 @@ private Q_SLOTS:
         QCOMPARE(console.world().players().size(), left.toInt());
         QCOMPARE(console.reply(QStringLiteral("status")).count(u'\n'), 3 + left.toInt() + 1);
     }
+    // The commands that script an evening, "|" between them: the last one's reply, a text the
+    // status reply then holds, and the players left. What they write to the game log is
+    // garrisond's parser's test.
+    void scriptsAnEvening_data()
+    {
+        addTextRows(
+            {"commands", "reply", "status", "players"},
+            {{"join", "sim_join \"Hans Wurst\" 4242", "Hans Wurst^7 joined in slot 0\n",
+              "4242 Hans Wurst^7", "1"},
+             {"join with an address", "sim_join Bob 7 10.0.0.5:27000", "Bob^7 joined in slot 0\n",
+              "10.0.0.5:27000", "1"},
+             {"say", "sim_join Bob 7|sim_say 0 gg all", "Bob^7: gg all\n", "", "1"},
+             {"say team", "sim_join Bob 7|sim_sayteam 0 rush b", "(Team) Bob^7: rush b\n", "", "1"},
+             {"leave", "sim_join Bob 7|sim_leave 0", "Bob^7 left slot 0\n", "", "0"},
+             {"say in an empty slot", "sim_say 3 hi", "Client 3 is not active\n", "", "0"},
+             {"leave an empty slot", "sim_leave 3", "Client 3 is not active\n", "", "0"},
+             {"join without a guid", "sim_join Bob",
+              "Usage: sim_join <name> <guid> [<address>[:<port>]]\n", "", "0"}});
+    }
+    void scriptsAnEvening()
+    {
+        QFETCH(QString, commands);
+        QFETCH(QString, reply);
+        QFETCH(QString, status);
+        QFETCH(QString, players);
+        SimConsole console(withPlayers(0));
+        QCOMPARE(runAll(console, commands), reply);
+        QVERIFY(console.reply(QStringLiteral("status")).contains(status));
+        QCOMPARE(console.world().players().size(), players.toInt());
+    }
+
     void setting_data()
     {
         addTextRows(

@@ -182,6 +182,12 @@ void SimConsole::run(const Line& line, SimRedirectBuffer& out)
         Q_EMIT crashRequested(line.argv.size() > 1 ? line.argv.at(1).toInt() : 1);
     } else if (word == u"sim_hang") {
         Q_EMIT hangRequested(line.argv.size() > 1 ? line.argv.at(1).toInt() : 0);
+    } else if (word == u"sim_say" || word == u"sim_sayteam") {
+        simSay(line, out, word == u"sim_sayteam");
+    } else if (word == u"sim_join") {
+        simJoin(line, out);
+    } else if (word == u"sim_leave") {
+        simLeave(line, out);
     } else if (m_punkBuster.handles(word)) {
         m_punkBuster.execute(word, line.argv.mid(1), out);
     } else if (const SimDvarTable::Dvar* dvar = m_dvars.find(word)) {
@@ -491,6 +497,60 @@ void SimConsole::say(const Line& line, SimRedirectBuffer& out)
     out.print(QStringLiteral("console: %1\n").arg(text));
     Q_EMIT gameLogLine(QStringLiteral("say;0;-1;Console;%1").arg(text));
     Q_EMIT chatLine(-1, QStringLiteral("Console"), text);
+}
+
+void SimConsole::simSay(const Line& line, SimRedirectBuffer& out, bool team)
+{
+    if (line.argv.size() < 3) {
+        out.print(team ? u"Usage: sim_sayteam <client number> <text>\n"
+                       : u"Usage: sim_say <client number> <text>\n");
+        return;
+    }
+    bool ok = false;
+    const int slot = line.argv.at(1).toInt(&ok);
+    const SimPlayer* player = ok ? m_world.playerBySlot(slot) : nullptr;
+    if (player == nullptr) {
+        out.print(QStringLiteral("Client %1 is not active\n").arg(line.argv.at(1)));
+        return;
+    }
+    const QString text = line.from(2);
+    out.print(QStringLiteral("%1%2^7: %3\n")
+                  .arg(team ? QStringLiteral("(Team) ") : QString(), player->name, text));
+    m_world.say(slot, text, team);
+}
+
+void SimConsole::simJoin(const Line& line, SimRedirectBuffer& out)
+{
+    bool ok = false;
+    const qint32 guid = line.argv.value(2).toInt(&ok);
+    if (line.argv.size() < 3 || !ok || line.argv.at(1).isEmpty()) {
+        out.print(u"Usage: sim_join <name> <guid> [<address>[:<port>]]\n");
+        return;
+    }
+    const QString address = line.argv.value(3);
+    const qsizetype colon = address.lastIndexOf(u':');
+    const QString ip = address.isEmpty() ? QString() : colon < 0 ? address : address.left(colon);
+    const quint16 port = colon < 0 ? 28960 : static_cast<quint16>(address.mid(colon + 1).toUInt());
+    const int slot = m_world.joinNow(line.argv.at(1), guid, ip, port);
+    if (slot < 0) {
+        out.print(u"Server is full\n");
+        return;
+    }
+    out.print(QStringLiteral("%1^7 joined in slot %2\n").arg(line.argv.at(1)).arg(slot));
+}
+
+void SimConsole::simLeave(const Line& line, SimRedirectBuffer& out)
+{
+    bool ok = false;
+    const int slot = line.argv.value(1).toInt(&ok);
+    const SimPlayer* player = ok ? m_world.playerBySlot(slot) : nullptr;
+    if (player == nullptr) {
+        out.print(QStringLiteral("Client %1 is not active\n").arg(line.argv.value(1)));
+        return;
+    }
+    const QString name = player->name;
+    m_world.dropPlayer(slot);
+    out.print(QStringLiteral("%1^7 left slot %2\n").arg(name).arg(slot));
 }
 
 void SimConsole::tell(const Line& line, SimRedirectBuffer& out)

@@ -67,6 +67,10 @@ private:
     };
 
     void run(const Line& line, SimRedirectBuffer& out);
+    // The commands that script an evening: chat, joins and leaves, in the game log too.
+    void simSay(const Line& line, SimRedirectBuffer& out, bool team);
+    void simJoin(const Line& line, SimRedirectBuffer& out);
+    void simLeave(const Line& line, SimRedirectBuffer& out);
     void status(SimRedirectBuffer& out) const;
     void statusAddress(const SimPlayer& player, SimRedirectBuffer& out) const;
     void infoSettings(SimDvarTable::Flag flag, SimRedirectBuffer& out) const;

@@ -157,6 +157,27 @@ bool SimWorld::dropPlayer(int slot)
     return false;
 }
 
+int SimWorld::joinNow(const QString& name, qint32 guid, const QString& ip, quint16 port)
+{
+    const int slot = freeSlot();
+    if (slot < 0) {
+        return -1;
+    }
+    SimPlayer player = makePlayer({name, Kind::Human}, slot);
+    player.guid = guid;
+    if (!ip.isEmpty()) {
+        player.ip = ip;
+        player.port = port;
+    }
+    player.state = State::Active;
+    player.ping = 50;
+    addPlayer(player);
+    Q_EMIT playerConnected(player);
+    Q_EMIT gameLogLine(
+        QStringLiteral("J;%1;%2;%3").arg(player.guid).arg(player.slot).arg(player.name));
+    return slot;
+}
+
 void SimWorld::ban(const SimPlayer& player, SimBan::Source source, qint64 durationMs)
 {
     m_bans.append(

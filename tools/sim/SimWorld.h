@@ -38,6 +38,10 @@ public:
     void addPlayer(const SimPlayer& player);
     // Removes at once (a kick): the player is gone from the next status.
     bool dropPlayer(int slot);
+    // A scripted player who joins now, in the first free slot, already in the game (a "J" line
+    // in the game log); without an ip, one of the documentation's, from the name. The slot, or -1
+    // when the server is full.
+    int joinNow(const QString& name, qint32 guid, const QString& ip, quint16 port);
 
     void ban(const SimPlayer& player, SimBan::Source source, qint64 durationMs = -1);
     int unbanName(QStringView name);
