@@ -6,6 +6,10 @@ namespace garrison {
 
 QString localIpAddress()
 {
+    const QHostAddress chosen(qEnvironmentVariable("GARRISON_LOCAL_ADDRESS"));
+    if (chosen.protocol() == QAbstractSocket::IPv4Protocol) {
+        return chosen.toString();
+    }
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& interface : interfaces) {
         const auto flags = interface.flags();

@@ -77,6 +77,8 @@ private Q_SLOTS:
         const QString relay = AppFolder::filePath(QStringLiteral("pbucon.exe"));
         QFile::remove(relay);
         QVERIFY(QFile::copy(QStringLiteral(GARRISON_RELAY_PATH), relay));
+        // The simulator listens on loopback only: the relay must be told to listen there too.
+        qputenv("GARRISON_LOCAL_ADDRESS", "127.0.0.1");
         m_app = &launch();
         m_app->setQuit([this] { ++m_quits; });
     }
