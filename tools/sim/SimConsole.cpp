@@ -499,6 +499,18 @@ void SimConsole::say(const Line& line, SimRedirectBuffer& out)
     Q_EMIT chatLine(-1, QStringLiteral("Console"), text);
 }
 
+const SimPlayer* SimConsole::activePlayer(const QString& argument, SimRedirectBuffer& out,
+                                          int* slot) const
+{
+    bool ok = false;
+    *slot = argument.toInt(&ok);
+    const SimPlayer* player = ok ? m_world.playerBySlot(*slot) : nullptr;
+    if (player == nullptr) {
+        out.print(QStringLiteral("Client %1 is not active\n").arg(argument));
+    }
+    return player;
+}
+
 void SimConsole::simSay(const Line& line, SimRedirectBuffer& out, bool team)
 {
     if (line.argv.size() < 3) {
@@ -506,11 +518,9 @@ void SimConsole::simSay(const Line& line, SimRedirectBuffer& out, bool team)
                        : u"Usage: sim_say <client number> <text>\n");
         return;
     }
-    bool ok = false;
-    const int slot = line.argv.at(1).toInt(&ok);
-    const SimPlayer* player = ok ? m_world.playerBySlot(slot) : nullptr;
+    int slot = -1;
+    const SimPlayer* player = activePlayer(line.argv.value(1), out, &slot);
     if (player == nullptr) {
-        out.print(QStringLiteral("Client %1 is not active\n").arg(line.argv.at(1)));
         return;
     }
     const QString text = line.from(2);
@@ -541,11 +551,9 @@ void SimConsole::simJoin(const Line& line, SimRedirectBuffer& out)
 
 void SimConsole::simLeave(const Line& line, SimRedirectBuffer& out)
 {
-    bool ok = false;
-    const int slot = line.argv.value(1).toInt(&ok);
-    const SimPlayer* player = ok ? m_world.playerBySlot(slot) : nullptr;
+    int slot = -1;
+    const SimPlayer* player = activePlayer(line.argv.value(1), out, &slot);
     if (player == nullptr) {
-        out.print(QStringLiteral("Client %1 is not active\n").arg(line.argv.value(1)));
         return;
     }
     const QString name = player->name;
@@ -559,11 +567,9 @@ void SimConsole::tell(const Line& line, SimRedirectBuffer& out)
         out.print(u"Usage: tell <client number> <text>\n");
         return;
     }
-    bool ok = false;
-    const int slot = line.argv.at(1).toInt(&ok);
-    const SimPlayer* player = ok ? m_world.playerBySlot(slot) : nullptr;
+    int slot = -1;
+    const SimPlayer* player = activePlayer(line.argv.value(1), out, &slot);
     if (player == nullptr) {
-        out.print(QStringLiteral("Client %1 is not active\n").arg(line.argv.at(1)));
         return;
     }
     const QString text = line.from(2);

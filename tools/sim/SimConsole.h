@@ -68,6 +68,8 @@ private:
 
     void run(const Line& line, SimRedirectBuffer& out);
     // The commands that script an evening: chat, joins and leaves, in the game log too.
+    // The player in the slot that argument names; else says so and gives nullptr.
+    const SimPlayer* activePlayer(const QString& argument, SimRedirectBuffer& out, int* slot) const;
     void simSay(const Line& line, SimRedirectBuffer& out, bool team);
     void simJoin(const Line& line, SimRedirectBuffer& out);
     void simLeave(const Line& line, SimRedirectBuffer& out);
