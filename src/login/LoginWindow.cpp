@@ -228,10 +228,34 @@ void LoginWindow::SaveProfile(int slot)
     Q_EMIT profileSaved(slot);
 }
 
+// The passwords may be in the keyring, which answers later: the way to log in is chosen, and
+// the login made, once both are in the fields.
 void LoginWindow::loginWithProfile(int slot)
 {
     LoadProfile(slot);
-    switch (ConnectionProfiles::loginOf(ConnectionProfiles::load(slot))) {
+    const int load = m_loads;
+    const QString application = SettingsStore::applicationName();
+    const QString section = ConnectionProfiles::section(slot);
+    SecretStore::instance().read(application, section, QStringLiteral("Password"), this,
+                                 [this, slot, load, application, section](const QString& password) {
+                                     SecretStore::instance().read(
+                                         application, section, QStringLiteral("Pass"), this,
+                                         [this, slot, load, password](const QString& rconPassword) {
+                                             if (load != m_loads) {
+                                                 return;
+                                             }
+                                             m_ui->Text2->setText(password);
+                                             m_ui->Text6->setText(rconPassword);
+                                             ProfileFields fields = ConnectionProfiles::load(slot);
+                                             fields.rconPassword = rconPassword;
+                                             logInAs(ConnectionProfiles::loginOf(fields));
+                                         });
+                                 });
+}
+
+void LoginWindow::logInAs(ConnectionProfiles::Login login)
+{
+    switch (login) {
     case ConnectionProfiles::Login::Direct:
         selectRconMode();
         m_ui->Command1->click();

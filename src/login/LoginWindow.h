@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/ConnectionProfiles.h"
 #include "login/DaemonLink.h"
 #include "ucon/UconIni.h"
 
@@ -85,6 +86,7 @@ private:
     void selectDaemonMode();
     void selectRconMode();
     void startDaemonLogin();
+    void logInAs(ConnectionProfiles::Login login);
     void takeServerAddress();
     void grantOrDeny();
     void denyAccess(const QString& advice);
