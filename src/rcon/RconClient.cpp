@@ -124,6 +124,11 @@ void RconClient::close()
     m_dropCheck.stop();
 }
 
+void RconClient::renewSocket()
+{
+    m_socket.abort();
+}
+
 bool RconClient::isOpen() const
 {
     return m_peer.has_value();

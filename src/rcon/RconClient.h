@@ -64,6 +64,8 @@ public:
     // stay as they are.
     void close();
     bool isOpen() const;
+    // The next command goes out on a new socket to the same server.
+    void renewSocket();
 
     void Send(const QString& cmd) override;
     void WaitSend(const QString& Cmdz) override;

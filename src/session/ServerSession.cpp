@@ -301,6 +301,11 @@ void ServerSession::refresh()
     if (!m_rcon.isOpen()) {
         return;
     }
+    // A socket that took "port unreachable" answers may stay deaf to the server once it is
+    // back (as under Wine): while the server is silent, each probe leaves on a new one.
+    if (m_liveness.state() == ServerLiveness::State::NotAnswering) {
+        m_rcon.renewSocket();
+    }
     const qint64 quiet = m_rcon.quietMs();
     if (!m_rcon.PendingCommand().isEmpty() || quiet < kRefreshQuietMs) {
         m_refreshRetry.start(static_cast<int>(std::max<qint64>(kRefreshQuietMs - quiet, 100)));
