@@ -42,7 +42,8 @@ using garrison::test::UdpPeer;
 
 namespace {
 
-const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+const UconIdentity kIdentity =
+    UconIdentity::forAddress(QStringLiteral("192.168.1.20"), QStringLiteral("uconPw42"));
 
 // Remembers each command together with the step the progress window showed when it went out.
 class CaptionSender final : public CommandSender {
