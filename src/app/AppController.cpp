@@ -66,7 +66,10 @@ struct AppController::Seat final : DaemonEcho, DaemonRequests {
 
 AppController::AppController(std::unique_ptr<Dialogs> dialogs, QObject* parent)
     : QObject(parent), m_dialogs(std::move(dialogs)), m_quit([] { QCoreApplication::quit(); })
-{}
+{
+    connect(&m_termination, &TerminationWatcher::terminationRequested, this,
+            &AppController::endProgram);
+}
 
 AppController::~AppController()
 {

@@ -2,6 +2,7 @@
 
 #include "login/LoginWindow.h"
 #include "platform/AllocatorTrim.h"
+#include "platform/TerminationWatcher.h"
 
 #include <QList>
 #include <QObject>
@@ -21,7 +22,7 @@ class ServerListWindow;
 // Owns the program's windows and carries values between them. Each main window administers one
 // server and is served by one login window: the login window hands the session to its main
 // window here, and the main window asks for its login window here. Several pairs may be open
-// at once; the program ends with the last of their windows.
+// at once; the program ends with the last of their windows, or when the system asks it to end.
 class AppController : public QObject {
     Q_OBJECT
 
@@ -82,6 +83,8 @@ private:
     std::unique_ptr<ServerListWindow> m_serverList;
     std::function<void()> m_quit;
     AllocatorTrim m_allocatorTrim;
+    // SIGTERM and the like end the program as the last window's Exit does.
+    TerminationWatcher m_termination;
 };
 
 } // namespace garrison

@@ -187,6 +187,15 @@ void MainWindow::wireSession()
                 m_settings->setIndicator(static_cast<SettingsPage::Indicator>(indicator), on);
             });
     connect(session, &ServerSession::listPublished, m_admin, &AdminPage::setListText);
+    const auto readValues = [this](const QStringList& variables) {
+        if (m_session->pagesAllowed()) {
+            m_session->readValues(variables);
+        }
+    };
+    connect(m_settings, &SettingsPage::valuesRequested, this, readValues);
+    connect(m_admin, &AdminPage::valuesRequested, this, readValues);
+    connect(session, &ServerSession::valueRead, m_settings, &SettingsPage::showServerValue);
+    connect(session, &ServerSession::valueRead, m_admin, &AdminPage::showServerValue);
     connect(m_admin, &AdminPage::listRequested, &session->lists(), &ListPublication::clear);
     connect(session, &ServerSession::passwordRefused, this, &MainWindow::refusePassword);
     connect(session, &ServerSession::disconnected, this, [this] {
@@ -249,6 +258,9 @@ bool MainWindow::Connect()
     m_uconSetup->takeServer(m_session->serverKey());
     const std::optional<RconClient::Failure> failure = m_session->Connect();
     if (!failure) {
+        // A page in view shows the new server's values too.
+        m_settings->requestValues();
+        m_admin->requestValues();
         return true;
     }
     m_dialogs.message(QStringLiteral("An Error Has Occured!\r\n") + failure->description,

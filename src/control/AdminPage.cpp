@@ -8,14 +8,18 @@
 #include "rcon/CommandSender.h"
 #include "ui_AdminPage.h"
 
+#include <QShowEvent>
 #include <algorithm>
 
 namespace garrison {
 
 AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::AdminPage>()), m_sender(sender), m_dialogs(dialogs)
+    : QWidget(parent), m_ui(std::make_unique<Ui::AdminPage>()), m_sender(sender),
+      m_dialogs(dialogs), m_values(*this, SettingsCommands::Page::Admin)
 {
     m_ui->setupUi(this);
+    m_ui->privateSlotsLayout->addWidget(m_values.add(QStringLiteral("sv_privateClients")), 0, 3);
+    m_ui->privateSlotsLayout->addWidget(m_values.add(QStringLiteral("sv_privatePassword")), 1, 3);
     connectCommandButtons(*this, SettingsCommands::Page::Admin, m_sender);
     allowDigitsOnly(*m_ui->Text44, 2);
     allowDigitsOnly(*m_ui->Text11, 9);
@@ -66,12 +70,28 @@ void AdminPage::startSession()
     m_ui->Text44->setText(QStringLiteral("0"));
     m_ui->Text45->setText(QStringLiteral("Password"));
     showWatchUnavailable();
+    m_values.clear();
+}
+
+void AdminPage::requestValues()
+{
+    if (isVisible()) {
+        Q_EMIT valuesRequested(m_values.variables());
+    }
 }
 
 void AdminPage::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     Q_EMIT serverStateRequested();
+    if (!event->spontaneous()) {
+        requestValues();
+    }
+}
+
+void AdminPage::showServerValue(const QString& variable, const QString& value)
+{
+    m_values.show(variable, value);
 }
 
 void AdminPage::showServerState(const QString& text)

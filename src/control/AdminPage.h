@@ -1,5 +1,7 @@
 #pragma once
 
+#include "control/CurrentValues.h"
+
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -31,6 +33,10 @@ public:
     void showServerState(const QString& report);
     // Outside a daemon session there is no watch to show.
     void showWatchUnavailable();
+    // The server's current value of a variable, beside the field that sets it.
+    void showServerValue(const QString& variable, const QString& value);
+    // While the page is in view: its variables' current values are wanted (valuesRequested).
+    void requestValues();
 
 Q_SIGNALS:
     // Something for the main window's status line.
@@ -43,6 +49,8 @@ Q_SIGNALS:
     void stopServerRequested();
     // Whenever the page is shown, and on "Refresh".
     void serverStateRequested();
+    // The page came into view: the current values of these variables are wanted.
+    void valuesRequested(const QStringList& variables);
     void skipRestartRequested();
     void restartNowRequested();
 
@@ -64,6 +72,7 @@ private:
     const std::unique_ptr<Ui::AdminPage> m_ui;
     CommandSender& m_sender;
     Dialogs& m_dialogs;
+    CurrentValues m_values;
     // Asks again once a restart under way should be over.
     QTimer m_watchRefresh;
 };

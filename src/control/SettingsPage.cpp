@@ -9,6 +9,8 @@
 #include "rcon/CommandSender.h"
 #include "ui_SettingsPage.h"
 
+#include <QShowEvent>
+
 namespace garrison {
 
 namespace {
@@ -26,9 +28,10 @@ void showBorder(QLabel* label, bool on)
 
 SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::SettingsPage>()), m_sender(sender),
-      m_dialogs(dialogs)
+      m_dialogs(dialogs), m_values(*this, SettingsCommands::Page::Settings)
 {
     m_ui->setupUi(this);
+    placeCurrentValues();
     connectCommandButtons(*this, SettingsCommands::Page::Settings, m_sender);
     allowDigitsOnly(*m_ui->Text27, 4);
     allowDigitsOnly(*m_ui->Text26, 4);
@@ -53,6 +56,40 @@ SettingsPage::SettingsPage(CommandSender& sender, Dialogs& dialogs, QWidget* par
 }
 
 SettingsPage::~SettingsPage() = default;
+
+// Each beside what sets it: after the field or the last of the buttons, before the spacer.
+void SettingsPage::placeCurrentValues()
+{
+    const auto after = [this](QBoxLayout* layout, QWidget* field, const QString& variable) {
+        layout->insertWidget(layout->indexOf(field) + 1, m_values.add(variable));
+    };
+    after(m_ui->serverNameLayout, m_ui->Label18, QStringLiteral("sv_hostname"));
+    after(m_ui->pingLayout, m_ui->Text27, QStringLiteral("sv_minPing"));
+    after(m_ui->pingLayout, m_ui->Text26, QStringLiteral("sv_maxPing"));
+    after(m_ui->hbox1, m_ui->Label20, QStringLiteral("scr_hardcore"));
+    after(m_ui->hbox2, m_ui->Label22, QStringLiteral("scr_oldschool"));
+    after(m_ui->hbox3, m_ui->Label25, QStringLiteral("scr_game_allowkillcam"));
+    after(m_ui->hbox4, m_ui->Label78, QStringLiteral("scr_team_fftype"));
+    m_ui->gameModeLayout->addWidget(m_values.add(QStringLiteral("g_gametype")), 1, 3);
+    const QString options[] = {QStringLiteral("g_allowvote"), QStringLiteral("sv_punkbuster"),
+                               QStringLiteral("sv_voice"), QStringLiteral("scr_teambalance")};
+    for (int row = 0; row < 4; ++row) {
+        m_ui->optionsLayout->addWidget(m_values.add(options[row]), row, 4);
+    }
+}
+
+void SettingsPage::showServerValue(const QString& variable, const QString& value)
+{
+    m_values.show(variable, value);
+}
+
+void SettingsPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        requestValues();
+    }
+}
 
 void SettingsPage::setIndicator(Indicator which, bool on)
 {
@@ -79,6 +116,14 @@ void SettingsPage::startSession()
         combo->clearEditText();
     }
     m_ui->Text12->clear();
+    m_values.clear();
+}
+
+void SettingsPage::requestValues()
+{
+    if (isVisible()) {
+        Q_EMIT valuesRequested(m_values.variables());
+    }
 }
 
 bool SettingsPage::setServerName()

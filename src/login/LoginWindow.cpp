@@ -10,6 +10,7 @@
 #include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
+#include "ucon/UconPassword.h"
 #include "ui_LoginWindow.h"
 
 #include <QHideEvent>
@@ -384,7 +385,8 @@ void LoginWindow::setLocalAddressSource(std::function<QString()> source)
 
 void LoginWindow::UCONLoad()
 {
-    const UconIdentity identity = UconIdentity::forAddress(m_localAddress());
+    const UconIdentity identity = UconIdentity::forAddress(
+        m_localAddress(), UconPassword::obtain(SettingsStore::applicationName()));
     Q_EMIT uconIdentityPrepared(identity);
     UconIni::write(AppFolder::path(), UconIni::text(m_ui->Text4->text(), m_ui->Text5->text(),
                                                     m_ui->Text7->text(), identity));

@@ -31,6 +31,8 @@ QList<std::pair<QString, QString>> secretKeys()
         keys.append({section, QStringLiteral("Pass")});
     }
     keys.append({kHistorySection, QStringLiteral("Password")});
+    // The UCON password made for this installation.
+    keys.append({QStringLiteral("[UCON]"), QStringLiteral("Password")});
     return keys;
 }
 

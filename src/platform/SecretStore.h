@@ -25,7 +25,8 @@ public:
     static SecretStore& instance();
 
     // The keys of the settings store that hold passwords: "Password" (daemon) and "Pass"
-    // (RCON) of the ten profiles, and the PostgreSQL password of "[History]".
+    // (RCON) of the ten profiles, the PostgreSQL password of "[History]" and the UCON
+    // password of "[UCON]".
     static bool isSecret(const QString& section, const QString& key);
 
     // `done` gets the value (empty when there is none), at once when it is in the file or no

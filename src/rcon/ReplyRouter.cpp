@@ -2,6 +2,7 @@
 
 #include "rcon/TextLines.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <array>
 #include <optional>
@@ -102,6 +103,18 @@ bool indicatorIsOn(const QString& replyText, const QString& name, const QString&
 bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting)
 {
     return indicatorIsOn(replyText, setting.name, setting.defaultValue);
+}
+
+std::optional<QString> parseValue(const QString& replyText, const QString& name)
+{
+    // The value ends at the colour reset that the server appends to it; it may hold quotes.
+    static const QRegularExpression kReport(
+        QStringLiteral("^\\s*\"([^\"\r\n]*)\" is: ?\"([^\r\n]*?)\\^7\""));
+    const QRegularExpressionMatch match = kReport.match(replyText);
+    if (!match.hasMatch() || match.captured(1).compare(name, Qt::CaseInsensitive) != 0) {
+        return std::nullopt;
+    }
+    return StripColourCodes(match.captured(2));
 }
 
 QString parseHostName(const QString& replyText)

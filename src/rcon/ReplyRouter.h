@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace garrison {
 
@@ -39,6 +40,11 @@ Route route(const QString& lastCommand);
 // line, colour codes, line breaks and double quotes are removed.
 bool indicatorIsOn(const QString& replyText, const QString& name, const QString& defaultValue);
 bool indicatorIsOn(const QString& replyText, const IndicatorSetting& setting);
+
+// A variable's current value from the server's answer to its bare name, in either engine's
+// wording ("name" is: "value^7" default: … or "name" is:"value^7" …), without colour codes;
+// nullopt when the reply is no report of that variable (the name is compared ignoring case).
+std::optional<QString> parseValue(const QString& replyText, const QString& name);
 
 QString parseHostName(const QString& replyText);
 QString parseMapName(const QString& replyText);

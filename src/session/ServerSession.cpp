@@ -46,6 +46,8 @@ ServerSession::ServerSession(QObject* parent) : QObject(parent)
     connect(&m_livenessCheck, &QTimer::timeout, this, &ServerSession::checkLiveness);
     m_probe.setInterval(kProbeMs);
     connect(&m_probe, &QTimer::timeout, this, &ServerSession::refresh);
+    m_readRetry.setSingleShot(true);
+    connect(&m_readRetry, &QTimer::timeout, this, &ServerSession::readNextValue);
 }
 
 ServerSession::~ServerSession() = default;
@@ -74,6 +76,9 @@ std::optional<RconClient::Failure> ServerSession::Connect()
     std::optional<RconClient::Failure> failure = m_rcon.Connect(m_Text3, m_Text4, m_txtRcon);
     if (failure) {
         endWatching();
+    } else {
+        // Values asked for before the line was open.
+        readNextValue();
     }
     return failure;
 }
@@ -89,6 +94,7 @@ void ServerSession::start()
     m_lists.clear();
     m_joins.clear();
     m_joinsExpiry.stop();
+    m_readNames.clear();
     m_gridModel.setRows({});
     setHeader(kLoading, kLoading, QStringLiteral("0"));
 }
@@ -128,6 +134,10 @@ void ServerSession::endWatching()
     m_automaticNext = false;
     m_automaticDeferred.clear();
     m_lastAutomatic = false;
+    m_reads.clear();
+    m_readRetry.stop();
+    m_readNext = false;
+    m_lastRead.clear();
     m_gridModel.setStale(false);
 }
 
@@ -198,6 +208,12 @@ void ServerSession::receive(const QByteArray& datagram)
 // Replies carry no request identifier: the last command sent decides what a datagram answers.
 void ServerSession::dispatch(const QString& ReplyText)
 {
+    if (!m_lastRead.isEmpty()) {
+        if (const std::optional<QString> value = ReplyRouter::parseValue(ReplyText, m_lastRead)) {
+            Q_EMIT valueRead(m_lastRead, *value);
+        }
+        return;
+    }
     const ReplyRouter::Route route = ReplyRouter::route(m_rcon.LastCommand());
     switch (route.action) {
     case ReplyRouter::Action::GetPlayers:
@@ -262,6 +278,7 @@ void ServerSession::commandSent(const QString& cmd, const QDateTime& at)
         m_automaticDeferred.clear();
     }
     m_lastAutomatic = std::exchange(m_automaticNext, false) || deferred;
+    m_lastRead = std::exchange(m_readNext, false) ? cmd : QString();
     // The real clock, as the replies' (the client's may be a test's).
     m_liveness.requestSent(QDateTime::currentMSecsSinceEpoch(), m_lastAutomatic);
     scheduleLivenessCheck();
@@ -277,6 +294,9 @@ void ServerSession::commandSent(const QString& cmd, const QDateTime& at)
     // The server needs a moment to load the map before it names it.
     if (ReplyRouter::changesMap(cmd)) {
         WaitSend(kMapName);
+    }
+    if (!m_lastAutomatic) {
+        rereadSetValue(cmd);
     }
 }
 
@@ -312,6 +332,65 @@ void ServerSession::refresh()
         return;
     }
     sendAutomatic(QStringLiteral("status"));
+}
+
+void ServerSession::readValues(const QStringList& names)
+{
+    // What was asked for last goes first: the page now in view.
+    QStringList reads = names;
+    for (const QString& name : std::as_const(m_reads)) {
+        if (!reads.contains(name, Qt::CaseInsensitive)) {
+            reads.append(name);
+        }
+    }
+    m_reads = reads;
+    for (const QString& name : names) {
+        if (!m_readNames.contains(name, Qt::CaseInsensitive)) {
+            m_readNames.append(name);
+        }
+    }
+    readNextValue();
+}
+
+// Like the refresh, a read neither replaces a deferred command nor goes out while the reply to
+// another command may still be arriving; after a read's own one-datagram reply, the pace will do.
+void ServerSession::readNextValue()
+{
+    m_readRetry.stop();
+    if (m_reads.isEmpty() || !m_rcon.isOpen()) {
+        return;
+    }
+    const qint64 wanted = m_lastRead.isEmpty() ? kRefreshQuietMs : kReadPaceMs;
+    const qint64 quiet = m_rcon.quietMs();
+    if (!m_rcon.PendingCommand().isEmpty() || quiet < wanted) {
+        m_readRetry.start(static_cast<int>(std::max<qint64>(wanted - quiet, 100)));
+        return;
+    }
+    m_readNext = true;
+    sendAutomatic(m_reads.takeFirst());
+    // A server that does not answer does not hold up the rest.
+    m_readRetry.start(static_cast<int>(kReadPaceMs));
+}
+
+// "sv_maxping 300", "set sv_privatePassword x": what the user set is read again, once the
+// command's own reply is in.
+void ServerSession::rereadSetValue(const QString& cmd)
+{
+    QStringList words = cmd.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!words.isEmpty() &&
+        (words.first().compare(QLatin1String("set"), Qt::CaseInsensitive) == 0 ||
+         words.first().compare(QLatin1String("seta"), Qt::CaseInsensitive) == 0)) {
+        words.removeFirst();
+    }
+    if (words.size() < 2) {
+        return;
+    }
+    for (const QString& name : std::as_const(m_readNames)) {
+        if (name.compare(words.first(), Qt::CaseInsensitive) == 0) {
+            readValues({name});
+            return;
+        }
+    }
 }
 
 void ServerSession::scheduleLivenessCheck()

@@ -38,6 +38,9 @@ public:
     static constexpr qint64 kRecentJoinSecs = 5 * 60;
     // While the server does not answer, "status" goes this often, to notice it back.
     static constexpr int kProbeMs = 5000;
+    // Between two reads of variables (each answered by one datagram): the engine ignores a
+    // remote command that follows the one before by less than half a second.
+    static constexpr qint64 kReadPaceMs = 600;
 
     explicit ServerSession(QObject* parent = nullptr);
     ~ServerSession() override;
@@ -77,6 +80,12 @@ public:
     // The grid is out of view: a refresh waiting for a quiet line gives up.
     void cancelRefresh() { m_refreshRetry.stop(); }
     bool refreshWaiting() const { return m_refreshRetry.isActive(); }
+
+    // Asks the server for these variables' current values, one at a time and only while the line
+    // is quiet (as the refresh does), kept out of the console; each answer comes as valueRead.
+    // They are read before those still waiting from an earlier request. A variable read once in
+    // this session is read again after a command of the user sets it.
+    void readValues(const QStringList& names);
 
     ServerLiveness::State liveness() const { return m_liveness.state(); }
     // How long a request waits for its answer (ServerLiveness::kAnswerWaitMs; tests shorten it).
@@ -150,6 +159,8 @@ Q_SIGNALS:
     void answeringAgain(const QDateTime& since);
     // The daemon's watch over the game server told of a change (a crash, a restart, back up).
     void daemonServerEvent(const garrison::DaemonEvent& event);
+    // The server's answer to a read of readValues; name as it was asked for.
+    void valueRead(const QString& name, const QString& value);
 
 private:
     void receive(const QByteArray& datagram);
@@ -166,6 +177,8 @@ private:
     void echo(const QString& text);
     void checkLiveness();
     void scheduleLivenessCheck();
+    void readNextValue();
+    void rereadSetValue(const QString& cmd);
 
     RconClient m_rcon;
     PlayerGridModel m_gridModel;
@@ -185,6 +198,13 @@ private:
     QString m_automaticDeferred;
     // The last command sent was, and its replies are, the refresh's own.
     bool m_lastAutomatic = false;
+    // Variables still to read, and every one asked for in this session.
+    QStringList m_reads;
+    QStringList m_readNames;
+    QTimer m_readRetry;
+    bool m_readNext = false;
+    // The variable that the last command read; empty when it was no read.
+    QString m_lastRead;
 
     QString m_Text3;
     QString m_Text4;

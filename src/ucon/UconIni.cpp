@@ -8,13 +8,12 @@
 
 namespace garrison {
 
-UconIdentity UconIdentity::forAddress(const QString& localAddress)
+UconIdentity UconIdentity::forAddress(const QString& localAddress, const QString& password)
 {
-    // Nine characters start every UCON password this program makes. A literal rather than a
-    // namespace-scope QString: callers may run during static initialisation (the order of which
-    // across files is unspecified), before such a global would be constructed.
-    return {localAddress, QStringLiteral("GARRISON-") + localAddress,
-            QStringLiteral("GrsnUcon_") + localAddress};
+    // A literal rather than a namespace-scope QString: callers may run during static
+    // initialisation (the order of which across files is unspecified), before such a global
+    // would be constructed.
+    return {localAddress, QStringLiteral("GARRISON-") + localAddress, password};
 }
 
 QString UconIni::text(const QString& serverAddress, const QString& serverPort,

@@ -11,7 +11,9 @@ struct UconIdentity {
     QString loginName;
     QString password;
 
-    static UconIdentity forAddress(const QString& localAddress);
+    // The login name is made from the address; the password is the one kept for this
+    // installation (UconPassword).
+    static UconIdentity forAddress(const QString& localAddress, const QString& password);
 };
 
 // The relay's ini file "codwaw.ini" and the log it writes, in the application folder.

@@ -27,6 +27,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
@@ -42,7 +43,8 @@ using garrison::test::UdpPeer;
 
 namespace {
 
-const UconIdentity kIdentity = UconIdentity::forAddress(QStringLiteral("192.168.1.20"));
+const UconIdentity kIdentity =
+    UconIdentity::forAddress(QStringLiteral("192.168.1.20"), QStringLiteral("uconPw42"));
 
 // Remembers each command together with the step the progress window showed when it went out.
 class CaptionSender final : public CommandSender {
@@ -157,6 +159,10 @@ private Q_SLOTS:
         QFETCH(int, page);
         const QSize smallest(900, 500);
         m_main->showPage(MainWindow::Page(page));
+        // With the server's values beside the fields, long ones included.
+        for (const QLabel* now : m_main->findChildren<QLabel*>(QRegularExpression("^now_"))) {
+            Q_EMIT m_main->session().valueRead(now->objectName().mid(4), QString(60, u'W'));
+        }
         m_main->resize(smallest);
         QVERIFY(QTest::qWaitForWindowExposed(m_main));
         QCoreApplication::processEvents();
@@ -514,6 +520,34 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
         QCOMPARE(said.size(), 1);
         QVERIFY(said[0][0].toString().contains(address));
+    }
+
+    // Opening the Settings or the Admin page reads what the server has now: each value beside
+    // what sets it, by the caption of the button that sets it where there is one. The fields
+    // keep their own texts.
+    void pagesShowTheServersCurrentValues()
+    {
+        test::SimFixture sim;
+        QVERIFY(sim.start());
+        sim.console().reply(QStringLiteral("set sv_privateClients 4"));
+        sim.console().reply(QStringLiteral("set scr_team_fftype 2"));
+        m_main->takeLoginValues(QStringLiteral("127.0.0.1"), QString::number(sim.port()),
+                                sim.password());
+        QVERIFY(m_main->Connect());
+        click(QStringLiteral("Image7"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("now_scr_hardcore"), QStringLiteral("now: OFF"), 10000);
+        QCOMPARE(label("now_sv_hostname"), QStringLiteral("now: CoDWaWHost"));
+        QCOMPARE(label("now_sv_maxPing"), QStringLiteral("now: 0"));
+        QCOMPARE(child<QLineEdit>("Text26")->text(), QStringLiteral("300"));
+
+        // The page in view is read first.
+        click(QStringLiteral("Image9"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("now_sv_privatePassword"), QStringLiteral("now: (empty)"),
+                                  10000);
+        QCOMPARE(label("now_sv_privateClients"), QStringLiteral("now: 4"));
+        QCOMPARE(label("now_scr_team_fftype"), QString());
+        click(QStringLiteral("Image7"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("now_scr_team_fftype"), QStringLiteral("now: ON 2"), 10000);
     }
 
     void stepsWithTheirCaptions()

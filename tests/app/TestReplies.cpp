@@ -18,6 +18,7 @@
 #include "players/PlayersPage.h"
 #include "ucon/RelayLogWorker.h"
 #include "ucon/UconIni.h"
+#include "ucon/UconPassword.h"
 
 #include <QAction>
 #include <QFile>
@@ -128,7 +129,8 @@ private Q_SLOTS:
             probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
             return QString::number(probe.localPort());
         }();
-        const UconIdentity identity = UconIdentity::forAddress(QStringLiteral("127.0.0.1"));
+        const UconIdentity identity =
+            UconIdentity::forAddress(QStringLiteral("127.0.0.1"), UconPassword::generate());
         const QString serverPort = QString::number(m_sim->port());
         UconIni::write(AppFolder::path(),
                        UconIni::text(QStringLiteral("127.0.0.1"), serverPort, relayPort, identity));

@@ -8,6 +8,7 @@
 #include "app/launch.h"
 #include "login/LoginWindow.h"
 #include "platform/AppFolder.h"
+#include "platform/TerminationWatcher.h"
 #include "ucon/RelayLogWorker.h"
 
 #include <QFile>
@@ -16,8 +17,29 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <array>
+#include <csignal>
 
 using namespace garrison;
+
+namespace {
+
+// Whether the process whose /proc status file this is has a handler for SIGTERM.
+bool catchesTermination(const QString& statusFile)
+{
+    QFile file(statusFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:")) {
+            const quint64 caught = line.mid(7).trimmed().toULongLong(nullptr, 16);
+            return (caught >> (SIGTERM - 1)) & 1U;
+        }
+    }
+    return false;
+}
+
+} // namespace
 using garrison::test::connectDirectly;
 using garrison::test::UdpPeer;
 using garrison::test::visibleWindow;
@@ -108,6 +130,65 @@ private Q_SLOTS:
         QVERIFY(relays[1].waitForFinished(5000));
         QVERIFY(relays[2].waitForFinished(5000));
         QVERIFY(!two->session().rcon().isOpen());
+    }
+
+    // The system's requests to end take the way of the last window's Exit: the program ends,
+    // and so does every relay.
+    void terminationSignalEndsTheProgramAndTheRelay_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        if (TerminationWatcher::signalNumbers().isEmpty()) {
+            QSKIP("the system asks a desktop program to end by closing its windows");
+        }
+        for (const int number : TerminationWatcher::signalNumbers()) {
+            QTest::newRow(QByteArray::number(number).constData()) << number;
+        }
+    }
+    void terminationSignalEndsTheProgramAndTheRelay()
+    {
+        QFETCH(int, signalNumber);
+        UdpPeer server;
+        QVERIFY(m_app->startDirectSession(QStringLiteral("127.0.0.1"), server.portText(),
+                                          QStringLiteral("pw")));
+        QVERIFY(server.waitFor(1));
+        const QString image = test::scratchFolder() + QStringLiteral("/pbucon.exe");
+        QFile::remove(image);
+        QVERIFY(QFile::copy(test::sleeperProgram(), image));
+        QVERIFY(QFile::setPermissions(image, QFile::ReadOwner | QFile::ExeOwner));
+        QProcess relay;
+        relay.start(image, {QStringLiteral("60")});
+        QVERIFY(relay.waitForStarted());
+
+        const int quits = m_quits;
+        QCOMPARE(std::raise(signalNumber), 0);
+        // The signal reaches the program through its event loop.
+        QTRY_COMPARE_WITH_TIMEOUT(relay.state(), QProcess::NotRunning, 5000);
+        QCOMPARE(m_quits, quits + 1);
+    }
+
+    // The program itself, asked to end (SIGTERM; on Windows its windows are closed), leaves
+    // through its event loop: a normal exit, not one by the signal.
+    void programAskedToEndExitsNormally()
+    {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(AppFolder::kEnvironmentVariable),
+                           test::scratchFolder());
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(GARRISON_PROGRAM), {});
+        QVERIFY(program.waitForStarted());
+        // Asked before it listens, it would end by the signal: wait until it catches SIGTERM.
+        const QString status = QStringLiteral("/proc/%1/status").arg(program.processId());
+        if (!QFile::exists(status)) {
+            program.kill();
+            program.waitForFinished();
+            QSKIP("no /proc to tell when the program listens");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(catchesTermination(status), 10000);
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
     }
 };
 

@@ -2,7 +2,9 @@
 #include "TestMain.h"
 #include "login/LoginWindow.h"
 #include "platform/AppFolder.h"
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
+#include "ucon/UconPassword.h"
 #ifdef Q_OS_WIN
 #include "platform/CredentialVault.h"
 #endif
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 using namespace garrison;
@@ -213,13 +216,46 @@ private Q_SLOTS:
         const auto ucon = identity.at(0).at(0).value<UconIdentity>();
         QCOMPARE(ucon.localAddress, QStringLiteral("192.0.2.7"));
         QCOMPARE(ucon.loginName, QStringLiteral("GARRISON-192.0.2.7"));
-        QCOMPARE(ucon.password.size(), 9 + ucon.localAddress.size());
-        QVERIFY(ucon.password.endsWith(ucon.localAddress));
         QCOMPARE(readFile(QStringLiteral("codwaw.ini")),
                  "server= 198.51.100.4 :28960\r\nmyaddr=192.0.2.7:55556\r\n"
                  "login=GARRISON-192.0.2.7\r\npassword=" +
                      ucon.password.toLatin1() + "\r\n");
         QVERIFY(m_dialogs->calls.isEmpty());
+    }
+
+    // Made at random at the first login, then kept with the passwords: every later login's ini
+    // file and registration use it, and one kept by an earlier version is taken over.
+    void uconPasswordIsMadeOnceThenKept_data()
+    {
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("first login") << QString();
+        QTest::newRow("kept before") << QStringLiteral("Kept0123456789");
+    }
+    void uconPasswordIsMadeOnceThenKept()
+    {
+        QFETCH(QString, kept);
+        SecretStore& secrets = SecretStore::instance();
+        const QString application = SettingsStore::applicationName();
+        secrets.write(application, UconPassword::kSection, UconPassword::kKey, kept);
+        QSignalSpy identity(m_window.get(), &LoginWindow::uconIdentityPrepared);
+        m_window->UCONLoad();
+        m_window->UCONLoad();
+        QCOMPARE(identity.size(), 2);
+        const QString password = identity.at(0).at(0).value<UconIdentity>().password;
+        QCOMPARE(identity.at(1).at(0).value<UconIdentity>().password, password);
+        if (kept.isEmpty()) {
+            QVERIFY(
+                QRegularExpression(QStringLiteral("^[A-Za-z0-9]{%1}$").arg(UconPassword::kLength))
+                    .match(password)
+                    .hasMatch());
+            QVERIFY(UconPassword::generate() != password);
+        } else {
+            QCOMPARE(password, kept);
+        }
+        QCOMPARE(secrets.readNow(application, UconPassword::kSection, UconPassword::kKey),
+                 password);
+        QVERIFY(readFile(QStringLiteral("codwaw.ini"))
+                    .endsWith("\r\npassword=" + password.toLatin1() + "\r\n"));
     }
 
     void daemonModeConnectWithoutAGrantIsDenied()

@@ -58,7 +58,8 @@ private Q_SLOTS:
         const QList<std::array<QString, 3>> secrets{
             {QStringLiteral("[LOGIN1]"), QStringLiteral("Password"), QStringLiteral("daemon-pw1")},
             {QStringLiteral("[LOGIN1]"), QStringLiteral("Pass"), QStringLiteral("rcon-pw1")},
-            {QStringLiteral("[History]"), QStringLiteral("Password"), QStringLiteral("pg-pw1")}};
+            {QStringLiteral("[History]"), QStringLiteral("Password"), QStringLiteral("pg-pw1")},
+            {QStringLiteral("[UCON]"), QStringLiteral("Password"), QStringLiteral("ucon-pw1")}};
         for (const auto& [section, key, value] : secrets) {
             SettingsStore::write(kApplication, section, key, value);
         }

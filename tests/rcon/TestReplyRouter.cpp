@@ -170,6 +170,51 @@ private Q_SLOTS:
               "label");
     }
 
+    // A read variable's value, as the page shows it beside its field: the default not removed,
+    // a late report of another variable not taken.
+    void values_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("value");
+        const auto row = [](const char* tag, const QString& reply, const char* name,
+                            const char* value) {
+            QTest::newRow(tag) << reply << QString::fromUtf8(name) << (value != nullptr)
+                               << QString::fromUtf8(value);
+        };
+        const QString text = QStringLiteral("any text");
+        row("text", variableReply("sv_hostname", "My Server", "CoDWaWHost", text), "sv_hostname",
+            "My Server");
+        row("the default", variableReply("sv_hostname", "CoDWaWHost", "CoDWaWHost", text),
+            "sv_hostname", "CoDWaWHost");
+        row("name in the server's case", variableReply("g_allowVote", "0", "1"), "g_allowvote",
+            "0");
+        row("colour codes", variableReply("sv_hostname", "^1Red^7Team", "x", text), "sv_hostname",
+            "RedTeam");
+        row("quotes in the value", variableReply("sv_hostname", "A \"B\" C", "x", text),
+            "sv_hostname", "A \"B\" C");
+        row("empty", variableReply("sv_privatePassword", "", "", text), "sv_privatePassword", "");
+        row("latched", "\"g_gametype\" is: \"war^7\" default: \"dm^7\" latched: \"sd^7\"\r\n",
+            "g_gametype", "war");
+        row("ioquake3", "\"sv_hostname\" is:\"noname^7\", the default\r\n", "sv_hostname",
+            "noname");
+        row("another variable", variableReply("sv_voice", "1", "0"), "sv_punkbuster", nullptr);
+        row("unknown", "Unknown command \"scr_foo\"\r\n", "scr_foo", nullptr);
+        row("invalid password", "Invalid password.\r\n", "sv_voice", nullptr);
+    }
+    void values()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, name);
+        QFETCH(bool, found);
+        const std::optional<QString> value = ReplyRouter::parseValue(reply, name);
+        QCOMPARE(value.has_value(), found);
+        if (found) {
+            QTEST(*value, "value");
+        }
+    }
+
     // isInvalidPassword on replies, changesMap on commands, hostNameWanted on the host label.
     void predicates_data()
     {

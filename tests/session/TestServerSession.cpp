@@ -175,6 +175,47 @@ private Q_SLOTS:
         QCOMPARE(m_session->gridModel().rows(), m_sim->gridRows());
     }
 
+    // Reads go one at a time after a deferred command and a quiet line, paced for engines that
+    // ignore commands in quick succession, and stay out of the console and the pages' displays;
+    // a value the user sets is read again.
+    void valuesAreReadQuietlyAndAgainAfterAChange()
+    {
+        connectAndWaitForTheChain();
+        m_sim->console().reply(QStringLiteral("set sv_voice 1"));
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> sentAt;
+        connect(&m_session->rcon(), &RconClient::commandSent, this,
+                [&] { sentAt.append(clock.elapsed()); });
+        QSignalSpy read(m_session.get(), &ServerSession::valueRead);
+        QSignalSpy console(m_session.get(), &ServerSession::consoleText);
+        QSignalSpy indicator(m_session.get(), &ServerSession::indicatorParsed);
+        QSignalSpy header(m_session.get(), &ServerSession::headerChanged);
+        m_session->WaitSend(QStringLiteral("sv_fps"));
+        m_session->readValues({QStringLiteral("sv_voice"), QStringLiteral("sv_hostname"),
+                               QStringLiteral("sv_maxping")});
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 3, 10000);
+        QCOMPARE(m_sim->answered().mid(3),
+                 QStringList({"sv_fps", "sv_voice", "sv_hostname", "sv_maxping"}));
+        QCOMPARE(read,
+                 (QList<QVariantList>{
+                     {"sv_voice", "1"}, {"sv_hostname", "Garrison Test"}, {"sv_maxping", "0"}}));
+        QVERIFY(sentAt[1] - sentAt[0] >= ServerSession::kRefreshQuietMs - 50);
+        QVERIFY(sentAt[2] - sentAt[1] >= ServerSession::kReadPaceMs - 50);
+        QCOMPARE(console.size(), 2); // the echo of sv_fps and its reply
+        QVERIFY(indicator.isEmpty() && header.isEmpty());
+
+        m_session->Send(QStringLiteral("sv_maxPing 250"));
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 4, 5000);
+        QCOMPARE(read.constLast(), (QVariantList{"sv_maxping", "250"}));
+        // Only what was read before is read again.
+        m_session->Send(QStringLiteral("scr_hardcore 1"));
+        m_session->Send(QStringLiteral("set sv_maxping 300"));
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 5, 5000);
+        QCOMPARE(read.constLast(), (QVariantList{"sv_maxping", "300"}));
+        QVERIFY(!m_sim->answered().contains(QStringLiteral("scr_hardcore")));
+    }
+
     // Whoever sends "status", its table is read alone: the rest of an older one never mixes in.
     void statusStartsAFreshTable()
     {

@@ -105,7 +105,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {
-        QTextStream(stderr) << "usage: garrison-screenshots FOLDER SUFFIX [--dark] [--native-style]\n";
+        QTextStream(stderr)
+            << "usage: garrison-screenshots FOLDER SUFFIX [--dark] [--native-style]\n";
         return 2;
     }
     const QDir folder(arguments.at(1));
@@ -233,6 +234,9 @@ int main(int argc, char* argv[])
     ok = save(main, folder.filePath(QStringLiteral("terminal-%1.png").arg(suffix))) && ok;
 
     main.findChild<QToolButton*>(QStringLiteral("Image7"))->click();
+    // The server's values beside the fields, read one after the other.
+    auto* lastValue = main.findChild<QLabel*>(QStringLiteral("now_scr_teambalance"));
+    waitUntil([&] { return !lastValue->text().isEmpty(); }, 15000);
     main.Send(QStringLiteral("sv_voice"));
     settle(600);
     ok = save(main, folder.filePath(QStringLiteral("settings-%1.png").arg(suffix))) && ok;
