@@ -1149,9 +1149,14 @@ class HookEndpoint:
                     self.sent += len(chunk)
             else:
                 sock.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n")
+                sock.settimeout(5)
                 while not self.stopping:
                     sock.sendall(b"x")
-                    time.sleep(5)
+                    try:
+                        if not sock.recv(1):
+                            break  # the daemon let go
+                    except socket.timeout:
+                        pass
         except OSError:
             pass
         finally:
@@ -1226,13 +1231,12 @@ def attack_report_flood(binary):
                     arrived[post["event"]] = time.monotonic() - start
             time.sleep(0.1)
         reports = [p for p in hook.posts if p.get("event") == "report"]
-        folded = sum(int(p.get("folded", 0)) for p in reports)
         report(27, "260 !reports from one player, admin login",
-               "login notice %s, lock-out notice %s; %d report posts in 40 s (%d folded); "
+               "login notice %s, lock-out notice %s; %d posts for 260 reports in 40 s; "
                "admin login %.0f ms"
                % ("after %.1f s" % arrived["login"] if "login" in arrived else "NEVER",
                   "after %.1f s" % arrived["refused"] if "refused" in arrived else "NEVER",
-                  len(reports), folded, ms))
+                  len(reports), ms))
     finally:
         hook.close()
         daemon.stop()
@@ -1247,7 +1251,7 @@ def daemon_cpu_seconds(daemon):
 def attack_log_flood(binary):
     found = []
     line = "  2:00 say;0123456789;1;Player;some chat line to fill the log, a hundred bytes..\n"
-    block = (line * (1 << 20 // len(line) + 1)).encode()[:1 << 20]
+    block = (line * ((1 << 20) // len(line) + 1)).encode()[:1 << 20]
     for shape in ("100 MB at once", "5 MB/s for 20 s"):
         daemon = Daemon(binary).start()
         try:
