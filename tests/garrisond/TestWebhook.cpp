@@ -142,8 +142,8 @@ private Q_SLOTS:
         }
         webhook.send(notification("crash"));
         QCOMPARE(webhook.waiting(), Webhook::kMaxWaiting);
-        QTRY_COMPARE_WITH_TIMEOUT(endpoint.events.size(), 4, kWaitMs);
-        QCOMPARE(endpoint.events, QStringList({"report", "login", "crash", "kick"}));
+        QTRY_VERIFY_WITH_TIMEOUT(endpoint.events.size() >= 4, kWaitMs);
+        QCOMPARE(endpoint.events.first(4), QStringList({"report", "login", "crash", "kick"}));
     }
 };
 
