@@ -1,5 +1,6 @@
 #include "AuditTrail.h"
 
+#include "ConnectionAdmission.h"
 #include "DaemonConfig.h"
 #include "LockoutTable.h"
 
@@ -50,7 +51,7 @@ void AuditTrail::record(const QString& address, const QString& who, const QStrin
         const bool notable = event != QLatin1String("connected") &&
                              event != QLatin1String("disconnected") &&
                              event != QLatin1String("closed");
-        full = m_refusals.admit(LockoutTable::addressKey(address), event, now, notable);
+        full = m_refusals.admit(ConnectionAdmission::addressKey(address), event, now, notable);
     }
     if (full) {
         write(address, who, event, detail);

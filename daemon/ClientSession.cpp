@@ -2,12 +2,12 @@
 
 #include "AccountStore.h"
 #include "DaemonServer.h"
-#include "LockoutTable.h"
 #include "WireText.h"
 
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <algorithm>
+#include <sys/socket.h>
 #include <utility>
 
 namespace garrisond {
@@ -30,8 +30,9 @@ const QByteArray kWatchNeedsAdmin =
 
 ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonServer& server)
     : m_socket(socket), m_server(server), m_address(address),
-      m_addressKey(LockoutTable::addressKey(address))
+      m_addressKey(server.addressKey(address))
 {
+    m_age.start();
     m_socket->setParent(this);
     // A full buffer holds one byte more than any accepted message, so an oversized one shows.
     m_socket->setReadBufferSize(DaemonMessage::kMaxMessageBytes + 1);
@@ -40,7 +41,10 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
     m_loginTimer.setSingleShot(true);
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(DaemonMessage::kQuietGapMs);
-    connect(m_socket, &QTcpSocket::readyRead, this, &ClientSession::readMessages);
+    connect(m_socket, &QTcpSocket::readyRead, this, [this] {
+        m_heard = true;
+        readMessages();
+    });
     const auto drained = [this] {
         if (m_answerOutstanding && unsentBytes() == 0) {
             m_answerOutstanding = false;
@@ -81,6 +85,8 @@ ClientSession::ClientSession(QTcpSocket* socket, const QString& address, DaemonS
         // The login timer, running already, bounds the handshake too.
         m_handshaking = true;
         connect(tls, &QSslSocket::encryptedBytesWritten, this, drained);
+        // The handshake answers only what the client sent.
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, [this] { m_heard = true; });
         connect(tls, &QSslSocket::encrypted, this, [this] {
             m_handshaking = false;
             readMessages();
@@ -101,6 +107,17 @@ ClientSession::~ClientSession()
     if (m_events) {
         m_server.gameEvents().removeSink(this);
     }
+}
+
+bool ClientSession::hasBeenHeard() const
+{
+    const auto* tls = qobject_cast<const QSslSocket*>(m_socket);
+    if (m_heard || m_socket->bytesAvailable() > 0 || (tls && tls->encryptedBytesToWrite() > 0)) {
+        return true;
+    }
+    char byte = 0;
+    return ::recv(static_cast<int>(m_socket->socketDescriptor()), &byte, 1,
+                  MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 QString ClientSession::who() const

@@ -54,6 +54,9 @@ public:
     QString addressKey() const { return m_addressKey; }
     bool isLoggedIn() const { return !m_level.isEmpty(); }
     bool hasLoginPending() const { return m_loginPending; }
+    qint64 ageMs() const { return m_age.elapsed(); }
+    // Whether the client has sent anything yet, counting bytes not read so far.
+    bool hasBeenHeard() const;
     bool isClosing() const { return m_closing; }
     // Since the last message, or since the login.
     qint64 idleMs() const { return m_sinceMessage.elapsed(); }
@@ -106,6 +109,8 @@ private:
     QString m_account;
     QString m_level;
     qint64 m_bytesBeforeLogin = 0;
+    QElapsedTimer m_age;
+    bool m_heard = false;
     bool m_handshaking = false;
     bool m_loginPending = false;
     bool m_closing = false;

@@ -253,7 +253,7 @@ QString DaemonConfig::describeKeys()
         "  audit_log_files      audit log files kept, the current one included (default 5)\n"
         "  accounts             the accounts file (default garrisond-accounts.json)\n"
         "  pbkdf2_iterations    PBKDF2 iterations for new passwords (default 100000)\n"
-        "  lockout_failures     failed logins that lock an address (an IPv6 /64) out\n"
+        "  lockout_failures     failed logins that lock an address (an IPv6 /56) out\n"
         "                       (default 5)\n"
         "  lockout_account_failures  failed logins from anywhere that lock an account out,\n"
         "                       except where it logged in before (default 20)\n"
@@ -269,8 +269,12 @@ QString DaemonConfig::describeKeys()
         "  max_sessions_per_account  sessions one account may have at once (default 4)\n"
         "  idle_timeout_seconds  a logged-in client that sends nothing for this long is\n"
         "                       logged out (default 1800; 0: never)\n"
-        "  max_anonymous        connections not logged in, in all (default 64)\n"
-        "  max_anonymous_per_address  the same from one address or /64 (default 4)\n"
+        "  max_anonymous        connections not logged in, in all (default 64). When all\n"
+        "                       are taken, the address with the most gives up its oldest;\n"
+        "                       when each has one, the oldest that has sent nothing\n"
+        "  max_anonymous_per_address  the same from one address (default 4)\n"
+        "  ipv6_prefix          leading bits of an IPv6 address that count as one address\n"
+        "                       for these limits and the lock-outs (default 56)\n"
         "  send_buffer_bytes    unsent answers to one client above which the daemon stops\n"
         "                       reading from it; twice this drops it (default 8388608)\n"
         "  tls_certificate      the certificate clients see (PEM, the chain may follow it)\n"
@@ -399,6 +403,8 @@ bool DaemonConfig::load(const QString& filePath, DaemonConfig* config, QString* 
         } else if (key == QLatin1String("max_anonymous_per_address") &&
                    toNumber(value, 1, 10000, &number)) {
             config->maxAnonymousPerAddress = static_cast<int>(number);
+        } else if (key == QLatin1String("ipv6_prefix") && toNumber(value, 32, 128, &number)) {
+            config->ipv6PrefixBits = static_cast<int>(number);
         } else if (key == QLatin1String("send_buffer_bytes") &&
                    toNumber(value, 64 * 1024, qint64(1) << 32, &number)) {
             config->sendBufferBytes = number;

@@ -47,6 +47,8 @@ struct DaemonConfig {
     std::chrono::seconds idleTimeout{1800}; // 0: never
     int maxAnonymous = 64;
     int maxAnonymousPerAddress = 4;
+    // IPv6 clients count by the network of this many leading bits, for limits and lock-outs.
+    int ipv6PrefixBits = 56;
     qint64 sendBufferBytes = 8 * 1024 * 1024;
     // The link is TLS; these files are garrisond's own, made at the first start, unless the
     // configuration names others (tlsFilesNamed), which are then only read.

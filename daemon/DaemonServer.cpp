@@ -4,8 +4,8 @@
 #include "DaemonMessage.h"
 #include "LogTail.h"
 #include "SecretFile.h"
+#include "ServerUser.h"
 #include "WatchState.h"
-#include "WireText.h"
 
 #include <QFileInfo>
 #include <QSslSocket>
@@ -20,13 +20,7 @@ namespace garrisond {
 
 namespace {
 
-const QByteArray kTooManyFromAddress = "DENIED Too many connections from this address";
 constexpr qsizetype kNamedAdditions = 5;
-// A refused connection is told why within this time or dropped; beyond kMaxTurningAway of them
-// at once, the next are dropped untold, so that refusals cannot use up the processor in
-// handshakes.
-constexpr int kTurnAwayMs = 3000;
-constexpr qsizetype kMaxTurningAway = 32;
 
 QString plainAddress(const QHostAddress& address)
 {
@@ -48,16 +42,15 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
 {
     m_game.setClock([this] { return now(); });
     m_game.configure(m_config);
-    configureWebhook();
+    m_notices.configure(m_config);
     connect(&m_game, &GameServerControl::audited, this, &DaemonServer::audit);
-    connect(&m_game, &GameServerControl::notified, this, &DaemonServer::notify);
+    connect(&m_notices, &OperatorNotices::warning, this, &DaemonServer::warning);
     connect(&m_game, &GameServerControl::warning, this, &DaemonServer::warning);
     connect(&m_game, &GameServerControl::serverEvent, this, [this](const QByteArray& line) {
         for (ClientSession* session : std::as_const(m_sessions)) {
             session->takeServerEvent(line);
         }
     });
-    connect(&m_webhook, &Webhook::warning, this, &DaemonServer::warning);
     connect(&m_audit, &AuditTrail::warning, this, &DaemonServer::warning);
     m_reloadTimer.setSingleShot(true);
     m_reloadTimer.setInterval(100);
@@ -71,7 +64,12 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     connect(&m_loginQueue, &LoginQueue::checked, this, &DaemonServer::passwordChecked);
     m_gameEvents.setClock([this] { return now(); });
     connect(&m_gameEvents, &GameEvents::problem, this, &DaemonServer::warning);
-    m_gameEvents.addSink(&m_eventWebhook);
+    connect(&m_gameEvents, &GameEvents::skipped, this, [this](qint64 bytes) {
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("log-skipped"),
+              QStringLiteral("%1 bytes of the game log left unread: it grew faster than it "
+                             "could be read")
+                  .arg(bytes));
+    });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_reloadTimer.start(); });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
             [this] { m_reloadTimer.start(); });
@@ -146,7 +144,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
         return false;
     }
     refreshDecoy();
-    m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
+    configureGameEvents();
     audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("listening"),
           address.toString() + QLatin1Char(' ') + QString::number(m_server.serverPort()));
     return true;
@@ -159,12 +157,24 @@ bool DaemonServer::loadIdentity(QString* error)
     if (!identity) {
         return false;
     }
+    // Clients are asked to trust a new identity: whoever made it, the audit log says when.
     if (made) {
         Q_EMIT warning(QStringLiteral("made a new key and certificate, %1 and %2")
                            .arg(m_config.keyPath, m_config.certificatePath));
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("certificate-made"),
+              identity->fingerprint());
     } else if (m_identity && m_identity->fingerprint() != identity->fingerprint()) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("certificate-changed"),
               identity->fingerprint());
+    }
+    if (m_config.tlsFilesNamed && TlsIdentity::isReadableByOthers(m_config.keyPath)) {
+        const QString text =
+            QStringLiteral("the TLS key %1 is readable by every user of this machine: make it "
+                           "readable by garrisond's user or group only")
+                .arg(m_config.keyPath);
+        Q_EMIT warning(text);
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("key-readable"),
+              m_config.keyPath);
     }
     m_identity = std::move(identity);
     return true;
@@ -276,13 +286,13 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     m_audit.configure(m_config);
     m_loginQueue.setFailuresPerSecond(m_config.loginFailuresPerSecond);
     if (m_server.isListening()) {
-        m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand);
+        configureGameEvents();
     }
     if (accountsMoved) {
         rewatch();
     }
     m_game.configure(m_config);
-    configureWebhook();
+    m_notices.configure(m_config);
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
         notifyLoggedIn(DaemonMessage::rconChangedNotice());
@@ -355,37 +365,27 @@ void DaemonServer::notifyLoggedIn(const QByteArray& notice)
 
 bool DaemonServer::admit(const QString& address)
 {
-    const QString key = LockoutTable::addressKey(address);
-    QHash<QString, QList<ClientSession*>> anonymous;
-    int total = 0;
+    QList<ConnectionAdmission::Waiting> waiting;
+    QList<ClientSession*> sessions;
     for (ClientSession* session : std::as_const(m_sessions)) {
-        if (!session->isLoggedIn()) {
-            anonymous[session->addressKey()].append(session);
-            ++total;
+        if (!session->isLoggedIn() && !session->isClosing()) {
+            waiting.append(
+                {session->addressKey(), session->ageMs(), false, session->hasLoginPending()});
+            sessions.append(session);
         }
     }
-    if (anonymous.value(key).size() >= m_config.maxAnonymousPerAddress) {
-        return false;
-    }
-    if (total < m_config.maxAnonymous) {
-        return true;
-    }
-    // Full: the address with the most waiting connections gives up its oldest one that is not
-    // having its password checked, so that no crowd of addresses keeps a newcomer out for long.
-    const QList<ClientSession*>* busiest = nullptr;
-    for (const QList<ClientSession*>& sessions : std::as_const(anonymous)) {
-        if (busiest == nullptr || sessions.size() > busiest->size()) {
-            busiest = &sessions;
+    // Only a full daemon needs to know who has spoken, which asks the kernel.
+    if (waiting.size() >= m_config.maxAnonymous) {
+        for (qsizetype i = 0; i < waiting.size(); ++i) {
+            waiting[i].heard = sessions.at(i)->hasBeenHeard();
         }
     }
-    QList<ClientSession*> candidates = busiest->size() > 1 ? *busiest : m_sessions;
-    for (ClientSession* session : std::as_const(candidates)) {
-        if (!session->isLoggedIn() && !session->hasLoginPending()) {
-            session->close(QStringLiteral("crowded out"));
-            return true;
-        }
+    const ConnectionAdmission::Decision decision = ConnectionAdmission::decide(
+        waiting, addressKey(address), {m_config.maxAnonymous, m_config.maxAnonymousPerAddress});
+    if (decision.closing >= 0) {
+        sessions.at(decision.closing)->close(QStringLiteral("crowded out"));
     }
-    return false;
+    return decision.admitted;
 }
 
 void DaemonServer::acceptConnections()
@@ -395,7 +395,8 @@ void DaemonServer::acceptConnections()
         if (!admit(address)) {
             audit(address, QStringLiteral("-"), QStringLiteral("refused-connection"),
                   QStringLiteral("too many connections"));
-            turnAway(socket);
+            const QSslConfiguration tls = tlsConfiguration();
+            m_admission.turnAway(socket, m_identity ? &tls : nullptr);
             continue;
         }
         auto* session = new ClientSession(socket, address, *this);
@@ -410,34 +411,6 @@ void DaemonServer::acceptConnections()
     }
 }
 
-void DaemonServer::turnAway(QTcpSocket* socket)
-{
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    m_turningAway.removeAll(nullptr);
-    if (m_turningAway.size() >= kMaxTurningAway) {
-        socket->abort();
-        socket->deleteLater();
-        return;
-    }
-    m_turningAway.append(socket);
-    QTimer::singleShot(kTurnAwayMs, socket, [socket] {
-        socket->abort();
-        socket->deleteLater();
-    });
-    auto* tls = qobject_cast<QSslSocket*>(socket);
-    if (tls == nullptr) {
-        socket->write(kTooManyFromAddress);
-        socket->disconnectFromHost();
-        return;
-    }
-    connect(tls, &QSslSocket::encrypted, tls, [tls] {
-        tls->write(kTooManyFromAddress);
-        tls->disconnectFromHost();
-    });
-    tls->setSslConfiguration(tlsConfiguration());
-    tls->startServerEncryption();
-}
-
 void DaemonServer::requestLogin(ClientSession* session, const std::optional<LoginRequest>& request)
 {
     const QString& address = session->address();
@@ -446,7 +419,7 @@ void DaemonServer::requestLogin(ClientSession* session, const std::optional<Logi
     const QString claimed = DaemonMessage::describeLogin(request);
     if (m_lockout.isLocked(session->addressKey(), accountName, now())) {
         audit(address, QStringLiteral("-"), QStringLiteral("login-locked-out"), claimed);
-        notifyRefusal(
+        m_notices.notifyRefusal(
             address, claimed,
             QStringLiteral("A login from %1 (%2) was refused: locked out").arg(address, claimed));
         answerLogin(session, LoginOutcome::LockedOut, request);
@@ -478,8 +451,7 @@ void DaemonServer::passwordChecked(quint64 id, bool matches)
     } else {
         outcome = makeRoom(*account, pending.address, claimed);
         if (outcome == LoginOutcome::Granted) {
-            m_lockout.recordSuccess(LockoutTable::addressKey(pending.address), account->name,
-                                    now());
+            m_lockout.recordSuccess(addressKey(pending.address), account->name, now());
             audit(pending.address, request.user + QLatin1Char('/') + request.level,
                   QStringLiteral("login"));
             if (isAdministrator(account->name) &&
@@ -497,15 +469,6 @@ bool DaemonServer::loginNoticeWaits(const QString& account) const
 {
     return m_config.loginNotices == DaemonConfig::LoginNotices::Interactive &&
            isAdministrator(account);
-}
-
-void DaemonServer::notifyLogin(const QString& account, const QString& level, const QString& address)
-{
-    notify(QStringLiteral("login"),
-           QStringLiteral("%1 logged in as %2 from %3").arg(account, level, address),
-           {{QStringLiteral("who"), account},
-            {QStringLiteral("level"), level},
-            {QStringLiteral("address"), address}});
 }
 
 bool DaemonServer::isAdministrator(const QString& account) const
@@ -563,19 +526,20 @@ DaemonServer::LoginOutcome DaemonServer::refuse(const QString& address, const QS
                                                 const QString& claimed)
 {
     m_loginQueue.recordFailure();
-    const bool locked = m_lockout.recordFailure(LockoutTable::addressKey(address), account, now());
+    const bool locked = m_lockout.recordFailure(addressKey(address), account, now());
     audit(address, QStringLiteral("-"), QStringLiteral("login-refused"), claimed);
     if (!locked) {
         return LoginOutcome::Refused;
     }
     audit(address, QStringLiteral("-"), QStringLiteral("locked-out"),
           QStringLiteral("%1 s").arg(m_config.lockoutDuration.count()));
-    notifyRefusal(address, claimed,
-                  QStringLiteral("Logins from %1 are locked out for %2 s after failed logins (the "
-                                 "last: %3)")
-                      .arg(address)
-                      .arg(m_config.lockoutDuration.count())
-                      .arg(claimed));
+    m_notices.notifyRefusal(
+        address, claimed,
+        QStringLiteral("Logins from %1 are locked out for %2 s after failed logins (the "
+                       "last: %3)")
+            .arg(address)
+            .arg(m_config.lockoutDuration.count())
+            .arg(claimed));
     return LoginOutcome::LockedOut;
 }
 
@@ -585,63 +549,16 @@ void DaemonServer::answerLogin(ClientSession* session, LoginOutcome outcome,
     session->loginAnswered(outcome, request);
 }
 
-QByteArray DaemonServer::rconPasswordAnswer() const
+uid_t DaemonServer::refusedLogOwner() const
 {
-    return WireText::encode(m_config.rconPassword);
+    const std::optional<ServerUser>& user = m_game.process().user();
+    return user && user->uid() != ::geteuid() ? ::geteuid() : LogTail::kAnyOwner;
 }
 
-QByteArray DaemonServer::serverAddressAnswer() const
+void DaemonServer::configureGameEvents()
 {
-    const quint16 port = m_config.knownServerPort();
-    return WireText::encode(
-        QStringLiteral("SERVERADDRESS\naddress=%1\nport=%2")
-            .arg(m_config.serverAddress, port != 0 ? QString::number(port) : QString()));
-}
-
-QByteArray DaemonServer::logAnswer() const
-{
-    QByteArray tail;
-    QString error;
-    if (!LogTail::read(m_config.gameLogPath, m_config.logTailBytes, &tail, &error)) {
-        return WireText::encode(QStringLiteral("The game server's log could not be read: ") +
-                                error);
-    }
-    // An empty message would not be sent at all, and the client would take the next one.
-    return tail.isEmpty() ? QByteArrayLiteral("The game server's log is empty.") : tail;
-}
-
-void DaemonServer::configureWebhook()
-{
-    m_webhook.configure(m_config.webhookUrl, m_config.webhookFormat, m_config.notificationName());
-    m_eventWebhook.setRepeatWindow(m_config.alertRepeatWindow);
-}
-
-void DaemonServer::notify(const QString& event, const QString& text, const QJsonObject& fields)
-{
-    m_webhook.send(Notification{event, now(), text, fields});
-}
-
-// A crowd guessing passwords would send one notification per guess: one a minute per address.
-void DaemonServer::notifyRefusal(const QString& address, const QString& claimed,
-                                 const QString& text)
-{
-    if (!m_webhook.isEnabled()) {
-        return;
-    }
-    const QString key = LockoutTable::addressKey(address);
-    const QDateTime at = now();
-    const auto last = m_refusalsNotified.constFind(key);
-    if (last != m_refusalsNotified.cend() && last->secsTo(at) < 60) {
-        return;
-    }
-    if (m_refusalsNotified.size() > 1000) {
-        m_refusalsNotified.removeIf([&at](const QHash<QString, QDateTime>::iterator it) {
-            return it.value().secsTo(at) >= 60;
-        });
-    }
-    m_refusalsNotified.insert(key, at);
-    notify(QStringLiteral("refused"), text,
-           {{QStringLiteral("address"), address}, {QStringLiteral("login"), claimed}});
+    m_gameEvents.configure(m_config.gameLogPath, m_config.alertWords, m_config.reportCommand,
+                           refusedLogOwner());
 }
 
 } // namespace garrisond

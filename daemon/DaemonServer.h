@@ -2,17 +2,18 @@
 
 #include "AccountStore.h"
 #include "AuditTrail.h"
+#include "ConnectionAdmission.h"
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
 #include "DaemonMessage.h"
-#include "GameEventWebhook.h"
 #include "GameEvents.h"
 #include "GameServerControl.h"
 #include "LockoutTable.h"
 #include "LoginQueue.h"
 #include "LoginRequest.h"
+#include "OperatorNotices.h"
+#include "RequestAnswers.h"
 #include "TlsIdentity.h"
-#include "Webhook.h"
 
 #include <QDateTime>
 #include <QFileSystemWatcher>
@@ -84,16 +85,19 @@ public:
     }
     // The game log's events; sessions that asked for them, and any other sink, subscribe here.
     GameEvents& gameEvents() { return m_gameEvents; }
-    Webhook& webhook() { return m_webhook; }
+    Webhook& webhook() { return m_notices.webhook(); }
+    // An address as the limits and lock-outs count it (IPv6 by its network).
+    QString addressKey(const QString& address) const
+    {
+        return ConnectionAdmission::addressKey(address, m_config.ipv6PrefixBits);
+    }
 
     // Used by the sessions. The answer to a login comes later, through the session's
     // loginAnswered(), unless the session is gone by then.
     void requestLogin(ClientSession* session, const std::optional<LoginRequest>& request);
-    QByteArray rconPasswordAnswer() const;
-    // "SERVERADDRESS", then "address=" server_address (empty: garrisond's own) and "port="
-    // the game server's port (empty when the configuration gives none), one line each.
-    QByteArray serverAddressAnswer() const;
-    QByteArray logAnswer() const;
+    QByteArray rconPasswordAnswer() const { return RequestAnswers::rconPassword(m_config); }
+    QByteArray serverAddressAnswer() const { return RequestAnswers::serverAddress(m_config); }
+    QByteArray logAnswer() const { return RequestAnswers::log(m_config, refusedLogOwner()); }
     void startGameServer(const QString& address, const QString& who) { m_game.start(address, who); }
     // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
     QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who)
@@ -103,7 +107,10 @@ public:
     // After a granted login of `account`: whether its notification waits for the session to
     // tell whether a person logged in (notify_logins = interactive, an administrator's account).
     bool loginNoticeWaits(const QString& account) const;
-    void notifyLogin(const QString& account, const QString& level, const QString& address);
+    void notifyLogin(const QString& account, const QString& level, const QString& address)
+    {
+        m_notices.notifyLogin(account, level, address);
+    }
     // After the echo is recorded: a stop is expected, a kick or ban is notified.
     void commandEchoed(const QString& address, const QString& who, const QString& command)
     {
@@ -132,8 +139,10 @@ private:
         QString address;
     };
     void acceptConnections();
-    void turnAway(QTcpSocket* socket);
     bool loadIdentity(QString* error);
+    // A game server of another user cannot make a file of garrisond's: a log that is one is
+    // a link to one of garrisond's files.
+    uid_t refusedLogOwner() const;
     bool admit(const QString& address);
     void passwordChecked(quint64 id, bool matches);
     void answerLogin(ClientSession* session, LoginOutcome outcome,
@@ -147,9 +156,7 @@ private:
     void notifyLoggedIn(const QByteArray& notice);
     void rewatch();
     void reloadAccounts();
-    void notify(const QString& event, const QString& text, const QJsonObject& fields);
-    void notifyRefusal(const QString& address, const QString& claimed, const QString& text);
-    void configureWebhook();
+    void configureGameEvents();
 
     DaemonConfig m_config;
     AccountStore m_accounts;
@@ -159,15 +166,11 @@ private:
     QHash<quint64, PendingLogin> m_pendingLogins;
     quint64 m_lastLoginId = 0;
     GameServerControl m_game;
-    Webhook m_webhook;
-    // Per address (an IPv6 /64), when its locked-out logins were last notified.
-    QHash<QString, QDateTime> m_refusalsNotified;
     std::optional<TlsIdentity> m_identity;
     ConnectionListener m_server;
-    // Connections refused for their number that are still being told so.
-    QList<QPointer<QTcpSocket>> m_turningAway;
+    ConnectionAdmission m_admission;
     GameEvents m_gameEvents;
-    GameEventWebhook m_eventWebhook{m_webhook};
+    OperatorNotices m_notices{m_game, m_gameEvents, [this] { return now(); }};
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;

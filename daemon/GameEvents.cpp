@@ -24,10 +24,11 @@ GameEvents::GameEvents(QObject* parent)
 {
     connect(&m_follower, &GameLogFollower::linesRead, this, &GameEvents::takeLines);
     connect(&m_follower, &GameLogFollower::problem, this, &GameEvents::problem);
+    connect(&m_follower, &GameLogFollower::skipped, this, &GameEvents::skipped);
 }
 
 void GameEvents::configure(const QString& logPath, const QStringList& alertWords,
-                           const QString& reportCommand)
+                           const QString& reportCommand, uid_t refusedLogOwner)
 {
     m_alertWords.clear();
     for (const QString& word : alertWords) {
@@ -40,7 +41,7 @@ void GameEvents::configure(const QString& logPath, const QStringList& alertWords
     if (logPath != m_follower.path()) {
         m_parser.reset();
         m_present.clear();
-        m_follower.follow(logPath);
+        m_follower.follow(logPath, refusedLogOwner);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "GameEvent.h"
 #include "GameLogFollower.h"
 #include "GameLogParser.h"
+#include "LogTail.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -33,7 +34,7 @@ public:
     // case; the report command is the word a chat line must begin with ("!report"), and what
     // follows it is the reported player's name and the reason.
     void configure(const QString& logPath, const QStringList& alertWords,
-                   const QString& reportCommand);
+                   const QString& reportCommand, uid_t refusedLogOwner = LogTail::kAnyOwner);
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // Sinks are not owned; one that goes away removes itself first.
@@ -50,6 +51,8 @@ public:
 
 Q_SIGNALS:
     void problem(const QString& text);
+    // The follower fell too far behind and left `bytes` of the log unread.
+    void skipped(qint64 bytes);
 
 private:
     void deliver(const GameEvent& event);

@@ -11,7 +11,7 @@
 namespace garrisond {
 
 namespace {
-constexpr qsizetype kReadBytes = 1024 * 1024;
+constexpr qsizetype kReadBytes = GameLogFollower::kTurnBytes;
 } // namespace
 
 GameLogFollower::GameLogFollower(QObject* parent) : QObject(parent)
@@ -25,10 +25,11 @@ GameLogFollower::~GameLogFollower()
     closeFile();
 }
 
-void GameLogFollower::follow(const QString& path)
+void GameLogFollower::follow(const QString& path, uid_t refusedOwner)
 {
     closeFile();
     m_path = path;
+    m_refusedOwner = refusedOwner;
     m_problem.clear();
     m_fromStart = false;
     if (m_path.isEmpty()) {
@@ -68,7 +69,7 @@ bool GameLogFollower::open()
         return false;
     }
     QString error;
-    const int fd = LogTail::open(m_path, &error);
+    const int fd = LogTail::open(m_path, &error, m_refusedOwner);
     if (fd < 0 || ::fstat(fd, &status) != 0) {
         if (fd >= 0) {
             ::close(fd);
@@ -144,6 +145,14 @@ bool GameLogFollower::readMore(qint64& budget, QList<QByteArray>& lines)
         m_skipToLineEnd = false;
     }
     if (status.st_size == m_position) {
+        return false;
+    }
+    if (status.st_size - m_position > kMaxBehindBytes) {
+        Q_EMIT skipped(status.st_size - m_position);
+        m_position = status.st_size;
+        m_partial.clear();
+        char last = '\n';
+        m_skipToLineEnd = ::pread(m_fd, &last, 1, m_position - 1) == 1 && last != '\n';
         return false;
     }
     m_buffer.resize(kReadBytes);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogTail.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -13,23 +15,31 @@ namespace garrisond {
 // gigabytes is not read), then every line that is added, whole. A file that takes the log's
 // name (a rotation) is read from its start once the old one has been read to its end; a log
 // that shrinks (truncated, or begun anew by a restarted server) is read again from its start.
-// The file is opened as LogTail opens it: never through a link, only a plain file.
+// The file is opened as LogTail opens it: never through a link, only a plain file of one name,
+// not one of garrisond's own files.
+//
+// A log that grows faster than it can be read (whoever controls the game server can make it)
+// must not take the daemon from its clients: it is read in slices of kTurnBytes, one per turn
+// of the event loop, and when more than kMaxBehindBytes wait, the follower skips to the end and
+// says how much it left unread.
 class GameLogFollower : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kPollMs = 100;
     // Read per turn of the event loop; more waits for the next turn, so a burst never holds up
-    // the clients.
-    static constexpr qint64 kTurnBytes = 4 * 1024 * 1024;
+    // the clients for long.
+    static constexpr qint64 kTurnBytes = 128 * 1024;
+    static constexpr qint64 kMaxBehindBytes = 16 * 1024 * 1024;
     // A line longer than this is passed on in pieces of this size.
     static constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
     explicit GameLogFollower(QObject* parent = nullptr);
     ~GameLogFollower() override;
 
-    // From the file's present end; an empty path stops following.
-    void follow(const QString& path);
+    // From the file's present end; an empty path stops following. A file owned by
+    // `refusedOwner` is not read (see LogTail::open).
+    void follow(const QString& path, uid_t refusedOwner = LogTail::kAnyOwner);
     const QString& path() const { return m_path; }
     // Reads what was added since; the timer calls it.
     void poll();
@@ -44,6 +54,8 @@ Q_SIGNALS:
     void problem(const QString& text);
     // The log is read again after a problem.
     void recovered();
+    // The follower was too far behind: `bytes` of the log were left unread.
+    void skipped(qint64 bytes);
 
 private:
     bool open();
@@ -54,6 +66,7 @@ private:
     void report(const QString& text);
 
     QString m_path;
+    uid_t m_refusedOwner = LogTail::kAnyOwner;
     int m_fd = -1;
     dev_t m_device = 0;
     ino_t m_inode = 0;

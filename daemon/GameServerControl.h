@@ -32,6 +32,7 @@ public:
     void setClock(Clock clock);
 
     GameServerProcess& process() { return m_process; }
+    const GameServerProcess& process() const { return m_process; }
     ServerWatch& watch() { return m_watch; }
 
     void start(const QString& address, const QString& who);

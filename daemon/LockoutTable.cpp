@@ -1,7 +1,5 @@
 #include "LockoutTable.h"
 
-#include <QHostAddress>
-
 namespace garrisond {
 
 namespace {
@@ -13,19 +11,6 @@ constexpr qsizetype kPruneAbove = 1024;
 } // namespace
 
 LockoutTable::LockoutTable(Limits limits) : m_limits(limits) {}
-
-QString LockoutTable::addressKey(const QString& address)
-{
-    QHostAddress host(address);
-    if (host.protocol() != QAbstractSocket::IPv6Protocol) {
-        return address;
-    }
-    Q_IPV6ADDR bytes = host.toIPv6Address();
-    for (int i = 8; i < 16; ++i) {
-        bytes[i] = 0;
-    }
-    return QHostAddress(bytes).toString() + QStringLiteral("/64");
-}
 
 QString LockoutTable::pairKey(const QString& key, const QString& account)
 {

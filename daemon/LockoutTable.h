@@ -13,8 +13,9 @@ namespace garrisond {
 // before, and a lock lasts `duration`. A success clears only what that account failed from that
 // address, so that logging in to one's own account does not reset guesses at another. An
 // account lock does not apply where that account has logged in before, so that guessing from
-// elsewhere cannot shut its owner out. Addresses are keys from addressKey(): IPv6 clients
-// count per /64 network, since each of them may use any address in it. Time is passed in.
+// elsewhere cannot shut its owner out. Addresses are keys from ConnectionAdmission::addressKey():
+// IPv6 clients count per network, since each of them may use any address in it. Time is passed
+// in.
 class LockoutTable {
 public:
     struct Limits {
@@ -24,8 +25,6 @@ public:
     };
 
     explicit LockoutTable(Limits limits);
-
-    static QString addressKey(const QString& address);
 
     void configure(Limits limits) { m_limits = limits; }
     // `account` is empty for a name with no account.

@@ -8,7 +8,26 @@
 
 namespace garrisond {
 
-int LogTail::open(const QString& path, QString* error)
+const QList<QByteArray> LogTail::kProtocolWords{"EVENT",   "SERVERSTATE", "SERVERADDRESS",
+                                                "ADDUSER", "CHANGERCON",  "DENIED",
+                                                "mp",      "admin",       "poweradmin"};
+
+QByteArray LogTail::escapeLine(QByteArrayView line)
+{
+    qsizetype blanks = 0;
+    while (blanks < line.size() && line.at(blanks) == ' ') {
+        ++blanks;
+    }
+    const QByteArrayView rest = line.sliced(blanks);
+    for (const QByteArray& word : kProtocolWords) {
+        if (rest.startsWith(word)) {
+            return ' ' + line.toByteArray();
+        }
+    }
+    return line.toByteArray();
+}
+
+int LogTail::open(const QString& path, QString* error, uid_t refusedOwner)
 {
     if (path.isEmpty()) {
         *error = QStringLiteral("no game log is configured");
@@ -17,10 +36,14 @@ int LogTail::open(const QString& path, QString* error)
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        *error = fd < 0 && errno == ELOOP ? QStringLiteral("it is a symbolic link")
-                 : fd < 0                 ? qt_error_string(errno)
-                                          : QStringLiteral("it is not a plain file");
+    const bool read = fd >= 0 && ::fstat(fd, &status) == 0;
+    if (!read || !S_ISREG(status.st_mode) || status.st_nlink > 1 || status.st_uid == refusedOwner) {
+        *error = fd < 0 && errno == ELOOP   ? QStringLiteral("it is a symbolic link")
+                 : !read                    ? qt_error_string(errno)
+                 : !S_ISREG(status.st_mode) ? QStringLiteral("it is not a plain file")
+                 : status.st_nlink > 1
+                     ? QStringLiteral("it has %1 names (hard links)").arg(status.st_nlink)
+                     : QStringLiteral("it belongs to garrisond's own user, not the game server's");
         if (fd >= 0) {
             ::close(fd);
         }
@@ -29,9 +52,10 @@ int LogTail::open(const QString& path, QString* error)
     return fd;
 }
 
-bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QString* error)
+bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QString* error,
+                   uid_t refusedOwner)
 {
-    const int fd = open(path, error);
+    const int fd = open(path, error, refusedOwner);
     if (fd < 0) {
         return false;
     }
@@ -57,11 +81,16 @@ bool LogTail::read(const QString& path, qint64 maxBytes, QByteArray* tail, QStri
     }
     tail->clear();
     tail->reserve(bytes.size() + bytes.size() / 32);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes.at(i) == '\n' && (i == 0 || bytes.at(i - 1) != '\r')) {
-            tail->append('\r');
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        const bool ended = end >= 0;
+        end = ended ? end : bytes.size();
+        const qsizetype textEnd = ended && end > start && bytes.at(end - 1) == '\r' ? end - 1 : end;
+        tail->append(escapeLine(QByteArrayView(bytes).sliced(start, textEnd - start)));
+        if (ended) {
+            tail->append("\r\n");
         }
-        tail->append(bytes.at(i));
+        start = end + 1;
     }
     return true;
 }

@@ -27,6 +27,17 @@ QString escapeMarkdown(const QString& text)
 
 } // namespace
 
+Notification::Priority Notification::priorityOf(const QString& event)
+{
+    if (event == QLatin1String("alert") || event == QLatin1String("report")) {
+        return Priority::Game;
+    }
+    if (event == QLatin1String("kick") || event == QLatin1String("ban")) {
+        return Priority::Moderation;
+    }
+    return Priority::Urgent;
+}
+
 QByteArray Notification::discordPayload(const QString& server) const
 {
     QString content = QStringLiteral("**%1** %2").arg(escapeMarkdown(server), escapeMarkdown(text));

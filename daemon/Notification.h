@@ -12,6 +12,12 @@ namespace garrisond {
 struct Notification {
     static constexpr qsizetype kDiscordLimit = 2000;
 
+    // Which notifications go first when many wait: the game server's state and the logins
+    // (so that no flood from the game can hide a lock-out), then kicks and bans, then the
+    // game's alerts and reports.
+    enum class Priority { Urgent, Moderation, Game };
+    static Priority priorityOf(const QString& event);
+
     QString event;
     QDateTime time;
     QString text;

@@ -14,6 +14,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <sys/stat.h>
 
 namespace garrisond {
 
@@ -191,10 +192,36 @@ QString TlsIdentity::fingerprint(const QSslCertificate& certificate)
     return QString::fromLatin1(certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
 }
 
+bool TlsIdentity::isReadableByOthers(const QString& path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 &&
+           (status.st_mode & S_IROTH) != 0;
+}
+
+QList<QSslCipher> TlsIdentity::acceptedCiphers()
+{
+    QList<QSslCipher> accepted;
+    for (const QSslCipher& cipher : QSslConfiguration::supportedCiphers()) {
+        const QString encryption = cipher.encryptionMethod();
+        const bool aead = encryption.contains(QLatin1String("GCM")) ||
+                          encryption.contains(QLatin1String("CHACHA20"));
+        const bool ephemeral = cipher.keyExchangeMethod() == QLatin1String("ECDH") ||
+                               cipher.protocol() == QSsl::TlsV1_3;
+        if (aead && ephemeral &&
+            (cipher.protocol() == QSsl::TlsV1_2 || cipher.protocol() == QSsl::TlsV1_3)) {
+            accepted.append(cipher);
+        }
+    }
+    return accepted;
+}
+
 QSslConfiguration TlsIdentity::serverConfiguration() const
 {
+    static const QList<QSslCipher> ciphers = acceptedCiphers();
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::TlsV1_2OrLater);
+    configuration.setCiphers(ciphers);
     configuration.setLocalCertificateChain(m_chain);
     configuration.setPrivateKey(m_key);
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSslCertificate>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QString>
@@ -29,8 +30,14 @@ public:
 
     const QSslCertificate& certificate() const { return m_chain.first(); }
     QString fingerprint() const { return fingerprint(certificate()); }
-    // TLS 1.2 or later, this certificate, no client certificates asked for.
+    // Whether every user may read the file (a named key: garrisond never changes its mode).
+    static bool isReadableByOthers(const QString& path);
+
+    // TLS 1.2 or later, this certificate, no client certificates asked for. Of TLS 1.2 only
+    // the suites with forward secrecy and authenticated encryption (GCM, ChaCha20-Poly1305):
+    // the CBC suites' padding has a long history of attacks.
     QSslConfiguration serverConfiguration() const;
+    static QList<QSslCipher> acceptedCiphers();
 
 private:
     QList<QSslCertificate> m_chain; // the certificate first

@@ -11,6 +11,13 @@ Webhook::Webhook(QObject* parent) : QObject(parent)
 {
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &Webhook::pump);
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(kDeadlineMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (m_inFlight != nullptr) {
+            m_inFlight->abort();
+        }
+    });
     m_refill.start();
 }
 
@@ -50,6 +57,7 @@ void Webhook::configure(const QUrl& url, Format format, const QString& server)
     m_server = server;
     if (m_url.isEmpty()) {
         m_waiting.clear();
+        m_posting.reset();
     }
 }
 
@@ -64,17 +72,32 @@ void Webhook::send(const Notification& notification)
     if (!isEnabled()) {
         return;
     }
-    const QByteArray body = m_format == Format::Discord ? notification.discordPayload(m_server)
-                                                        : notification.jsonPayload(m_server);
-    if (m_waiting.size() >= kMaxWaiting) {
-        // The one in flight (the first) keeps its place.
-        m_waiting.removeAt(m_inFlight != nullptr ? 1 : 0);
+    Pending pending{m_format == Format::Discord ? notification.discordPayload(m_server)
+                                                : notification.jsonPayload(m_server),
+                    notification.event, Notification::priorityOf(notification.event), 0};
+    if (waiting() >= kMaxWaiting && !m_waiting.isEmpty()) {
+        // The oldest of the lowest priority goes, unless the newcomer is lower still; the one
+        // being posted keeps its place.
+        qsizetype dropped = 0;
+        for (qsizetype i = 1; i < m_waiting.size(); ++i) {
+            if (m_waiting.at(i).priority > m_waiting.at(dropped).priority) {
+                dropped = i;
+            }
+        }
+        QString event = pending.event;
+        if (m_waiting.at(dropped).priority >= pending.priority) {
+            event = m_waiting.takeAt(dropped).event;
+            m_waiting.append(std::move(pending));
+        }
         ++m_dropped;
-        report(QStringLiteral("webhook %1 does not keep up: %2 notifications dropped")
-                   .arg(where())
-                   .arg(m_dropped));
+        report(
+            QStringLiteral("webhook %1 does not keep up: %2 notifications dropped (the last: %3)")
+                .arg(where())
+                .arg(m_dropped)
+                .arg(event));
+    } else {
+        m_waiting.append(std::move(pending));
     }
-    m_waiting.append({body, notification.event, 0});
     pump();
 }
 
@@ -92,59 +115,86 @@ void Webhook::pump()
     if (m_network == nullptr) {
         m_network = new QNetworkAccessManager(this);
     }
+    qsizetype next = 0;
+    for (qsizetype i = 1; i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).priority < m_waiting.at(next).priority) {
+            next = i;
+        }
+    }
+    m_posting = m_waiting.takeAt(next);
     QNetworkRequest request(m_url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("garrisond"));
-    request.setTransferTimeout(kTimeoutMs);
     // A redirected POST may turn into a GET elsewhere: a webhook that moved is reported instead.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    m_inFlight = m_network->post(request, m_waiting.constFirst().body);
+    m_status = 0;
+    m_answerBytes = 0;
+    m_inFlight = m_network->post(request, m_posting->body);
+    m_inFlight->setReadBufferSize(kMaxAnswerBytes);
+    connect(m_inFlight, &QNetworkReply::readyRead, this, &Webhook::readAnswer);
     connect(m_inFlight, &QNetworkReply::finished, this, &Webhook::finished);
+    m_deadline.start();
+}
+
+void Webhook::readAnswer()
+{
+    m_status = m_inFlight->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_answerBytes += m_inFlight->skip(m_inFlight->bytesAvailable());
+    if (m_answerBytes > kMaxAnswerBytes) {
+        m_inFlight->abort();
+    }
 }
 
 void Webhook::finished()
 {
+    m_deadline.stop();
     QNetworkReply* reply = std::exchange(m_inFlight, nullptr);
     reply->deleteLater();
-    if (m_waiting.isEmpty()) {
+    std::optional<Pending> posted = std::exchange(m_posting, std::nullopt);
+    if (!isEnabled() || !posted) {
         return; // switched off meanwhile
     }
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
-        m_waiting.removeFirst();
+    // A cut answer still had its status.
+    const int status =
+        std::max(m_status, reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
+    if (status >= 200 && status < 300) {
         Q_EMIT delivered();
         pump();
         return;
     }
-    const QString why = status != 0 ? QStringLiteral("HTTP %1").arg(status) : reply->errorString();
+    const QString why =
+        status != 0 ? QStringLiteral("HTTP %1").arg(status)
+        : reply->error() == QNetworkReply::OperationCanceledError
+            ? QStringLiteral("no answer within %1 s").arg(m_deadline.interval() / 1000)
+            : reply->errorString();
     if (status == 429) {
         bool ok = false;
         const int seconds = reply->rawHeader("Retry-After").trimmed().toInt(&ok);
-        retry(ok ? std::clamp(seconds, 1, 60) * 1000 : 0, why);
+        retry(std::move(*posted), ok ? std::clamp(seconds, 1, 60) * 1000 : 0, why);
     } else if (status == 0 || status >= 500) {
-        retry(0, why);
+        retry(std::move(*posted), 0, why);
     } else {
-        const QString event = m_waiting.takeFirst().event;
-        report(
-            QStringLiteral("webhook %1 refused the %2 notification: %3").arg(where(), event, why));
+        report(QStringLiteral("webhook %1 refused the %2 notification: %3")
+                   .arg(where(), posted->event, why));
         pump();
     }
 }
 
-void Webhook::retry(int waitMs, const QString& why)
+void Webhook::retry(Pending posted, int waitMs, const QString& why)
 {
-    Pending& first = m_waiting.first();
-    if (++first.tries >= kTries) {
-        const QString event = m_waiting.takeFirst().event;
+    if (++posted.tries >= kTries) {
         report(QStringLiteral("webhook %1: the %2 notification is dropped after %3 tries: %4")
-                   .arg(where(), event)
+                   .arg(where(), posted.event)
                    .arg(kTries)
                    .arg(why));
         pump();
         return;
     }
-    m_wait.start(waitMs > 0 ? waitMs : 1000 << first.tries);
+    const int wait = waitMs > 0 ? waitMs : 1000 << posted.tries;
+    // First again among those of its priority.
+    m_waiting.prepend(std::move(posted));
+    m_wait.start(wait);
 }
 
 void Webhook::report(const QString& text)

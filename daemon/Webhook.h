@@ -14,22 +14,26 @@ class QNetworkReply;
 
 namespace garrisond {
 
-// Posts notifications to webhook_url, one at a time and in order, without ever waiting for
-// it: the network access runs on its own, so a webhook that is slow, silent or refusing costs
-// the daemon nothing but a bounded queue. A failed post is tried again (after 2, 4, 8 s, or
-// when a 429 answer says) up to kTries times. At most kBurst go out at once, then one every
-// kSpacingMs; beyond kMaxWaiting waiting ones the oldest are dropped. Trouble is reported at
-// most once a minute.
+// Posts notifications to webhook_url, one at a time, without ever waiting for it: the network
+// access runs on its own, so a webhook that is slow, silent, chatty or refusing costs the daemon
+// nothing but a bounded queue. The queue is served by priority (the watch's and security's
+// notifications, then moderation, then the game's), in order within each. A failed post is tried
+// again (after 2, 4, 8 s, or when a 429 answer says) up to kTries times. A post gets kDeadlineMs
+// in all, and of the answer only kMaxAnswerBytes are read (and thrown away) before the
+// connection is dropped: the status is all that counts. At most kBurst go out at once, then one
+// every kSpacingMs; beyond kMaxWaiting waiting ones the oldest of the lowest priority is dropped.
+// Trouble is reported at most once a minute.
 class Webhook : public QObject {
     Q_OBJECT
 
 public:
     enum class Format { Discord, Json };
     static constexpr int kTries = 4;
-    static constexpr int kTimeoutMs = 10000;
     static constexpr int kBurst = 5;
     static constexpr int kSpacingMs = 2000;
     static constexpr qsizetype kMaxWaiting = 100;
+    static constexpr int kDeadlineMs = 15000;
+    static constexpr qint64 kMaxAnswerBytes = 16 * 1024;
 
     explicit Webhook(QObject* parent = nullptr);
     ~Webhook() override;
@@ -42,7 +46,10 @@ public:
     void configure(const QUrl& url, Format format, const QString& server);
     bool isEnabled() const { return !m_url.isEmpty(); }
     void send(const Notification& notification);
-    qsizetype waiting() const { return m_waiting.size(); }
+    // Those not delivered yet, the one being posted too.
+    qsizetype waiting() const { return m_waiting.size() + (m_posting ? 1 : 0); }
+    // For tests: a post's time in all.
+    void setDeadline(int ms) { m_deadline.setInterval(ms); }
 
 Q_SIGNALS:
     void warning(const QString& text);
@@ -53,11 +60,13 @@ private:
     struct Pending {
         QByteArray body;
         QString event;
+        Notification::Priority priority = Notification::Priority::Urgent;
         int tries = 0;
     };
     void pump();
+    void readAnswer();
     void finished();
-    void retry(int waitMs, const QString& why);
+    void retry(Pending posted, int waitMs, const QString& why);
     void report(const QString& text);
     QString where() const;
 
@@ -66,6 +75,10 @@ private:
     QString m_server;
     QNetworkAccessManager* m_network = nullptr;
     QNetworkReply* m_inFlight = nullptr;
+    std::optional<Pending> m_posting;
+    int m_status = 0;
+    qint64 m_answerBytes = 0;
+    QTimer m_deadline;
     QList<Pending> m_waiting;
     QTimer m_wait; // the rate limit's or a retry's
     double m_tokens = kBurst;

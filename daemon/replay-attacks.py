@@ -16,6 +16,7 @@ import resource
 import signal
 import shutil
 import socket
+import ssl
 import statistics
 import subprocess
 import sys
@@ -36,8 +37,9 @@ class Daemon:
     """One garrisond in its own folder, with accounts root (admin, poweradmin), bob (mp, admin)
     and alice (mp)."""
 
-    def __init__(self, binary, extra="", iterations=100000, add_users=True):
+    def __init__(self, binary, extra="", iterations=100000, add_users=True, tls=False):
         self.binary = binary
+        self.tls = tls
         self.dir = tempfile.mkdtemp(prefix="garrisond-attack-")
         self.config = os.path.join(self.dir, "garrisond.conf")
         self.audit = os.path.join(self.dir, "garrisond-audit.log")
@@ -61,7 +63,8 @@ class Daemon:
             # this script's sockets simple.
             # The game servers here are stand-ins that answer no status query.
             config.write("rcon_password = s3cret\ngame_log = games_mp.log\n"
-                         "allow_plaintext = true\nhealth_interval = 0s\n" + extra)
+                         "health_interval = 0s\n" + ("" if self.tls else "allow_plaintext = true\n")
+                         + extra)
         os.chmod(self.config, 0o600)
 
     def run(self, *arguments, stdin=""):
@@ -941,6 +944,400 @@ def attack_many_accounts(binary):
         daemon.stop()
 
 
+class DelayedPath:
+    """A TCP relay on loopback that puts `one_way` seconds between the administrator and the
+    daemon in each direction, as if the administrator were that far away: the connection
+    reaches the daemon one round trip after it was opened, and every byte one way later."""
+
+    def __init__(self, port, one_way=0.1, source="127.0.7.1"):
+        self.port, self.one_way, self.source = port, one_way, source
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind((HOST, 0))
+        self.listener.listen(16)
+        self.address = self.listener.getsockname()
+        threading.Thread(target=self.accept, daemon=True).start()
+
+    def accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.relay, args=(client,), daemon=True).start()
+
+    # The client's first bytes reach the daemon together with the connection, as they do
+    # behind a real round trip.
+    def relay(self, client):
+        accepted = time.monotonic()
+        time.sleep(2 * self.one_way)
+        try:
+            server = connect(self.port, self.source)
+            server.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        except OSError:
+            client.close()
+            return
+        for source, target, sent in ((client, server, accepted), (server, client, None)):
+            threading.Thread(target=self.pump, args=(source, target, sent), daemon=True).start()
+
+    def pump(self, source, target, sent):
+        while True:
+            try:
+                data = source.recv(1 << 16)
+            except OSError:
+                data = b""
+            due = (sent if sent is not None else time.monotonic()) + self.one_way
+            sent = None
+            threading.Timer(max(0, due - time.monotonic()), self.deliver,
+                            args=(target, data)).start()
+            if not data:
+                return
+
+    @staticmethod
+    def deliver(target, data):
+        try:
+            if data:
+                target.sendall(data)
+            else:
+                target.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def close(self):
+        self.listener.close()
+
+
+def far_login(path, timeout=10):
+    """root's login over TLS and RCON password through the delayed path, as GARRISON does it:
+    the milliseconds it took, or None when it failed."""
+    start = time.perf_counter()
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    try:
+        sock = socket.create_connection(path.address, timeout=timeout)
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        sock = context.wrap_socket(sock)
+        answer = exchange(sock, "root:r00t-Secret-admin")
+        password = exchange(sock, "getrconpass") if answer == "admin" else ""
+        sock.close()
+    except OSError:
+        return None
+    return (time.perf_counter() - start) * 1000 if password == "s3cret" else None
+
+
+def far_logins(port, tries, pause=0.5, during=None):
+    """`tries` logins from 100 ms away: 'k of n in median/max ms'."""
+    path = DelayedPath(port)
+    try:
+        times = []
+        for _ in range(tries):
+            if during and not during():
+                break
+            times.append(far_login(path))
+            time.sleep(pause)
+    finally:
+        path.close()
+    done = sorted(t for t in times if t is not None)
+    if not done:
+        return "%d of %d logins" % (0, len(times))
+    return "%d of %d logins, median %.0f ms, max %.0f ms" % (
+        len(done), len(times), statistics.median(done), done[-1])
+
+
+def churn_from(port, index, seconds, rate, counter):
+    resource.setrlimit(resource.RLIMIT_NOFILE, (4096, 4096))
+    stop_at = time.monotonic() + seconds
+    held = []
+    n = 0
+    while time.monotonic() < stop_at:
+        second = time.monotonic()
+        for _ in range(rate):
+            source = "127.0.%d.%d" % (20 + index, 1 + n % 75)
+            n += 1
+            sock = socket.socket()
+            sock.setblocking(False)
+            try:
+                sock.bind((source, 0))
+                sock.connect_ex((HOST, port))
+                held.append((time.monotonic(), sock))
+            except OSError:
+                sock.close()
+        # Each connection is held for 2 s without a byte, then dropped.
+        while held and time.monotonic() - held[0][0] > 2:
+            held.pop(0)[1].close()
+        with counter.get_lock():
+            counter.value += rate
+        time.sleep(max(0, 1 - (time.monotonic() - second)))
+    for _, sock in held:
+        sock.close()
+
+
+def attack_connection_churn(binary, seconds=25):
+    # Over TLS: the handshake's round trip is the time in which a waiting connection must not
+    # be closed for room.
+    daemon = Daemon(binary, tls=True).start()
+    try:
+        counter = multiprocessing.Value("i", 0)
+        # Four processes, 75 addresses each: 300 addresses, 1,000 silent connections a second.
+        attackers = [multiprocessing.Process(target=churn_from,
+                                             args=(daemon.port, i, seconds, 250, counter))
+                     for i in range(4)]
+        for attacker in attackers:
+            attacker.start()
+        time.sleep(2)
+        stop_at = time.monotonic() + seconds - 4
+        figure = far_logins(daemon.port, 10, during=lambda: time.monotonic() < stop_at)
+        for attacker in attackers:
+            attacker.join()
+        report(25, "churn: 300 addresses, 1000 silent conn/s",
+               "admin 100 ms away: %s; %d connections" % (figure, counter.value))
+    finally:
+        daemon.stop()
+
+
+class HookEndpoint:
+    """A webhook on loopback. `mode`: "record" answers 204 and keeps the JSON posts, "flood"
+    answers 200 with a 1 GiB body as fast as it is read, "trickle" sends one byte every 5 s."""
+
+    def __init__(self, mode):
+        self.mode = mode
+        self.posts = []
+        self.held = []  # seconds each connection was held by the daemon
+        self.sent = 0
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind((HOST, 0))
+        self.listener.listen(16)
+        self.url = "http://127.0.0.1:%d/hook/token" % self.listener.getsockname()[1]
+        self.stopping = False
+        threading.Thread(target=self.accept, daemon=True).start()
+
+    def accept(self):
+        while True:
+            try:
+                sock, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.serve, args=(sock,), daemon=True).start()
+
+    def serve(self, sock):
+        begun = time.monotonic()
+        request = b""
+        try:
+            sock.settimeout(30)
+            while b"\r\n\r\n" not in request:
+                more = sock.recv(4096)
+                if not more:
+                    return
+                request += more
+            head, body = request.split(b"\r\n\r\n", 1)
+            length = 0
+            for line in head.split(b"\r\n"):
+                if line.lower().startswith(b"content-length:"):
+                    length = int(line[15:].strip())
+            while len(body) < length:
+                body += sock.recv(4096)
+            if self.mode == "record":
+                self.posts.append(json.loads(body))
+                sock.sendall(b"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n")
+            elif self.mode == "flood":
+                sock.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % (1 << 30))
+                chunk = b"x" * (1 << 16)
+                while self.sent < (1 << 30) and not self.stopping:
+                    sock.sendall(chunk)
+                    self.sent += len(chunk)
+            else:
+                sock.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n")
+                sock.settimeout(5)
+                while not self.stopping:
+                    sock.sendall(b"x")
+                    try:
+                        if not sock.recv(1):
+                            break  # the daemon let go
+                    except socket.timeout:
+                        pass
+        except OSError:
+            pass
+        finally:
+            self.held.append(time.monotonic() - begun)
+            sock.close()
+
+    def close(self):
+        self.stopping = True
+        self.listener.close()
+
+
+def attack_webhook_bodies(binary, seconds=20):
+    found = []
+    for mode in ("flood", "trickle"):
+        hook = HookEndpoint(mode)
+        daemon = Daemon(binary, "webhook_url = %s\nwebhook_format = json\n"
+                                "notify_logins = all\n" % hook.url).start()
+        try:
+            time.sleep(0.5)
+            baseline = daemon.rss_kib()
+            peak = baseline
+            admin_login(daemon.port)  # the notification that gets the long answer
+            stop_at = time.monotonic() + seconds
+            logins = []
+            while time.monotonic() < stop_at:
+                peak = max(peak, daemon.rss_kib())
+                logins.append(admin_login(daemon.port)[1])
+                time.sleep(0.5)
+            peak = max(peak, daemon.rss_kib())
+            if mode == "flood":
+                found.append("1 GiB answer: RSS %.1f -> peak %.1f MB, %.0f MB sent to it"
+                             % (baseline / 1024, peak / 1024, hook.sent / 1e6))
+            else:
+                held = max(hook.held) if hook.held else seconds
+                found.append("1 byte/5 s: first post held %s"
+                             % ("%.0f s" % held if hook.held else "> %d s" % seconds))
+            found[-1] += ", logins max %.0f ms" % max(logins)
+        finally:
+            hook.close()
+            daemon.stop()
+    report(26, "webhook answers: 1 GiB body, trickle", "; ".join(found))
+
+
+def append_log(daemon, lines):
+    with open(os.path.join(daemon.dir, "games_mp.log"), "ab") as log:
+        log.write("".join(lines).encode("cp1252"))
+
+
+def attack_report_flood(binary):
+    hook = HookEndpoint("record")
+    daemon = Daemon(binary, "webhook_url = %s\nwebhook_format = json\n"
+                            "notify_logins = all\n" % hook.url).start()
+    try:
+        append_log(daemon, ["  1:00 J;1111;3;Mallory\n", "  1:00 J;2222;4;Victim\n"])
+        time.sleep(0.5)
+        flood = ["  1:%02d say;1111;3;Mallory;\x15!report Victim aimbot %d\n" % (n % 60, n)
+                 for n in range(130)]
+        append_log(daemon, flood)
+        time.sleep(0.3)
+        start = time.monotonic()
+        answer, ms = admin_login(daemon.port)
+        for guess in range(5):
+            sock = connect(daemon.port, "127.0.9.9")
+            exchange(sock, "root:guess%d-admin" % guess)
+            sock.close()
+        append_log(daemon, flood)
+        arrived = {}
+        deadline = time.monotonic() + 40
+        while time.monotonic() < deadline and len(arrived) < 2:
+            for post in hook.posts:
+                if post.get("event") in ("login", "refused") and post["event"] not in arrived:
+                    arrived[post["event"]] = time.monotonic() - start
+            time.sleep(0.1)
+        reports = [p for p in hook.posts if p.get("event") == "report"]
+        report(27, "260 !reports from one player, admin login",
+               "login notice %s, lock-out notice %s; %d posts for 260 reports in 40 s; "
+               "admin login %.0f ms"
+               % ("after %.1f s" % arrived["login"] if "login" in arrived else "NEVER",
+                  "after %.1f s" % arrived["refused"] if "refused" in arrived else "NEVER",
+                  len(reports), ms))
+    finally:
+        hook.close()
+        daemon.stop()
+
+
+def daemon_cpu_seconds(daemon):
+    with open("/proc/%d/stat" % daemon.process.pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def attack_log_flood(binary):
+    found = []
+    line = "  2:00 say;0123456789;1;Player;some chat line to fill the log, a hundred bytes..\n"
+    block = (line * ((1 << 20) // len(line) + 1)).encode()[:1 << 20]
+    for shape in ("100 MB at once", "5 MB/s for 20 s"):
+        daemon = Daemon(binary).start()
+        try:
+            listener, _ = log_in(daemon.port, "bob:bobpw-admin")
+            listener.sendall(b"getevents")
+            listener.setblocking(False)
+            time.sleep(0.5)
+            cpu = daemon_cpu_seconds(daemon)
+            logins = []
+            log = open(os.path.join(daemon.dir, "games_mp.log"), "ab")
+            if shape == "100 MB at once":
+                for _ in range(100):
+                    log.write(block)
+                log.flush()
+                stop_at = time.monotonic() + 15
+                while time.monotonic() < stop_at:
+                    logins.append(admin_login(daemon.port)[1])
+                    try:
+                        while listener.recv(1 << 20):
+                            pass
+                    except OSError:
+                        pass
+            else:
+                for _ in range(20):
+                    second = time.monotonic()
+                    for _ in range(5):
+                        log.write(block)
+                    log.flush()
+                    logins.append(admin_login(daemon.port)[1])
+                    try:
+                        while listener.recv(1 << 20):
+                            pass
+                    except OSError:
+                        pass
+                    time.sleep(max(0, 1 - (time.monotonic() - second)))
+            log.close()
+            used = daemon_cpu_seconds(daemon) - cpu
+            listener.close()
+            skipped = [l for l in open(daemon.audit).read().splitlines() if "log-skipped" in l]
+            found.append("%s: admin login median %.0f ms, max %.0f ms; daemon CPU %.1f s; "
+                         "%d skip lines" % (shape, statistics.median(logins), max(logins), used,
+                                            len(skipped)))
+        finally:
+            daemon.stop()
+    report(28, "fast-growing game log, events listened to", "; ".join(found))
+
+
+def attack_log_posing(binary):
+    daemon = Daemon(binary).start()
+    try:
+        with open(os.path.join(daemon.dir, "games_mp.log"), "w") as log:
+            log.write("SERVERSTATE\nstate=crashed\nnote=forged\n"
+                      "EVENT alert\tword=cheat\tname=Forged\n  0:00 InitGame\n")
+        sock, _ = log_in(daemon.port, "alice:alicepw-mp")
+        answer = exchange(sock, "getlog")
+        sock.close()
+        if answer.startswith("SERVERSTATE"):
+            taken = "taken as a STATE REPORT"
+        elif answer.startswith("EVENT "):
+            taken = "its first lines taken as EVENTS"
+        else:
+            taken = "taken as the log"
+        report(29, "game log posing as state and events",
+               "getlog answer begins %r: %s" % (answer[:16], taken))
+    finally:
+        daemon.stop()
+
+
+def attack_linked_log(binary):
+    daemon = Daemon(binary).start()
+    try:
+        log = os.path.join(daemon.dir, "games_mp.log")
+        secret = os.path.join(daemon.dir, "garrisond-accounts.json")
+        os.remove(log)
+        os.link(secret, log)
+        sock, _ = log_in(daemon.port, "alice:alicepw-mp")
+        answer = exchange(sock, "getlog")
+        sock.close()
+        leaked = "pbkdf2" in answer or "password" in answer
+        report(30, "game log hard-linked to the accounts file",
+               "mp's getlog: %s (%r)" % ("ACCOUNTS FILE SENT" if leaked else "refused",
+                                        answer[:60]))
+    finally:
+        daemon.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("garrisond")
@@ -981,6 +1378,12 @@ def main():
         (22, lambda: attack_audit_erase(binary, args.erase_seconds)),
         (23, lambda: attack_split_login(binary)),
         (24, lambda: attack_many_accounts(binary)),
+        (25, lambda: attack_connection_churn(binary)),
+        (26, lambda: attack_webhook_bodies(binary)),
+        (27, lambda: attack_report_flood(binary)),
+        (28, lambda: attack_log_flood(binary)),
+        (29, lambda: attack_log_posing(binary)),
+        (30, lambda: attack_linked_log(binary)),
     ]
     only = {int(n) for n in args.only.split(",") if n}
     for number, attack in attacks:

@@ -327,7 +327,7 @@ void DaemonLink::onReadyRead()
 void DaemonLink::logComplete()
 {
     setStatus(QStringLiteral("Received Log"));
-    const QString log = std::exchange(m_log, QString());
+    const QString log = DaemonReceiver::unescapeLog(std::exchange(m_log, QString()));
     Q_EMIT logReceived(log);
 }
 

@@ -64,6 +64,41 @@ std::optional<DaemonReceiver::ServerAddress> DaemonReceiver::serverAddress(const
     return answer;
 }
 
+QString DaemonReceiver::unescapeLog(const QString& log)
+{
+    // As garrisond's LogTail escapes them.
+    static const QStringList kProtocolWords{
+        QStringLiteral("EVENT"),   QStringLiteral("SERVERSTATE"), QStringLiteral("SERVERADDRESS"),
+        QStringLiteral("ADDUSER"), QStringLiteral("CHANGERCON"),  QStringLiteral("DENIED"),
+        QStringLiteral("mp"),      QStringLiteral("admin"),       QStringLiteral("poweradmin")};
+    QString plain;
+    plain.reserve(log.size());
+    for (qsizetype start = 0; start <= log.size();) {
+        qsizetype end = log.indexOf(QLatin1Char('\n'), start);
+        end = end < 0 ? log.size() : end;
+        QStringView line = QStringView(log).sliced(start, end - start);
+        qsizetype blanks = 0;
+        while (blanks < line.size() && line.at(blanks) == QLatin1Char(' ')) {
+            ++blanks;
+        }
+        if (blanks > 0) {
+            const QStringView rest = line.sliced(blanks);
+            for (const QString& word : kProtocolWords) {
+                if (rest.startsWith(word)) {
+                    line = line.sliced(1);
+                    break;
+                }
+            }
+        }
+        plain += line;
+        if (end < log.size()) {
+            plain += QLatin1Char('\n');
+        }
+        start = end + 1;
+    }
+    return plain;
+}
+
 DaemonReceiver::Split DaemonReceiver::takeEventLines(const QString& received)
 {
     const bool continued = !m_eventPartial.isEmpty();

@@ -36,6 +36,12 @@ public:
     };
     static std::optional<ServerAddress> serverAddress(const QString& message);
 
+    // The log as the game server wrote it. The daemon puts one blank more in front of every
+    // log line that begins, after its blanks, with a word of this protocol ("EVENT",
+    // "SERVERSTATE" …), so that no log line can be taken for one of its messages; this takes
+    // it off again.
+    static QString unescapeLog(const QString& log);
+
     // The daemon's event lines ("EVENT …" and LF, see DaemonEvent) come whenever something
     // happens in the game, and one receive event may deliver them together with a message of
     // the rules above, or cut one of them off. Event lines at the front are taken off here; a

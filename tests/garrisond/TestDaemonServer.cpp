@@ -19,6 +19,8 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSslCipher>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -703,19 +705,67 @@ private Q_SLOTS:
         QVERIFY(!audited("alice/mp refused-request").isEmpty());
         QVERIFY(!m_server->gameServer().isRunning());
     }
-    // Idle connections: at most four per address, and a full daemon drops the busiest address's
-    // oldest one for a newcomer.
-    void idleCrowdMakesRoomForAMember()
+    // Silent connections from ever new addresses, many more than there are places, do not
+    // close a client between its handshake and its login.
+    void churnLeavesAClientItsPlace()
     {
-        writeConfig("max_anonymous = 3\n");
+        writeConfig("max_anonymous = 4\n");
         startServer();
-        std::vector<std::unique_ptr<Client>> idle;
-        for (int i = 0; i < 3; ++i) {
-            idle.push_back(std::make_unique<Client>(port(), "127.0.0.2"));
+        Client member(port());
+        QVERIFY(member.socket.isEncrypted());
+        std::vector<std::unique_ptr<Client>> churn;
+        for (int i = 1; i <= 12; ++i) {
+            churn.push_back(std::make_unique<Client>(port(), QStringLiteral("127.0.3.%1").arg(i),
+                                                     Client::Link::Plain));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->sessionCount(), 3, kWaitMs);
-        QCOMPARE(Client(port()).exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
-        QVERIFY(idle.front()->waitClosed());
+        QVERIFY(churn.front()->waitClosed());
+        logIn(member);
+    }
+    // TLS 1.2 only with authenticated encryption, never with the CBC suites.
+    void offersOnlyAeadSuites_data()
+    {
+        garrison::test::addTextRows({"accepted"}, {{"ECDHE-ECDSA-AES128-SHA", ""},
+                                                   {"ECDHE-ECDSA-AES256-SHA384", ""},
+                                                   {"ECDHE-ECDSA-AES128-GCM-SHA256", "yes"},
+                                                   {"ECDHE-ECDSA-CHACHA20-POLY1305", "yes"}});
+    }
+    void offersOnlyAeadSuites()
+    {
+        const QString cipher = QString::fromLatin1(QTest::currentDataTag());
+        QFETCH(QString, accepted);
+        startServer();
+        QSslSocket socket;
+        QSslConfiguration tls = socket.sslConfiguration();
+        tls.setProtocol(QSsl::TlsV1_2);
+        tls.setCiphers({QSslCipher(cipher)});
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket.setSslConfiguration(tls);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return socket.isEncrypted() || socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            kWaitMs));
+        QCOMPARE(socket.isEncrypted(), !accepted.isEmpty());
+    }
+    // Clients are asked to trust a new identity, so the audit log tells every change; a named
+    // key that every user can read is pointed out.
+    void identityChangesAreAudited()
+    {
+        startServer();
+        QSignalSpy warnings(m_server.get(), &DaemonServer::warning);
+        QVERIFY(QFile::remove(file("garrisond-key.pem")));
+        QVERIFY(QFile::remove(file("garrisond-certificate.pem")));
+        m_server->reload();
+        QCOMPARE(audited(" certificate-made ").size(), 2);
+        QVERIFY(::chmod(QFile::encodeName(file("garrisond-key.pem")).constData(), 0644) == 0);
+        writeConfig("tls_certificate = garrisond-certificate.pem\ntls_key = garrisond-key.pem\n");
+        m_server->reload();
+        QCOMPARE(audited(" key-readable ").size(), 1);
+        const auto told = std::count_if(warnings.cbegin(), warnings.cend(), [](const auto& said) {
+            return said.first().toString().contains("readable by every user");
+        });
+        QCOMPARE(told, 1);
     }
     // Who gets a session. carol and dave have the level mp only, alice's account also admin,
     // bob's poweradmin: alice and bob are administrators; each logs in as mp but bob. A step
@@ -1121,7 +1171,9 @@ private Q_SLOTS:
         const QByteArray content = audit.readAll();
         QVERIFY(content.size() <= 2048 && content.endsWith('\n'));
         for (const QByteArray& line : content.trimmed().split('\n')) {
-            QVERIFY2(line.startsWith("20") && line.count(" 127.0.0.1 ") == 1, line.constData());
+            QVERIFY2(line.startsWith("20") && (line.count(" 127.0.0.1 ") == 1 ||
+                                               line.contains(" - - certificate-made ")),
+                     line.constData());
         }
         daemon.terminate();
         QVERIFY(daemon.waitForFinished(kWaitMs));

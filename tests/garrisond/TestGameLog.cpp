@@ -263,6 +263,15 @@ private Q_SLOTS:
             << 300 << QStringList{"0 7 Bob wallhack", "10 7 Bobby wallhack"} << QStringList{bob};
         QTest::newRow("window 0: every alert")
             << 0 << QStringList{"0 7 Bob wallhack", "1 7 Bob wallhack"} << QStringList{bob, bob};
+        // "!report" rows are Bob's reports of Al.
+        const QString report = QStringLiteral("Bob reported Al: cheat");
+        QTest::newRow("a player's posts beyond three are folded and counted")
+            << 300 << QStringList{"0 7 Bob !report",  "1 7 Bob !report",  "2 7 Bob aimbot",
+                                  "3 7 Bob !report",  "4 7 Bob wallhack", "5 8 Al !report",
+                                  "301 7 Bob !report"}
+            << QStringList{report, report, "Alert \"aimbot\": Bob said \"aimbot\"",
+                           "Al reported Al: cheat",
+                           report + " (2 more from this player folded since 23:10)"};
     }
     void foldsRepeatedAlerts()
     {
@@ -280,6 +289,11 @@ private Q_SLOTS:
             event.at = start.addSecs(parts.at(0).toInt());
             event.player = {parts.at(1), 3, QString(), parts.at(2)};
             event.word = event.text = parts.at(3);
+            if (event.word == QLatin1String("!report")) {
+                event.kind = GameEvent::Kind::Report;
+                event.other = {QStringLiteral("9"), 4, QString(), QStringLiteral("Al")};
+                event.text = QStringLiteral("cheat");
+            }
             if (const std::optional<Notification> notification = poster.notificationFor(event)) {
                 posted.append(notification->text);
             }
@@ -325,6 +339,39 @@ private Q_SLOTS:
         next({});
         append(path, "a log begun anew\n");
         next({"a log begun anew"});
+    }
+    // A log that grows faster than it is read keeps no client waiting: one slice per turn of
+    // the event loop, and a skip to the end, with its size, when too much waits.
+    void keepsUpWithAFastLog()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("games_mp.log"));
+        append(path, "");
+        GameLogFollower follower;
+        QSignalSpy read(&follower, &GameLogFollower::linesRead);
+        QSignalSpy skipped(&follower, &GameLogFollower::skipped);
+        follower.follow(path);
+        const QByteArray line(99, 'x');
+        const qsizetype count = 3 * GameLogFollower::kTurnBytes / 100;
+        append(path, (line + '\n').repeated(count));
+        follower.poll();
+        QCOMPARE(read.size(), 1);
+        QVERIFY(read.first().first().value<QList<QByteArray>>().size() * 100 <=
+                GameLogFollower::kTurnBytes);
+        QTRY_COMPARE_WITH_TIMEOUT(follower.position(), 100 * count, 5000);
+
+        const QByteArray flood =
+            (line + '\n').repeated(GameLogFollower::kMaxBehindBytes / 100 + 1) + "cut off";
+        append(path, flood);
+        read.clear();
+        follower.poll();
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped.first().first().toLongLong(), flood.size());
+        append(path, " line\nafter the flood\n");
+        follower.poll();
+        QCOMPARE(read.size(), 1);
+        QCOMPARE(read.first().first().value<QList<QByteArray>>(),
+                 QByteArrayList{"after the flood"});
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ConnectionAdmission.h"
 #include "LockoutTable.h"
 #include "TestMain.h"
 #include "TextRows.h"
@@ -33,10 +34,10 @@ private Q_SLOTS:
               "801 bob 192.0.2.7", "yes"},
              {"count starts again after a lock", "5x f%1 bob 192.0.2.7|f310 bob 192.0.2.7",
               "311 bob 192.0.2.7", ""},
-             {"one IPv6 /64 is one address", "5x f%1 bob 2001:db8:1:2::%1",
-              "5 bob 2001:db8:1:2:ffff::9", "yes"},
-             {"another /64 is another address", "5x f%1 bob 2001:db8:1:2::%1",
-              "5 bob 2001:db8:1:3::1", ""},
+             {"one IPv6 /56 is one address", "5x f%1 bob 2001:db8:1:2::%1",
+              "5 bob 2001:db8:1:3f:ffff::9", "yes"},
+             {"another /56 is another address", "5x f%1 bob 2001:db8:1:2::%1",
+              "5 bob 2001:db8:1:102::1", ""},
              {"account guessed from many addresses", "8x f%1 bob 198.51.100.%1",
               "8 bob 203.0.113.1", "yes"},
              {"account lock spares its known address",
@@ -56,7 +57,7 @@ private Q_SLOTS:
                 const QStringList parts =
                     (repeated ? event.section(u' ', 1).arg(i) : event).split(u' ');
                 const QDateTime when = start.addSecs(parts.at(0).mid(1).toInt());
-                const QString key = LockoutTable::addressKey(parts.at(2));
+                const QString key = garrisond::ConnectionAdmission::addressKey(parts.at(2));
                 if (parts.at(0).startsWith(u'f')) {
                     table.recordFailure(key, parts.at(1), when);
                 } else {
@@ -65,8 +66,8 @@ private Q_SLOTS:
             }
         }
         const QStringList parts = check.split(u' ');
-        QCOMPARE(table.isLocked(LockoutTable::addressKey(parts.at(2)), parts.at(1),
-                                start.addSecs(parts.at(0).toInt())),
+        QCOMPARE(table.isLocked(garrisond::ConnectionAdmission::addressKey(parts.at(2)),
+                                parts.at(1), start.addSecs(parts.at(0).toInt())),
                  !locked.isEmpty());
     }
 };

@@ -307,8 +307,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!hook.last("gave-up").isEmpty(), kWaitMs);
         // Whether a server started again answered a health query before the next blow is a
         // matter of timing here; reportsTheServerBackUp checks those posts.
-        QCOMPARE(hook.events(QStringLiteral("recovered")),
-                 QStringList({"login", "kick", "crash", "hang", "restart scheduled",
+        // A kick may wait behind the watch's notifications, which go first.
+        QStringList posted = hook.events(QStringLiteral("recovered"));
+        QCOMPARE(posted.removeAll(QStringLiteral("kick")), 1);
+        QCOMPARE(posted,
+                 QStringList({"login", "crash", "hang", "restart scheduled",
                               "restart administrator", "crash", "crash", "crash", "gave-up"}));
         QCOMPARE(hook.last("kick").value("whom").toString(), QStringLiteral("PunkBuster slot 4"));
         QCOMPARE(hook.last("kick").value("why").toString(), QStringLiteral("Teamkill  twice"));

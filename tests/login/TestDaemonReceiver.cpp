@@ -65,6 +65,23 @@ private Q_SLOTS:
     }
     // Receive events, "|" between them: the event lines taken off, and what each left as a
     // message ("|" between them too).
+    // The daemon's one blank more before a log line that begins like a message of the daemon
+    // is taken off; every other line is shown as it came.
+    void unescapesTheLog_data()
+    {
+        addTextRows({"sent", "log"},
+                    {{"event line", "a\r\n EVENT alert\r\nb", "a\r\nEVENT alert\r\nb"},
+                     {"state report first", " SERVERSTATE\r\nstate=up", "SERVERSTATE\r\nstate=up"},
+                     {"an indented one keeps its own blanks", "   DENIED x\n", "  DENIED x\n"},
+                     {"level word", " admin", "admin"},
+                     {"ordinary indented lines", "  0:00 InitGame\r\n", "  0:00 InitGame\r\n"},
+                     {"unescaped as it came", "EVENT x\r\n0:00 mp", "EVENT x\r\n0:00 mp"}});
+    }
+    void unescapesTheLog()
+    {
+        QFETCH(QString, sent);
+        QTEST(DaemonReceiver::unescapeLog(sent), "log");
+    }
     void eventLinesComeOffTheFront_data()
     {
         addTextRows({"received", "events", "rests"},

@@ -1,0 +1,33 @@
+#include "RequestAnswers.h"
+
+#include "DaemonConfig.h"
+#include "LogTail.h"
+#include "WireText.h"
+
+namespace garrisond {
+
+QByteArray RequestAnswers::rconPassword(const DaemonConfig& config)
+{
+    return WireText::encode(config.rconPassword);
+}
+
+QByteArray RequestAnswers::serverAddress(const DaemonConfig& config)
+{
+    const quint16 port = config.knownServerPort();
+    return WireText::encode(
+        QStringLiteral("SERVERADDRESS\naddress=%1\nport=%2")
+            .arg(config.serverAddress, port != 0 ? QString::number(port) : QString()));
+}
+
+QByteArray RequestAnswers::log(const DaemonConfig& config, uid_t refusedOwner)
+{
+    QByteArray tail;
+    QString error;
+    if (!LogTail::read(config.gameLogPath, config.logTailBytes, &tail, &error, refusedOwner)) {
+        return WireText::encode(QStringLiteral("The game server's log could not be read: ") +
+                                error);
+    }
+    return tail.isEmpty() ? QByteArrayLiteral("The game server's log is empty.") : tail;
+}
+
+} // namespace garrisond

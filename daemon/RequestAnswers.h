@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <sys/types.h>
+
+namespace garrisond {
+
+struct DaemonConfig;
+
+// The answers to a session's requests that come from the configuration and the game log: the
+// RCON password ("getrconpass"), where the game server is ("serveraddress") and the end of its
+// log ("getlog").
+class RequestAnswers {
+public:
+    static QByteArray rconPassword(const DaemonConfig& config);
+    // "SERVERADDRESS", then "address=" server_address (empty: garrisond's own) and "port=" the
+    // game server's port (empty when the configuration gives none), one line each.
+    static QByteArray serverAddress(const DaemonConfig& config);
+    // The log as LogTail sends it, or why it cannot be read; never empty, since an empty
+    // message would not be sent at all, and the client would take the next one for the log.
+    // A log owned by `refusedOwner` is not read.
+    static QByteArray log(const DaemonConfig& config, uid_t refusedOwner);
+};
+
+} // namespace garrisond
