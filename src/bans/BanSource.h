@@ -1,0 +1,36 @@
+#pragma once
+
+#include "bans/BanRecord.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace garrison {
+
+// Where a session's bans live: the daemon it is logged in to, or the history database of a
+// direct session. Answers come later, as signals; a refusal or failure as `failed`.
+class BanSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Every ban, lifted and expired ones too; answered with `listed`.
+    virtual void list() = 0;
+    // `ban.id` is ignored; answered with `added` and the new id.
+    virtual void add(const BanRecord& ban) = 0;
+    // Reason, until, servers and note of the ban with `ban.id`; answered with `changed`.
+    virtual void edit(const BanRecord& ban) = 0;
+    // Answered with `changed`.
+    virtual void lift(qint64 id, const QString& note) = 0;
+
+Q_SIGNALS:
+    void listed(const QList<garrison::BanRecord>& bans);
+    void added(qint64 id);
+    void changed(qint64 id);
+    // Another server or administrator changed the list: list() again to see it.
+    void listChanged();
+    void failed(const QString& message);
+};
+
+} // namespace garrison
