@@ -1,5 +1,6 @@
 #include "History.h"
 
+#include "history/HistoryBans.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryQueries.h"
 #include "history/HistoryRecorder.h"
@@ -74,6 +75,7 @@ void History::close()
     m_daily.stop();
     m_recorder.reset();
     m_queries.reset();
+    m_bans.reset();
     m_database.reset();
     m_paused = false;
     m_problem.clear();
@@ -84,6 +86,7 @@ void History::connectDatabase()
 {
     m_recorder.reset();
     m_queries.reset();
+    m_bans.reset();
     const HistoryDatabase::State state = m_database->open();
     m_problem = m_database->problem();
     m_linkNote = m_database->encrypted() == false
@@ -96,6 +99,7 @@ void History::connectDatabase()
     m_paused = state == HistoryDatabase::State::Busy;
     if (state == HistoryDatabase::State::Ready || state == HistoryDatabase::State::ReadOnly) {
         m_queries = std::make_unique<HistoryQueries>(*m_database);
+        m_bans = std::make_unique<HistoryBans>(*m_database);
     }
     if (state == HistoryDatabase::State::Ready) {
         m_recorder = std::make_unique<HistoryRecorder>(*m_database);
@@ -130,6 +134,11 @@ HistoryQueries* History::queries() const
     return m_paused ? nullptr : m_queries.get();
 }
 
+HistoryBans* History::bans() const
+{
+    return m_paused ? nullptr : m_bans.get();
+}
+
 void History::say(const QString& text)
 {
     if (text.isEmpty() || text == m_said) {
@@ -145,6 +154,7 @@ void History::pause(const QString& problem)
     m_problem = problem;
     m_recorder.reset();
     m_queries.reset();
+    m_bans.reset();
     say(problem);
     m_retry.start();
     Q_EMIT stateChanged();

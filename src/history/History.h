@@ -14,6 +14,7 @@ class QThread;
 
 namespace garrison {
 
+class HistoryBans;
 class HistoryDatabase;
 class HistoryQueries;
 class HistoryRecorder;
@@ -52,6 +53,8 @@ public:
 
     // Null when nothing can be read.
     HistoryQueries* queries() const;
+    // The bans of direct sessions; null when nothing can be read.
+    HistoryBans* bans() const;
 
     // Removes everything about the player; false when the history cannot be written.
     bool forget(qint64 playerId);
@@ -69,6 +72,8 @@ Q_SIGNALS:
     // Something was written: pages showing the history may refresh.
     void changed();
     void stateChanged();
+    // A ban was added, changed or lifted through this history.
+    void bansChanged();
 
 private:
     void connectDatabase();
@@ -83,6 +88,7 @@ private:
     std::unique_ptr<HistoryDatabase> m_database;
     std::unique_ptr<HistoryRecorder> m_recorder;
     std::unique_ptr<HistoryQueries> m_queries;
+    std::unique_ptr<HistoryBans> m_bans;
     bool m_paused = false;
     QString m_problem;
     QString m_linkNote;

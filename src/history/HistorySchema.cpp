@@ -49,6 +49,19 @@ const char* const kVersion2[] = {
     "CREATE INDEX reports_player ON reports (reported_player_id)",
 };
 
+// Version 3: the bans of direct sessions. names, servers and evidence are JSON arrays; times
+// are seconds since the epoch, "until" NULL for a permanent ban, "lifted_at" NULL while the
+// ban was not lifted.
+const char* const kVersion3[] = {
+    "CREATE TABLE bans (id %ID%, names TEXT NOT NULL, guid TEXT NOT NULL,"
+    " address TEXT NOT NULL, prefix_length INTEGER NOT NULL, reason TEXT NOT NULL,"
+    " until %INT%, issued_by TEXT NOT NULL, issued_at %INT% NOT NULL, servers TEXT NOT NULL,"
+    " note TEXT NOT NULL, evidence TEXT NOT NULL, lifted_by TEXT NOT NULL DEFAULT '',"
+    " lifted_at %INT%, lift_note TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX bans_guid ON bans (guid)",
+    "CREATE INDEX bans_address ON bans (address)",
+};
+
 QString adapt(Dialect dialect, QString statement)
 {
     const bool sqlite = dialect == Dialect::Sqlite;
@@ -76,6 +89,8 @@ QStringList migration(Dialect dialect, int version)
         add(kVersion1);
     } else if (version == 2) {
         add(kVersion2);
+    } else if (version == 3) {
+        add(kVersion3);
     }
     return statements;
 }

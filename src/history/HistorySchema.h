@@ -11,7 +11,7 @@ namespace HistorySchema {
 enum class Dialect { Sqlite, Postgres };
 
 // The version this program writes. A database with a higher one is only read.
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 // The statements that turn a database of version `version - 1` into `version`; they run in
 // one transaction together with the new version number.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TextRows.h"
+#include "history/HistoryBans.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryQueries.h"
 #include "history/HistoryRecorder.h"
@@ -57,8 +58,8 @@ inline int count(const HistoryDatabase& database, const QString& statement)
 
 inline void clear(const HistoryDatabase& database)
 {
-    for (const char* table :
-         {"servers", "players", "names", "addresses", "sessions", "player_counts", "actions"}) {
+    for (const char* table : {"servers", "players", "names", "addresses", "sessions",
+                              "player_counts", "actions", "bans"}) {
         QSqlQuery(database.db()).exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
     }
 }
@@ -145,6 +146,77 @@ inline void search(HistoryDatabase& database)
         names.append(hit.name);
     }
     QCOMPARE(names, found.split(QLatin1Char(','), Qt::SkipEmptyParts));
+}
+
+// A ban kept and read back whole, edited and lifted. "{10000}" stands for 10,000 characters;
+// until is in hours from now ("" permanent); servers comma-separated ("" every one).
+inline void bans_data()
+{
+    addTextRows({"name", "text", "guid", "address", "until", "servers"},
+                {{"plain, permanent", "Bob", "Aimbot", "1234567", "", "", ""},
+                 {"hex guid, timed, two servers", "^1Jack", "Wallhack",
+                  "0123456789abcdef0123456789abcdef", "", "2", "A,B"},
+                 {"address range only", "", "Abuse", "", "198.51.100.0/24", "-1", ""},
+                 {"quotes and semicolons", "O'Neil \"x\"", "say \"hi\"; quit", "42", "", "", ""},
+                 {"control bytes",
+                  "a\x01"
+                  "b\x7f",
+                  "line\rbreak\n\ttab", "7", "", "", ""},
+                 {"10,000 characters", "{10000}", "{10000}", "8", "2001:db8::/48", "", "A"}});
+}
+
+inline void bans(HistoryDatabase& database)
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, guid);
+    QFETCH(QString, address);
+    QFETCH(QString, until);
+    QFETCH(QString, servers);
+    const QString longText(10000, QLatin1Char('x'));
+    name.replace(QLatin1String("{10000}"), longText);
+    text.replace(QLatin1String("{10000}"), longText);
+    clear(database);
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(kStart, Qt::UTC);
+    BanRecord ban;
+    ban.names = name.isEmpty() ? QStringList() : QStringList{name, QStringLiteral("second")};
+    ban.guid = guid;
+    if (!address.isEmpty()) {
+        QVERIFY(BanRecord::parseAddress(address, &ban.address, &ban.prefixLength));
+    }
+    ban.reason = text;
+    ban.note = text;
+    if (!until.isEmpty()) {
+        ban.until = now.addSecs(until.toLongLong() * 3600);
+    }
+    ban.servers = servers.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    ban.issuedBy = QStringLiteral("rcon");
+    ban.issuedAt = now;
+    ban.evidence = QStringList{text};
+    HistoryBans bans(database);
+    const std::optional<qint64> id = bans.add(ban);
+    QVERIFY2(id, qPrintable(bans.lastError().text()));
+    ban.id = *id;
+    std::optional<QList<BanRecord>> listed = bans.list();
+    QVERIFY(listed && listed->size() == 1);
+    QCOMPARE(listed->first().toJson(now), ban.toJson(now));
+
+    ban.reason = QStringLiteral("changed");
+    ban.until = now.addSecs(60);
+    ban.servers = QStringList{QStringLiteral("C")};
+    QVERIFY(bans.edit(ban));
+    QVERIFY(bans.lift(*id, QStringLiteral("^3admin"), text, now.addSecs(10)));
+    QVERIFY(!bans.lift(*id, QStringLiteral("again"), QString(), now.addSecs(20)));
+    listed = bans.list();
+    QVERIFY(listed && listed->size() == 1);
+    const BanRecord& back = listed->first();
+    QCOMPARE(back.reason, ban.reason);
+    QCOMPARE(back.until, ban.until);
+    QCOMPARE(back.servers, ban.servers);
+    QCOMPARE(back.state(now), BanRecord::State::Lifted);
+    QCOMPARE(back.liftedBy, QStringLiteral("^3admin"));
+    QCOMPARE(back.liftNote, text);
+    QCOMPARE(back.liftedAt, now.addSecs(10));
 }
 
 } // namespace garrison::test::HistoryCases

@@ -2,6 +2,7 @@
 #include "TestMain.h"
 #include "TextRows.h"
 #include "history/History.h"
+#include "history/HistoryBans.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryQueries.h"
 #include "platform/CsvText.h"
@@ -93,6 +94,8 @@ private Q_SLOTS:
     void recording() { Cases::recording(*m_database); }
     void search_data() { Cases::search_data(); }
     void search() { Cases::search(*m_database); }
+    void bans_data() { Cases::bans_data(); }
+    void bans() { Cases::bans(*m_database); }
 
     void freshFileIsMigratedOnceInWalMode()
     {
@@ -105,11 +108,12 @@ private Q_SLOTS:
         QCOMPARE(again.foundVersion(), HistorySchema::kVersion);
     }
 
-    // A file of the first version gains the players' reports when it is opened.
+    // A file of the first version gains the players' reports and the bans when it is opened.
     void firstVersionFileGainsReports()
     {
         QSqlQuery older(m_database->db());
         QVERIFY(older.exec(QStringLiteral("DROP TABLE reports")));
+        QVERIFY(older.exec(QStringLiteral("DROP TABLE bans")));
         QVERIFY(older.exec(QStringLiteral("UPDATE meta SET value = '1'"
                                           " WHERE key = 'schema_version'")));
         m_database.reset();
@@ -125,6 +129,10 @@ private Q_SLOTS:
         QVERIFY2(recorder.recordReport(report), qPrintable(recorder.lastError().text()));
         QVERIFY(recorder.recordReport(report)); // the same report from another GARRISON
         QCOMPARE(HistoryQueries(again).reports().size(), 1);
+        BanRecord ban;
+        ban.guid = QStringLiteral("123456");
+        HistoryBans banTable(again);
+        QVERIFY2(banTable.add(ban), qPrintable(banTable.lastError().text()));
     }
 
     // The history and the files SQLite keeps beside it are the owner's only, from the start.

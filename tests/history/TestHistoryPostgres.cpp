@@ -183,6 +183,8 @@ private Q_SLOTS:
     void recording() { Cases::recording(*m_database); }
     void search_data() { Cases::search_data(); }
     void search() { Cases::search(*m_database); }
+    void bans_data() { Cases::bans_data(); }
+    void bans() { Cases::bans(*m_database); }
 
     void serverGoneAndBack()
     {

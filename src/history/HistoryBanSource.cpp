@@ -1,0 +1,91 @@
+#include "HistoryBanSource.h"
+
+#include "history/History.h"
+#include "history/HistoryBans.h"
+
+namespace garrison {
+
+HistoryBanSource::HistoryBanSource(History& history, QObject* parent)
+    : BanSource(parent), m_history(history)
+{
+    connect(&m_history, &History::bansChanged, this, &BanSource::listChanged);
+    m_sharedPoll.setInterval(kSharedPollMs);
+    connect(&m_sharedPoll, &QTimer::timeout, this, [this] {
+        if (m_history.connection().kind == HistoryConnection::Kind::Postgres) {
+            Q_EMIT listChanged();
+        }
+    });
+    m_sharedPoll.start();
+}
+
+void HistoryBanSource::later(std::function<void()> answer)
+{
+    QMetaObject::invokeMethod(this, std::move(answer), Qt::QueuedConnection);
+}
+
+QString HistoryBanSource::problem(const QString& what) const
+{
+    HistoryBans* bans = m_history.bans();
+    const QString why = bans == nullptr               ? m_history.problem()
+                        : bans->lastError().isValid() ? bans->lastError().text()
+                                                      : QString();
+    return why.isEmpty() ? tr("The bans could not be %1.").arg(what)
+                         : tr("The bans could not be %1: %2").arg(what, why);
+}
+
+void HistoryBanSource::list()
+{
+    later([this] {
+        HistoryBans* bans = m_history.bans();
+        const std::optional<QList<BanRecord>> all = bans ? bans->list() : std::nullopt;
+        if (all) {
+            Q_EMIT listed(*all);
+        } else {
+            Q_EMIT failed(problem(tr("read")));
+        }
+    });
+}
+
+void HistoryBanSource::add(const BanRecord& ban)
+{
+    later([this, ban] {
+        HistoryBans* bans = m_history.bans();
+        const std::optional<qint64> id = bans ? bans->add(ban) : std::nullopt;
+        if (!id) {
+            Q_EMIT failed(problem(tr("written")));
+            return;
+        }
+        Q_EMIT added(*id);
+        Q_EMIT m_history.bansChanged();
+    });
+}
+
+void HistoryBanSource::edit(const BanRecord& ban)
+{
+    later([this, ban] {
+        HistoryBans* bans = m_history.bans();
+        if (!bans || !bans->edit(ban)) {
+            Q_EMIT failed(problem(tr("changed")));
+            return;
+        }
+        Q_EMIT changed(ban.id);
+        Q_EMIT m_history.bansChanged();
+    });
+}
+
+void HistoryBanSource::lift(qint64 id, const QString& note)
+{
+    later([this, id, note] {
+        HistoryBans* bans = m_history.bans();
+        if (!bans || !bans->lift(id, m_actor, note, QDateTime::currentDateTimeUtc())) {
+            Q_EMIT failed(bans && !bans->lastError().isValid()
+                              ? tr("Ban %1 is not there, or was lifted before.").arg(id)
+                              : problem(tr("changed")));
+            return;
+        }
+        Q_EMIT changed(id);
+        Q_EMIT m_history.bansChanged();
+    });
+}
+
+} // namespace garrison
