@@ -1,5 +1,6 @@
 #include "ServerSession.h"
 
+#include "bans/BanSource.h"
 #include "players/GameColours.h"
 #include "rcon/RconDatagram.h"
 #include "rcon/ServerRefusals.h"
@@ -48,6 +49,8 @@ ServerSession::ServerSession(QObject* parent) : QObject(parent)
     connect(&m_probe, &QTimer::timeout, this, &ServerSession::refresh);
     m_readRetry.setSingleShot(true);
     connect(&m_readRetry, &QTimer::timeout, this, &ServerSession::readNextValue);
+    m_enforcementRetry.setSingleShot(true);
+    connect(&m_enforcementRetry, &QTimer::timeout, this, &ServerSession::sendNextEnforcement);
 }
 
 ServerSession::~ServerSession() = default;
@@ -95,6 +98,9 @@ void ServerSession::start()
     m_joins.clear();
     m_joinsExpiry.stop();
     m_readNames.clear();
+    if (m_banSource) {
+        m_banSource->list();
+    }
     m_gridModel.setRows({});
     setHeader(kLoading, kLoading, QStringLiteral("0"));
 }
@@ -138,6 +144,8 @@ void ServerSession::endWatching()
     m_readRetry.stop();
     m_readNext = false;
     m_lastRead.clear();
+    m_enforcement.clear();
+    m_enforcementRetry.stop();
     m_gridModel.setStale(false);
 }
 
@@ -249,6 +257,10 @@ void ServerSession::takeStatusTable(const StatusParser::StatusTable& table)
         const bool hostKnown = m_hostName != kLoading && m_hostName != QLatin1String("nohostname");
         m_recorder->recordStatus(serverKey(), hostKnown ? m_hostName : QString(), table.rows,
                                  QDateTime::currentSecsSinceEpoch());
+    }
+    // A banned player's kick goes first; the header is read at the next status.
+    if (enforceBans(table.rows)) {
+        return;
     }
     if (m_lastAutomatic) {
         waitSendAutomatic(kMapName);
@@ -393,6 +405,79 @@ void ServerSession::rereadSetValue(const QString& cmd)
     }
 }
 
+void ServerSession::setBanSource(BanSource* source)
+{
+    if (m_banSource) {
+        disconnect(m_banSource, nullptr, this, nullptr);
+    }
+    m_banSource = source;
+    m_enforcer.setBans({}, QDateTime::currentDateTimeUtc());
+    if (!m_banSource) {
+        return;
+    }
+    connect(m_banSource, &BanSource::listed, this, [this](const QList<BanRecord>& bans) {
+        m_enforcer.setBans(bans, QDateTime::currentDateTimeUtc());
+    });
+    connect(m_banSource, &BanSource::listChanged, m_banSource, &BanSource::list);
+    m_banSource->list();
+}
+
+QStringList ServerSession::banServerNames() const
+{
+    QStringList names{serverKey()};
+    if (m_hostName != kLoading && m_hostName != QLatin1String("nohostname")) {
+        names.append(GameColours::shownText(m_hostName).trimmed());
+    }
+    return names;
+}
+
+bool ServerSession::enforceBans(const QList<PlayerRow>& rows)
+{
+    if (!m_banSource || DaemonFlag() == QLatin1String("1")) {
+        return false;
+    }
+    const QList<BanEnforcer::Kick> kicks =
+        m_enforcer.check(rows, banServerNames(), QDateTime::currentDateTimeUtc());
+    for (const BanEnforcer::Kick& kick : kicks) {
+        const QString command = QStringLiteral("clientkick ") + kick.slot;
+        // The status before the kick went out names him again.
+        if (m_enforcement.contains(command)) {
+            continue;
+        }
+        m_enforcement.append(QStringLiteral("tell ") + kick.slot + QLatin1Char(' ') +
+                             BanEnforcer::tellText(kick.reason));
+        m_enforcement.append(command);
+        Q_EMIT playerKeptOut(kick.name, kick.banId, kick.reason);
+        for (const PlayerRow& row : rows) {
+            if (row[PlayerRow::Slot].trimmed() == kick.slot) {
+                recordAction(QStringList(row.cells.begin(), row.cells.end()), command,
+                             tr("ban %1: %2").arg(kick.banId).arg(kick.reason));
+            }
+        }
+    }
+    sendNextEnforcement();
+    return !m_enforcement.isEmpty();
+}
+
+// Paced as the reads are: the engine ignores a command that follows another too closely, and a
+// deferred command waiting to leave goes first.
+void ServerSession::sendNextEnforcement()
+{
+    m_enforcementRetry.stop();
+    if (m_enforcement.isEmpty() || !m_rcon.isOpen()) {
+        return;
+    }
+    const qint64 quiet = m_rcon.quietMs();
+    if (!m_rcon.PendingCommand().isEmpty() || quiet < kReadPaceMs) {
+        m_enforcementRetry.start(static_cast<int>(std::max<qint64>(kReadPaceMs - quiet, 100)));
+        return;
+    }
+    m_rcon.Send(m_enforcement.takeFirst());
+    if (!m_enforcement.isEmpty()) {
+        m_enforcementRetry.start(static_cast<int>(kReadPaceMs));
+    }
+}
+
 void ServerSession::scheduleLivenessCheck()
 {
     const std::optional<qint64> deadline = m_liveness.nextDeadline();
@@ -426,6 +511,11 @@ bool ServerSession::commandLineAllowed() const
     return DaemonFlag() != QLatin1String("1") || m_level == QLatin1String("poweradmin");
 }
 
+QString ServerSession::actor() const
+{
+    return DaemonFlag() == QLatin1String("1") ? m_daemonUser : QStringLiteral("rcon");
+}
+
 void ServerSession::recordAction(const QStringList& cells, const QString& command,
                                  const QString& reason)
 {
@@ -435,7 +525,7 @@ void ServerSession::recordAction(const QStringList& cells, const QString& comman
     PlayerAction action;
     action.at = QDateTime::currentSecsSinceEpoch();
     action.serverKey = serverKey();
-    action.actor = DaemonFlag() == QLatin1String("1") ? m_daemonUser : QStringLiteral("rcon");
+    action.actor = actor();
     action.command = command;
     action.name = cells.value(PlayerRow::Name);
     action.guid = cells.value(PlayerRow::Guid);

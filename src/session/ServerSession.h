@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bans/BanEnforcer.h"
 #include "login/DaemonEvent.h"
 #include "rcon/AnswerWatch.h"
 #include "rcon/CommandSender.h"
@@ -20,6 +21,7 @@
 
 namespace garrison {
 
+class BanSource;
 class SessionRecorder;
 
 // One server's session, without a window: the login values and the RCON client, the routing of
@@ -57,6 +59,12 @@ public:
     void setDaemonUser(const QString& user) { m_daemonUser = user; }
     // Null: nothing is recorded.
     void setRecorder(SessionRecorder* recorder) { m_recorder = recorder; }
+    // Where this session's bans live. A direct session enforces them at each status: a banned
+    // player is told the reason and kicked by slot. Through a daemon, the daemon enforces them.
+    void setBanSource(BanSource* source);
+    BanSource* banSource() const { return m_banSource; }
+    // The names by which a ban's servers may name this one: "host:port" and the host name.
+    QStringList banServerNames() const;
 
     // Starts afresh, opens the socket and sends "status"; the failure when it cannot.
     std::optional<RconClient::Failure> Connect();
@@ -119,6 +127,8 @@ public:
     ListPublication& lists() { return m_lists; }
     AnswerWatch& answerWatch() { return m_answerWatch; }
 
+    // Who acts: the daemon user, or "rcon" in a direct session.
+    QString actor() const;
     // A command of the player menu or the tell window acted on the player of these grid cells.
     void recordAction(const QStringList& cells, const QString& command, const QString& reason);
 
@@ -161,6 +171,8 @@ Q_SIGNALS:
     void daemonServerEvent(const garrison::DaemonEvent& event);
     // The server's answer to a read of readValues; name as it was asked for.
     void valueRead(const QString& name, const QString& value);
+    // A banned player was found on the server; the kick is on its way.
+    void playerKeptOut(const QString& name, qint64 banId, const QString& reason);
 
 private:
     void receive(const QByteArray& datagram);
@@ -179,6 +191,9 @@ private:
     void scheduleLivenessCheck();
     void readNextValue();
     void rereadSetValue(const QString& cmd);
+    // Whether kicks are on their way.
+    bool enforceBans(const QList<PlayerRow>& rows);
+    void sendNextEnforcement();
 
     RconClient m_rcon;
     PlayerGridModel m_gridModel;
@@ -205,6 +220,11 @@ private:
     bool m_readNext = false;
     // The variable that the last command read; empty when it was no read.
     QString m_lastRead;
+    BanSource* m_banSource = nullptr;
+    BanEnforcer m_enforcer;
+    // Tells and kicks of banned players still to send, one per kReadPaceMs.
+    QStringList m_enforcement;
+    QTimer m_enforcementRetry;
 
     QString m_Text3;
     QString m_Text4;
