@@ -6,6 +6,7 @@
 #include "app/ServerStateView.h"
 #include "app/SessionNotes.h"
 #include "app/UconSetup.h"
+#include "bans/BanListWindow.h"
 #include "control/AdminPage.h"
 #include "control/ChatPage.h"
 #include "control/JoinGame.h"
@@ -13,10 +14,12 @@
 #include "control/SettingsPage.h"
 #include "control/TerminalPage.h"
 #include "history/History.h"
+#include "history/HistoryBanSource.h"
 #include "history/HistoryPage.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowMemory.h"
+#include "players/GameColours.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 #include "players/ToolsMenu.h"
@@ -44,6 +47,7 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
         m_history->openFromSettings();
     }
     m_session->setRecorder(m_history.get());
+    m_historyBans = std::make_unique<HistoryBanSource>(*m_history);
     buildPages();
 
     const struct {
@@ -105,6 +109,12 @@ MainWindow::MainWindow(Dialogs& dialogs, std::shared_ptr<History> history, QWidg
             [this] { m_daemonAdmin.skipRestart(); });
     connect(m_admin, &AdminPage::restartNowRequested, this, [this] { m_daemonAdmin.restartNow(); });
     connect(m_chat, &ChatPage::serverLogRequested, this, [this] { m_daemonAdmin.getLog(); });
+    connect(m_admin, &AdminPage::banListRequested, this, &MainWindow::openBanList);
+    connect(&m_toolsMenu->banListEntry(), &QAction::triggered, this, &MainWindow::openBanList);
+    connect(m_historyPage, &HistoryPage::banRequested, this, [this](const BanRecord& preset) {
+        openBanList();
+        m_banList->addBan(preset);
+    });
 
     connect(m_actions, &PlayerActions::statusMessage, this, &MainWindow::statusMessage);
     connect(m_actions, &PlayerActions::historyRequested, m_navigator, &PageNavigator::openHistory);
@@ -152,6 +162,7 @@ void MainWindow::buildPages()
     m_admin = new AdminPage(*m_session, m_dialogs, this);
     m_terminal = new TerminalPage(*m_session, this);
     m_historyPage = new HistoryPage(*m_history, m_dialogs, this);
+    m_banList = new BanListWindow(*m_session, m_dialogs, this);
     for (QWidget* page : std::initializer_list<QWidget*>{m_players, m_chat, m_settings, m_maps,
                                                          m_admin, m_terminal, m_historyPage}) {
         // A page taller or wider than a small screen scrolls instead of pushing the window off
@@ -187,6 +198,16 @@ void MainWindow::wireSession()
                 m_settings->setIndicator(static_cast<SettingsPage::Indicator>(indicator), on);
             });
     connect(session, &ServerSession::listPublished, m_admin, &AdminPage::setListText);
+    connect(session, &ServerSession::listPublished, m_banList, &BanListWindow::takeServerList);
+    connect(m_banList, &BanListWindow::serverListRequested, &session->lists(),
+            &ListPublication::clear);
+    connect(session, &ServerSession::playerKeptOut, this,
+            [this](const QString& name, qint64 banId, const QString& reason) {
+                showStatus(tr("Kept out %1 (ban %2: %3)")
+                               .arg(GameColours::shownText(name))
+                               .arg(banId)
+                               .arg(reason.left(120)));
+            });
     const auto readValues = [this](const QStringList& variables) {
         if (m_session->pagesAllowed()) {
             m_session->readValues(variables);
@@ -285,6 +306,12 @@ void MainWindow::startSession()
     m_admin->startSession();
     m_terminal->startSession();
     m_historyPage->setServer(m_session->serverKey());
+    BanSource* bans = banSource();
+    m_session->setBanSource(bans);
+    m_banList->setBanSource(bans);
+    m_banList->setServer(m_session->serverKey(), m_session->actor());
+    m_banList->startSession();
+    m_historyBans->setActor(m_session->actor());
     m_navigator->startSession();
 }
 
@@ -301,6 +328,21 @@ void MainWindow::setDaemonUser(const QString& user)
 {
     m_session->setDaemonUser(user);
     m_historyPage->setHandler(user.isEmpty() ? QStringLiteral("rcon") : user);
+}
+
+BanSource* MainWindow::banSource() const
+{
+    if (m_session->DaemonFlag() == QLatin1String("1")) {
+        return m_daemonBans;
+    }
+    return m_historyBans.get();
+}
+
+void MainWindow::openBanList()
+{
+    m_banList->show();
+    m_banList->raise();
+    m_banList->activateWindow();
 }
 
 void MainWindow::showStatus(const QString& text)

@@ -2,10 +2,12 @@
 
 #include "app/PageNavigator.h"
 #include "app/PlayerActions.h"
+#include "bans/BanSource.h"
 #include "daemon/DaemonAdmin.h"
 #include "session/ServerSession.h"
 #include "ucon/UconIni.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -17,10 +19,12 @@ class MainWindow;
 namespace garrison {
 
 class AdminPage;
+class BanListWindow;
 class ChatPage;
 class ConsoleBox;
 class Dialogs;
 class History;
+class HistoryBanSource;
 class HistoryPage;
 class JoinGame;
 class MapsPage;
@@ -112,6 +116,15 @@ public:
     const UconIdentity& uconIdentity() const { return m_ucon; }
 
     void setDaemonRequests(DaemonRequests* requests) { m_daemonAdmin.setRequests(requests); }
+    // The bans of a daemon session come from its daemon: whoever logs in through garrisond
+    // hands its source over here (null when there is none). Direct sessions keep their bans in
+    // the player history. Takes effect at the next startSession.
+    void setDaemonBanSource(BanSource* source) { m_daemonBans = source; }
+    // The ban source of the current session; null when it has none.
+    BanSource* banSource() const;
+    BanListWindow& banList() { return *m_banList; }
+    // Shows the ban list window, raised.
+    void openBanList();
     // The daemon's answer about its watch over the game server, for the Admin page.
     void showServerState(const QString& report);
 
@@ -150,6 +163,8 @@ private:
     std::unique_ptr<ReaderWindow> m_reader;
     DaemonAdmin m_daemonAdmin;
     std::unique_ptr<ToolsMenu> m_toolsMenu;
+    std::unique_ptr<HistoryBanSource> m_historyBans;
+    QPointer<BanSource> m_daemonBans;
 
     PlayersPage* m_players = nullptr;
     ChatPage* m_chat = nullptr;
@@ -158,6 +173,7 @@ private:
     AdminPage* m_admin = nullptr;
     TerminalPage* m_terminal = nullptr;
     HistoryPage* m_historyPage = nullptr;
+    BanListWindow* m_banList = nullptr;
     JoinGame* m_joinGame = nullptr;
     PlayerActions* m_actions = nullptr;
     UconSetup* m_uconSetup = nullptr;

@@ -33,6 +33,7 @@ AdminPage::AdminPage(CommandSender& sender, Dialogs& dialogs, QWidget* parent)
     sendOnEnter(*m_ui->Text11, [this] { return unban(); });
     connect(m_ui->Label95, &LabelButton::clicked, this, &AdminPage::addBadName);
     connect(m_ui->Label96, &LabelButton::clicked, this, &AdminPage::requestBadNameList);
+    connect(m_ui->LabelBanList, &LabelButton::clicked, this, &AdminPage::banListRequested);
     connect(m_ui->Label94, &LabelButton::clicked, this, &AdminPage::restartPunkbuster);
     connect(m_ui->Label15, &LabelButton::clicked, this, &AdminPage::restartServer);
     connect(m_ui->Label23, &LabelButton::clicked, this, &AdminPage::screenshotAllPlayers);

@@ -53,6 +53,8 @@ Q_SIGNALS:
     void valuesRequested(const QStringList& variables);
     void skipRestartRequested();
     void restartNowRequested();
+    // "Ban List…".
+    void banListRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

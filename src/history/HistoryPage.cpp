@@ -81,6 +81,7 @@ HistoryPage::HistoryPage(History& history, Dialogs& dialogs, QWidget* parent)
     connect(m_ui->cmdSaveNotes, &QPushButton::clicked, this, &HistoryPage::saveNotes);
     connect(m_ui->cmdHandled, &QPushButton::clicked, this, &HistoryPage::markReportHandled);
     connect(m_ui->cmdForget, &QPushButton::clicked, this, &HistoryPage::forget);
+    connect(m_ui->cmdBan, &QPushButton::clicked, this, &HistoryPage::requestBan);
     connect(m_ui->cmdExportSearch, &QPushButton::clicked, this, [this] {
         exportText(QStringLiteral("history-search.csv"), HistoryCsv::searchResult(m_hits));
     });
@@ -126,6 +127,7 @@ void HistoryPage::showState()
     m_ui->cmdSaveNotes->setEnabled(writable && m_player.has_value());
     m_ui->cmdForget->setEnabled(writable && m_player.has_value());
     m_ui->cmdExportRecord->setEnabled(m_player.has_value());
+    m_ui->cmdBan->setEnabled(m_player.has_value());
 }
 
 void HistoryPage::search()
@@ -153,6 +155,33 @@ bool HistoryPage::showPlayerFor(const QString& serverKey, const QString& guid, c
     }
     showPlayer(*id);
     return true;
+}
+
+void HistoryPage::requestBan()
+{
+    HistoryQueries* queries = m_history.queries();
+    const std::optional<PlayerRecord> record =
+        queries && m_player ? queries->record(*m_player) : std::nullopt;
+    if (!record) {
+        return;
+    }
+    BanRecord preset;
+    if (const std::optional<QString> guid = BanRecord::normalisedGuid(record->guid);
+        guid && *guid != QLatin1String("0")) {
+        preset.guid = *guid;
+    }
+    // The newest name and address come first.
+    if (!record->names.isEmpty()) {
+        preset.names.append(record->names.first().text);
+    }
+    if (!record->addresses.isEmpty()) {
+        QString address = record->addresses.first().text.trimmed();
+        if (QHostAddress(address).isNull()) {
+            address = address.left(address.lastIndexOf(QLatin1Char(':')));
+        }
+        BanRecord::parseAddress(address, &preset.address, &preset.prefixLength);
+    }
+    Q_EMIT banRequested(preset);
 }
 
 void HistoryPage::showPlayer(qint64 playerId)

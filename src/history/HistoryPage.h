@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bans/BanRecord.h"
 #include "history/HistoryTypes.h"
 
 #include <QWidget>
@@ -44,6 +45,10 @@ public:
         m_chooseFile = std::move(chooser);
     }
 
+Q_SIGNALS:
+    // "Ban…": a ban of the player shown, his guid, last name and last address filled in.
+    void banRequested(const garrison::BanRecord& preset);
+
 protected:
     // Reports come in while the page is hidden: it shows them as they are now.
     void showEvent(QShowEvent* event) override;
@@ -56,6 +61,7 @@ private:
     void showState();
     void saveNotes();
     void forget();
+    void requestBan();
     void exportText(const QString& suggestion, const QString& text);
     void applyStorage();
     void loadStorage();

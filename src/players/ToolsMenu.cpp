@@ -23,6 +23,8 @@ ToolsMenu::ToolsMenu(QObject* parent)
     addEntry("changerconpasswordindaemonz", QStringLiteral("Change Rcon Password in Daemon"))
         ->setEnabled(false);
     m_menu->addSeparator()->setObjectName(QStringLiteral("setpfz"));
+    m_banList = addEntry("banlistz", QStringLiteral("Ban List…"));
+    m_menu->addSeparator()->setObjectName(QStringLiteral("banlistsep"));
 
     connect(addEntry("websitez", QStringLiteral("Visit GARRISON Website")), &QAction::triggered,
             this, [this] { m_openPage(kHomePage); });

@@ -26,6 +26,8 @@ public:
 
     QMenu& toolsz() { return *m_menu; }
     QAction* entry(const QString& name) const;
+    // "Ban List…".
+    QAction& banListEntry() { return *m_banList; }
 
     // A click on the label (left button) pops the menu up there; true if it did.
     bool labelClicked(Qt::MouseButton button, const QPoint& globalPosition);
@@ -41,6 +43,7 @@ private:
 
     std::function<void(const QString&)> m_openPage;
     const std::unique_ptr<QMenu> m_menu;
+    QAction* m_banList = nullptr;
 };
 
 } // namespace garrison
