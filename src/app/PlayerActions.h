@@ -36,6 +36,9 @@ public:
     TellWindow& tellWindow() { return *m_tell; }
     // What the history knows of a grid row's player; empty if nothing.
     QString historyText(const PlayerRow& row) const;
+    // "Ban with reason…" for the player in these cells: the dialog, the confirmation, the
+    // kick and the ban's record.
+    void banWithReason(const QStringList& cells);
 
 Q_SIGNALS:
     void statusMessage(const QString& text);
@@ -44,6 +47,8 @@ Q_SIGNALS:
 private:
     ServerSession& m_session;
     History& m_history;
+    Dialogs& m_dialogs;
+    QWidget* m_window;
     std::unique_ptr<TellWindow> m_tell;
     std::unique_ptr<PlayerMenu> m_playerMenu;
     // The player of the warning that the tell window sends.

@@ -86,6 +86,10 @@ void PlayerMenu::build()
     addSeparator(*ban, "sdsdsdsd");
     addEntry(*ban, "unbanplayerz", QStringLiteral("Unban Player"),
              send(&PlayerCommands::unbanPlayer));
+    addSeparator(*ban, "banwithreasonsep");
+    addEntry(
+        *ban, "banwithreasonz", QStringLiteral("Ban with reason…"),
+        [this](const PlayerCommands& player) { Q_EMIT banWithReasonRequested(player.cells()); });
     addSeparator(menu, "xaprtsd");
 
     addEntry(menu, "screenshotp", QStringLiteral("Screenshot Player"),

@@ -57,6 +57,8 @@ Q_SIGNALS:
     void playerActed(const QStringList& cells, const QString& command, const QString& reason);
     // "History…": the History page should show this player.
     void historyRequested(const QStringList& cells);
+    // "Ban with reason…": the ban dialog should open for the player in these cells.
+    void banWithReasonRequested(const QStringList& cells);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
