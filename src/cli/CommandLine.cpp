@@ -190,7 +190,8 @@ Parsed parseArguments(const QStringList& arguments)
                 .arg(request.query ? QStringLiteral("query") : QStringLiteral("--stdin")));
     }
 
-    if (!parser.isSet(kHost) && !parser.isSet(kProfile)) {
+    // Without a profile, bans are those of the local player history.
+    if (!parser.isSet(kHost) && !parser.isSet(kProfile) && !request.bans) {
         return failure(QStringLiteral("give the server with --host (and --port) or --profile N"));
     }
     request.host = parser.value(kHost).trimmed();
@@ -298,7 +299,8 @@ QString helpText()
             "variable GARRISON_RCON_PASSWORD, the profile (the keyring, or GARRISON's settings\n"
             "file), or a prompt on a terminal. query asks the server's public getinfo and\n"
             "getstatus instead, which need no password. bans lists, adds and lifts the bans\n"
-            "that garrisond enforces (a profile that logs in through it).\n"
+            "that garrisond enforces (a profile that logs in through it), or without such a\n"
+            "profile those that GARRISON's direct sessions keep in its player history.\n"
             "\n"
             "A profile that logs in through garrisond (daemon address and user name, no RCON\n"
             "password) is used that way: garrison-rcon logs in over TLS, takes the RCON password\n"

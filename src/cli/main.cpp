@@ -1,6 +1,7 @@
 // garrison-rcon: GARRISON's remote console engine on the command line.
 
 #include "GarrisonVersion.h"
+#include "cli/BansCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/DaemonLogin.h"
 #include "cli/PasswordSource.h"
@@ -8,6 +9,8 @@
 #include "cli/RconExchange.h"
 #include "cli/StatusReport.h"
 #include "cli/TerminalText.h"
+#include "history/History.h"
+#include "history/HistoryBanSource.h"
 #include "login/ConnectionProfiles.h"
 #include "platform/ConsoleInput.h"
 #include "platform/ConsoleOutput.h"
@@ -330,6 +333,35 @@ private:
 
 } // namespace
 
+// "bans" of direct sessions: GARRISON keeps them in its player history, on this machine or on
+// the PostgreSQL it shares.
+int localBans(const Request& request)
+{
+    History history;
+    history.open(HistoryConnection::fromSettings(request.store), historyKeepDays());
+    if (history.state() == History::State::Paused) {
+        // A shared history is reached on another thread first.
+        QEventLoop loop;
+        QObject::connect(&history, &History::stateChanged, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max(request.timeoutMs, kDaemonLoginMs), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (!history.bans()) {
+        return fail(history.problem().isEmpty() ? QStringLiteral("the player history is off")
+                                                : history.problem(),
+                    kFailed);
+    }
+    HistoryBanSource source(history);
+    const BansCommand::Outcome outcome = request.bans->run(source, request.timeoutMs);
+    if (!outcome.output.isEmpty()) {
+        say(kOutput, outcome.output);
+    }
+    if (!outcome.error.isEmpty()) {
+        say(kError, QStringLiteral("garrison-rcon: ") + outcome.error);
+    }
+    return outcome.exitCode;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -351,6 +383,9 @@ int main(int argc, char** argv)
     }
     const Request& request = parsed.request;
 
+    if (request.bans && request.profile <= 0) {
+        return localBans(request);
+    }
     const std::variant<Target, int> found = target(request);
     if (const int* code = std::get_if<int>(&found)) {
         return *code;
@@ -360,9 +395,7 @@ int main(int argc, char** argv)
         return query(request, server);
     }
     if (request.bans && !server.daemon) {
-        return fail(QStringLiteral("bans needs a profile that logs in through garrisond "
-                                   "(--profile N)"),
-                    kBadArguments);
+        return localBans(request);
     }
     DaemonLogin daemon;
     QString rconPassword;

@@ -46,8 +46,15 @@ void HistoryBanSource::list()
     });
 }
 
-void HistoryBanSource::add(const BanRecord& ban)
+void HistoryBanSource::add(const BanRecord& newBan)
 {
+    BanRecord ban = newBan;
+    if (ban.issuedBy.isEmpty()) {
+        ban.issuedBy = m_actor;
+    }
+    if (!ban.issuedAt.isValid()) {
+        ban.issuedAt = QDateTime::currentDateTimeUtc();
+    }
     later([this, ban] {
         HistoryBans* bans = m_history.bans();
         const std::optional<qint64> id = bans ? bans->add(ban) : std::nullopt;

@@ -26,27 +26,50 @@ QString HistoryConnection::defaultSqlitePath()
     return QDir(base).filePath(QStringLiteral("GARRISON/history.sqlite"));
 }
 
+namespace {
+
+HistoryConnection readSettings(const QString& application)
+{
+    const auto read = [&application](const char* key) {
+        return SettingsStore::read(application, kSection, QLatin1String(key), QString());
+    };
+    HistoryConnection connection;
+    connection.path = HistoryConnection::defaultSqlitePath();
+    if (read("Database") == kPostgres) {
+        connection.kind = HistoryConnection::Kind::Postgres;
+    }
+    connection.host = read("Host");
+    bool ok = false;
+    const int port = read("Port").toInt(&ok);
+    connection.port = ok && port > 0 && port < 65536 ? port : 5432;
+    connection.database = read("Name");
+    connection.user = read("User");
+    const QString sslMode = read("SslMode");
+    if (sslMode == HistoryConnection::kSslRequire || sslMode == HistoryConnection::kSslVerifyFull) {
+        connection.sslMode = sslMode;
+    }
+    connection.rootCertificate = read("RootCertificate");
+    return connection;
+}
+
+} // namespace
+
 HistoryConnection HistoryConnection::fromSettings()
 {
-    HistoryConnection connection;
-    connection.path = defaultSqlitePath();
-    if (SettingsStore::read(kSection, QStringLiteral("Database")) == kPostgres) {
-        connection.kind = Kind::Postgres;
-    }
-    connection.host = SettingsStore::read(kSection, QStringLiteral("Host"));
-    bool ok = false;
-    const int port = SettingsStore::read(kSection, QStringLiteral("Port")).toInt(&ok);
-    connection.port = ok && port > 0 && port < 65536 ? port : 5432;
-    connection.database = SettingsStore::read(kSection, QStringLiteral("Name"));
-    connection.user = SettingsStore::read(kSection, QStringLiteral("User"));
+    HistoryConnection connection = readSettings(SettingsStore::applicationName());
     // The keyring's answer, read ahead at start, is not waited for here.
     connection.password = SecretStore::instance().known(SettingsStore::applicationName(), kSection,
                                                         QStringLiteral("Password"));
-    const QString sslMode = SettingsStore::read(kSection, QStringLiteral("SslMode"));
-    if (sslMode == kSslRequire || sslMode == kSslVerifyFull) {
-        connection.sslMode = sslMode;
+    return connection;
+}
+
+HistoryConnection HistoryConnection::fromSettings(const QString& application)
+{
+    HistoryConnection connection = readSettings(application);
+    if (connection.kind == Kind::Postgres) {
+        connection.password =
+            SecretStore::instance().readNow(application, kSection, QStringLiteral("Password"));
     }
-    connection.rootCertificate = SettingsStore::read(kSection, QStringLiteral("RootCertificate"));
     return connection;
 }
 

@@ -34,6 +34,9 @@ struct HistoryConnection {
     // "Host", "Port", "Name", "User", "Password", "SslMode", "RootCertificate". An SSL mode
     // this program does not offer reads as "prefer".
     static HistoryConnection fromSettings();
+    // The same from another program's store (garrison-rcon reads GARRISON's); the password is
+    // read from the keyring at once.
+    static HistoryConnection fromSettings(const QString& application);
     void save() const;
 
     // How the history names itself in messages.

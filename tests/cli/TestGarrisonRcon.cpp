@@ -387,6 +387,42 @@ private Q_SLOTS:
         }
     }
 
+    // Without a daemon, bans are those of GARRISON's own player history: what one run adds, the
+    // next lists and lifts, with or without the profile of a direct session.
+    void bansOfDirectSessionsAreLocal()
+    {
+        const auto rcon = [this](const QString& arguments) {
+            return runRcon(arguments.split(QLatin1Char(' ')), environment(QString()));
+        };
+        Run run = rcon(QStringLiteral("bans add --guid 0123456789ABCDEF0123456789ABCDEF "
+                                      "--reason x --duration 2h"));
+        QCOMPARE(run.exitCode, 0);
+        const QString first = run.out.trimmed();
+        run = rcon(QStringLiteral("--profile 2 bans add --address 198.51.100.0/24"));
+        QCOMPARE(run.exitCode, 0);
+        const QString second = run.out.trimmed();
+        QVERIFY(first.toLongLong() > 0 && second.toLongLong() > first.toLongLong());
+
+        QCOMPARE(rcon(QStringLiteral("bans lift %1 --note appeal").arg(first)).exitCode, 0);
+        QVERIFY(rcon(QStringLiteral("bans lift %1").arg(first)).exitCode != 0);
+        run = rcon(QStringLiteral("bans list --format json"));
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray active = QJsonDocument::fromJson(run.out.toUtf8()).array();
+        QCOMPARE(active.size(), 1);
+        QCOMPARE(active.at(0)[QStringLiteral("address")].toString(),
+                 QStringLiteral("198.51.100.0/24"));
+        QCOMPARE(active.at(0)[QStringLiteral("by")].toString(), QStringLiteral("rcon"));
+        run = rcon(QStringLiteral("bans list --all --format json"));
+        const QJsonArray all = QJsonDocument::fromJson(run.out.toUtf8()).array();
+        QCOMPARE(all.size(), 2);
+        const QJsonValue lifted = all.at(0)[QStringLiteral("id")].toInteger() == first.toLongLong()
+                                      ? all.at(0)
+                                      : all.at(1);
+        QCOMPARE(lifted[QStringLiteral("guid")].toString(),
+                 QStringLiteral("0123456789abcdef0123456789abcdef"));
+        QCOMPARE(lifted[QStringLiteral("state")].toString(), QStringLiteral("lifted"));
+    }
+
     // Besides the simulator's players (one of them still connecting), one who has left.
     void statusJsonHoldsTheSimulatorsPlayers()
     {
