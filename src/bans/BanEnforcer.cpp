@@ -33,8 +33,9 @@ void BanEnforcer::setBans(const QList<BanRecord>& bans, const QDateTime& now)
         if (!ban.guid.isEmpty()) {
             m_byGuid.insert(ban.guid.toLower(), index);
         }
-        if (!ban.address.isEmpty()) {
-            m_byAddress.append(index);
+        const QHostAddress address(ban.address);
+        if (!address.isNull()) {
+            m_byAddress.append({index, address, ban.prefixLength});
         }
     }
 }
@@ -52,18 +53,32 @@ const BanRecord* BanEnforcer::find(const QString& guid, const QString& address,
             }
         }
     }
-    if (address.trimmed().isEmpty()) {
+    if (m_byAddress.isEmpty()) {
         return nullptr;
     }
-    for (const qsizetype index : m_byAddress) {
-        const BanRecord& ban = m_bans.at(index);
-        if (!covers(ban, serverNames)) {
+    // The server prints "address:port", "[v6]:port", or for a bot "bot".
+    QString host = address.trimmed();
+    QHostAddress player(host);
+    if (player.isNull()) {
+        host = host.left(host.lastIndexOf(QLatin1Char(':')));
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);
+        }
+        player = QHostAddress(host);
+    }
+    if (player.isNull()) {
+        return nullptr;
+    }
+    for (const AddressBan& entry : m_byAddress) {
+        const bool matches =
+            entry.prefixLength < 0
+                ? player.isEqual(entry.address, QHostAddress::ConvertV4MappedToIPv4)
+                : player.isInSubnet(entry.address, entry.prefixLength);
+        if (!matches) {
             continue;
         }
-        BanRecord addressOnly = ban;
-        addressOnly.guid.clear();
-        addressOnly.servers.clear();
-        if (addressOnly.keepsOut(QString(), address, QString(), now)) {
+        const BanRecord& ban = m_bans.at(entry.index);
+        if (covers(ban, serverNames) && ban.state(now) == BanRecord::State::Active) {
             return &ban;
         }
     }

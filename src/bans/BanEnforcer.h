@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -40,9 +41,16 @@ public:
     static constexpr int kTellReasonLength = 100;
 
 private:
+    struct AddressBan {
+        qsizetype index;
+        QHostAddress address;
+        int prefixLength;
+    };
+
     QList<BanRecord> m_bans;
     QMultiHash<QString, qsizetype> m_byGuid;
-    QList<qsizetype> m_byAddress;
+    // Parsed once: a status of 64 players meets thousands of address bans.
+    QList<AddressBan> m_byAddress;
 };
 
 } // namespace garrison

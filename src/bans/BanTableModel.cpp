@@ -93,6 +93,9 @@ void BanTableModel::setRows(Kind kind, const QList<Row>& rows)
         if (row.searchText.isEmpty()) {
             row.searchText = searchTextOf(row);
         }
+        row.issuedSeconds = row.ban.issuedAt.isValid() ? row.ban.issuedAt.toSecsSinceEpoch() : 0;
+        row.untilSeconds =
+            row.ban.until ? row.ban.until->toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
         m_rows.append(std::move(row));
     }
     endResetModel();
@@ -183,10 +186,10 @@ QVariant BanTableModel::data(const QModelIndex& index, int role) const
     const BanRecord& ban = m_rows.at(index.row()).ban;
     if (role == kSortRole) {
         if (column == Until) {
-            return ban.until ? ban.until->toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+            return m_rows.at(index.row()).untilSeconds;
         }
         if (column == When) {
-            return ban.issuedAt.toSecsSinceEpoch();
+            return m_rows.at(index.row()).issuedSeconds;
         }
         return text(index.row(), column).toLower();
     }
@@ -247,6 +250,20 @@ bool BanTableModel::accepts(int index, Filter filter, const QString& lowerSearch
     return lowerSearch.isEmpty() || row.searchText.contains(lowerSearch);
 }
 
+bool BanTableModel::lessThan(int left, int right, int column) const
+{
+    const Row& a = m_rows.at(left);
+    const Row& b = m_rows.at(right);
+    if (column == When) {
+        return a.issuedSeconds < b.issuedSeconds;
+    }
+    if (column == Until) {
+        return a.untilSeconds < b.untilSeconds;
+    }
+    return text(left, static_cast<Column>(column))
+               .compare(text(right, static_cast<Column>(column)), Qt::CaseInsensitive) < 0;
+}
+
 QString BanTableModel::csv(const QList<int>& rows) const
 {
     QStringList lines;
@@ -298,6 +315,12 @@ void BanFilterModel::setFilter(BanTableModel::Filter filter)
     }
     m_filter = filter;
     invalidateRowsFilter();
+}
+
+bool BanFilterModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
+{
+    return m_bans ? m_bans->lessThan(left.row(), right.row(), left.column())
+                  : QSortFilterProxyModel::lessThan(left, right);
 }
 
 bool BanFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const

@@ -27,6 +27,10 @@ public:
         QString unbanKey;
         // Every shown text in lower case, colour codes removed: what the search looks in.
         QString searchText;
+        // Seconds since the epoch, for sorting without converting times at each comparison;
+        // a permanent ban ends last.
+        qint64 issuedSeconds = 0;
+        qint64 untilSeconds = 0;
     };
 
     // The sort role: times as numbers, the rest as shown.
@@ -50,6 +54,8 @@ public:
 
     QString text(int row, Column column) const;
     bool accepts(int row, Filter filter, const QString& lowerSearch) const;
+    // The order of two rows by a column: times by time, the rest by text, case ignored.
+    bool lessThan(int left, int right, int column) const;
     // The rows, in this order, as comma-separated text with a header line (CR LF lines).
     QString csv(const QList<int>& rows) const;
 
@@ -80,6 +86,7 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     BanTableModel* m_bans = nullptr;
