@@ -16,6 +16,7 @@
 #include "history/History.h"
 #include "history/HistoryBanSource.h"
 #include "history/HistoryPage.h"
+#include "history/HistoryQueries.h"
 #include "platform/ConsoleBox.h"
 #include "platform/Dialogs.h"
 #include "platform/WindowMemory.h"
@@ -201,6 +202,31 @@ void MainWindow::wireSession()
     connect(session, &ServerSession::listPublished, m_banList, &BanListWindow::takeServerList);
     connect(m_banList, &BanListWindow::serverListRequested, &session->lists(),
             &ListPublication::clear);
+    connect(m_banList, &BanListWindow::serverUnbanSent, session,
+            [session](const QStringList& cells, const QString& command) {
+                session->recordAction(cells, command, QString());
+            });
+    m_banList->setEngineBans([this] {
+        QList<BanTableModel::Row> rows;
+        const HistoryQueries* queries = m_history->queries();
+        if (!queries) {
+            return rows;
+        }
+        for (const PlayerAction& action : queries->engineBans(m_session->serverKey())) {
+            BanTableModel::Row row;
+            row.unbanKey = action.name;
+            row.ban.names = QStringList{action.name};
+            row.ban.guid = action.guid;
+            const QString address = action.address.trimmed();
+            BanRecord::parseAddress(address.left(address.lastIndexOf(QLatin1Char(':'))),
+                                    &row.ban.address, &row.ban.prefixLength);
+            row.ban.reason = action.reason;
+            row.ban.issuedBy = action.actor;
+            row.ban.issuedAt = QDateTime::fromSecsSinceEpoch(action.at, Qt::UTC);
+            rows.append(row);
+        }
+        return rows;
+    });
     connect(session, &ServerSession::playerKeptOut, this,
             [this](const QString& name, qint64 banId, const QString& reason) {
                 showStatus(tr("Kept out %1 (ban %2: %3)")

@@ -143,6 +143,9 @@ void BanListWindow::showEvent(QShowEvent* event)
 
 void BanListWindow::refresh()
 {
+    if (m_engineBans) {
+        m_model.setRows(BanTableModel::Kind::Engine, m_engineBans());
+    }
     if (m_source) {
         m_source->list();
     }
@@ -251,6 +254,9 @@ void BanListWindow::unban()
         return;
     }
     m_sender.Send(*command);
+    Q_EMIT serverUnbanSent({chosen.ban.names.value(0), QString(), QString(), chosen.ban.guid,
+                            QString(), chosen.ban.address},
+                           *command);
     showProblem(tr("Sent /%1; read the server's bans again to see the list now.").arg(*command));
 }
 

@@ -37,6 +37,12 @@ public:
     // The list the server published (pb_sv_banlist's answer).
     void takeServerList(const QString& text);
 
+    // Where the engine's bans come from; read at each refresh.
+    void setEngineBans(std::function<QList<BanTableModel::Row>()> reader)
+    {
+        m_engineBans = std::move(reader);
+    }
+
     // Opens the "Add a ban" dialog with these values (the History page's "Ban…").
     void addBan(const BanRecord& preset);
 
@@ -52,6 +58,9 @@ public:
 Q_SIGNALS:
     // Just before the server's own list is asked for: the list buffer should be emptied.
     void serverListRequested();
+    // An unban of the server's own went out for the player in these grid-like cells (name,
+    // score, ping, guid, slot, address), for the player history.
+    void serverUnbanSent(const QStringList& cells, const QString& command);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -79,6 +88,7 @@ private:
     QString m_actor = QStringLiteral("rcon");
     QTimer m_clock;
     std::function<QString(const QString&)> m_chooseFile;
+    std::function<QList<BanTableModel::Row>()> m_engineBans;
 };
 
 } // namespace garrison

@@ -190,6 +190,44 @@ std::optional<PlayerRecord> HistoryQueries::record(qint64 playerId) const
     return record;
 }
 
+QList<PlayerAction> HistoryQueries::engineBans(const QString& serverKey) const
+{
+    QSqlQuery query = select(
+        m_database.db(),
+        QStringLiteral("SELECT t.at, t.actor, t.command, t.guid, t.name, t.address, t.reason"
+                       " FROM actions t JOIN servers s ON s.id = t.server_id WHERE s.address = ?"
+                       " AND (lower(t.command) LIKE 'banuser %' OR lower(t.command) LIKE"
+                       " 'banclient %' OR lower(t.command) LIKE 'unbanuser %')"
+                       " ORDER BY t.at, t.id"),
+        {serverKey});
+    QList<PlayerAction> bans;
+    while (query.next()) {
+        PlayerAction action;
+        action.at = query.value(0).toLongLong();
+        action.serverKey = serverKey;
+        action.actor = query.value(1).toString();
+        action.command = query.value(2).toString();
+        action.guid = query.value(3).toString();
+        action.name = query.value(4).toString();
+        action.address = query.value(5).toString();
+        action.reason = query.value(6).toString();
+        const qsizetype blank = action.command.indexOf(QLatin1Char(' '));
+        const QString verb = action.command.left(blank).toLower();
+        // "banuser" and "unbanuser" name the player as typed; "banclient" the slot.
+        const QString argument = action.command.mid(blank + 1);
+        if (verb == QLatin1String("unbanuser")) {
+            bans.removeIf([&argument](const PlayerAction& ban) { return ban.name == argument; });
+            continue;
+        }
+        if (verb == QLatin1String("banuser")) {
+            action.name = argument;
+        }
+        bans.removeIf([&action](const PlayerAction& ban) { return ban.name == action.name; });
+        bans.append(action);
+    }
+    return bans;
+}
+
 std::optional<qint64> HistoryQueries::playerId(const QString& serverKey, const QString& guid,
                                                const QString& name) const
 {

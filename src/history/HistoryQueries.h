@@ -32,6 +32,10 @@ public:
     // localTime gives it); empty when unknown.
     QString tooltipText(const QString& serverKey, const QString& guid, const QString& name) const;
     QList<CountSample> playerCounts(const QString& serverKey, HistoryTime from) const;
+    // The engine's bans that this program sent to the server ("banuser", "banclient") and no
+    // "unbanuser" of the same name has undone since, the oldest first: the engine keeps its
+    // list to itself.
+    QList<PlayerAction> engineBans(const QString& serverKey) const;
 
     // The players' reports, the newest first.
     QList<PlayerReport> reports(int limit = kSearchLimit) const;

@@ -313,6 +313,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(
             m_sim->answered().constLast().startsWith(QStringLiteral("pb_sv_unban ")), kTimeoutMs);
     }
+
+    // The engine keeps its list to itself: the list shows the bans this program sent, until an
+    // unban undoes them.
+    void engineBansComeFromTheCommandsSent()
+    {
+        joinAndChoose(QStringLiteral("EngineCheater"), QStringLiteral("900002"));
+        m_main->playerMenu().entry(QStringLiteral("banplayerz"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_sim->answered().contains(QStringLiteral("banuser EngineCheater")), kTimeoutMs);
+        press("btnBanRefresh");
+        QVERIFY(column(BanTableModel::Name).contains(QStringLiteral("EngineCheater")));
+        choose(BanTableModel::Name, QStringLiteral("EngineCheater"));
+        QCOMPARE(table().model()->index(table().currentIndex().row(), BanTableModel::State).data(),
+                 QVariant(QStringLiteral("engine")));
+        press("btnBanUnban");
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->answered().constLast(),
+                                  QStringLiteral("unbanuser EngineCheater"), kTimeoutMs);
+        press("btnBanRefresh");
+        QVERIFY(!column(BanTableModel::Name).contains(QStringLiteral("EngineCheater")));
+    }
 };
 
 GARRISON_TEST_MAIN(TestBanList)
