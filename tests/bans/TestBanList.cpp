@@ -113,11 +113,12 @@ class TestBanList : public QObject {
         grid.setCurrentIndex(grid.model()->index(rowOf(), PlayerRow::Name));
         return said.mid(said.lastIndexOf(QLatin1String("slot ")) + 5).trimmed();
     }
-    void shoot(const char* name)
+    // Keeps a picture of the window when GARRISON_SCREENSHOTS names a folder.
+    static void shoot(QWidget& window, const char* name)
     {
         if (const QString folder = qEnvironmentVariable("GARRISON_SCREENSHOTS");
             !folder.isEmpty()) {
-            banList().grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
+            window.grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
         }
     }
 
@@ -173,6 +174,7 @@ private Q_SLOTS:
             setField(dialog, "cboReason", reason);
             setField(dialog, "cboDuration", QStringLiteral("7 days"));
             setField(dialog, "cboScope", QStringLiteral("All servers"));
+            shoot(dialog, "ban-with-reason");
             pressOk(dialog);
         };
         m_boxes->setYes([name](const QString& text) { return text.contains(name); });
@@ -260,7 +262,7 @@ private Q_SLOTS:
                                   kTimeoutMs);
         QVERIFY(stored().constLast().until &&
                 QDateTime::currentDateTimeUtc().secsTo(*stored().constLast().until) <= 3600);
-        shoot("banlist");
+        shoot(banList(), "banlist");
 
         // Lifted: gone from the active bans, found among the lifted ones.
         m_boxes->setYes([](const QString& text) { return text.startsWith(QLatin1String("Lift")); });
