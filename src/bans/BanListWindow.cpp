@@ -83,8 +83,11 @@ BanListWindow::BanListWindow(CommandSender& sender, Dialogs& dialogs, QWidget* p
             &BanListWindow::updateButtons);
     connect(&m_filter, &QAbstractItemModel::modelReset, this, &BanListWindow::updateButtons);
     m_clock.setInterval(kClockMs);
-    connect(&m_clock, &QTimer::timeout, this,
-            [this] { m_model.setNow(QDateTime::currentDateTimeUtc()); });
+    connect(&m_clock, &QTimer::timeout, this, [this] {
+        m_model.setNow(QDateTime::currentDateTimeUtc());
+        m_filter.refilter();
+        showCount();
+    });
     updateButtons();
 }
 
@@ -139,6 +142,12 @@ void BanListWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     m_clock.start();
     refresh();
+}
+
+void BanListWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_clock.stop();
 }
 
 void BanListWindow::refresh()

@@ -83,6 +83,8 @@ public:
     // Text in names, guid, address, reason, who issued it, servers (case and colours ignored).
     void setSearch(const QString& text);
     void setFilter(BanTableModel::Filter filter);
+    // The model's clock moved on: timed bans may have ended.
+    void refilter() { invalidateRowsFilter(); }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
