@@ -23,7 +23,7 @@ const QString kPostgresOptions =
 QString HistoryConnection::defaultSqlitePath()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QDir(base).filePath(QStringLiteral("GARRISON/history.sqlite"));
+    return QDir(base).filePath(SettingsStore::organization() + QStringLiteral("/history.sqlite"));
 }
 
 HistoryConnection HistoryConnection::fromSettings()
