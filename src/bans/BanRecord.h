@@ -36,6 +36,16 @@ struct BanRecord {
     QDateTime liftedAt;
     QString liftNote;
 
+    static constexpr qsizetype kMaxNameLength = 64;
+    static constexpr qsizetype kMaxReasonLength = 300;
+    static constexpr qsizetype kMaxNoteLength = 1000;
+    static constexpr qsizetype kMaxServers = 64;
+
+    // What makes this ban unfit to keep, for the one who gave it ("the reason has 10000
+    // characters; at most 300"), or empty. Colour codes are the players' own and stay; control
+    // characters are refused, as they would reach consoles and terminals.
+    QString problem() const;
+
     State state(const QDateTime& now) const;
     bool coversServer(const QString& serverName) const;
     // Whether a player with this guid and address, on that server, is kept out at `now`.

@@ -359,6 +359,11 @@ int main(int argc, char** argv)
     if (request.query) {
         return query(request, server);
     }
+    if (request.bans && !server.daemon) {
+        return fail(QStringLiteral("bans needs a profile that logs in through garrisond "
+                                   "(--profile N)"),
+                    kBadArguments);
+    }
     DaemonLogin daemon;
     QString rconPassword;
     if (server.daemon) {
