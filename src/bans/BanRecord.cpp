@@ -265,7 +265,11 @@ bool BanRecord::parseAddress(const QString& text, QString* address, int* prefixL
             return false;
         }
     }
-    *address = host.toString();
+    // A range is kept by its network: "192.0.2.7/24" is 192.0.2.0/24.
+    *address = length < 0 ? host.toString()
+                          : QHostAddress::parseSubnet(host.toString() + QLatin1Char('/') +
+                                                      QString::number(length))
+                                .first.toString();
     *prefixLength = length;
     return true;
 }
