@@ -28,7 +28,13 @@ QString withoutControls(QString text)
 
 BanEnforcer::BanEnforcer(BanStore& store, QObject* parent)
     : QObject(parent), m_store(store), m_clock([] { return QDateTime::currentDateTimeUtc(); })
-{}
+{
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(kStatusDelayMs);
+    connect(&m_statusTimer, &QTimer::timeout, this,
+            [this] { m_rcon.send(QStringLiteral("status")); });
+    connect(&m_rcon, &RconChannel::replyText, this, &BanEnforcer::takeStatus);
+}
 
 void BanEnforcer::configure(const DaemonConfig& config)
 {
@@ -48,8 +54,13 @@ void BanEnforcer::takeEvent(const GameEvent& event)
             player.address = known->address;
         }
         m_present.insert(who.slot, player);
+        // A new connection: a kick just before was another player's, or missed.
+        m_kickedAt.remove(who.slot);
         m_names.insert(who.guid.toLower(), who.name);
-        check(player);
+        if (!check(player) && player.address.isEmpty() && m_store.hasAddressBans() &&
+            !m_statusTimer.isActive()) {
+            m_statusTimer.start();
+        }
         break;
     }
     case GameEvent::Kind::Quit:
@@ -139,23 +150,24 @@ void BanEnforcer::recheck(const QList<qint64>& ids)
     }
 }
 
-void BanEnforcer::check(const Player& player)
+bool BanEnforcer::check(const Player& player)
 {
     const QDateTime time = now();
     const std::optional<BanRecord> ban =
         m_store.keepingOut(player.guid, player.address, m_serverName, time);
     if (!ban) {
-        return;
+        return false;
     }
     const qint64 at = time.toMSecsSinceEpoch();
     if (const auto kicked = m_kickedAt.constFind(player.slot);
         kicked != m_kickedAt.cend() && at - *kicked < kKickRepeatMs) {
-        return;
+        return true;
     }
     m_kickedAt.insert(player.slot, at);
     m_rcon.send(QStringLiteral("tell %1 %2").arg(player.slot).arg(tellText(*ban)));
     m_rcon.send(QStringLiteral("clientkick %1").arg(player.slot));
     Q_EMIT keptOut(*ban, player);
+    return true;
 }
 
 QString BanEnforcer::tellText(const BanRecord& ban)

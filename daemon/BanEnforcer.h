@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 
 namespace garrisond {
@@ -19,8 +20,9 @@ struct DaemonConfig;
 
 // Keeps banned players off the game server: every join in the game log, every player of a
 // "status" that garrisond takes, and the players present when the list changes are checked
-// against the bans; a banned one is told why and kicked by slot. It also remembers the last
-// chat lines of each player, the evidence of a ban issued through garrisond.
+// against the bans; a banned one is told why and kicked by slot. A join line names no address:
+// while some ban names one, a join is followed by a "status" of the enforcer's own. It also
+// remembers the last chat lines of each player, the evidence of a ban issued through garrisond.
 class BanEnforcer : public QObject, public GameEventSink {
     Q_OBJECT
 
@@ -32,6 +34,8 @@ public:
     static constexpr qint64 kKickRepeatMs = 5000;
     // What is told stays within one line of the game's chat.
     static constexpr qsizetype kTellLength = 150;
+    // Joins within this time share one "status" for their addresses.
+    static constexpr int kStatusDelayMs = 50;
 
     struct Player {
         int slot = -1;
@@ -67,7 +71,8 @@ Q_SIGNALS:
 
 private:
     QDateTime now() const { return m_clock(); }
-    void check(const Player& player);
+    // True when a ban keeps the player out (kicked now or just before).
+    bool check(const Player& player);
 
     BanStore& m_store;
     RconChannel m_rcon;
@@ -77,6 +82,7 @@ private:
     QHash<QString, QStringList> m_chat;
     QHash<QString, QString> m_names;
     QHash<int, qint64> m_kickedAt; // slot: ms since the epoch
+    QTimer m_statusTimer;
 };
 
 } // namespace garrisond

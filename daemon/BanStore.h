@@ -60,6 +60,8 @@ public:
     QList<garrison::BanRecord> all() const { return m_bans.values(); }
     std::optional<garrison::BanRecord> find(qint64 id) const;
     qsizetype size() const { return m_bans.size(); }
+    // Some ban names an address or a range: a join line, which has no address, is not enough.
+    bool hasAddressBans() const { return !m_byAddress.isEmpty() || !m_ranges.isEmpty(); }
     bool isShared() const { return m_shared.has_value(); }
     // The shared database answers (always true without one).
     bool isReachable() const { return !m_shared || m_sharedOpen; }
