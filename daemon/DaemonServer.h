@@ -112,6 +112,7 @@ public:
     QByteArray banRequest(const DaemonMessage& message, const QString& address, const QString& who,
                           const QString& account, const QString& level);
     BanStore& bans() { return m_bans; }
+    const BanEnforcer& enforcer() const { return m_enforcer; }
     // After a granted login of `account`: whether its notification waits for the session to
     // tell whether a person logged in (notify_logins = interactive, an administrator's account).
     bool loginNoticeWaits(const QString& account) const;
