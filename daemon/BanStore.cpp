@@ -372,7 +372,7 @@ void BanStore::index(const BanRecord& ban)
         return;
     }
     if (ban.prefixLength >= 0) {
-        m_ranges.insert(ban.id);
+        m_ranges.insert(ban.id, {QHostAddress(ban.address), ban.prefixLength});
     } else {
         m_byAddress[BanRecord::playerHost(ban.address)].append(ban.id);
     }
@@ -422,9 +422,12 @@ std::optional<BanRecord> BanStore::keepingOut(const QString& guid, const QString
             return *ban;
         }
     }
-    for (const qint64 id : m_ranges) {
-        if (const BanRecord* ban = check(id)) {
-            return *ban;
+    const QHostAddress player(host);
+    for (auto range = m_ranges.cbegin(); range != m_ranges.cend(); ++range) {
+        if (player.isInSubnet(range->first, range->second)) {
+            if (const BanRecord* ban = check(range.key())) {
+                return *ban;
+            }
         }
     }
     return std::nullopt;

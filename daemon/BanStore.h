@@ -5,9 +5,9 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <optional>
@@ -102,7 +102,8 @@ private:
     QHash<qint64, garrison::BanRecord> m_bans;
     QHash<QString, QList<qint64>> m_byGuid;
     QHash<QString, QList<qint64>> m_byAddress;
-    QSet<qint64> m_ranges;
+    // Ranges are few and tried one by one, with their network parsed once.
+    QHash<qint64, std::pair<QHostAddress, int>> m_ranges;
     QTimer m_retryTimer;
     QTimer m_pollTimer;
 };
