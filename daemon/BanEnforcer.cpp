@@ -150,6 +150,14 @@ void BanEnforcer::recheck(const QList<qint64>& ids)
     }
 }
 
+void BanEnforcer::recheckAll()
+{
+    const QList<Player> present = m_present.values();
+    for (const Player& player : present) {
+        check(player);
+    }
+}
+
 bool BanEnforcer::check(const Player& player)
 {
     const QDateTime time = now();

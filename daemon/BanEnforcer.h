@@ -54,6 +54,8 @@ public:
     void takeStatus(const QString& text);
     // After the list changed: the players present are checked against these bans.
     void recheck(const QList<qint64>& ids);
+    // Every player present, once the list is read.
+    void recheckAll();
 
     // The player's last chat lines, oldest first ("20:15:02 Name: text").
     QStringList evidence(const QString& guid) const { return m_chat.value(guid.toLower()); }

@@ -143,6 +143,10 @@ QSqlDatabase BanStore::shared() const
 
 void BanStore::close()
 {
+    if (m_reader) {
+        m_reader->wait();
+        m_reader.reset();
+    }
     m_retryTimer.stop();
     m_pollTimer.stop();
     for (const QString& name : {m_sharedName, m_localName}) {
@@ -154,35 +158,79 @@ void BanStore::close()
     m_sharedOpen = false;
 }
 
+std::optional<BanStore::List> BanStore::read(const QString& connection, QString* error)
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT %1 FROM bans").arg(kColumns))) {
+        *error = failure(QStringLiteral("cannot read the bans"), query.lastError());
+        return std::nullopt;
+    }
+    List list;
+    while (query.next()) {
+        list.take(fromRow(query), query.value(1).toLongLong());
+    }
+    return list;
+}
+
 bool BanStore::open(const QString& localPath, const std::optional<HistoryConnection>& sharedAt,
                     QString* error)
 {
     close();
     m_shared = sharedAt;
-    m_bans.clear();
-    m_byGuid.clear();
-    m_byAddress.clear();
-    m_ranges.clear();
-    m_revision = 0;
+    m_list = {};
     if (!openLocal(localPath, error)) {
         return false;
     }
-    QSqlQuery query(local());
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM bans").arg(kColumns))) {
-        *error = failure(QStringLiteral("cannot read the bans in ") + localPath, query.lastError());
+    std::optional<List> list = read(m_localName, error);
+    if (!list) {
         return false;
     }
-    m_bans.reserve(query.size() > 0 ? query.size() : 1024);
-    while (query.next()) {
-        const BanRecord ban = fromRow(query);
-        m_revision = std::max(m_revision, query.value(1).toLongLong());
-        m_bans.insert(ban.id, ban);
-        index(ban);
-    }
+    m_list = std::move(*list);
     if (m_shared) {
         reachShared();
     }
+    return true;
+}
+
+bool BanStore::openInBackground(const QString& localPath,
+                                const std::optional<HistoryConnection>& sharedAt, QString* error)
+{
+    close();
+    m_shared = sharedAt;
+    m_list = {};
+    if (!openLocal(localPath, error)) {
+        return false;
+    }
+    const QString reader = m_localName + QStringLiteral("-reader");
+    m_reader.reset(QThread::create([this, reader, localPath] {
+        QString why;
+        std::optional<List> list;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), reader);
+            db.setDatabaseName(localPath);
+            list = db.open() ? read(reader, &why) : std::nullopt;
+            if (!db.isOpen()) {
+                why = failure(QStringLiteral("cannot open the ban file ") + localPath,
+                              db.lastError());
+            }
+        }
+        QSqlDatabase::removeDatabase(reader);
+        QMetaObject::invokeMethod(this, [this, list = std::move(list), why] {
+            if (m_reader) {
+                m_reader->wait();
+                m_reader.reset();
+            }
+            if (list) {
+                m_list = std::move(*list);
+            }
+            if (m_shared) {
+                reachShared();
+            }
+            Q_EMIT loaded(why);
+        });
+    }));
+    m_reader->start();
     return true;
 }
 
@@ -305,14 +353,14 @@ void BanStore::sharedLost(const QString& why)
 
 void BanStore::catchUp()
 {
-    if (m_shared && !m_sharedOpen) {
+    if (isLoading() || (m_shared && !m_sharedOpen)) {
         return;
     }
     QSqlQuery query(m_shared ? shared() : local());
     query.setForwardOnly(true);
     query.prepare(
         QStringLiteral("SELECT %1 FROM bans WHERE revision > ? ORDER BY revision").arg(kColumns));
-    query.addBindValue(m_revision);
+    query.addBindValue(m_list.revision);
     if (!query.exec()) {
         if (m_shared) {
             sharedLost(failure(QStringLiteral("the ban database ") + m_shared->description(),
@@ -347,38 +395,38 @@ void BanStore::catchUp()
         }
     }
     for (const auto& [ban, revision] : rows) {
-        take(ban, revision);
+        m_list.take(ban, revision);
         ids.append(ban.id);
     }
     Q_EMIT changed(ids);
 }
 
-void BanStore::take(const BanRecord& ban, qint64 revision)
+void BanStore::List::take(const BanRecord& ban, qint64 banRevision)
 {
-    m_revision = std::max(m_revision, revision);
-    if (const auto found = m_bans.constFind(ban.id); found != m_bans.cend()) {
+    revision = std::max(revision, banRevision);
+    if (const auto found = bans.constFind(ban.id); found != bans.cend()) {
         unindex(*found);
     }
-    m_bans.insert(ban.id, ban);
+    bans.insert(ban.id, ban);
     index(ban);
 }
 
-void BanStore::index(const BanRecord& ban)
+void BanStore::List::index(const BanRecord& ban)
 {
     if (!ban.guid.isEmpty()) {
-        m_byGuid[ban.guid].append(ban.id);
+        byGuid[ban.guid].append(ban.id);
     }
     if (ban.address.isEmpty()) {
         return;
     }
     if (ban.prefixLength >= 0) {
-        m_ranges.insert(ban.id, {QHostAddress(ban.address), ban.prefixLength});
+        ranges.insert(ban.id, {QHostAddress(ban.address), ban.prefixLength});
     } else {
-        m_byAddress[BanRecord::playerHost(ban.address)].append(ban.id);
+        byAddress[BanRecord::playerHost(ban.address)].append(ban.id);
     }
 }
 
-void BanStore::unindex(const BanRecord& ban)
+void BanStore::List::unindex(const BanRecord& ban)
 {
     const auto remove = [&ban](QHash<QString, QList<qint64>>& index, const QString& key) {
         const auto found = index.find(key);
@@ -390,11 +438,11 @@ void BanStore::unindex(const BanRecord& ban)
         }
     };
     if (!ban.guid.isEmpty()) {
-        remove(m_byGuid, ban.guid);
+        remove(byGuid, ban.guid);
     }
-    m_ranges.remove(ban.id);
+    ranges.remove(ban.id);
     if (!ban.address.isEmpty() && ban.prefixLength < 0) {
-        remove(m_byAddress, BanRecord::playerHost(ban.address));
+        remove(byAddress, BanRecord::playerHost(ban.address));
     }
 }
 
@@ -402,12 +450,13 @@ std::optional<BanRecord> BanStore::keepingOut(const QString& guid, const QString
                                               const QString& serverName, const QDateTime& now) const
 {
     const auto check = [&](qint64 id) -> const BanRecord* {
-        const auto found = m_bans.constFind(id);
-        return found != m_bans.cend() && found->keepsOut(guid, address, serverName, now) ? &*found
-                                                                                         : nullptr;
+        const auto found = m_list.bans.constFind(id);
+        return found != m_list.bans.cend() && found->keepsOut(guid, address, serverName, now)
+                   ? &*found
+                   : nullptr;
     };
     if (const std::optional<QString> normal = BanRecord::normalisedGuid(guid)) {
-        for (const qint64 id : m_byGuid.value(*normal)) {
+        for (const qint64 id : m_list.byGuid.value(*normal)) {
             if (const BanRecord* ban = check(id)) {
                 return *ban;
             }
@@ -417,13 +466,13 @@ std::optional<BanRecord> BanStore::keepingOut(const QString& guid, const QString
     if (host.isEmpty()) {
         return std::nullopt;
     }
-    for (const qint64 id : m_byAddress.value(host)) {
+    for (const qint64 id : m_list.byAddress.value(host)) {
         if (const BanRecord* ban = check(id)) {
             return *ban;
         }
     }
     const QHostAddress player(host);
-    for (auto range = m_ranges.cbegin(); range != m_ranges.cend(); ++range) {
+    for (auto range = m_list.ranges.cbegin(); range != m_list.ranges.cend(); ++range) {
         if (player.isInSubnet(range->first, range->second)) {
             if (const BanRecord* ban = check(range.key())) {
                 return *ban;
@@ -435,8 +484,8 @@ std::optional<BanRecord> BanStore::keepingOut(const QString& guid, const QString
 
 std::optional<BanRecord> BanStore::find(qint64 id) const
 {
-    const auto found = m_bans.constFind(id);
-    return found == m_bans.cend() ? std::nullopt : std::optional(*found);
+    const auto found = m_list.bans.constFind(id);
+    return found == m_list.bans.cend() ? std::nullopt : std::optional(*found);
 }
 
 BanStore::Result BanStore::add(const BanRecord& ban)
@@ -487,6 +536,9 @@ BanStore::Result BanStore::write(const QList<BanRecord>& bans, bool insert)
             return {0, 0, problem};
         }
     }
+    if (isLoading()) {
+        return {0, 0, QStringLiteral("the bans are still being read; try again in a few seconds")};
+    }
     if (!isReachable()) {
         return {0, 0,
                 QStringLiteral("the shared ban database is away; the bans cannot be changed "
@@ -503,26 +555,23 @@ BanStore::Result BanStore::write(const QList<BanRecord>& bans, bool insert)
         ok = query.exec(QStringLiteral("LOCK TABLE bans IN SHARE ROW EXCLUSIVE MODE"));
     }
     qint64 lastId = 0;
+    const QString statement =
+        insert ? QStringLiteral("INSERT INTO bans (%1) VALUES (%2, %3)%4")
+                     .arg(kColumns.mid(kColumns.indexOf(u',') + 2), revision, kFieldPlaceholders,
+                          postgres ? QStringLiteral(" RETURNING id") : QString())
+               : QStringLiteral("UPDATE bans SET revision = %1, names = ?, guid = ?, address = ?, "
+                                "prefix_length = ?, reason = ?, until_at = ?, issued_by = ?, "
+                                "issued_at = ?, servers = ?, note = ?, evidence = ?, lifted = ?, "
+                                "lifted_by = ?, lifted_at = ?, lift_note = ? WHERE id = ?")
+                     .arg(revision);
+    ok = ok && query.prepare(statement);
     for (qsizetype at = 0; ok && at < bans.size(); ++at) {
         const BanRecord& ban = bans.at(at);
-        if (insert) {
-            ok = query.prepare(QStringLiteral("INSERT INTO bans (%1) VALUES (%2, %3)%4")
-                                   .arg(kColumns.mid(kColumns.indexOf(u',') + 2), revision,
-                                        kFieldPlaceholders,
-                                        postgres ? QStringLiteral(" RETURNING id") : QString()));
-        } else {
-            ok = query.prepare(
-                QStringLiteral("UPDATE bans SET revision = %1, names = ?, guid = ?, address = ?, "
-                               "prefix_length = ?, reason = ?, until_at = ?, issued_by = ?, "
-                               "issued_at = ?, servers = ?, note = ?, evidence = ?, lifted = ?, "
-                               "lifted_by = ?, lifted_at = ?, lift_note = ? WHERE id = ?")
-                    .arg(revision));
-        }
         bindFields(query, ban);
         if (!insert) {
             query.addBindValue(ban.id);
         }
-        ok = ok && query.exec();
+        ok = query.exec();
         if (ok && insert) {
             lastId = postgres && query.next() ? query.value(0).toLongLong()
                                               : query.lastInsertId().toLongLong();

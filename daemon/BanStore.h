@@ -9,7 +9,9 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 class QSqlDatabase;
@@ -51,17 +53,22 @@ public:
     // of, and tried again.
     bool open(const QString& localPath, const std::optional<garrison::HistoryConnection>& shared,
               QString* error);
+    // The same, with the list read on a thread of its own: a list of 100,000 bans takes a
+    // few seconds. Until loaded(), no one is kept out and changes are refused.
+    bool openInBackground(const QString& localPath,
+                          const std::optional<garrison::HistoryConnection>& shared, QString* error);
+    bool isLoading() const { return m_reader != nullptr; }
     void close();
 
     // The active ban that keeps this player out of serverName, if any.
     std::optional<garrison::BanRecord> keepingOut(const QString& guid, const QString& address,
                                                   const QString& serverName,
                                                   const QDateTime& now) const;
-    QList<garrison::BanRecord> all() const { return m_bans.values(); }
+    QList<garrison::BanRecord> all() const { return m_list.bans.values(); }
     std::optional<garrison::BanRecord> find(qint64 id) const;
-    qsizetype size() const { return m_bans.size(); }
+    qsizetype size() const { return m_list.bans.size(); }
     // Some ban names an address or a range: a join line, which has no address, is not enough.
-    bool hasAddressBans() const { return !m_byAddress.isEmpty() || !m_ranges.isEmpty(); }
+    bool hasAddressBans() const { return !m_list.byAddress.isEmpty() || !m_list.ranges.isEmpty(); }
     bool isShared() const { return m_shared.has_value(); }
     // The shared database answers (always true without one).
     bool isReachable() const { return !m_shared || m_sharedOpen; }
@@ -78,19 +85,34 @@ public:
     void catchUp();
 
 Q_SIGNALS:
+    // openInBackground() has read the list (or failed to, with the reason).
+    void loaded(const QString& error);
     // Bans were added or changed, here or elsewhere: their ids.
     void changed(const QList<qint64>& ids);
     // The shared database went away, or came back.
     void warning(const QString& text);
 
 private:
+    // The bans in memory, with their indexes for the check of a player.
+    struct List {
+        QHash<qint64, garrison::BanRecord> bans;
+        QHash<QString, QList<qint64>> byGuid;
+        QHash<QString, QList<qint64>> byAddress;
+        // Ranges are few and tried one by one, with their network parsed once.
+        QHash<qint64, std::pair<QHostAddress, int>> ranges;
+        qint64 revision = 0; // the last seen
+
+        void take(const garrison::BanRecord& ban, qint64 banRevision);
+        void index(const garrison::BanRecord& ban);
+        void unindex(const garrison::BanRecord& ban);
+    };
+    // Every ban of the file open under that connection name.
+    static std::optional<List> read(const QString& connection, QString* error);
+
     bool openLocal(const QString& path, QString* error);
     void reachShared();
     void sharedLost(const QString& why);
     Result write(const QList<garrison::BanRecord>& bans, bool insert);
-    void take(const garrison::BanRecord& ban, qint64 revision);
-    void index(const garrison::BanRecord& ban);
-    void unindex(const garrison::BanRecord& ban);
     QSqlDatabase local() const;
     QSqlDatabase shared() const;
 
@@ -98,12 +120,8 @@ private:
     QString m_sharedName;
     std::optional<garrison::HistoryConnection> m_shared;
     bool m_sharedOpen = false;
-    qint64 m_revision = 0;
-    QHash<qint64, garrison::BanRecord> m_bans;
-    QHash<QString, QList<qint64>> m_byGuid;
-    QHash<QString, QList<qint64>> m_byAddress;
-    // Ranges are few and tried one by one, with their network parsed once.
-    QHash<qint64, std::pair<QHostAddress, int>> m_ranges;
+    List m_list;
+    std::unique_ptr<QThread> m_reader;
     QTimer m_retryTimer;
     QTimer m_pollTimer;
 };

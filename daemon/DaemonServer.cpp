@@ -49,6 +49,12 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     connect(&m_game.watch(), &ServerWatch::replyText, &m_enforcer, &BanEnforcer::takeStatus);
     connect(&m_enforcer, &BanEnforcer::keptOut, this, &DaemonServer::keptOut);
     connect(&m_bans, &BanStore::changed, this, &DaemonServer::bansChanged);
+    connect(&m_bans, &BanStore::loaded, this, [this](const QString& error) {
+        if (!error.isEmpty()) {
+            Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + error);
+        }
+        m_enforcer.recheckAll();
+    });
     connect(&m_bans, &BanStore::warning, this, [this](const QString& text) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("ban-database"), text);
         Q_EMIT warning(text);
@@ -125,9 +131,10 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     if (!m_accounts.load(&m_error)) {
         return false;
     }
-    // Without its ban file (a full disk) garrisond still serves its administrators.
+    // Without its ban file (a full disk) garrisond still serves its administrators. A long
+    // list is read meanwhile; the players who came in the meantime are checked then.
     if (QString banError;
-        !m_bans.open(m_config.banFilePath(), m_config.sharedBanDatabase(), &banError)) {
+        !m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(), &banError)) {
         Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + banError);
     }
     // A skip that cannot be read is lost, which restarts the server as scheduled: no reason not
@@ -313,7 +320,8 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     m_enforcer.configure(m_config);
     if (banDatabaseChanged) {
         QString error;
-        if (!m_bans.open(m_config.banFilePath(), m_config.sharedBanDatabase(), &error)) {
+        if (!m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(),
+                                     &error)) {
             Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + error);
         }
     }

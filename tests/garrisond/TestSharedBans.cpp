@@ -98,7 +98,7 @@ class TestSharedBans : public QObject {
         }
         site.auditPath = config.auditLogPath;
         site.daemon = std::make_unique<DaemonServer>(config);
-        return site.daemon->start(QHostAddress::LocalHost, 0) && site.daemon->bans().isReachable();
+        return site.daemon->start(QHostAddress::LocalHost, 0);
     }
 
 private Q_SLOTS:
@@ -114,6 +114,10 @@ private Q_SLOTS:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QVERIFY(startSite(m_eu, QStringLiteral("eu1")));
         QVERIFY(startSite(m_us, QStringLiteral("us2")));
+        for (Site* site : {&m_eu, &m_us}) {
+            const garrisond::BanStore& bans = site->daemon->bans();
+            QTRY_VERIFY_WITH_TIMEOUT(!bans.isLoading() && bans.isReachable(), kWaitMs);
+        }
     }
     void cleanupTestCase()
     {
