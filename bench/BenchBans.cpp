@@ -3,11 +3,15 @@
 #include "BanStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "SimServer.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 using garrison::BanRecord;
@@ -109,6 +113,89 @@ void BM_GarrisondStart(benchmark::State& state)
         benchmark::Counter(enforcingMs, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_GarrisondStart)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A banned player's join line written by a simulated server on a thread of its own, to the
+// player gone from it: garrisond reads the line, tells him and kicks him (50 joins).
+void BM_JoinToKick(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    garrison::sim::SimSettings settings;
+    settings.players = 0;
+    settings.tickMs = 0;
+    settings.logFile = dir.filePath(QStringLiteral("games_mp.log"));
+    QThread thread;
+    auto* sim = new garrison::sim::SimServer(settings);
+    sim->moveToThread(&thread);
+    thread.start();
+    quint16 port = 0;
+    QMetaObject::invokeMethod(
+        sim, [&] { port = sim->start(QHostAddress(QHostAddress::LocalHost), 0); },
+        Qt::BlockingQueuedConnection);
+    QFile file(dir.filePath(QStringLiteral("garrisond.conf")));
+    file.open(QIODevice::WriteOnly);
+    file.write(QStringLiteral("rcon_password = %1\nserver_port = %2\ngame_log = %3\n"
+                              "allow_plaintext = true\nhealth_interval = 0s\n")
+                   .arg(settings.password)
+                   .arg(port)
+                   .arg(settings.logFile)
+                   .toUtf8());
+    file.close();
+    garrisond::DaemonConfig config;
+    QString error;
+    garrisond::DaemonConfig::load(file.fileName(), &config, &error);
+    garrisond::DaemonServer daemon(config);
+    daemon.start(QHostAddress(QHostAddress::LocalHost), 0);
+    while (daemon.bans().isLoading()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    BanRecord ban;
+    ban.guid = QStringLiteral("4242");
+    ban.reason = QStringLiteral("aimbot");
+    ban.issuedAt = QDateTime::currentDateTimeUtc();
+    daemon.bans().add(ban);
+    const auto present = [&] {
+        bool found = false;
+        QMetaObject::invokeMethod(
+            sim,
+            [&] {
+                const auto& players = sim->console().world().players();
+                found = std::any_of(players.cbegin(), players.cend(),
+                                    [](const auto& player) { return player.guid == 4242; });
+            },
+            Qt::BlockingQueuedConnection);
+        return found;
+    };
+    QList<double> latencies;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        QMetaObject::invokeMethod(
+            sim,
+            [&] {
+                clock.start();
+                sim->console().world().joinNow(QStringLiteral("Cheater"), 4242,
+                                               QStringLiteral("203.0.113.9"), 28960);
+            },
+            Qt::BlockingQueuedConnection);
+        while (present() && clock.elapsed() < 5000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(seconds);
+        latencies.append(seconds * 1000);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    if (!latencies.isEmpty()) {
+        state.counters["min_ms"] = latencies.first();
+        state.counters["median_ms"] = latencies.at(latencies.size() / 2);
+        state.counters["p90_ms"] = latencies.at(latencies.size() * 9 / 10);
+        state.counters["max_ms"] = latencies.last();
+    }
+    QMetaObject::invokeMethod(
+        sim, [sim] { delete sim; }, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+}
+BENCHMARK(BM_JoinToKick)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
 
 // A join line names the guid only; a status adds the address, which the ranges are tried on.
 void BM_CheckOnJoin(benchmark::State& state)
