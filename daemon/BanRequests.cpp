@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 
 using garrison::BanRecord;
 
@@ -250,6 +251,7 @@ BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now
     };
     QList<BanRecord> bans;
     qsizetype skipped = 0;
+    QSet<QString> taken;
     QStringList read;
     for (const auto& [path, punkBuster] : files) {
         QFile file(path);
@@ -263,11 +265,15 @@ BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now
             if (!ban) {
                 continue;
             }
-            if (m_store.keepingOut(ban->guid, ban->address, QString(), now) ||
+            // One player in both files, or banned already, is banned once.
+            const QString key = ban->guid.isEmpty() ? ban->address : ban->guid;
+            if (taken.contains(key) ||
+                m_store.keepingOut(ban->guid, ban->address, QString(), now) ||
                 !ban->problem().isEmpty()) {
                 ++skipped;
                 continue;
             }
+            taken.insert(key);
             ban->issuedBy = asker.account;
             ban->issuedAt = now;
             ban->note = QStringLiteral("imported from the %1 ban file").arg(source);

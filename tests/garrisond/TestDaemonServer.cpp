@@ -170,6 +170,40 @@ private Q_SLOTS:
             QVERIFY(answer.endsWith('\n'));
         }
     }
+    // The engine's and PunkBuster's ban files become bans once, for poweradmin only; what is
+    // banned already, and lines that name no one, are skipped.
+    void importsTheBanFiles()
+    {
+        QDir(m_dir->path()).mkpath(QStringLiteral("game/main"));
+        QDir(m_dir->path()).mkpath(QStringLiteral("game/pb"));
+        writeFile("game/main/ban.txt", "1234567 Bob the Builder\n\n# comment\nnot a ban\n");
+        writeFile("game/pb/pbbans.dat",
+                  "[06.01.2026 20:00:00] 0123456789ABCDEF0123456789ABCDEF \"Big Bad\" "
+                  "192.0.2.9:28960 wallhack (by admin)\n"
+                  "[06.02.2026 21:00:00] 1234567 \"Bob\" 192.0.2.10:28960 again\n");
+        writeConfig("server_directory = game\n");
+        startServer();
+        Client client(port());
+        QCOMPARE(client.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
+        QCOMPARE(client.exchange("getrconpass"), kRcon);
+        QVERIFY(client.exchange("importbans").startsWith("BANREFUSED only poweradmin"));
+        Client power(port());
+        QCOMPARE(power.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(power.exchange("getrconpass"), kRcon);
+        QCOMPARE(power.exchange("importbans"), QByteArray("BANIMPORTED 2 1\n"));
+        QCOMPARE(power.exchange("importbans"), QByteArray("BANIMPORTED 0 3\n"));
+        const QList<garrison::BanRecord> bans = m_server->bans().all();
+        QCOMPARE(bans.size(), 2);
+        const auto pb = std::find_if(bans.cbegin(), bans.cend(),
+                                     [](const auto& ban) { return !ban.address.isEmpty(); });
+        QVERIFY(pb != bans.cend());
+        QCOMPARE(pb->guid, "0123456789abcdef0123456789abcdef");
+        QCOMPARE(pb->names, QStringList{"Big Bad"});
+        QCOMPARE(pb->address, "192.0.2.9");
+        QCOMPARE(pb->reason, "wallhack (by admin)");
+        QCOMPARE(m_server->bans().keepingOut("1234567", {}, {}, m_now)->names,
+                 QStringList{"Bob the Builder"});
+    }
     // Granted logins of each level are made by the other tests. Each row's messages, separated by
     // "|", are refused; what comes before a login is refused as asked too early.
     void refusesLogins_data()
