@@ -262,9 +262,9 @@ void DaemonLink::onReadyRead()
         if (rest.isEmpty()) {
             return;
         }
-        const bool more = rest.size() != split.rest.size();
         message = std::move(rest);
-        if (!more) {
+        // After an answer, event lines may follow again.
+        if (answers.isEmpty()) {
             break;
         }
     }
