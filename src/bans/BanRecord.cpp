@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <tuple>
 
 namespace garrison {
 
@@ -31,7 +32,68 @@ QDateTime fromIso(const QJsonValue& value)
     return QDateTime::fromString(value.toString(), Qt::ISODate);
 }
 
+// The first control character of the text, or nothing.
+std::optional<QChar> controlCharacter(const QString& text)
+{
+    for (const QChar character : text) {
+        if (character.category() == QChar::Other_Control) {
+            return character;
+        }
+    }
+    return std::nullopt;
+}
+
+QString checkedText(const QString& what, const QString& text, qsizetype most)
+{
+    if (text.size() > most) {
+        return QStringLiteral("the %1 has %2 characters; at most %3")
+            .arg(what)
+            .arg(text.size())
+            .arg(most);
+    }
+    if (const std::optional<QChar> control = controlCharacter(text)) {
+        return QStringLiteral("the %1 holds a control character (U+%2)")
+            .arg(what)
+            .arg(control->unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
 } // namespace
+
+QString BanRecord::problem() const
+{
+    if (guid.isEmpty() && address.isEmpty()) {
+        return QStringLiteral("a ban needs a guid or an address");
+    }
+    if (!guid.isEmpty() && !normalisedGuid(guid)) {
+        return QStringLiteral("a guid is up to 20 digits or 32 hexadecimal characters");
+    }
+    for (const QString& name : names) {
+        if (const QString why = checkedText(QStringLiteral("name"), name, kMaxNameLength);
+            !why.isEmpty()) {
+            return why;
+        }
+    }
+    if (servers.size() > kMaxServers) {
+        return QStringLiteral("a ban names at most %1 servers").arg(kMaxServers);
+    }
+    for (const QString& server : servers) {
+        if (const QString why = checkedText(QStringLiteral("server name"), server, kMaxNameLength);
+            !why.isEmpty()) {
+            return why;
+        }
+    }
+    for (const auto& [what, text, most] :
+         {std::tuple(QStringLiteral("reason"), reason, kMaxReasonLength),
+          std::tuple(QStringLiteral("note"), note, kMaxNoteLength),
+          std::tuple(QStringLiteral("note"), liftNote, kMaxNoteLength)}) {
+        if (const QString why = checkedText(what, text, most); !why.isEmpty()) {
+            return why;
+        }
+    }
+    return {};
+}
 
 BanRecord::State BanRecord::state(const QDateTime& now) const
 {
@@ -74,16 +136,7 @@ bool BanRecord::keepsOut(const QString& playerGuid, const QString& playerAddress
     if (address.isEmpty() || playerAddress.isEmpty()) {
         return false;
     }
-    // The server prints "address:port".
-    QString host = playerAddress.trimmed();
-    const QHostAddress direct(host);
-    if (direct.isNull()) {
-        host = host.left(host.lastIndexOf(QLatin1Char(':')));
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-            host = host.mid(1, host.size() - 2);
-        }
-    }
-    const QHostAddress player(host);
+    const QHostAddress player(playerHost(playerAddress));
     const QHostAddress banned(address);
     if (player.isNull() || banned.isNull()) {
         return false;
@@ -92,6 +145,24 @@ bool BanRecord::keepsOut(const QString& playerGuid, const QString& playerAddress
         return player.isEqual(banned, QHostAddress::ConvertV4MappedToIPv4);
     }
     return player.isInSubnet(banned, prefixLength);
+}
+
+QString BanRecord::playerHost(const QString& playerAddress)
+{
+    QString host = playerAddress.trimmed();
+    if (QHostAddress(host).isNull()) {
+        host = host.left(host.lastIndexOf(QLatin1Char(':')));
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);
+        }
+    }
+    const QHostAddress address(host);
+    if (address.isNull()) {
+        return {};
+    }
+    bool v4 = false;
+    const quint32 mapped = address.toIPv4Address(&v4);
+    return v4 ? QHostAddress(mapped).toString() : address.toString();
 }
 
 QJsonObject BanRecord::toJson(const QDateTime& now) const
@@ -194,7 +265,11 @@ bool BanRecord::parseAddress(const QString& text, QString* address, int* prefixL
             return false;
         }
     }
-    *address = host.toString();
+    // A range is kept by its network: "192.0.2.7/24" is 192.0.2.0/24.
+    *address = length < 0 ? host.toString()
+                          : QHostAddress::parseSubnet(host.toString() + QLatin1Char('/') +
+                                                      QString::number(length))
+                                .first.toString();
     *prefixLength = length;
     return true;
 }

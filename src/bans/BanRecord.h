@@ -36,6 +36,16 @@ struct BanRecord {
     QDateTime liftedAt;
     QString liftNote;
 
+    static constexpr qsizetype kMaxNameLength = 64;
+    static constexpr qsizetype kMaxReasonLength = 300;
+    static constexpr qsizetype kMaxNoteLength = 1000;
+    static constexpr qsizetype kMaxServers = 64;
+
+    // What makes this ban unfit to keep, for the one who gave it ("the reason has 10000
+    // characters; at most 300"), or empty. Colour codes are the players' own and stay; control
+    // characters are refused, as they would reach consoles and terminals.
+    QString problem() const;
+
     State state(const QDateTime& now) const;
     bool coversServer(const QString& serverName) const;
     // Whether a player with this guid and address, on that server, is kept out at `now`.
@@ -49,6 +59,9 @@ struct BanRecord {
     static std::optional<BanRecord> fromJson(const QJsonObject& object, QString* error = nullptr);
 
     static QString stateName(State state);
+    // The host of an address as the server prints it ("192.0.2.7:28960", "[2001:db8::1]:28960"),
+    // in QHostAddress's spelling; empty when it holds none.
+    static QString playerHost(const QString& playerAddress);
     // "192.0.2.7", "192.0.2.0/24", "2001:db8::/48"; false, with the reason, when not one.
     static bool parseAddress(const QString& text, QString* address, int* prefixLength,
                              QString* error = nullptr);

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QSet>
 #include <cmath>
 
 namespace garrison::cli {
@@ -79,14 +81,56 @@ Parsed failure(const QString& error)
     return parsed;
 }
 
+QSet<QString> valueOptionNames()
+{
+    QSet<QString> names;
+    for (const QCommandLineOption& option : options()) {
+        if (!option.valueName().isEmpty()) {
+            for (const QString& name : option.names()) {
+                names.insert(name);
+            }
+        }
+    }
+    return names;
+}
+
+// Where "bans" stands as a word of its own, not as the value of an option; -1 when nowhere.
+qsizetype bansIndex(const QStringList& arguments)
+{
+    const QSet<QString> valueOptions = valueOptionNames();
+    for (qsizetype index = 1; index < arguments.size(); ++index) {
+        const QString& word = arguments.at(index);
+        if (word == QLatin1String("bans")) {
+            return index;
+        }
+        if (word.startsWith(QLatin1String("--")) && !word.contains(QLatin1Char('=')) &&
+            valueOptions.contains(word.mid(2))) {
+            ++index;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 Parsed parseArguments(const QStringList& arguments)
 {
     // Everything after "--" is the console command, options included ("kick -1").
     const qsizetype separator = arguments.indexOf(QStringLiteral("--"));
-    const QStringList ours = separator < 0 ? arguments : arguments.mid(0, separator);
+    QStringList ours = separator < 0 ? arguments : arguments.mid(0, separator);
     const QStringList commandWords = separator < 0 ? QStringList() : arguments.mid(separator + 1);
+
+    // "bans" takes the words after it; the options it does not know are ours again.
+    std::optional<BansCommand> bans;
+    if (const qsizetype bansAt = bansIndex(ours); bansAt >= 0) {
+        BansCommand::Parsed parsedBans = BansCommand::parse(
+            ours.mid(bansAt + 1), valueOptionNames(), QDateTime::currentDateTimeUtc());
+        if (!parsedBans.command) {
+            return failure(parsedBans.error);
+        }
+        bans = parsedBans.command;
+        ours = ours.mid(0, bansAt) + parsedBans.rest;
+    }
 
     QCommandLineParser parser;
     parser.addOptions(options());
@@ -123,15 +167,19 @@ Parsed parseArguments(const QStringList& arguments)
     }
     request.command = commandWords.join(QLatin1Char(' ')).trimmed();
     request.fromStdin = parser.isSet(kStdin);
-    const int actions =
-        int(request.status) + int(request.query) + int(request.fromStdin) + int(separator >= 0);
+    request.bans = bans;
+    const int actions = int(request.status) + int(request.query) + int(request.fromStdin) +
+                        int(separator >= 0) + int(request.bans.has_value());
     if (actions == 0) {
-        return failure(QStringLiteral("nothing to send: give a command after --, status, query "
-                                      "or --stdin"));
+        return failure(QStringLiteral("nothing to send: give a command after --, status, query, "
+                                      "bans or --stdin"));
     }
     if (actions > 1) {
         return failure(
-            QStringLiteral("give only one of: a command after --, status, query, --stdin"));
+            QStringLiteral("give only one of: a command after --, status, query, bans, --stdin"));
+    }
+    if (request.watch && request.bans) {
+        return failure(QStringLiteral("watch repeats one command or status, not bans"));
     }
     if (separator >= 0 && request.command.isEmpty()) {
         return failure(QStringLiteral("the command after -- is empty"));
@@ -186,7 +234,8 @@ Parsed parseArguments(const QStringList& arguments)
     if (parser.isSet(kFormat)) {
         const QString format = parser.value(kFormat);
         if (!request.status && !request.query) {
-            return failure(QStringLiteral("--format belongs to status and query"));
+            return failure(request.bans ? QStringLiteral("--format of bans list goes after list")
+                                        : QStringLiteral("--format belongs to status and query"));
         }
         if (format == QLatin1String("table")) {
             request.format = Format::Table;
@@ -235,26 +284,29 @@ Parsed parseArguments(const QStringList& arguments)
 
 QString helpText()
 {
-    QString text = QStringLiteral(
-        "Usage: garrison-rcon [options] -- COMMAND...\n"
-        "       garrison-rcon [options] status [--format table|json|csv]\n"
-        "       garrison-rcon [options] query [--format table|json|csv]\n"
-        "       garrison-rcon [options] --stdin\n"
-        "       garrison-rcon [options] watch [status | -- COMMAND...]\n"
-        "\n"
-        "Sends remote console (RCON) commands to a game server and prints the replies, with\n"
-        "GARRISON's own engine. The password comes from --password-file, the environment\n"
-        "variable GARRISON_RCON_PASSWORD, the profile (the keyring, or GARRISON's settings\n"
-        "file), or a prompt on a terminal. query asks the server's public getinfo and\n"
-        "getstatus instead, which need no password.\n"
-        "\n"
-        "A profile that logs in through garrisond (daemon address and user name, no RCON\n"
-        "password) is used that way: garrison-rcon logs in over TLS, takes the RCON password\n"
-        "from the daemon and tells it every command. The daemon password comes from the same\n"
-        "places (GARRISON_DAEMON_PASSWORD in the environment). The daemon's certificate must\n"
-        "be trusted as in GARRISON; on a terminal garrison-rcon asks the first time.\n"
-        "\n"
-        "Options:\n");
+    QString text =
+        QStringLiteral("Usage: garrison-rcon [options] -- COMMAND...\n"
+                       "       garrison-rcon [options] status [--format table|json|csv]\n"
+                       "       garrison-rcon [options] query [--format table|json|csv]\n"
+                       "       garrison-rcon [options] --stdin\n"
+                       "       garrison-rcon [options] watch [status | -- COMMAND...]\n") +
+        BansCommand::usage() +
+        QStringLiteral(
+            "\n"
+            "Sends remote console (RCON) commands to a game server and prints the replies, with\n"
+            "GARRISON's own engine. The password comes from --password-file, the environment\n"
+            "variable GARRISON_RCON_PASSWORD, the profile (the keyring, or GARRISON's settings\n"
+            "file), or a prompt on a terminal. query asks the server's public getinfo and\n"
+            "getstatus instead, which need no password. bans lists, adds and lifts the bans\n"
+            "that garrisond enforces (a profile that logs in through it).\n"
+            "\n"
+            "A profile that logs in through garrisond (daemon address and user name, no RCON\n"
+            "password) is used that way: garrison-rcon logs in over TLS, takes the RCON password\n"
+            "from the daemon and tells it every command. The daemon password comes from the same\n"
+            "places (GARRISON_DAEMON_PASSWORD in the environment). The daemon's certificate must\n"
+            "be trusted as in GARRISON; on a terminal garrison-rcon asks the first time.\n"
+            "\n"
+            "Options:\n");
     for (const QCommandLineOption& option : options()) {
         QString names;
         for (const QString& name : option.names()) {

@@ -1,27 +1,13 @@
 #pragma once
 
+#include "cli/BansCommand.h"
+#include "cli/ExitCode.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 namespace garrison::cli {
-
-// What garrison-rcon's exit code tells a script.
-enum ExitCode : int {
-    kReplyReceived = 0,
-    kFailed = 1, // the machine refused something: no socket
-    kBadPassword = 2,
-    kNoAnswer = 3,
-    kBadArguments = 4, // also any problem with the password file: the caller's to fix
-    kHostNotFound = 5,
-    // Part of the reply is missing: datagrams were lost, or it was cut because it grew too
-    // long or was still coming at the timeout. What came is printed all the same.
-    kIncomplete = 6,
-    // The daemon of a profile shows a certificate that is not trusted (not yet, or no more).
-    kUntrustedDaemon = 7,
-};
-
-enum class Format { Table, Json, Csv };
 
 // One run of garrison-rcon as its arguments ask for it.
 struct Request {
@@ -42,6 +28,7 @@ struct Request {
     bool fromStdin = false;
     bool watch = false;
     QString command; // the words after "--", joined by blanks
+    std::optional<BansCommand> bans;
     Format format = Format::Table;
     bool raw = false;
 
