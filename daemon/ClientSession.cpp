@@ -291,6 +291,15 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
             send(kWatchNeedsAdmin);
         }
         break;
+    case Kind::GetBans:
+    case Kind::AddBan:
+    case Kind::EditBan:
+    case Kind::LiftBan:
+    case Kind::ImportBans:
+        // A client that reads the bans understands the notice of their changes.
+        m_followsBans = m_followsBans || message.kind == Kind::GetBans;
+        send(m_server.banRequest(message, m_address, who(), m_account, m_level));
+        break;
     case Kind::Echo:
         // The game server has the command already (the client holds the RCON password): a
         // stop from a level whose Admin page is closed can only be pointed out.

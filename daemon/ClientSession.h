@@ -18,7 +18,8 @@ namespace garrisond {
 // One client connection, over TLS unless plain text is allowed. The client sends first a login
 // "user:password-level", answered with the level word or a refusal; after that "getrconpass",
 // "getlog", "serveraddress", "startserver", the server watch's "serverstate", "skiprestart" and
-// "restartnow", "getevents", and the echoed commands "user - command". What arrives is gathered
+// "restartnow", "getevents", the bans' requests (BanRequests), and the echoed commands
+// "user - command". What arrives is gathered
 // into messages as DaemonMessage::takeWhole says. Nothing more is read while a login is being
 // checked, nor while the client has more than send_buffer_bytes of answers unread; one that lets
 // twice that pile up is dropped.
@@ -76,6 +77,8 @@ public:
 
     void takeEvent(const GameEvent& event) override;
     bool receivesEvents() const { return m_events; }
+    // It asked for the bans ("getbans"), so it is told when they change.
+    bool followsBans() const { return m_followsBans; }
     // An "EVENT server" line: for admin and poweradmin sessions that asked for events, whether
     // or not the game log is open to them.
     void takeServerEvent(const QByteArray& line);
@@ -129,6 +132,7 @@ private:
     // The last answer has not left yet: events wait for it.
     bool m_answerOutstanding = false;
     bool m_events = false;
+    bool m_followsBans = false;
     bool m_serverEvents = false;
     QByteArray m_pendingEvents;
     qint64 m_eventsLost = 0;

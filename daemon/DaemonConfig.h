@@ -2,6 +2,7 @@
 
 #include "Announcer.h"
 #include "Webhook.h"
+#include "history/HistoryConnection.h"
 
 #include <QList>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <QTime>
 #include <QUrl>
 #include <chrono>
+#include <optional>
 
 namespace garrisond {
 
@@ -65,6 +67,10 @@ struct DaemonConfig {
     // One webhook post per alert word and player within this time (0: every alert).
     std::chrono::seconds alertRepeatWindow{300};
     QString reportCommand = QStringLiteral("!report");
+    // Who may read and change the bans, and where they are kept: empty for the file beside
+    // the accounts, else a postgresql:// URL.
+    QStringList banLevels{QStringLiteral("admin"), QStringLiteral("poweradmin")};
+    QString banDatabase;
 
     // The watch over the game server.
     static constexpr quint16 kDefaultServerPort = 28960;
@@ -101,6 +107,9 @@ struct DaemonConfig {
     quint16 knownServerPort() const { return serverPort != 0 ? serverPort : commandPort(); }
     // Where the health checks, warnings and announcements go: "127.0.0.1:28960".
     QString gameServerAddress() const;
+    // Beside the accounts: the bans, or with ban_database the copy of the shared ones.
+    QString banFilePath() const;
+    std::optional<garrison::HistoryConnection> sharedBanDatabase() const;
     // server_name, else this machine's name and the game server's port.
     QString notificationName() const;
 

@@ -3,6 +3,7 @@
 #include "AuditLog.h"
 #include "WireText.h"
 
+#include <QJsonDocument>
 #include <utility>
 
 namespace garrisond {
@@ -17,7 +18,19 @@ bool isRequestWord(const QString& text)
            text == QLatin1String("startserver") || text == QLatin1String("serverstate") ||
            text == QLatin1String("skiprestart") || text == QLatin1String("restartnow") ||
            text == QLatin1String("getevents") || text == QLatin1String("serveraddress") ||
+           text == QLatin1String("getbans") || text == QLatin1String("importbans") ||
            text == kCommandLineClient;
+}
+
+// The ban requests that carry a JSON object after their word.
+DaemonMessage::Kind banChange(const QString& text)
+{
+    using Kind = DaemonMessage::Kind;
+    const QString word = text.left(text.indexOf(QLatin1Char(' ')));
+    return word == QLatin1String("addban")    ? Kind::AddBan
+           : word == QLatin1String("editban") ? Kind::EditBan
+           : word == QLatin1String("liftban") ? Kind::LiftBan
+                                              : Kind::Other;
 }
 
 bool isWhole(const QByteArray& bytes, const QString& account)
@@ -27,7 +40,8 @@ bool isWhole(const QByteArray& bytes, const QString& account)
         return true;
     }
     if (!account.isEmpty()) {
-        return false;
+        return banChange(text) != DaemonMessage::Kind::Other &&
+               QJsonDocument::fromJson(bytes.mid(bytes.indexOf(' ') + 1)).isObject();
     }
     const auto login = LoginRequest::parse(text);
     return login && LoginRequest::isLevel(login->level);
@@ -82,6 +96,10 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::ServerAddress;
     } else if (message.text == kCommandLineClient) {
         message.kind = Kind::CommandLine;
+    } else if (message.text == QLatin1String("getbans")) {
+        message.kind = Kind::GetBans;
+    } else if (message.text == QLatin1String("importbans")) {
+        message.kind = Kind::ImportBans;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);
@@ -89,6 +107,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
                message.text.startsWith(prefix)) {
         message.kind = Kind::Echo;
         message.command = message.text.mid(prefix.size());
+    } else if (const Kind change = banChange(message.text); change != Kind::Other) {
+        message.kind = change;
     }
     return message;
 }

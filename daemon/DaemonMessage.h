@@ -26,9 +26,16 @@ struct DaemonMessage {
         // "serveraddress": where clients reach the game server, answered with "SERVERADDRESS"
         ServerAddress,
         CommandLine, // "client garrison-rcon" after "getrconpass": not a person at GARRISON
-        Echo,        // in a session: "<account> - <command>" (command holds the command)
-        Other,       // in a session: anything else, recorded as it came
-        Rejected,    // bytes that no typed text holds; the connection is dropped
+        // The bans, in a session (see BanRequests): "getbans", "addban {…}", "editban {…}",
+        // "liftban {…}", "importbans".
+        GetBans,
+        AddBan,
+        EditBan,
+        LiftBan,
+        ImportBans,
+        Echo,     // in a session: "<account> - <command>" (command holds the command)
+        Other,    // in a session: anything else, recorded as it came
+        Rejected, // bytes that no typed text holds; the connection is dropped
     };
     static constexpr qsizetype kMaxMessageBytes = 64 * 1024;
     // Messages have no terminator, and one may arrive in pieces: what a client sends is one
@@ -43,9 +50,10 @@ struct DaemonMessage {
     // `account` is the logged-in account, empty before a login.
     static DaemonMessage parse(const QByteArray& bytes, const QString& account);
     // Takes the messages out of what a client sent so far (`quiet`: and then paused). A login
-    // is whole when it ends in a level word and a request when it is the request's word; those
-    // are answered without waiting for the pause. In a session, echoes that came within one
-    // pause are told apart by the "<account> - " that each begins with.
+    // is whole when it ends in a level word and a request when it is the request's word (or
+    // its word and a whole JSON object); those are answered without waiting for the pause. In a
+    // session, echoes that came within one pause are told apart by the "<account> - " that each
+    // begins with.
     static QList<QByteArray> takeWhole(QByteArray* gathered, const QString& account, bool quiet);
 
     // The login as the audit log shows it: the claimed user and level, never the password. A

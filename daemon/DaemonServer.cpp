@@ -43,6 +43,22 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
     m_game.setClock([this] { return now(); });
     m_game.configure(m_config);
     m_notices.configure(m_config);
+    m_enforcer.setClock([this] { return now(); });
+    m_enforcer.configure(m_config);
+    m_gameEvents.addSink(&m_enforcer);
+    connect(&m_game.watch(), &ServerWatch::replyText, &m_enforcer, &BanEnforcer::takeStatus);
+    connect(&m_enforcer, &BanEnforcer::keptOut, this, &DaemonServer::keptOut);
+    connect(&m_bans, &BanStore::changed, this, &DaemonServer::bansChanged);
+    connect(&m_bans, &BanStore::loaded, this, [this](const QString& error) {
+        if (!error.isEmpty()) {
+            Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + error);
+        }
+        m_enforcer.recheckAll();
+    });
+    connect(&m_bans, &BanStore::warning, this, [this](const QString& text) {
+        audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("ban-database"), text);
+        Q_EMIT warning(text);
+    });
     connect(&m_game, &GameServerControl::audited, this, &DaemonServer::audit);
     connect(&m_notices, &OperatorNotices::warning, this, &DaemonServer::warning);
     connect(&m_game, &GameServerControl::warning, this, &DaemonServer::warning);
@@ -77,6 +93,7 @@ DaemonServer::DaemonServer(DaemonConfig config, QObject* parent)
 
 DaemonServer::~DaemonServer()
 {
+    m_gameEvents.removeSink(&m_enforcer);
     m_accountsReader.waitForDone();
     const QList<ClientSession*> sessions = std::exchange(m_sessions, {});
     for (ClientSession* session : sessions) {
@@ -95,7 +112,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
         return false;
     }
     QStringList secrets{m_config.filePath, m_config.accountsPath, m_config.auditLogPath,
-                        WatchState::pathBeside(m_config.accountsPath)};
+                        WatchState::pathBeside(m_config.accountsPath), m_config.banFilePath()};
     if (!m_config.allowPlaintext && !m_config.tlsFilesNamed) {
         secrets << m_config.certificatePath << m_config.keyPath;
     }
@@ -113,6 +130,12 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     }
     if (!m_accounts.load(&m_error)) {
         return false;
+    }
+    // Without its ban file (a full disk) garrisond still serves its administrators. A long
+    // list is read meanwhile; the players who came in the meantime are checked then.
+    if (QString banError;
+        !m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(), &banError)) {
+        Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + banError);
     }
     // A skip that cannot be read is lost, which restarts the server as scheduled: no reason not
     // to serve.
@@ -281,6 +304,7 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
 {
     const bool rconChanged = fresh.rconPassword != m_config.rconPassword;
     const bool accountsMoved = fresh.accountsPath != m_config.accountsPath;
+    const bool banDatabaseChanged = accountsMoved || fresh.banDatabase != m_config.banDatabase;
     m_config = fresh;
     m_lockout.configure(limitsOf(m_config));
     m_audit.configure(m_config);
@@ -293,6 +317,14 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     }
     m_game.configure(m_config);
     m_notices.configure(m_config);
+    m_enforcer.configure(m_config);
+    if (banDatabaseChanged) {
+        QString error;
+        if (!m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(),
+                                     &error)) {
+            Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + error);
+        }
+    }
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
         notifyLoggedIn(DaemonMessage::rconChangedNotice());
@@ -553,6 +585,49 @@ uid_t DaemonServer::refusedLogOwner() const
 {
     const std::optional<ServerUser>& user = m_game.process().user();
     return user && user->uid() != ::geteuid() ? ::geteuid() : LogTail::kAnyOwner;
+}
+
+QByteArray DaemonServer::banRequest(const DaemonMessage& message, const QString& address,
+                                    const QString& who, const QString& account,
+                                    const QString& level)
+{
+    const BanRequests::Answer answer = m_banRequests.answer(
+        message, {account, level, m_config.banLevels, m_config.serverDirectory}, now());
+    audit(address, who, answer.event, answer.detail);
+    return answer.bytes;
+}
+
+void DaemonServer::bansChanged(const QList<qint64>& ids)
+{
+    m_enforcer.recheck(ids);
+    for (ClientSession* session : std::as_const(m_sessions)) {
+        if (session->followsBans() && m_config.banLevels.contains(session->level())) {
+            session->sendNotice(BanRequests::changedNotice());
+        }
+    }
+}
+
+void DaemonServer::keptOut(const garrison::BanRecord& ban, const BanEnforcer::Player& player)
+{
+    const QString who = player.name.isEmpty() ? player.guid : player.name;
+    audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("kept-out"),
+          QStringLiteral("slot=%1 guid=%2 address=%3 name=%4 ban=%5 reason=%6")
+              .arg(player.slot)
+              .arg(player.guid, player.address.isEmpty() ? QStringLiteral("-") : player.address,
+                   player.name)
+              .arg(ban.id)
+              .arg(ban.reason.left(80)));
+    m_notices.notify(
+        QStringLiteral("kept-out"),
+        QStringLiteral("%1 was kept out of %2 by ban %3: %4")
+            .arg(GameEvents::withoutColours(who), m_config.notificationName())
+            .arg(ban.id)
+            .arg(ban.reason.isEmpty() ? QStringLiteral("no reason given") : ban.reason),
+        QJsonObject{{QStringLiteral("ban"), ban.id},
+                    {QStringLiteral("guid"), player.guid},
+                    {QStringLiteral("name"), player.name},
+                    {QStringLiteral("slot"), player.slot},
+                    {QStringLiteral("reason"), ban.reason}});
 }
 
 void DaemonServer::configureGameEvents()

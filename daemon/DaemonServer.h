@@ -2,6 +2,9 @@
 
 #include "AccountStore.h"
 #include "AuditTrail.h"
+#include "BanEnforcer.h"
+#include "BanRequests.h"
+#include "BanStore.h"
 #include "ConnectionAdmission.h"
 #include "ConnectionListener.h"
 #include "DaemonConfig.h"
@@ -71,6 +74,7 @@ public:
     {
         m_clock = std::move(clock);
         m_game.setClock([this] { return now(); });
+        m_enforcer.setClock([this] { return now(); });
     }
     QDateTime now() const { return m_clock(); }
     const DaemonConfig& config() const { return m_config; }
@@ -104,6 +108,11 @@ public:
     {
         return m_game.request(kind, address, who);
     }
+    // "getbans", "addban", "editban", "liftban" and "importbans": the answer, audited.
+    QByteArray banRequest(const DaemonMessage& message, const QString& address, const QString& who,
+                          const QString& account, const QString& level);
+    BanStore& bans() { return m_bans; }
+    const BanEnforcer& enforcer() const { return m_enforcer; }
     // After a granted login of `account`: whether its notification waits for the session to
     // tell whether a person logged in (notify_logins = interactive, an administrator's account).
     bool loginNoticeWaits(const QString& account) const;
@@ -157,6 +166,8 @@ private:
     void rewatch();
     void reloadAccounts();
     void configureGameEvents();
+    void bansChanged(const QList<qint64>& ids);
+    void keptOut(const garrison::BanRecord& ban, const BanEnforcer::Player& player);
 
     DaemonConfig m_config;
     AccountStore m_accounts;
@@ -171,6 +182,9 @@ private:
     ConnectionAdmission m_admission;
     GameEvents m_gameEvents;
     OperatorNotices m_notices{m_game, m_gameEvents, [this] { return now(); }};
+    BanStore m_bans;
+    BanEnforcer m_enforcer{m_bans};
+    BanRequests m_banRequests{m_bans, m_enforcer};
     QList<ClientSession*> m_sessions; // oldest first
     QFileSystemWatcher m_watcher;
     QTimer m_reloadTimer;

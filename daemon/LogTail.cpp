@@ -8,9 +8,10 @@
 
 namespace garrisond {
 
-const QList<QByteArray> LogTail::kProtocolWords{"EVENT",   "SERVERSTATE", "SERVERADDRESS",
-                                                "ADDUSER", "CHANGERCON",  "DENIED",
-                                                "mp",      "admin",       "poweradmin"};
+// "BAN" begins every answer about bans (BANLIST, BANADDED …).
+const QList<QByteArray> LogTail::kProtocolWords{
+    "EVENT",  "SERVERSTATE", "SERVERADDRESS", "ADDUSER",    "CHANGERCON",
+    "DENIED", "mp",          "admin",         "poweradmin", "BAN"};
 
 QByteArray LogTail::escapeLine(QByteArrayView line)
 {

@@ -57,8 +57,12 @@ void RconChannel::readReplies()
             continue;
         }
         const QByteArrayView text = reply.sliced(kHeader.size());
-        Q_EMIT replied(text.startsWith("print\nInvalid password.") ||
-                       text.startsWith("print\nThe server must set 'rcon_password'"));
+        const bool refused = text.startsWith("print\nInvalid password.") ||
+                             text.startsWith("print\nThe server must set 'rcon_password'");
+        Q_EMIT replied(refused);
+        if (!refused && text.startsWith("print\n")) {
+            Q_EMIT replyText(WireText::decode(text.sliced(6).toByteArray()));
+        }
     }
 }
 

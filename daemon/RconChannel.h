@@ -9,8 +9,8 @@ class QUdpSocket;
 namespace garrisond {
 
 // The game server's remote console as garrisond uses it: requests to 127.0.0.1 and the game
-// server's port, with the RCON password. Replies are only told apart as answers or refusals of
-// the password; what they say is not read.
+// server's port, with the RCON password. Replies are told apart as answers or refusals of the
+// password; their text goes to whoever reads it (the bans read the players of "status").
 class RconChannel : public QObject {
     Q_OBJECT
 
@@ -28,6 +28,8 @@ public:
 Q_SIGNALS:
     // A reply datagram came from the game server. `refused`: it refused the password.
     void replied(bool refused);
+    // The text of a reply datagram, after its "print" line (a long reply comes in several).
+    void replyText(const QString& text);
 
 private:
     void readReplies();

@@ -31,6 +31,7 @@ ServerWatch::ServerWatch(GameServerProcess& process, QObject* parent)
     m_recoveredTimer.setInterval(kRecoveredAfterMs);
     connect(&m_process, &GameServerProcess::finished, this, &ServerWatch::processFinished);
     connect(&m_rcon, &RconChannel::replied, this, &ServerWatch::replied);
+    connect(&m_rcon, &RconChannel::replyText, this, &ServerWatch::replyText);
     connect(&m_announcer, &Announcer::due, this, &ServerWatch::say);
     connect(&m_healthTimer, &QTimer::timeout, this, &ServerWatch::checkHealth);
     connect(&m_backoffTimer, &QTimer::timeout, this, &ServerWatch::restartLater);

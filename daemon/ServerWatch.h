@@ -75,6 +75,8 @@ public:
 
 Q_SIGNALS:
     void happened(const ServerWatch::Event& event);
+    // Text of the game server's replies to the health checks' "status" (and to the warnings).
+    void replyText(const QString& text);
 
 private:
     enum class Pending { Nothing, Restart, RestartAfterHang, StopAfterHang };

@@ -31,7 +31,10 @@ for scripts, cron jobs and monitoring.")
 set(CPACK_DEBIAN_GARRISON_PACKAGE_SUGGESTS "garrison-tools")
 
 set(CPACK_DEBIAN_GARRISOND_PACKAGE_NAME garrisond)
-set(CPACK_DEBIAN_GARRISOND_PACKAGE_DEPENDS "adduser")
+# The SQL drivers are plugins, which the shared-library scan does not see: SQLite holds the
+# bans, PostgreSQL a ban list shared by several garrisonds.
+set(CPACK_DEBIAN_GARRISOND_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_GARRISOND_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_COMPONENT_GARRISOND_DESCRIPTION
     "companion daemon for GARRISON on a game server's machine
 garrisond logs GARRISON users in with their own name, password and access

@@ -3,6 +3,7 @@
 #include "GarrisonVersion.h"
 #include "app/AppController.h"
 #include "platform/ConsoleOutput.h"
+#include "platform/HostSystem.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -44,6 +45,7 @@ int launch(int& argc, char** argv)
             return 0;
         }
     }
+    HostSystem::prepareDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     launch();

@@ -136,16 +136,7 @@ bool BanRecord::keepsOut(const QString& playerGuid, const QString& playerAddress
     if (address.isEmpty() || playerAddress.isEmpty()) {
         return false;
     }
-    // The server prints "address:port".
-    QString host = playerAddress.trimmed();
-    const QHostAddress direct(host);
-    if (direct.isNull()) {
-        host = host.left(host.lastIndexOf(QLatin1Char(':')));
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-            host = host.mid(1, host.size() - 2);
-        }
-    }
-    const QHostAddress player(host);
+    const QHostAddress player(playerHost(playerAddress));
     const QHostAddress banned(address);
     if (player.isNull() || banned.isNull()) {
         return false;
@@ -154,6 +145,24 @@ bool BanRecord::keepsOut(const QString& playerGuid, const QString& playerAddress
         return player.isEqual(banned, QHostAddress::ConvertV4MappedToIPv4);
     }
     return player.isInSubnet(banned, prefixLength);
+}
+
+QString BanRecord::playerHost(const QString& playerAddress)
+{
+    QString host = playerAddress.trimmed();
+    if (QHostAddress(host).isNull()) {
+        host = host.left(host.lastIndexOf(QLatin1Char(':')));
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+            host = host.mid(1, host.size() - 2);
+        }
+    }
+    const QHostAddress address(host);
+    if (address.isNull()) {
+        return {};
+    }
+    bool v4 = false;
+    const quint32 mapped = address.toIPv4Address(&v4);
+    return v4 ? QHostAddress(mapped).toString() : address.toString();
 }
 
 QJsonObject BanRecord::toJson(const QDateTime& now) const
@@ -256,7 +265,11 @@ bool BanRecord::parseAddress(const QString& text, QString* address, int* prefixL
             return false;
         }
     }
-    *address = host.toString();
+    // A range is kept by its network: "192.0.2.7/24" is 192.0.2.0/24.
+    *address = length < 0 ? host.toString()
+                          : QHostAddress::parseSubnet(host.toString() + QLatin1Char('/') +
+                                                      QString::number(length))
+                                .first.toString();
     *prefixLength = length;
     return true;
 }

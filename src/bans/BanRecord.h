@@ -59,6 +59,9 @@ struct BanRecord {
     static std::optional<BanRecord> fromJson(const QJsonObject& object, QString* error = nullptr);
 
     static QString stateName(State state);
+    // The host of an address as the server prints it ("192.0.2.7:28960", "[2001:db8::1]:28960"),
+    // in QHostAddress's spelling; empty when it holds none.
+    static QString playerHost(const QString& playerAddress);
     // "192.0.2.7", "192.0.2.0/24", "2001:db8::/48"; false, with the reason, when not one.
     static bool parseAddress(const QString& text, QString* address, int* prefixLength,
                              QString* error = nullptr);

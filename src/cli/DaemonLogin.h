@@ -32,6 +32,8 @@ public:
 
     Result logIn(const Account& account, int timeoutMs, const TrustQuestion& askTrust);
     void echo(const QString& command);
+    // The link after a granted login, for requests of the daemon's own (the bans).
+    DaemonLink& link() { return m_link; }
     // Waits until the echoes are sent and the daemon has closed the link, at most timeoutMs.
     void close(int timeoutMs);
 

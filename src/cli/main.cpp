@@ -1,6 +1,7 @@
 // garrison-rcon: GARRISON's remote console engine on the command line.
 
 #include "GarrisonVersion.h"
+#include "bans/DaemonBanSource.h"
 #include "cli/BansCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/DaemonLogin.h"
@@ -55,6 +56,8 @@ QString replyText(const QByteArray& datagrams, bool raw)
 
 // A daemon checks the password slowly on purpose, and more slowly under attack.
 constexpr int kDaemonLoginMs = 15000;
+// A long ban list takes a while to come.
+constexpr int kDaemonBansMs = 30000;
 constexpr int kDaemonCloseMs = 2000;
 
 bool isBadPassword(const QString& text)
@@ -413,6 +416,19 @@ int main(int argc, char** argv)
             return fail(login.error, login.exitCode);
         }
         rconPassword = *login.rconPassword;
+        if (request.bans) {
+            DaemonBanSource source(daemon.link());
+            const BansCommand::Outcome outcome =
+                request.bans->run(source, std::max(request.timeoutMs, kDaemonBansMs));
+            if (!outcome.output.isEmpty()) {
+                say(kOutput, outcome.output);
+            }
+            if (!outcome.error.isEmpty()) {
+                say(kError, QStringLiteral("garrison-rcon: ") + outcome.error);
+            }
+            daemon.close(kDaemonCloseMs);
+            return outcome.exitCode;
+        }
     } else {
         const PasswordSource::Result password =
             PasswordSource::resolve(request, server.profilePassword);

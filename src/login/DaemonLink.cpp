@@ -205,6 +205,7 @@ void DaemonLink::forgetConversation()
     m_sinceWrite.invalidate();
     m_statusz = QStringLiteral("none");
     m_receiver = DaemonReceiver();
+    m_banAnswers.reset();
     m_lastRefusal.clear();
     m_rconPassword.reset();
     m_addressWait.stop();
@@ -245,17 +246,27 @@ void DaemonLink::onReadyRead()
         return;
     }
     QString message = fromAnsi(m_socket.readAll());
-    if (m_receiver.RconPassPending != QLatin1String("1")) {
+    // Event lines and answers about bans may come in any order in front of a message.
+    while (m_receiver.RconPassPending != QLatin1String("1")) {
         DaemonReceiver::Split split = m_receiver.takeEventLines(message);
         for (const QString& line : std::as_const(split.eventLines)) {
             if (const std::optional<DaemonEvent> event = DaemonEvent::parse(line)) {
                 Q_EMIT eventReceived(*event);
             }
         }
-        if (split.rest.isEmpty()) {
+        QList<BanAnswerReader::Answer> answers;
+        QString rest = m_banAnswers.take(split.rest, &answers);
+        for (const BanAnswerReader::Answer& answer : std::as_const(answers)) {
+            Q_EMIT banAnswerReceived(answer);
+        }
+        if (rest.isEmpty()) {
             return;
         }
-        message = std::move(split.rest);
+        message = std::move(rest);
+        // After an answer, event lines may follow again.
+        if (answers.isEmpty()) {
+            break;
+        }
     }
     m_lastRefusal.clear();
     const DaemonReceiver::Taken taken = m_receiver.take(message);

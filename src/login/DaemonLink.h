@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bans/BanAnswerReader.h"
 #include "daemon/DaemonRequests.h"
 #include "login/DaemonEvent.h"
 #include "login/DaemonReceiver.h"
@@ -116,6 +117,8 @@ Q_SIGNALS:
     // and nothing was sent. `pinned` is empty when no certificate was trusted before.
     void certificateUntrusted(const QString& presented, const QString& pinned);
     void eventReceived(const garrison::DaemonEvent& event);
+    // An answer about bans (see BanAnswerReader), whole.
+    void banAnswerReceived(const garrison::BanAnswerReader::Answer& answer);
 
 private:
     void setStatus(const QString& text);
@@ -135,6 +138,7 @@ private:
     QString m_untrusted;
     QTimer m_timer1;
     DaemonReceiver m_receiver;
+    BanAnswerReader m_banAnswers;
     // The log as far as it came; it is being received while m_logQuiet runs.
     QString m_log;
     QTimer m_logQuiet;

@@ -70,7 +70,8 @@ QString DaemonReceiver::unescapeLog(const QString& log)
     static const QStringList kProtocolWords{
         QStringLiteral("EVENT"),   QStringLiteral("SERVERSTATE"), QStringLiteral("SERVERADDRESS"),
         QStringLiteral("ADDUSER"), QStringLiteral("CHANGERCON"),  QStringLiteral("DENIED"),
-        QStringLiteral("mp"),      QStringLiteral("admin"),       QStringLiteral("poweradmin")};
+        QStringLiteral("mp"),      QStringLiteral("admin"),       QStringLiteral("poweradmin"),
+        QStringLiteral("BAN")};
     QString plain;
     plain.reserve(log.size());
     for (qsizetype start = 0; start <= log.size();) {

@@ -64,7 +64,8 @@ QString AppFolder::path()
         return QCoreApplication::applicationDirPath();
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                           QStringLiteral("/GARRISON/") + SettingsStore::applicationName();
+                           QLatin1Char('/') + SettingsStore::organization() + QLatin1Char('/') +
+                           SettingsStore::applicationName();
     QDir().mkpath(folder);
     return folder;
 }

@@ -94,7 +94,7 @@ KeyringAnswer fromVault(const CredentialVault::Result& result)
 
 QString target(const QString& name)
 {
-    return SecretStore::kService + QLatin1Char('/') + name;
+    return SettingsStore::organization() + QLatin1Char('/') + name;
 }
 
 void keyringRead(const QString& name, QObject* receiver, KeyringCallback answered)

@@ -10,8 +10,6 @@ namespace garrison {
 
 namespace {
 
-const QString kOrganization = QStringLiteral("GARRISON");
-
 QString settingsKey(const QString& section, const QString& key)
 {
     return section + QLatin1Char('/') + key;
@@ -39,7 +37,7 @@ QString SettingsStore::applicationName()
 QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
                             const QString& defaultValue)
 {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization,
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organization(),
                              application);
     const QVariant value = settings.value(settingsKey(section, key));
     return value.isValid() ? value.toString() : defaultValue;
@@ -48,7 +46,7 @@ QString SettingsStore::read(const QString& application, const QString& section, 
 void SettingsStore::write(const QString& application, const QString& section, const QString& key,
                           const QString& value)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, application);
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, organization(), application);
 #ifndef Q_OS_WIN
     // A store we cannot read would be replaced by one holding only this value.
     const QFileInfo existing(settings.fileName());
@@ -81,9 +79,15 @@ void SettingsStore::write(const QString& section, const QString& key, const QStr
     write(applicationName(), section, key, value);
 }
 
+QString SettingsStore::organization()
+{
+    const QString scope = qEnvironmentVariable("GARRISON_STORE_SCOPE");
+    return scope.isEmpty() ? QStringLiteral("GARRISON") : QStringLiteral("GARRISON-") + scope;
+}
+
 QString SettingsStore::location(const QString& application)
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, application)
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, organization(), application)
         .fileName();
 }
 

@@ -24,6 +24,12 @@ public:
 
     // Where the store of an application lives (a file on Linux, a registry path on Windows).
     static QString location(const QString& application);
+    // "GARRISON": the settings' root, and the folder of GARRISON's data and the prefix of its
+    // stored passwords. GARRISON_STORE_SCOPE=NAME makes it "GARRISON-NAME", a store of its own:
+    // on Windows the registry, the Credential Manager and %LOCALAPPDATA% are one per user, with
+    // no variable like XDG_CONFIG_HOME to move them, and tests that run side by side need one
+    // each.
+    static QString organization();
 };
 
 } // namespace garrison

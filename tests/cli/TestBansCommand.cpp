@@ -66,7 +66,7 @@ private Q_SLOTS:
             << "add --address 192.0.2.9/24 --duration=7d"
             << ""
             << ""
-            << "192.0.2.9" << qint64(7 * 86400) << QStringList() << QStringList();
+            << "192.0.2.0" << qint64(7 * 86400) << QStringList() << QStringList();
         QTest::newRow("both") << "add --guid 1 --address 192.0.2.1"
                               << "one of them"
                               << ""

@@ -9,6 +9,9 @@
 #include "support/TextRows.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -115,6 +118,57 @@ private Q_SLOTS:
         // A daemon login is on garrisond's record; a direct one is not.
         QTRY_COMPARE_WITH_TIMEOUT(audit().count(QStringLiteral(" alice/admin login")),
                                   loginsBefore + (through == u"daemon" ? 1 : 0), 5000);
+    }
+
+    // The ban commands through the daemon of a profile: what garrison-rcon sends is what
+    // garrisond takes, and its answers (a list in JSON lines) come back whole.
+    void bansThroughTheDaemon()
+    {
+        const QString store = QStringLiteral("profiles");
+        const QString slot = QString::number(++m_slot);
+        const QString section = QStringLiteral("[LOGIN%1]").arg(slot);
+        for (const auto& [key, value] : {std::pair{"DaemonIP", QStringLiteral("127.0.0.1")},
+                                         {"DaemonPort", QString::number(m_daemon->serverPort())},
+                                         {"Username", QStringLiteral("alice")},
+                                         {"Password", QStringLiteral("alicepw")},
+                                         {"Levelz", QStringLiteral("admin")},
+                                         {"IPAddress", QStringLiteral("127.0.0.1")},
+                                         {"Port", QString::number(m_sim->port())},
+                                         {"LoginType", QStringLiteral("Daemon")},
+                                         {"DaemonCertificate", m_daemon->fingerprint()}}) {
+            SettingsStore::write(store, section, QLatin1String(key), value);
+        }
+        const auto run = [&](const QStringList& words, QString* out) {
+            // The daemon runs in this process: the wait runs its event loop.
+            QProcess rcon;
+            QSignalSpy finished(&rcon, &QProcess::finished);
+            rcon.start(QStringLiteral(GARRISON_RCON_PROGRAM),
+                       QStringList{QStringLiteral("--store"), store, QStringLiteral("bans")} +
+                           words + QStringList{QStringLiteral("--profile"), slot});
+            rcon.closeWriteChannel();
+            if (!finished.wait(20000)) {
+                return -1;
+            }
+            *out = QString::fromUtf8(rcon.readAllStandardOutput() + rcon.readAllStandardError());
+            return rcon.exitCode();
+        };
+        QString out;
+        QVERIFY2(run({"add", "--guid", "0123456789ABCDEF0123456789ABCDEF", "--name", "^1Bad",
+                      "--reason", "wall \"hack\"; quit", "--duration", "2h"},
+                     &out) == 0,
+                 qPrintable(out));
+        QCOMPARE(out, "1\n");
+        QCOMPARE(run({"list", "--format", "json"}, &out), 0);
+        const QJsonArray bans = QJsonDocument::fromJson(out.toUtf8()).array();
+        QCOMPARE(bans.size(), 1);
+        QCOMPARE(bans.at(0)["guid"].toString(), "0123456789abcdef0123456789abcdef");
+        QCOMPARE(bans.at(0)["reason"].toString(), "wall \"hack\"; quit");
+        QCOMPARE(bans.at(0)["by"].toString(), "alice");
+        QCOMPARE(run({"lift", "1", "--note", "appeal"}, &out), 0);
+        QVERIFY2(run({"lift", "1"}, &out) == 1, qPrintable(out));
+        QVERIFY2(out.contains("lifted already"), qPrintable(out));
+        QCOMPARE(run({"list"}, &out), 0);
+        QCOMPARE(out, "No active bans.\n");
     }
 };
 

@@ -116,6 +116,94 @@ private Q_SLOTS:
         m_server.reset();
         m_dir.reset();
     }
+    // The ban requests, one session per row: each message (one a line) and a part of its
+    // answer. Bad input is refused with a reason and changes nothing.
+    void banRequests_data()
+    {
+        garrison::test::addTextRows(
+            {"level", "messages", "answers"},
+            {{"mp may not", "mp", "getbans", "BANREFUSED the level mp may not"},
+             {"hex guid kept lower, quotes and colours kept", "admin",
+              "addban {\"guid\":\"0123456789ABCDEF0123456789ABCDEF\",\"reason\":\"^1wall "
+              "\\\"x\\\"\"}\ngetbans",
+              "BANADDED 1\n\"guid\":\"0123456789abcdef0123456789abcdef\""},
+             {"issuer and range", "admin",
+              "addban {\"address\":\"198.51.100.7/24\",\"by\":\"mallory\"}\ngetbans",
+              "BANADDED 1\n\"address\":\"198.51.100.0/24\",\"at\":\"2023-11-14T22:13:20Z\","
+              "\"by\":\"alice\""},
+             {"short guid", "admin", "addban {\"guid\":\"12ab\"}", "BANREFUSED \"12ab\" is not"},
+             {"long reason", "admin", "addban {\"guid\":\"5\",\"reason\":\"%LONG%\"}",
+              "BANREFUSED the reason has 10000 characters; at most 300"},
+             {"control byte", "admin", "addban {\"guid\":\"5\",\"names\":[\"a\\u0007b\"]}",
+              "BANREFUSED the name holds a control character (U+0007)"},
+             {"over before it begins", "admin",
+              "addban {\"guid\":\"5\",\"until\":\"2020-01-01T00:00:00Z\"}",
+              "BANREFUSED the ban would end before it begins"},
+             {"no JSON", "admin", "addban {", "BANREFUSED the request needs one JSON object"},
+             {"lifted once", "admin",
+              "addban {\"guid\":\"5\"}\nliftban {\"id\":1,\"note\":\"appeal\"}\nliftban "
+              "{\"id\":1}",
+              "BANADDED 1\nBANCHANGED 1\nBANREFUSED ban 1 was lifted already, by alice"},
+             {"edited", "admin",
+              "addban {\"guid\":\"5\"}\neditban {\"id\":1,\"until\":\"2030-01-01T00:00:00Z\"}\n"
+              "editban {\"id\":9}\ngetbans",
+              "BANADDED 1\nBANCHANGED 1\nBANREFUSED there is no ban 9\n"
+              "\"until\":\"2030-01-01T00:00:00Z\""}});
+    }
+    void banRequests()
+    {
+        QFETCH(QString, level);
+        QFETCH(QString, messages);
+        QFETCH(QString, answers);
+        startServer();
+        Client client(port());
+        QCOMPARE(client.exchange("alice:pa:ss-word-" + level.toUtf8()), level.toUtf8());
+        QCOMPARE(client.exchange("getrconpass"), kRcon);
+        const QStringList sent = messages.split(u'\n');
+        const QStringList expected = answers.split(u'\n');
+        QCOMPARE(sent.size(), expected.size());
+        for (qsizetype i = 0; i < sent.size(); ++i) {
+            QString message = sent.at(i);
+            message.replace(QStringLiteral("%LONG%"), QString(10000, u'x'));
+            const QByteArray answer = client.exchange(message.toUtf8());
+            QVERIFY2(answer.contains(expected.at(i).toUtf8()), answer.left(400).constData());
+            QVERIFY(answer.endsWith('\n'));
+        }
+    }
+    // The engine's and PunkBuster's ban files become bans once, for poweradmin only; what is
+    // banned already, and lines that name no one, are skipped.
+    void importsTheBanFiles()
+    {
+        QDir(m_dir->path()).mkpath(QStringLiteral("game/main"));
+        QDir(m_dir->path()).mkpath(QStringLiteral("game/pb"));
+        writeFile("game/main/ban.txt", "1234567 Bob the Builder\n\n# comment\nnot a ban\n");
+        writeFile("game/pb/pbbans.dat",
+                  "[06.01.2026 20:00:00] 0123456789ABCDEF0123456789ABCDEF \"Big Bad\" "
+                  "192.0.2.9:28960 wallhack (by admin)\n"
+                  "[06.02.2026 21:00:00] 1234567 \"Bob\" 192.0.2.10:28960 again\n");
+        writeConfig("server_directory = game\n");
+        startServer();
+        Client client(port());
+        QCOMPARE(client.exchange("alice:pa:ss-word-admin"), QByteArray("admin"));
+        QCOMPARE(client.exchange("getrconpass"), kRcon);
+        QVERIFY(client.exchange("importbans").startsWith("BANREFUSED only poweradmin"));
+        Client power(port());
+        QCOMPARE(power.exchange("bob:bobpw-poweradmin"), QByteArray("poweradmin"));
+        QCOMPARE(power.exchange("getrconpass"), kRcon);
+        QCOMPARE(power.exchange("importbans"), QByteArray("BANIMPORTED 2 1\n"));
+        QCOMPARE(power.exchange("importbans"), QByteArray("BANIMPORTED 0 3\n"));
+        const QList<garrison::BanRecord> bans = m_server->bans().all();
+        QCOMPARE(bans.size(), 2);
+        const auto pb = std::find_if(bans.cbegin(), bans.cend(),
+                                     [](const auto& ban) { return !ban.address.isEmpty(); });
+        QVERIFY(pb != bans.cend());
+        QCOMPARE(pb->guid, "0123456789abcdef0123456789abcdef");
+        QCOMPARE(pb->names, QStringList{"Big Bad"});
+        QCOMPARE(pb->address, "192.0.2.9");
+        QCOMPARE(pb->reason, "wallhack (by admin)");
+        QCOMPARE(m_server->bans().keepingOut("1234567", {}, {}, m_now)->names,
+                 QStringList{"Bob the Builder"});
+    }
     // Granted logins of each level are made by the other tests. Each row's messages, separated by
     // "|", are refused; what comes before a login is refused as asked too early.
     void refusesLogins_data()

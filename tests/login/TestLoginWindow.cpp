@@ -79,8 +79,8 @@ private Q_SLOTS:
         // registry keeps the key with an empty value.
         fill("Text6", QStringLiteral("rcon-secret"));
         m_window->SaveProfile(5);
-        const QString target = QStringLiteral("GARRISON/") + SettingsStore::applicationName() +
-                               QStringLiteral("/[LOGIN5]/Pass");
+        const QString target = SettingsStore::organization() + QLatin1Char('/') +
+                               SettingsStore::applicationName() + QStringLiteral("/[LOGIN5]/Pass");
         QTRY_COMPARE(CredentialVault::read(target).secret, QStringLiteral("rcon-secret"));
         QCOMPARE(SettingsStore::read(QStringLiteral("[LOGIN5]"), QStringLiteral("Pass"),
                                      QStringLiteral("absent")),

@@ -61,10 +61,10 @@ private Q_SLOTS:
                              QStringLiteral("Pass"), QStringLiteral("secret"));
 #ifdef Q_OS_WIN
         // The user's own registry hive, which only that user (and administrators) may read.
-        QCOMPARE(SettingsStore::location(QStringLiteral("fresh-app")),
-                 QStringLiteral("\\HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"));
-        const QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software\\GARRISON\\fresh-app"),
-                                 QSettings::NativeFormat);
+        const QString key = QStringLiteral("HKEY_CURRENT_USER\\Software\\") +
+                            SettingsStore::organization() + QStringLiteral("\\fresh-app");
+        QCOMPARE(SettingsStore::location(QStringLiteral("fresh-app")), QLatin1Char('\\') + key);
+        const QSettings registry(key, QSettings::NativeFormat);
         QCOMPARE(registry.value(QStringLiteral("[LOGIN1]/Pass")).toString(),
                  QStringLiteral("secret"));
         return;

@@ -36,6 +36,10 @@ void prepareEnvironment()
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
 #ifdef Q_OS_WIN
+    // A registry key, credentials and a data folder of this test's own (and of the programs it
+    // starts): a test that damages its history leaves the next one's alone.
+    qputenv("GARRISON_STORE_SCOPE",
+            QStringLiteral("test-%1").arg(GetCurrentProcessId()).toLatin1());
     // Qt's offscreen platform on Windows reads font files from one folder: the system's, or
     // under Wine the Linux machine's DejaVu (Wine's own fonts have no fixed-pitch one).
     if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {

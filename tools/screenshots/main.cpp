@@ -9,6 +9,7 @@
 #include "app/launch.h"
 #include "login/ConnectionProfiles.h"
 #include "login/LoginWindow.h"
+#include "platform/HostSystem.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
@@ -102,6 +103,7 @@ bool save(QWidget& window, const QString& path)
 
 int main(int argc, char* argv[])
 {
+    garrison::HostSystem::prepareDisplay();
     QApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {

@@ -1,0 +1,301 @@
+#include "BanRequests.h"
+
+#include "BanEnforcer.h"
+#include "BanStore.h"
+#include "WireText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
+using garrison::BanRecord;
+
+namespace garrisond {
+
+namespace {
+
+using Kind = DaemonMessage::Kind;
+
+// Ban files of a game server folder are small; one of more is not a ban file.
+constexpr qint64 kMaxBanFileBytes = 16 * 1024 * 1024;
+
+QByteArray line(const QString& text)
+{
+    return WireText::encode(text) + '\n';
+}
+
+BanRequests::Answer refused(const QString& why)
+{
+    return {line(QStringLiteral("BANREFUSED ") + why), QStringLiteral("ban-refused"), why};
+}
+
+std::optional<QJsonObject> object(const QString& body, QString* why)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        *why = QStringLiteral("the request needs one JSON object after its word");
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+// What is audited of a ban: who it keeps out, for how long, why.
+QString describe(const BanRecord& ban)
+{
+    return QStringLiteral("id=%1 guid=%2 address=%3 until=%4 reason=%5")
+        .arg(ban.id)
+        .arg(ban.guid.isEmpty() ? QStringLiteral("-") : ban.guid,
+             ban.address.isEmpty()
+                 ? QStringLiteral("-")
+                 : ban.toJson(QDateTime()).value(QStringLiteral("address")).toString(),
+             ban.until ? ban.until->toUTC().toString(Qt::ISODate) : QStringLiteral("permanent"),
+             ban.reason.left(80));
+}
+
+// A line of a ban file: a guid (32 hex characters, or digits), a name in quotes or the words
+// after the guid, an IPv4 address (with a port), and for PunkBuster's the reason after it.
+std::optional<BanRecord> banFileLine(const QString& text, bool punkBuster)
+{
+    static const QRegularExpression guid(
+        QStringLiteral("(?:^|\\s)([0-9a-fA-F]{32}|[0-9]{1,20})(?=\\s|$)"));
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    static const QRegularExpression address(
+        QStringLiteral("(?:^|\\s)(\\d{1,3}(?:\\.\\d{1,3}){3})(?::\\d+)?(?=\\s|$)"));
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')) ||
+        trimmed.startsWith(QLatin1String("//"))) {
+        return std::nullopt;
+    }
+    // PunkBuster leads its lines with the date in brackets: its digits are no guid.
+    const QString rest = trimmed.startsWith(QLatin1Char('['))
+                             ? trimmed.mid(trimmed.indexOf(QLatin1Char(']')) + 1)
+                             : trimmed;
+    BanRecord ban;
+    const QRegularExpressionMatch guidMatch = guid.match(rest);
+    if (guidMatch.hasMatch()) {
+        ban.guid = guidMatch.captured(1).toLower();
+    }
+    const QRegularExpressionMatch addressMatch = address.match(rest);
+    if (addressMatch.hasMatch() &&
+        !BanRecord::parseAddress(addressMatch.captured(1), &ban.address, &ban.prefixLength)) {
+        ban.address.clear();
+    }
+    if (ban.guid.isEmpty() && ban.address.isEmpty()) {
+        return std::nullopt;
+    }
+    QString name;
+    if (const QRegularExpressionMatch nameMatch = quoted.match(rest); nameMatch.hasMatch()) {
+        name = nameMatch.captured(1);
+        if (punkBuster) {
+            const qsizetype after =
+                addressMatch.hasMatch() ? addressMatch.capturedEnd(0) : nameMatch.capturedEnd(0);
+            ban.reason = rest.mid(after).trimmed();
+        }
+    } else if (guidMatch.hasMatch()) {
+        name = rest.mid(guidMatch.capturedEnd(1)).trimmed();
+    }
+    if (!name.isEmpty()) {
+        ban.names = {name.left(BanRecord::kMaxNameLength)};
+    }
+    ban.reason = ban.reason.left(BanRecord::kMaxReasonLength);
+    return ban;
+}
+
+} // namespace
+
+QString BanRequests::body(const QString& text)
+{
+    const qsizetype blank = text.indexOf(QLatin1Char(' '));
+    return blank < 0 ? QString() : text.mid(blank + 1);
+}
+
+BanRequests::Answer BanRequests::answer(const DaemonMessage& message, const Asker& asker,
+                                        const QDateTime& now)
+{
+    if (message.kind == Kind::ImportBans) {
+        if (asker.level != QLatin1String("poweradmin")) {
+            return refused(QStringLiteral("only poweradmin may import the ban files"));
+        }
+        return import(asker, now);
+    }
+    if (!asker.banLevels.contains(asker.level)) {
+        return refused(QStringLiteral("the level %1 may not read or change the bans (ban_levels)")
+                           .arg(asker.level));
+    }
+    switch (message.kind) {
+    case Kind::GetBans: {
+        const QList<BanRecord> bans = m_store.all();
+        QByteArray bytes = line(QStringLiteral("BANLIST %1").arg(bans.size()));
+        for (const BanRecord& ban : bans) {
+            bytes += line(
+                QString::fromUtf8(QJsonDocument(ban.toJson(now)).toJson(QJsonDocument::Compact)));
+        }
+        return {bytes, QStringLiteral("getbans"), QString::number(bans.size())};
+    }
+    case Kind::AddBan:
+        return add(body(message.text), asker, now);
+    case Kind::EditBan:
+        return edit(body(message.text), now);
+    case Kind::LiftBan:
+        return lift(body(message.text), asker, now);
+    default:
+        return refused(QStringLiteral("not a ban request"));
+    }
+}
+
+BanRequests::Answer BanRequests::add(const QString& body, const Asker& asker, const QDateTime& now)
+{
+    QString why;
+    const std::optional<QJsonObject> json = object(body, &why);
+    if (!json) {
+        return refused(why);
+    }
+    std::optional<BanRecord> ban = BanRecord::fromJson(*json, &why);
+    if (!ban) {
+        return refused(why);
+    }
+    if (ban->until && *ban->until <= now) {
+        return refused(QStringLiteral("the ban would end before it begins (until %1)")
+                           .arg(ban->until->toUTC().toString(Qt::ISODate)));
+    }
+    ban->id = 0;
+    ban->issuedBy = asker.account;
+    ban->issuedAt = now;
+    ban->lifted = false;
+    ban->liftedBy.clear();
+    ban->liftNote.clear();
+    ban->liftedAt = QDateTime();
+    if (!ban->guid.isEmpty()) {
+        ban->evidence = m_enforcer.evidence(ban->guid);
+        if (ban->names.isEmpty() && !m_enforcer.nameOf(ban->guid).isEmpty()) {
+            ban->names = {m_enforcer.nameOf(ban->guid)};
+        }
+    } else {
+        ban->evidence.clear();
+    }
+    const BanStore::Result result = m_store.add(*ban);
+    if (!result.error.isEmpty()) {
+        return refused(result.error);
+    }
+    ban->id = result.id;
+    return {line(QStringLiteral("BANADDED %1").arg(result.id)), QStringLiteral("ban-added"),
+            describe(*ban)};
+}
+
+BanRequests::Answer BanRequests::edit(const QString& body, const QDateTime& now)
+{
+    QString why;
+    const std::optional<QJsonObject> json = object(body, &why);
+    if (!json) {
+        return refused(why);
+    }
+    const qint64 id = json->value(QStringLiteral("id")).toInteger();
+    std::optional<BanRecord> ban = m_store.find(id);
+    if (!ban) {
+        return refused(QStringLiteral("there is no ban %1").arg(id));
+    }
+    // Only the fields given change.
+    QJsonObject merged = ban->toJson(now);
+    for (const QString& key : {QStringLiteral("reason"), QStringLiteral("until"),
+                               QStringLiteral("servers"), QStringLiteral("note")}) {
+        if (json->contains(key)) {
+            merged.insert(key, json->value(key));
+        }
+    }
+    std::optional<BanRecord> changed = BanRecord::fromJson(merged, &why);
+    if (!changed) {
+        return refused(why);
+    }
+    changed->id = id;
+    const BanStore::Result result = m_store.edit(*changed);
+    if (!result.error.isEmpty()) {
+        return refused(result.error);
+    }
+    return {line(QStringLiteral("BANCHANGED %1").arg(id)), QStringLiteral("ban-edited"),
+            describe(*changed)};
+}
+
+BanRequests::Answer BanRequests::lift(const QString& body, const Asker& asker, const QDateTime& now)
+{
+    QString why;
+    const std::optional<QJsonObject> json = object(body, &why);
+    if (!json) {
+        return refused(why);
+    }
+    const qint64 id = json->value(QStringLiteral("id")).toInteger();
+    const QString note = json->value(QStringLiteral("note")).toString();
+    const BanStore::Result result = m_store.lift(id, asker.account, note, now);
+    if (!result.error.isEmpty()) {
+        return refused(result.error);
+    }
+    return {line(QStringLiteral("BANCHANGED %1").arg(id)), QStringLiteral("ban-lifted"),
+            QStringLiteral("id=%1 note=%2").arg(id).arg(note.left(80))};
+}
+
+BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now)
+{
+    if (asker.serverDirectory.isEmpty()) {
+        return refused(QStringLiteral("server_directory is not set: garrisond does not know "
+                                      "where the ban files are"));
+    }
+    const QDir folder(asker.serverDirectory);
+    const QList<std::pair<QString, bool>> files{
+        {folder.filePath(QStringLiteral("main/ban.txt")), false},
+        {folder.filePath(QStringLiteral("ban.txt")), false},
+        {folder.filePath(QStringLiteral("pb/pbbans.dat")), true},
+        {folder.filePath(QStringLiteral("main/pb/pbbans.dat")), true},
+    };
+    QList<BanRecord> bans;
+    qsizetype skipped = 0;
+    QSet<QString> taken;
+    QStringList read;
+    for (const auto& [path, punkBuster] : files) {
+        QFile file(path);
+        if (!file.exists() || file.size() > kMaxBanFileBytes || !file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        read.append(path);
+        const QString source = punkBuster ? QStringLiteral("PunkBuster") : QStringLiteral("engine");
+        for (const QByteArray& bytes : file.readAll().split('\n')) {
+            std::optional<BanRecord> ban = banFileLine(WireText::decode(bytes), punkBuster);
+            if (!ban) {
+                continue;
+            }
+            // One player in both files, or banned already, is banned once.
+            const QString key = ban->guid.isEmpty() ? ban->address : ban->guid;
+            if (taken.contains(key) ||
+                m_store.keepingOut(ban->guid, ban->address, QString(), now) ||
+                !ban->problem().isEmpty()) {
+                ++skipped;
+                continue;
+            }
+            taken.insert(key);
+            ban->issuedBy = asker.account;
+            ban->issuedAt = now;
+            ban->note = QStringLiteral("imported from the %1 ban file").arg(source);
+            bans.append(*ban);
+        }
+    }
+    if (read.isEmpty()) {
+        return refused(QStringLiteral("no ban file in %1 (main/ban.txt, pb/pbbans.dat)")
+                           .arg(asker.serverDirectory));
+    }
+    if (!bans.isEmpty()) {
+        const BanStore::Result result = m_store.addAll(bans);
+        if (!result.error.isEmpty()) {
+            return refused(result.error);
+        }
+    }
+    return {line(QStringLiteral("BANIMPORTED %1 %2").arg(bans.size()).arg(skipped)),
+            QStringLiteral("bans-imported"),
+            QStringLiteral("%1 added, %2 skipped, from %3")
+                .arg(bans.size())
+                .arg(skipped)
+                .arg(read.join(QStringLiteral(", ")))};
+}
+
+} // namespace garrisond
