@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
 #include "app/UconSetup.h"
+#include "bans/DaemonBanSource.h"
 #include "daemon/DaemonRequests.h"
 #include "history/History.h"
 #include "login/LoginWindow.h"
@@ -262,6 +263,15 @@ void AppController::startDaemonSession(Seat& seat, const QString& level, const Q
                          serverPort.isEmpty() && seat.login ? seat.login->serverPort()
                                                             : serverPort);
     main.setDaemonUser(seat.login ? seat.login->userName() : QString());
+    // The bans of a daemon session are the daemon's, asked for over the login window's link;
+    // the source lives as long as that window.
+    if (seat.login) {
+        auto* bans = seat.login->findChild<DaemonBanSource*>(QString(), Qt::FindDirectChildrenOnly);
+        if (bans == nullptr) {
+            bans = new DaemonBanSource(seat.login->daemonLink(), seat.login);
+        }
+        main.setDaemonBanSource(bans);
+    }
     main.IdentDaemon(QStringLiteral("1"));
     if (!main.Connect()) {
         return;

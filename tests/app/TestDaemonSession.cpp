@@ -5,6 +5,7 @@
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "bans/BanSource.h"
 #include "control/ChatPage.h"
 #include "history/History.h"
 #include "history/HistoryPage.h"
@@ -521,6 +522,30 @@ private Q_SLOTS:
     // The game log in daemon mode, without the relay: the simulated players chat, one joins,
     // one says an alert word and one reports another; garrisond posts the alert and the report
     // to its webhook.
+    // A daemon session's ban list is the daemon's: a ban added from the window is kept there,
+    // issued by the account that logged in, and listed back.
+    void bansOfADaemonSessionAreTheDaemons()
+    {
+        startDaemon("server_port = " + QByteArray::number(m_sim->port()) +
+                    "\nhealth_interval = 0s\n");
+        startSession(QStringLiteral("admin"));
+        BanSource* source = m_app->mainWindow()->banSource();
+        QVERIFY(source != nullptr);
+        QSignalSpy added(source, &BanSource::added);
+        QList<BanRecord> listed;
+        connect(source, &BanSource::listed, this,
+                [&listed](const QList<BanRecord>& bans) { listed = bans; });
+        BanRecord ban;
+        ban.guid = QStringLiteral("1234567890");
+        ban.reason = QStringLiteral("wallhack");
+        source->add(ban);
+        QVERIFY(added.wait(5000));
+        source->list();
+        QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 5000);
+        QCOMPARE(listed.at(0).guid, ban.guid);
+        QCOMPARE(listed.at(0).issuedBy, QStringLiteral("alice"));
+    }
+
     void gameLogBecomesChatAlertsAndReports()
     {
         QTcpServer webhook;
