@@ -38,12 +38,12 @@ private Q_SLOTS:
         QFETCH(QString, newcomer);
         QFETCH(QString, limits);
         QList<ConnectionAdmission::Waiting> connections;
-        for (const QString& spec : waiting.split(u' ')) {
-            const QStringList parts = spec.split(u':');
-            const QString& flags = parts.at(1);
+        for (const QString& connection : waiting.split(u' ')) {
+            const QStringList fields = connection.split(u':');
+            const QString& flags = fields.at(1);
             const qint64 seconds = QString(flags).remove(u'h').remove(u'c').toLongLong();
             connections.append(
-                {parts.at(0), seconds * 1000, flags.contains(u'h'), flags.contains(u'c')});
+                {fields.at(0), seconds * 1000, flags.contains(u'h'), flags.contains(u'c')});
         }
         const QStringList numbers = limits.split(u' ');
         const ConnectionAdmission::Decision decision = ConnectionAdmission::decide(
