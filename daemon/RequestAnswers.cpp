@@ -24,10 +24,12 @@ QByteArray RequestAnswers::log(const DaemonConfig& config, uid_t refusedOwner)
     QByteArray tail;
     QString error;
     if (!LogTail::read(config.gameLogPath, config.logTailBytes, &tail, &error, refusedOwner)) {
-        return WireText::encode(QStringLiteral("The game server's log could not be read: ") +
-                                error);
+        tail =
+            WireText::encode(QStringLiteral("The game server's log could not be read: ") + error);
+    } else if (tail.isEmpty()) {
+        tail = QByteArrayLiteral("The game server's log is empty.");
     }
-    return tail.isEmpty() ? QByteArrayLiteral("The game server's log is empty.") : tail;
+    return "LOG " + QByteArray::number(tail.size()) + "\r\n" + tail;
 }
 
 } // namespace garrisond

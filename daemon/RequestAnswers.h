@@ -16,8 +16,9 @@ public:
     // "SERVERADDRESS", then "address=" server_address (empty: garrisond's own) and "port=" the
     // game server's port (empty when the configuration gives none), one line each.
     static QByteArray serverAddress(const DaemonConfig& config);
-    // The log as LogTail sends it, or why it cannot be read; never empty, since an empty
-    // message would not be sent at all, and the client would take the next one for the log.
+    // "LOG ", the length in bytes of what follows and CR LF, then the log as LogTail sends it,
+    // or why it cannot be read. A long log reaches the client in many pieces, which may pause
+    // on a busy link; the length tells it where the log ends and the next message begins.
     // A log owned by `refusedOwner` is not read.
     static QByteArray log(const DaemonConfig& config, uid_t refusedOwner);
 };

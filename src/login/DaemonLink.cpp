@@ -199,6 +199,7 @@ void DaemonLink::forgetConversation()
 {
     m_inSession = false;
     m_logQuiet.stop();
+    m_logRemaining = -1;
     m_log.clear();
     m_queuedRequests.clear();
     m_requestGap.stop();
@@ -236,16 +237,38 @@ void DaemonLink::echoCommand(const QString& command)
 
 void DaemonLink::onReadyRead()
 {
+    received(fromAnsi(m_socket.readAll()));
+}
+
+void DaemonLink::received(QString data)
+{
+    const auto keep = [this](QStringView more) {
+        m_log.append(more.first(std::min(more.size(), kLogLimit - m_log.size())));
+    };
     // Everything one receive event delivers is one message, but for the rest of a log and the
-    // event lines in front of it.
-    if (m_logQuiet.isActive()) {
+    // event lines in front of it; after a log with a header, the next messages may follow it.
+    if (m_logRemaining >= 0) {
         m_lastRefusal.clear();
-        const QString more = fromAnsi(m_socket.readAll());
-        m_log.append(QStringView(more).first(std::min(more.size(), kLogLimit - m_log.size())));
+        const qsizetype part = std::min(data.size(), m_logRemaining);
+        keep(QStringView(data).first(part));
+        m_logRemaining -= part;
+        if (m_logRemaining > 0) {
+            m_logQuiet.start();
+            return;
+        }
+        m_logQuiet.stop();
+        logComplete();
+        data.remove(0, part);
+        if (data.isEmpty()) {
+            return;
+        }
+    } else if (m_logQuiet.isActive()) {
+        m_lastRefusal.clear();
+        keep(data);
         m_logQuiet.start();
         return;
     }
-    QString message = fromAnsi(m_socket.readAll());
+    QString message = std::move(data);
     // Event lines and answers about bans may come in any order in front of a message.
     while (m_receiver.RconPassPending != QLatin1String("1")) {
         DaemonReceiver::Split split = m_receiver.takeEventLines(message);
@@ -289,7 +312,15 @@ void DaemonLink::onReadyRead()
         }
         return;
     case DaemonReceiver::Kind::Log:
-        m_log = taken.text.left(kLogLimit);
+        m_log.clear();
+        if (const auto header = DaemonReceiver::logHeader(taken.text)) {
+            m_logRemaining = header->length;
+            m_logQuiet.setInterval(kLogStallMs);
+            received(taken.text.sliced(header->headerSize));
+            return;
+        }
+        m_logQuiet.setInterval(kLogQuietMs);
+        keep(taken.text);
         m_logQuiet.start();
         return;
     case DaemonReceiver::Kind::LevelAnswer:
@@ -337,6 +368,7 @@ void DaemonLink::onReadyRead()
 
 void DaemonLink::logComplete()
 {
+    m_logRemaining = -1;
     setStatus(QStringLiteral("Received Log"));
     const QString log = DaemonReceiver::unescapeLog(std::exchange(m_log, QString()));
     Q_EMIT logReceived(log);

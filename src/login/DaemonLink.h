@@ -38,9 +38,12 @@ public:
     // How long the daemon has to answer "serveraddress"; one that does not (an older daemon)
     // leaves the login as it was.
     static constexpr int kServerAddressWaitMs = 3000;
-    // A log comes in as many receive events as it takes; it is whole once this long passes
-    // without more of it. Beyond kLogLimit characters the rest is not kept.
+    // A log comes in as many receive events as it takes. With garrisond's header it is whole
+    // once its length came; a bare log is whole once kLogQuietMs pass without more of it. A
+    // log with a header that stops coming for kLogStallMs is shown as far as it came. Beyond
+    // kLogLimit characters the rest is not kept.
     static constexpr int kLogQuietMs = 400;
+    static constexpr int kLogStallMs = 30000;
     static constexpr qsizetype kLogLimit = 64 * 1024 * 1024;
     // The daemon takes what arrives within its pause of 100 ms as one message, and only an
     // echo ("user - …") may follow another message there: a request sent sooner after the last
@@ -124,6 +127,7 @@ private:
     void setStatus(const QString& text);
     void onTimer1();
     void onReadyRead();
+    void received(QString data);
     void onError(QAbstractSocket::SocketError error);
     void onSslErrors(const QList<QSslError>& errors);
     void logComplete();
@@ -142,6 +146,8 @@ private:
     // The log as far as it came; it is being received while m_logQuiet runs.
     QString m_log;
     QTimer m_logQuiet;
+    // What is still to come of a log with a header; -1 for none.
+    qsizetype m_logRemaining = -1;
     QElapsedTimer m_sinceWrite;
     QStringList m_queuedRequests;
     QTimer m_requestGap;

@@ -3,6 +3,7 @@
 #include "daemon/ServerStateReport.h"
 #include "login/DaemonEvent.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace garrison {
@@ -98,6 +99,25 @@ QString DaemonReceiver::unescapeLog(const QString& log)
         start = end + 1;
     }
     return plain;
+}
+
+std::optional<DaemonReceiver::LogHeader> DaemonReceiver::logHeader(QStringView message)
+{
+    static const QLatin1StringView kWord("LOG ");
+    // More digits than this would be a log no daemon sends.
+    constexpr qsizetype kMaxDigits = 12;
+    if (!message.startsWith(kWord)) {
+        return std::nullopt;
+    }
+    const qsizetype end = message.indexOf(QLatin1String("\r\n"), kWord.size());
+    const QStringView digits =
+        end < 0 ? QStringView() : message.sliced(kWord.size(), end - kWord.size());
+    if (digits.isEmpty() || digits.size() > kMaxDigits ||
+        !std::all_of(digits.begin(), digits.end(),
+                     [](QChar c) { return c.isDigit() && c.unicode() < 0x80; })) {
+        return std::nullopt;
+    }
+    return LogHeader{end + 2, digits.toLongLong()};
 }
 
 DaemonReceiver::Split DaemonReceiver::takeEventLines(const QString& received)

@@ -42,6 +42,15 @@ public:
     // it off again.
     static QString unescapeLog(const QString& log);
 
+    // garrisond sends the log after a header: "LOG ", its length in bytes (one character each
+    // here) and CR LF. A daemon without it sends the log bare, and its end is only known when
+    // nothing more comes for a while.
+    struct LogHeader {
+        qsizetype headerSize = 0;
+        qsizetype length = 0;
+    };
+    static std::optional<LogHeader> logHeader(QStringView message);
+
     // The daemon's event lines ("EVENT …" and LF, see DaemonEvent) come whenever something
     // happens in the game, and one receive event may deliver them together with a message of
     // the rules above, or cut one of them off. Event lines at the front are taken off here; a

@@ -43,8 +43,10 @@ using garrison::test::SimFixture;
 class TestDaemonSession : public QObject, garrison::test::DaemonFixture {
     Q_OBJECT
 
-    // A daemon that answers "mp" to any login, then the password, and nothing else; what it
-    // heard goes to `heard`.
+    static inline const QByteArray kFakeLog =
+        "0:00 InitGame\r\n  EVENT of the log\r\n0:01 ExitLevel";
+    // A daemon that answers "mp" to any login, then the password and the log kFakeLog, and
+    // nothing else; what it heard goes to `heard`.
     void listenAsFakeDaemon(QSslServer& daemon, QByteArrayList& heard)
     {
         QString error;
@@ -68,6 +70,15 @@ class TestDaemonSession : public QObject, garrison::test::DaemonFixture {
                 heard.append(message);
                 if (message == "getrconpass") {
                     client->write("secret");
+                } else if (message == "getlog") {
+                    // The log's second half comes well after the first, with an event line
+                    // right behind it.
+                    client->write("LOG " + QByteArray::number(kFakeLog.size()) + "\r\n" +
+                                  kFakeLog.first(kFakeLog.size() / 2));
+                    QTimer::singleShot(DaemonLink::kLogQuietMs * 2, client, [client] {
+                        client->write(kFakeLog.sliced(kFakeLog.size() / 2) +
+                                      "EVENT chat\tname=Bob\ttext=hi\n");
+                    });
                 } else if (message.startsWith("alice:")) {
                     client->write("mp");
                 }
@@ -93,6 +104,30 @@ private Q_SLOTS:
         QCOMPARE(m_app->mainWindow()->txtRcon(), QStringLiteral("secret"));
         // The server's address was typed: the daemon is not asked for it.
         QVERIFY(!heard.contains("serveraddress"));
+    }
+
+    // A log that pauses on the way is taken whole, by its length, and what follows it is a
+    // message of its own.
+    void aLogIsWholeByItsLength()
+    {
+        QSslServer daemon;
+        QByteArrayList heard;
+        listenAsFakeDaemon(daemon, heard);
+        logIn(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("mp"),
+              QString::number(daemon.serverPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow() && m_app->mainWindow()->isVisible(), 5000);
+        DaemonLink& link = login().daemonLink();
+        QSignalSpy logs(&link, &DaemonLink::logReceived);
+        QStringList chat;
+        connect(&link, &DaemonLink::eventReceived, this,
+                [&chat](const DaemonEvent& event) { chat << event.value(QStringLiteral("text")); });
+        link.armLog();
+        QVERIFY(!link.sendRequest(QStringLiteral("getlog")));
+        QVERIFY(logs.wait(DaemonLink::kLogQuietMs * 10));
+        QCOMPARE(logs.at(0).at(0).toString(),
+                 QStringLiteral("0:00 InitGame\r\n EVENT of the log\r\n0:01 ExitLevel"));
+        QTRY_COMPARE_WITH_TIMEOUT(chat, QStringList{QStringLiteral("hi")}, 5000);
+        QCOMPARE(logs.size(), 1);
     }
 
     // Asked where its game server is, a daemon that does not answer leaves the login as it

@@ -789,7 +789,8 @@ private Q_SLOTS:
         client.exchange("getrconpass");
         const QByteArray refusal = client.exchange("startserver");
         QVERIFY2(refusal.startsWith("DENIED Starting the game server needs"), refusal.constData());
-        QCOMPARE(client.exchange("getlog"), QByteArray("0:00 InitGame\r\n0:05 J;123;0;Bob\r\n"));
+        QCOMPARE(client.exchange("getlog"),
+                 QByteArray("LOG 33\r\n0:00 InitGame\r\n0:05 J;123;0;Bob\r\n"));
         QVERIFY(!audited("alice/mp refused-request").isEmpty());
         QVERIFY(!m_server->gameServer().isRunning());
     }

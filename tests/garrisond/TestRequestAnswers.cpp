@@ -53,7 +53,11 @@ private Q_SLOTS:
             log == QLatin1String("garrisond's own user's") ? ::geteuid() : static_cast<uid_t>(-1);
         const QByteArray sent = RequestAnswers::log(config, refused);
         QFETCH(QString, answer);
-        QVERIFY2(sent.startsWith(answer.toLatin1()), sent.constData());
+        // Every answer, a refusal too, comes after its length.
+        const qsizetype header = sent.indexOf("\r\n") + 2;
+        const QByteArray text = sent.sliced(header);
+        QCOMPARE(sent.first(header), "LOG " + QByteArray::number(text.size()) + "\r\n");
+        QVERIFY2(text.startsWith(answer.toLatin1()), sent.constData());
     }
 };
 

@@ -82,6 +82,28 @@ private Q_SLOTS:
         QFETCH(QString, sent);
         QTEST(DaemonReceiver::unescapeLog(sent), "log");
     }
+    // garrisond's header before a log: its size and the length that follows, or "-" for a
+    // bare log.
+    void readsTheLogHeader_data()
+    {
+        addTextRows({"message", "header"}, {{"header and log", "LOG 12\r\n0:00 InitGame", "8 12"},
+                                            {"empty log", "LOG 0\r\n", "7 0"},
+                                            {"bare log", "0:00 LOG 12\r\n", "-"},
+                                            {"no length", "LOG \r\nx", "-"},
+                                            {"no line end yet", "LOG 12", "-"},
+                                            {"a word for a length", "LOG twelve\r\n", "-"},
+                                            {"a sign", "LOG -1\r\n", "-"},
+                                            {"other digits", "LOG \u0661\u0662\r\n", "-"},
+                                            {"longer than any log", "LOG 1234567890123\r\n", "-"}});
+    }
+    void readsTheLogHeader()
+    {
+        QFETCH(QString, message);
+        const auto header = DaemonReceiver::logHeader(message);
+        QTEST(header ? QStringLiteral("%1 %2").arg(header->headerSize).arg(header->length)
+                     : QStringLiteral("-"),
+              "header");
+    }
     void eventLinesComeOffTheFront_data()
     {
         addTextRows({"received", "events", "rests"},
