@@ -1,14 +1,12 @@
 #include "BanRequests.h"
 
 #include "BanEnforcer.h"
+#include "BanFiles.h"
 #include "BanStore.h"
 #include "WireText.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSet>
 
 using garrison::BanRecord;
@@ -18,9 +16,6 @@ namespace garrisond {
 namespace {
 
 using Kind = DaemonMessage::Kind;
-
-// Ban files of a game server folder are small; one of more is not a ban file.
-constexpr qint64 kMaxBanFileBytes = 16 * 1024 * 1024;
 
 QByteArray line(const QString& text)
 {
@@ -56,55 +51,6 @@ QString describe(const BanRecord& ban)
              ban.reason.left(80));
 }
 
-// A line of a ban file: a guid (32 hex characters, or digits), a name in quotes or the words
-// after the guid, an IPv4 address (with a port), and for PunkBuster's the reason after it.
-std::optional<BanRecord> banFileLine(const QString& text, bool punkBuster)
-{
-    static const QRegularExpression guid(
-        QStringLiteral("(?:^|\\s)([0-9a-fA-F]{32}|[0-9]{1,20})(?=\\s|$)"));
-    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
-    static const QRegularExpression address(
-        QStringLiteral("(?:^|\\s)(\\d{1,3}(?:\\.\\d{1,3}){3})(?::\\d+)?(?=\\s|$)"));
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')) ||
-        trimmed.startsWith(QLatin1String("//"))) {
-        return std::nullopt;
-    }
-    // PunkBuster leads its lines with the date in brackets: its digits are no guid.
-    const QString rest = trimmed.startsWith(QLatin1Char('['))
-                             ? trimmed.mid(trimmed.indexOf(QLatin1Char(']')) + 1)
-                             : trimmed;
-    BanRecord ban;
-    const QRegularExpressionMatch guidMatch = guid.match(rest);
-    if (guidMatch.hasMatch()) {
-        ban.guid = guidMatch.captured(1).toLower();
-    }
-    const QRegularExpressionMatch addressMatch = address.match(rest);
-    if (addressMatch.hasMatch() &&
-        !BanRecord::parseAddress(addressMatch.captured(1), &ban.address, &ban.prefixLength)) {
-        ban.address.clear();
-    }
-    if (ban.guid.isEmpty() && ban.address.isEmpty()) {
-        return std::nullopt;
-    }
-    QString name;
-    if (const QRegularExpressionMatch nameMatch = quoted.match(rest); nameMatch.hasMatch()) {
-        name = nameMatch.captured(1);
-        if (punkBuster) {
-            const qsizetype after =
-                addressMatch.hasMatch() ? addressMatch.capturedEnd(0) : nameMatch.capturedEnd(0);
-            ban.reason = rest.mid(after).trimmed();
-        }
-    } else if (guidMatch.hasMatch()) {
-        name = rest.mid(guidMatch.capturedEnd(1)).trimmed();
-    }
-    if (!name.isEmpty()) {
-        ban.names = {name.left(BanRecord::kMaxNameLength)};
-    }
-    ban.reason = ban.reason.left(BanRecord::kMaxReasonLength);
-    return ban;
-}
-
 } // namespace
 
 QString BanRequests::body(const QString& text)
@@ -136,6 +82,8 @@ BanRequests::Answer BanRequests::answer(const DaemonMessage& message, const Aske
         }
         return {bytes, QStringLiteral("getbans"), QString::number(bans.size())};
     }
+    case Kind::GetEngineBans:
+        return engineBans(asker, now);
     case Kind::AddBan:
         return add(body(message.text), asker, now);
     case Kind::EditBan:
@@ -236,51 +184,49 @@ BanRequests::Answer BanRequests::lift(const QString& body, const Asker& asker, c
             QStringLiteral("id=%1 note=%2").arg(id).arg(note.left(80))};
 }
 
+BanRequests::Answer BanRequests::engineBans(const Asker& asker, const QDateTime& now)
+{
+    if (asker.serverDirectory.isEmpty()) {
+        return refused(QStringLiteral("server_directory is not set: garrisond does not know "
+                                      "where the engine's ban file is"));
+    }
+    const BanFiles::Read read = BanFiles::read(asker.serverDirectory, BanFiles::Which::Engine);
+    QByteArray bytes = line(QStringLiteral("BANFILE %1").arg(read.entries.size()));
+    for (const BanFiles::Entry& entry : read.entries) {
+        bytes += line(
+            QString::fromUtf8(QJsonDocument(entry.ban.toJson(now)).toJson(QJsonDocument::Compact)));
+    }
+    return {bytes, QStringLiteral("getenginebans"), QString::number(read.entries.size())};
+}
+
 BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now)
 {
     if (asker.serverDirectory.isEmpty()) {
         return refused(QStringLiteral("server_directory is not set: garrisond does not know "
                                       "where the ban files are"));
     }
-    const QDir folder(asker.serverDirectory);
-    const QList<std::pair<QString, bool>> files{
-        {folder.filePath(QStringLiteral("main/ban.txt")), false},
-        {folder.filePath(QStringLiteral("ban.txt")), false},
-        {folder.filePath(QStringLiteral("pb/pbbans.dat")), true},
-        {folder.filePath(QStringLiteral("main/pb/pbbans.dat")), true},
-    };
+    const BanFiles::Read read = BanFiles::read(asker.serverDirectory, BanFiles::Which::All);
     QList<BanRecord> bans;
     qsizetype skipped = 0;
     QSet<QString> taken;
-    QStringList read;
-    for (const auto& [path, punkBuster] : files) {
-        QFile file(path);
-        if (!file.exists() || file.size() > kMaxBanFileBytes || !file.open(QIODevice::ReadOnly)) {
+    for (BanFiles::Entry entry : read.entries) {
+        BanRecord& ban = entry.ban;
+        // One player in both files, or banned already, is banned once.
+        const QString key = ban.guid.isEmpty() ? ban.address : ban.guid;
+        if (taken.contains(key) || m_store.keepingOut(ban.guid, ban.address, QString(), now) ||
+            !ban.problem().isEmpty()) {
+            ++skipped;
             continue;
         }
-        read.append(path);
-        const QString source = punkBuster ? QStringLiteral("PunkBuster") : QStringLiteral("engine");
-        for (const QByteArray& bytes : file.readAll().split('\n')) {
-            std::optional<BanRecord> ban = banFileLine(WireText::decode(bytes), punkBuster);
-            if (!ban) {
-                continue;
-            }
-            // One player in both files, or banned already, is banned once.
-            const QString key = ban->guid.isEmpty() ? ban->address : ban->guid;
-            if (taken.contains(key) ||
-                m_store.keepingOut(ban->guid, ban->address, QString(), now) ||
-                !ban->problem().isEmpty()) {
-                ++skipped;
-                continue;
-            }
-            taken.insert(key);
-            ban->issuedBy = asker.account;
-            ban->issuedAt = now;
-            ban->note = QStringLiteral("imported from the %1 ban file").arg(source);
-            bans.append(*ban);
-        }
+        taken.insert(key);
+        ban.issuedBy = asker.account;
+        ban.issuedAt = now;
+        ban.note =
+            QStringLiteral("imported from the %1 ban file")
+                .arg(entry.punkBuster ? QStringLiteral("PunkBuster") : QStringLiteral("engine"));
+        bans.append(ban);
     }
-    if (read.isEmpty()) {
+    if (read.paths.isEmpty()) {
         return refused(QStringLiteral("no ban file in %1 (main/ban.txt, pb/pbbans.dat)")
                            .arg(asker.serverDirectory));
     }
@@ -295,7 +241,7 @@ BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now
             QStringLiteral("%1 added, %2 skipped, from %3")
                 .arg(bans.size())
                 .arg(skipped)
-                .arg(read.join(QStringLiteral(", ")))};
+                .arg(read.paths.join(QStringLiteral(", ")))};
 }
 
 } // namespace garrisond

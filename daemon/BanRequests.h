@@ -19,6 +19,8 @@ class BanStore;
 //   editban {"id": …, …}          -> "BANCHANGED <id>" LF (reason, until, servers, note)
 //   liftban {"id": …, "note": …}  -> "BANCHANGED <id>" LF
 //   importbans                    -> "BANIMPORTED <added> <skipped>" LF
+//   getenginebans                 -> "BANFILE <n>" LF, then n lines: the engine's own ban
+//                                    file's bans as JSON, without id (see BanFiles)
 // and any of them -> "BANREFUSED <why>" LF. A ban's JSON is BanRecord::toJson's. After a
 // change, here or on another garrisond, the sessions that may read the bans are told
 // "BANSCHANGED" LF.
@@ -33,7 +35,7 @@ public:
         QString account;
         QString level;
         QStringList banLevels; // ban_levels
-        // The game server's folder, where "importbans" finds the ban files.
+        // The game server's folder, where "importbans" and "getenginebans" find the ban files.
         QString serverDirectory;
     };
 
@@ -51,6 +53,7 @@ private:
     Answer edit(const QString& body, const QDateTime& now);
     Answer lift(const QString& body, const Asker& asker, const QDateTime& now);
     Answer import(const Asker& asker, const QDateTime& now);
+    Answer engineBans(const Asker& asker, const QDateTime& now);
 
     BanStore& m_store;
     const BanEnforcer& m_enforcer;

@@ -296,6 +296,7 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
     case Kind::EditBan:
     case Kind::LiftBan:
     case Kind::ImportBans:
+    case Kind::GetEngineBans:
         // A client that reads the bans understands the notice of their changes.
         m_followsBans = m_followsBans || message.kind == Kind::GetBans;
         send(m_server.banRequest(message, m_address, who(), m_account, m_level));

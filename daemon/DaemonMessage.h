@@ -27,12 +27,13 @@ struct DaemonMessage {
         ServerAddress,
         CommandLine, // "client garrison-rcon" after "getrconpass": not a person at GARRISON
         // The bans, in a session (see BanRequests): "getbans", "addban {…}", "editban {…}",
-        // "liftban {…}", "importbans".
+        // "liftban {…}", "importbans", "getenginebans".
         GetBans,
         AddBan,
         EditBan,
         LiftBan,
         ImportBans,
+        GetEngineBans,
         Echo,     // in a session: "<account> - <command>" (command holds the command)
         Other,    // in a session: anything else, recorded as it came
         Rejected, // bytes that no typed text holds; the connection is dropped

@@ -31,6 +31,9 @@ std::optional<Kind> kindOf(QStringView line)
     if (word == u"BANSCHANGED") {
         return Kind::ListChanged;
     }
+    if (word == u"BANFILE") {
+        return Kind::EngineList;
+    }
     return std::nullopt;
 }
 
@@ -39,7 +42,8 @@ bool mayBeginAnswer(QStringView text)
 {
     static const QStringList words{QStringLiteral("BANLIST "),    QStringLiteral("BANADDED "),
                                    QStringLiteral("BANCHANGED "), QStringLiteral("BANIMPORTED "),
-                                   QStringLiteral("BANREFUSED "), QStringLiteral("BANSCHANGED")};
+                                   QStringLiteral("BANREFUSED "), QStringLiteral("BANSCHANGED"),
+                                   QStringLiteral("BANFILE ")};
     for (const QString& word : words) {
         if (word.startsWith(text.left(word.size())) || text.startsWith(word)) {
             return true;
@@ -99,6 +103,7 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
         answer.kind = *kind;
         switch (*kind) {
         case Kind::List:
+        case Kind::EngineList:
             m_listLeft = rest.toLongLong();
             if (m_listLeft > 0) {
                 m_list = answer;

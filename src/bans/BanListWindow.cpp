@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QSaveFile>
+#include <QSet>
 
 namespace garrison {
 
@@ -100,6 +101,7 @@ void BanListWindow::setBanSource(BanSource* source)
     }
     m_source = source;
     m_model.setBans({});
+    m_engineFile.clear();
     if (!m_source) {
         showProblem(tr("The bans are kept in the player history, which is not open."));
         return;
@@ -107,6 +109,11 @@ void BanListWindow::setBanSource(BanSource* source)
     connect(m_source, &BanSource::listed, this, [this](const QList<BanRecord>& bans) {
         m_model.setNow(QDateTime::currentDateTimeUtc());
         m_model.setBans(bans);
+        showCount();
+    });
+    connect(m_source, &BanSource::engineListed, this, [this](const QList<BanRecord>& bans) {
+        m_engineFile = bans;
+        showEngineBans();
         showCount();
     });
     connect(m_source, &BanSource::added, this, [this](qint64 id) {
@@ -133,6 +140,7 @@ void BanListWindow::setServer(const QString& thisServer, const QString& actor)
 
 void BanListWindow::startSession()
 {
+    m_engineFile.clear();
     m_model.setRows(BanTableModel::Kind::PunkBuster, {});
     m_model.setRows(BanTableModel::Kind::Engine, {});
 }
@@ -152,12 +160,33 @@ void BanListWindow::hideEvent(QHideEvent* event)
 
 void BanListWindow::refresh()
 {
-    if (m_engineBans) {
-        m_model.setRows(BanTableModel::Kind::Engine, m_engineBans());
-    }
+    showEngineBans();
     if (m_source) {
         m_source->list();
+        m_source->listEngine();
     }
+}
+
+void BanListWindow::showEngineBans()
+{
+    // What GARRISON sent (with who and why), then what else the engine's file holds.
+    QList<BanTableModel::Row> rows = m_engineBans ? m_engineBans() : QList<BanTableModel::Row>();
+    QSet<QString> known;
+    for (const BanTableModel::Row& row : std::as_const(rows)) {
+        known.insert(row.ban.guid.isEmpty() ? row.unbanKey : row.ban.guid);
+    }
+    for (const BanRecord& ban : std::as_const(m_engineFile)) {
+        const QString name = ban.names.value(0);
+        if (known.contains(ban.guid.isEmpty() ? name : ban.guid)) {
+            continue;
+        }
+        BanTableModel::Row row;
+        row.ban = ban;
+        row.ban.id = 0;
+        row.unbanKey = name;
+        rows.append(row);
+    }
+    m_model.setRows(BanTableModel::Kind::Engine, rows);
 }
 
 void BanListWindow::requestServerBans()
@@ -257,6 +286,11 @@ void BanListWindow::unban()
     if (chosen.kind == BanTableModel::Kind::PunkBuster) {
         command = SettingsCommands::unban(chosen.unbanKey);
     } else if (chosen.kind == BanTableModel::Kind::Engine) {
+        if (chosen.unbanKey.isEmpty()) {
+            showProblem(tr("The engine unbans by name, and its ban file names no one for this "
+                           "ban."));
+            return;
+        }
         command = QStringLiteral("unbanuser ") + chosen.unbanKey;
     }
     if (!command) {

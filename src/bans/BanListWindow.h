@@ -78,6 +78,7 @@ private:
     // The chosen row of the model; -1 when none.
     int chosenRow() const;
     void updateButtons();
+    void showEngineBans();
 
     const std::unique_ptr<Ui::BanListWindow> m_ui;
     CommandSender& m_sender;
@@ -90,6 +91,8 @@ private:
     QTimer m_clock;
     std::function<QString(const QString&)> m_chooseFile;
     std::function<QList<BanTableModel::Row>()> m_engineBans;
+    // The engine's ban file as the ban source last read it.
+    QList<BanRecord> m_engineFile;
 };
 
 } // namespace garrison

@@ -23,9 +23,13 @@ public:
     virtual void edit(const BanRecord& ban) = 0;
     // Answered with `changed`.
     virtual void lift(qint64 id, const QString& note) = 0;
+    // The bans the engine keeps itself, where this source can read them (garrisond reads the
+    // engine's ban file); answered with `engineListed`, or not at all.
+    virtual void listEngine() {}
 
 Q_SIGNALS:
     void listed(const QList<garrison::BanRecord>& bans);
+    void engineListed(const QList<garrison::BanRecord>& bans);
     void added(qint64 id);
     void changed(qint64 id);
     // Another server or administrator changed the list: list() again to see it.

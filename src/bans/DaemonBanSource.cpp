@@ -19,6 +19,13 @@ void DaemonBanSource::list()
     request(QStringLiteral("getbans"));
 }
 
+void DaemonBanSource::listEngine()
+{
+    if (!m_engineUnreadable && !m_asked.contains(QLatin1String("getenginebans"))) {
+        request(QStringLiteral("getenginebans"));
+    }
+}
+
 void DaemonBanSource::add(const BanRecord& ban)
 {
     if (const QString problem = ban.problem(); !problem.isEmpty()) {
@@ -58,12 +65,21 @@ void DaemonBanSource::request(const QString& word, const QJsonObject& object)
                   QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     if (const std::optional<DaemonRequests::Failure> failure = m_link.sendRequest(message)) {
         Q_EMIT failed(failure->description);
+        return;
     }
+    m_asked.append(word);
 }
 
 void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
 {
     using Kind = BanAnswerReader::Answer::Kind;
+    const QString asked =
+        answer.kind == Kind::ListChanged || m_asked.isEmpty() ? QString() : m_asked.takeFirst();
+    if (asked == QLatin1String("getenginebans") && answer.kind == Kind::Refused) {
+        // Not the user's doing: the ban list shows the engine's bans it knows of otherwise.
+        m_engineUnreadable = true;
+        return;
+    }
     switch (answer.kind) {
     case Kind::List:
         Q_EMIT listed(answer.bans);
@@ -80,6 +96,9 @@ void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
         break;
     case Kind::Refused:
         Q_EMIT failed(QStringLiteral("the daemon refuses: ") + answer.text);
+        break;
+    case Kind::EngineList:
+        Q_EMIT engineListed(answer.bans);
         break;
     }
 }

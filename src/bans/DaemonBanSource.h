@@ -18,12 +18,17 @@ public:
     void add(const BanRecord& ban) override;
     void edit(const BanRecord& ban) override;
     void lift(qint64 id, const QString& note) override;
+    void listEngine() override;
 
 private:
     void request(const QString& word, const QJsonObject& object = {});
     void answered(const BanAnswerReader::Answer& answer);
 
     DaemonLink& m_link;
+    // The requests not answered yet, in the order asked: the daemon answers them in that order.
+    QStringList m_asked;
+    // The daemon cannot read the engine's ban file (no server_directory): not asked again.
+    bool m_engineUnreadable = false;
 };
 
 } // namespace garrison

@@ -5,7 +5,9 @@
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/ReaderWindow.h"
+#include "bans/BanListWindow.h"
 #include "bans/BanSource.h"
+#include "bans/BanTableModel.h"
 #include "control/ChatPage.h"
 #include "history/History.h"
 #include "history/HistoryPage.h"
@@ -21,14 +23,17 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslServer>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -561,8 +566,10 @@ private Q_SLOTS:
     // issued by the account that logged in, and listed back.
     void bansOfADaemonSessionAreTheDaemons()
     {
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/main")));
+        write("game/main/ban.txt", "7654321 Eve\n");
         startDaemon("server_port = " + QByteArray::number(m_sim->port()) +
-                    "\nhealth_interval = 0s\n");
+                    "\nhealth_interval = 0s\nserver_directory = game\n");
         startSession(QStringLiteral("admin"));
         BanSource* source = m_app->mainWindow()->banSource();
         QVERIFY(source != nullptr);
@@ -579,6 +586,33 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 5000);
         QCOMPARE(listed.at(0).guid, ban.guid);
         QCOMPARE(listed.at(0).issuedBy, QStringLiteral("alice"));
+
+        // The engine's own bans, read from its file by the daemon, are shown beside them and
+        // are unbanned by name on the server.
+        BanListWindow& window = m_app->mainWindow()->banList();
+        window.show();
+        const auto rowOf = [&window](const QString& name) {
+            for (int row = 0; row < window.model().rowCount(); ++row) {
+                if (window.model().row(row).ban.names.value(0) == name) {
+                    return row;
+                }
+            }
+            return -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(rowOf(QStringLiteral("Eve")) >= 0, 5000);
+        QCOMPARE(window.model().row(rowOf(QStringLiteral("Eve"))).kind,
+                 BanTableModel::Kind::Engine);
+        auto* state = window.findChild<QComboBox*>(QStringLiteral("cboBanState"));
+        state->setCurrentIndex(state->findText(QStringLiteral("Server's own")));
+        auto* table = window.findChild<QTableView*>(QStringLiteral("tblBans"));
+        const auto* filter = table->model();
+        for (int row = 0; row < filter->rowCount(); ++row) {
+            if (filter->index(row, BanTableModel::Name).data().toString() == u"Eve") {
+                table->setCurrentIndex(filter->index(row, BanTableModel::Name));
+            }
+        }
+        window.findChild<QPushButton*>(QStringLiteral("btnBanUnban"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->answered().contains(QStringLiteral("unbanuser Eve")), 5000);
     }
 
     void gameLogBecomesChatAlertsAndReports()

@@ -203,6 +203,11 @@ private Q_SLOTS:
         QCOMPARE(pb->reason, "wallhack (by admin)");
         QCOMPARE(m_server->bans().keepingOut("1234567", {}, {}, m_now)->names,
                  QStringList{"Bob the Builder"});
+        // The engine's file is also shown as it stands, PunkBuster's is not.
+        const QByteArray engine = client.exchange("getenginebans");
+        QVERIFY2(engine.startsWith("BANFILE 1\n{") && engine.count('\n') == 2 &&
+                     engine.contains("\"guid\":\"1234567\"") && engine.contains("Bob the Builder"),
+                 engine.constData());
     }
     // Granted logins of each level are made by the other tests. Each row's messages, separated by
     // "|", are refused; what comes before a login is refused as asked too early.

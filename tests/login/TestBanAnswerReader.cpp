@@ -25,6 +25,8 @@ private Q_SLOTS:
              {"empty list, then a refusal", "BANLIST 0\\nBANREFUSED no\\n", "list:0:0 refused:0:0",
               ""},
              {"added, then the log", "BANADDED 7\\n0:00 InitGame", "added:7:0", "0:00 InitGame"},
+             {"engine's file cut in its word, then a list",
+              "BANF|ILE 1\n{\"guid\":\"1\"}\nBANLIST 0\n", "engine:0:1 list:0:0", "|"},
              {"not ours", "BANANA split", "", "BANANA split"},
              {"a word cut off waits", "BANL", "", ""}});
     }
@@ -33,8 +35,8 @@ private Q_SLOTS:
         QFETCH(QString, received);
         QFETCH(QString, answers);
         QFETCH(QString, rest);
-        static const char* const kinds[] = {"list",     "added",   "changed",
-                                            "imported", "refused", "changes"};
+        static const char* const kinds[] = {"list",    "added",   "changed", "imported",
+                                            "refused", "changes", "engine"};
         BanAnswerReader reader;
         QList<BanAnswerReader::Answer> taken;
         QStringList left;
