@@ -90,6 +90,7 @@ private:
     QTimer m_clock;
     std::function<QString(const QString&)> m_chooseFile;
     std::function<QList<BanTableModel::Row>()> m_engineBans;
+    bool m_filledByPages = false;
 };
 
 } // namespace garrison
