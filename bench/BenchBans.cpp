@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -20,6 +21,16 @@ using garrisond::BanStore;
 namespace {
 
 constexpr int kBans = 100000;
+
+// Waits for the store's answer to a change.
+void waitFor(BanStore& store, const QList<BanRecord>& bans)
+{
+    bool done = false;
+    store.addAll(bans, nullptr, [&done](const BanStore::Result&) { done = true; });
+    while (!done) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+}
 
 // A ban file of kBans bans: mostly guids in both forms, some addresses, a few ranges.
 class BanFolder {
@@ -52,7 +63,7 @@ public:
             }
             bans.append(ban);
         }
-        store.addAll(bans);
+        waitFor(store, bans);
         QFile config(configPath());
         config.open(QIODevice::WriteOnly);
         config.write("rcon_password = secret\nallow_plaintext = true\n");
@@ -152,7 +163,7 @@ void BM_JoinToKick(benchmark::State& state)
     ban.guid = QStringLiteral("4242");
     ban.reason = QStringLiteral("aimbot");
     ban.issuedAt = QDateTime::currentDateTimeUtc();
-    daemon.bans().add(ban);
+    waitFor(daemon.bans(), {ban});
     const auto present = [&] {
         bool found = false;
         QMetaObject::invokeMethod(
@@ -196,6 +207,37 @@ void BM_JoinToKick(benchmark::State& state)
     thread.wait();
 }
 BENCHMARK(BM_JoinToKick)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// The longest the event loop stands still over 7 s (the connect timeout and a retry after it)
+// while the shared ban database takes the connection and never answers.
+void BM_StallWhileDatabaseHangs(benchmark::State& state)
+{
+    QTcpServer database;
+    database.listen(QHostAddress::LocalHost, 0);
+    garrison::HistoryConnection shared;
+    shared.kind = garrison::HistoryConnection::Kind::Postgres;
+    shared.host = QStringLiteral("127.0.0.1");
+    shared.port = database.serverPort();
+    shared.database = QStringLiteral("bans");
+    shared.user = QStringLiteral("garrison");
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        BanStore store;
+        QString error;
+        store.open(dir.filePath(QStringLiteral("copy.sqlite")), shared, &error);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        qint64 longest = 0;
+        while (clock.elapsed() < 7000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        }
+        state.counters["max_stall_ms"] = static_cast<double>(longest);
+    }
+}
+BENCHMARK(BM_StallWhileDatabaseHangs)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A join line names the guid only; a status adds the address, which the ranges are tried on.
 void BM_CheckOnJoin(benchmark::State& state)

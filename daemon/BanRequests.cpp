@@ -59,56 +59,95 @@ QString BanRequests::body(const QString& text)
     return blank < 0 ? QString() : text.mid(blank + 1);
 }
 
-BanRequests::Answer BanRequests::answer(const DaemonMessage& message, const Asker& asker,
-                                        const QDateTime& now)
+void BanRequests::answer(const DaemonMessage& message, const Asker& asker, const QDateTime& now,
+                         QObject* context, const Reply& reply)
 {
     if (message.kind == Kind::ImportBans) {
         if (asker.level != QLatin1String("poweradmin")) {
-            return refused(QStringLiteral("only poweradmin may import the ban files"));
+            reply(refused(QStringLiteral("only poweradmin may import the ban files")));
+            return;
         }
-        return import(asker, now);
+        import(asker, now, context, reply);
+        return;
     }
     if (!asker.banLevels.contains(asker.level)) {
-        return refused(QStringLiteral("the level %1 may not read or change the bans (ban_levels)")
-                           .arg(asker.level));
+        reply(refused(QStringLiteral("the level %1 may not read or change the bans (ban_levels)")
+                          .arg(asker.level)));
+        return;
     }
     switch (message.kind) {
-    case Kind::GetBans: {
-        const QList<BanRecord> bans = m_store.all();
-        QByteArray bytes = line(QStringLiteral("BANLIST %1").arg(bans.size()));
-        for (const BanRecord& ban : bans) {
-            bytes += line(
-                QString::fromUtf8(QJsonDocument(ban.toJson(now)).toJson(QJsonDocument::Compact)));
-        }
-        return {bytes, QStringLiteral("getbans"), QString::number(bans.size())};
-    }
+    case Kind::GetBans:
+        reply(list(body(message.text), now));
+        return;
     case Kind::GetEngineBans:
-        return engineBans(asker, now);
+        reply(engineBans(asker, now));
+        return;
     case Kind::AddBan:
-        return add(body(message.text), asker, now);
+        add(body(message.text), asker, now, context, reply);
+        return;
     case Kind::EditBan:
-        return edit(body(message.text), now);
+        edit(body(message.text), now, context, reply);
+        return;
     case Kind::LiftBan:
-        return lift(body(message.text), asker, now);
+        lift(body(message.text), asker, now, context, reply);
+        return;
     default:
-        return refused(QStringLiteral("not a ban request"));
+        reply(refused(QStringLiteral("not a ban request")));
+        return;
     }
 }
 
-BanRequests::Answer BanRequests::add(const QString& body, const Asker& asker, const QDateTime& now)
+BanRequests::Answer BanRequests::list(const QString& body, const QDateTime& now) const
+{
+    QString header;
+    QList<BanRecord> bans;
+    if (body.isEmpty()) {
+        // The whole list at once, for clients that do not ask for pages.
+        bans = m_store.all();
+        header = QStringLiteral("BANLIST %1").arg(bans.size());
+    } else {
+        QString why;
+        const std::optional<QJsonObject> json = object(body, &why);
+        if (!json) {
+            return refused(why);
+        }
+        const qint64 offset = json->value(QStringLiteral("offset")).toInteger(-1);
+        const qint64 count = json->value(QStringLiteral("count")).toInteger(-1);
+        if (offset < 0 || count < 1 || count > kMaxPage) {
+            return refused(QStringLiteral("a page needs \"offset\" (0 or more) and \"count\" "
+                                          "(1 to %1)")
+                               .arg(kMaxPage));
+        }
+        bans = m_store.page(offset, count);
+        header =
+            QStringLiteral("BANLIST %1 %2 %3").arg(bans.size()).arg(m_store.size()).arg(offset);
+    }
+    QByteArray bytes = line(header);
+    for (const BanRecord& ban : std::as_const(bans)) {
+        bytes +=
+            line(QString::fromUtf8(QJsonDocument(ban.toJson(now)).toJson(QJsonDocument::Compact)));
+    }
+    return {bytes, QStringLiteral("getbans"), header.mid(8)};
+}
+
+void BanRequests::add(const QString& body, const Asker& asker, const QDateTime& now,
+                      QObject* context, const Reply& reply)
 {
     QString why;
     const std::optional<QJsonObject> json = object(body, &why);
     if (!json) {
-        return refused(why);
+        reply(refused(why));
+        return;
     }
     std::optional<BanRecord> ban = BanRecord::fromJson(*json, &why);
     if (!ban) {
-        return refused(why);
+        reply(refused(why));
+        return;
     }
     if (ban->until && *ban->until <= now) {
-        return refused(QStringLiteral("the ban would end before it begins (until %1)")
-                           .arg(ban->until->toUTC().toString(Qt::ISODate)));
+        reply(refused(QStringLiteral("the ban would end before it begins (until %1)")
+                          .arg(ban->until->toUTC().toString(Qt::ISODate))));
+        return;
     }
     ban->id = 0;
     ban->issuedBy = asker.account;
@@ -125,26 +164,31 @@ BanRequests::Answer BanRequests::add(const QString& body, const Asker& asker, co
     } else {
         ban->evidence.clear();
     }
-    const BanStore::Result result = m_store.add(*ban);
-    if (!result.error.isEmpty()) {
-        return refused(result.error);
-    }
-    ban->id = result.id;
-    return {line(QStringLiteral("BANADDED %1").arg(result.id)), QStringLiteral("ban-added"),
-            describe(*ban)};
+    m_store.add(*ban, context, [reply, ban = *ban](const BanStore::Result& result) mutable {
+        if (!result.error.isEmpty()) {
+            reply(refused(result.error));
+            return;
+        }
+        ban.id = result.id;
+        reply({line(QStringLiteral("BANADDED %1").arg(result.id)), QStringLiteral("ban-added"),
+               describe(ban)});
+    });
 }
 
-BanRequests::Answer BanRequests::edit(const QString& body, const QDateTime& now)
+void BanRequests::edit(const QString& body, const QDateTime& now, QObject* context,
+                       const Reply& reply)
 {
     QString why;
     const std::optional<QJsonObject> json = object(body, &why);
     if (!json) {
-        return refused(why);
+        reply(refused(why));
+        return;
     }
     const qint64 id = json->value(QStringLiteral("id")).toInteger();
     std::optional<BanRecord> ban = m_store.find(id);
     if (!ban) {
-        return refused(QStringLiteral("there is no ban %1").arg(id));
+        reply(refused(QStringLiteral("there is no ban %1").arg(id)));
+        return;
     }
     // Only the fields given change.
     QJsonObject merged = ban->toJson(now);
@@ -156,35 +200,43 @@ BanRequests::Answer BanRequests::edit(const QString& body, const QDateTime& now)
     }
     std::optional<BanRecord> changed = BanRecord::fromJson(merged, &why);
     if (!changed) {
-        return refused(why);
+        reply(refused(why));
+        return;
     }
     changed->id = id;
-    const BanStore::Result result = m_store.edit(*changed);
-    if (!result.error.isEmpty()) {
-        return refused(result.error);
-    }
-    return {line(QStringLiteral("BANCHANGED %1").arg(id)), QStringLiteral("ban-edited"),
-            describe(*changed)};
+    m_store.edit(*changed, context, [reply, changed = *changed](const BanStore::Result& result) {
+        if (!result.error.isEmpty()) {
+            reply(refused(result.error));
+            return;
+        }
+        reply({line(QStringLiteral("BANCHANGED %1").arg(changed.id)), QStringLiteral("ban-edited"),
+               describe(changed)});
+    });
 }
 
-BanRequests::Answer BanRequests::lift(const QString& body, const Asker& asker, const QDateTime& now)
+void BanRequests::lift(const QString& body, const Asker& asker, const QDateTime& now,
+                       QObject* context, const Reply& reply)
 {
     QString why;
     const std::optional<QJsonObject> json = object(body, &why);
     if (!json) {
-        return refused(why);
+        reply(refused(why));
+        return;
     }
     const qint64 id = json->value(QStringLiteral("id")).toInteger();
     const QString note = json->value(QStringLiteral("note")).toString();
-    const BanStore::Result result = m_store.lift(id, asker.account, note, now);
-    if (!result.error.isEmpty()) {
-        return refused(result.error);
-    }
-    return {line(QStringLiteral("BANCHANGED %1").arg(id)), QStringLiteral("ban-lifted"),
-            QStringLiteral("id=%1 note=%2").arg(id).arg(note.left(80))};
+    m_store.lift(
+        id, asker.account, note, now, context, [reply, id, note](const BanStore::Result& result) {
+            if (!result.error.isEmpty()) {
+                reply(refused(result.error));
+                return;
+            }
+            reply({line(QStringLiteral("BANCHANGED %1").arg(id)), QStringLiteral("ban-lifted"),
+                   QStringLiteral("id=%1 note=%2").arg(id).arg(note.left(80))});
+        });
 }
 
-BanRequests::Answer BanRequests::engineBans(const Asker& asker, const QDateTime& now)
+BanRequests::Answer BanRequests::engineBans(const Asker& asker, const QDateTime& now) const
 {
     if (asker.serverDirectory.isEmpty()) {
         return refused(QStringLiteral("server_directory is not set: garrisond does not know "
@@ -199,11 +251,13 @@ BanRequests::Answer BanRequests::engineBans(const Asker& asker, const QDateTime&
     return {bytes, QStringLiteral("getenginebans"), QString::number(read.entries.size())};
 }
 
-BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now)
+void BanRequests::import(const Asker& asker, const QDateTime& now, QObject* context,
+                         const Reply& reply)
 {
     if (asker.serverDirectory.isEmpty()) {
-        return refused(QStringLiteral("server_directory is not set: garrisond does not know "
-                                      "where the ban files are"));
+        reply(refused(QStringLiteral("server_directory is not set: garrisond does not know "
+                                     "where the ban files are")));
+        return;
     }
     const BanFiles::Read read = BanFiles::read(asker.serverDirectory, BanFiles::Which::All);
     QList<BanRecord> bans;
@@ -227,21 +281,23 @@ BanRequests::Answer BanRequests::import(const Asker& asker, const QDateTime& now
         bans.append(ban);
     }
     if (read.paths.isEmpty()) {
-        return refused(QStringLiteral("no ban file in %1 (main/ban.txt, pb/pbbans.dat)")
-                           .arg(asker.serverDirectory));
+        reply(refused(QStringLiteral("no ban file in %1 (main/ban.txt, pb/pbbans.dat)")
+                          .arg(asker.serverDirectory)));
+        return;
     }
-    if (!bans.isEmpty()) {
-        const BanStore::Result result = m_store.addAll(bans);
-        if (!result.error.isEmpty()) {
-            return refused(result.error);
-        }
+    const Answer done{line(QStringLiteral("BANIMPORTED %1 %2").arg(bans.size()).arg(skipped)),
+                      QStringLiteral("bans-imported"),
+                      QStringLiteral("%1 added, %2 skipped, from %3")
+                          .arg(bans.size())
+                          .arg(skipped)
+                          .arg(read.paths.join(QStringLiteral(", ")))};
+    if (bans.isEmpty()) {
+        reply(done);
+        return;
     }
-    return {line(QStringLiteral("BANIMPORTED %1 %2").arg(bans.size()).arg(skipped)),
-            QStringLiteral("bans-imported"),
-            QStringLiteral("%1 added, %2 skipped, from %3")
-                .arg(bans.size())
-                .arg(skipped)
-                .arg(read.paths.join(QStringLiteral(", ")))};
+    m_store.addAll(bans, context, [reply, done](const BanStore::Result& result) {
+        reply(result.error.isEmpty() ? done : refused(result.error));
+    });
 }
 
 } // namespace garrisond

@@ -140,7 +140,7 @@ bool ClientSession::outputFull() const
 
 void ClientSession::readMessages()
 {
-    if (m_closing || m_handshaking || m_loginPending || outputFull() ||
+    if (m_closing || m_handshaking || m_loginPending || m_banPending || outputFull() ||
         m_socket->bytesAvailable() == 0) {
         return;
     }
@@ -299,7 +299,11 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
     case Kind::GetEngineBans:
         // A client that reads the bans understands the notice of their changes.
         m_followsBans = m_followsBans || message.kind == Kind::GetBans;
-        send(m_server.banRequest(message, m_address, who(), m_account, m_level));
+        // A change is answered once the ban database has it; nothing more is read meanwhile,
+        // so that answers keep the order of the requests.
+        m_banPending = true;
+        m_server.banRequest(message, m_address, who(), m_account, m_level, this,
+                            [this](const QByteArray& answer) { banAnswered(answer); });
         break;
     case Kind::Echo:
         // The game server has the command already (the client holds the RCON password): a
@@ -341,6 +345,15 @@ void ClientSession::send(const QByteArray& answer)
     }
 }
 
+void ClientSession::banAnswered(const QByteArray& answer)
+{
+    m_banPending = false;
+    send(answer);
+    scheduleNotices();
+    // Queued, because the answer may come from inside readMessages().
+    QMetaObject::invokeMethod(this, &ClientSession::readMessages, Qt::QueuedConnection);
+}
+
 void ClientSession::sendNotice(const QByteArray& message)
 {
     m_pendingNotices.append(message);
@@ -349,7 +362,7 @@ void ClientSession::sendNotice(const QByteArray& message)
 
 void ClientSession::scheduleNotices()
 {
-    if (m_holdNotices || m_pendingNotices.isEmpty() || m_noticeTimer.isActive()) {
+    if (m_holdNotices || m_banPending || m_pendingNotices.isEmpty() || m_noticeTimer.isActive()) {
         return;
     }
     const qint64 wait = std::max<qint64>(0, kNoticeGapMs - m_sinceLastSend.elapsed());
@@ -358,7 +371,8 @@ void ClientSession::scheduleNotices()
 
 void ClientSession::sendNextNotice()
 {
-    if (m_holdNotices || m_pendingNotices.isEmpty()) {
+    // A notice just before an awaited answer would reach the client in the same read.
+    if (m_holdNotices || m_banPending || m_pendingNotices.isEmpty()) {
         return;
     }
     send(m_pendingNotices.takeFirst());

@@ -19,10 +19,10 @@ namespace garrisond {
 // "user:password-level", answered with the level word or a refusal; after that "getrconpass",
 // "getlog", "serveraddress", "startserver", the server watch's "serverstate", "skiprestart" and
 // "restartnow", "getevents", the bans' requests (BanRequests), and the echoed commands
-// "user - command". What arrives is gathered
-// into messages as DaemonMessage::takeWhole says. Nothing more is read while a login is being
-// checked, nor while the client has more than send_buffer_bytes of answers unread; one that lets
-// twice that pile up is dropped.
+// "user - command". What arrives is gathered into messages as DaemonMessage::takeWhole says.
+// Nothing more is read while a login is being checked or a change of the bans made, nor while
+// the client has more than send_buffer_bytes of answers unread; one that lets twice that pile
+// up is dropped.
 //
 // After "getevents" the game log's events follow, as lines that begin with "EVENT ". They keep
 // the notices' distance from every other answer, counted from when the answer has left, so
@@ -93,6 +93,7 @@ private:
     void handleSessionMessage(const DaemonMessage& message);
     void noteActivity();
     void send(const QByteArray& answer);
+    void banAnswered(const QByteArray& answer);
     qint64 unsentBytes() const;
     bool outputFull() const;
     void refuseHandshake(const QString& error);
@@ -116,6 +117,7 @@ private:
     bool m_heard = false;
     bool m_handshaking = false;
     bool m_loginPending = false;
+    bool m_banPending = false;
     bool m_closing = false;
     bool m_finished = false;
     // Set by a level answer until the client's next message ("getrconpass") is answered.

@@ -22,7 +22,7 @@ bool isRequestWord(const QString& text)
            text == QLatin1String("getenginebans") || text == kCommandLineClient;
 }
 
-// The ban requests that carry a JSON object after their word.
+// The ban requests that carry a JSON object after their word ("getbans" for a page).
 DaemonMessage::Kind banChange(const QString& text)
 {
     using Kind = DaemonMessage::Kind;
@@ -30,6 +30,7 @@ DaemonMessage::Kind banChange(const QString& text)
     return word == QLatin1String("addban")    ? Kind::AddBan
            : word == QLatin1String("editban") ? Kind::EditBan
            : word == QLatin1String("liftban") ? Kind::LiftBan
+           : word == QLatin1String("getbans") ? Kind::GetBans
                                               : Kind::Other;
 }
 

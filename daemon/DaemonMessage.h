@@ -26,8 +26,8 @@ struct DaemonMessage {
         // "serveraddress": where clients reach the game server, answered with "SERVERADDRESS"
         ServerAddress,
         CommandLine, // "client garrison-rcon" after "getrconpass": not a person at GARRISON
-        // The bans, in a session (see BanRequests): "getbans", "addban {…}", "editban {…}",
-        // "liftban {…}", "importbans", "getenginebans".
+        // The bans, in a session (see BanRequests): "getbans" (or "getbans {…}" for a page),
+        // "addban {…}", "editban {…}", "liftban {…}", "importbans", "getenginebans".
         GetBans,
         AddBan,
         EditBan,

@@ -133,10 +133,7 @@ bool DaemonServer::start(const QHostAddress& address, quint16 port)
     }
     // Without its ban file (a full disk) garrisond still serves its administrators. A long
     // list is read meanwhile; the players who came in the meantime are checked then.
-    if (QString banError;
-        !m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(), &banError)) {
-        Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + banError);
-    }
+    m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase());
     // A skip that cannot be read is lost, which restarts the server as scheduled: no reason not
     // to serve.
     QList<QDateTime> skipped;
@@ -319,11 +316,7 @@ void DaemonServer::applyConfig(const DaemonConfig& fresh)
     m_notices.configure(m_config);
     m_enforcer.configure(m_config);
     if (banDatabaseChanged) {
-        QString error;
-        if (!m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase(),
-                                     &error)) {
-            Q_EMIT warning(QStringLiteral("the bans are not enforced: ") + error);
-        }
+        m_bans.openInBackground(m_config.banFilePath(), m_config.sharedBanDatabase());
     }
     if (rconChanged) {
         audit(QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("rcon-password-changed"));
@@ -587,14 +580,16 @@ uid_t DaemonServer::refusedLogOwner() const
     return user && user->uid() != ::geteuid() ? ::geteuid() : LogTail::kAnyOwner;
 }
 
-QByteArray DaemonServer::banRequest(const DaemonMessage& message, const QString& address,
-                                    const QString& who, const QString& account,
-                                    const QString& level)
+void DaemonServer::banRequest(const DaemonMessage& message, const QString& address,
+                              const QString& who, const QString& account, const QString& level,
+                              QObject* context, const std::function<void(const QByteArray&)>& reply)
 {
-    const BanRequests::Answer answer = m_banRequests.answer(
-        message, {account, level, m_config.banLevels, m_config.serverDirectory}, now());
-    audit(address, who, answer.event, answer.detail);
-    return answer.bytes;
+    m_banRequests.answer(message, {account, level, m_config.banLevels, m_config.serverDirectory},
+                         now(), context,
+                         [this, address, who, reply](const BanRequests::Answer& answer) {
+                             audit(address, who, answer.event, answer.detail);
+                             reply(answer.bytes);
+                         });
 }
 
 void DaemonServer::bansChanged(const QList<qint64>& ids)

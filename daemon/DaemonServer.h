@@ -108,9 +108,12 @@ public:
     {
         return m_game.request(kind, address, who);
     }
-    // "getbans", "addban", "editban", "liftban" and "importbans": the answer, audited.
-    QByteArray banRequest(const DaemonMessage& message, const QString& address, const QString& who,
-                          const QString& account, const QString& level);
+    // "getbans", "addban", "editban", "liftban" and "importbans": the answer, audited, given to
+    // `reply` at once or, for a change, once the ban list has it (not at all if `context` is
+    // gone by then).
+    void banRequest(const DaemonMessage& message, const QString& address, const QString& who,
+                    const QString& account, const QString& level, QObject* context,
+                    const std::function<void(const QByteArray&)>& reply);
     BanStore& bans() { return m_bans; }
     const BanEnforcer& enforcer() const { return m_enforcer; }
     // After a granted login of `account`: whether its notification waits for the session to

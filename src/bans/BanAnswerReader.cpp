@@ -103,14 +103,18 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
         answer.kind = *kind;
         switch (*kind) {
         case Kind::List:
-        case Kind::EngineList:
-            m_listLeft = rest.toLongLong();
+        case Kind::EngineList: {
+            const QStringList numbers = rest.split(u' ');
+            m_listLeft = numbers.value(0).toLongLong();
+            answer.total = numbers.size() > 1 ? numbers.at(1).toLongLong() : m_listLeft;
+            answer.offset = numbers.value(2).toLongLong();
             if (m_listLeft > 0) {
                 m_list = answer;
                 continue;
             }
             m_listLeft = 0;
             break;
+        }
         case Kind::Added:
         case Kind::Changed:
             answer.id = rest.toLongLong();

@@ -106,9 +106,23 @@ void BanListWindow::setBanSource(BanSource* source)
         showProblem(tr("The bans are kept in the player history, which is not open."));
         return;
     }
+    // A list read by pages fills the table as the pages come; `listed` then brings nothing new.
+    connect(m_source, &BanSource::pageListed, this,
+            [this](const QList<BanRecord>& bans, bool first) {
+                m_model.setNow(QDateTime::currentDateTimeUtc());
+                if (first) {
+                    m_model.setBans(bans);
+                } else {
+                    m_model.appendBans(bans);
+                }
+                m_filledByPages = true;
+                showCount();
+            });
     connect(m_source, &BanSource::listed, this, [this](const QList<BanRecord>& bans) {
-        m_model.setNow(QDateTime::currentDateTimeUtc());
-        m_model.setBans(bans);
+        if (!std::exchange(m_filledByPages, false)) {
+            m_model.setNow(QDateTime::currentDateTimeUtc());
+            m_model.setBans(bans);
+        }
         showCount();
     });
     connect(m_source, &BanSource::engineListed, this, [this](const QList<BanRecord>& bans) {

@@ -93,6 +93,7 @@ private:
     std::function<QList<BanTableModel::Row>()> m_engineBans;
     // The engine's ban file as the ban source last read it.
     QList<BanRecord> m_engineFile;
+    bool m_filledByPages = false;
 };
 
 } // namespace garrison

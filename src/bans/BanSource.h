@@ -30,6 +30,9 @@ public:
 Q_SIGNALS:
     void listed(const QList<garrison::BanRecord>& bans);
     void engineListed(const QList<garrison::BanRecord>& bans);
+    // A source that reads the list by pages tells of each before `listed` brings all of them;
+    // `first` begins the list anew.
+    void pageListed(const QList<garrison::BanRecord>& bans, bool first);
     void added(qint64 id);
     void changed(qint64 id);
     // Another server or administrator changed the list: list() again to see it.

@@ -88,17 +88,35 @@ void BanTableModel::setRows(Kind kind, const QList<Row>& rows)
 {
     beginResetModel();
     m_rows.removeIf([kind](const Row& row) { return row.kind == kind; });
-    for (Row row : rows) {
-        row.kind = kind;
-        if (row.searchText.isEmpty()) {
-            row.searchText = searchTextOf(row);
-        }
-        row.issuedSeconds = row.ban.issuedAt.isValid() ? row.ban.issuedAt.toSecsSinceEpoch() : 0;
-        row.untilSeconds =
-            row.ban.until ? row.ban.until->toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
-        m_rows.append(std::move(row));
+    for (const Row& row : rows) {
+        m_rows.append(prepared(row, kind));
     }
     endResetModel();
+}
+
+BanTableModel::Row BanTableModel::prepared(Row row, Kind kind)
+{
+    row.kind = kind;
+    if (row.searchText.isEmpty()) {
+        row.searchText = searchTextOf(row);
+    }
+    row.issuedSeconds = row.ban.issuedAt.isValid() ? row.ban.issuedAt.toSecsSinceEpoch() : 0;
+    row.untilSeconds =
+        row.ban.until ? row.ban.until->toSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+    return row;
+}
+
+void BanTableModel::appendBans(const QList<BanRecord>& bans)
+{
+    if (bans.isEmpty()) {
+        return;
+    }
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(bans.size()) - 1);
+    for (const BanRecord& ban : bans) {
+        m_rows.append(prepared(listedRow(ban), Kind::Listed));
+    }
+    endInsertRows();
 }
 
 void BanTableModel::setBans(const QList<BanRecord>& bans)

@@ -42,6 +42,8 @@ public:
     // Replaces the rows of one kind, keeping the others.
     void setRows(Kind kind, const QList<Row>& rows);
     void setBans(const QList<BanRecord>& bans);
+    // More of the list, read by pages.
+    void appendBans(const QList<BanRecord>& bans);
     const Row& row(int index) const { return m_rows.at(index); }
     // The row of the ban with this id among the listed ones; -1 when none.
     int rowOf(qint64 id) const;
@@ -60,6 +62,8 @@ public:
     QString csv(const QList<int>& rows) const;
 
     static Row listedRow(const BanRecord& ban);
+    // The row with its kind and the values it is searched and sorted by.
+    static Row prepared(Row row, Kind kind);
     // The rows of PunkBuster's ban list as pb_sv_banlist prints it ("1 <guid>(-) "name"
     // address reason date"); lines that are no ban are skipped.
     static QList<Row> punkBusterRows(const QString& text);

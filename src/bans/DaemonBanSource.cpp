@@ -12,11 +12,32 @@ DaemonBanSource::DaemonBanSource(DaemonLink& link, QObject* parent)
     : BanSource(parent), m_link(link)
 {
     connect(&m_link, &DaemonLink::banAnswerReceived, this, &DaemonBanSource::answered);
+    // A page asked for on a lost link is never answered.
+    const auto forget = [this] {
+        m_listing = false;
+        m_listAgain = false;
+        m_gathered.clear();
+        m_asked.clear();
+    };
+    connect(&m_link, &DaemonLink::linkLost, this, forget);
+    connect(&m_link, &DaemonLink::levelAnswered, this, forget);
 }
 
 void DaemonBanSource::list()
 {
-    request(QStringLiteral("getbans"));
+    if (m_listing) {
+        m_listAgain = true;
+        return;
+    }
+    m_gathered.clear();
+    requestPage(0);
+}
+
+void DaemonBanSource::requestPage(qsizetype offset)
+{
+    m_listing = true;
+    request(QStringLiteral("getbans"),
+            {{QStringLiteral("offset"), offset}, {QStringLiteral("count"), kPage}});
 }
 
 void DaemonBanSource::listEngine()
@@ -64,6 +85,7 @@ void DaemonBanSource::request(const QString& word, const QJsonObject& object)
             : word + QLatin1Char(' ') +
                   QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     if (const std::optional<DaemonRequests::Failure> failure = m_link.sendRequest(message)) {
+        m_listing = false;
         Q_EMIT failed(failure->description);
         return;
     }
@@ -82,7 +104,7 @@ void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
     }
     switch (answer.kind) {
     case Kind::List:
-        Q_EMIT listed(answer.bans);
+        listAnswered(answer);
         break;
     case Kind::Added:
         Q_EMIT added(answer.id);
@@ -95,12 +117,34 @@ void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
         Q_EMIT listChanged();
         break;
     case Kind::Refused:
+        // A refusal of another request leaves a listing under way as it is.
+        if (asked == QLatin1String("getbans")) {
+            m_listing = false;
+        }
         Q_EMIT failed(QStringLiteral("the daemon refuses: ") + answer.text);
         break;
     case Kind::EngineList:
         Q_EMIT engineListed(answer.bans);
         break;
     }
+}
+
+void DaemonBanSource::listAnswered(const BanAnswerReader::Answer& answer)
+{
+    if (std::exchange(m_listAgain, false)) {
+        m_gathered.clear();
+        requestPage(0);
+        return;
+    }
+    m_gathered += answer.bans;
+    Q_EMIT pageListed(answer.bans, answer.offset == 0);
+    const qsizetype next = answer.offset + answer.bans.size();
+    if (!answer.bans.isEmpty() && next < answer.total) {
+        requestPage(next);
+        return;
+    }
+    m_listing = false;
+    Q_EMIT listed(std::exchange(m_gathered, {}));
 }
 
 } // namespace garrison

@@ -1,5 +1,6 @@
 #include "HistoryBans.h"
 
+#include "bans/BanRow.h"
 #include "history/HistoryDatabase.h"
 
 #include <QJsonArray>
@@ -11,19 +12,12 @@ namespace garrison {
 
 namespace {
 
-QString jsonList(const QStringList& list)
-{
-    return QString::fromUtf8(
-        QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
-}
+const BanRow kRow(BanRow::Lists::JsonArray, QStringLiteral("until"));
 
-QStringList fromJsonList(const QString& text)
+QVariant seconds(const std::optional<QDateTime>& time)
 {
-    QStringList list;
-    for (const QJsonValue& item : QJsonDocument::fromJson(text.toUtf8()).array()) {
-        list.append(item.toString());
-    }
-    return list;
+    return time && time->isValid() ? QVariant(time->toSecsSinceEpoch())
+                                   : QVariant(QMetaType(QMetaType::LongLong));
 }
 
 // A null QString would be bound as NULL.
@@ -32,15 +26,10 @@ QString notNull(const QString& text)
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-QVariant seconds(const std::optional<QDateTime>& time)
+QString jsonList(const QStringList& list)
 {
-    return time && time->isValid() ? QVariant(time->toSecsSinceEpoch())
-                                   : QVariant(QMetaType(QMetaType::LongLong));
-}
-
-QDateTime fromSeconds(const QVariant& value)
-{
-    return QDateTime::fromSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+    return QString::fromUtf8(
+        QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
 }
 
 } // namespace
@@ -51,37 +40,14 @@ std::optional<QList<BanRecord>> HistoryBans::list() const
 {
     QSqlQuery query(m_database.db());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral(
-            "SELECT id, names, guid, address, prefix_length, reason, until, issued_by, issued_at,"
-            " servers, note, evidence, lifted_by, lifted_at, lift_note FROM bans"
-            " ORDER BY id DESC"))) {
+    if (!query.exec(
+            QStringLiteral("SELECT id, %1 FROM bans ORDER BY id DESC").arg(kRow.fields()))) {
         m_error = query.lastError();
         return std::nullopt;
     }
     QList<BanRecord> bans;
     while (query.next()) {
-        BanRecord ban;
-        ban.id = query.value(0).toLongLong();
-        ban.names = fromJsonList(query.value(1).toString());
-        ban.guid = query.value(2).toString();
-        ban.address = query.value(3).toString();
-        ban.prefixLength = query.value(4).toInt();
-        ban.reason = query.value(5).toString();
-        if (!query.isNull(6)) {
-            ban.until = fromSeconds(query.value(6));
-        }
-        ban.issuedBy = query.value(7).toString();
-        ban.issuedAt = fromSeconds(query.value(8));
-        ban.servers = fromJsonList(query.value(9).toString());
-        ban.note = query.value(10).toString();
-        ban.evidence = fromJsonList(query.value(11).toString());
-        ban.liftedBy = query.value(12).toString();
-        ban.lifted = !query.isNull(13);
-        if (ban.lifted) {
-            ban.liftedAt = fromSeconds(query.value(13));
-        }
-        ban.liftNote = query.value(14).toString();
-        bans.append(ban);
+        bans.append(kRow.read(query));
     }
     return bans;
 }
@@ -93,23 +59,18 @@ std::optional<qint64> HistoryBans::add(const BanRecord& ban)
                             QSqlError::ConnectionError);
         return std::nullopt;
     }
+    // A new ban, never lifted; it was issued now unless it says when.
+    BanRecord row = ban;
+    row.lifted = false;
+    row.liftedBy.clear();
+    row.liftNote.clear();
+    if (!row.issuedAt.isValid()) {
+        row.issuedAt = QDateTime::currentDateTimeUtc();
+    }
     QSqlQuery query(m_database.db());
-    query.prepare(QStringLiteral(
-        "INSERT INTO bans (names, guid, address, prefix_length, reason, until, issued_by,"
-        " issued_at, servers, note, evidence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " RETURNING id"));
-    query.addBindValue(jsonList(ban.names));
-    query.addBindValue(notNull(ban.guid));
-    query.addBindValue(notNull(ban.address));
-    query.addBindValue(ban.address.isEmpty() ? -1 : ban.prefixLength);
-    query.addBindValue(notNull(ban.reason));
-    query.addBindValue(seconds(ban.until));
-    query.addBindValue(notNull(ban.issuedBy));
-    query.addBindValue(ban.issuedAt.isValid() ? ban.issuedAt.toSecsSinceEpoch()
-                                              : QDateTime::currentSecsSinceEpoch());
-    query.addBindValue(jsonList(ban.servers));
-    query.addBindValue(notNull(ban.note));
-    query.addBindValue(jsonList(ban.evidence));
+    query.prepare(QStringLiteral("INSERT INTO bans (%1) VALUES (%2) RETURNING id")
+                      .arg(kRow.fields(), BanRow::placeholders()));
+    kRow.bind(query, row);
     if (!query.exec() || !query.next()) {
         m_error = query.lastError();
         return std::nullopt;

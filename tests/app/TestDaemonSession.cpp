@@ -8,6 +8,7 @@
 #include "bans/BanListWindow.h"
 #include "bans/BanSource.h"
 #include "bans/BanTableModel.h"
+#include "bans/DaemonBanSource.h"
 #include "control/ChatPage.h"
 #include "history/History.h"
 #include "history/HistoryPage.h"
@@ -559,21 +560,29 @@ private Q_SLOTS:
         m_daemon->gameServer().stop();
     }
 
-    // The game log in daemon mode, without the relay: the simulated players chat, one joins,
-    // one says an alert word and one reports another; garrisond posts the alert and the report
-    // to its webhook.
     // A daemon session's ban list is the daemon's: a ban added from the window is kept there,
-    // issued by the account that logged in, and listed back.
+    // issued by the account that logged in, and listed back, a page at a time.
     void bansOfADaemonSessionAreTheDaemons()
     {
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/main")));
         write("game/main/ban.txt", "7654321 Eve\n");
         startDaemon("server_port = " + QByteArray::number(m_sim->port()) +
                     "\nhealth_interval = 0s\nserver_directory = game\n");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_daemon->bans().isLoading(), 5000);
+        QList<BanRecord> others(2 * DaemonBanSource::kPage);
+        for (qsizetype i = 0; i < others.size(); ++i) {
+            others[i].guid = QString::number(100000 + i);
+        }
+        bool stored = false;
+        m_daemon->bans().addAll(others, this, [&stored](const garrisond::BanStore::Result& result) {
+            stored = result.error.isEmpty();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(stored, 5000);
         startSession(QStringLiteral("admin"));
         BanSource* source = m_app->mainWindow()->banSource();
         QVERIFY(source != nullptr);
         QSignalSpy added(source, &BanSource::added);
+        QSignalSpy pages(source, &BanSource::pageListed);
         QList<BanRecord> listed;
         connect(source, &BanSource::listed, this,
                 [&listed](const QList<BanRecord>& bans) { listed = bans; });
@@ -582,10 +591,14 @@ private Q_SLOTS:
         ban.reason = QStringLiteral("wallhack");
         source->add(ban);
         QVERIFY(added.wait(5000));
+        pages.clear();
         source->list();
-        QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 5000);
-        QCOMPARE(listed.at(0).guid, ban.guid);
-        QCOMPARE(listed.at(0).issuedBy, QStringLiteral("alice"));
+        QTRY_COMPARE_WITH_TIMEOUT(listed.size(), others.size() + 1, 5000);
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(pages.at(0).at(1).toBool(), true);
+        QCOMPARE(pages.at(2).at(0).value<QList<BanRecord>>().size(), 1);
+        QCOMPARE(listed.constLast().guid, ban.guid);
+        QCOMPARE(listed.constLast().issuedBy, QStringLiteral("alice"));
 
         // The engine's own bans, read from its file by the daemon, are shown beside them and
         // are unbanned by name on the server.
@@ -615,6 +628,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->answered().contains(QStringLiteral("unbanuser Eve")), 5000);
     }
 
+    // The game log in daemon mode, without the relay: the simulated players chat, one joins,
+    // one says an alert word and one reports another; garrisond posts the alert and the report
+    // to its webhook.
     void gameLogBecomesChatAlertsAndReports()
     {
         QTcpServer webhook;

@@ -42,9 +42,13 @@ struct Site {
     QByteArray ask(const QString& text)
     {
         const DaemonMessage message = DaemonMessage::parse(text.toUtf8(), QStringLiteral("alice"));
-        return daemon->banRequest(message, QStringLiteral("127.0.0.1"),
-                                  QStringLiteral("alice/admin"), QStringLiteral("alice"),
-                                  QStringLiteral("admin"));
+        QObject context;
+        QByteArray answer;
+        daemon->banRequest(message, QStringLiteral("127.0.0.1"), QStringLiteral("alice/admin"),
+                           QStringLiteral("alice"), QStringLiteral("admin"), &context,
+                           [&answer](const QByteArray& bytes) { answer = bytes; });
+        (void)QTest::qWaitFor([&answer] { return !answer.isEmpty(); }, kWaitMs);
+        return answer;
     }
     QString audit() const
     {

@@ -13,17 +13,20 @@ private Q_SLOTS:
     void take_data()
     {
         // received: the receive events, separated by "|" ("\n" stands for LF); answers: what
-        // was taken, one "kind:id:bans" each, separated by blanks; rest: what each event left.
+        // was taken, one "kind:id:bans" each (for a list ":total:offset" too), separated by
+        // blanks; rest: what each event left.
         garrison::test::addTextRows(
             {"received", "answers", "rest"},
             {{"list whole",
               "BANLIST 2\\n{\"guid\":\"1\",\"names\":[\"a|b\"]}\\n{\"address\":\"192.0.2.1\"}\\n",
-              "list:0:2", ""},
+              "list:0:2:2:0", ""},
              {"list cut in a word, a line and a value",
-              "BAN|LIST 2\\n{\"guid\":|\"1\"}\\n{\"gu|id\":\"2\"}\\nADDUSER x", "list:0:2",
+              "BAN|LIST 2\\n{\"guid\":|\"1\"}\\n{\"gu|id\":\"2\"}\\nADDUSER x", "list:0:2:2:0",
               "|||ADDUSER x"},
-             {"empty list, then a refusal", "BANLIST 0\\nBANREFUSED no\\n", "list:0:0 refused:0:0",
-              ""},
+             {"empty list, then a refusal", "BANLIST 0\\nBANREFUSED no\\n",
+              "list:0:0:0:0 refused:0:0", ""},
+             {"page of a longer list", "BANLIST 1 3 2\\n{\"guid\":\"3\"}\\n", "list:0:1:3:2", ""},
+             {"page past the end", "BANLIST 0 1 5\\n", "list:0:0:1:5", ""},
              {"added, then the log", "BANADDED 7\\n0:00 InitGame", "added:7:0", "0:00 InitGame"},
              {"engine's file cut in its word, then a list",
               "BANF|ILE 1\n{\"guid\":\"1\"}\nBANLIST 0\n", "engine:0:1 list:0:0", "|"},
@@ -49,10 +52,14 @@ private Q_SLOTS:
         }
         QStringList described;
         for (const BanAnswerReader::Answer& answer : taken) {
-            described.append(QStringLiteral("%1:%2:%3")
-                                 .arg(QLatin1String(kinds[int(answer.kind)]))
-                                 .arg(answer.id)
-                                 .arg(answer.bans.size()));
+            QString text = QStringLiteral("%1:%2:%3")
+                               .arg(QLatin1String(kinds[int(answer.kind)]))
+                               .arg(answer.id)
+                               .arg(answer.bans.size());
+            if (answer.kind == BanAnswerReader::Answer::Kind::List) {
+                text += QStringLiteral(":%1:%2").arg(answer.total).arg(answer.offset);
+            }
+            described.append(text);
         }
         QCOMPARE(described.join(u' '), answers);
         QCOMPARE(left.join(u'|'), rest);
