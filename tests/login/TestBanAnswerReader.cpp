@@ -29,7 +29,7 @@ private Q_SLOTS:
              {"page past the end", "BANLIST 0 1 5\\n", "list:0:0:1:5", ""},
              {"added, then the log", "BANADDED 7\\n0:00 InitGame", "added:7:0", "0:00 InitGame"},
              {"engine's file cut in its word, then a list",
-              "BANF|ILE 1\n{\"guid\":\"1\"}\nBANLIST 0\n", "engine:0:1 list:0:0", "|"},
+              "BANF|ILE 1\n{\"guid\":\"1\"}\nBANLIST 0\n", "engine:0:1 list:0:0:0:0", "|"},
              {"not ours", "BANANA split", "", "BANANA split"},
              {"a word cut off waits", "BANL", "", ""}});
     }
