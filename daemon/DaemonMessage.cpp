@@ -19,7 +19,7 @@ bool isRequestWord(const QString& text)
            text == QLatin1String("skiprestart") || text == QLatin1String("restartnow") ||
            text == QLatin1String("getevents") || text == QLatin1String("serveraddress") ||
            text == QLatin1String("getbans") || text == QLatin1String("importbans") ||
-           text == kCommandLineClient;
+           text == QLatin1String("getbanreasons") || text == kCommandLineClient;
 }
 
 // The ban requests that carry a JSON object after their word.
@@ -100,6 +100,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::GetBans;
     } else if (message.text == QLatin1String("importbans")) {
         message.kind = Kind::ImportBans;
+    } else if (message.text == QLatin1String("getbanreasons")) {
+        message.kind = Kind::GetBanReasons;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);
