@@ -31,6 +31,9 @@ std::optional<Kind> kindOf(QStringView line)
     if (word == u"BANSCHANGED") {
         return Kind::ListChanged;
     }
+    if (word == u"BANREASONS") {
+        return Kind::Reasons;
+    }
     return std::nullopt;
 }
 
@@ -39,7 +42,8 @@ bool mayBeginAnswer(QStringView text)
 {
     static const QStringList words{QStringLiteral("BANLIST "),    QStringLiteral("BANADDED "),
                                    QStringLiteral("BANCHANGED "), QStringLiteral("BANIMPORTED "),
-                                   QStringLiteral("BANREFUSED "), QStringLiteral("BANSCHANGED")};
+                                   QStringLiteral("BANREFUSED "), QStringLiteral("BANSCHANGED"),
+                                   QStringLiteral("BANREASONS ")};
     for (const QString& word : words) {
         if (word.startsWith(text.left(word.size())) || text.startsWith(word)) {
             return true;
@@ -71,8 +75,10 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
                 m_partial = line.toString();
                 return {};
             }
-            if (const std::optional<BanRecord> ban =
-                    BanRecord::fromJson(QJsonDocument::fromJson(line.toUtf8()).object())) {
+            if (m_list.kind == Kind::Reasons) {
+                m_list.reasons.append(line.toString());
+            } else if (const std::optional<BanRecord> ban =
+                           BanRecord::fromJson(QJsonDocument::fromJson(line.toUtf8()).object())) {
                 m_list.bans.append(*ban);
             }
             at = end + 1;
@@ -99,6 +105,7 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
         answer.kind = *kind;
         switch (*kind) {
         case Kind::List:
+        case Kind::Reasons:
             m_listLeft = rest.toLongLong();
             if (m_listLeft > 0) {
                 m_list = answer;

@@ -4,19 +4,21 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace garrison {
 
 // The daemon's answers about bans, taken out of what the daemon link receives. Each answer is
 // a line that begins with its word ("BANADDED 7"); "BANLIST n" is followed by n lines of JSON,
-// one ban each, and may take many receive events. Answers at the front of what came are taken
-// off; the rest is left for the link's other rules.
+// one ban each, and may take many receive events; "BANREASONS n" by n lines, one reason each.
+// Answers at the front of what came are taken off; the rest is left for the link's other rules.
 class BanAnswerReader {
 public:
     struct Answer {
-        enum class Kind { List, Added, Changed, Imported, Refused, ListChanged };
+        enum class Kind { List, Added, Changed, Imported, Refused, ListChanged, Reasons };
         Kind kind = Kind::Refused;
         QList<BanRecord> bans; // List
+        QStringList reasons;   // Reasons
         qint64 id = 0;         // Added, Changed; Imported: the number added
         QString text;          // Refused: the daemon's reason; Imported: "added skipped"
     };

@@ -120,6 +120,8 @@ void BanListWindow::setBanSource(BanSource* source)
         }
     });
     connect(m_source, &BanSource::failed, this, &BanListWindow::showProblem);
+    // Once a session, so that the first dialog offers a daemon's reasons at once.
+    m_source->listReasons();
     if (isVisible()) {
         refresh();
     }
@@ -185,6 +187,7 @@ void BanListWindow::addBan(const BanRecord& preset)
         return;
     }
     BanDialog dialog(BanDialog::Mode::AddAbsent, preset, m_thisServer, this);
+    dialog.offerReasonsOf(*m_source);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -217,6 +220,7 @@ void BanListWindow::edit()
         return;
     }
     BanDialog dialog(BanDialog::Mode::Edit, m_model.row(row).ban, m_thisServer, this);
+    dialog.offerReasonsOf(*m_source);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

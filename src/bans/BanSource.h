@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace garrison {
 
@@ -24,12 +25,21 @@ public:
     // Answered with `changed`.
     virtual void lift(qint64 id, const QString& note) = 0;
 
+    // The reasons for bans that this source sets for its bans' dialogs, as last listed: a
+    // daemon's (garrisond's ban_reasons). Empty when the dialogs offer this computer's own
+    // (BanChoices::reasons()), as a direct session's always do.
+    virtual QStringList reasons() const { return {}; }
+    // Asks for them anew (a daemon's configuration may have been reloaded); answered with
+    // `reasonsListed`. A source without reasons of its own has nothing to ask.
+    virtual void listReasons() {}
+
 Q_SIGNALS:
     void listed(const QList<garrison::BanRecord>& bans);
     void added(qint64 id);
     void changed(qint64 id);
     // Another server or administrator changed the list: list() again to see it.
     void listChanged();
+    void reasonsListed(const QStringList& reasons);
     void failed(const QString& message);
 };
 

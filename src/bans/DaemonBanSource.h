@@ -18,12 +18,16 @@ public:
     void add(const BanRecord& ban) override;
     void edit(const BanRecord& ban) override;
     void lift(qint64 id, const QString& note) override;
+    QStringList reasons() const override { return m_reasons; }
+    // "getbanreasons".
+    void listReasons() override;
 
 private:
     void request(const QString& word, const QJsonObject& object = {});
     void answered(const BanAnswerReader::Answer& answer);
 
     DaemonLink& m_link;
+    QStringList m_reasons;
 };
 
 } // namespace garrison

@@ -13,7 +13,8 @@ private Q_SLOTS:
     void take_data()
     {
         // received: the receive events, separated by "|" ("\n" stands for LF); answers: what
-        // was taken, one "kind:id:bans" each, separated by blanks; rest: what each event left.
+        // was taken, one "kind:id:bans" each (for reasons "kind:id:reason;reason"), separated by
+        // blanks; rest: what each event left.
         garrison::test::addTextRows(
             {"received", "answers", "rest"},
             {{"list whole",
@@ -25,6 +26,9 @@ private Q_SLOTS:
              {"empty list, then a refusal", "BANLIST 0\\nBANREFUSED no\\n", "list:0:0 refused:0:0",
               ""},
              {"added, then the log", "BANADDED 7\\n0:00 InitGame", "added:7:0", "0:00 InitGame"},
+             {"reasons, one like an answer, then the log",
+              "BANREASONS 2\\nTeam kil|ling, twice\\nBANADDED 7\\n0:00 InitGame",
+              "reasons:0:Team killing, twice;BANADDED 7", "|0:00 InitGame"},
              {"not ours", "BANANA split", "", "BANANA split"},
              {"a word cut off waits", "BANL", "", ""}});
     }
@@ -33,8 +37,8 @@ private Q_SLOTS:
         QFETCH(QString, received);
         QFETCH(QString, answers);
         QFETCH(QString, rest);
-        static const char* const kinds[] = {"list",     "added",   "changed",
-                                            "imported", "refused", "changes"};
+        static const char* const kinds[] = {"list",    "added",   "changed", "imported",
+                                            "refused", "changes", "reasons"};
         BanAnswerReader reader;
         QList<BanAnswerReader::Answer> taken;
         QStringList left;
@@ -50,7 +54,9 @@ private Q_SLOTS:
             described.append(QStringLiteral("%1:%2:%3")
                                  .arg(QLatin1String(kinds[int(answer.kind)]))
                                  .arg(answer.id)
-                                 .arg(answer.bans.size()));
+                                 .arg(answer.kind == BanAnswerReader::Answer::Kind::Reasons
+                                          ? answer.reasons.join(u';')
+                                          : QString::number(answer.bans.size())));
         }
         QCOMPARE(described.join(u' '), answers);
         QCOMPARE(left.join(u'|'), rest);
