@@ -1,6 +1,8 @@
 #include "BanListWindow.h"
 
+#include "bans/BanChoices.h"
 #include "bans/BanDialog.h"
+#include "bans/BanReasonsDialog.h"
 #include "bans/BanSource.h"
 #include "control/SettingsCommands.h"
 #include "platform/Dialogs.h"
@@ -78,6 +80,7 @@ BanListWindow::BanListWindow(CommandSender& sender, Dialogs& dialogs, QWidget* p
     connect(m_ui->btnBanLift, &QPushButton::clicked, this, &BanListWindow::lift);
     connect(m_ui->btnBanUnban, &QPushButton::clicked, this, &BanListWindow::unban);
     connect(m_ui->btnBanExport, &QPushButton::clicked, this, &BanListWindow::exportCsv);
+    connect(m_ui->btnBanReasons, &QPushButton::clicked, this, &BanListWindow::editReasons);
     connect(m_ui->btnBanClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->tblBans->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &BanListWindow::updateButtons);
@@ -288,6 +291,17 @@ void BanListWindow::exportCsv()
         !file.commit()) {
         m_dialogs.message(tr("The file could not be written: ") + file.errorString(),
                           kProgramCaption, BoxIcon::Critical);
+    }
+}
+
+void BanListWindow::editReasons()
+{
+    BanReasonsDialog dialog(m_dialogs, this);
+    if (m_source) {
+        dialog.showReasonsOf(*m_source);
+    }
+    if (dialog.exec() == QDialog::Accepted && dialog.isEditable()) {
+        BanChoices::setReasons(dialog.reasons());
     }
 }
 
