@@ -7,6 +7,7 @@
 #include "bans/BanListWindow.h"
 #include "history/History.h"
 #include "history/HistoryBans.h"
+#include "history/HistoryPage.h"
 #include "platform/WidgetDialogs.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <functional>
 
 using namespace garrison;
@@ -349,6 +351,37 @@ private Q_SLOTS:
         press("btnBanAdd");
         QCOMPARE(offered, shown);
         m_boxes->setInput(nullptr);
+    }
+
+    // "Ban…" on the History page bans a player who has left, by his record: his guid, last
+    // name and last address, with the reason and duration chosen.
+    void historyPageBansAnAbsentPlayer()
+    {
+        const QString slot = joinAndChoose(QStringLiteral("Departed"), QStringLiteral("612345"));
+        m_sim->console().reply(QStringLiteral("sim_leave ") + slot);
+        m_main->showPage(MainWindow::Page::History);
+        HistoryPage& page = m_main->historyPage();
+        page.findChild<QLineEdit*>(QStringLiteral("txtSearch"))
+            ->setText(QStringLiteral("Departed"));
+        auto* results = page.findChild<QTreeWidget*>(QStringLiteral("lstResults"));
+        QTRY_COMPARE_WITH_TIMEOUT(results->topLevelItemCount(), 1, kTimeoutMs);
+        results->setCurrentItem(results->topLevelItem(0));
+        const qsizetype before = stored().size();
+        m_fill = [](QDialog& dialog) {
+            setField(dialog, "cboReason", QStringLiteral("Wallhack"));
+            setField(dialog, "cboDuration", QStringLiteral("30 days"));
+            pressOk(dialog);
+        };
+        QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("cmdBan")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(stored().size(), before + 1, kTimeoutMs);
+        const BanRecord ban = stored().first();
+        QCOMPARE(ban.guid, QStringLiteral("612345"));
+        QCOMPARE(ban.names, QStringList{QStringLiteral("Departed")});
+        QCOMPARE(ban.address, QStringLiteral("198.51.100.%1").arg(m_joined));
+        QCOMPARE(ban.reason, QStringLiteral("Wallhack"));
+        QVERIFY(ban.until &&
+                qAbs(QDateTime::currentDateTimeUtc().secsTo(*ban.until) - 30 * 24 * 3600) < 60);
+        QVERIFY(!m_sim->answered().contains(QStringLiteral("clientkick ") + slot));
     }
 
     // The file holds the rows shown, a reason that looks like a formula defused.
