@@ -305,6 +305,10 @@ void ClientSession::handleSessionMessage(const DaemonMessage& message)
         m_server.banRequest(message, m_address, who(), m_account, m_level, this,
                             [this](const QByteArray& answer) { banAnswered(answer); });
         break;
+    case Kind::GetBanReasons:
+        m_server.audit(m_address, who(), message.text);
+        send(m_server.banReasonsAnswer(m_level));
+        break;
     case Kind::Echo:
         // The game server has the command already (the client holds the RCON password): a
         // stop from a level whose Admin page is closed can only be pointed out.

@@ -18,11 +18,11 @@ namespace garrisond {
 // One client connection, over TLS unless plain text is allowed. The client sends first a login
 // "user:password-level", answered with the level word or a refusal; after that "getrconpass",
 // "getlog", "serveraddress", "startserver", the server watch's "serverstate", "skiprestart" and
-// "restartnow", "getevents", the bans' requests (BanRequests), and the echoed commands
-// "user - command". What arrives is gathered into messages as DaemonMessage::takeWhole says.
-// Nothing more is read while a login is being checked or a change of the bans made, nor while
-// the client has more than send_buffer_bytes of answers unread; one that lets twice that pile
-// up is dropped.
+// "restartnow", "getevents", the bans' requests (BanRequests, and "getbanreasons"), and the
+// echoed commands "user - command". What arrives is gathered into messages as
+// DaemonMessage::takeWhole says. Nothing more is read while a login is being checked or a change
+// of the bans made, nor while the client has more than send_buffer_bytes of answers unread; one
+// that lets twice that pile up is dropped.
 //
 // After "getevents" the game log's events follow, as lines that begin with "EVENT ". They keep
 // the notices' distance from every other answer, counted from when the answer has left, so

@@ -4,6 +4,7 @@
 #include "LoginRequest.h"
 #include "RestartSchedule.h"
 #include "SecretFile.h"
+#include "bans/BanRecord.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -150,6 +151,19 @@ std::optional<bool> loadWatchKey(const QString& key, const QString& value, Daemo
             return false;
         }
         config->banDatabase = value;
+    } else if (key == QLatin1String("ban_reasons")) {
+        // A reason goes out as one line of an answer, and into bans, which refuse these.
+        if (value.size() > garrison::BanRecord::kMaxReasonLength ||
+            std::any_of(value.cbegin(), value.cend(),
+                        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; })) {
+            *reason = QStringLiteral("one reason of at most %1 characters, without control "
+                                     "characters")
+                          .arg(garrison::BanRecord::kMaxReasonLength);
+            return false;
+        }
+        if (!value.isEmpty()) {
+            config->banReasons.append(value);
+        }
     } else {
         return std::nullopt;
     }
@@ -321,6 +335,9 @@ QString DaemonConfig::describeKeys()
         "                       ?sslmode=prefer|require|verify-full and &sslrootcert=FILE:\n"
         "                       a ban list that several garrisonds share (default: the file\n"
         "                       garrisond-bans.sqlite beside the accounts)\n"
+        "  ban_reasons          a reason that GARRISON's ban dialogs offer (\"getbanreasons\"),\n"
+        "                       one line per reason, in their order; without any, each\n"
+        "                       GARRISON offers the reasons kept on its own computer\n"
         "The watch over the game server (durations take the units s, m and h: 90s, 15m, 2h):\n"
         "  server_port          the game server's UDP port, where the health checks, warnings\n"
         "                       and announcements go over RCON on 127.0.0.1 (default: the\n"

@@ -71,6 +71,9 @@ struct DaemonConfig {
     // the accounts, else a postgresql:// URL.
     QStringList banLevels{QStringLiteral("admin"), QStringLiteral("poweradmin")};
     QString banDatabase;
+    // The reasons that GARRISON's ban dialogs offer this daemon's administrators, one
+    // "ban_reasons" line each; none: each GARRISON offers its own.
+    QStringList banReasons;
 
     // The watch over the game server.
     static constexpr quint16 kDefaultServerPort = 28960;

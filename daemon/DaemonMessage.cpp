@@ -19,7 +19,8 @@ bool isRequestWord(const QString& text)
            text == QLatin1String("skiprestart") || text == QLatin1String("restartnow") ||
            text == QLatin1String("getevents") || text == QLatin1String("serveraddress") ||
            text == QLatin1String("getbans") || text == QLatin1String("importbans") ||
-           text == QLatin1String("getenginebans") || text == kCommandLineClient;
+           text == QLatin1String("getenginebans") || text == QLatin1String("getbanreasons") ||
+           text == kCommandLineClient;
 }
 
 // The ban requests that carry a JSON object after their word ("getbans" for a page).
@@ -103,6 +104,8 @@ DaemonMessage DaemonMessage::parse(const QByteArray& bytes, const QString& accou
         message.kind = Kind::ImportBans;
     } else if (message.text == QLatin1String("getenginebans")) {
         message.kind = Kind::GetEngineBans;
+    } else if (message.text == QLatin1String("getbanreasons")) {
+        message.kind = Kind::GetBanReasons;
     } else if (account.isEmpty()) {
         message.kind = Kind::Login;
         message.login = LoginRequest::parse(message.text);

@@ -34,6 +34,8 @@ struct DaemonMessage {
         LiftBan,
         ImportBans,
         GetEngineBans,
+        // "getbanreasons": ban_reasons, answered with "BANREASONS" (RequestAnswers)
+        GetBanReasons,
         Echo,     // in a session: "<account> - <command>" (command holds the command)
         Other,    // in a session: anything else, recorded as it came
         Rejected, // bytes that no typed text holds; the connection is dropped

@@ -102,6 +102,10 @@ public:
     QByteArray rconPasswordAnswer() const { return RequestAnswers::rconPassword(m_config); }
     QByteArray serverAddressAnswer() const { return RequestAnswers::serverAddress(m_config); }
     QByteArray logAnswer() const { return RequestAnswers::log(m_config, refusedLogOwner()); }
+    QByteArray banReasonsAnswer(const QString& level) const
+    {
+        return RequestAnswers::banReasons(m_config, level);
+    }
     void startGameServer(const QString& address, const QString& who) { m_game.start(address, who); }
     // "serverstate", "skiprestart" and "restartnow": the answer, the watch's state.
     QByteArray watchRequest(DaemonMessage::Kind kind, const QString& address, const QString& who)

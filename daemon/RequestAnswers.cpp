@@ -32,4 +32,20 @@ QByteArray RequestAnswers::log(const DaemonConfig& config, uid_t refusedOwner)
     return "LOG " + QByteArray::number(tail.size()) + "\r\n" + tail;
 }
 
+QByteArray RequestAnswers::banReasons(const DaemonConfig& config, const QString& level)
+{
+    if (!config.banLevels.contains(level)) {
+        return WireText::encode(
+                   QStringLiteral("BANREFUSED the level %1 may not read or change the bans "
+                                  "(ban_levels)")
+                       .arg(level)) +
+               '\n';
+    }
+    QString text = QStringLiteral("BANREASONS %1\n").arg(config.banReasons.size());
+    for (const QString& reason : config.banReasons) {
+        text += reason + QLatin1Char('\n');
+    }
+    return WireText::encode(text);
+}
+
 } // namespace garrisond

@@ -98,6 +98,7 @@ void PlayerActions::banWithReason(const QStringList& cells)
         return;
     }
     BanDialog dialog(BanDialog::Mode::BanPlayer, preset, m_session.serverKey(), m_window);
+    dialog.offerReasonsOf(*source);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

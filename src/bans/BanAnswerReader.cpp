@@ -34,6 +34,9 @@ std::optional<Kind> kindOf(QStringView line)
     if (word == u"BANFILE") {
         return Kind::EngineList;
     }
+    if (word == u"BANREASONS") {
+        return Kind::Reasons;
+    }
     return std::nullopt;
 }
 
@@ -43,7 +46,7 @@ bool mayBeginAnswer(QStringView text)
     static const QStringList words{QStringLiteral("BANLIST "),    QStringLiteral("BANADDED "),
                                    QStringLiteral("BANCHANGED "), QStringLiteral("BANIMPORTED "),
                                    QStringLiteral("BANREFUSED "), QStringLiteral("BANSCHANGED"),
-                                   QStringLiteral("BANFILE ")};
+                                   QStringLiteral("BANFILE "),    QStringLiteral("BANREASONS ")};
     for (const QString& word : words) {
         if (word.startsWith(text.left(word.size())) || text.startsWith(word)) {
             return true;
@@ -75,8 +78,10 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
                 m_partial = line.toString();
                 return {};
             }
-            if (const std::optional<BanRecord> ban =
-                    BanRecord::fromJson(QJsonDocument::fromJson(line.toUtf8()).object())) {
+            if (m_list.kind == Kind::Reasons) {
+                m_list.reasons.append(line.toString());
+            } else if (const std::optional<BanRecord> ban =
+                           BanRecord::fromJson(QJsonDocument::fromJson(line.toUtf8()).object())) {
                 m_list.bans.append(*ban);
             }
             at = end + 1;
@@ -103,7 +108,8 @@ QString BanAnswerReader::take(const QString& received, QList<Answer>* answers)
         answer.kind = *kind;
         switch (*kind) {
         case Kind::List:
-        case Kind::EngineList: {
+        case Kind::EngineList:
+        case Kind::Reasons: {
             const QStringList numbers = rest.split(u' ');
             m_listLeft = numbers.value(0).toLongLong();
             answer.total = numbers.size() > 1 ? numbers.at(1).toLongLong() : m_listLeft;

@@ -4,20 +4,32 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace garrison {
 
 // The daemon's answers about bans, taken out of what the daemon link receives. Each answer is
 // a line that begins with its word ("BANADDED 7"); "BANLIST n" (the whole list), "BANLIST n
 // total offset" (a page of it) and "BANFILE n" (the engine's ban file) are followed by n lines
-// of JSON, one ban each, and may take many receive events. Answers at the front of what came
-// are taken off; the rest is left for the link's other rules.
+// of JSON, one ban each, and may take many receive events; "BANREASONS n" by n lines, one
+// reason each. Answers at the front of what came are taken off; the rest is left for the
+// link's other rules.
 class BanAnswerReader {
 public:
     struct Answer {
-        enum class Kind { List, Added, Changed, Imported, Refused, ListChanged, EngineList };
+        enum class Kind {
+            List,
+            Added,
+            Changed,
+            Imported,
+            Refused,
+            ListChanged,
+            EngineList,
+            Reasons
+        };
         Kind kind = Kind::Refused;
         QList<BanRecord> bans; // List, EngineList
+        QStringList reasons;   // Reasons
         // List: how many bans the daemon has, and where this page of them begins; for the
         // whole list, its size and 0.
         qsizetype total = 0;

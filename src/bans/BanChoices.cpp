@@ -1,5 +1,6 @@
 #include "BanChoices.h"
 
+#include "bans/BanSource.h"
 #include "platform/SettingsStore.h"
 
 namespace garrison::BanChoices {
@@ -33,6 +34,12 @@ QStringList reasons()
 void setReasons(const QStringList& reasons)
 {
     SettingsStore::write(kSection, kReasons, reasons.join(QLatin1Char('\n')));
+}
+
+QStringList offeredReasons(const BanSource* source)
+{
+    const QStringList set = source ? source->reasons() : QStringList();
+    return set.isEmpty() ? reasons() : set;
 }
 
 const QList<Duration>& durations()

@@ -8,6 +8,8 @@
 
 namespace garrison {
 
+class BanSource;
+
 // What the ban dialog offers: reason templates and durations.
 namespace BanChoices {
 
@@ -22,6 +24,9 @@ struct Duration {
 QStringList reasons();
 void setReasons(const QStringList& reasons);
 QStringList defaultReasons();
+// What a ban dialog offers in a session whose bans are `source`'s: the reasons it sets (a
+// daemon's), else this computer's.
+QStringList offeredReasons(const BanSource* source);
 
 // Permanent, 1 hour, 1 day, 7 days, 30 days; the dialog adds "Custom".
 const QList<Duration>& durations();

@@ -1,6 +1,7 @@
 #include "BanDialog.h"
 
 #include "bans/BanChoices.h"
+#include "bans/BanSource.h"
 #include "ui_BanDialog.h"
 
 #include <QPushButton>
@@ -29,9 +30,7 @@ BanDialog::BanDialog(Mode mode, const BanRecord& preset, const QString& thisServ
     for (QLineEdit* field : {m_ui->txtName, m_ui->txtGuid, m_ui->txtAddress}) {
         field->setReadOnly(identityFixed);
     }
-    m_ui->cboReason->addItems(BanChoices::reasons());
-    m_ui->cboReason->setCurrentText(preset.reason.isEmpty() ? m_ui->cboReason->itemText(0)
-                                                            : preset.reason);
+    showReasons(BanChoices::reasons());
     const QList<BanChoices::Duration>& durations = BanChoices::durations();
     for (qsizetype index = 0; index < durations.size(); ++index) {
         m_ui->cboDuration->addItem(durations.at(index).label, static_cast<int>(index));
@@ -60,6 +59,26 @@ BanDialog::BanDialog(Mode mode, const BanRecord& preset, const QString& thisServ
 }
 
 BanDialog::~BanDialog() = default;
+
+void BanDialog::offerReasonsOf(BanSource& source)
+{
+    connect(&source, &BanSource::reasonsListed, this,
+            [this, &source] { showReasons(BanChoices::offeredReasons(&source)); });
+    showReasons(BanChoices::offeredReasons(&source));
+    source.listReasons();
+}
+
+void BanDialog::showReasons(const QStringList& reasons)
+{
+    const QString current = m_ui->cboReason->currentText();
+    const bool changedByHand = !m_shownReason.isNull() && current != m_shownReason;
+    m_ui->cboReason->clear();
+    m_ui->cboReason->addItems(reasons);
+    m_ui->cboReason->setCurrentText(changedByHand               ? current
+                                    : m_preset.reason.isEmpty() ? m_ui->cboReason->itemText(0)
+                                                                : m_preset.reason);
+    m_shownReason = m_ui->cboReason->currentText();
+}
 
 void BanDialog::showDuration()
 {

@@ -1,6 +1,8 @@
 #include "BanListWindow.h"
 
+#include "bans/BanChoices.h"
 #include "bans/BanDialog.h"
+#include "bans/BanReasonsDialog.h"
 #include "bans/BanSource.h"
 #include "control/SettingsCommands.h"
 #include "platform/Dialogs.h"
@@ -79,6 +81,7 @@ BanListWindow::BanListWindow(CommandSender& sender, Dialogs& dialogs, QWidget* p
     connect(m_ui->btnBanLift, &QPushButton::clicked, this, &BanListWindow::lift);
     connect(m_ui->btnBanUnban, &QPushButton::clicked, this, &BanListWindow::unban);
     connect(m_ui->btnBanExport, &QPushButton::clicked, this, &BanListWindow::exportCsv);
+    connect(m_ui->btnBanReasons, &QPushButton::clicked, this, &BanListWindow::editReasons);
     connect(m_ui->btnBanClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->tblBans->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &BanListWindow::updateButtons);
@@ -141,6 +144,8 @@ void BanListWindow::setBanSource(BanSource* source)
         }
     });
     connect(m_source, &BanSource::failed, this, &BanListWindow::showProblem);
+    // Once a session, so that the first dialog offers a daemon's reasons at once.
+    m_source->listReasons();
     if (isVisible()) {
         refresh();
     }
@@ -228,6 +233,7 @@ void BanListWindow::addBan(const BanRecord& preset)
         return;
     }
     BanDialog dialog(BanDialog::Mode::AddAbsent, preset, m_thisServer, this);
+    dialog.offerReasonsOf(*m_source);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -260,6 +266,7 @@ void BanListWindow::edit()
         return;
     }
     BanDialog dialog(BanDialog::Mode::Edit, m_model.row(row).ban, m_thisServer, this);
+    dialog.offerReasonsOf(*m_source);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -332,6 +339,17 @@ void BanListWindow::exportCsv()
         !file.commit()) {
         m_dialogs.message(tr("The file could not be written: ") + file.errorString(),
                           kProgramCaption, BoxIcon::Critical);
+    }
+}
+
+void BanListWindow::editReasons()
+{
+    BanReasonsDialog dialog(m_dialogs, this);
+    if (m_source) {
+        dialog.showReasonsOf(*m_source);
+    }
+    if (dialog.exec() == QDialog::Accepted && dialog.isEditable()) {
+        BanChoices::setReasons(dialog.reasons());
     }
 }
 

@@ -19,8 +19,8 @@ class CommandSender;
 class Dialogs;
 
 // The ban list window BanList: the session's bans (search, sort, filter by state, add for an
-// absent player, edit, lift, CSV export) and, read-only, the game server's own bans with their
-// unban commands.
+// absent player, edit, lift, CSV export), the reasons that the ban dialogs offer, and,
+// read-only, the game server's own bans with their unban commands.
 class BanListWindow : public QWidget {
     Q_OBJECT
 
@@ -73,6 +73,7 @@ private:
     void lift();
     void unban();
     void exportCsv();
+    void editReasons();
     void showCount();
     void showProblem(const QString& text);
     // The chosen row of the model; -1 when none.

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace garrison {
 
@@ -27,6 +28,14 @@ public:
     // engine's ban file); answered with `engineListed`, or not at all.
     virtual void listEngine() {}
 
+    // The reasons for bans that this source sets for its bans' dialogs, as last listed: a
+    // daemon's (garrisond's ban_reasons). Empty when the dialogs offer this computer's own
+    // (BanChoices::reasons()), as a direct session's always do.
+    virtual QStringList reasons() const { return {}; }
+    // Asks for them anew (a daemon's configuration may have been reloaded); answered with
+    // `reasonsListed`. A source without reasons of its own has nothing to ask.
+    virtual void listReasons() {}
+
 Q_SIGNALS:
     void listed(const QList<garrison::BanRecord>& bans);
     void engineListed(const QList<garrison::BanRecord>& bans);
@@ -37,6 +46,7 @@ Q_SIGNALS:
     void changed(qint64 id);
     // Another server or administrator changed the list: list() again to see it.
     void listChanged();
+    void reasonsListed(const QStringList& reasons);
     void failed(const QString& message);
 };
 

@@ -77,6 +77,11 @@ void DaemonBanSource::lift(qint64 id, const QString& note)
             {{QStringLiteral("id"), id}, {QStringLiteral("note"), note}});
 }
 
+void DaemonBanSource::listReasons()
+{
+    request(QStringLiteral("getbanreasons"));
+}
+
 void DaemonBanSource::request(const QString& word, const QJsonObject& object)
 {
     const QString message =
@@ -115,6 +120,10 @@ void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
     case Kind::Imported:
     case Kind::ListChanged:
         Q_EMIT listChanged();
+        break;
+    case Kind::Reasons:
+        m_reasons = answer.reasons;
+        Q_EMIT reasonsListed(m_reasons);
         break;
     case Kind::Refused:
         // A refusal of another request leaves a listing under way as it is.

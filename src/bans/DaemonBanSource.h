@@ -23,6 +23,9 @@ public:
     void edit(const BanRecord& ban) override;
     void lift(qint64 id, const QString& note) override;
     void listEngine() override;
+    QStringList reasons() const override { return m_reasons; }
+    // "getbanreasons".
+    void listReasons() override;
 
 private:
     void request(const QString& word, const QJsonObject& object = {});
@@ -39,6 +42,7 @@ private:
     bool m_listing = false;
     bool m_listAgain = false;
     QList<BanRecord> m_gathered;
+    QStringList m_reasons;
 };
 
 } // namespace garrison

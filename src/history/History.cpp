@@ -7,7 +7,9 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 
 namespace garrison {
@@ -77,6 +79,7 @@ void History::close()
     m_queries.reset();
     m_bans.reset();
     m_database.reset();
+    m_hearsBans = false;
     m_paused = false;
     m_problem.clear();
     m_linkNote.clear();
@@ -101,6 +104,7 @@ void History::connectDatabase()
         m_queries = std::make_unique<HistoryQueries>(*m_database);
         m_bans = std::make_unique<HistoryBans>(*m_database);
     }
+    listenForBans();
     if (state == HistoryDatabase::State::Ready) {
         m_recorder = std::make_unique<HistoryRecorder>(*m_database);
         if (!m_said.isEmpty()) {
@@ -139,6 +143,40 @@ HistoryBans* History::bans() const
     return m_paused ? nullptr : m_bans.get();
 }
 
+void History::listenForBans()
+{
+    m_hearsBans = false;
+    if (!m_bans || m_connection.kind != HistoryConnection::Kind::Postgres) {
+        return;
+    }
+    // Each open() makes the connection anew, with a driver of its own.
+    QSqlDriver* driver = m_database->db().driver();
+    if (driver == nullptr || !driver->hasFeature(QSqlDriver::EventNotifications)) {
+        return;
+    }
+    connect(driver, &QSqlDriver::notification, this,
+            [this](const QString& name, QSqlDriver::NotificationSource source) {
+                // This history's own changes were told when they were made.
+                if (name == kBansChannel && source != QSqlDriver::SelfSource) {
+                    Q_EMIT bansChanged();
+                }
+            });
+    m_hearsBans = driver->subscribeToNotification(kBansChannel);
+    // Back after a pause, what changed meanwhile was not heard.
+    if (m_hearsBans) {
+        Q_EMIT bansChanged();
+    }
+}
+
+void History::noteBansChanged()
+{
+    if (m_bans && m_connection.kind == HistoryConnection::Kind::Postgres) {
+        // Without it, the others see the change when they read the bans again.
+        QSqlQuery(m_database->db()).exec(QStringLiteral("NOTIFY ") + kBansChannel);
+    }
+    Q_EMIT bansChanged();
+}
+
 void History::say(const QString& text)
 {
     if (text.isEmpty() || text == m_said) {
@@ -155,6 +193,7 @@ void History::pause(const QString& problem)
     m_recorder.reset();
     m_queries.reset();
     m_bans.reset();
+    m_hearsBans = false;
     say(problem);
     m_retry.start();
     Q_EMIT stateChanged();

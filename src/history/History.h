@@ -55,6 +55,14 @@ public:
     HistoryQueries* queries() const;
     // The bans of direct sessions; null when nothing can be read.
     HistoryBans* bans() const;
+    // After a change of the bans through this history: says so here, and on a shared
+    // database to every GARRISON that listens (NOTIFY).
+    void noteBansChanged();
+    // Whether changes of the bans made elsewhere are heard as they happen: a shared database
+    // notifies of them (LISTEN); otherwise they are seen only when the bans are read again.
+    bool hearsBanChanges() const { return m_hearsBans; }
+    // The notification's channel; garrisond's shared bans use the same name.
+    static inline const QString kBansChannel = QStringLiteral("garrison_bans");
 
     // Removes everything about the player; false when the history cannot be written.
     bool forget(qint64 playerId);
@@ -72,7 +80,8 @@ Q_SIGNALS:
     // Something was written: pages showing the history may refresh.
     void changed();
     void stateChanged();
-    // A ban was added, changed or lifted through this history.
+    // A ban was added, changed or lifted through this history, or on a shared database that
+    // notified of it.
     void bansChanged();
 
 private:
@@ -82,6 +91,7 @@ private:
     void probe();
     void say(const QString& text);
     void afterWrite(bool ok);
+    void listenForBans();
 
     HistoryConnection m_connection;
     int m_keepDays = 90;
@@ -90,6 +100,7 @@ private:
     std::unique_ptr<HistoryQueries> m_queries;
     std::unique_ptr<HistoryBans> m_bans;
     bool m_paused = false;
+    bool m_hearsBans = false;
     QString m_problem;
     QString m_linkNote;
     QString m_said;

@@ -11,7 +11,7 @@ HistoryBanSource::HistoryBanSource(History& history, QObject* parent)
     connect(&m_history, &History::bansChanged, this, &BanSource::listChanged);
     m_sharedPoll.setInterval(kSharedPollMs);
     connect(&m_sharedPoll, &QTimer::timeout, this, [this] {
-        if (m_history.connection().kind == HistoryConnection::Kind::Postgres) {
+        if (m_history.bans() != nullptr && !m_history.hearsBanChanges()) {
             Q_EMIT listChanged();
         }
     });
@@ -63,7 +63,7 @@ void HistoryBanSource::add(const BanRecord& newBan)
             return;
         }
         Q_EMIT added(*id);
-        Q_EMIT m_history.bansChanged();
+        m_history.noteBansChanged();
     });
 }
 
@@ -76,7 +76,7 @@ void HistoryBanSource::edit(const BanRecord& ban)
             return;
         }
         Q_EMIT changed(ban.id);
-        Q_EMIT m_history.bansChanged();
+        m_history.noteBansChanged();
     });
 }
 
@@ -91,7 +91,7 @@ void HistoryBanSource::lift(qint64 id, const QString& note)
             return;
         }
         Q_EMIT changed(id);
-        Q_EMIT m_history.bansChanged();
+        m_history.noteBansChanged();
     });
 }
 

@@ -11,8 +11,9 @@ class History;
 
 // The bans of a direct session: the player history's table, on this machine or on a shared
 // PostgreSQL. Answers come from the event loop, as a daemon's would. Every source on the same
-// History hears of the others' changes; on a shared database, changes made from other
-// machines are noticed every kSharedPollMs.
+// History hears of the others' changes; a shared database tells of changes made from other
+// machines as they happen. Where nothing tells (a file that another GARRISON on this
+// computer may write too), the bans are read again every kSharedPollMs.
 class HistoryBanSource : public BanSource {
     Q_OBJECT
 

@@ -156,7 +156,7 @@ std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& me
         (m_sinceWrite.isValid() && !m_sinceWrite.hasExpired(kRequestGapMs))) {
         m_queuedRequests.append(message);
         if (!m_requestGap.isActive()) {
-            m_requestGap.start(static_cast<int>(kRequestGapMs - m_sinceWrite.elapsed()));
+            m_requestGap.start(gapLeft());
         }
         return std::nullopt;
     }
@@ -167,6 +167,15 @@ std::optional<DaemonRequests::Failure> DaemonLink::sendRequest(const QString& me
     return std::nullopt;
 }
 
+int DaemonLink::gapLeft() const
+{
+    // The gap may end between a check and this reading: a negative interval would leave the
+    // timer stopped, and the queued requests unsent for good.
+    return m_sinceWrite.isValid() ? static_cast<int>(std::clamp<qint64>(
+                                        kRequestGapMs - m_sinceWrite.elapsed(), 0, kRequestGapMs))
+                                  : 0;
+}
+
 void DaemonLink::sendQueuedRequest()
 {
     if (m_queuedRequests.isEmpty() || !isConnected()) {
@@ -175,7 +184,7 @@ void DaemonLink::sendQueuedRequest()
     }
     // An echo may have gone out meanwhile.
     if (!m_sinceWrite.hasExpired(kRequestGapMs)) {
-        m_requestGap.start(static_cast<int>(kRequestGapMs - m_sinceWrite.elapsed()));
+        m_requestGap.start(gapLeft());
         return;
     }
     write(m_queuedRequests.takeFirst());

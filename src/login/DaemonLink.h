@@ -135,6 +135,8 @@ private:
     void forgetConversation();
     void write(const QString& message);
     void sendQueuedRequest();
+    // What is left of kRequestGapMs since the last write; 0 once it has passed.
+    int gapLeft() const;
 
     QSslSocket m_socket;
     QString m_pinned;

@@ -18,12 +18,15 @@
 #include "platform/ConsoleBox.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMemory.h"
+#include "players/PlayerMenu.h"
 #include "players/PlayerSortModel.h"
 #include "players/PlayersPage.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -37,6 +40,7 @@
 #include <QTableView>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace garrison;
@@ -628,9 +632,93 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->answered().contains(QStringLiteral("unbanuser Eve")), 5000);
     }
 
-    // The game log in daemon mode, without the relay: the simulated players chat, one joins,
-    // one says an alert word and one reports another; garrisond posts the alert and the report
-    // to its webhook.
+    // The ban dialogs of a daemon session offer garrisond's ban_reasons, asked for anew at each
+    // dialog, so that a reloaded configuration reaches the next one; the ban list shows them
+    // without letting them be changed.
+    void daemonsReasonsAreOfferedAndFollowItsConfiguration()
+    {
+        const QByteArray config = "server_port = " + QByteArray::number(m_sim->port()) + '\n';
+        startDaemon(config +
+                    "ban_reasons = Team killing, after a warning\nban_reasons = ^1Aimbot\n");
+        startSession(QStringLiteral("admin"));
+        MainWindow& main = *m_app->mainWindow();
+        m_sim->console().reply(QStringLiteral("sim_join Suspect 7654321 198.51.100.9"));
+        main.Send(QStringLiteral("status"));
+        QTableView& grid = main.playersPage().grid();
+        const auto suspectRow = [&grid] {
+            for (int row = 0; row < grid.model()->rowCount(); ++row) {
+                if (grid.model()->index(row, PlayerRow::Name).data() == QLatin1String("Suspect")) {
+                    return row;
+                }
+            }
+            return -1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(suspectRow() >= 0, 5000);
+        grid.setCurrentIndex(grid.model()->index(suspectRow(), PlayerRow::Name));
+
+        // The offered reasons once the daemon has answered; the dialog is cancelled.
+        const auto offered = [&main](const QStringList& expected) {
+            QStringList items;
+            QTimer watch;
+            watch.setInterval(10);
+            connect(&watch, &QTimer::timeout, &watch, [&watch, &items, &expected] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr || dialog->objectName() != QLatin1String("BanDialog")) {
+                    return;
+                }
+                watch.stop();
+                auto* reasons = dialog->findChild<QComboBox*>(QStringLiteral("cboReason"));
+                const auto listed = [reasons] {
+                    QStringList texts;
+                    for (int index = 0; index < reasons->count(); ++index) {
+                        texts.append(reasons->itemText(index));
+                    }
+                    return texts;
+                };
+                static_cast<void>(QTest::qWaitFor([&] { return listed() == expected; }, 5000));
+                items = listed();
+                QVERIFY(reasons->currentText() == expected.value(0));
+                dialog->reject();
+            });
+            watch.start();
+            main.playerMenu().entry(QStringLiteral("banwithreasonz"))->trigger();
+            return items;
+        };
+        QCOMPARE(offered({"Team killing, after a warning", "^1Aimbot"}),
+                 QStringList({"Team killing, after a warning", "^1Aimbot"}));
+
+        write("garrisond.conf", "rcon_password = " + m_sim->password().toUtf8() +
+                                    "\ngame_log = games_mp.log\npbkdf2_iterations = 1000\n"
+                                    "server_command = /bin/sleep 60\nhealth_interval = 0s\n" +
+                                    config + "ban_reasons = Wallhack\n");
+        QVERIFY(m_daemon->reload());
+        QCOMPARE(offered({"Wallhack"}), QStringList{"Wallhack"});
+
+        main.openBanList();
+        QStringList shown;
+        bool editable = true;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, &watch, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog->objectName() != QLatin1String("BanReasons")) {
+                return;
+            }
+            watch.stop();
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("lstReasons"));
+            for (int row = 0; row < list->count(); ++row) {
+                shown.append(list->item(row)->text());
+            }
+            editable =
+                dialog->findChild<QAbstractButton*>(QStringLiteral("btnReasonAdd"))->isEnabled();
+            dialog->reject();
+        });
+        watch.start();
+        main.banList().findChild<QAbstractButton*>(QStringLiteral("btnBanReasons"))->click();
+        QCOMPARE(shown, QStringList{"Wallhack"});
+        QVERIFY(!editable);
+    }
+
     void gameLogBecomesChatAlertsAndReports()
     {
         QTcpServer webhook;

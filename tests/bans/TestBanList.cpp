@@ -7,6 +7,7 @@
 #include "bans/BanListWindow.h"
 #include "history/History.h"
 #include "history/HistoryBans.h"
+#include "history/HistoryPage.h"
 #include "platform/WidgetDialogs.h"
 #include "players/PlayerMenu.h"
 #include "players/PlayersPage.h"
@@ -19,9 +20,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <functional>
 
 using namespace garrison;
@@ -41,7 +44,7 @@ class TestBanList : public QObject {
     WidgetDialogs m_dialogs;
     std::unique_ptr<BoxAnswerer> m_boxes;
     std::unique_ptr<MainWindow> m_main;
-    // Fills the next ban dialog that opens; runs while the dialog is modal.
+    // Fills the next ban dialog (or list of reasons) that opens; runs while it is modal.
     std::function<void(QDialog&)> m_fill;
     QTimer m_dialogWatch;
     int m_joined = 0;
@@ -94,6 +97,20 @@ class TestBanList : public QObject {
     {
         dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     }
+    static QStringList items(QDialog& dialog)
+    {
+        QStringList texts;
+        if (auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstReasons"))) {
+            for (int row = 0; row < list->count(); ++row) {
+                texts.append(list->item(row)->text());
+            }
+        } else if (auto* box = dialog.findChild<QComboBox*>(QStringLiteral("cboReason"))) {
+            for (int index = 0; index < box->count(); ++index) {
+                texts.append(box->itemText(index));
+            }
+        }
+        return texts;
+    }
     // A new player on the server, shown in the grid and made its current row; his slot.
     QString joinAndChoose(const QString& name, const QString& guid)
     {
@@ -131,7 +148,9 @@ private Q_SLOTS:
         m_dialogWatch.setInterval(10);
         connect(&m_dialogWatch, &QTimer::timeout, this, [this] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (dialog && dialog->objectName() == QLatin1String("BanDialog") && m_fill) {
+            if (dialog && m_fill &&
+                (dialog->objectName() == QLatin1String("BanDialog") ||
+                 dialog->objectName() == QLatin1String("BanReasons"))) {
                 std::exchange(m_fill, nullptr)(*dialog);
             }
         });
@@ -276,6 +295,93 @@ private Q_SLOTS:
         state->setCurrentIndex(state->findText(QStringLiteral("Lifted")));
         QCOMPARE(column(BanTableModel::Name), QStringList{QStringLiteral("Target1")});
         state->setCurrentIndex(state->findText(QStringLiteral("Active")));
+    }
+
+    // This computer's reasons, edited from the ban list: a new one comes after the chosen one
+    // and a repeated one is not added; OK keeps the list, which the next ban dialog offers;
+    // Cancel keeps nothing.
+    void reasonsAreEditedAndOffered()
+    {
+        BanChoices::setReasons({"Aimbot", "Wallhack", "Camping"});
+        m_main->openBanList();
+        QStringList shown;
+        m_boxes->setInput([](const QString& prompt) {
+            return prompt == QLatin1String("The reason:") ? QStringLiteral("Aimbot, confirmed")
+                                                          : QStringLiteral("Spawn camping");
+        });
+        m_fill = [&shown](QDialog& dialog) {
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstReasons"));
+            const auto click = [&dialog](const char* name) {
+                auto* button = dialog.findChild<QPushButton*>(QLatin1String(name));
+                QVERIFY2(button->isEnabled(), name);
+                button->click();
+            };
+            QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("btnReasonUp"))->isEnabled());
+            list->setCurrentRow(0);
+            click("btnReasonAdd");
+            list->setCurrentRow(2);
+            click("btnReasonUp");
+            list->setCurrentRow(3);
+            QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("btnReasonDown"))->isEnabled());
+            click("btnReasonRemove");
+            list->setCurrentRow(0);
+            click("btnReasonEdit");
+            click("btnReasonAdd");
+            shown = items(dialog);
+            shoot(dialog, "ban-reasons");
+            pressOk(dialog);
+        };
+        press("btnBanReasons");
+        QCOMPARE(shown, QStringList({"Aimbot, confirmed", "Wallhack", "Spawn camping"}));
+        QCOMPARE(BanChoices::reasons(), shown);
+
+        m_fill = [](QDialog& dialog) {
+            dialog.findChild<QListWidget*>(QStringLiteral("lstReasons"))->setCurrentRow(0);
+            dialog.findChild<QPushButton*>(QStringLiteral("btnReasonRemove"))->click();
+            dialog.reject();
+        };
+        press("btnBanReasons");
+        QCOMPARE(BanChoices::reasons(), shown);
+
+        QStringList offered;
+        m_fill = [&offered](QDialog& dialog) {
+            offered = items(dialog);
+            dialog.reject();
+        };
+        press("btnBanAdd");
+        QCOMPARE(offered, shown);
+        m_boxes->setInput(nullptr);
+    }
+
+    // "Ban…" on the History page bans a player who has left, by his record: his guid, last
+    // name and last address, with the reason and duration chosen.
+    void historyPageBansAnAbsentPlayer()
+    {
+        const QString slot = joinAndChoose(QStringLiteral("Departed"), QStringLiteral("612345"));
+        m_sim->console().reply(QStringLiteral("sim_leave ") + slot);
+        m_main->showPage(MainWindow::Page::History);
+        HistoryPage& page = m_main->historyPage();
+        page.findChild<QLineEdit*>(QStringLiteral("txtSearch"))
+            ->setText(QStringLiteral("Departed"));
+        auto* results = page.findChild<QTreeWidget*>(QStringLiteral("lstResults"));
+        QTRY_COMPARE_WITH_TIMEOUT(results->topLevelItemCount(), 1, kTimeoutMs);
+        results->setCurrentItem(results->topLevelItem(0));
+        const qsizetype before = stored().size();
+        m_fill = [](QDialog& dialog) {
+            setField(dialog, "cboReason", QStringLiteral("Wallhack"));
+            setField(dialog, "cboDuration", QStringLiteral("30 days"));
+            pressOk(dialog);
+        };
+        QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("cmdBan")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(stored().size(), before + 1, kTimeoutMs);
+        const BanRecord ban = stored().first();
+        QCOMPARE(ban.guid, QStringLiteral("612345"));
+        QCOMPARE(ban.names, QStringList{QStringLiteral("Departed")});
+        QCOMPARE(ban.address, QStringLiteral("198.51.100.%1").arg(m_joined));
+        QCOMPARE(ban.reason, QStringLiteral("Wallhack"));
+        QVERIFY(ban.until &&
+                qAbs(QDateTime::currentDateTimeUtc().secsTo(*ban.until) - 30 * 24 * 3600) < 60);
+        QVERIFY(!m_sim->answered().contains(QStringLiteral("clientkick ") + slot));
     }
 
     // The file holds the rows shown, a reason that looks like a formula defused.

@@ -56,7 +56,10 @@ private Q_SLOTS:
               "webhook_url = https://hooks.example.org/x/y?token=z\n"
               "webhook_format = json\n"
               "server_name = My Server\n"
-              "server_address = game.example.org\n");
+              "server_address = game.example.org\n"
+              "ban_reasons = Team killing, after a warning\n"
+              "ban_reasons =\n"
+              "ban_reasons = ^1Aimbot\n");
         DaemonConfig config;
         QString error;
         QVERIFY2(DaemonConfig::load(path(), &config, &error), qPrintable(error));
@@ -93,6 +96,7 @@ private Q_SLOTS:
         QVERIFY(config.webhookFormat == garrisond::Webhook::Format::Json);
         QCOMPARE(config.notificationName(), QStringLiteral("My Server"));
         QCOMPARE(config.serverAddress, QStringLiteral("game.example.org"));
+        QCOMPARE(config.banReasons, QStringList({"Team killing, after a warning", "^1Aimbot"}));
     }
     // Without server_port, the game server's port is the one its command line sets. The health
     // checks must not guess one: a healthy server on another port would be killed as hung.
@@ -156,7 +160,9 @@ private Q_SLOTS:
              {"plain text not a yes or no", "allow_plaintext = yes\n", "allow_plaintext"},
              {"autostart not true or false", "server_autostart = yes\n", "true or false"},
              {"server address with a blank", "server_address = game example.org\n",
-              "without blanks"}});
+              "without blanks"},
+             {"ban reason with a control character", "ban_reasons = wall\thack\n",
+              "without control characters"}});
     }
     void rejectsBadLines()
     {

@@ -59,6 +59,28 @@ private Q_SLOTS:
         QCOMPARE(sent.first(header), "LOG " + QByteArray::number(text.size()) + "\r\n");
         QVERIFY2(text.startsWith(answer.toLatin1()), sent.constData());
     }
+
+    // The reasons go to the levels that may ban, and the count announces every line, a reason
+    // that looks like another answer included; none is "0", for GARRISON to offer its own.
+    void banReasons_data()
+    {
+        addTextRows({"level", "reasons", "answer"},
+                    {{"a ban level", "admin", "Team killing, twice|BANADDED 7",
+                      "BANREASONS 2\nTeam killing, twice\nBANADDED 7\n"},
+                     {"none set", "admin", "", "BANREASONS 0\n"},
+                     {"another level", "mp", "Cheating",
+                      "BANREFUSED the level mp may not read or change the bans (ban_levels)\n"}});
+    }
+    void banReasons()
+    {
+        QFETCH(QString, level);
+        QFETCH(QString, reasons);
+        QFETCH(QString, answer);
+        DaemonConfig config = DaemonConfig::defaults(QStringLiteral("/nonexistent/d.conf"));
+        config.banReasons = reasons.split(u'|', Qt::SkipEmptyParts);
+        QCOMPARE(QString::fromLatin1(RequestAnswers::banReasons(config, level)),
+                 answer.replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+    }
 };
 
 GARRISON_TEST_GUILESS_MAIN(TestRequestAnswers)

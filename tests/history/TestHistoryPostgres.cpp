@@ -3,6 +3,7 @@
 #include "PostgresServer.h"
 #include "TestMain.h"
 #include "history/History.h"
+#include "history/HistoryBanSource.h"
 #include "history/HistoryPage.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -86,6 +88,34 @@ private Q_SLOTS:
         QCOMPARE(history.queries()->search(QStringLiteral("during")).size(), 0);
         // The test's own connection was cut as well.
         QCOMPARE(m_database->open(), HistoryDatabase::State::Ready);
+    }
+
+    // Two GARRISONs on one shared history: a ban that one adds reaches the other's ban list as
+    // the database tells of it, long before the re-read of HistoryBanSource::kSharedPollMs.
+    void banReachesAnotherGarrisonAtOnce()
+    {
+        History here;
+        History there;
+        for (History* history : {&here, &there}) {
+            history->open(m_server.connection(), 90);
+            QTRY_COMPARE_WITH_TIMEOUT(history->state(), History::State::Recording, 10000);
+            QVERIFY(history->hearsBanChanges());
+        }
+        HistoryBanSource mine(here);
+        HistoryBanSource theirs(there);
+        QSignalSpy told(&theirs, &BanSource::listChanged);
+        QList<BanRecord> listed;
+        connect(&theirs, &BanSource::listed, this,
+                [&listed](const QList<BanRecord>& bans) { listed = bans; });
+        BanRecord ban;
+        ban.guid = QStringLiteral("5550001");
+        ban.reason = QStringLiteral("Wallhack");
+        mine.add(ban);
+        QTRY_VERIFY_WITH_TIMEOUT(told.count() > 0, 5000);
+        theirs.list();
+        QTRY_VERIFY_WITH_TIMEOUT(!listed.isEmpty(), 5000);
+        QCOMPARE(listed.first().guid, ban.guid);
+        QCOMPARE(listed.first().reason, ban.reason);
     }
 
     // The Storage tab's SSL mode against the plain server and against one with TLS and a

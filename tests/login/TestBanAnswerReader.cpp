@@ -13,7 +13,8 @@ private Q_SLOTS:
     void take_data()
     {
         // received: the receive events, separated by "|" ("\n" stands for LF); answers: what
-        // was taken, one "kind:id:bans" each (for a list ":total:offset" too), separated by
+        // was taken, one "kind:id:bans" each (for a list ":total:offset" too; for reasons
+        // "kind:id:reason;reason"), separated by
         // blanks; rest: what each event left.
         garrison::test::addTextRows(
             {"received", "answers", "rest"},
@@ -30,6 +31,9 @@ private Q_SLOTS:
              {"added, then the log", "BANADDED 7\\n0:00 InitGame", "added:7:0", "0:00 InitGame"},
              {"engine's file cut in its word, then a list",
               "BANF|ILE 1\n{\"guid\":\"1\"}\nBANLIST 0\n", "engine:0:1 list:0:0:0:0", "|"},
+             {"reasons, one like an answer, then the log",
+              "BANREASONS 2\\nTeam kil|ling, twice\\nBANADDED 7\\n0:00 InitGame",
+              "reasons:0:Team killing, twice;BANADDED 7", "|0:00 InitGame"},
              {"not ours", "BANANA split", "", "BANANA split"},
              {"a word cut off waits", "BANL", "", ""}});
     }
@@ -39,7 +43,7 @@ private Q_SLOTS:
         QFETCH(QString, answers);
         QFETCH(QString, rest);
         static const char* const kinds[] = {"list",    "added",   "changed", "imported",
-                                            "refused", "changes", "engine"};
+                                            "refused", "changes", "engine",  "reasons"};
         BanAnswerReader reader;
         QList<BanAnswerReader::Answer> taken;
         QStringList left;
@@ -55,7 +59,9 @@ private Q_SLOTS:
             QString text = QStringLiteral("%1:%2:%3")
                                .arg(QLatin1String(kinds[int(answer.kind)]))
                                .arg(answer.id)
-                               .arg(answer.bans.size());
+                               .arg(answer.kind == BanAnswerReader::Answer::Kind::Reasons
+                                        ? answer.reasons.join(u';')
+                                        : QString::number(answer.bans.size()));
             if (answer.kind == BanAnswerReader::Answer::Kind::List) {
                 text += QStringLiteral(":%1:%2").arg(answer.total).arg(answer.offset);
             }

@@ -44,6 +44,10 @@ void BoxAnswerer::poll()
         }
     } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
         m_boxes.append({modal->windowTitle(), input->labelText()});
+        if (const QString typed = m_input ? m_input(input->labelText()) : QString();
+            !typed.isNull()) {
+            input->setTextValue(typed);
+        }
         input->accept();
     } else {
         // Any other modal window (a file dialog, say) is left to the test.
