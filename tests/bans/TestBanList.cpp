@@ -367,6 +367,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(results->topLevelItemCount(), 1, kTimeoutMs);
         results->setCurrentItem(results->topLevelItem(0));
         const qsizetype before = stored().size();
+        const qsizetype answered = m_sim->answered().size();
         m_fill = [](QDialog& dialog) {
             setField(dialog, "cboReason", QStringLiteral("Wallhack"));
             setField(dialog, "cboDuration", QStringLiteral("30 days"));
@@ -381,7 +382,8 @@ private Q_SLOTS:
         QCOMPARE(ban.reason, QStringLiteral("Wallhack"));
         QVERIFY(ban.until &&
                 qAbs(QDateTime::currentDateTimeUtc().secsTo(*ban.until) - 30 * 24 * 3600) < 60);
-        QVERIFY(!m_sim->answered().contains(QStringLiteral("clientkick ") + slot));
+        // Whoever has the slot now is not kicked for him.
+        QVERIFY(!m_sim->answered().mid(answered).contains(QStringLiteral("clientkick ") + slot));
     }
 
     // The file holds the rows shown, a reason that looks like a formula defused.
