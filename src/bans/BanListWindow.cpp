@@ -82,6 +82,7 @@ BanListWindow::BanListWindow(CommandSender& sender, Dialogs& dialogs, QWidget* p
     connect(m_ui->btnBanUnban, &QPushButton::clicked, this, &BanListWindow::unban);
     connect(m_ui->btnBanExport, &QPushButton::clicked, this, &BanListWindow::exportCsv);
     connect(m_ui->btnBanReasons, &QPushButton::clicked, this, &BanListWindow::editReasons);
+    connect(m_ui->btnBanImport, &QPushButton::clicked, this, &BanListWindow::importFiles);
     connect(m_ui->btnBanClose, &QPushButton::clicked, this, &QWidget::close);
     connect(m_ui->tblBans->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &BanListWindow::updateButtons);
@@ -105,6 +106,7 @@ void BanListWindow::setBanSource(BanSource* source)
     m_source = source;
     m_model.setBans({});
     m_engineFile.clear();
+    m_ui->btnBanImport->setVisible(m_source && m_source->canImport());
     if (!m_source) {
         showProblem(tr("The bans are kept in the player history, which is not open."));
         return;
@@ -132,6 +134,12 @@ void BanListWindow::setBanSource(BanSource* source)
         m_engineFile = bans;
         showEngineBans();
         showCount();
+    });
+    connect(m_source, &BanSource::imported, this, [this](qint64 added, qint64 skipped) {
+        showProblem(tr("Imported %1 bans from the server's ban files; %2 skipped (banned already "
+                       "or naming no one).")
+                        .arg(added)
+                        .arg(skipped));
     });
     connect(m_source, &BanSource::added, this, [this](qint64 id) {
         showProblem(tr("Ban %1 added.").arg(id));
@@ -274,6 +282,19 @@ void BanListWindow::edit()
     if (ban && m_source) {
         m_source->edit(*ban);
     }
+}
+
+void BanListWindow::importFiles()
+{
+    if (!m_source ||
+        m_dialogs.message(tr("Read the engine's and PunkBuster's ban files in the game server's "
+                             "folder into this list? Players banned already are skipped; the "
+                             "files stay as they are."),
+                          tr("Import ban files"), BoxIcon::Question,
+                          BoxButtons::YesNo) != BoxAnswer::Yes) {
+        return;
+    }
+    m_source->importFiles();
 }
 
 void BanListWindow::lift()

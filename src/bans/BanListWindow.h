@@ -79,6 +79,7 @@ private:
     // The chosen row of the model; -1 when none.
     int chosenRow() const;
     void updateButtons();
+    void importFiles();
     void showEngineBans();
 
     const std::unique_ptr<Ui::BanListWindow> m_ui;

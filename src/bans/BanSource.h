@@ -27,6 +27,16 @@ public:
     // The bans the engine keeps itself, where this source can read them (garrisond reads the
     // engine's ban file); answered with `engineListed`, or not at all.
     virtual void listEngine() {}
+    // Whether importFiles() can be asked of this source: garrisond reads the game server's
+    // ban files; a direct session has no access to the server's folder.
+    virtual bool canImport() const { return false; }
+    // The engine's and PunkBuster's ban files become bans of this list, once; answered with
+    // `imported`, or `failed`.
+    virtual void importFiles()
+    {
+        Q_EMIT failed(QStringLiteral("only garrisond can read the game server's ban files: log "
+                                     "in through the daemon"));
+    }
 
     // The reasons for bans that this source sets for its bans' dialogs, as last listed: a
     // daemon's (garrisond's ban_reasons). Empty when the dialogs offer this computer's own
@@ -44,6 +54,7 @@ Q_SIGNALS:
     void pageListed(const QList<garrison::BanRecord>& bans, bool first);
     void added(qint64 id);
     void changed(qint64 id);
+    void imported(qint64 added, qint64 skipped);
     // Another server or administrator changed the list: list() again to see it.
     void listChanged();
     void reasonsListed(const QStringList& reasons);

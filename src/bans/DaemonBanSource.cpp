@@ -47,6 +47,11 @@ void DaemonBanSource::listEngine()
     }
 }
 
+void DaemonBanSource::importFiles()
+{
+    request(QStringLiteral("importbans"));
+}
+
 void DaemonBanSource::add(const BanRecord& ban)
 {
     if (const QString problem = ban.problem(); !problem.isEmpty()) {
@@ -118,6 +123,9 @@ void DaemonBanSource::answered(const BanAnswerReader::Answer& answer)
         Q_EMIT changed(answer.id);
         break;
     case Kind::Imported:
+        Q_EMIT imported(answer.id, answer.text.section(u' ', 1, 1).toLongLong());
+        Q_EMIT listChanged();
+        break;
     case Kind::ListChanged:
         Q_EMIT listChanged();
         break;

@@ -23,6 +23,9 @@ public:
     void edit(const BanRecord& ban) override;
     void lift(qint64 id, const QString& note) override;
     void listEngine() override;
+    bool canImport() const override { return true; }
+    // "importbans".
+    void importFiles() override;
     QStringList reasons() const override { return m_reasons; }
     // "getbanreasons".
     void listReasons() override;

@@ -77,7 +77,7 @@ BansCommand::Parsed BansCommand::parse(const QStringList& words, const QSet<QStr
                                        const QDateTime& now)
 {
     if (words.isEmpty()) {
-        return failure(QStringLiteral("bans needs list, add or lift"));
+        return failure(QStringLiteral("bans needs list, add, lift or import"));
     }
     BansCommand command;
     const QString verb = words.constFirst();
@@ -87,8 +87,11 @@ BansCommand::Parsed BansCommand::parse(const QStringList& words, const QSet<QStr
         command.action = Action::Add;
     } else if (verb == QLatin1String("lift")) {
         command.action = Action::Lift;
+    } else if (verb == QLatin1String("import")) {
+        command.action = Action::Import;
     } else {
-        return failure(QStringLiteral("bans needs list, add or lift, not \"%1\"").arg(verb));
+        return failure(
+            QStringLiteral("bans needs list, add, lift or import, not \"%1\"").arg(verb));
     }
 
     // The ban command's own options, each with the actions it belongs to; "--all" alone
@@ -242,6 +245,12 @@ BansCommand::Parsed BansCommand::parse(const QStringList& words, const QSet<QStr
         }
         break;
     }
+    case Action::Import:
+        if (!positional.isEmpty()) {
+            return failure(QStringLiteral("unknown word \"%1\" after bans import")
+                               .arg(positional.constFirst()));
+        }
+        break;
     }
     parsed.command = command;
     return parsed;
@@ -350,6 +359,10 @@ BansCommand::Outcome BansCommand::run(BanSource& source, int timeoutMs) const
     QObject::connect(&source, &BanSource::added, &context, [&](qint64 newId) {
         finish(kReplyReceived, QString::number(newId) + QLatin1Char('\n'), {});
     });
+    QObject::connect(&source, &BanSource::imported, &context, [&](qint64 added, qint64 skipped) {
+        finish(kReplyReceived,
+               QStringLiteral("Imported %1 bans; %2 skipped.\n").arg(added).arg(skipped), {});
+    });
     QObject::connect(&source, &BanSource::changed, &context, [&](qint64 changedId) {
         finish(kReplyReceived, QStringLiteral("Ban %1 lifted.\n").arg(changedId), {});
     });
@@ -367,6 +380,9 @@ BansCommand::Outcome BansCommand::run(BanSource& source, int timeoutMs) const
     case Action::Lift:
         source.lift(id, note);
         break;
+    case Action::Import:
+        source.importFiles();
+        break;
     }
     // A source may answer at once.
     if (!done) {
@@ -382,7 +398,8 @@ QString BansCommand::usage()
         "       garrison-rcon [options] bans add (--guid G | --address A[/N]) [--name N]\n"
         "                     [--reason R] [--duration 30m|2h|7d|permanent]\n"
         "                     [--servers all|NAME,...] [--note TEXT]\n"
-        "       garrison-rcon [options] bans lift ID [--note TEXT]\n");
+        "       garrison-rcon [options] bans lift ID [--note TEXT]\n"
+        "       garrison-rcon [options] bans import\n");
 }
 
 } // namespace garrison::cli

@@ -17,11 +17,11 @@ class BanSource;
 
 namespace garrison::cli {
 
-// garrison-rcon's "bans list|add|lift": the words after "bans", and their run against the
+// garrison-rcon's "bans list|add|lift|import": the words after "bans", and their run against the
 // bans of a daemon or of a history database, whichever BanSource the caller gives.
 class BansCommand {
 public:
-    enum class Action { List, Add, Lift };
+    enum class Action { List, Add, Lift, Import };
 
     struct Parsed;
     struct Outcome {

@@ -570,6 +570,7 @@ private Q_SLOTS:
     {
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/main")));
         write("game/main/ban.txt", "7654321 Eve\n");
+        setAliceLevels({QStringLiteral("admin"), QStringLiteral("poweradmin")});
         startDaemon("server_port = " + QByteArray::number(m_sim->port()) +
                     "\nhealth_interval = 0s\nserver_directory = game\n");
         QTRY_VERIFY_WITH_TIMEOUT(!m_daemon->bans().isLoading(), 5000);
@@ -582,7 +583,7 @@ private Q_SLOTS:
             stored = result.error.isEmpty();
         });
         QTRY_VERIFY_WITH_TIMEOUT(stored, 5000);
-        startSession(QStringLiteral("admin"));
+        startSession(QStringLiteral("poweradmin"));
         BanSource* source = m_app->mainWindow()->banSource();
         QVERIFY(source != nullptr);
         QSignalSpy added(source, &BanSource::added);
@@ -630,6 +631,16 @@ private Q_SLOTS:
         }
         window.findChild<QPushButton*>(QStringLiteral("btnBanUnban"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->answered().contains(QStringLiteral("unbanuser Eve")), 5000);
+
+        // Imported once, on request, the engine's ban becomes one of the list's.
+        m_dialogs->answers << BoxAnswer::Yes;
+        window.findChild<QPushButton*>(QStringLiteral("btnBanImport"))->click();
+        auto* status = window.findChild<QLabel*>(QStringLiteral("lblBanStatus"));
+        QTRY_VERIFY2_WITH_TIMEOUT(status->text().startsWith(QStringLiteral("Imported 1 bans")),
+                                  qPrintable(status->text()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_daemon->bans().keepingOut(QStringLiteral("7654321"), {}, {},
+                                                             QDateTime::currentDateTimeUtc()),
+                                 5000);
     }
 
     // The ban dialogs of a daemon session offer garrisond's ban_reasons, asked for anew at each

@@ -95,6 +95,11 @@ private Q_SLOTS:
                                           << "needs the id"
                                           << ""
                                           << "" << qint64(0) << QStringList() << QStringList();
+        QTest::newRow("import takes nothing more")
+            << "import 3"
+            << "after bans import"
+            << ""
+            << "" << qint64(0) << QStringList() << QStringList();
         QTest::newRow("option of another verb")
             << "list --guid 1"
             << "does not belong"

@@ -169,6 +169,8 @@ private Q_SLOTS:
         QVERIFY2(out.contains("lifted already"), qPrintable(out));
         QCOMPARE(run({"list"}, &out), 0);
         QCOMPARE(out, "No active bans.\n");
+        // The daemon reads the ban files for poweradmin only.
+        QVERIFY2(run({"import"}, &out) == 1 && out.contains("only poweradmin"), qPrintable(out));
     }
 };
 
