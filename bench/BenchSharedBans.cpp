@@ -120,6 +120,10 @@ void BM_BanToKickOnTheOtherServer(benchmark::State& state)
         us.sim->console().world().joinNow(QStringLiteral("Cheater"), guid,
                                           QStringLiteral("203.0.113.9"), 28960);
         waitUntil([] { return false; }, 150);
+        if (!us.has(guid)) {
+            state.SkipWithError("the player did not join the second server");
+            break;
+        }
         BanRecord ban;
         ban.guid = QString::number(guid);
         ban.reason = QStringLiteral("aimbot");
