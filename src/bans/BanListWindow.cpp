@@ -36,21 +36,24 @@ BanListWindow::BanListWindow(CommandSender& sender, Dialogs& dialogs, QWidget* p
     // Widths from the font, not from the contents: measuring 100,000 rows would freeze the
     // window.
     QHeaderView& header = *m_ui->tblBans->horizontalHeader();
-    header.setStretchLastSection(true);
+    // The reason takes what the window has to spare; the other columns keep their widths.
+    header.setSectionResizeMode(BanTableModel::Reason, QHeaderView::Stretch);
     const QFontMetrics metrics = m_ui->tblBans->fontMetrics();
     const int time = metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59")) + 16;
     const struct {
         BanTableModel::Column column;
         int width;
-    } widths[] = {{BanTableModel::Name, metrics.averageCharWidth() * 16},
-                  {BanTableModel::Guid, metrics.averageCharWidth() * 12},
-                  {BanTableModel::Address,
-                   metrics.horizontalAdvance(QStringLiteral("198.51.100.255/24")) + 12},
-                  {BanTableModel::Reason, metrics.averageCharWidth() * 26},
-                  {BanTableModel::Until, time},
-                  {BanTableModel::By, metrics.averageCharWidth() * 8},
-                  {BanTableModel::When, time},
-                  {BanTableModel::Servers, metrics.averageCharWidth() * 10}};
+    } widths[] = {
+        {BanTableModel::Name, metrics.averageCharWidth() * 16},
+        {BanTableModel::Guid, metrics.horizontalAdvance(QStringLiteral("12345678901234")) + 12},
+        {BanTableModel::Address,
+         metrics.horizontalAdvance(QStringLiteral("198.51.100.255/24")) + 12},
+        {BanTableModel::Reason, metrics.averageCharWidth() * 26},
+        {BanTableModel::Until, time},
+        {BanTableModel::By, metrics.averageCharWidth() * 8},
+        {BanTableModel::When, time},
+        {BanTableModel::Servers, metrics.averageCharWidth() * 10},
+        {BanTableModel::State, metrics.horizontalAdvance(QStringLiteral("expired")) + 16}};
     for (const auto& entry : widths) {
         header.resizeSection(entry.column, entry.width);
     }

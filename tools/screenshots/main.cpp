@@ -7,6 +7,8 @@
 #include "app/AppController.h"
 #include "app/MainWindow.h"
 #include "app/launch.h"
+#include "bans/BanListWindow.h"
+#include "bans/BanSource.h"
 #include "login/ConnectionProfiles.h"
 #include "login/LoginWindow.h"
 #include "platform/HostSystem.h"
@@ -242,6 +244,34 @@ int main(int argc, char* argv[])
     main.Send(QStringLiteral("sv_voice"));
     settle(600);
     ok = save(main, folder.filePath(QStringLiteral("settings-%1.png").arg(suffix))) && ok;
+
+    // The ban list: bans of this session's history, a timed one, a range, one lifted.
+    if (BanSource* source = main.banSource()) {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const auto ban = [&](const QString& name, const QString& guid, const QString& address,
+                             const QString& reason, std::optional<QDateTime> until) {
+            BanRecord record;
+            record.names = QStringList{name};
+            record.guid = guid;
+            BanRecord::parseAddress(address, &record.address, &record.prefixLength);
+            record.reason = reason;
+            record.until = until;
+            record.issuedBy = QStringLiteral("rcon");
+            record.issuedAt = now;
+            source->add(record);
+            settle(150);
+        };
+        ban(QStringLiteral("^1Wall^7Hacker"), QStringLiteral("0123456789abcdef0123456789abcdef"),
+            {}, QStringLiteral("Wallhack"), std::nullopt);
+        ban(QStringLiteral("Spawn^3Camper"), QStringLiteral("3141592"), {},
+            QStringLiteral("Spawn camping, after two warnings"), now.addDays(7));
+        ban(QStringLiteral("Flooder"), {}, QStringLiteral("100.64.12.0/24"),
+            QStringLiteral("Chat flood from a whole range"), now.addDays(1));
+        main.openBanList();
+        main.banList().resize(1000, 360);
+        ok = save(main.banList(), folder.filePath(QStringLiteral("banlist-%1.png").arg(suffix))) &&
+             ok;
+    }
 
     // Not through the exit button: that ends every relay process on the machine.
     return ok ? 0 : 1;
