@@ -3,6 +3,7 @@
 #include "BanStore.h"
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "LatencyCounters.h"
 #include "SimServer.h"
 
 #include <QCoreApplication>
@@ -194,13 +195,7 @@ void BM_JoinToKick(benchmark::State& state)
         state.SetIterationTime(seconds);
         latencies.append(seconds * 1000);
     }
-    std::sort(latencies.begin(), latencies.end());
-    if (!latencies.isEmpty()) {
-        state.counters["min_ms"] = latencies.first();
-        state.counters["median_ms"] = latencies.at(latencies.size() / 2);
-        state.counters["p90_ms"] = latencies.at(latencies.size() * 9 / 10);
-        state.counters["max_ms"] = latencies.last();
-    }
+    reportLatencies(state, latencies);
     QMetaObject::invokeMethod(
         sim, [sim] { delete sim; }, Qt::BlockingQueuedConnection);
     thread.quit();

@@ -3,6 +3,7 @@
 // other (LISTEN/NOTIFY, the other's read of the change, its tell and clientkick).
 #include "DaemonConfig.h"
 #include "DaemonServer.h"
+#include "LatencyCounters.h"
 #include "PostgresServer.h"
 #include "SimFixture.h"
 
@@ -142,13 +143,7 @@ void BM_BanToKickOnTheOtherServer(benchmark::State& state)
         }
         latencies.append(seconds * 1000);
     }
-    std::sort(latencies.begin(), latencies.end());
-    if (!latencies.isEmpty()) {
-        state.counters["min_ms"] = latencies.first();
-        state.counters["median_ms"] = latencies.at(latencies.size() / 2);
-        state.counters["p90_ms"] = latencies.at(latencies.size() * 9 / 10);
-        state.counters["max_ms"] = latencies.last();
-    }
+    reportLatencies(state, latencies);
     eu.daemon.reset();
     us.daemon.reset();
 }

@@ -22,6 +22,12 @@ QByteArray line(const QString& text)
     return WireText::encode(text) + '\n';
 }
 
+// One ban of a list answer: its JSON on one line.
+QByteArray jsonLine(const BanRecord& ban, const QDateTime& now)
+{
+    return line(QString::fromUtf8(QJsonDocument(ban.toJson(now)).toJson(QJsonDocument::Compact)));
+}
+
 BanRequests::Answer refused(const QString& why)
 {
     return {line(QStringLiteral("BANREFUSED ") + why), QStringLiteral("ban-refused"), why};
@@ -124,8 +130,7 @@ BanRequests::Answer BanRequests::list(const QString& body, const QDateTime& now)
     }
     QByteArray bytes = line(header);
     for (const BanRecord& ban : std::as_const(bans)) {
-        bytes +=
-            line(QString::fromUtf8(QJsonDocument(ban.toJson(now)).toJson(QJsonDocument::Compact)));
+        bytes += jsonLine(ban, now);
     }
     return {bytes, QStringLiteral("getbans"), header.mid(8)};
 }
@@ -245,8 +250,7 @@ BanRequests::Answer BanRequests::engineBans(const Asker& asker, const QDateTime&
     const BanFiles::Read read = BanFiles::read(asker.serverDirectory, BanFiles::Which::Engine);
     QByteArray bytes = line(QStringLiteral("BANFILE %1").arg(read.entries.size()));
     for (const BanFiles::Entry& entry : read.entries) {
-        bytes += line(
-            QString::fromUtf8(QJsonDocument(entry.ban.toJson(now)).toJson(QJsonDocument::Compact)));
+        bytes += jsonLine(entry.ban, now);
     }
     return {bytes, QStringLiteral("getenginebans"), QString::number(read.entries.size())};
 }
